@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Lunark and starts it. Without a display it runs offscreen.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+"$top/scripts/build.sh"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found: starting Lunark offscreen (QT_QPA_PLATFORM=offscreen)."
+  export QT_QPA_PLATFORM=offscreen
+fi
+exec "${LUNARK_BUILD_DIR:-$top/build}/lunark"

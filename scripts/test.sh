@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Lunark with its tests and runs every test.
+# Extra arguments go to CMake's configure step (for example -DLUNARK_SANITIZE=ON).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+"$top/scripts/build.sh" "$@"
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+ctest --test-dir "${LUNARK_BUILD_DIR:-$top/build}" --output-on-failure --parallel "$(nproc)" --timeout 300
