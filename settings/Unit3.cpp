@@ -1,0 +1,94 @@
+#include "Unit3.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "IniFile.h"
+
+namespace Unit3 {
+
+std::string Locator;
+int32_t AZ_COM_NR = 0;
+int32_t EL_COM_NR = 0;
+int32_t AZoffset = 0;
+int32_t ELoffset = 0;
+std::string AZtype;
+std::string ELtype;
+int32_t TrackInterval = 0;
+std::string ExecutablePath;
+
+namespace {
+
+constexpr char kDefaultLocator[] = "JO22IC";
+constexpr int32_t kDefaultTop = 100;
+constexpr int32_t kDefaultLeft = 100;
+constexpr int32_t kDefaultAzComNr = 1;
+constexpr int32_t kDefaultElComNr = 2;
+constexpr int32_t kDefaultOffset = 0;
+constexpr char kDefaultAzType[] = "Hy-Gain DCU-1";
+constexpr char kDefaultElType[] = "Prosistel-D";
+constexpr int32_t kDefaultTrackInterval = 1;
+
+}  // namespace
+
+std::string SettingsFileFor(const std::string& executablePath) {
+    const auto nameStart = executablePath.find_last_of('/');
+    const auto dot = executablePath.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart);
+    return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
+}
+
+std::string SettingsExecutablePath(const std::string& realExecutablePath) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = fs::path(realExecutablePath).parent_path();
+    if (fs::exists(SettingsFileFor(realExecutablePath), error) ||
+        ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) {
+        return realExecutablePath;
+    }
+    fs::path configHome;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        configHome = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        configHome = fs::path(home) / ".config";
+    } else {
+        return realExecutablePath;  // nowhere better: the write will report the failure
+    }
+    const fs::path folderForUser = configHome / "lunark";
+    fs::create_directories(folderForUser, error);
+    return (folderForUser / fs::path(realExecutablePath).filename()).string();
+}
+
+StoredPosition LoadSettings(const std::string& executablePath) {
+    const TIniFile ini(SettingsFileFor(executablePath));
+    StoredPosition position{};
+    Locator = ini.ReadString(kSection, "Locator", kDefaultLocator);
+    position.Top = ini.ReadInteger(kSection, "Top", kDefaultTop);
+    position.Left = ini.ReadInteger(kSection, "Left", kDefaultLeft);
+    AZ_COM_NR = ini.ReadInteger(kSection, "AZ_COM_NR", kDefaultAzComNr);
+    EL_COM_NR = ini.ReadInteger(kSection, "EL_COM_NR", kDefaultElComNr);
+    AZoffset = ini.ReadInteger(kSection, "AZoffset", kDefaultOffset);
+    ELoffset = ini.ReadInteger(kSection, "ELoffset", kDefaultOffset);
+    AZtype = ini.ReadString(kSection, "AZtype", kDefaultAzType);
+    ELtype = ini.ReadString(kSection, "ELtype", kDefaultElType);
+    TrackInterval = ini.ReadInteger(kSection, "TrackInterval", kDefaultTrackInterval);
+    return position;
+}
+
+void SaveSettings(const std::string& executablePath, int32_t Top, int32_t Left) {
+    TIniFile ini(SettingsFileFor(executablePath));
+    ini.WriteString(kSection, "Locator", Locator);
+    ini.WriteInteger(kSection, "Top", Top);
+    ini.WriteInteger(kSection, "Left", Left);
+    ini.WriteInteger(kSection, "AZ_COM_NR", AZ_COM_NR);
+    ini.WriteInteger(kSection, "EL_COM_NR", EL_COM_NR);
+    ini.WriteInteger(kSection, "AZoffset", AZoffset);
+    ini.WriteInteger(kSection, "ELoffset", ELoffset);
+    ini.WriteString(kSection, "AZtype", AZtype);
+    ini.WriteString(kSection, "ELtype", ELtype);
+    ini.WriteInteger(kSection, "TrackInterval", TrackInterval);
+}
+
+}  // namespace Unit3
