@@ -1,0 +1,22 @@
+#pragma once
+
+#include <exception>
+#include <utility>
+
+#include "MessageBoxes.h"
+
+// Every event handler body runs inside Guarded: an error it raises ends the handler and is shown
+// in the stop box, so that nothing unwinds through the window toolkit. Returns false when the
+// body failed (a close handler then keeps its window open).
+template <typename Body>
+bool Guarded(Body&& body) {
+    try {
+        std::forward<Body>(body)();
+        return true;
+    } catch (const std::exception& error) {
+        message_boxes::ShowStop(message_boxes::TextFromCore(error.what()));
+    } catch (...) {
+        message_boxes::ShowStop(QStringLiteral("Unexpected error"));
+    }
+    return false;
+}

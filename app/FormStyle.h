@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QIcon>
+#include <QSize>
+
+class QWidget;
+
+// What the program's two windows have in common: a single fixed border with the system menu and
+// the minimise button only, the program's font and the program's icon.
+namespace form_style {
+
+// Makes window a fixed-size top-level window whose client area is clientSize.
+void ApplyFixedBorder(QWidget* window, QSize clientSize);
+
+// The program's icon: the Moon above a dish, 93 × 125 pixels, drawn by the program itself.
+QIcon ProgramIcon();
+QImage ProgramIconImage();
+
+// Hints appear pauseMs after the mouse comes to rest and stay up for hidePauseMs.
+void SetHintTimings(int pauseMs, int hidePauseMs);
+int HintHidePause();
+
+}  // namespace form_style

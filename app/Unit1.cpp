@@ -1,0 +1,190 @@
+#include "Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QWindow>
+#include <filesystem>
+
+#include "EventGuard.h"
+#include "Fonts.h"
+#include "FormStyle.h"
+#include "IniFile.h"
+#include "Unit3.h"
+#include "Unit4.h"
+#include "WindowTimer.h"
+
+namespace Unit1 {
+TForm1* Form1 = nullptr;
+}
+
+namespace {
+
+constexpr int kHintPauseMs = 250;
+constexpr int kHintHidePauseMs = 60000;
+constexpr int kMsPerMinute = 60000;
+constexpr int kFirstRunTop = 100;
+constexpr int kFirstRunLeft = 100;
+
+QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(fonts::FixedsysFont());
+    label->setGeometry(geometry);
+    label->adjustSize();  // labels size themselves to their text
+    return label;
+}
+
+}  // namespace
+
+int TrackIntervalMilliseconds(int32_t minutes) {
+    constexpr int32_t kLongest = INT32_MAX / kMsPerMinute;
+    if (minutes <= 0) return 0;
+    return std::min(minutes, kLongest) * kMsPerMinute;
+}
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Lunark by Tarvo"));
+    CreateControls();
+    move(kDesignLeft, kDesignTop);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TForm1::FocusWindowChanged);
+    Guarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (Unit1::Form1 == this) Unit1::Form1 = nullptr;
+}
+
+void TForm1::CreateControls() {
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    Label2 = MakeFixedsysLabel(client, "Label2", "Label2", {8, 48, 48, 15});
+    Label1 = MakeFixedsysLabel(client, "Label1", "Label1", {8, 16, 48, 15});
+    Label3 = MakeFixedsysLabel(client, "Label3", "Miau !", {192, 32, 48, 15});
+    Label3->setVisible(false);
+
+    Button1 = new QPushButton(QStringLiteral("Track"), client);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(32, 80, 75, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    CheckBox1 = new QCheckBox(QStringLiteral("Cont. track"), client);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(8, 112, 97, 17);
+    CheckBox1->setChecked(false);
+    setTabOrder(Button1, CheckBox1);
+
+    Timer1 = new TTimer(kTrackingTimerStartMs, this);
+    Timer1->SetOnTimer([this] { Timer1Timer(); });
+
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    Setup1 = MainMenu1->addAction(QStringLiteral("Setup"));
+    Setup1->setObjectName(QStringLiteral("Setup1"));
+    connect(Setup1, &QAction::triggered, this, [this] { Setup1Click(); });
+
+    Timer2 = new TTimer(kRefreshIntervalMs, this);
+    Timer2->SetOnTimer([this] { Timer2Timer(); });
+
+    form_style::ApplyFixedBorder(this, QSize());
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TForm1::FormCreate() {
+    form_style::SetHintTimings(kHintPauseMs, kHintHidePauseMs);
+
+    const std::string& executable = Unit3::ExecutablePath;
+    if (!std::filesystem::exists(Unit3::SettingsFileFor(executable))) {
+        Unit3::Locator = "JO22IC";
+        Unit3::AZ_COM_NR = 1;
+        Unit3::EL_COM_NR = 2;
+        Unit3::AZtype = "Hy-Gain DCU-1";
+        Unit3::ELtype = "Prosistel-D";
+        Unit3::SaveSettings(executable, kFirstRunTop, kFirstRunLeft);
+    }
+    const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
+    move(position.Left, position.Top);
+}
+
+void TForm1::OnActivate() {
+    Guarded([this] {
+        Timer1->SetInterval(TrackIntervalMilliseconds(Unit3::TrackInterval));
+        RunPositionUpdate();
+    });
+}
+
+void TForm1::Timer1Timer() {
+    Guarded([this] {
+        if (CheckBox1->isChecked()) SendPositionCommands();
+        Label3->setVisible(false);
+    });
+}
+
+void TForm1::Timer2Timer() {
+    Guarded([this] { RunPositionUpdate(); });
+}
+
+void TForm1::Button1Click() {
+    Guarded([this] {
+        RunPositionUpdate();
+        SendPositionCommands();
+    });
+}
+
+void TForm1::Setup1Click() {
+    Guarded([this] {
+        TForm4* setup = Unit4::Form4;
+        if (setup == nullptr) return;
+        setup->move(pos());
+        setup->show();
+        setup->raise();
+        setup->activateWindow();
+    });
+}
+
+bool TForm1::FormClose() {
+    return Guarded([this] { Unit3::SaveSettings(Unit3::ExecutablePath, y(), x()); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!FormClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Closing the main window ends the program, even with the setup window open.
+    if (Unit4::Form4 != nullptr) Unit4::Form4->hide();
+}
+
+bool TForm1::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate) {
+        // Only the first activation and a return from another window of the program (the setup
+        // window, a message box) count; the user switching back from another program does not.
+        if (!activatedBefore_ || focusVisitedOwnWindow_) {
+            activatedBefore_ = true;
+            focusVisitedOwnWindow_ = false;
+            OnActivate();
+        }
+    }
+    return handled;
+}
+
+void TForm1::FocusWindowChanged(QWindow* window) {
+    if (window != nullptr && window != windowHandle()) focusVisitedOwnWindow_ = true;
+}
+
+void TForm1::RunPositionUpdate() {
+    // Filled in by the tracking code: compute, round, show and prepare the command values.
+}
+
+void TForm1::SendPositionCommands() {
+    // Filled in by the tracking code: send the prepared command values to the rotators.
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenuBar;
+class QPushButton;
+class QWindow;
+class TTimer;
+
+// The main window: the Moon's azimuth and elevation on two lines, "Track", "Cont. track", the
+// "Setup" menu item and two timers (tracking and 30-second refresh).
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 244;
+    static constexpr int kClientHeight = 130;
+    static constexpr int kDesignLeft = 193;
+    static constexpr int kDesignTop = 109;
+    static constexpr int kTrackingTimerStartMs = 60000;
+    static constexpr int kRefreshIntervalMs = 30000;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, in creation order.
+    QLabel* Label2 = nullptr;  // the elevation line
+    QLabel* Label1 = nullptr;  // the azimuth line
+    QLabel* Label3 = nullptr;  // "Miau !"
+    QPushButton* Button1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    TTimer* Timer1 = nullptr;  // tracking timer
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Setup1 = nullptr;
+    TTimer* Timer2 = nullptr;  // refresh timer
+
+    // Event handlers.
+    void FormCreate();
+    void OnActivate();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Button1Click();
+    void Setup1Click();
+    // Writes the settings file with the window's position; false when that failed.
+    bool FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void FocusWindowChanged(QWindow* window);
+    // One position update: compute, round, show and prepare the command values.
+    void RunPositionUpdate();
+    // Send the prepared command values to the rotators.
+    void SendPositionCommands();
+
+    bool activatedBefore_ = false;
+    bool focusVisitedOwnWindow_ = false;
+};
+
+// The tracking timer's interval for an interval in minutes. A negative interval stops the timer
+// like 0 does; one so long that its milliseconds leave 32 bits is held at the longest that fit
+// (35791 minutes, almost 25 days).
+int TrackIntervalMilliseconds(int32_t minutes);
+
+namespace Unit1 {
+extern TForm1* Form1;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+// The window's timer: ticks every Interval milliseconds while Enabled and a handler is set.
+// Writing the interval it already has leaves the running countdown alone; a different interval
+// restarts the countdown; 0 stops the timer.
+class TTimer : public QObject {
+    Q_OBJECT
+public:
+    explicit TTimer(int intervalMs, QObject* parent = nullptr);
+
+    int Interval() const { return interval_; }
+    void SetInterval(int intervalMs);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    void SetOnTimer(std::function<void()> handler);
+
+    // True while ticks are coming.
+    bool IsRunning() const { return timer_.isActive(); }
+
+private:
+    void UpdateTimer();
+
+    QTimer timer_;
+    int interval_;
+    bool enabled_ = true;
+    std::function<void()> onTimer_;
+};
