@@ -1,0 +1,18 @@
+# The picture control: a decoder core without Qt (gif_core) and the widget (gif).
+add_library(gif_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/GifDecoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GifParser.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormStorage.cpp)
+target_include_directories(gif_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+set_target_properties(gif_core PROPERTIES AUTOMOC OFF POSITION_INDEPENDENT_CODE ON)
+
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp)
+  add_library(gif STATIC ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp ${CMAKE_CURRENT_LIST_DIR}/GIFImage.h)
+  target_link_libraries(gif PUBLIC gif_core Qt6::Widgets)
+  if(TARGET timer_ex)
+    target_link_libraries(gif PUBLIC timer_ex)
+  endif()
+
+  add_executable(gifdump ${CMAKE_CURRENT_LIST_DIR}/gifdump.cpp)
+  target_link_libraries(gifdump PRIVATE gif)
+endif()
