@@ -31,6 +31,17 @@ constexpr char kDefaultAzType[] = "Hy-Gain DCU-1";
 constexpr char kDefaultElType[] = "Prosistel-D";
 constexpr int32_t kDefaultTrackInterval = 1;
 
+// Whether a file can be created in folder: tried for real, because permission bits alone do not
+// tell (root, read-only mounts).
+bool CanCreateFileIn(const std::filesystem::path& folder) {
+    std::string probe = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/.lunark-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
 }  // namespace
 
 std::string SettingsFileFor(const std::string& executablePath) {
@@ -44,8 +55,7 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path folder = fs::path(realExecutablePath).parent_path();
-    if (fs::exists(SettingsFileFor(realExecutablePath), error) ||
-        ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0) {
+    if (fs::exists(SettingsFileFor(realExecutablePath), error) || CanCreateFileIn(folder)) {
         return realExecutablePath;
     }
     fs::path configHome;
