@@ -1,0 +1,109 @@
+#include "PseudoTerminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace tracking_test {
+
+PseudoTerminal::PseudoTerminal() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    path_ = name;
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    termios line{};
+    ::tcgetattr(slave_, &line);
+    line.c_cflag = static_cast<tcflag_t>((line.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB);
+    line.c_cflag &= ~static_cast<tcflag_t>(CLOCAL);
+    line.c_oflag |= OPOST | OCRNL;
+    line.c_iflag |= IXON;
+    ::cfsetispeed(&line, B38400);
+    ::cfsetospeed(&line, B38400);
+    ::tcsetattr(slave_, TCSANOW, &line);
+}
+
+PseudoTerminal::~PseudoTerminal() {
+    ::close(slave_);
+    ::close(master_);
+}
+
+std::string PseudoTerminal::Received(std::size_t expectedCount) {
+    std::string bytes;
+    int waitMs = 2000;
+    for (;;) {
+        pollfd ready{master_, POLLIN, 0};
+        if (::poll(&ready, 1, bytes.size() >= expectedCount ? 50 : waitMs) <= 0) break;
+        char buffer[4096];
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+termios PseudoTerminal::LineSettings() const {
+    termios line{};
+    ::tcgetattr(master_, &line);  // on a master this reads the line end's settings
+    return line;
+}
+
+void PseudoTerminal::StallOutput() {
+    termios line{};
+    ::tcgetattr(slave_, &line);
+    ::cfmakeraw(&line);
+    ::tcsetattr(slave_, TCSANOW, &line);
+    const int flags = ::fcntl(slave_, F_GETFL);
+    ::fcntl(slave_, F_SETFL, flags | O_NONBLOCK);
+    const std::string block(4096, 'x');
+    // The pty passes data on in the background; stop only when the buffer stays full.
+    for (int quietRounds = 0; quietRounds < 3;) {
+        if (::write(slave_, block.data(), block.size()) > 0) {
+            quietRounds = 0;
+            continue;
+        }
+        ++quietRounds;
+        pollfd writable{slave_, POLLOUT, 0};
+        ::poll(&writable, 1, 50);
+    }
+    ::fcntl(slave_, F_SETFL, flags);
+}
+
+void PseudoTerminal::Drain() {
+    char buffer[4096];
+    for (;;) {
+        pollfd ready{master_, POLLIN, 0};
+        if (::poll(&ready, 1, 50) <= 0) break;
+        if (::read(master_, buffer, sizeof buffer) <= 0) break;
+    }
+}
+
+OpenCloseWatch::OpenCloseWatch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ < 0 || ::inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        throw std::runtime_error("inotify on " + path + " failed");
+    }
+}
+
+OpenCloseWatch::~OpenCloseWatch() { ::close(fd_); }
+
+std::string OpenCloseWatch::Events() {
+    std::string events;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->mask & IN_OPEN) events += 'O';
+            if (event->mask & IN_CLOSE) events += 'C';
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return events;
+}
+
+}  // namespace tracking_test

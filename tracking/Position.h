@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// One position update: where the Moon stands for the observer now, rounded for the display, and
+// the values the rotator commands carry. Everything lives until the next update.
+namespace Position {
+
+extern int32_t Azimuth;     // Moon's azimuth, whole degrees from north through east, no offset
+extern int32_t Elevation;   // Moon's elevation, whole degrees, negative below the horizon, no offset
+extern int32_t AZtarget;    // Azimuth + AZoffset, lifted by 360 once when negative
+extern int32_t ELtarget;    // Elevation + ELoffset, held at 0 when negative
+extern std::string AZvalue;  // AZtarget in decimal, at least three characters ("007"); empty: no position
+extern std::string ELvalue;  // ELtarget likewise
+
+// The two lines the main window shows, "Azimuth:   " and "Elevation: " followed by the rounded
+// position; with no usable locator, the numbers are replaced by "---".
+extern std::string AzimuthLine;
+extern std::string ElevationLine;
+
+// The Moon's position as computed, before rounding: degrees.
+extern long double MoonAzimuth;
+extern long double MoonElevation;
+
+// Raised when the Moon computation yields a value that is not a number or cannot be rounded to a
+// whole degree; nothing of the state above has changed then.
+class EInvalidOp : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The Moon's position for a day number (UTC) and an observer (degrees, longitude positive west,
+// latitude positive north): elevation and azimuth in degrees.
+using MoonPositionFunction = void (*)(double dayNumber, long double longitudeWest, long double latitude,
+                                      long double& elevation, long double& azimuth);
+
+// Installs the Moon computation (nullptr restores the astronomy library's) and returns the previous.
+MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
+
+// Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset and the clock and sets all of the above.
+// A locator of fewer than four characters leaves no position: both lines show "---" and the two
+// command values become empty, so nothing is sent. Errors of the Moon computation propagate before
+// anything is changed.
+void UpdatePosition();
+
+// Rounds degrees to the nearest whole degree, an exact half to the even neighbour (359.5 -> 360,
+// -2.5 -> -2). Raises EInvalidOp for a value that is not finite or beyond 32 bits.
+int32_t RoundDegrees(long double degrees);
+
+// A command value: the number in decimal, prefixed with "0" until it has three characters; a
+// minus sign counts as a character ("-5" becomes "0-5").
+std::string CommandValue(int32_t degrees);
+
+// The value sent for an azimuth plus offset, and for an elevation plus offset.
+int32_t AzimuthTarget(int32_t azimuth, int32_t offset);
+int32_t ElevationTarget(int32_t elevation, int32_t offset);
+
+}  // namespace Position
