@@ -1,7 +1,7 @@
 #include "WindowTimer.h"
 
 TTimer::TTimer(int intervalMs, QObject* parent) : QObject(parent), interval_(intervalMs) {
-    timer_.setTimerType(Qt::CoarseTimer);
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (onTimer_) onTimer_();
     });

@@ -20,6 +20,8 @@ public:
 
     // True while ticks are coming.
     bool IsRunning() const { return timer_.isActive(); }
+    // Milliseconds until the next tick, -1 when stopped.
+    int RemainingTime() const { return timer_.remainingTime(); }
 
 private:
     void UpdateTimer();
