@@ -1,0 +1,316 @@
+#include "PositionTool.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+
+#include "Location.h"
+#include "Messages.h"
+#include "Position.h"
+#include "Rotators.h"
+#include "SerialPort.h"
+#include "Unit3.h"
+#include "Win1252.h"
+
+namespace PositionTool {
+
+namespace {
+
+using namespace std::chrono;
+using Rotators::Axis;
+
+constexpr char kProgram[] = "lunark-position";
+constexpr char kSettingsExtension[] = ".ini";
+constexpr std::size_t kMinimumLocatorLength = 4;
+
+constexpr char kHelp[] =
+    "Usage: lunark-position [--locator LOCATOR] [--at YYYY-MM-DDTHH:MM:SS[.fff]Z]\n"
+    "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
+    "                       [--settings FILE] [--send]\n"
+    "\n"
+    "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
+    "shows the command each rotator controller would receive.\n"
+    "\n"
+    "Printed: the two lines the main window shows; the Moon's azimuth and elevation before rounding,\n"
+    "in degrees with four decimals; then for each rotator its protocol, port, device and line speed,\n"
+    "and one line per copy of its command, in hexadecimal and as text with control bytes named.\n"
+    "\n"
+    "Options (each one not given is taken from the settings file):\n"
+    "  --locator LOCATOR  Maidenhead locator of the station, e.g. JO22IC (four characters: the\n"
+    "                     centre of the square)\n"
+    "  --at INSTANT       the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)\n"
+    "  --az-offset N      whole degrees added to the azimuth sent\n"
+    "  --el-offset N      whole degrees added to the elevation sent\n"
+    "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
+    "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+    "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", \"M\xC2\xB2 RC2800\",\n"
+    "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+    "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
+    "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
+    "  --send             send the commands once to the rotators (ports as in the settings file,\n"
+    "                     device paths from its [Ports] section, else COM1-32 /dev/ttyS0-31,\n"
+    "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
+    "  --help             show this text\n"
+    "\n"
+    "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
+    "\n"
+    "Exit status: 0 done; 1 the computation or a send failed; 2 the arguments cannot be followed.\n";
+
+// ASCII names of the control bytes 0x00 to 0x1F.
+constexpr const char* kControlNames[] = {
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US",
+};
+static_assert(std::size(kControlNames) == 32);
+
+std::string Win1252Argument(std::string_view option, const std::string& utf8) {
+    std::optional<std::string> converted = win1252::FromUtf8(utf8);
+    if (!converted) throw EUsageError(std::string(option) + ": \"" + utf8 + "\" has characters Windows-1252 lacks");
+    return *converted;
+}
+
+int32_t DegreesArgument(std::string_view option, const std::string& text) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+        throw EUsageError(std::string(option) + ": \"" + text + "\" is not a whole number of degrees");
+    }
+    return value;
+}
+
+std::string ProtocolList(Axis axis) {
+    std::string list;
+    for (const Rotators::Protocol* protocol : Rotators::ProtocolsOf(axis)) {
+        if (!list.empty()) list += ", ";
+        list += '"' + win1252::ToUtf8(protocol->name) + '"';
+    }
+    return list;
+}
+
+std::string ProtocolArgument(std::string_view option, Axis axis, const std::string& utf8) {
+    std::string name = Win1252Argument(option, utf8);
+    if (Rotators::FindProtocol(axis, name) == nullptr) {
+        throw EUsageError(std::string(option) + ": \"" + utf8 + "\" is not one of " + ProtocolList(axis));
+    }
+    return name;
+}
+
+// Reads a fixed number of decimal digits at text[at...]; false when they are not all digits.
+bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
+    if (at + count > text.size()) return false;
+    value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+std::string Degrees(long double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4Lf", value);
+    return text;
+}
+
+void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
+    const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
+    out << title << '"' << win1252::ToUtf8(type) << '"';
+    const auto sends = Rotators::CommandsFor(axis, type, comNr, Position::AZvalue, Position::ELvalue);
+    if (!sends) {
+        out << ": " << Rotators::ReselectMessage(axis) << '\n';
+        return;
+    }
+    if (sends->empty()) {
+        out << ": nothing is sent\n";
+        return;
+    }
+    const Rotators::Send& first = sends->front();
+    const std::optional<std::string> device = SerialPort::DevicePathFor(first.port);
+    out << " on " << first.port << " (" << (device ? *device : "no device") << ") at " << first.lineSpeed
+        << " baud, 8-N-1\n";
+    for (const Rotators::Send& send : *sends) {
+        out << "  " << HexBytes(send.command) << "    " << ReadableBytes(send.command) << '\n';
+    }
+}
+
+// Where the settings come from: the file named on the command line, else the program's own.
+std::string SettingsExecutable(const Options& options, const std::string& executablePath) {
+    namespace fs = std::filesystem;
+    if (!options.settingsFile) {
+        return Unit3::SettingsExecutablePath((fs::path(executablePath).parent_path() / "lunark").string());
+    }
+    const std::string& file = *options.settingsFile;
+    const std::string_view extension = kSettingsExtension;
+    if (file.size() <= extension.size() || file.compare(file.size() - extension.size(), extension.size(), extension) != 0) {
+        throw EUsageError("--settings: \"" + file + "\" does not end in .ini");
+    }
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) throw EUsageError("--settings: cannot read \"" + file + "\"");
+    return file;  // a name ending in .ini is its own settings file
+}
+
+}  // namespace
+
+Options ParseArguments(const std::vector<std::string>& arguments) {
+    Options options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> attached;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+            attached = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto value = [&]() -> std::string {
+            if (attached) return *attached;
+            if (i + 1 >= arguments.size()) throw EUsageError(name + " needs a value");
+            return arguments[++i];
+        };
+        const auto flag = [&] {
+            if (attached) throw EUsageError(name + " takes no value");
+            return true;
+        };
+        if (name == "--locator") {
+            options.locator = Win1252Argument(name, value());
+            if (options.locator->size() < kMinimumLocatorLength) {
+                throw EUsageError("--locator: \"" + win1252::ToUtf8(*options.locator) +
+                                  "\" is too short; give at least four characters, e.g. JO22IC");
+            }
+        } else if (name == "--at") {
+            const std::string text = value();
+            options.at = ParseUtcInstant(text);
+            if (!options.at) throw EUsageError("--at: \"" + text + "\" is not an instant like 2023-03-22T12:00:00Z");
+        } else if (name == "--az-offset") {
+            options.azOffset = DegreesArgument(name, value());
+        } else if (name == "--el-offset") {
+            options.elOffset = DegreesArgument(name, value());
+        } else if (name == "--az-type") {
+            options.azType = ProtocolArgument(name, Axis::kAzimuth, value());
+        } else if (name == "--el-type") {
+            options.elType = ProtocolArgument(name, Axis::kElevation, value());
+        } else if (name == "--settings") {
+            options.settingsFile = value();
+        } else if (name == "--send") {
+            options.send = flag();
+        } else if (name == "--help" || name == "-h") {
+            options.help = flag();
+        } else {
+            throw EUsageError("unknown argument \"" + arguments[i] + "\"");
+        }
+    }
+    return options;
+}
+
+std::optional<system_clock::time_point> ParseUtcInstant(std::string_view text) {
+    // YYYY-MM-DDTHH:MM:SS, fixed positions
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' || !ReadDigits(text, 5, 2, month) ||
+        text[7] != '-' || !ReadDigits(text, 8, 2, day) || text[10] != 'T' || !ReadDigits(text, 11, 2, hour) ||
+        text[13] != ':' || !ReadDigits(text, 14, 2, minute) || text[16] != ':' || !ReadDigits(text, 17, 2, second)) {
+        return std::nullopt;
+    }
+    std::size_t at = 19;
+    nanoseconds fraction{0};
+    if (text[at] == '.') {
+        ++at;
+        long long scale = 100000000;
+        const std::size_t first = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - first < 9) {
+            fraction += nanoseconds((text[at] - '0') * scale);
+            scale /= 10;
+            ++at;
+        }
+        if (at == first) return std::nullopt;
+    }
+    if (at + 1 != text.size() || text[at] != 'Z') return std::nullopt;
+    const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                              std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return time_point_cast<system_clock::duration>(sys_days(date) + hours(hour) + minutes(minute) +
+                                                   seconds(second) + fraction);
+}
+
+std::string HexBytes(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (!text.empty()) text += ' ';
+        text += kDigits[code >> 4];
+        text += kDigits[code & 0x0F];
+    }
+    return text;
+}
+
+std::string ReadableBytes(std::string_view bytes) {
+    std::string text;
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < std::size(kControlNames)) {
+            text += '<' + std::string(kControlNames[code]) + '>';
+        } else if (code == 0x7F) {
+            text += "<DEL>";
+        } else if (code > 0x7F) {
+            text += '<' + HexBytes(std::string_view(&byte, 1)) + '>';
+        } else {
+            text += byte;
+        }
+    }
+    return text;
+}
+
+int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
+        std::ostream& err) {
+    Options options;
+    try {
+        options = ParseArguments(arguments);
+        if (options.help) {
+            out << kHelp;
+            return 0;
+        }
+        Unit3::ExecutablePath = SettingsExecutable(options, executablePath);
+    } catch (const EUsageError& error) {
+        err << kProgram << ": " << error.what() << "\nTry '" << kProgram << " --help'.\n";
+        return 2;
+    }
+
+    Unit3::LoadSettings(Unit3::ExecutablePath);
+    if (options.locator) Unit3::Locator = *options.locator;
+    if (options.azOffset) Unit3::AZoffset = *options.azOffset;
+    if (options.elOffset) Unit3::ELoffset = *options.elOffset;
+    if (options.azType) Unit3::AZtype = *options.azType;
+    if (options.elType) Unit3::ELtype = *options.elType;
+    if (Unit3::Locator.size() < kMinimumLocatorLength) {
+        err << kProgram << ": the settings file " << Unit3::SettingsFileFor(Unit3::ExecutablePath)
+            << " holds no usable locator; give one with --locator\n";
+        return 2;
+    }
+    if (options.at) {
+        const system_clock::time_point at = *options.at;
+        Location::SetClock([at] { return at; });
+    }
+    const auto previousHandler = Messages::SetMessageHandler(
+        [&err](const std::string& text) { err << kProgram << ": " << win1252::ToUtf8(text) << '\n'; });
+
+    int status = 0;
+    try {
+        Position::UpdatePosition();
+        out << win1252::ToUtf8(Position::AzimuthLine) << '\n' << win1252::ToUtf8(Position::ElevationLine) << '\n';
+        out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
+        out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
+        PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
+        PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+        out.flush();
+        if (options.send && !Rotators::SendToRotators()) status = 1;
+    } catch (const std::exception& error) {
+        err << kProgram << ": " << error.what() << '\n';
+        status = 1;
+    }
+    Messages::SetMessageHandler(previousHandler);
+    Location::SetClock(nullptr);
+    return status;
+}
+
+}  // namespace PositionTool

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// lunark-position: the Moon's position for a station and the rotator commands that go with it,
+// on the command line, computed by the same routines as the program's main window.
+namespace PositionTool {
+
+// A command line that cannot be followed; the text says why.
+class EUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the command line asks for. Texts are Windows-1252 bytes, converted from the terminal's UTF-8.
+struct Options {
+    std::optional<std::string> locator;
+    std::optional<std::chrono::system_clock::time_point> at;
+    std::optional<int32_t> azOffset;
+    std::optional<int32_t> elOffset;
+    std::optional<std::string> azType;
+    std::optional<std::string> elType;
+    std::optional<std::string> settingsFile;
+    bool send = false;
+    bool help = false;
+};
+
+// Reads the arguments after the program name ("--name value" or "--name=value"). Raises EUsageError.
+Options ParseArguments(const std::vector<std::string>& arguments);
+
+// "2023-03-22T12:00:00Z", optionally with up to nine digits of fractions of a second, always UTC.
+std::optional<std::chrono::system_clock::time_point> ParseUtcInstant(std::string_view text);
+
+// Bytes as hexadecimal, two digits a byte separated by blanks ("4D 31 0D").
+std::string HexBytes(std::string_view bytes);
+
+// Bytes as text, control bytes named in angle brackets ("M1<CR>", "<STX>AG").
+std::string ReadableBytes(std::string_view bytes);
+
+// Runs the tool: prints to out, complaints to err; gives the exit status (0 done, 1 computation or
+// send failed, 2 bad arguments). executablePath locates the program's own settings file.
+int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
+        std::ostream& err);
+
+}  // namespace PositionTool
