@@ -417,7 +417,9 @@ void TTimerEx::TimerWindowProc() {
 }
 
 void TTimerEx::RunWaitingTick() {
-    if (thread_) thread_->RunHandedOffTick();
+    // The handler may destroy this timer, and with it the last reference the timer holds.
+    const std::shared_ptr<TTimerThread> worker = thread_;
+    if (worker) worker->RunHandedOffTick();
 }
 
 void TTimerEx::ReportWorkerExceptions() {
