@@ -56,9 +56,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() {
-    if (Unit1::Form1 == this) Unit1::Form1 = nullptr;
-}
+TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
     auto* client = new QWidget(this);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+
+#include "Unit1.h"
+#include "Unit4.h"
+
+// The program's start, in its order: the modules' own start-up, the application's title, fonts and
+// icon, then the main window, the settings module and the hidden setup window.
+namespace startup {
+
+// Chooses where the settings live (beside the executable, or the user's configuration folder).
+// Runs before the application object exists.
+void StartModules(const char* argv0);
+
+// Titles the application "Lunark" and installs its icon and font substitutes. Needs the
+// application object.
+void InitialiseApplication();
+
+struct ProgramWindows {
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm4> form4;
+    ProgramWindows() = default;
+    ProgramWindows(ProgramWindows&&) = default;
+    ~ProgramWindows();
+};
+
+// Creates the main window first (it reads the settings), then the hidden setup window.
+ProgramWindows CreateWindows();
+
+}  // namespace startup
