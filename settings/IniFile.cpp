@@ -204,7 +204,9 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     const auto lines = SplitLines(content);
     const std::string_view lineBreak =
         (!lines.empty() && !lines.front().lineBreak.empty()) ? lines.front().lineBreak : std::string_view("\n");
-    const std::string keyLine = std::string(key) + "=" + OneLine(value);
+    std::string keyLine(key);
+    keyLine += '=';
+    keyLine += OneLine(value);
     const auto place = FindKey(lines, section, key);
 
     std::string updated;
@@ -216,7 +218,9 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     if (!place.sectionFound) {
         updated = content;
         if (!updated.empty() && updated.back() != '\n') updated += lineBreak;
-        updated += "[" + std::string(section) + "]";
+        updated += '[';
+        updated += section;
+        updated += ']';
         updated += lineBreak;
         updated += keyLine;
         updated += lineBreak;

@@ -48,7 +48,9 @@ int32_t StrToInt(std::string_view text) {
 
 std::optional<int32_t> TryReadSettingsInteger(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        return TryStrToInt("$" + std::string(text.substr(2)));
+        std::string dollarForm = "$";
+        dollarForm += text.substr(2);
+        return TryStrToInt(dollarForm);
     }
     return TryStrToInt(text);
 }
