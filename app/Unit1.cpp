@@ -15,6 +15,8 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "IniFile.h"
+#include "Position.h"
+#include "Rotators.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "WindowTimer.h"
@@ -180,9 +182,11 @@ void TForm1::FocusWindowChanged(QWindow* window) {
 }
 
 void TForm1::RunPositionUpdate() {
-    // Filled in by the tracking code: compute, round, show and prepare the command values.
+    Position::UpdatePosition();
+    Label1->setText(message_boxes::TextFromCore(Position::AzimuthLine));
+    Label1->adjustSize();
+    Label2->setText(message_boxes::TextFromCore(Position::ElevationLine));
+    Label2->adjustSize();
 }
 
-void TForm1::SendPositionCommands() {
-    // Filled in by the tracking code: send the prepared command values to the rotators.
-}
+void TForm1::SendPositionCommands() { Rotators::SendToRotators(); }
