@@ -396,6 +396,28 @@ TEST_F(TimerLifetime, HandlerOnTheWorkerCannotRewriteItsTimer) {
     EXPECT_EQ(timer.Interval(), 10u);
 }
 
+// The user-interface thread rewrites the properties while the worker ticks on its own; under the
+// thread sanitizer this shows whether every value the worker reads is shared safely.
+TEST_F(TimerLifetime, WritesWhileTheWorkerTicksAreSafe) {
+    TTimerEx timer;
+    std::atomic<int> early{0};
+    TickLog last;
+    timer.SetThreadSafe(true);
+    timer.SetThreaded(true);
+    timer.SetInterval(1);
+    for (int i = 0; i < 300; ++i) {
+        timer.SetOnTimer(TNotifyEvent([&](QObject*) { ++early; }));
+        timer.SetInterval(1 + i % 2);
+        timer.SetEnabled(i % 3 != 0);
+        timer.SetThreadPriority(i % 2 ? tpLower : tpLowest);
+        if (i % 50 == 0) std::this_thread::sleep_for(2ms);
+    }
+    timer.SetEnabled(true);
+    timer.SetOnTimer(last.Handler());
+    EXPECT_TRUE(WaitUntil([&] { return last.count >= 3; }));
+    EXPECT_GT(early.load(), 0);
+}
+
 // A thread without an event loop cannot run a QTimer: the timer reports it and stays stopped.
 TEST_F(TimerLifetime, TimerWithoutAnEventLoopReportsNoMoreTimers) {
     std::string error;
