@@ -18,7 +18,6 @@ void StartModules(const char* argv0) {
 
 void InitialiseApplication() {
     QApplication::setApplicationName(QStringLiteral("lunark"));
-    QApplication::setApplicationDisplayName(QString::fromLatin1(message_boxes::kApplicationTitle));
     QApplication::setWindowIcon(form_style::ProgramIcon());
     fonts::RegisterSubstitutes();
 }
