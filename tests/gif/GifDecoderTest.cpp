@@ -1,0 +1,235 @@
+// Decoding of single images: LZW edge cases, interlacing, damaged data, descriptor values.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "GifDecoder.h"
+#include "GifTestEncoder.h"
+
+using namespace gif_core;
+using gif_test::GifBuilder;
+using gif_test::PackCodes;
+using gif_test::SubBlocks;
+
+namespace {
+
+GraphicControlBlock Gce(int packed, int delay, int transparentIndex) {
+    return {4, static_cast<uint8_t>(packed), static_cast<uint8_t>(delay & 0xFF),
+            static_cast<uint8_t>(delay >> 8), static_cast<uint8_t>(transparentIndex), 0};
+}
+
+// An image descriptor (no local table) followed by data, decoded against an empty global table.
+struct Decoded {
+    GifFrame frame;
+    size_t endPosition = 0;
+};
+
+Decoded DecodeData(int width, int height, const std::string& data, bool interlaced = false,
+                   GraphicControlBlock gce = {}) {
+    std::string bytes = GifBuilder().ImageWithData(0, 0, width, height, data, interlaced).Bytes();
+    ByteStream stream(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    Decoded out;
+    EXPECT_TRUE(ReadFrame(out.frame, stream, Palette{}, gce, 0, kMaxDecodedPixels, nullptr));
+    out.endPosition = stream.Position() - 10;  // counted from the start of the image data
+    return out;
+}
+
+std::vector<uint8_t> Rows(const GifFrame& f) {
+    std::vector<uint8_t> out;
+    for (int y = 0; y < f.Height; ++y)
+        for (int x = 0; x < f.Width; ++x) out.push_back(f.PixelAt(x, y));
+    return out;
+}
+
+std::string MinSize(int m) { return std::string(1, static_cast<char>(m)); }
+
+// Image data: the minimum code size, then the given bytes cut into sub-blocks.
+std::string Data(int m, const std::string& bytes) {
+    std::string out = MinSize(m);
+    out += SubBlocks(bytes);
+    return out;
+}
+
+}  // namespace
+
+// The 3 x 5 two-colour sample from the format's well-known worked example: its 9-bit code
+// stream 100 028 0FF 103 102 103 106 107 101 uses codes equal to the next free code three times.
+TEST(GifDecoder, DecodesPublishedWorkedExample) {
+    const std::string data("\x00\x51\xFC\x1B\x28\x70\xA0\xC1\x83\x01\x01", 11);
+    const std::vector<uint8_t> expected = {0x28, 0xFF, 0xFF, 0xFF, 0x28, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    // The test encoder gives the same bytes, so it can be trusted for the other cases.
+    EXPECT_EQ(gif_test::LzwEncode(expected, 8), data);
+    Decoded d = DecodeData(3, 5, Data(8, data));
+    EXPECT_EQ(Rows(d.frame), expected);
+    EXPECT_EQ(d.endPosition, 1 + 1 + data.size() + 1);  // stream stands after the terminator
+}
+
+TEST(GifDecoder, RoundTripsNoiseAtEveryCodeSize) {
+    std::mt19937 rng(7);
+    for (int m = 2; m <= 8; ++m) {
+        for (bool clearWhenFull : {true, false}) {
+            const int w = 97, h = 83;  // 8051 pixels: the table fills at every code size
+            std::vector<uint8_t> px(w * h);
+            for (auto& p : px) p = static_cast<uint8_t>(rng() % (1u << m));
+            Decoded d = DecodeData(w, h, Data(m, gif_test::LzwEncode(px, m, clearWhenFull)));
+            EXPECT_EQ(Rows(d.frame), px) << "code size " << m << (clearWhenFull ? "" : ", full table kept");
+        }
+    }
+}
+
+TEST(GifDecoder, InterlacedRowsLandInPlaceForSmallHeights) {
+    // Each row holds its own number; the data carries the rows in interlaced order.
+    const std::vector<std::vector<int>> dataOrder = {{0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {0, 8, 4, 2, 6, 1, 3, 5, 7}};
+    for (const auto& order : dataOrder) {
+        const int h = static_cast<int>(order.size());
+        std::vector<uint8_t> inDataOrder;
+        for (int row : order) inDataOrder.insert(inDataOrder.end(), {uint8_t(row + 1), uint8_t(row + 1)});
+        Decoded d = DecodeData(2, h, Data(4, gif_test::LzwEncode(inDataOrder, 4)), true);
+        for (int y = 0; y < h; ++y) {
+            EXPECT_EQ(d.frame.PixelAt(0, y), y + 1) << "height " << h << " row " << y;
+            EXPECT_EQ(d.frame.PixelAt(1, y), y + 1) << "height " << h << " row " << y;
+        }
+    }
+}
+
+TEST(GifDecoder, RepeatedClearCodesActAsOne) {
+    // Minimum code size 2: clear 4, end 5, 3-bit codes until the table reaches 8 entries.
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> codes;
+        std::vector<uint8_t> pixels;
+    };
+    const std::vector<Case> cases = {
+        {"two clears at the start", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 4}}, {1, 2, 3}},
+        {"two clears in the middle", {{4, 3}, {1, 3}, {2, 3}, {4, 3}, {4, 3}, {3, 3}, {0, 3}, {5, 3}}, {1, 2, 3, 0}},
+    };
+    for (const auto& c : cases) {
+        Decoded d = DecodeData(static_cast<int>(c.pixels.size()), 1, Data(2, PackCodes(c.codes)));
+        EXPECT_EQ(Rows(d.frame), c.pixels) << c.name;
+    }
+}
+
+TEST(GifDecoder, ShortDataLeavesRestAtZeroAndSeeThrough) {
+    // 4 x 2 image, transparent index 3: codes give 1, 3, 2 and then the data stops.
+    const std::string codes = PackCodes({{4, 3}, {1, 3}, {3, 3}, {2, 3}});
+    struct Case {
+        const char* name;
+        std::string data;
+    };
+    const std::vector<Case> cases = {
+        {"stream ends inside the sub-block", std::string("\x02\x0A", 2).append(codes)},
+        {"empty sub-block before the end code", Data(2, codes)},
+        {"end code early", Data(2, PackCodes({{4, 3}, {1, 3}, {3, 3}, {2, 3}, {5, 4}}))},
+    };
+    for (const auto& c : cases) {
+        Decoded d = DecodeData(4, 2, c.data, false, Gce(1, 0, 3));
+        EXPECT_EQ(Rows(d.frame), (std::vector<uint8_t>{1, 3, 2, 0, 0, 0, 0, 0})) << c.name;
+        const std::vector<bool> seeThrough = {false, true, false, true, true, true, true, true};
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(d.frame.SeeThroughAt(i % 4, i / 4), seeThrough[i]) << c.name << " " << i;
+    }
+}
+
+TEST(GifDecoder, MinimumCodeSizeAboveFifteenReadsNothing) {
+    // After the size byte come bytes that must stay unread.
+    Decoded d = DecodeData(3, 2, Data(16, "\x12\x34"), false, Gce(1, 0, 0));
+    EXPECT_EQ(Rows(d.frame), std::vector<uint8_t>(6, 0));
+    for (int i = 0; i < 6; ++i) EXPECT_FALSE(d.frame.SeeThroughAt(i % 3, i / 3));  // all covered
+    EXPECT_EQ(d.endPosition, 1u);
+}
+
+TEST(GifDecoder, DamagedCodesNeverReachOutsideTheTables) {
+    // Code sizes 12 to 15 put the clear code beyond the table; random codes must decode safely.
+    std::mt19937 rng(11);
+    for (int m = 9; m <= 15; ++m) {
+        std::string data;
+        for (int i = 0; i < 600; ++i) data.push_back(static_cast<char>(rng()));
+        Decoded d = DecodeData(40, 30, Data(m, data), false, Gce(1, 0, 7));
+        EXPECT_EQ(d.frame.Width, 40);
+    }
+}
+
+TEST(GifDecoder, DescriptorAndControlValues) {
+    struct Case {
+        int packed;
+        int delay;
+        uint8_t disposal;
+        int32_t delayMs;
+        bool transparent;
+    };
+    const Case cases[] = {
+        {0 << 2, 0, 0, 0, false}, {1 << 2, 7, 1, 70, false}, {2 << 2 | 1, 100, 2, 1000, true},
+        {3 << 2, 1, 3, 10, false}, {4 << 2, 0, 2, 0, false}, {5 << 2, 0, 2, 0, false},
+        {7 << 2 | 1, 65535, 2, 655350, true},
+    };
+    for (const auto& c : cases) {
+        Decoded d = DecodeData(1, 1, Data(2, PackCodes({{4, 3}, {1, 3}, {5, 3}})), false,
+                               Gce(c.packed, c.delay, 9));
+        EXPECT_EQ(d.frame.Disposal, c.disposal) << c.packed;
+        EXPECT_EQ(d.frame.Delay, c.delayMs) << c.packed;
+        EXPECT_EQ(d.frame.Transparent, c.transparent) << c.packed;
+    }
+}
+
+TEST(GifDecoder, DescriptorLimits) {
+    struct Case {
+        int width, height;
+        const char* outcome;  // "false", "abort", "ok"
+    };
+    const Case cases[] = {{0, 5, "false"}, {5, 0, "false"}, {16385, 1, "abort"}, {1, 17000, "abort"},
+                          {16384, 1, "ok"}};
+    for (const auto& c : cases) {
+        std::string bytes = GifBuilder().ImageWithData(0, 0, c.width, c.height, Data(2, "")).Bytes();
+        ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        GifFrame f;
+        std::string outcome;
+        try {
+            outcome = ReadFrame(f, s, Palette{}, {}, 0, kMaxDecodedPixels, nullptr) ? "ok" : "false";
+        } catch (const AbortError&) {
+            outcome = "abort";
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.width << " x " << c.height;
+        if (outcome == "false") {
+            EXPECT_EQ(s.Position(), 10u);
+        }
+    }
+    // A cut-off descriptor is the stream's read error.
+    const uint8_t cut[] = {',', 0, 0, 0};
+    ByteStream s(cut, sizeof cut);
+    GifFrame f;
+    EXPECT_THROW(ReadFrame(f, s, Palette{}, {}, 0, kMaxDecodedPixels, nullptr), ReadError);
+}
+
+TEST(GifDecoder, LocalTableCutShortLeavesBlack) {
+    // Descriptor with a 2-bit local table of which only 1.5 entries arrive.
+    const std::string bytes = std::string(",\0\0\0\0\1\0\1\0\x81", 10) + "\x10\x20\x30\x40\x50";
+    ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    GifFrame f;
+    ASSERT_TRUE(ReadFrame(f, s, Palette{}, {}, 0, kMaxDecodedPixels, nullptr));
+    EXPECT_EQ(f.LocalBits, 2);
+    EXPECT_EQ(f.ColorCount, 4);
+    EXPECT_EQ(f.Colors[3], 0x40);
+    EXPECT_EQ(f.Colors[5], 0);
+    EXPECT_EQ(f.Colors[11], 0);
+}
+
+TEST(GifDecoder, ProgressEveryRowBlockOfLargeImages) {
+    struct Case {
+        int width, height;
+        int expectedCalls;
+    };
+    // 400 x 300 = 120000 pixels, rows 0, 32, ..., 288: 10 calls; 200 x 600 = 120000, every 64 rows:
+    // 10 calls; 300 x 300 = 90000 pixels: none.
+    const Case cases[] = {{400, 300, 10}, {200, 600, 10}, {300, 300, 0}};
+    for (const auto& c : cases) {
+        std::vector<uint8_t> px(c.width * c.height, 1);
+        std::string bytes = GifBuilder().Image(0, 0, c.width, c.height, px, 0, false, 2).Bytes();
+        ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        GifFrame f;
+        int calls = 0;
+        ASSERT_TRUE(ReadFrame(f, s, Palette{}, {}, 0, kMaxDecodedPixels, [&] { ++calls; }));
+        EXPECT_EQ(calls, c.expectedCalls) << c.width << " x " << c.height;
+    }
+}
