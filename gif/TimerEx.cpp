@@ -370,9 +370,12 @@ void TTimerEx::Reconfigure() {
         if (!thread_) thread_ = TTimerThread::Create(link_, priority_.load());
     } else {
         if (thread_) {
-            // The worker ends on its own; it does not tick again.
+            // The worker ends on its own and does not tick again; a FireTimer it is running right
+            // now is let finish, so that none runs on a worker once the window path is selected.
             thread_->Terminate();
             thread_.reset();
+            std::unique_lock lock(link_->mutex);
+            link_->changed.wait(lock, [&] { return link_->firesOnWorkers == 0; });
         }
         if (windowTimer_ == nullptr) {
             try {

@@ -327,29 +327,36 @@ TEST_F(TimerLifetime, DestroyingWhileTheWorkerSleepsEndsTheWorkerWithoutATick) {
     }
 }
 
-// A handler running on the worker when the timer is destroyed finishes before the destructor
-// returns, so it never works on a destroyed timer.
-TEST_F(TimerLifetime, DestroyingWaitsForAHandlerRunningOnTheWorker) {
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<bool> entered{false}, finished{false};
-    auto* timer = new TTimerEx;
-    timer->SetThreadSafe(true);
-    timer->SetThreaded(true);
-    timer->SetInterval(10);
-    timer->SetOnTimer(TNotifyEvent([&](QObject*) {
-        if (entered.exchange(true)) return;
-        released.wait();
-        finished = true;
-    }));
-    ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(100ms);
-        release.set_value();
-    });
-    delete timer;
-    EXPECT_TRUE(finished.load());
-    releaser.join();
+// A handler running on the worker when the timer is destroyed, or moved to the window path,
+// finishes before that call returns, so it never works on a destroyed timer or beside its successor.
+TEST_F(TimerLifetime, LeavingTheWorkerWaitsForItsRunningHandler) {
+    for (bool destroy : {true, false}) {
+        SCOPED_TRACE(destroy ? "destroy" : "window path");
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        std::atomic<bool> entered{false}, finished{false};
+        auto* timer = new TTimerEx;
+        timer->SetThreadSafe(true);
+        timer->SetThreaded(true);
+        timer->SetInterval(10);
+        timer->SetOnTimer(TNotifyEvent([&](QObject*) {
+            if (entered.exchange(true)) return;
+            released.wait();
+            finished = true;
+        }));
+        ASSERT_TRUE(WaitUntil([&] { return entered.load(); }));
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(100ms);
+            release.set_value();
+        });
+        if (destroy)
+            delete timer;
+        else
+            timer->SetThreaded(false);
+        EXPECT_TRUE(finished.load());
+        releaser.join();
+        if (!destroy) delete timer;
+    }
 }
 
 // Writes from a thread other than the timer's own are refused with a clear error and change nothing.
