@@ -53,15 +53,20 @@ long double RadToDeg(long double x) { return x * k180 * kOneOverPi; }
 long double NormalizeDegrees(long double x) {
     // The turn count is rounded to nearest, ties to even (the default rounding mode), and must fit the
     // 32-bit integer that holds it; converting an out-of-range value would be undefined, so it is
-    // reported as the invalid operation the processor's integer store reports.
-    long double turns = std::nearbyint(x * kOneOver360);
-    if (!(turns >= -2147483648.0L && turns <= 2147483647.0L)) {
+    // reported as the invalid operation the processor's integer store reports. llrint is a single integer
+    // store, where nearbyint would save and restore the whole floating-point environment.
+    const long double turns = x * kOneOver360;
+    if (!(std::fabs(turns) <= 4294967296.0L)) {
         std::feraiseexcept(FE_INVALID);
         return kNaN;
     }
-    auto k = static_cast<std::int32_t>(turns);
+    const long long k = std::llrint(turns);
+    if (k < INT32_MIN || k > INT32_MAX) {
+        std::feraiseexcept(FE_INVALID);
+        return kNaN;
+    }
     // 64-bit product: k × 360 overflows 32 bits beyond about 6 million turns.
-    x -= static_cast<long double>(std::int64_t{k} * 360);
+    x -= static_cast<long double>(k * 360);
     if (x < 0) x += k360;  // x was in [-180, 180], so one turn is enough
     return x;
 }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
 
 #include "astro_math.h"
 #include "moon_terms.h"
@@ -71,23 +74,67 @@ private:
 constexpr int kMaxD = 4, kMaxM = 2, kMaxMPrime = 4, kMaxF = 3, kMaxNutation = 2;
 
 template <typename Row>
-constexpr bool WithinMultiples(const Row& row, int maxD, int maxM, int maxMPrime, int maxF) {
-    auto within = [](int k, int limit) { return -limit <= k && k <= limit; };
-    return within(row.d, maxD) && within(row.m, maxM) && within(row.mPrime, maxMPrime) && within(row.f, maxF);
+constexpr bool WithinMultiples(const Row& row, int minD, int maxD, int maxM, int maxMPrime, int maxF) {
+    auto within = [](int k, int low, int high) { return low <= k && k <= high; };
+    return within(row.d, minD, maxD) && within(row.m, -maxM, maxM) && within(row.mPrime, -maxMPrime, maxMPrime) &&
+           within(row.f, -maxF, maxF);
 }
 
 constexpr bool TablesWithinMultiples() {
     for (const auto& row : kLongitudeDistanceTerms)
-        if (!WithinMultiples(row, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
+        if (!WithinMultiples(row, 0, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
     for (const auto& row : kLatitudeTerms)
-        if (!WithinMultiples(row, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
+        if (!WithinMultiples(row, 0, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
     for (const auto& row : kNutationTerms) {
-        if (!WithinMultiples(row, kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation)) return false;
+        if (!WithinMultiples(row, -kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation)) return false;
         if (row.omega < -kMaxNutation || row.omega > kMaxNutation) return false;
     }
     return true;
 }
 static_assert(TablesWithinMultiples());
+
+// A lunar term's argument D·d + M·m + M'·m' + F·f is split into two partial sums, D·d + M·m (d ≥ 0) and
+// M'·m' + F·f, whose sines and cosines are tabulated once per position; each term is then one product.
+constexpr int kSunSpan = 2 * kMaxM + 1;
+constexpr int kLatitudeSpan = 2 * kMaxF + 1;
+constexpr int kElongationAnomalyCount = (kMaxD + 1) * kSunSpan;
+constexpr int kMoonArgumentCount = (2 * kMaxMPrime + 1) * kLatitudeSpan;
+
+constexpr std::uint8_t ElongationAnomalyIndex(int d, int m) {
+    return static_cast<std::uint8_t>(d * kSunSpan + m + kMaxM);
+}
+constexpr std::uint8_t MoonArgumentIndex(int mPrime, int f) {
+    return static_cast<std::uint8_t>((mPrime + kMaxMPrime) * kLatitudeSpan + f + kMaxF);
+}
+
+// A table row ready for the sums: its two partial arguments and its coefficients.
+struct PreparedTerm {
+    std::uint8_t elongationAnomaly, moonArgument;
+    double sinCoefficient, cosCoefficient;
+};
+
+constexpr std::array<PreparedTerm, std::size(kLongitudeDistanceTerms)> PrepareLongitudeDistance() {
+    std::array<PreparedTerm, std::size(kLongitudeDistanceTerms)> prepared{};
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        const LongitudeDistanceTerm& row = kLongitudeDistanceTerms[i];
+        prepared[i] = {ElongationAnomalyIndex(row.d, row.m), MoonArgumentIndex(row.mPrime, row.f),
+                       static_cast<double>(row.sigmaL), static_cast<double>(row.sigmaR)};
+    }
+    return prepared;
+}
+
+constexpr std::array<PreparedTerm, std::size(kLatitudeTerms)> PrepareLatitude() {
+    std::array<PreparedTerm, std::size(kLatitudeTerms)> prepared{};
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        const LatitudeTerm& row = kLatitudeTerms[i];
+        prepared[i] = {ElongationAnomalyIndex(row.d, row.m), MoonArgumentIndex(row.mPrime, row.f),
+                       static_cast<double>(row.sigmaB), 0.0};
+    }
+    return prepared;
+}
+
+constexpr auto kPreparedLongitudeDistance = PrepareLongitudeDistance();
+constexpr auto kPreparedLatitude = PrepareLatitude();
 
 void NutationUnchecked(double dayNumber, long double& deltaPsi, long double& epsilon) {
     const long double t = Centuries(dayNumber);
@@ -107,21 +154,29 @@ void NutationUnchecked(double dayNumber, long double& deltaPsi, long double& eps
     epsilon = kMeanObliquity(t) * kOneOver3600 + epsilonSum * 0.0001L * kOneOver3600;
 }
 
+// The nutation at one instant, with the sine and cosine of the obliquity that every user of it needs.
+struct NutationValues {
+    long double deltaPsi, epsilon;
+    UnitTurn obliquity;
+};
+
+NutationValues NutationAt(double dayNumber) {
+    NutationValues n{};
+    NutationUnchecked(dayNumber, n.deltaPsi, n.epsilon);
+    n.obliquity = TurnOf(n.epsilon);
+    return n;
+}
+
 // An arcsine whose argument is by construction the sine of an angle: rounding can carry it a few units
 // of the last place beyond ±1 (the Moon at the zenith), which must not read as an invalid operation.
 long double ArcSinOfSineDeg(long double x) { return am::ArcSinDeg(std::clamp(x, -1.0L, 1.0L)); }
 
-void EclipticToEquatorialUnchecked(MoonCoordinates& record, double dayNumber) {
-    long double deltaPsi = 0, epsilon = 0;
-    NutationUnchecked(dayNumber, deltaPsi, epsilon);
-    const long double lambda = am::NormalizeDegrees(record.longitude + deltaPsi);
-    const long double beta = record.latitude;
-    const long double sinEpsilon = am::SinDeg(epsilon), cosEpsilon = am::CosDeg(epsilon);
-    const long double sinLambda = am::SinDeg(lambda);
+void EclipticToEquatorialUnchecked(MoonCoordinates& record, const NutationValues& nutation) {
+    const long double lambda = am::NormalizeDegrees(record.longitude + nutation.deltaPsi);
+    const UnitTurn e = nutation.obliquity, l = TurnOf(lambda), b = TurnOf(record.latitude);
     record.longitude = lambda;
-    record.rightAscension =
-        am::ArcTan2Deg(sinLambda * cosEpsilon - am::TanDeg(beta) * sinEpsilon, am::CosDeg(lambda));
-    record.declination = ArcSinOfSineDeg(am::SinDeg(beta) * cosEpsilon + am::CosDeg(beta) * sinEpsilon * sinLambda);
+    record.rightAscension = am::ArcTan2Deg(l.s * e.c - (b.s / b.c) * e.s, l.c);
+    record.declination = ArcSinOfSineDeg(b.s * e.c + b.c * e.s * l.s);
 }
 
 LunarElements MeanElementsUnchecked(double dayNumber) {
@@ -136,20 +191,33 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
     const AngleMultiples<kMaxM> m(elements.sunMeanAnomaly);
     const AngleMultiples<kMaxMPrime> mPrime(elements.moonMeanAnomaly);
     const AngleMultiples<kMaxF> f(elements.argumentOfLatitude);
-    // Terms with the Sun's anomaly M depend on the eccentricity of the Earth's orbit: weight E per unit of |M|.
+
+    // Terms with the Sun's anomaly M depend on the eccentricity of the Earth's orbit: weight E per unit of
+    // |M|, carried by the tabulated D·d + M·m partial arguments.
     const auto e = static_cast<double>(elements.eccentricityFactor);
     const std::array<double, kMaxM + 1> weight{1.0, e, e * e};
+    std::array<UnitTurn, kElongationAnomalyCount> elongationAnomaly;
+    for (int dd = 0; dd <= kMaxD; ++dd) {
+        for (int mm = -kMaxM; mm <= kMaxM; ++mm) {
+            const UnitTurn z = d[dd] * m[mm];
+            const double w = weight[static_cast<std::size_t>(std::abs(mm))];
+            elongationAnomaly[ElongationAnomalyIndex(dd, mm)] = {z.c * w, z.s * w};
+        }
+    }
+    std::array<UnitTurn, kMoonArgumentCount> moonArgument;
+    for (int mp = -kMaxMPrime; mp <= kMaxMPrime; ++mp) {
+        for (int ff = -kMaxF; ff <= kMaxF; ++ff) moonArgument[MoonArgumentIndex(mp, ff)] = mPrime[mp] * f[ff];
+    }
 
     double sumL = 0.0, sumR = 0.0, sumB = 0.0;
-    for (const LongitudeDistanceTerm& row : kLongitudeDistanceTerms) {
-        const UnitTurn z = d[row.d] * m[row.m] * mPrime[row.mPrime] * f[row.f];
-        const double w = weight[static_cast<std::size_t>(std::abs(row.m))];
-        sumL += row.sigmaL * w * z.s;
-        sumR += row.sigmaR * w * z.c;
+    for (const PreparedTerm& term : kPreparedLongitudeDistance) {
+        const UnitTurn z = elongationAnomaly[term.elongationAnomaly] * moonArgument[term.moonArgument];
+        sumL += term.sinCoefficient * z.s;
+        sumR += term.cosCoefficient * z.c;
     }
-    for (const LatitudeTerm& row : kLatitudeTerms) {
-        const UnitTurn z = d[row.d] * m[row.m] * mPrime[row.mPrime] * f[row.f];
-        sumB += row.sigmaB * weight[static_cast<std::size_t>(std::abs(row.m))] * z.s;
+    for (const PreparedTerm& term : kPreparedLatitude) {
+        const UnitTurn z = elongationAnomaly[term.elongationAnomaly] * moonArgument[term.moonArgument];
+        sumB += term.sinCoefficient * z.s;
     }
 
     // Additive terms: Venus (A1), Jupiter (A2), the flattening of the Earth (L', A3).
@@ -161,35 +229,34 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
     return {sumL, sumB, sumR};
 }
 
-void EclipticPositionUnchecked(MoonCoordinates& record, double dayNumber) {
+// λ, β and distance from the lunar theory; α, δ and the apparent λ follow from EclipticToEquatorialUnchecked.
+void GeometricPositionUnchecked(MoonCoordinates& record, double dayNumber) {
     const LunarElements elements = MeanElementsUnchecked(dayNumber);
     const LunarTermSums sums = PeriodicSumsUnchecked(elements);
     record.longitude = elements.meanLongitude + sums.longitude * 0.000001L;
     record.latitude = sums.latitude * 0.000001L;
     record.distance = 385000.56L + sums.distance * 0.001L;
-    EclipticToEquatorialUnchecked(record, dayNumber);
 }
 
-long double ApparentSiderealTimeUnchecked(double dayNumber) {
+long double ApparentSiderealTimeUnchecked(double dayNumber, const NutationValues& nutation) {
     const long double daysFromJ2000 = DayNumberToJd(dayNumber) - kJ2000;
     const long double t = daysFromJ2000 * kOneOverJulianCentury;
-    long double deltaPsi = 0, epsilon = 0;
-    NutationUnchecked(dayNumber, deltaPsi, epsilon);
     // Mean sidereal time (IAU 1982) plus the equation of the equinoxes Δψ cos ε.
     const long double theta = 280.46061837L + 360.98564736629L * daysFromJ2000 +
-                              t * t * (0.000387933L - t * (1.0L / 38710000)) + deltaPsi * am::CosDeg(epsilon);
+                              t * t * (0.000387933L - t * (1.0L / 38710000)) +
+                              nutation.deltaPsi * nutation.obliquity.c;
     return am::NormalizeDegrees(theta);
 }
 
-void EquatorialToHorizontalUnchecked(MoonCoordinates& record, double dayNumber, long double longitudeWest,
+void EquatorialToHorizontalUnchecked(MoonCoordinates& record, long double siderealTime, long double longitudeWest,
                                      long double latitude) {
-    const long double hourAngle =
-        am::NormalizeDegrees(ApparentSiderealTimeUnchecked(dayNumber) - record.rightAscension - longitudeWest);
-    const long double delta = record.declination;
-    const long double sinPhi = am::SinDeg(latitude), cosPhi = am::CosDeg(latitude);
-    const long double cosH = am::CosDeg(hourAngle);
-    record.azimuth = am::ArcTan2Deg(am::SinDeg(hourAngle), cosH * sinPhi - am::TanDeg(delta) * cosPhi);
-    record.altitude = ArcSinOfSineDeg(sinPhi * am::SinDeg(delta) + cosPhi * am::CosDeg(delta) * cosH);
+    const long double hourAngle = am::NormalizeDegrees(siderealTime - record.rightAscension - longitudeWest);
+    const UnitTurn h = TurnOf(hourAngle), phi = TurnOf(latitude), delta = TurnOf(record.declination);
+    // The products are formed in extended precision: near the zenith both arguments of the arctangent are
+    // small differences, and the altitude's sine is close to 1.
+    const long double cosH = h.c, sinPhi = phi.s, cosPhi = phi.c, sinDelta = delta.s, cosDelta = delta.c;
+    record.azimuth = am::ArcTan2Deg(h.s, cosH * sinPhi - (sinDelta / cosDelta) * cosPhi);
+    record.altitude = ArcSinOfSineDeg(sinPhi * sinDelta + cosPhi * cosDelta * cosH);
 }
 
 void ReportedPositionUnchecked(const MoonCoordinates& record, long double& elevation, long double& azimuth) {
@@ -221,7 +288,7 @@ void EclipticToEquatorial(MoonCoordinates& record, double dayNumber) {
     work.longitude = record.longitude;
     work.latitude = record.latitude;
     Fence(work, dayNumber);
-    EclipticToEquatorialUnchecked(work, dayNumber);
+    EclipticToEquatorialUnchecked(work, NutationAt(dayNumber));
     ThrowOnFault(work.longitude, work.rightAscension, work.declination);
     record.longitude = work.longitude;
     record.rightAscension = work.rightAscension;
@@ -232,7 +299,8 @@ void MoonEclipticPosition(MoonCoordinates& record, double dayNumber) {
     ClearFaults();
     Fence(dayNumber);
     MoonCoordinates work{};
-    EclipticPositionUnchecked(work, dayNumber);
+    GeometricPositionUnchecked(work, dayNumber);
+    EclipticToEquatorialUnchecked(work, NutationAt(dayNumber));
     ThrowOnFault(work.longitude, work.latitude, work.distance, work.rightAscension, work.declination);
     record.longitude = work.longitude;
     record.latitude = work.latitude;
@@ -244,7 +312,7 @@ void MoonEclipticPosition(MoonCoordinates& record, double dayNumber) {
 long double ApparentSiderealTime(double dayNumber) {
     ClearFaults();
     Fence(dayNumber);
-    long double theta = ApparentSiderealTimeUnchecked(dayNumber);
+    long double theta = ApparentSiderealTimeUnchecked(dayNumber, NutationAt(dayNumber));
     ThrowOnFault(theta);
     return theta;
 }
@@ -256,7 +324,8 @@ void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long doub
     work.rightAscension = record.rightAscension;
     work.declination = record.declination;
     Fence(work, dayNumber, longitudeWest, latitude);
-    EquatorialToHorizontalUnchecked(work, dayNumber, longitudeWest, latitude);
+    EquatorialToHorizontalUnchecked(work, ApparentSiderealTimeUnchecked(dayNumber, NutationAt(dayNumber)),
+                                    longitudeWest, latitude);
     ThrowOnFault(work.altitude, work.azimuth);
     record.altitude = work.altitude;
     record.azimuth = work.azimuth;
@@ -266,9 +335,13 @@ void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long do
                             long double& elevation, long double& azimuth) {
     ClearFaults();
     Fence(dayNumber, longitudeWest, latitude);
+    // The nutation enters both the apparent place and the sidereal time; it is worked out once for the two.
+    const NutationValues nutation = NutationAt(dayNumber);
     MoonCoordinates record{};
-    EclipticPositionUnchecked(record, dayNumber);
-    EquatorialToHorizontalUnchecked(record, dayNumber, longitudeWest, latitude);
+    GeometricPositionUnchecked(record, dayNumber);
+    EclipticToEquatorialUnchecked(record, nutation);
+    EquatorialToHorizontalUnchecked(record, ApparentSiderealTimeUnchecked(dayNumber, nutation), longitudeWest,
+                                    latitude);
     long double el = 0, az = 0;
     ReportedPositionUnchecked(record, el, az);
     ThrowOnFault(el, az);

@@ -1,0 +1,71 @@
+// Cost of one Moon position for an observer: the library's entry, the plain extended-precision evaluation
+// of the same formulas, and (when libnova is installed) libnova's full ELP 2000-82B lunar position with its
+// horizontal transformation, for the same instants.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstddef>
+
+#include "moon.h"
+#include "moon_reference.h"
+
+#ifdef LUNARK_HAVE_LIBNOVA
+#include <libnova/lunar.h>
+#include <libnova/transform.h>
+#endif
+
+namespace {
+
+constexpr double kLongitudeWest = -4.6666666666666667;  // JO22, the Netherlands
+constexpr double kLatitude = 52.0833333333333333;
+
+// 1024 instants spread over 1950-2050 (day numbers 18264 to 54789), not on whole hours.
+std::array<double, 1024> Instants() {
+    std::array<double, 1024> days{};
+    for (std::size_t i = 0; i < days.size(); ++i) days[i] = 18264.0 + 35.67013 * static_cast<double>(i) + 0.0137;
+    return days;
+}
+
+const std::array<double, 1024> kInstants = Instants();
+
+void Lunark(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        long double elevation = 0, azimuth = 0;
+        moon::MoonHorizontalPosition(kInstants[i++ % kInstants.size()], kLongitudeWest, kLatitude, elevation,
+                                     azimuth);
+        benchmark::DoNotOptimize(elevation);
+        benchmark::DoNotOptimize(azimuth);
+    }
+}
+BENCHMARK(Lunark)->Name("BM_MoonHorizontalPosition/lunark");
+
+void PlainLongDouble(benchmark::State& state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        moon::MoonCoordinates record =
+            moon_reference::FullPosition(kInstants[i++ % kInstants.size()], kLongitudeWest, kLatitude);
+        benchmark::DoNotOptimize(record);
+    }
+}
+BENCHMARK(PlainLongDouble)->Name("BM_MoonHorizontalPosition/plain_long_double");
+
+#ifdef LUNARK_HAVE_LIBNOVA
+void Libnova(benchmark::State& state) {
+    ln_lnlat_posn observer{-kLongitudeWest, kLatitude};  // libnova counts longitude east-positive
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const double jd = static_cast<double>(moon::DayNumberToJd(kInstants[i++ % kInstants.size()]));
+        ln_equ_posn equatorial{};
+        ln_hrz_posn horizontal{};
+        ln_get_lunar_equ_coords(jd, &equatorial);
+        ln_get_hrz_from_equ(&equatorial, &observer, jd, &horizontal);
+        benchmark::DoNotOptimize(horizontal);
+    }
+}
+BENCHMARK(Libnova)->Name("BM_MoonHorizontalPosition/libnova");
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,103 @@
+// Accuracy of the truncated lunar theory against libnova's full ELP 2000-82B theory, and the agreement of the
+// library's fast evaluation with a plain extended-precision evaluation of the same formulas.
+//
+// libnova gives the Moon's geocentric ecliptic position referred to the mean ecliptic and equinox of J2000;
+// the truncated theory gives it referred to the mean ecliptic and equinox of date (before nutation). The
+// libnova position is carried to the date by the rigorous precession of ecliptic coordinates (Meeus,
+// Astronomical Algorithms, formulas 21.5 and 21.7) before the two are compared.
+#include <libnova/lunar.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "astro_math.h"
+#include "moon.h"
+#include "moon_reference.h"
+
+namespace {
+
+constexpr double kDegree = std::numbers::pi / 180;
+constexpr double kArcsecond = kDegree / 3600;
+
+struct Ecliptic {
+    double longitude, latitude;  // degrees
+};
+
+// Ecliptic coordinates referred to J2000 carried to the mean ecliptic and equinox `t` Julian centuries later.
+Ecliptic PrecessFromJ2000(Ecliptic j2000, double t) {
+    const double eta = (47.0029 * t - 0.03302 * t * t + 0.000060 * t * t * t) * kArcsecond;
+    const double pi = 174.876384 * kDegree + (-869.8089 * t + 0.03536 * t * t) * kArcsecond;
+    const double p = (5029.0966 * t + 1.11113 * t * t - 0.000006 * t * t * t) * kArcsecond;
+    const double lambda0 = j2000.longitude * kDegree, beta0 = j2000.latitude * kDegree;
+    const double a = std::cos(eta) * std::cos(beta0) * std::sin(pi - lambda0) - std::sin(eta) * std::sin(beta0);
+    const double b = std::cos(beta0) * std::cos(pi - lambda0);
+    const double c = std::cos(eta) * std::sin(beta0) + std::sin(eta) * std::cos(beta0) * std::sin(pi - lambda0);
+    return {(p + pi - std::atan2(a, b)) / kDegree, std::asin(c) / kDegree};
+}
+
+struct Statistics {
+    double largest = 0, sumOfSquares = 0;
+    int count = 0;
+    void Add(double x) {
+        largest = std::max(largest, std::fabs(x));
+        sumOfSquares += x * x;
+        ++count;
+    }
+    double Rms() const { return std::sqrt(sumOfSquares / count); }
+};
+
+long double AngleDifference(long double a, long double b) { return std::remainder(a - b, 360.0L); }
+
+}  // namespace
+
+int main() {
+    constexpr int kInstants = 10000;
+    constexpr double kFirstDay = 18264.0;  // 1950-01-01
+    constexpr double kLastDay = 54789.0;   // 2050-01-01
+    Statistics longitude, latitude;
+    long double fastDeviation = 0;
+
+    for (int i = 0; i < kInstants; ++i) {
+        // Evenly spread, offset so that the instants do not fall on whole hours.
+        const double day = kFirstDay + (kLastDay - kFirstDay) * (i + 0.5) / kInstants;
+        const auto jd = static_cast<double>(moon::DayNumberToJd(day));
+
+        const moon::LunarElements elements = moon::MeanLunarElements(day);
+        const moon::LunarTermSums sums = moon::LunarPeriodicSums(elements);
+        const long double ours = astro_math::NormalizeDegrees(elements.meanLongitude + sums.longitude * 1e-6L);
+        const long double oursLatitude = sums.latitude * 1e-6L;
+
+        ln_lnlat_posn full{};
+        ln_get_lunar_ecl_coords(jd, &full, 0.0);  // every term of the theory
+        const Ecliptic ofDate = PrecessFromJ2000({full.lng, full.lat}, (jd - 2451545.0) / 36525);
+        longitude.Add(static_cast<double>(AngleDifference(ours, ofDate.longitude)) * 3600);
+        latitude.Add((static_cast<double>(oursLatitude) - ofDate.latitude) * 3600);
+
+        // The fast evaluation against the plain one, for an observer that moves around the globe.
+        const long double longitudeWest = -180.0L + std::fmod(i * 37.77L, 360.0L);
+        const long double observerLatitude = -89.0L + std::fmod(i * 13.31L, 178.0L);
+        moon::MoonCoordinates record{};
+        moon::MoonEclipticPosition(record, day);
+        moon::EquatorialToHorizontal(record, day, longitudeWest, observerLatitude);
+        const moon::MoonCoordinates plain = moon_reference::FullPosition(day, longitudeWest, observerLatitude);
+        const long double deviations[] = {
+            AngleDifference(record.longitude, plain.longitude),
+            record.latitude - plain.latitude,
+            AngleDifference(record.rightAscension, plain.rightAscension),
+            record.declination - plain.declination,
+            record.altitude - plain.altitude,
+            AngleDifference(record.azimuth, plain.azimuth),
+        };
+        for (long double d : deviations) fastDeviation = std::max(fastDeviation, std::fabs(d));
+    }
+
+    std::printf("Truncated theory against libnova's full ELP 2000-82B, %d instants 1950-2050, mean equinox of date\n",
+                kInstants);
+    std::printf("  longitude: largest %.3f arcsec, RMS %.3f arcsec\n", longitude.largest, longitude.Rms());
+    std::printf("  latitude:  largest %.3f arcsec, RMS %.3f arcsec\n", latitude.largest, latitude.Rms());
+    std::printf("Fast evaluation against the plain extended-precision one (lambda, beta, alpha, delta, h, A):\n");
+    std::printf("  largest deviation %.3Le degree\n", fastDeviation);
+    return 0;
+}
