@@ -54,12 +54,23 @@ struct PriorityLevel {
 };
 
 // One row per TThreadPriority, in order; SCHED_IDLE ignores nice values, so none is set for it.
+// clang-format off
 constexpr PriorityLevel kPriorityLevels[] = {
-    {tpIdle, SCHED_IDLE, 0},     {tpLowest, SCHED_OTHER, 10}, {tpLower, SCHED_OTHER, 5},
-    {tpNormal, SCHED_OTHER, 0},  {tpHigher, SCHED_OTHER, -5}, {tpHighest, SCHED_OTHER, -10},
-    {tpTimeCritical, SCHED_RR, -20},
+    {tpIdle,         SCHED_IDLE,    0},
+    {tpLowest,       SCHED_OTHER,  10},
+    {tpLower,        SCHED_OTHER,   5},
+    {tpNormal,       SCHED_OTHER,   0},
+    {tpHigher,       SCHED_OTHER,  -5},
+    {tpHighest,      SCHED_OTHER, -10},
+    {tpTimeCritical, SCHED_RR,    -20},
 };
+// clang-format on
 static_assert(std::size(kPriorityLevels) == tpTimeCritical + 1);
+static_assert([] {
+    for (std::size_t i = 0; i < std::size(kPriorityLevels); ++i)
+        if (kPriorityLevels[i].priority != static_cast<TThreadPriority>(i)) return false;
+    return true;
+}());
 
 // Sets the scheduling of kernel thread `tid`. The kernel refuses raising a priority to an
 // unprivileged process; the thread then keeps what it has, which is all that can be done.
@@ -150,7 +161,9 @@ TTimerEx* TTimerThread::Timer() const {
     return terminated_ ? nullptr : link_->timer;
 }
 
-int TTimerThread::RunningCount() { return runningWorkers.load(); }
+int TTimerThread::RunningCount() {
+    return runningWorkers.load();
+}
 
 void TTimerThread::Suspend() {
     std::lock_guard lock(link_->mutex);

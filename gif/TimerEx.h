@@ -14,14 +14,15 @@
 // the timer ends it. A sleep in progress always runs to its end; a new Interval counts from the
 // next sleep; a worker held suspended past the end of its sleep ticks as soon as it is resumed.
 //
-// Lifetime: destroying the timer returns without waiting for a sleeping worker; the worker is woken,
-// sees it is terminated, never ticks again and never touches the timer, and ends on its own. A tick
-// already handed to the timer's thread is dropped. The only wait is for a FireTimer that is running
-// on a worker at that moment (ThreadSafe on): the destructor, and selecting the window path, let it
-// return first, so no handler or overridden FireTimer ever runs on a destroyed timer. Such a handler must therefore not block on
-// the timer's thread, and must not destroy the timer itself (a QObject is destroyed on its own
-// thread). A handler that runs on the timer's thread may destroy its own timer. A subclass whose
-// FireTimer runs on a worker should set Threaded off in its own destructor, before its members go.
+// Lifetime: destroying the timer returns without waiting for a sleeping worker; the worker is
+// woken, sees it is terminated, never ticks again and never touches the timer, and ends on its own.
+// A tick already handed to the timer's thread is dropped. The only wait is for a FireTimer that is
+// running on a worker at that moment (ThreadSafe on): the destructor, and selecting the window
+// path, let it return first, so no handler or overridden FireTimer ever runs on a destroyed timer.
+// Such a handler must therefore not block on the timer's thread, and must not destroy the timer
+// itself (a QObject is destroyed on its own thread). A handler that runs on the timer's thread may
+// destroy its own timer. A subclass whose FireTimer runs on a worker should set Threaded off in its
+// own destructor, before its members go.
 //
 // Stale ticks: a tick that reaches FireTimer after the timer was stopped (disabled, Interval 0, no
 // handler) does nothing, on either path.

@@ -1,8 +1,7 @@
 // TTimerEx on its three tick routes: the QTimer on the user-interface thread, the worker handing
 // each tick over to the user-interface thread, and the worker calling the handler itself. Waits
 // process events until a condition holds or a generous deadline passes; nothing here measures time.
-#include "TimerEx.h"
-
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -19,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include <gtest/gtest.h>
+#include "TimerEx.h"
 
 namespace {
 
@@ -50,9 +49,12 @@ enum class Route { Window, HandOver, OnWorker };
 
 std::string RouteName(const testing::TestParamInfo<Route>& info) {
     switch (info.param) {
-        case Route::Window: return "Window";
-        case Route::HandOver: return "HandOver";
-        case Route::OnWorker: return "OnWorker";
+        case Route::Window:
+            return "Window";
+        case Route::HandOver:
+            return "HandOver";
+        case Route::OnWorker:
+            return "OnWorker";
     }
     return "Unknown";
 }
@@ -364,8 +366,8 @@ TEST_F(TimerLifetime, WritesFromAnotherThreadAreRefused) {
     TTimerEx timer;
     timer.SetThreaded(true);
     const std::function<void()> writes[] = {
-        [&] { timer.SetEnabled(false); },     [&] { timer.SetInterval(5); },
-        [&] { timer.SetOnTimer(nullptr); },   [&] { timer.SetThreaded(false); },
+        [&] { timer.SetEnabled(false); },         [&] { timer.SetInterval(5); },
+        [&] { timer.SetOnTimer(nullptr); },       [&] { timer.SetThreaded(false); },
         [&] { timer.SetThreadPriority(tpIdle); }, [&] { timer.SetThreadSafe(true); },
     };
     for (const auto& write : writes) {
