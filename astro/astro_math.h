@@ -81,7 +81,8 @@ long double RadToDeg(long double x);
 long double NormalizeDegrees(long double x);
 // Tangent of x radians, as sin x / cos x.
 long double TanRad(long double x);
-// arctan(y / x), plus π when x < 0: radians in [-π/2, 3π/2), not reduced to one turn.
+// arctan(y / x), plus π when x < 0: radians in [-π/2, 3π/2] (3π/2 only by rounding, for x < 0 and a
+// quotient beyond the arctangent's resolution), not reduced to one turn.
 long double ArcTan2Rad(long double y, long double x);
 // arctan(x / √(1 − x²)): radians in [-π/2, π/2].
 long double ArcSinRad(long double x);
@@ -89,7 +90,7 @@ long double ArcSinRad(long double x);
 long double SinDeg(long double x);
 long double CosDeg(long double x);
 long double TanDeg(long double x);
-// ArcTan2Rad in degrees: [-90, 270).
+// ArcTan2Rad in degrees: [-90, 270].
 long double ArcTan2Deg(long double y, long double x);
 // ArcSinRad in degrees: [-90, 90].
 long double ArcSinDeg(long double x);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <limits>
 
 #include "astro_math.h"
 #include "moon_terms.h"
@@ -38,6 +40,16 @@ constexpr long double kOneOver3600 = 1.0L / 3600;
 // Julian centuries from J2000.0.
 long double Centuries(double dayNumber) { return (DayNumberToJd(dayNumber) - kJ2000) * kOneOverJulianCentury; }
 
+// A long double narrowed to double. A value beyond the double range would make the conversion undefined;
+// it becomes the overflow the processor reports for it (only absurd day numbers get there).
+double Narrow(long double x) {
+    if (std::fabs(x) > std::numeric_limits<double>::max()) {
+        std::feraiseexcept(FE_OVERFLOW);
+        return x > 0 ? std::numeric_limits<double>::infinity() : -std::numeric_limits<double>::infinity();
+    }
+    return static_cast<double>(x);
+}
+
 // cos θ + i sin θ: multiplying two adds their angles, which is how the sines and cosines of the many
 // combined arguments are formed from those of a few fundamental ones.
 struct UnitTurn {
@@ -48,7 +60,7 @@ constexpr UnitTurn operator*(UnitTurn a, UnitTurn b) { return {a.c * b.c - a.s *
 
 // The angle itself, reduced to one turn before the sine and cosine as the degree helpers do.
 UnitTurn TurnOf(long double degrees) {
-    const auto radians = static_cast<double>(am::DegToRad(am::NormalizeDegrees(degrees)));
+    const double radians = Narrow(am::DegToRad(am::NormalizeDegrees(degrees)));
     return {std::cos(radians), std::sin(radians)};
 }
 
@@ -143,7 +155,7 @@ void NutationUnchecked(double dayNumber, long double& deltaPsi, long double& eps
     const AngleMultiples<kMaxNutation> mPrime(kNutationMoonAnomaly(t));
     const AngleMultiples<kMaxNutation> f(kNutationLatitude(t));
     const AngleMultiples<kMaxNutation> omega(kNutationNode(t));
-    const auto tDouble = static_cast<double>(t);
+    const double tDouble = Narrow(t);
     double psiSum = 0.0, epsilonSum = 0.0;
     for (const NutationTerm& row : kNutationTerms) {
         const UnitTurn z = d[row.d] * m[row.m] * mPrime[row.mPrime] * f[row.f] * omega[row.omega];
@@ -194,7 +206,7 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
 
     // Terms with the Sun's anomaly M depend on the eccentricity of the Earth's orbit: weight E per unit of
     // |M|, carried by the tabulated D·d + M·m partial arguments.
-    const auto e = static_cast<double>(elements.eccentricityFactor);
+    const double e = Narrow(elements.eccentricityFactor);
     const std::array<double, kMaxM + 1> weight{1.0, e, e * e};
     std::array<UnitTurn, kElongationAnomalyCount> elongationAnomaly;
     for (int dd = 0; dd <= kMaxD; ++dd) {

@@ -15,10 +15,10 @@ struct MoonCoordinates {
     long double longitude;       // ecliptic λ, degrees: geometric and unreduced, then apparent in [0, 360]
     long double latitude;        // ecliptic β, degrees
     long double distance;        // between the centres of Earth and Moon, km
-    long double rightAscension;  // α, degrees in [-90, 270), not reduced to [0, 360)
+    long double rightAscension;  // α, degrees in [-90, 270], not reduced to [0, 360)
     long double declination;     // δ, degrees
     long double altitude;        // h, geocentric, degrees
-    long double azimuth;         // A, degrees from the south towards the west, in [-90, 270)
+    long double azimuth;         // A, degrees from the south towards the west, in [-90, 270]
 };
 
 // Julian Day of day number 0 (1899-12-30 00:00): the Julian Day of 2000-01-01 00:00 less that date's day
@@ -41,7 +41,7 @@ void MoonEclipticPosition(MoonCoordinates& record, double dayNumber);
 // Apparent sidereal time at Greenwich in degrees, [0, 360]; the day number serves as Universal Time.
 long double ApparentSiderealTime(double dayNumber);
 
-// Reads α and δ; writes the geocentric altitude h and the azimuth A (from the south, [-90, 270)) for an
+// Reads α and δ; writes the geocentric altitude h and the azimuth A (from the south, [-90, 270]) for an
 // observer at longitudeWest (degrees, positive west) and latitude (degrees, positive north).
 void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long double longitudeWest,
                             long double latitude);

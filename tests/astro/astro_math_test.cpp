@@ -127,6 +127,42 @@ TEST(FloatingPointFaults, BadArgumentsThrowWithTheProgramsMessages) {
     EXPECT_EQ(FaultMessage<FloatingPointOverflow>([&] { RadToDeg(big); }), overflow);
 }
 
+TEST(FloatingPointFaults, ExtremeArgumentsGiveAValueInRangeOrAFault) {
+    struct Helper {
+        const char* name;
+        long double (*call)(long double);
+        long double low, high;
+    };
+    const Helper helpers[] = {
+        {"NormalizeDegrees", NormalizeDegrees, 0, 360}, {"SinDeg", SinDeg, -1, 1},
+        {"CosDeg", CosDeg, -1, 1},                      {"TanDeg", TanDeg, -kInf, kInf},
+        {"ArcSinDeg", ArcSinDeg, -90, 90},              {"ArcSinRad", ArcSinRad, -kPi / 2, kPi / 2},
+        {"TanRad", TanRad, -kInf, kInf},                {"DegToRad", DegToRad, -kInf, kInf},
+        {"RadToDeg", RadToDeg, -kInf, kInf},
+    };
+    const long double max = std::numeric_limits<long double>::max();
+    const long double specials[] = {0.0L, -0.0L, 1e-4940L, 1.0L, -1.0L, 1e10L, 1e300L, -1e4000L, max, -max,
+                                    kNaN, kInf, -kInf};
+    for (const Helper& helper : helpers) {
+        for (const long double x : specials) {
+            try {
+                const long double y = helper.call(x);
+                EXPECT_TRUE(std::isfinite(y) && y >= helper.low && y <= helper.high) << helper.name << " " << x;
+            } catch (const FloatingPointError&) {
+            }
+        }
+    }
+    for (const long double y : specials) {
+        for (const long double x : specials) {
+            try {
+                const long double a = ArcTan2Deg(y, x);
+                EXPECT_TRUE(a >= -90 && a <= 270) << y << ", " << x;
+            } catch (const FloatingPointError&) {
+            }
+        }
+    }
+}
+
 TEST(FloatingPointFaults, FlagsAreMappedToOneExceptionEachAndClearedFirst) {
     struct Case {
         int flags;

@@ -265,4 +265,31 @@ TEST(MoonHorizontalPosition, BadInputThrowsAndLeavesTheResultsAlone) {
     EXPECT_THROW(moon::EquatorialToHorizontal(record, 45000, 0, 52), astro_math::InvalidOperation);
 }
 
+TEST(MoonHorizontalPosition, ExtremeInputsGiveAPositionInRangeOrAFault) {
+    const long double specials[] = {0.0L,   -0.0L,  1e-310L, 89.999999L, 90.0L,  -90.0L, 1e10L,  -1e10L,
+                                    1e300L, 1e4000L, std::numeric_limits<long double>::max(), kNaN,
+                                    std::numeric_limits<long double>::infinity()};
+    const double days[] = {0.0, -1e5, 36526.5, 1e6, 1e15, -1e300, std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::denorm_min(), kNaND, -kInfD};
+    int positions = 0, faults = 0;
+    for (const double day : days) {
+        for (const long double longitudeWest : specials) {
+            for (const long double latitude : specials) {
+                long double elevation = 0, azimuth = 0;
+                try {
+                    moon::MoonHorizontalPosition(day, longitudeWest, latitude, elevation, azimuth);
+                } catch (const astro_math::FloatingPointError&) {
+                    ++faults;
+                    continue;
+                }
+                ++positions;
+                ASSERT_TRUE(elevation >= -90.9L && elevation <= 89.1L) << day << " " << longitudeWest;
+                ASSERT_TRUE(azimuth > 0 && azimuth <= 360) << day << " " << longitudeWest << " " << latitude;
+            }
+        }
+    }
+    EXPECT_GT(positions, 0);
+    EXPECT_GT(faults, 0);
+}
+
 }  // namespace
