@@ -12,6 +12,15 @@
 #include "astro_math.h"
 #include "moon_terms.h"
 
+// How a position is evaluated. The formulas are those of the lunar theory term for term; the work is arranged
+// so that a position costs a microsecond or two rather than tens:
+//  - every angle is first reduced to one turn in extended precision (the unreduced elements and the sidereal
+//    angle reach 1e5 to 1e7 degrees, where double precision would lose more than 1e-10 degree), and only
+//    the reduced angle's sine and cosine are taken in double precision;
+//  - the sines and cosines of the 211 combined arguments of the series come from those of the fundamental
+//    arguments by angle addition (products of unit complex numbers), not from one sine call each;
+//  - the nutation is worked out once per position and serves both the apparent place and the sidereal time.
+// The results stay within about 1e-12 degree of a term-by-term extended-precision evaluation.
 namespace moon {
 
 namespace {
