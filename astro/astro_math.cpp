@@ -35,7 +35,9 @@ InvalidOperation::InvalidOperation() : FloatingPointError("Invalid floating poin
 DivisionByZero::DivisionByZero() : FloatingPointError("Floating point division by zero") {}
 FloatingPointOverflow::FloatingPointOverflow() : FloatingPointError("Floating point overflow") {}
 
-void ClearFaults() noexcept { std::feclearexcept(FE_ALL_EXCEPT); }
+void ClearFaults() noexcept {
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
 
 void ThrowOnFlaggedFault() {
     int flags = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
@@ -46,9 +48,13 @@ void ThrowOnFlaggedFault() {
 
 namespace unchecked {
 
-long double DegToRad(long double x) { return x * kOneOver180 * kPi; }
+long double DegToRad(long double x) {
+    return x * kOneOver180 * kPi;
+}
 
-long double RadToDeg(long double x) { return x * k180 * kOneOverPi; }
+long double RadToDeg(long double x) {
+    return x * k180 * kOneOverPi;
+}
 
 long double NormalizeDegrees(long double x) {
     // The turn count is rounded to nearest, ties to even (the default rounding mode), and must fit the
@@ -71,7 +77,9 @@ long double NormalizeDegrees(long double x) {
     return x;
 }
 
-long double TanRad(long double x) { return std::sin(x) / std::cos(x); }
+long double TanRad(long double x) {
+    return std::sin(x) / std::cos(x);
+}
 
 long double ArcTan2Rad(long double y, long double x) {
     if (x == 0) {
@@ -89,28 +97,60 @@ long double ArcSinRad(long double x) {
     return std::atan(x / std::sqrt(1 - x * x));  // |x| > 1: the square root flags the invalid operation
 }
 
-long double SinDeg(long double x) { return std::sin(DegToRad(NormalizeDegrees(x))); }
+long double SinDeg(long double x) {
+    return std::sin(DegToRad(NormalizeDegrees(x)));
+}
 
-long double CosDeg(long double x) { return std::cos(DegToRad(NormalizeDegrees(x))); }
+long double CosDeg(long double x) {
+    return std::cos(DegToRad(NormalizeDegrees(x)));
+}
 
-long double TanDeg(long double x) { return TanRad(DegToRad(NormalizeDegrees(x))); }
+long double TanDeg(long double x) {
+    return TanRad(DegToRad(NormalizeDegrees(x)));
+}
 
-long double ArcTan2Deg(long double y, long double x) { return RadToDeg(ArcTan2Rad(y, x)); }
+long double ArcTan2Deg(long double y, long double x) {
+    return RadToDeg(ArcTan2Rad(y, x));
+}
 
-long double ArcSinDeg(long double x) { return RadToDeg(ArcSinRad(x)); }
+long double ArcSinDeg(long double x) {
+    return RadToDeg(ArcSinRad(x));
+}
 
 }  // namespace unchecked
 
-long double DegToRad(long double x) { return Checked(unchecked::DegToRad, x); }
-long double RadToDeg(long double x) { return Checked(unchecked::RadToDeg, x); }
-long double NormalizeDegrees(long double x) { return Checked(unchecked::NormalizeDegrees, x); }
-long double TanRad(long double x) { return Checked(unchecked::TanRad, x); }
-long double ArcTan2Rad(long double y, long double x) { return Checked(unchecked::ArcTan2Rad, y, x); }
-long double ArcSinRad(long double x) { return Checked(unchecked::ArcSinRad, x); }
-long double SinDeg(long double x) { return Checked(unchecked::SinDeg, x); }
-long double CosDeg(long double x) { return Checked(unchecked::CosDeg, x); }
-long double TanDeg(long double x) { return Checked(unchecked::TanDeg, x); }
-long double ArcTan2Deg(long double y, long double x) { return Checked(unchecked::ArcTan2Deg, y, x); }
-long double ArcSinDeg(long double x) { return Checked(unchecked::ArcSinDeg, x); }
+long double DegToRad(long double x) {
+    return Checked(unchecked::DegToRad, x);
+}
+long double RadToDeg(long double x) {
+    return Checked(unchecked::RadToDeg, x);
+}
+long double NormalizeDegrees(long double x) {
+    return Checked(unchecked::NormalizeDegrees, x);
+}
+long double TanRad(long double x) {
+    return Checked(unchecked::TanRad, x);
+}
+long double ArcTan2Rad(long double y, long double x) {
+    return Checked(unchecked::ArcTan2Rad, y, x);
+}
+long double ArcSinRad(long double x) {
+    return Checked(unchecked::ArcSinRad, x);
+}
+long double SinDeg(long double x) {
+    return Checked(unchecked::SinDeg, x);
+}
+long double CosDeg(long double x) {
+    return Checked(unchecked::CosDeg, x);
+}
+long double TanDeg(long double x) {
+    return Checked(unchecked::TanDeg, x);
+}
+long double ArcTan2Deg(long double y, long double x) {
+    return Checked(unchecked::ArcTan2Deg, y, x);
+}
+long double ArcSinDeg(long double x) {
+    return Checked(unchecked::ArcSinDeg, x);
+}
 
 }  // namespace astro_math

@@ -47,7 +47,9 @@ constexpr long double kOneOverJulianCentury = 1.0L / 36525;
 constexpr long double kOneOver3600 = 1.0L / 3600;
 
 // Julian centuries from J2000.0.
-long double Centuries(double dayNumber) { return (DayNumberToJd(dayNumber) - kJ2000) * kOneOverJulianCentury; }
+long double Centuries(double dayNumber) {
+    return (DayNumberToJd(dayNumber) - kJ2000) * kOneOverJulianCentury;
+}
 
 // A long double narrowed to double. A value beyond the double range would make the conversion undefined;
 // it becomes the overflow the processor reports for it (only absurd day numbers get there).
@@ -65,7 +67,9 @@ struct UnitTurn {
     double c, s;
 };
 
-constexpr UnitTurn operator*(UnitTurn a, UnitTurn b) { return {a.c * b.c - a.s * b.s, a.c * b.s + a.s * b.c}; }
+constexpr UnitTurn operator*(UnitTurn a, UnitTurn b) {
+    return {a.c * b.c - a.s * b.s, a.c * b.s + a.s * b.c};
+}
 
 // The angle itself, reduced to one turn before the sine and cosine as the degree helpers do.
 UnitTurn TurnOf(long double degrees) {
@@ -97,8 +101,8 @@ constexpr int kMaxD = 4, kMaxM = 2, kMaxMPrime = 4, kMaxF = 3, kMaxNutation = 2;
 template <typename Row>
 constexpr bool WithinMultiples(const Row& row, int minD, int maxD, int maxM, int maxMPrime, int maxF) {
     auto within = [](int k, int low, int high) { return low <= k && k <= high; };
-    return within(row.d, minD, maxD) && within(row.m, -maxM, maxM) && within(row.mPrime, -maxMPrime, maxMPrime) &&
-           within(row.f, -maxF, maxF);
+    return within(row.d, minD, maxD) && within(row.m, -maxM, maxM) &&
+           within(row.mPrime, -maxMPrime, maxMPrime) && within(row.f, -maxF, maxF);
 }
 
 constexpr bool TablesWithinMultiples() {
@@ -107,7 +111,8 @@ constexpr bool TablesWithinMultiples() {
     for (const auto& row : kLatitudeTerms)
         if (!WithinMultiples(row, 0, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
     for (const auto& row : kNutationTerms) {
-        if (!WithinMultiples(row, -kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation)) return false;
+        if (!WithinMultiples(row, -kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation))
+            return false;
         if (row.omega < -kMaxNutation || row.omega > kMaxNutation) return false;
     }
     return true;
@@ -190,7 +195,9 @@ NutationValues NutationAt(double dayNumber) {
 
 // An arcsine whose argument is by construction the sine of an angle: rounding can carry it a few units
 // of the last place beyond ±1 (the Moon at the zenith), which must not read as an invalid operation.
-long double ArcSinOfSineDeg(long double x) { return am::ArcSinDeg(std::clamp(x, -1.0L, 1.0L)); }
+long double ArcSinOfSineDeg(long double x) {
+    return am::ArcSinDeg(std::clamp(x, -1.0L, 1.0L));
+}
 
 void EclipticToEquatorialUnchecked(MoonCoordinates& record, const NutationValues& nutation) {
     const long double lambda = am::NormalizeDegrees(record.longitude + nutation.deltaPsi);
@@ -202,8 +209,8 @@ void EclipticToEquatorialUnchecked(MoonCoordinates& record, const NutationValues
 
 LunarElements MeanElementsUnchecked(double dayNumber) {
     const long double t = Centuries(dayNumber);
-    return {kMeanElongation(t),     kSunMeanAnomaly(t),  kMoonMeanAnomaly(t),
-            kArgumentOfLatitude(t), kMoonMeanLongitude(t), kVenusArgument(t),
+    return {kMeanElongation(t),     kSunMeanAnomaly(t),     kMoonMeanAnomaly(t),
+            kArgumentOfLatitude(t), kMoonMeanLongitude(t),  kVenusArgument(t),
             kJupiterArgument(t),    kFlatteningArgument(t), kEccentricityFactor(t)};
 }
 
@@ -245,8 +252,8 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
     const UnitTurn meanLongitude = TurnOf(elements.meanLongitude);
     const UnitTurn a1 = TurnOf(elements.a1);
     sumL += 3958 * a1.s + 1962 * (meanLongitude * f[-1]).s + 318 * TurnOf(elements.a2).s;
-    sumB += -2235 * meanLongitude.s + 382 * TurnOf(elements.a3).s + 175 * (a1 * f[-1]).s + 175 * (a1 * f[1]).s +
-            127 * (meanLongitude * mPrime[-1]).s - 115 * (meanLongitude * mPrime[1]).s;
+    sumB += -2235 * meanLongitude.s + 382 * TurnOf(elements.a3).s + 175 * (a1 * f[-1]).s +
+            175 * (a1 * f[1]).s + 127 * (meanLongitude * mPrime[-1]).s - 115 * (meanLongitude * mPrime[1]).s;
     return {sumL, sumB, sumR};
 }
 
@@ -269,8 +276,8 @@ long double ApparentSiderealTimeUnchecked(double dayNumber, const NutationValues
     return am::NormalizeDegrees(theta);
 }
 
-void EquatorialToHorizontalUnchecked(MoonCoordinates& record, long double siderealTime, long double longitudeWest,
-                                     long double latitude) {
+void EquatorialToHorizontalUnchecked(MoonCoordinates& record, long double siderealTime,
+                                     long double longitudeWest, long double latitude) {
     const long double hourAngle = am::NormalizeDegrees(siderealTime - record.rightAscension - longitudeWest);
     const UnitTurn h = TurnOf(hourAngle), phi = TurnOf(latitude), delta = TurnOf(record.declination);
     // The products are formed in extended precision: near the zenith both arguments of the arctangent are
@@ -291,7 +298,9 @@ void ReportedPositionUnchecked(const MoonCoordinates& record, long double& eleva
 
 constinit const long double DayZeroJd = 2451544.5L - DaysSinceDayZero(2000, 1, 1);
 
-long double DayNumberToJd(double dayNumber) { return dayNumber + DayZeroJd; }
+long double DayNumberToJd(double dayNumber) {
+    return dayNumber + DayZeroJd;
+}
 
 void Nutation(double dayNumber, long double& deltaPsi, long double& epsilon) {
     ClearFaults();

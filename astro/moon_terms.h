@@ -14,7 +14,9 @@ struct Polynomial {
     long double c0, c1, c2 = 0.0L, c3 = 0.0L, c4 = 0.0L;
 
     // Horner form; a missing power contributes 0 × T, which is exact for any finite T.
-    constexpr long double operator()(long double t) const { return (((c4 * t + c3) * t + c2) * t + c1) * t + c0; }
+    constexpr long double operator()(long double t) const {
+        return (((c4 * t + c3) * t + c2) * t + c1) * t + c0;
+    }
 };
 
 // Mean elements of the lunar theory, in degrees (not reduced to one turn).
@@ -27,9 +29,9 @@ inline constexpr Polynomial kArgumentOfLatitude{93.2720993L, 483202.0175273L, -0
                                                 1.0L / 863310000};
 inline constexpr Polynomial kMoonMeanLongitude{218.3164591L, 481267.88134236L, -0.0013268L, 1.0L / 538841,
                                                -1.0L / 65194000};
-inline constexpr Polynomial kVenusArgument{119.75L, 131.849L};          // A1
-inline constexpr Polynomial kJupiterArgument{53.09L, 479264.29L};       // A2
-inline constexpr Polynomial kFlatteningArgument{313.45L, 481266.484L};  // A3
+inline constexpr Polynomial kVenusArgument{119.75L, 131.849L};                   // A1
+inline constexpr Polynomial kJupiterArgument{53.09L, 479264.29L};                // A2
+inline constexpr Polynomial kFlatteningArgument{313.45L, 481266.484L};           // A3
 inline constexpr Polynomial kEccentricityFactor{1.0L, -0.002516L, -0.0000074L};  // E, dimensionless
 
 // Fundamental arguments of the nutation series, in degrees.
@@ -61,6 +63,8 @@ struct NutationTerm {
     std::int32_t psiConstant, psiRate, epsilonConstant, epsilonRate;
 };
 
+// One published row a line.
+// clang-format off
 inline constexpr LongitudeDistanceTerm kLongitudeDistanceTerms[] = {
     { 0,  0,  1,  0,  6288774, -20905355},
     { 2,  0, -1,  0,  1274027,  -3699111},
@@ -223,5 +227,6 @@ inline constexpr NutationTerm kNutationTerms[] = {
     { 0,  1,  0,  0,  1,     -15,     0,      9,   0},
 };
 static_assert(std::size(kNutationTerms) == 31, "rows of the published table");
+// clang-format on
 
 }  // namespace moon

@@ -22,13 +22,18 @@ TEST(NormalizeDegrees, ReducesToOneTurnRoundingTheTurnCountToEven) {
         long double in, out;
     };
     const Case cases[] = {
-        {-30.0L, 330.0L}, {180.0L, 180.0L},  // 0.5 turn rounds to 0
-        {540.0L, 180.0L},                    // 1.5 rounds to 2, leaving -180, lifted by one turn
-        {900.0L, 180.0L},                    // 2.5 rounds to 2
-        {-180.0L, 180.0L}, {360.0L, 0.0L}, {0.0L, 0.0L}, {720.0L, 0.0L},
+        {-30.0L, 330.0L},
+        {180.0L, 180.0L},  // 0.5 turn rounds to 0
+        {540.0L, 180.0L},  // 1.5 rounds to 2, leaving -180, lifted by one turn
+        {900.0L, 180.0L},  // 2.5 rounds to 2
+        {-180.0L, 180.0L},
+        {360.0L, 0.0L},
+        {0.0L, 0.0L},
+        {720.0L, 0.0L},
         {-36946.83734L, 133.16266L},
         // Beyond 2^31 degrees the turn count times 360 no longer fits 32 bits, but the result stays exact.
-        {720000000045.0L, 45.0L}, {-720000000045.0L, 315.0L},
+        {720000000045.0L, 45.0L},
+        {-720000000045.0L, 315.0L},
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(NormalizeDegrees(c.in), c.out, 1e-9L) << static_cast<double>(c.in);
@@ -42,9 +47,17 @@ TEST(ArcTan2Deg, CoversMinusNinetyToTwoSeventyWithoutReducing) {
         long double y, x, degrees;
     };
     const Case cases[] = {
-        {1, 1, 45},  {1, -1, 135}, {-1, -1, 225}, {-1, 1, -45}, {0, -1, 180}, {0, 1, 0},
+        {1, 1, 45},
+        {1, -1, 135},
+        {-1, -1, 225},
+        {-1, 1, -45},
+        {0, -1, 180},
+        {0, 1, 0},
         // Zero denominator: the direction along the y axis, no fault.
-        {1, 0, 90},  {-1, 0, -90}, {2, -0.0L, 90}, {0, 0, 0},
+        {1, 0, 90},
+        {-1, 0, -90},
+        {2, -0.0L, 90},
+        {0, 0, 0},
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(ArcTan2Deg(c.y, c.x), c.degrees, 1e-15L) << c.y << ", " << c.x;
@@ -71,8 +84,10 @@ TEST(DegreeTrigonometry, ReducesTheArgumentFirst) {
     struct Case {
         long double degrees, sin, cos;
     };
-    const Case cases[] = {{30, 0.5L, std::sqrt(3.0L) / 2}, {-30, -0.5L, std::sqrt(3.0L) / 2},
-                          {135, std::sqrt(0.5L), -std::sqrt(0.5L)}, {3600 + 270, -1, 0}};
+    const Case cases[] = {{30, 0.5L, std::sqrt(3.0L) / 2},
+                          {-30, -0.5L, std::sqrt(3.0L) / 2},
+                          {135, std::sqrt(0.5L), -std::sqrt(0.5L)},
+                          {3600 + 270, -1, 0}};
     for (const Case& c : cases) {
         EXPECT_NEAR(SinDeg(c.degrees), c.sin, 1e-17L) << static_cast<double>(c.degrees);
         EXPECT_NEAR(CosDeg(c.degrees), c.cos, 1e-17L) << static_cast<double>(c.degrees);
@@ -134,20 +149,25 @@ TEST(FloatingPointFaults, ExtremeArgumentsGiveAValueInRangeOrAFault) {
         long double low, high;
     };
     const Helper helpers[] = {
-        {"NormalizeDegrees", NormalizeDegrees, 0, 360}, {"SinDeg", SinDeg, -1, 1},
-        {"CosDeg", CosDeg, -1, 1},                      {"TanDeg", TanDeg, -kInf, kInf},
-        {"ArcSinDeg", ArcSinDeg, -90, 90},              {"ArcSinRad", ArcSinRad, -kPi / 2, kPi / 2},
-        {"TanRad", TanRad, -kInf, kInf},                {"DegToRad", DegToRad, -kInf, kInf},
+        {"NormalizeDegrees", NormalizeDegrees, 0, 360},
+        {"SinDeg", SinDeg, -1, 1},
+        {"CosDeg", CosDeg, -1, 1},
+        {"TanDeg", TanDeg, -kInf, kInf},
+        {"ArcSinDeg", ArcSinDeg, -90, 90},
+        {"ArcSinRad", ArcSinRad, -kPi / 2, kPi / 2},
+        {"TanRad", TanRad, -kInf, kInf},
+        {"DegToRad", DegToRad, -kInf, kInf},
         {"RadToDeg", RadToDeg, -kInf, kInf},
     };
     const long double max = std::numeric_limits<long double>::max();
-    const long double specials[] = {0.0L, -0.0L, 1e-4940L, 1.0L, -1.0L, 1e10L, 1e300L, -1e4000L, max, -max,
-                                    kNaN, kInf, -kInf};
+    const long double specials[] = {0.0L,     -0.0L, 1e-4940L, 1.0L, -1.0L, 1e10L, 1e300L,
+                                    -1e4000L, max,   -max,     kNaN, kInf,  -kInf};
     for (const Helper& helper : helpers) {
         for (const long double x : specials) {
             try {
                 const long double y = helper.call(x);
-                EXPECT_TRUE(std::isfinite(y) && y >= helper.low && y <= helper.high) << helper.name << " " << x;
+                EXPECT_TRUE(std::isfinite(y) && y >= helper.low && y <= helper.high)
+                    << helper.name << " " << x;
             } catch (const FloatingPointError&) {
             }
         }

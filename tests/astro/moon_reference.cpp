@@ -14,7 +14,9 @@ using astro_math::NormalizeDegrees;
 using astro_math::SinDeg;
 using astro_math::TanDeg;
 
-long double Centuries(double dayNumber) { return (moon::DayNumberToJd(dayNumber) - 2451545.0L) * (1.0L / 36525); }
+long double Centuries(double dayNumber) {
+    return (moon::DayNumberToJd(dayNumber) - 2451545.0L) * (1.0L / 36525);
+}
 
 long double Weight(int m, long double e) {
     if (m == 1 || m == -1) return e;
@@ -33,7 +35,8 @@ void Nutation(double dayNumber, long double& deltaPsi, long double& epsilon) {
     const long double f = NormalizeDegrees(moon::kNutationLatitude(t));
     long double psiSum = 0, epsilonSum = 0;
     for (const moon::NutationTerm& row : moon::kNutationTerms) {
-        const long double argument = d * row.d + m * row.m + mPrime * row.mPrime + f * row.f + omega * row.omega;
+        const long double argument =
+            d * row.d + m * row.m + mPrime * row.mPrime + f * row.f + omega * row.omega;
         psiSum += SinDeg(argument) * (row.psiConstant + 0.1L * row.psiRate * t);
         epsilonSum += CosDeg(argument) * (row.epsilonConstant + 0.1L * row.epsilonRate * t);
     }
@@ -84,12 +87,14 @@ moon::MoonCoordinates FullPosition(double dayNumber, long double longitudeWest, 
     long double deltaPsi = 0, epsilon = 0;
     Nutation(dayNumber, deltaPsi, epsilon);
     r.longitude = NormalizeDegrees(r.longitude + deltaPsi);
-    r.rightAscension = ArcTan2Deg(SinDeg(r.longitude) * CosDeg(epsilon) - TanDeg(r.latitude) * SinDeg(epsilon),
-                                  CosDeg(r.longitude));
+    r.rightAscension = ArcTan2Deg(
+        SinDeg(r.longitude) * CosDeg(epsilon) - TanDeg(r.latitude) * SinDeg(epsilon), CosDeg(r.longitude));
     r.declination = ArcSinDeg(SinDeg(r.latitude) * CosDeg(epsilon) +
                               CosDeg(r.latitude) * SinDeg(epsilon) * SinDeg(r.longitude));
-    const long double h = NormalizeDegrees(ApparentSiderealTime(dayNumber) - r.rightAscension - longitudeWest);
-    r.azimuth = ArcTan2Deg(SinDeg(h), CosDeg(h) * SinDeg(latitude) - TanDeg(r.declination) * CosDeg(latitude));
+    const long double h =
+        NormalizeDegrees(ApparentSiderealTime(dayNumber) - r.rightAscension - longitudeWest);
+    r.azimuth =
+        ArcTan2Deg(SinDeg(h), CosDeg(h) * SinDeg(latitude) - TanDeg(r.declination) * CosDeg(latitude));
     r.altitude = ArcSinDeg(SinDeg(latitude) * SinDeg(r.declination) +
                            CosDeg(latitude) * CosDeg(r.declination) * CosDeg(h));
     return r;

@@ -20,7 +20,9 @@ constexpr double kNaND = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfD = std::numeric_limits<double>::infinity();
 
 // Difference of two directions in degrees, in (-180, 180].
-long double AngleDifference(long double a, long double b) { return std::remainder(a - b, 360.0L); }
+long double AngleDifference(long double a, long double b) {
+    return std::remainder(a - b, 360.0L);
+}
 
 TEST(DayNumberToJd, AddsTheJulianDayOfDayZero) {
     EXPECT_EQ(moon::DayZeroJd, 2415018.5L);
@@ -28,7 +30,8 @@ TEST(DayNumberToJd, AddsTheJulianDayOfDayZero) {
         double dayNumber;
         long double jd;
     };
-    const Case cases[] = {{36526.5, 2451545.0L}, {0.0, 2415018.5L}, {33706.0, 2448724.5L}, {-1.5, 2415017.0L}};
+    const Case cases[] = {
+        {36526.5, 2451545.0L}, {0.0, 2415018.5L}, {33706.0, 2448724.5L}, {-1.5, 2415017.0L}};
     for (const Case& c : cases) {
         EXPECT_EQ(moon::DayNumberToJd(c.dayNumber), c.jd) << c.dayNumber;
     }
@@ -109,8 +112,8 @@ TEST(MoonHorizontalPosition, WorkedExamplesWithTheirIntermediateValues) {
     };
     const Case cases[] = {
         {36526.5, -5.0L, 52.0L, 222.444L, -10.898L, 280.457L, 63.013L, kNaN, 7.202L, 6.30L, 241.88L},
-        {45007.5, -14.0L / 3, 52.0L + 1.0L / 12, 11.811L, 2.928L, 359.733L, 352.589L, -9.747L, 40.457L, 39.56L,
-         170.25L},
+        {45007.5, -14.0L / 3, 52.0L + 1.0L / 12, 11.811L, 2.928L, 359.733L, 352.589L, -9.747L, 40.457L,
+         39.56L, 170.25L},
         {36526.0, -5.0L, 52.0L, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, -21.26L, 78.21L},
         {45000.25, 75.0L, 40.0L, kNaN, kNaN, kNaN, kNaN, -61.72L, kNaN, kNaN, 118.28L},
     };
@@ -128,8 +131,8 @@ TEST(MoonHorizontalPosition, WorkedExamplesWithTheirIntermediateValues) {
         expectNear(record.rightAscension, c.alpha, 1e-3L, "alpha", c.day);
         expectNear(record.declination, c.delta, 1e-3L, "delta", c.day);
         expectNear(theta0, c.theta0, 1e-3L, "theta0", c.day);
-        expectNear(NormalizeDegrees(theta0 - record.rightAscension - c.longitudeWest), c.hourAngle, 1e-3L, "H",
-                   c.day);
+        expectNear(NormalizeDegrees(theta0 - record.rightAscension - c.longitudeWest), c.hourAngle, 1e-3L,
+                   "H", c.day);
         expectNear(record.azimuth, c.azimuthFromSouth, c.day == 45000.25 ? 1e-2L : 1e-3L, "A", c.day);
         expectNear(record.altitude, c.altitude, 1e-3L, "h", c.day);
 
@@ -147,11 +150,8 @@ TEST(MoonHorizontalPosition, TurnsTheSouthBasedAzimuthIntoABearingAndLowersTheAl
     };
     const Case cases[] = {
         {0, 180, -0.9L, 360},  // due north is 360, not 0
-        {10, 180.25L, 9.1L, 0.25L},
-        {90, 269.75L, 89.1L, 89.75L},
-        {-90, -89.75L, -90.9L, 90.25L},
-        {45, 0, 44.1L, 180},
-        {-12.5L, 90, -13.4L, 270},
+        {10, 180.25L, 9.1L, 0.25L}, {90, 269.75L, 89.1L, 89.75L}, {-90, -89.75L, -90.9L, 90.25L},
+        {45, 0, 44.1L, 180},        {-12.5L, 90, -13.4L, 270},
     };
     for (const Case& c : cases) {
         moon::MoonCoordinates record{};
@@ -201,8 +201,9 @@ TEST(MoonHorizontalPosition, AgreesWithThePlainExtendedEvaluationTo1e9Degree) {
         ASSERT_NEAR(sums.latitude, refSums.latitude, tolerance * 1e6L) << day;
         ASSERT_NEAR(sums.distance, refSums.distance, 1e-3L) << day;  // 1e-6 km
 
-        ASSERT_NEAR(AngleDifference(moon::ApparentSiderealTime(day), moon_reference::ApparentSiderealTime(day)), 0,
-                    tolerance)
+        ASSERT_NEAR(
+            AngleDifference(moon::ApparentSiderealTime(day), moon_reference::ApparentSiderealTime(day)), 0,
+            tolerance)
             << day;
 
         moon::MoonCoordinates record{};
@@ -266,11 +267,29 @@ TEST(MoonHorizontalPosition, BadInputThrowsAndLeavesTheResultsAlone) {
 }
 
 TEST(MoonHorizontalPosition, ExtremeInputsGiveAPositionInRangeOrAFault) {
-    const long double specials[] = {0.0L,   -0.0L,  1e-310L, 89.999999L, 90.0L,  -90.0L, 1e10L,  -1e10L,
-                                    1e300L, 1e4000L, std::numeric_limits<long double>::max(), kNaN,
+    const long double specials[] = {0.0L,
+                                    -0.0L,
+                                    1e-310L,
+                                    89.999999L,
+                                    90.0L,
+                                    -90.0L,
+                                    1e10L,
+                                    -1e10L,
+                                    1e300L,
+                                    1e4000L,
+                                    std::numeric_limits<long double>::max(),
+                                    kNaN,
                                     std::numeric_limits<long double>::infinity()};
-    const double days[] = {0.0, -1e5, 36526.5, 1e6, 1e15, -1e300, std::numeric_limits<double>::max(),
-                           std::numeric_limits<double>::denorm_min(), kNaND, -kInfD};
+    const double days[] = {0.0,
+                           -1e5,
+                           36526.5,
+                           1e6,
+                           1e15,
+                           -1e300,
+                           std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::denorm_min(),
+                           kNaND,
+                           -kInfD};
     int positions = 0, faults = 0;
     for (const double day : days) {
         for (const long double longitudeWest : specials) {
