@@ -140,7 +140,6 @@ TEST(MoonHorizontalPosition, WorkedExamplesWithTheirIntermediateValues) {
         moon::MoonHorizontalPosition(c.day, c.longitudeWest, c.latitude, elevation, azimuth);
         expectNear(elevation, c.elevation, 1e-2L, "elevation", c.day);
         expectNear(azimuth, c.azimuth, 1e-2L, "azimuth", c.day);
-        EXPECT_EQ(elevation, record.altitude - 0.9L) << c.day;
     }
 }
 
