@@ -4,8 +4,8 @@
 // Floating-point faults. The processor flags of <cfenv> are cleared before a computation and tested after
 // it; an invalid operation, a division by zero or an overflow throws the matching exception below, whose
 // what() is the message the user sees. A NaN result counts as an invalid operation and an infinite result
-// as an overflow, so a NaN or infinite input never slips through as a number. Underflow and inexact
-// results pass silently.
+// as an overflow, so no NaN or infinity ever comes back as a result. Underflow and inexact results pass
+// silently.
 //
 // The limits of the helpers are defined as follows:
 //  - ArcTan2Rad/ArcTan2Deg with x = 0 (either sign): +90° for y > 0, -90° for y < 0 and 0 for y = 0 (a
