@@ -10,6 +10,8 @@ cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=cla
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_FUZZ=ON -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF >/dev/null
 cmake --build "$build" --target gif_load -j2
 mkdir -p "$top/fuzz/findings"
+# libFuzzer writes its job log (fuzz-0.log) into the working folder.
+cd "$build"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1
 export LSAN_OPTIONS=suppressions=$top/.ci/lsan.supp
