@@ -100,6 +100,10 @@ std::string ExceptionMessage(const std::exception_ptr& error) {
     }
 }
 
+void WriteToStandardError(const std::exception_ptr& error) {
+    std::fprintf(stderr, "TTimerEx: OnTimer handler failed: %s\n", ExceptionMessage(error).c_str());
+}
+
 std::mutex exceptionHandlerMutex;
 TTimerEx::TExceptionHandler exceptionHandler;
 
@@ -236,7 +240,10 @@ void TTimerThread::RunTick(std::unique_lock<std::mutex>& lock) {
             error = std::current_exception();
         }
         lock.lock();
-        if (error) {
+        if (error && link.timer == nullptr) {
+            // The handler destroyed its own timer on this thread; there is nobody left to tell.
+            WriteToStandardError(error);
+        } else if (error) {
             // The timer still exists here (its destructor waits for this call to be counted out).
             link.workerExceptions.push_back(std::move(error));
             QMetaObject::invokeMethod(timer, "ReportWorkerExceptions", Qt::QueuedConnection);
@@ -467,5 +474,5 @@ void TTimerEx::HandleApplicationException(QObject* sender, std::exception_ptr er
             // The application's own handling failed; fall back to standard error below.
         }
     }
-    std::fprintf(stderr, "TTimerEx: OnTimer handler failed: %s\n", ExceptionMessage(error).c_str());
+    WriteToStandardError(error);
 }
