@@ -137,6 +137,10 @@ public:
     explicit TTimerEx(QObject* owner = nullptr);
     ~TTimerEx() override;
 
+    // Setters store the value and bring the timer in line with it. They throw std::logic_error when
+    // called off the timer's thread (nothing changes), std::invalid_argument for a priority outside
+    // tpIdle..tpTimeCritical, and EOutOfResources when no QTimer or worker can be had (the new value
+    // stays stored, the timer stays stopped).
     bool Enabled() const { return enabled_.load(); }
     void SetEnabled(bool value);
     // Tick period in milliseconds; 0 stops the timer.
