@@ -20,7 +20,9 @@ constexpr char kSquareCentreSubsquare[] = "MM";
 constexpr std::size_t kLocatorLength = 6;
 constexpr std::size_t kSquareLength = 4;
 
-std::chrono::system_clock::time_point SystemClock() { return std::chrono::system_clock::now(); }
+std::chrono::system_clock::time_point SystemClock() {
+    return std::chrono::system_clock::now();
+}
 
 ClockFunction& InstalledClock() {
     static ClockFunction clock = SystemClock;
@@ -63,6 +65,8 @@ double DayNumber(std::chrono::system_clock::time_point instant) {
            static_cast<double>(timeOfDay.count()) / kMillisecondsPerDay;
 }
 
-double UtcNow() { return DayNumber(InstalledClock()()); }
+double UtcNow() {
+    return DayNumber(InstalledClock()());
+}
 
 }  // namespace Location

@@ -8,10 +8,10 @@
 // the values the rotator commands carry. Everything lives until the next update.
 namespace Position {
 
-extern int32_t Azimuth;     // Moon's azimuth, whole degrees from north through east, no offset
-extern int32_t Elevation;   // Moon's elevation, whole degrees, negative below the horizon, no offset
-extern int32_t AZtarget;    // Azimuth + AZoffset, lifted by 360 once when negative
-extern int32_t ELtarget;    // Elevation + ELoffset, held at 0 when negative
+extern int32_t Azimuth;      // Moon's azimuth, whole degrees from north through east, no offset
+extern int32_t Elevation;    // Moon's elevation, whole degrees, negative below the horizon, no offset
+extern int32_t AZtarget;     // Azimuth + AZoffset, lifted by 360 once when negative
+extern int32_t ELtarget;     // Elevation + ELoffset, held at 0 when negative
 extern std::string AZvalue;  // AZtarget in decimal, at least three characters ("007"); empty: no position
 extern std::string ELvalue;  // ELtarget likewise
 

@@ -44,7 +44,8 @@ constexpr char kHelp[] =
     "  --el-offset N      whole degrees added to the elevation sent\n"
     "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
     "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
-    "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", \"M\xC2\xB2 RC2800\",\n"
+    "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", \"M\xC2\xB2 "
+    "RC2800\",\n"
     "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
     "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
@@ -59,14 +60,15 @@ constexpr char kHelp[] =
 
 // ASCII names of the control bytes 0x00 to 0x1F.
 constexpr const char* kControlNames[] = {
-    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
-    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US",
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT", "LF",  "VT",  "FF", "CR", "SO", "SI",
+    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "FS", "GS", "RS", "US",
 };
 static_assert(std::size(kControlNames) == 32);
 
 std::string Win1252Argument(std::string_view option, const std::string& utf8) {
     std::optional<std::string> converted = win1252::FromUtf8(utf8);
-    if (!converted) throw EUsageError(std::string(option) + ": \"" + utf8 + "\" has characters Windows-1252 lacks");
+    if (!converted)
+        throw EUsageError(std::string(option) + ": \"" + utf8 + "\" has characters Windows-1252 lacks");
     return *converted;
 }
 
@@ -144,7 +146,8 @@ std::string SettingsExecutable(const Options& options, const std::string& execut
     }
     const std::string& file = *options.settingsFile;
     const std::string_view extension = kSettingsExtension;
-    if (file.size() <= extension.size() || file.compare(file.size() - extension.size(), extension.size(), extension) != 0) {
+    if (file.size() <= extension.size() ||
+        file.compare(file.size() - extension.size(), extension.size(), extension) != 0) {
         throw EUsageError("--settings: \"" + file + "\" does not end in .ini");
     }
     std::error_code error;
@@ -181,7 +184,8 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         } else if (name == "--at") {
             const std::string text = value();
             options.at = ParseUtcInstant(text);
-            if (!options.at) throw EUsageError("--at: \"" + text + "\" is not an instant like 2023-03-22T12:00:00Z");
+            if (!options.at)
+                throw EUsageError("--at: \"" + text + "\" is not an instant like 2023-03-22T12:00:00Z");
         } else if (name == "--az-offset") {
             options.azOffset = DegreesArgument(name, value());
         } else if (name == "--el-offset") {
@@ -206,9 +210,10 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
 std::optional<system_clock::time_point> ParseUtcInstant(std::string_view text) {
     // YYYY-MM-DDTHH:MM:SS, fixed positions
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' || !ReadDigits(text, 5, 2, month) ||
-        text[7] != '-' || !ReadDigits(text, 8, 2, day) || text[10] != 'T' || !ReadDigits(text, 11, 2, hour) ||
-        text[13] != ':' || !ReadDigits(text, 14, 2, minute) || text[16] != ':' || !ReadDigits(text, 17, 2, second)) {
+    if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' ||
+        !ReadDigits(text, 5, 2, month) || text[7] != '-' || !ReadDigits(text, 8, 2, day) || text[10] != 'T' ||
+        !ReadDigits(text, 11, 2, hour) || text[13] != ':' || !ReadDigits(text, 14, 2, minute) ||
+        text[16] != ':' || !ReadDigits(text, 17, 2, second)) {
         return std::nullopt;
     }
     std::size_t at = 19;
@@ -297,7 +302,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     int status = 0;
     try {
         Position::UpdatePosition();
-        out << win1252::ToUtf8(Position::AzimuthLine) << '\n' << win1252::ToUtf8(Position::ElevationLine) << '\n';
+        out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
+            << win1252::ToUtf8(Position::ElevationLine) << '\n';
         out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
         out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
         PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);

@@ -11,17 +11,16 @@ namespace {
 
 using enum Axis;
 
-// STX (0x02) starts a Prosistel command, CR (0x0D) ends most commands. The Prosistel controllers
-// get every command twice. The string literals are split after "\x02" so that the letter that
-// follows is not read as a further hexadecimal digit.
+// STX (0x02, written "\002") starts a Prosistel command, CR (0x0D) ends most commands. The
+// Prosistel controllers get every command twice.
 constexpr Protocol kProtocols[] = {
     {"Hy-Gain DCU-1", kAzimuth, "4800", "AP1", false, ";AM1;", 1},
-    {"Prosistel-D", kAzimuth, "9600", "\x02" "AG", false, "\r\r", 2},
+    {"Prosistel-D", kAzimuth, "9600", "\002AG", false, "\r\r", 2},
     {"M\xB2 RC2800", kAzimuth, "9600", "A", false, "\r", 1},
     {"YAESU GS-232A 9600bd", kAzimuth, "9600", "M", false, "\r", 1},
     {"none", kAzimuth, "", "", false, "", 0},
-    {"Prosistel-D", kElevation, "9600", "\x02" "AG", false, "\r\r", 2},
-    {"Prosistel-D combined", kElevation, "9600", "\x02" "EG", false, "\r\r", 2},
+    {"Prosistel-D", kElevation, "9600", "\002AG", false, "\r\r", 2},
+    {"Prosistel-D combined", kElevation, "9600", "\002EG", false, "\r\r", 2},
     {"M\xB2 RC2800", kElevation, "9600", "E", false, "\r", 1},
     {"YAESU GS-232A 9600bd", kElevation, "9600", "W", true, "\r", 1},
     {"none", kElevation, "", "", false, "", 0},
@@ -75,7 +74,9 @@ std::optional<std::vector<Send>> CommandsFor(Axis axis, std::string_view protoco
     return std::vector<Send>(static_cast<std::size_t>(protocol->copies), send);
 }
 
-const char* ReselectMessage(Axis axis) { return axis == kAzimuth ? kReselectAzimuth : kReselectElevation; }
+const char* ReselectMessage(Axis axis) {
+    return axis == kAzimuth ? kReselectAzimuth : kReselectElevation;
+}
 
 bool SendToRotators() {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return false;

@@ -14,7 +14,7 @@ enum class Axis { kAzimuth, kElevation };
 // One row of the protocol table: the command is head, the azimuth value and a blank when the
 // protocol carries both values, the axis's own value, then tail; sent copies times in a row.
 struct Protocol {
-    std::string_view name;       // Windows-1252 bytes, compared byte for byte
+    std::string_view name;  // Windows-1252 bytes, compared byte for byte
     Axis axis;
     std::string_view lineSpeed;  // baud, as text; empty when nothing is sent
     std::string_view head;

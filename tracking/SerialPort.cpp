@@ -70,7 +70,8 @@ std::optional<int> PortNumber(std::string_view port) {
 // open (ours or another program's) is not refused by a flag we left behind.
 class OpenLine {
 public:
-    explicit OpenLine(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    explicit OpenLine(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
     ~OpenLine() {
         if (fd_ < 0) return;
         if (exclusive_) ::ioctl(fd_, TIOCNXCL);
@@ -141,7 +142,8 @@ bool Deliver(const std::string& port, const std::string& lineSpeed, const std::s
     if (!device) return false;
     const std::optional<speed_t> speed = SpeedCode(lineSpeed);
     OpenLine line(*device);
-    return line.IsOpen() && line.TakeExclusively() && speed && line.Configure(*speed) && line.WriteAll(command);
+    return line.IsOpen() && line.TakeExclusively() && speed && line.Configure(*speed) &&
+           line.WriteAll(command);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <stdexcept>
 
 namespace tracking_test {
@@ -18,12 +17,10 @@ PseudoTerminal::PseudoTerminal() {
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     termios line{};
     ::tcgetattr(slave_, &line);
-    line.c_cflag = static_cast<tcflag_t>((line.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB);
-    line.c_cflag &= ~static_cast<tcflag_t>(CLOCAL);
+    line.c_cflag = (line.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB;
     line.c_oflag |= OPOST | OCRNL;
     line.c_iflag |= IXON;
-    ::cfsetispeed(&line, B38400);
-    ::cfsetospeed(&line, B38400);
+    ::cfsetspeed(&line, B38400);
     ::tcsetattr(slave_, TCSANOW, &line);
 }
 
@@ -34,16 +31,14 @@ PseudoTerminal::~PseudoTerminal() {
 
 std::string PseudoTerminal::Received(std::size_t expectedCount) {
     std::string bytes;
-    int waitMs = 2000;
     for (;;) {
         pollfd ready{master_, POLLIN, 0};
-        if (::poll(&ready, 1, bytes.size() >= expectedCount ? 50 : waitMs) <= 0) break;
+        if (::poll(&ready, 1, bytes.size() >= expectedCount ? 50 : 2000) <= 0) return bytes;
         char buffer[4096];
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0) return bytes;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    return bytes;
 }
 
 termios PseudoTerminal::LineSettings() const {
@@ -60,26 +55,17 @@ void PseudoTerminal::StallOutput() {
     const int flags = ::fcntl(slave_, F_GETFL);
     ::fcntl(slave_, F_SETFL, flags | O_NONBLOCK);
     const std::string block(4096, 'x');
-    // The pty passes data on in the background; stop only when the buffer stays full.
+    // The pty moves data on in the background: full means it stays full for a while.
     for (int quietRounds = 0; quietRounds < 3;) {
         if (::write(slave_, block.data(), block.size()) > 0) {
             quietRounds = 0;
-            continue;
+        } else {
+            ++quietRounds;
+            pollfd writable{slave_, POLLOUT, 0};
+            ::poll(&writable, 1, 50);
         }
-        ++quietRounds;
-        pollfd writable{slave_, POLLOUT, 0};
-        ::poll(&writable, 1, 50);
     }
     ::fcntl(slave_, F_SETFL, flags);
-}
-
-void PseudoTerminal::Drain() {
-    char buffer[4096];
-    for (;;) {
-        pollfd ready{master_, POLLIN, 0};
-        if (::poll(&ready, 1, 50) <= 0) break;
-        if (::read(master_, buffer, sizeof buffer) <= 0) break;
-    }
 }
 
 OpenCloseWatch::OpenCloseWatch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
@@ -88,14 +74,14 @@ OpenCloseWatch::OpenCloseWatch(const std::string& path) : fd_(::inotify_init1(IN
     }
 }
 
-OpenCloseWatch::~OpenCloseWatch() { ::close(fd_); }
+OpenCloseWatch::~OpenCloseWatch() {
+    ::close(fd_);
+}
 
 std::string OpenCloseWatch::Events() {
     std::string events;
     alignas(inotify_event) char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-        if (n <= 0) break;
+    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             if (event->mask & IN_OPEN) events += 'O';
