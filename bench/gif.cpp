@@ -8,12 +8,11 @@
 #include <gif_lib.h>
 
 #include <QApplication>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
-#include <new>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -103,7 +102,23 @@ void DecodeGiflib(benchmark::State& state, const TestFile* file) {
         benchmark::Counter(static_cast<double>(file->pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Bytes the decoded frames of a file take: 8-bit planes, masks, and the 32-bit composite.
+// A field of /proc/self/status, in bytes.
+size_t StatusBytes(const char* field) {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return 0;
+    char line[256];
+    size_t kb = 0;
+    const size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, field, n) == 0) kb = std::strtoull(line + n + 1, nullptr, 10);
+    }
+    std::fclose(f);
+    return kb * 1024;
+}
+
+// Loads each file once through the picture control and compares the growth of the resident set
+// during the load (its high-water mark, reset just before) with the decoded frames, composite
+// included, plus the file size.
 void ReportMemory() {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int argc = 1;
@@ -112,26 +127,25 @@ void ReportMemory() {
     QApplication app(argc, argv);
     for (const auto& file : Files()) {
         TMemoryStream stream(std::vector<uint8_t>(file.bytes.begin(), file.bytes.end()));
-        TGIFImage image;
+        auto image = std::make_unique<TGIFImage>();
         malloc_trim(0);
-        const size_t before = mallinfo2().uordblks;
-        size_t peak = before;
-        // The decoded planes are the largest blocks and live to the end of the load, so the
-        // allocated total is sampled once per frame (progress) and after the load.
-        image.OnProgress = [&](QObject*, int32_t, int32_t, int32_t, bool&) {
-            peak = std::max(peak, mallinfo2().uordblks);
-        };
-        if (!image.LoadFromStream(stream)) std::printf("%s: load failed\n", file.name);
-        peak = std::max(peak, mallinfo2().uordblks);
+        const size_t before = StatusBytes("VmRSS:");
+        if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", clear);  // resets the high-water mark
+            std::fclose(clear);
+        }
+        if (!image->LoadFromStream(stream)) std::printf("%s: load failed\n", file.name);
+        const size_t peak = StatusBytes("VmHWM:") - before;
         int64_t frames = 0;
-        for (int n = 1; n <= image.FrameCount(); ++n) {
-            const TGIFFrame* f = image.Frame(n);
+        for (int n = 1; n <= image->FrameCount(); ++n) {
+            const TGIFFrame* f = image->Frame(n);
             frames += f->Bitmap.sizeInBytes() + f->Mask.sizeInBytes();
         }
-        frames += image.CompositeBitmap().sizeInBytes() + image.CompositeMask().sizeInBytes();
-        const double ratio = static_cast<double>(peak - before) / static_cast<double>(frames + file.bytes.size());
-        std::printf("%-22s file %8zu B  decoded frames+composite %10lld B  peak during load %10zu B  ratio %.2f\n",
-                    file.name, file.bytes.size(), static_cast<long long>(frames), peak - before, ratio);
+        frames += image->CompositeBitmap().sizeInBytes() + image->CompositeMask().sizeInBytes();
+        const double ratio = static_cast<double>(peak) / static_cast<double>(frames + file.bytes.size());
+        std::printf("%-22s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
+                    file.name, file.bytes.size(), static_cast<long long>(frames), peak, ratio);
+        image.reset();
     }
 }
 

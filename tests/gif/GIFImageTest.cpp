@@ -346,3 +346,19 @@ TEST(GIFImage, SpeedBelowOneIsStoredAsOne) {
     image.SetSpeed(-40);
     EXPECT_EQ(image.Speed(), 1);
 }
+
+TEST(GIFImage, FirstImageOnlyAndFrameLimitThroughTheControl) {
+    GifBuilder b;
+    b.Header(3, 3, 1).Netscape(2);
+    for (int i = 0; i < 300; ++i) b.Image(0, 0, 3, 3, std::vector<uint8_t>(9, i & 1), 0, false, 2);
+    const std::string bytes = b.Trailer().Bytes();
+    TGIFImage image;
+    ASSERT_TRUE(Load(image, bytes));
+    EXPECT_EQ(image.FrameCount(), 256);
+    EXPECT_TRUE(image.IsMultiFrame());
+    EXPECT_EQ(image.LoopCount(), 2);
+    image.SetFirstImageOnly(true);
+    ASSERT_TRUE(Load(image, bytes));
+    EXPECT_EQ(image.FrameCount(), 1);
+    EXPECT_FALSE(image.IsMultiFrame());
+}
