@@ -50,7 +50,7 @@ constexpr char kHelp[] =
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
     "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
     "  --send             send the commands once to the rotators (ports as in the settings file,\n"
-    "                     device paths from its [Ports] section, else COM1-32 /dev/ttyS0-31,\n"
+    "                     device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
     "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
     "  --help             show this text\n"
     "\n"

@@ -7,7 +7,7 @@
 // close. Nothing stays open between commands and nothing is read back.
 namespace SerialPort {
 
-// The device behind a port text "COMn": an entry "COMn=/dev/..." in the [Ports] section of the
+// The device behind a port text "COMn": an entry "COMn=/dev/..." under [Ports] in the
 // program's settings file (Unit3::SettingsFileFor(Unit3::ExecutablePath)) wins; otherwise COM1-COM32
 // are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31. nullopt when
 // neither gives a device.

@@ -15,7 +15,7 @@ namespace {
 using tracking_test::OpenCloseWatch;
 using tracking_test::PseudoTerminal;
 
-// Both rotator lines on pseudo-terminals, COM1 and COM2 in the [Ports] section of the settings
+// Both rotator lines on pseudo-terminals, COM1 and COM2 under [Ports] in the settings
 // file; azimuth value 123, elevation value 045; messages recorded.
 class RotatorLines : public ::testing::Test {
 protected:

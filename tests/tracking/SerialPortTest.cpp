@@ -91,7 +91,7 @@ TEST_F(SerialLine, EveryFailureIsReportedOnceAndLeavesNothingOpen) {
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - COM0"});
 }
 
-TEST(DevicePathFor, MapsPortsThroughThePortsSectionThenToLinuxSerialDevices) {
+TEST(DevicePathFor, MapsPortsThroughTheSettingsFileThenToLinuxSerialDevices) {
     test_support::TempDir dir;
     Unit3::ExecutablePath = dir.File("lunark");
     test_support::WriteFileBytes(
