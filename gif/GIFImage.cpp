@@ -98,8 +98,7 @@ private:
 };
 
 TGIFImage::TGIFImage(QWidget* parent) : QWidget(parent) {
-    // Drawn by its parent's paint: no native window, no background of its own.
-    setAttribute(Qt::WA_NoSystemBackground, false);
+    // Drawn over its parent's paint: no native window, no background of its own.
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     FColor = palette().color(QPalette::Window);

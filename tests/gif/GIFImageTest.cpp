@@ -362,3 +362,25 @@ TEST(GIFImage, FirstImageOnlyAndFrameLimitThroughTheControl) {
     EXPECT_EQ(image.FrameCount(), 1);
     EXPECT_FALSE(image.IsMultiFrame());
 }
+
+TEST(GIFImage, PaintsOverItsParent) {
+    QWidget parent;
+    parent.resize(40, 30);
+    QPalette palette = parent.palette();
+    palette.setColor(QPalette::Window, QColor(0, 128, 0));
+    parent.setPalette(palette);
+    parent.setAutoFillBackground(true);
+    auto* image = new TGIFImage(&parent);
+    image->setGeometry(10, 5, 4, 3);
+    ASSERT_TRUE(Load(*image, Gradient(4, 3, 17)));  // index 17, at (1, 1), is see-through
+    QImage out(40, 30, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    parent.render(&out);
+    EXPECT_EQ(out.pixel(11, 6), qRgb(0, 128, 0));
+    EXPECT_EQ(out.pixel(12, 6), Color(2, 1));
+    EXPECT_EQ(out.pixel(10, 5), Color(0, 0));
+    EXPECT_EQ(out.pixel(9, 5), qRgb(0, 128, 0));
+    image->SetVisible(false);
+    parent.render(&out);
+    EXPECT_EQ(out.pixel(12, 6), qRgb(0, 128, 0));
+}
