@@ -6,12 +6,12 @@
 // peak of the bytes allocated during the load against the decoded frames plus the file size.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
+#include <malloc.h>
 
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 #include <random>
 #include <string>
@@ -40,8 +40,8 @@ std::vector<uint8_t> AnimationFrame(int w, int h, int n, std::mt19937& rng) {
     std::vector<uint8_t> px(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            px[static_cast<size_t>(y) * w + x] =
-                static_cast<uint8_t>(((x + 3 * n) / 8 + (y + n) / 6) % 64 + (rng() % 8 == 0 ? rng() % 64 : 0));
+            px[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(((x + 3 * n) / 8 + (y + n) / 6) % 64 +
+                                                                      (rng() % 8 == 0 ? rng() % 64 : 0));
     return px;
 }
 
@@ -50,14 +50,21 @@ const std::vector<TestFile>& Files() {
         std::mt19937 rng(2026);
         std::vector<TestFile> out;
         const auto noise = Noise(1024 * 1024, rng);
-        out.push_back({"noise1024", gif_test::GifBuilder().Header(1024, 1024, 8).Image(0, 0, 1024, 1024, noise).Trailer().Bytes(),
-                       1024 * 1024});
+        out.push_back(
+            {"noise1024",
+             gif_test::GifBuilder().Header(1024, 1024, 8).Image(0, 0, 1024, 1024, noise).Trailer().Bytes(),
+             1024 * 1024});
         out.push_back({"noise1024_interlaced",
-                       gif_test::GifBuilder().Header(1024, 1024, 8).Image(0, 0, 1024, 1024, noise, 0, true).Trailer().Bytes(),
+                       gif_test::GifBuilder()
+                           .Header(1024, 1024, 8)
+                           .Image(0, 0, 1024, 1024, noise, 0, true)
+                           .Trailer()
+                           .Bytes(),
                        1024 * 1024});
         gif_test::GifBuilder anim;
         anim.Header(400, 300, 8).Netscape(0);
-        for (int n = 0; n < 50; ++n) anim.GraphicControl(1, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, rng));
+        for (int n = 0; n < 50; ++n)
+            anim.GraphicControl(1, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, rng));
         out.push_back({"animation400x300x50", anim.Trailer().Bytes(), int64_t{50} * 400 * 300});
         return out;
     }();
@@ -72,8 +79,8 @@ void DecodeLunark(benchmark::State& state, const TestFile* file) {
         if (!gif_core::ParseGifStream(stream, false, picture, list)) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(list.frames.data());
     }
-    state.counters["Mpx/s"] =
-        benchmark::Counter(static_cast<double>(file->pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mpx/s"] = benchmark::Counter(static_cast<double>(file->pixels) / 1e6,
+                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 
 struct MemoryReader {
@@ -98,8 +105,8 @@ void DecodeGiflib(benchmark::State& state, const TestFile* file) {
         benchmark::DoNotOptimize(gif);
         DGifCloseFile(gif, &error);
     }
-    state.counters["Mpx/s"] =
-        benchmark::Counter(static_cast<double>(file->pixels) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mpx/s"] = benchmark::Counter(static_cast<double>(file->pixels) / 1e6,
+                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // A field of /proc/self/status, in bytes.
@@ -143,8 +150,9 @@ void ReportMemory() {
         }
         frames += image->CompositeBitmap().sizeInBytes() + image->CompositeMask().sizeInBytes();
         const double ratio = static_cast<double>(peak) / static_cast<double>(frames + file.bytes.size());
-        std::printf("%-22s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
-                    file.name, file.bytes.size(), static_cast<long long>(frames), peak, ratio);
+        std::printf(
+            "%-22s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
+            file.name, file.bytes.size(), static_cast<long long>(frames), peak, ratio);
         image.reset();
     }
 }
@@ -157,9 +165,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const auto& file : Files()) {
-        benchmark::RegisterBenchmark((std::string("decode/") + file.name + "/lunark").c_str(), DecodeLunark, &file)
+        benchmark::RegisterBenchmark((std::string("decode/") + file.name + "/lunark").c_str(), DecodeLunark,
+                                     &file)
             ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark((std::string("decode/") + file.name + "/giflib").c_str(), DecodeGiflib, &file)
+        benchmark::RegisterBenchmark((std::string("decode/") + file.name + "/giflib").c_str(), DecodeGiflib,
+                                     &file)
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);

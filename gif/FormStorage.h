@@ -78,7 +78,8 @@ public:
 // component declares but that is not stored is left alone.
 class TFormReader : public TFiler {
 public:
-    explicit TFormReader(std::map<std::string, std::vector<uint8_t>> stored) : properties(std::move(stored)) {}
+    explicit TFormReader(std::map<std::string, std::vector<uint8_t>> stored)
+        : properties(std::move(stored)) {}
     void DefineBinaryProperty(const std::string& name, const TStreamProc& readData,
                               const TStreamProc& writeData, bool hasData) override;
     std::map<std::string, std::vector<uint8_t>> properties;

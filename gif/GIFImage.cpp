@@ -11,12 +11,15 @@
 
 namespace {
 
-void ReleasePlane(void* bits) { delete[] static_cast<uint8_t*>(bits); }
+void ReleasePlane(void* bits) {
+    delete[] static_cast<uint8_t*>(bits);
+}
 
 // Wraps a decoded plane in an image without copying it; the image frees it.
 QImage AdoptPlane(std::unique_ptr<uint8_t[]>& plane, int width, int height, size_t stride,
                   QImage::Format format) {
-    QImage image(plane.get(), width, height, static_cast<qsizetype>(stride), format, ReleasePlane, plane.get());
+    QImage image(plane.get(), width, height, static_cast<qsizetype>(stride), format, ReleasePlane,
+                 plane.get());
     if (image.isNull()) throw std::bad_alloc();
     plane.release();
     return image;
@@ -41,10 +44,13 @@ QImage NewMask(int width, int height, bool seeThrough) {
 // a whole, as the platform's MulDiv gives it.
 int32_t Percentage(size_t part, size_t whole) {
     if (whole == 0) return -1;
-    return static_cast<int32_t>((200 * static_cast<uint64_t>(part) + whole) / (2 * static_cast<uint64_t>(whole)));
+    return static_cast<int32_t>((200 * static_cast<uint64_t>(part) + whole) /
+                                (2 * static_cast<uint64_t>(whole)));
 }
 
-int32_t Clamp32(size_t value) { return static_cast<int32_t>(std::min<size_t>(value, INT32_MAX)); }
+int32_t Clamp32(size_t value) {
+    return static_cast<int32_t>(std::min<size_t>(value, INT32_MAX));
+}
 
 }  // namespace
 
@@ -105,7 +111,9 @@ TGIFImage::TGIFImage(QWidget* parent) : QWidget(parent) {
     resize(105, 105);
 }
 
-TGIFImage::~TGIFImage() { ClearFrames(); }
+TGIFImage::~TGIFImage() {
+    ClearFrames();
+}
 
 void TGIFImage::DefineProperties(TFiler& filer) {
     filer.DefineBinaryProperty(
@@ -216,9 +224,13 @@ void TGIFImage::Progress(size_t position, size_t size) {
     if (!KeepOnProcessing) throw gif_core::AbortError();
 }
 
-void TGIFImage::Changing() { OnChanging(this); }
+void TGIFImage::Changing() {
+    OnChanging(this);
+}
 
-void TGIFImage::Change() { OnChange(this); }
+void TGIFImage::Change() {
+    OnChange(this);
+}
 
 const TGIFFrame* TGIFImage::Frame(int32_t n) const {
     if (n < 1 || n > gif_core::kMaxFrames) return nullptr;

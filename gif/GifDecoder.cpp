@@ -30,7 +30,9 @@ constexpr int kStringCapacity = kTableSize + 1;
 constexpr int kDataEnded = -1;
 constexpr int kEndOrDamaged = -2;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 // The image's rows in the order the data delivers them.
 class RowWalk {
@@ -83,7 +85,8 @@ BlockData GatherBlocks(ByteStream& stream) {
     // Size the run once: a first pass over the length bytes.
     size_t total = 0;
     size_t blocks = 0;
-    for (size_t pos = stream.Position(); pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
+    for (size_t pos = stream.Position();
+         pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
         const size_t length = stream.Current()[pos - stream.Position()];
         total += length;
         ++blocks;

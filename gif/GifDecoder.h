@@ -69,16 +69,20 @@ using Palette = std::array<uint8_t, 768>;
 using GraphicControlBlock = std::array<uint8_t, 6>;
 
 // Bytes per row of an 8-bit plane: the width rounded up to a multiple of 4.
-inline size_t RoundUp4(size_t n) { return (n + 3) & ~size_t{3}; }
+inline size_t RoundUp4(size_t n) {
+    return (n + 3) & ~size_t{3};
+}
 // Bytes per row of a 1-bit plane: whole 32-bit words.
-inline size_t MaskRowBytes(size_t width) { return (width + 31) / 32 * 4; }
+inline size_t MaskRowBytes(size_t width) {
+    return (width + 31) / 32 * 4;
+}
 
 // One decoded image. Rows of both planes are stored top row first.
 struct GifFrame {
-    int32_t Left = 0;    // pixels from the left edge of the logical screen
-    int32_t Top = 0;     // pixels from the top edge of the logical screen
-    int32_t Width = 0;   // 1 to kMaxSide
-    int32_t Height = 0;  // 1 to kMaxSide
+    int32_t Left = 0;       // pixels from the left edge of the logical screen
+    int32_t Top = 0;        // pixels from the top edge of the logical screen
+    int32_t Width = 0;      // 1 to kMaxSide
+    int32_t Height = 0;     // 1 to kMaxSide
     int32_t LocalBits = 0;  // depth of the local colour table, 1 to 8; 0 without one
     int32_t Delay = 0;      // display time in milliseconds
     uint8_t Disposal = 0;   // 0 to 3

@@ -58,9 +58,9 @@ bool ParseGifStream(ByteStream& stream, bool firstImageOnly, GifPicture& picture
 
     GraphicControlBlock graphicControl{};
     int64_t pixelBudget = kMaxDecodedPixels;
-    const ProgressHook progress = client.WantsProgress()
-                                      ? ProgressHook([&] { client.Progress(stream.Position(), stream.Size()); })
-                                      : ProgressHook();
+    const ProgressHook progress =
+        client.WantsProgress() ? ProgressHook([&] { client.Progress(stream.Position(), stream.Size()); })
+                               : ProgressHook();
     int32_t right = picture.ScreenWidth;
     int32_t bottom = picture.ScreenHeight;
 

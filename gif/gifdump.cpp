@@ -55,11 +55,12 @@ int main(int argc, char** argv) {
                 image.FrameCount(), image.LoopCount());
     for (int n = 1; n <= image.FrameCount(); ++n) {
         const TGIFFrame* f = image.Frame(n);
-        std::printf("frame %d: at %d,%d size %d x %d delay %d ms disposal %d transparent %s interlaced %s "
-                    "colours %lld\n",
-                    n, f->Left, f->Top, f->Width, f->Height, f->Delay, f->Disposal,
-                    f->Transparent ? std::to_string(f->TransparentIndex).c_str() : "no",
-                    f->Interlaced ? "yes" : "no", static_cast<long long>(f->Bitmap.colorCount()));
+        std::printf(
+            "frame %d: at %d,%d size %d x %d delay %d ms disposal %d transparent %s interlaced %s "
+            "colours %lld\n",
+            n, f->Left, f->Top, f->Width, f->Height, f->Delay, f->Disposal,
+            f->Transparent ? std::to_string(f->TransparentIndex).c_str() : "no", f->Interlaced ? "yes" : "no",
+            static_cast<long long>(f->Bitmap.colorCount()));
     }
     if (image.CompositeBitmap().isNull()) {
         std::fprintf(stderr, "gifdump: %s has an empty logical screen, no frame1.png written\n", argv[1]);

@@ -41,7 +41,9 @@ std::string Gradient(int w, int h, int transparentIndex = -1, bool interlaced = 
     return b.Image(0, 0, w, h, px, 0, interlaced).Trailer().Bytes();
 }
 
-QRgb Color(int x, int y) { return gif_test::GlobalColor((x + 16 * y) % 256); }
+QRgb Color(int x, int y) {
+    return gif_test::GlobalColor((x + 16 * y) % 256);
+}
 
 }  // namespace
 
@@ -80,7 +82,11 @@ TEST(GIFImage, FailedLoadsLeaveTheControlEmpty) {
     const std::string cases[] = {
         "",
         "gif89a" + Gradient(2, 2).substr(6),
-        GifBuilder().Header(4, 4, 1).ImageWithData(0, 0, 0, 2, "\x02\x00").Image(0, 0, 2, 2, {0, 1, 1, 0}, 0, false, 2).Bytes(),
+        GifBuilder()
+            .Header(4, 4, 1)
+            .ImageWithData(0, 0, 0, 2, "\x02\x00")
+            .Image(0, 0, 2, 2, {0, 1, 1, 0}, 0, false, 2)
+            .Bytes(),
         GifBuilder().Header(65535, 65535, 1).Image(0, 0, 2, 2, {0, 1, 1, 0}, 0, false, 2).Trailer().Bytes(),
         "GIF89a\x05",
     };
@@ -111,9 +117,12 @@ TEST(GIFImage, ProgressHandlerCanStopTheLoad) {
     }
     // Stopping inside the large second image drops it; the final call decides the outcome.
     std::vector<uint8_t> px(400 * 300, 1);
-    const std::string bytes =
-        GifBuilder().Header(4, 4, 1).Image(0, 0, 4, 4, std::vector<uint8_t>(16, 1), 0, false, 2)
-            .Image(0, 0, 400, 300, px, 0, false, 2).Trailer().Bytes();
+    const std::string bytes = GifBuilder()
+                                  .Header(4, 4, 1)
+                                  .Image(0, 0, 4, 4, std::vector<uint8_t>(16, 1), 0, false, 2)
+                                  .Image(0, 0, 400, 300, px, 0, false, 2)
+                                  .Trailer()
+                                  .Bytes();
     for (bool resume : {false, true}) {
         TGIFImage image;
         std::vector<int32_t> percentages;
@@ -252,12 +261,15 @@ TEST(GIFImage, DestinationRectangles) {
         {"corner", 50, 50, 20, 10, false, false, false, false, false, QRect(0, 0, 20, 10)},
         {"centre, 5 wider", 20, 10, 25, 10, true, false, false, false, false, QRect(-2, 0, 25, 10)},
         {"centre, 5 narrower", 25, 10, 20, 10, true, false, false, false, false, QRect(2, 0, 20, 10)},
-        {"ratio, halves to even", 210, 105, 105, 105, false, false, true, false, false, QRect(52, 0, 106, 105)},
+        {"ratio, halves to even", 210, 105, 105, 105, false, false, true, false, false,
+         QRect(52, 0, 106, 105)},
         {"ratio, tall control", 100, 300, 50, 50, false, false, true, false, false, QRect(0, 100, 100, 100)},
-        {"stretch wins over ratio", 210, 105, 105, 105, false, true, true, false, false, QRect(0, 0, 210, 105)},
+        {"stretch wins over ratio", 210, 105, 105, 105, false, true, true, false, false,
+         QRect(0, 0, 210, 105)},
         {"big only, small picture", 100, 100, 40, 30, false, true, false, true, false, QRect(0, 0, 40, 30)},
         {"big only, small, centred", 100, 100, 40, 30, true, true, false, true, false, QRect(30, 35, 40, 30)},
-        {"big only, large picture", 100, 100, 200, 50, false, true, false, true, false, QRect(0, 0, 100, 100)},
+        {"big only, large picture", 100, 100, 200, 50, false, true, false, true, false,
+         QRect(0, 0, 100, 100)},
         {"tile", 250, 100, 100, 40, false, false, false, false, true, QRect(0, 0, 250, 100)},
     };
     for (const auto& c : cases) {

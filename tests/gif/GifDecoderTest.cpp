@@ -16,8 +16,12 @@ using gif_test::SubBlocks;
 namespace {
 
 GraphicControlBlock Gce(int packed, int delay, int transparentIndex) {
-    return {4, static_cast<uint8_t>(packed), static_cast<uint8_t>(delay & 0xFF),
-            static_cast<uint8_t>(delay >> 8), static_cast<uint8_t>(transparentIndex), 0};
+    return {4,
+            static_cast<uint8_t>(packed),
+            static_cast<uint8_t>(delay & 0xFF),
+            static_cast<uint8_t>(delay >> 8),
+            static_cast<uint8_t>(transparentIndex),
+            0};
 }
 
 // An image descriptor (no local table) followed by data, decoded against an empty global table.
@@ -43,7 +47,9 @@ std::vector<uint8_t> Rows(const GifFrame& f) {
     return out;
 }
 
-std::string MinSize(int m) { return std::string(1, static_cast<char>(m)); }
+std::string MinSize(int m) {
+    return std::string(1, static_cast<char>(m));
+}
 
 // Image data: the minimum code size, then the given bytes cut into sub-blocks.
 std::string Data(int m, const std::string& bytes) {
@@ -58,8 +64,8 @@ std::string Data(int m, const std::string& bytes) {
 // stream 100 028 0FF 103 102 103 106 107 101 uses codes equal to the next free code three times.
 TEST(GifDecoder, DecodesPublishedWorkedExample) {
     const std::string data("\x00\x51\xFC\x1B\x28\x70\xA0\xC1\x83\x01\x01", 11);
-    const std::vector<uint8_t> expected = {0x28, 0xFF, 0xFF, 0xFF, 0x28, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::vector<uint8_t> expected = {0x28, 0xFF, 0xFF, 0xFF, 0x28, 0xFF, 0xFF, 0xFF,
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     // The test encoder gives the same bytes, so it can be trusted for the other cases.
     EXPECT_EQ(gif_test::LzwEncode(expected, 8), data);
     Decoded d = DecodeData(3, 5, Data(8, data));
@@ -82,7 +88,8 @@ TEST(GifDecoder, RoundTripsNoiseAtEveryCodeSize) {
 
 TEST(GifDecoder, InterlacedRowsLandInPlaceForSmallHeights) {
     // Each row holds its own number; the data carries the rows in interlaced order.
-    const std::vector<std::vector<int>> dataOrder = {{0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {0, 8, 4, 2, 6, 1, 3, 5, 7}};
+    const std::vector<std::vector<int>> dataOrder = {
+        {0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {0, 8, 4, 2, 6, 1, 3, 5, 7}};
     for (const auto& order : dataOrder) {
         const int h = static_cast<int>(order.size());
         std::vector<uint8_t> inDataOrder;
@@ -104,7 +111,9 @@ TEST(GifDecoder, RepeatedClearCodesActAsOne) {
     };
     const std::vector<Case> cases = {
         {"two clears at the start", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 4}}, {1, 2, 3}},
-        {"two clears in the middle", {{4, 3}, {1, 3}, {2, 3}, {4, 3}, {4, 3}, {3, 3}, {0, 3}, {5, 3}}, {1, 2, 3, 0}},
+        {"two clears in the middle",
+         {{4, 3}, {1, 3}, {2, 3}, {4, 3}, {4, 3}, {3, 3}, {0, 3}, {5, 3}},
+         {1, 2, 3, 0}},
     };
     for (const auto& c : cases) {
         Decoded d = DecodeData(static_cast<int>(c.pixels.size()), 1, Data(2, PackCodes(c.codes)));
@@ -128,7 +137,8 @@ TEST(GifDecoder, ShortDataLeavesRestAtZeroAndSeeThrough) {
         Decoded d = DecodeData(4, 2, c.data, false, Gce(1, 0, 3));
         EXPECT_EQ(Rows(d.frame), (std::vector<uint8_t>{1, 3, 2, 0, 0, 0, 0, 0})) << c.name;
         const std::vector<bool> seeThrough = {false, true, false, true, true, true, true, true};
-        for (int i = 0; i < 8; ++i) EXPECT_EQ(d.frame.SeeThroughAt(i % 4, i / 4), seeThrough[i]) << c.name << " " << i;
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(d.frame.SeeThroughAt(i % 4, i / 4), seeThrough[i]) << c.name << " " << i;
     }
 }
 
@@ -160,13 +170,17 @@ TEST(GifDecoder, DescriptorAndControlValues) {
         bool transparent;
     };
     const Case cases[] = {
-        {0 << 2, 0, 0, 0, false}, {1 << 2, 7, 1, 70, false}, {2 << 2 | 1, 100, 2, 1000, true},
-        {3 << 2, 1, 3, 10, false}, {4 << 2, 0, 2, 0, false}, {5 << 2, 0, 2, 0, false},
+        {0 << 2, 0, 0, 0, false},
+        {1 << 2, 7, 1, 70, false},
+        {2 << 2 | 1, 100, 2, 1000, true},
+        {3 << 2, 1, 3, 10, false},
+        {4 << 2, 0, 2, 0, false},
+        {5 << 2, 0, 2, 0, false},
         {7 << 2 | 1, 65535, 2, 655350, true},
     };
     for (const auto& c : cases) {
-        Decoded d = DecodeData(1, 1, Data(2, PackCodes({{4, 3}, {1, 3}, {5, 3}})), false,
-                               Gce(c.packed, c.delay, 9));
+        Decoded d =
+            DecodeData(1, 1, Data(2, PackCodes({{4, 3}, {1, 3}, {5, 3}})), false, Gce(c.packed, c.delay, 9));
         EXPECT_EQ(d.frame.Disposal, c.disposal) << c.packed;
         EXPECT_EQ(d.frame.Delay, c.delayMs) << c.packed;
         EXPECT_EQ(d.frame.Transparent, c.transparent) << c.packed;
@@ -178,8 +192,8 @@ TEST(GifDecoder, DescriptorLimits) {
         int width, height;
         const char* outcome;  // "false", "abort", "ok"
     };
-    const Case cases[] = {{0, 5, "false"}, {5, 0, "false"}, {16385, 1, "abort"}, {1, 17000, "abort"},
-                          {16384, 1, "ok"}};
+    const Case cases[] = {
+        {0, 5, "false"}, {5, 0, "false"}, {16385, 1, "abort"}, {1, 17000, "abort"}, {16384, 1, "ok"}};
     for (const auto& c : cases) {
         std::string bytes = GifBuilder().ImageWithData(0, 0, c.width, c.height, Data(2, "")).Bytes();
         ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());

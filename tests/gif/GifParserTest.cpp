@@ -42,17 +42,22 @@ TEST(GifParser, SignatureDecidesVersionAndAcceptance) {
         bool ok;
         TGIFVersion version;
     };
-    const Case cases[] = {{"GIF87a", true, gvGIF87a}, {"GIF89a", true, gvGIF89a}, {"GIFx9z", true, gvGIF89a},
-                          {"GIF90a", true, gvGIF87a}, {"gif89a", false, gvGIF87a}, {"GIX89a", false, gvGIF87a}};
+    const Case cases[] = {{"GIF87a", true, gvGIF87a},  {"GIF89a", true, gvGIF89a},
+                          {"GIFx9z", true, gvGIF89a},  {"GIF90a", true, gvGIF87a},
+                          {"gif89a", false, gvGIF87a}, {"GIX89a", false, gvGIF87a}};
     for (const auto& c : cases) {
-        Parsed p = Parse(GifBuilder().Header(2, 2, 2, c.signature).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer().Bytes());
+        Parsed p = Parse(GifBuilder()
+                             .Header(2, 2, 2, c.signature)
+                             .Image(0, 0, 2, 2, kFour, 0, false, 2)
+                             .Trailer()
+                             .Bytes());
         EXPECT_EQ(p.ok, c.ok) << c.signature;
         if (c.ok) {
             EXPECT_EQ(p.picture.Version, c.version) << c.signature;
         }
     }
     EXPECT_FALSE(Parse("").ok);
-    EXPECT_THROW(Parse("GIF89a\x01\x00"), ReadError);                       // cut-off screen descriptor
+    EXPECT_THROW(Parse("GIF89a\x01\x00"), ReadError);  // cut-off screen descriptor
     EXPECT_THROW(Parse(std::string("GIF89a\1\0\1\0\x81\0\0\1\2\3", 16)), ReadError);  // cut-off global table
 }
 
@@ -69,7 +74,12 @@ TEST(GifParser, LoopCountFromNetscapeExtensionOnly) {
         {"", 1},
     };
     for (const auto& c : cases) {
-        Parsed p = Parse(GifBuilder().Header(2, 2, 2).Raw(c.extension).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer().Bytes());
+        Parsed p = Parse(GifBuilder()
+                             .Header(2, 2, 2)
+                             .Raw(c.extension)
+                             .Image(0, 0, 2, 2, kFour, 0, false, 2)
+                             .Trailer()
+                             .Bytes());
         ASSERT_TRUE(p.ok);
         EXPECT_EQ(p.picture.LoopCount, c.loopCount);
         EXPECT_EQ(p.picture.FrameCount, 1);
@@ -89,7 +99,9 @@ TEST(GifParser, ImageCountLimits) {
 
 TEST(GifParser, TooWideThirdImageEndsReadingWithTwoFrames) {
     GifBuilder b = Images(2);
-    b.ImageWithData(0, 0, 17000, 1, std::string("\x02\x00", 2)).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer();
+    b.ImageWithData(0, 0, 17000, 1, std::string("\x02\x00", 2))
+        .Image(0, 0, 2, 2, kFour, 0, false, 2)
+        .Trailer();
     Parsed p = Parse(b.Bytes());
     EXPECT_TRUE(p.ok);
     EXPECT_EQ(p.picture.FrameCount, 2);
@@ -97,13 +109,17 @@ TEST(GifParser, TooWideThirdImageEndsReadingWithTwoFrames) {
 
 TEST(GifParser, ZeroWidthImageFailsTheWholeLoad) {
     GifBuilder b;
-    b.Header(2, 2, 2).ImageWithData(0, 0, 0, 2, std::string("\x02\x00", 2)).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer();
+    b.Header(2, 2, 2)
+        .ImageWithData(0, 0, 0, 2, std::string("\x02\x00", 2))
+        .Image(0, 0, 2, 2, kFour, 0, false, 2)
+        .Trailer();
     EXPECT_FALSE(Parse(b.Bytes()).ok);
 }
 
 TEST(GifParser, ScreenGrowsToCoverEveryFrame) {
     std::vector<uint8_t> px(40 * 30, 1);
-    Parsed p = Parse(GifBuilder().Header(120, 60, 2).Image(100, 50, 40, 30, px, 0, false, 2).Trailer().Bytes());
+    Parsed p =
+        Parse(GifBuilder().Header(120, 60, 2).Image(100, 50, 40, 30, px, 0, false, 2).Trailer().Bytes());
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.picture.ScreenWidth, 140);
     EXPECT_EQ(p.picture.ScreenHeight, 80);
@@ -128,7 +144,11 @@ TEST(GifParser, GraphicControlAppliesToTheNextImageOnly) {
 
 TEST(GifParser, UnknownExtensionsAndStrayBytesAreSkipped) {
     GifBuilder b;
-    b.Header(2, 2, 2).Raw(std::string("\x21\x02\x03" "abc\x02xy\x00", 10)).Raw(std::string("\x21\xFE\x05hello\x00", 9));
+    b.Header(2, 2, 2)
+        .Raw(std::string("\x21\x02\x03"
+                         "abc\x02xy\x00",
+                         10))
+        .Raw(std::string("\x21\xFE\x05hello\x00", 9));
     b.Raw(std::string("\x00\x00", 2)).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer();
     Parsed p = Parse(b.Bytes());
     ASSERT_TRUE(p.ok);
@@ -143,9 +163,9 @@ TEST(GifParser, CutOffStreamsKeepWhatWasRead) {
     };
     const Case cases[] = {
         {whole.substr(0, whole.size() - 1) + ";", 2},
-        {whole.substr(0, whole.size() - 1) + "!", 2},           // a single byte left at the end
-        {Images(1).Raw("\x21\xFE\x10only").Bytes(), 1},            // ends inside a comment
-        {Images(1).Raw(",\x00\x00").Bytes(), 1},                    // cut-off descriptor: image dropped
+        {whole.substr(0, whole.size() - 1) + "!", 2},    // a single byte left at the end
+        {Images(1).Raw("\x21\xFE\x10only").Bytes(), 1},  // ends inside a comment
+        {Images(1).Raw(",\x00\x00").Bytes(), 1},         // cut-off descriptor: image dropped
     };
     for (const auto& c : cases) {
         Parsed p = Parse(c.bytes);
@@ -158,15 +178,21 @@ TEST(GifParser, ColourCountComesFromTheTablesMetSoFar) {
     // Global table of 4 bits; image 1 has a local 8-bit table; image 2 uses the global table but
     // carries 256 colours because the deepest table met so far has 8 bits.
     std::vector<uint8_t> px = {1, 2, 3, 4};
-    Parsed p = Parse(GifBuilder().Header(2, 2, 4).Image(0, 0, 2, 2, px, 0, false, 4).Image(0, 0, 2, 2, px, 8)
-                         .Image(0, 0, 2, 2, px, 0, false, 4).Image(0, 0, 2, 2, px, 1, false, 2).Trailer().Bytes());
+    Parsed p = Parse(GifBuilder()
+                         .Header(2, 2, 4)
+                         .Image(0, 0, 2, 2, px, 0, false, 4)
+                         .Image(0, 0, 2, 2, px, 8)
+                         .Image(0, 0, 2, 2, px, 0, false, 4)
+                         .Image(0, 0, 2, 2, px, 1, false, 2)
+                         .Trailer()
+                         .Bytes());
     ASSERT_EQ(p.picture.FrameCount, 4);
     EXPECT_EQ(p.list.frames[0]->ColorCount, 16);
     EXPECT_EQ(p.list.frames[1]->ColorCount, 256);
     EXPECT_EQ(p.list.frames[2]->ColorCount, 256);
     EXPECT_EQ(p.list.frames[3]->ColorCount, 2);
-    EXPECT_EQ(p.list.frames[2]->Colors[3 * 5], 5);        // global entry 5 is (5, 250, 2)
-    EXPECT_EQ(p.list.frames[1]->Colors[3 * 5], 250);      // local entry 5 is (250, 5, 7)
+    EXPECT_EQ(p.list.frames[2]->Colors[3 * 5], 5);    // global entry 5 is (5, 250, 2)
+    EXPECT_EQ(p.list.frames[1]->Colors[3 * 5], 250);  // local entry 5 is (250, 5, 7)
     EXPECT_EQ(p.picture.ColorBits, 8);
 }
 
@@ -175,7 +201,12 @@ TEST(GifParser, HugeScreensAndBombsAreRefused) {
     EXPECT_THROW(Parse(GifBuilder().Header(65535, 65535, 1).Trailer().Bytes()), LimitError);
     // Images of 16384 x 16384 pass the side limit but not the memory allowed for one picture; the
     // first is dropped and reading stops there.
-    std::string big = GifBuilder().Header(1, 1, 1).Image(0, 0, 1, 1, {0}, 0, false, 2).ImageWithData(0, 0, 16384, 16384, std::string("\x02\x00", 2)).Trailer().Bytes();
+    std::string big = GifBuilder()
+                          .Header(1, 1, 1)
+                          .Image(0, 0, 1, 1, {0}, 0, false, 2)
+                          .ImageWithData(0, 0, 16384, 16384, std::string("\x02\x00", 2))
+                          .Trailer()
+                          .Bytes();
     Parsed p = Parse(big);
     EXPECT_TRUE(p.ok);
     EXPECT_EQ(p.picture.FrameCount, 1);

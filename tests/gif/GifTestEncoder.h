@@ -47,7 +47,11 @@ private:
 };
 
 // Palette entries the builder writes.
-inline uint32_t GlobalColor(int i) { return 0xFF000000u | (i << 16) | ((255 - i) << 8) | (i / 2); }
-inline uint32_t LocalColor(int i) { return 0xFF000000u | ((255 - i) << 16) | (i << 8) | 7; }
+inline uint32_t GlobalColor(int i) {
+    return 0xFF000000u | (i << 16) | ((255 - i) << 8) | (i / 2);
+}
+inline uint32_t LocalColor(int i) {
+    return 0xFF000000u | ((255 - i) << 16) | (i << 8) | 7;
+}
 
 }  // namespace gif_test
