@@ -295,7 +295,16 @@ public:
     // damaged; gives which.
     int Drain() {
         for (;;) {
-            const int n = NextString();
+            const int code = GetCode();
+            // The indices read here are discarded, so while the table is sound a code needs no
+            // walk: only the shape of the table (its entries and the code size) matters.
+            if (code >= 0 && wellFormed_ && code != clear_ && code != end_ &&
+                (code < nextFree_ || (code == nextFree_ && nextFree_ < kTableSize))) {
+                AddEntry(0);
+                prev_ = code;
+                continue;
+            }
+            const int n = SlowString(code);
             if (n < 0) return n;
         }
     }
@@ -382,7 +391,19 @@ private:
         return code;
     }
 
-    int NextString() { return SlowString(GetCode()); }
+    // The previous string followed by first becomes the next table entry, while there is room.
+    // Only the fast paths use lengths and positions, and only while the table is sound, which
+    // entries made here never are.
+    void AddEntry(int first) {
+        if (nextFree_ >= kTableSize) return;
+        suffix_[nextFree_] = static_cast<uint8_t>(first);
+        prefix_[nextFree_] = static_cast<uint16_t>(prev_);
+        ++nextFree_;
+        if (nextFree_ >= codeLimit_ && codeLimit_ < kTableSize) {
+            codeLimit_ *= 2;
+            ++codeSize_;
+        }
+    }
 
     int Expand(int code) {
         const int incoming = code;
@@ -403,16 +424,7 @@ private:
         }
         first_ = code;
         string_[--p] = static_cast<uint8_t>(code);
-        if (nextFree_ < kTableSize) {
-            suffix_[nextFree_] = static_cast<uint8_t>(first_);
-            prefix_[nextFree_] = static_cast<uint16_t>(prev_);
-            length_[nextFree_] = static_cast<uint16_t>(prev_ < kTableSize ? length_[prev_] + 1 : 2);
-            ++nextFree_;
-            if (nextFree_ >= codeLimit_ && codeLimit_ < kTableSize) {
-                codeLimit_ *= 2;
-                ++codeSize_;
-            }
-        }
+        AddEntry(first_);
         prev_ = incoming;
         stringStart_ = p;
         return kStringCapacity - p;

@@ -211,3 +211,25 @@ TEST(GifParser, HugeScreensAndBombsAreRefused) {
     EXPECT_TRUE(p.ok);
     EXPECT_EQ(p.picture.FrameCount, 1);
 }
+
+TEST(GifParser, DataBeyondTheLastPixelIsPassedOver) {
+    // The first image is 2 x 2 but carries the data of 400 pixels; reading goes on after it.
+    std::vector<uint8_t> many(400);
+    for (size_t i = 0; i < many.size(); ++i) many[i] = static_cast<uint8_t>(i % 7 == 0 ? 3 : i % 3);
+    std::string data(1, '\x02');
+    data += gif_test::SubBlocks(gif_test::LzwEncode(many, 2));
+    Parsed p = Parse(GifBuilder()
+                         .Header(2, 2, 2)
+                         .ImageWithData(0, 0, 2, 2, data)
+                         .Image(0, 0, 2, 2, kFour, 0, false, 2)
+                         .Trailer()
+                         .Bytes());
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.picture.FrameCount, 2);
+    EXPECT_EQ(p.list.frames[0]->PixelAt(0, 0), 3);
+    EXPECT_EQ(p.list.frames[0]->PixelAt(1, 0), 1);
+    EXPECT_EQ(p.list.frames[0]->PixelAt(0, 1), 2);
+    EXPECT_EQ(p.list.frames[0]->PixelAt(1, 1), 0);
+    EXPECT_EQ(p.list.frames[1]->PixelAt(1, 1), 0);
+    EXPECT_EQ(p.list.frames[1]->PixelAt(0, 0), 1);
+}
