@@ -12,6 +12,8 @@ packages=(
   xvfb xauth
   # benchmark-only peers, never linked into the program
   libnova-dev libgif-dev
+  # the fuzzers (scripts/fuzz-gif.sh): clang with libFuzzer and the sanitizer runtimes
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
