@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <filesystem>
 
+#include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "MessageBoxes.h"
+#include "Messages.h"
+#include "TimerEx.h"
 #include "Unit3.h"
 
 namespace startup {
@@ -20,6 +23,12 @@ void InitialiseApplication() {
     QApplication::setApplicationName(QStringLiteral("lunark"));
     QApplication::setWindowIcon(form_style::ProgramIcon());
     fonts::RegisterSubstitutes();
+    // The program's own messages appear in the plain box; errors of the picture's timer handlers
+    // in the stop box, like those of every other event handler.
+    Messages::SetMessageHandler(
+        [](const std::string& text) { message_boxes::ShowPlain(message_boxes::TextFromCore(text)); });
+    TTimerEx::SetApplicationExceptionHandler(
+        [](QObject*, std::exception_ptr error) { Guarded([&] { std::rethrow_exception(error); }); });
 }
 
 ProgramWindows::~ProgramWindows() {

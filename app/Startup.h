@@ -13,7 +13,7 @@ namespace startup {
 // Runs before the application object exists.
 void StartModules(const char* argv0);
 
-// Titles the application "Lunark" and installs its icon and font substitutes. Needs the
+// Names the application and installs its icon, font substitutes and message boxes. Needs the
 // application object.
 void InitialiseApplication();
 

@@ -4,16 +4,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QWindow>
 #include <filesystem>
 
 #include "EventGuard.h"
 #include "Fonts.h"
+#include "FormStorage.h"
 #include "FormStyle.h"
+#include "GIFImage.h"
 #include "IniFile.h"
 #include "Position.h"
 #include "Rotators.h"
@@ -65,6 +69,24 @@ void TForm1::CreateControls() {
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
+    // The cat sits 16 pixels above the client area, so its top rows are cut off.
+    GIFImage1 = new TGIFImage(client);
+    GIFImage1->setObjectName(QStringLiteral("GIFImage1"));
+    GIFImage1->setGeometry(128, -16, 105, 137);
+    GIFImage1->SetAnimate(false);
+    GIFImage1->SetAutoSize(false);
+    GIFImage1->SetCenter(false);
+    GIFImage1->SetFirstImageOnly(false);
+    GIFImage1->SetLoop(false);
+    GIFImage1->SetOpaque(false);
+    GIFImage1->SetStretch(false);
+    GIFImage1->SetStretchRatio(false);
+    GIFImage1->SetStretchBigOnly(false);
+    GIFImage1->SetTile(false);
+    GIFImage1->SetThreaded(false);
+    GIFImage1->installEventFilter(this);
+    LoadCatPicture();
+
     Label2 = MakeFixedsysLabel(client, "Label2", "Label2", {8, 48, 48, 15});
     Label1 = MakeFixedsysLabel(client, "Label1", "Label1", {8, 16, 48, 15});
     Label3 = MakeFixedsysLabel(client, "Label3", "Miau !", {192, 32, 48, 15});
@@ -97,8 +119,19 @@ void TForm1::CreateControls() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void TForm1::LoadCatPicture() {
+    QFile stored(QStringLiteral(":/cat.data"));
+    if (!stored.open(QIODevice::ReadOnly)) return;  // a picture that cannot be read leaves it empty
+    const QByteArray block = stored.readAll();
+    TFormReader reader({{"Data", std::vector<uint8_t>(block.begin(), block.end())}});
+    GIFImage1->DefineProperties(reader);
+    GIFImage1->Loaded();
+}
+
 void TForm1::FormCreate() {
     form_style::SetHintTimings(kHintPauseMs, kHintHidePauseMs);
+    GIFImage1->setToolTip(QString::fromLatin1(kCatHint).replace(u'\r', u'\n'));
+    GIFImage1->setToolTipDuration(kHintHidePauseMs);
 
     const std::string& executable = Unit3::ExecutablePath;
     if (!std::filesystem::exists(Unit3::SettingsFileFor(executable))) {
@@ -149,6 +182,20 @@ void TForm1::Setup1Click() {
     });
 }
 
+void TForm1::GIFImage1Click() {
+    Guarded([this] { Label3->setVisible(true); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == GIFImage1 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && GIFImage1->rect().contains(mouse->position().toPoint())) {
+            GIFImage1Click();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 bool TForm1::FormClose() {
     return Guarded([this] { Unit3::SaveSettings(Unit3::ExecutablePath, y(), x()); });
 }
@@ -189,4 +236,6 @@ void TForm1::RunPositionUpdate() {
     Label2->adjustSize();
 }
 
-void TForm1::SendPositionCommands() { Rotators::SendToRotators(); }
+void TForm1::SendPositionCommands() {
+    Rotators::SendToRotators();
+}

@@ -9,6 +9,7 @@ class QLabel;
 class QMenuBar;
 class QPushButton;
 class QWindow;
+class TGIFImage;
 class TTimer;
 
 // The main window: the Moon's azimuth and elevation on two lines, "Track", "Cont. track", the
@@ -26,10 +27,16 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
+    // The cat's joke hint: two lines separated by a carriage return.
+    static constexpr char kCatHint[] =
+        "Miau! I am Lunark, the cat who watches the Moon.\r"
+        "Fetch me a crunchy snack and I will keep your dish on it.";
+
     // Controls, in creation order.
-    QLabel* Label2 = nullptr;  // the elevation line
-    QLabel* Label1 = nullptr;  // the azimuth line
-    QLabel* Label3 = nullptr;  // "Miau !"
+    TGIFImage* GIFImage1 = nullptr;  // the cat
+    QLabel* Label2 = nullptr;        // the elevation line
+    QLabel* Label1 = nullptr;        // the azimuth line
+    QLabel* Label3 = nullptr;        // "Miau !"
     QPushButton* Button1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     TTimer* Timer1 = nullptr;  // tracking timer
@@ -44,15 +51,18 @@ public:
     void Timer2Timer();
     void Button1Click();
     void Setup1Click();
+    void GIFImage1Click();
     // Writes the settings file with the window's position; false when that failed.
     bool FormClose();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
+    void LoadCatPicture();
     void FocusWindowChanged(QWindow* window);
     // One position update: compute, round, show and prepare the command values.
     void RunPositionUpdate();
