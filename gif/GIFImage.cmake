@@ -8,10 +8,8 @@ set_target_properties(gif_core PROPERTIES AUTOMOC OFF POSITION_INDEPENDENT_CODE 
 
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp)
   add_library(gif STATIC ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp ${CMAKE_CURRENT_LIST_DIR}/GIFImage.h)
-  target_link_libraries(gif PUBLIC gif_core Qt6::Widgets)
-  if(TARGET timer_ex)
-    target_link_libraries(gif PUBLIC timer_ex)
-  endif()
+  # The animation is driven by the timer component (TimerEx.cmake, included before this file).
+  target_link_libraries(gif PUBLIC gif_core timer_ex Qt6::Widgets)
 
   add_executable(gifdump ${CMAKE_CURRENT_LIST_DIR}/gifdump.cpp)
   target_link_libraries(gifdump PRIVATE gif)

@@ -3,11 +3,14 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPointer>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -52,6 +55,25 @@ int32_t Clamp32(size_t value) {
     return static_cast<int32_t>(std::min<size_t>(value, INT32_MAX));
 }
 
+uint32_t SteadyTickCount() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+// Sets or clears bit x of a 1-bit row, most significant bit first.
+void SetMaskBit(uchar* row, int x, bool white) {
+    const uchar bit = static_cast<uchar>(0x80 >> (x & 7));
+    if (white) {
+        row[x >> 3] |= bit;
+    } else {
+        row[x >> 3] &= static_cast<uchar>(~bit);
+    }
+}
+
+bool MaskBit(const uchar* row, int x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
 }  // namespace
 
 void BuildBitmap(TGIFFrame& frame, gif_core::GifFrame& decoded) {
@@ -81,8 +103,11 @@ void BuildBitmap(TGIFFrame& frame, gif_core::GifFrame& decoded) {
         frame.Mask.setColorTable(kMaskColors);
     }
     if (decoded.Disposal == 3) {
+        // Until the frame is first drawn there is nothing to restore but the background: black,
+        // and see-through in the mask.
         frame.SaveBitmap = NewImage(decoded.Width, decoded.Height, QImage::Format_RGB32);
-        frame.SaveMask = NewMask(decoded.Width, decoded.Height, false);
+        frame.SaveBitmap.fill(Qt::black);
+        frame.SaveMask = NewMask(decoded.Width, decoded.Height, true);
     }
 }
 
@@ -109,6 +134,7 @@ TGIFImage::TGIFImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     FColor = palette().color(QPalette::Window);
     resize(105, 105);
+    TickCount = SteadyTickCount;
 }
 
 TGIFImage::~TGIFImage() {
@@ -203,7 +229,7 @@ bool TGIFImage::ParseGIF() {
 
 void TGIFImage::ClearFrames() {
     Empty = true;
-    // The animation (not part of this unit yet) stops its timer here.
+    ArmTimer(false, 0);
     for (int i = gif_core::kMaxFrames - 1; i >= 0; --i) Frames[i].reset();
     FDataStream.Clear();
     WorkStream.Seek(0);
@@ -418,14 +444,116 @@ void TGIFImage::DrawFrame() {
         auto* dst = reinterpret_cast<QRgb*>(FCompositeBitmap.scanLine(f->Top + y)) + f->Left;
         uchar* maskRow = withMask ? FCompositeMask.scanLine(f->Top + y) : nullptr;
         for (int x = 0; x < f->Width; ++x) {
-            if (see && (see[x >> 3] >> (7 - (x & 7)) & 1)) continue;
+            if (see && MaskBit(see, x)) continue;
             dst[x] = lut[src[x]];
-            if (maskRow) {
-                const int cx = f->Left + x;
-                maskRow[cx >> 3] &= static_cast<uchar>(~(0x80 >> (cx & 7)));
-            }
+            if (maskRow) SetMaskBit(maskRow, f->Left + x, false);
         }
     }
+}
+
+void TGIFImage::DisposeFrame(int32_t n) {
+    const TGIFFrame* f = Frame(n);
+    if (n < 1 || n > FFrameCount || !f || FCompositeBitmap.isNull()) return;
+    if (f->Disposal != 2 && f->Disposal != 3) return;
+    const QRect r(f->Left, f->Top, f->Width, f->Height);
+    if (!FCompositeBitmap.rect().contains(r)) return;
+    const bool restore = f->Disposal == 3;
+    // The saved copies have the frame's size by construction (BuildBitmap, DrawFrame); reading
+    // them is only safe while that holds.
+    if (restore && (f->SaveBitmap.size() != r.size() || f->SaveBitmap.format() != QImage::Format_RGB32))
+        return;
+    const bool withMask = FAnyTransparent && !FCompositeMask.isNull() &&
+                          (!restore || (f->SaveMask.size() == r.size() && f->SaveMask.depth() == 1));
+    for (int y = 0; y < r.height(); ++y) {
+        if (withMask) {
+            uchar* maskRow = FCompositeMask.scanLine(r.top() + y);
+            const uchar* saved = restore ? f->SaveMask.constScanLine(y) : nullptr;
+            for (int x = 0; x < r.width(); ++x)
+                SetMaskBit(maskRow, r.left() + x, saved ? MaskBit(saved, x) : true);
+        }
+        auto* dst = reinterpret_cast<QRgb*>(FCompositeBitmap.scanLine(r.top() + y)) + r.left();
+        if (restore) {
+            const auto* src = reinterpret_cast<const QRgb*>(f->SaveBitmap.constScanLine(y));
+            std::copy(src, src + r.width(), dst);
+        } else {
+            std::fill(dst, dst + r.width(), qRgb(0, 0, 0));
+        }
+    }
+}
+
+uint32_t TGIFImage::FrameInterval(int32_t n) const {
+    const TGIFFrame* f = (n >= 1 && n <= FFrameCount) ? Frame(n) : nullptr;
+    const int64_t delay = std::max<int64_t>(f ? f->Delay : 0, 50);
+    return static_cast<uint32_t>(std::max<int64_t>(delay * 100 / std::max(FSpeed, 1), 1));
+}
+
+void TGIFImage::ArmTimer(bool enable, uint32_t interval) {
+    if (!enable) {
+        // Cleared first: the timer may be the one whose tick is running now, and whatever its
+        // destruction sets off must find no timer here.
+        TTimerEx* timer = FAnimationTimer;
+        FAnimationTimer = nullptr;
+        delete timer;
+        return;
+    }
+    if (!FAnimationTimer) {
+        auto timer = std::make_unique<TTimerEx>(this);
+        timer->SetThreaded(FThreaded);
+        timer->SetThreadPriority(FThreadPriority);
+        timer->SetOnTimer(TNotifyEvent(this, &TGIFImage::AnimationStep));
+        FAnimationTimer = timer.release();
+    }
+    FAnimationTimer->SetInterval(interval);
+}
+
+void TGIFImage::AnimationStep(QObject*) {
+    if (Empty || !FAnimate || !FAnimationTimer || FFrameCount == 0) return;
+    const uint32_t t0 = TickCount();
+    if (FCurrentFrame > FFrameCount || FCurrentFrame <= 0) FCurrentFrame = 1;
+
+    QPointer<TGIFImage> alive(this);
+    Changing();
+    // The handler may have stopped the animation, replaced the picture or destroyed the control;
+    // then there is no step left to take.
+    if (!alive || Empty || !FAnimate || !FAnimationTimer || FCurrentFrame < 1 || FCurrentFrame > FFrameCount)
+        return;
+
+    if (FirstStep) {
+        FirstStep = false;  // frame 1 was composed by the load
+    } else {
+        const int32_t previous = FCurrentFrame - 1 == 0 ? FFrameCount : FCurrentFrame - 1;
+        DisposeFrame(previous);
+        DrawFrame();
+        Repaint();
+    }
+    // The drawing time is taken off the frame's display time. Unsigned subtraction keeps this
+    // right across the tick count's wrap.
+    const uint32_t spent = TickCount() - t0;
+    const uint32_t full = FrameInterval(FCurrentFrame);
+    if (FAnimationTimer) FAnimationTimer->SetInterval(spent < full ? full - spent : 1);
+
+    ++FCurrentFrame;
+    const bool wrapped = FCurrentFrame > FFrameCount;
+    if (wrapped && !FLoop && FLoopCount > 0) {
+        // The last pass leaves the last frame on display and CurrentFrame one past it.
+        ++PassCount;
+        ArmTimer(PassCount <= FLoopCount, FAnimationTimer ? FAnimationTimer->Interval() : full);
+    } else if (wrapped) {
+        FCurrentFrame = 1;
+    }
+    Change();
+    if (alive && wrapped) OnWrapAnimation(this);
+}
+
+void TGIFImage::RearmAfterPaint() {
+    const uint32_t interval =
+        FAnimate && FFrameCount > 1 && FCurrentFrame <= FFrameCount ? FrameInterval(FCurrentFrame) : 1;
+    const bool passesLeft = PassCount <= FLoopCount || FLoop || FLoopCount == 0;
+    ArmTimer(MultiFrame && FAnimate && !Empty && passesLeft, interval);
+}
+
+void TGIFImage::SetTickSource(TTickSource source) {
+    TickCount = source ? std::move(source) : TTickSource(SteadyTickCount);
 }
 
 void TGIFImage::Paint(QPainter& canvas) {
@@ -443,7 +571,13 @@ void TGIFImage::paintEvent(QPaintEvent*) {
         QPainter painter(this);
         Paint(painter);
     }
-    // The animation re-arms its timer after every paint here, once it is part of this unit.
+    // A paint handler must not throw into Qt; a timer that cannot be had is the application's to
+    // report.
+    try {
+        RearmAfterPaint();
+    } catch (...) {
+        TTimerEx::HandleApplicationException(this, std::current_exception());
+    }
 }
 
 void TGIFImage::Repaint() {
@@ -459,7 +593,16 @@ void TGIFImage::Repaint() {
 void TGIFImage::SetAnimate(bool value) {
     if (value == FAnimate) return;
     FAnimate = value;
-    AnimationSettingsChanged();
+    PassCount = 1;
+    const uint32_t interval = value && FFrameCount > 1 ? FrameInterval(FCurrentFrame) : 0;
+    ArmTimer(value && MultiFrame && !Empty, interval);
+    if (!value && FCurrentFrame >= 2) {
+        // Back to frame 1, drawn over what the frame on display leaves after its disposal.
+        DisposeFrame(FCurrentFrame - 1);
+        FCurrentFrame = 1;
+        DrawFrame();
+        update();
+    }
 }
 
 void TGIFImage::SetAutoSize(bool value) {
@@ -480,14 +623,26 @@ void TGIFImage::SetCenter(bool value) {
 void TGIFImage::SetCurrentFrame(int32_t value) {
     if (value == FCurrentFrame) return;
     if (FFrameCount <= 0 || value < 1 || value > FFrameCount) return;
+    QPointer<TGIFImage> alive(this);
+    Changing();
+    if (!alive) return;
+    DisposeFrame(FCurrentFrame);
     FCurrentFrame = value;
-    AnimationSettingsChanged();
+    DrawFrame();
+    Repaint();
+    Change();
 }
 
 void TGIFImage::SetLoop(bool value) {
     if (value == FLoop) return;
     FLoop = value;
-    AnimationSettingsChanged();
+    // A finite animation that has run out starts again from frame 1; the first step disposes the
+    // last frame and draws frame 1.
+    if (value && FFrameCount > 0 && FLoopCount > 0 && PassCount > FLoopCount) {
+        FCurrentFrame = 1;
+        PassCount = 1;
+        ArmTimer(FAnimate && MultiFrame && !Empty, FrameInterval(1));
+    }
 }
 
 void TGIFImage::SetOpaque(bool value) {
@@ -499,7 +654,8 @@ void TGIFImage::SetOpaque(bool value) {
 void TGIFImage::SetSpeed(int32_t value) {
     if (value == FSpeed) return;
     FSpeed = std::max(value, 1);
-    AnimationSettingsChanged();
+    // The next step comes at once and times its frame at the new speed.
+    if (FFrameCount > 1 && FAnimate && FAnimationTimer) FAnimationTimer->SetInterval(1);
 }
 
 void TGIFImage::SetStretch(bool value) {
@@ -528,12 +684,14 @@ void TGIFImage::SetTile(bool value) {
 
 void TGIFImage::SetThreaded(bool value) {
     FThreaded = value;
-    AnimationSettingsChanged();
+    if (FAnimationTimer) FAnimationTimer->SetThreaded(value);
 }
 
 void TGIFImage::SetThreadPriority(TThreadPriority value) {
+    if (value < tpIdle || value > tpTimeCritical)
+        throw std::invalid_argument("thread priority out of range: " + std::to_string(static_cast<int>(value)));
     FThreadPriority = value;
-    AnimationSettingsChanged();
+    if (FAnimationTimer) FAnimationTimer->SetThreadPriority(value);
 }
 
 void TGIFImage::SetVisible(bool value) {

@@ -5,6 +5,12 @@
 // or tiled, over a solid background colour when asked, and through a mask when the first frame
 // has a transparent colour. Decoding is done by the Qt-free core (GifDecoder.h, GifParser.h);
 // this unit turns decoded images into bitmaps, composes them and paints.
+//
+// Animation: a picture of several frames plays while Animate is on, driven by a TTimerEx owned by
+// the control (AnimationTimer, present only while the animation is armed). Each tick composes the
+// next frame over the previous one after that one's disposal, holds it for its delay scaled by
+// Speed, and counts passes against the picture's loop count unless Loop is on. Ticks on the thread
+// path are still handed to the control's thread, so the control needs no locks.
 
 #include <QColor>
 #include <QImage>
@@ -20,6 +26,7 @@
 #include "GifDecoder.h"
 #include "GifParser.h"
 #include "NotifyEvent.h"
+#include "TimerEx.h"
 
 class QPainter;
 class TGIFImage;
@@ -110,18 +117,35 @@ public:
     void DrawComposite(QPainter& dc, const QRect& rect);
     // Stretch-copies the whole of bitmap into rect with rop (nearest pixel, no smoothing).
     static void StretchDrawBitmap(const QImage& bitmap, QPainter& dc, const QRect& rect, TRasterOp rop);
-    // Composes frame CurrentFrame into the composite and its mask.
+    // Composes frame CurrentFrame into the composite and its mask; nothing for a frame number
+    // outside 1..FrameCount.
     void DrawFrame();
+    // Applies frame n's disposal to its rectangle of the composite: 2 makes it black (and
+    // see-through in the mask), 3 restores what lay there before the frame was drawn; nothing for
+    // 0, 1 or a frame number outside 1..FrameCount.
+    void DisposeFrame(int32_t n);
+    // How long frame n stays on display, in ms: max(Delay, 50) x 100 div Speed, at least 1. A frame
+    // number that names no frame counts as a delay of 0.
+    uint32_t FrameInterval(int32_t n) const;
+    // One animation step, the AnimationTimer's tick handler: shows frame CurrentFrame (after the
+    // disposal of the one before), sets the timer's period for it less the time the drawing took,
+    // and moves on, counting passes and firing OnChanging, OnChange and OnWrapAnimation.
+    void AnimationStep(QObject* Sender);
     // Repaints the picture's rectangle at once.
     void Repaint();
 
     // Published properties.
+    // Run the animation of a picture of several frames. Switching it on arms the timer at once;
+    // switching it off frees the timer and shows frame 1 again.
     bool Animate() const { return FAnimate; }
     void SetAnimate(bool value);
     bool AutoSize() const { return FAutoSize; }
     void SetAutoSize(bool value);
     bool Center() const { return FCenter; }
     void SetCenter(bool value);
+    // The frame the next step shows (while stopped, the one on display); FrameCount + 1 once a
+    // finite animation has played out. Writing a frame number shows that frame at once, between
+    // OnChanging and OnChange; other numbers are ignored.
     int32_t CurrentFrame() const { return FCurrentFrame; }
     void SetCurrentFrame(int32_t value);
     bool DoubleBuffered() const { return FDoubleBuffered; }
@@ -130,10 +154,13 @@ public:
     void SetFirstImageOnly(bool value) { FFirstImageOnly = value; }
     TGIFImage* Graphic() { return this; }
     void SetGraphic(TGIFImage*) {}
+    // Loop forever whatever the picture's loop count; switched on after a finite animation has
+    // played out, it starts again from frame 1.
     bool Loop() const { return FLoop; }
     void SetLoop(bool value);
     bool Opaque() const { return FOpaque; }
     void SetOpaque(bool value);
+    // Playing speed in percent of the picture's own timing; values below 1 are stored as 1.
     int32_t Speed() const { return FSpeed; }
     void SetSpeed(int32_t value);
     bool Stretch() const { return FStretch; }
@@ -146,6 +173,8 @@ public:
     void SetTile(bool value);
     bool Threaded() const { return FThreaded; }
     void SetThreaded(bool value);
+    // Both go to AnimationTimer as they are written. A priority outside tpIdle..tpTimeCritical
+    // throws std::invalid_argument and changes nothing.
     TThreadPriority ThreadPriority() const { return FThreadPriority; }
     void SetThreadPriority(TThreadPriority value);
     bool Visible() const { return FVisible; }
@@ -175,6 +204,13 @@ public:
     bool Stretching() const { return FStretching; }
     bool CoversClient() const { return FCoversClient; }
     const TMemoryStream& DataStream() const { return FDataStream; }
+    // The animation's timer while armed, else null.
+    const TTimerEx* AnimationTimer() const { return FAnimationTimer; }
+
+    // The millisecond tick count steps time their drawing with; wraps at 2^32 like the system's.
+    // A null source restores the default, a monotonic clock.
+    using TTickSource = std::function<uint32_t()>;
+    void SetTickSource(TTickSource source);
 
 protected:
     virtual bool ParseGIF();
@@ -182,6 +218,10 @@ protected:
     virtual void Change();
     // Reports progress to OnProgress; throws gif_core::AbortError when the handler asks to stop.
     virtual void Progress(size_t position, size_t size);
+    // Creates AnimationTimer when needed (taking over Threaded and ThreadPriority) and sets its
+    // period to interval ms, or destroys it when enable is off; safe inside the timer's own tick.
+    // Throws EOutOfResources when no timer can be had.
+    void ArmTimer(bool enable, uint32_t interval);
     // Draws the control when it has a picture or an opaque background.
     virtual void Paint(QPainter& canvas);
     void paintEvent(QPaintEvent* event) override;
@@ -190,9 +230,9 @@ private:
     friend class GifImageParseClient;
     void ClearFrames();
     QRect CenteredRect() const;
-    // The animation (timer, steps, passes) is not part of this unit yet: animation settings are
-    // stored, and this is where they will take effect.
-    void AnimationSettingsChanged() {}
+    // After every paint: arms the timer for the frame due next, or frees it when the animation is
+    // off or has run its passes.
+    void RearmAfterPaint();
 
     bool MultiFrame = false;
     bool FAnimate = false;
@@ -235,4 +275,6 @@ private:
     bool KeepOnProcessing = false;
     // A load is running; a handler called from inside it may not start another or clear the picture.
     bool Loading = false;
+    TTimerEx* FAnimationTimer = nullptr;  // a child of the control
+    TTickSource TickCount;
 };
