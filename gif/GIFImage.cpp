@@ -689,7 +689,8 @@ void TGIFImage::SetThreaded(bool value) {
 
 void TGIFImage::SetThreadPriority(TThreadPriority value) {
     if (value < tpIdle || value > tpTimeCritical)
-        throw std::invalid_argument("thread priority out of range: " + std::to_string(static_cast<int>(value)));
+        throw std::invalid_argument("thread priority out of range: " +
+                                    std::to_string(static_cast<int>(value)));
     FThreadPriority = value;
     if (FAnimationTimer) FAnimationTimer->SetThreadPriority(value);
 }

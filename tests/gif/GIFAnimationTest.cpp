@@ -93,8 +93,8 @@ TEST(GIFAnimation, FrameIntervalScalesTheDelayBySpeed) {
         uint32_t expected;  // ms: max(delay, 50) * 100 div speed, at least 1
     };
     const Case cases[] = {
-        {0, 100, 50},   {0, 1000, 5},  {0, 100000, 1},  {3, 100, 50},         {25, 200, 125},
-        {25, 50, 500},  {10, 300, 33}, {10, 100, 100},  {65535, 1, 65535000},
+        {0, 100, 50},  {0, 1000, 5},  {0, 100000, 1}, {3, 100, 50},         {25, 200, 125},
+        {25, 50, 500}, {10, 300, 33}, {10, 100, 100}, {65535, 1, 65535000},
     };
     for (const Case& c : cases) {
         TGIFImage image;
@@ -115,9 +115,9 @@ TEST(GIFAnimation, StepTakesItsDrawingTimeOffTheInterval) {
         uint32_t expected;
     };
     const Case cases[] = {
-        {1000, 7, 93},       // a 100 ms frame less 7 ms of drawing
+        {1000, 7, 93},         // a 100 ms frame less 7 ms of drawing
         {0xFFFFFFFEu, 7, 93},  // across the wrap of the 32-bit tick count
-        {1000, 100, 1},      // drawing took the whole frame: the next step comes at once
+        {1000, 100, 1},        // drawing took the whole frame: the next step comes at once
         {1000, 250, 1},
     };
     for (const Case& c : cases) {
@@ -217,7 +217,8 @@ TEST(GIFAnimation, WritingCurrentFrame) {
         TGIFImage image;
         ASSERT_TRUE(Load(image, bytes));
         std::vector<QRgb> seen;
-        image.OnChanging = TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
+        image.OnChanging =
+            TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
         image.OnChange = TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
         image.SetCurrentFrame(c.value);
         if (!c.shown) {
@@ -256,7 +257,8 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         {1, false, GlobalColor(5), GlobalColor(5), -1, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "disposal " << c.disposal << (c.transparent ? ", see-through" : ""));
+        SCOPED_TRACE(testing::Message()
+                     << "disposal " << c.disposal << (c.transparent ? ", see-through" : ""));
         TGIFImage image;
         ASSERT_TRUE(Load(image, Animation(4, 3,
                                           {{0, 0, 4, 3, 0, 0, 0, c.transparent ? 0 : -1, first},
@@ -289,7 +291,8 @@ TEST(GIFAnimation, AnimateOffShowsFrameOneAgain) {
     std::vector<uint8_t> first(12, 1);
     std::fill(first.begin(), first.begin() + 4, 0);
     TGIFImage image;
-    ASSERT_TRUE(Load(image, Animation(4, 3, {{0, 0, 4, 3, 0, 0, 0, 0, first}, {0, 0, 4, 2, 5, 3}, {3, 2, 1, 1, 6}})));
+    ASSERT_TRUE(
+        Load(image, Animation(4, 3, {{0, 0, 4, 3, 0, 0, 0, 0, first}, {0, 0, 4, 2, 5, 3}, {3, 2, 1, 1, 6}})));
     image.SetAnimate(true);
     ASSERT_TRUE(Tick(image));
     ASSERT_TRUE(Tick(image));  // frame 2 on display
