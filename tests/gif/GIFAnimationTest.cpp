@@ -51,6 +51,16 @@ std::string Flipbook(int frames, int delayHundredths = 0, int loops = -1) {
     return Animation(3, 2, shots, loops);
 }
 
+// Frame 1 (4 x 3): row 0 of index 0, see-through when `transparent`, rows 1-2 of index 1. Frame 2
+// covers rows 0-1 with 5 and is disposed of with `disposal`; frame 3 puts 6 at (3, 2).
+std::string Layers(int disposal, bool transparent) {
+    std::vector<uint8_t> first(12, 1);
+    std::fill(first.begin(), first.begin() + 4, 0);
+    return Animation(
+        4, 3,
+        {{0, 0, 4, 3, 0, 0, 0, transparent ? 0 : -1, first}, {0, 0, 4, 2, 5, disposal}, {3, 2, 1, 1, 6}});
+}
+
 bool Load(TGIFImage& image, const std::string& bytes) {
     TMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     return image.LoadFromStream(stream);
@@ -87,51 +97,33 @@ uint32_t Interval(const TGIFImage& image) {
 
 }  // namespace
 
-TEST(GIFAnimation, FrameIntervalScalesTheDelayBySpeed) {
+TEST(GIFAnimation, IntervalIsTheScaledDelayLessTheDrawingTime) {
     struct Case {
         int delayHundredths, speed;
-        uint32_t expected;  // ms: max(delay, 50) * 100 div speed, at least 1
+        uint32_t start, drawing;  // the clock reads start, start + drawing, ...
+        uint32_t expected;        // max(max(delay, 50) * 100 div speed - drawing, 1) ms
     };
+    // The last case crosses the wrap of the 32-bit tick count.
     const Case cases[] = {
-        {0, 100, 50},  {0, 1000, 5},  {0, 100000, 1}, {3, 100, 50},         {25, 200, 125},
-        {25, 50, 500}, {10, 300, 33}, {10, 100, 100}, {65535, 1, 65535000},
+        {0, 100, 0, 0, 50},      {0, 1000, 0, 0, 5},         {0, 100000, 0, 0, 1},
+        {3, 100, 0, 0, 50},      {25, 200, 0, 0, 125},       {25, 50, 0, 0, 500},
+        {10, 300, 0, 0, 33},     {65535, 1, 0, 0, 65535000}, {10, 100, 1000, 7, 93},
+        {10, 100, 1000, 100, 1}, {10, 100, 1000, 250, 1},    {10, 100, 0xFFFFFFFEu, 7, 93},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.delayHundredths << " at " << c.speed << ", " << c.drawing);
         TGIFImage image;
         ASSERT_TRUE(Load(image, Flipbook(2, c.delayHundredths)));
-        image.SetTickSource([] { return 5000u; });
-        image.SetSpeed(c.speed);
-        image.SetAnimate(true);
-        EXPECT_EQ(Interval(image), c.expected) << c.delayHundredths << " at " << c.speed;
-        ASSERT_TRUE(Tick(image));
-        EXPECT_EQ(Interval(image), c.expected) << c.delayHundredths << " at " << c.speed;
-        EXPECT_EQ(image.FrameInterval(2), c.expected);
-    }
-}
-
-TEST(GIFAnimation, StepTakesItsDrawingTimeOffTheInterval) {
-    struct Case {
-        uint32_t start, step;  // the clock reads start, start + step, ...
-        uint32_t expected;
-    };
-    const Case cases[] = {
-        {1000, 7, 93},         // a 100 ms frame less 7 ms of drawing
-        {0xFFFFFFFEu, 7, 93},  // across the wrap of the 32-bit tick count
-        {1000, 100, 1},        // drawing took the whole frame: the next step comes at once
-        {1000, 250, 1},
-    };
-    for (const Case& c : cases) {
-        TGIFImage image;
-        ASSERT_TRUE(Load(image, Flipbook(2, 10)));
         uint32_t clock = c.start;
         image.SetTickSource([&clock, &c] {
-            const uint32_t now = clock;
-            clock += c.step;
-            return now;
+            clock += c.drawing;
+            return clock - c.drawing;
         });
+        image.SetSpeed(c.speed);
         image.SetAnimate(true);
+        EXPECT_EQ(Interval(image), c.drawing ? 100u : c.expected);  // armed for frame 1 as it is
         ASSERT_TRUE(Tick(image));
-        EXPECT_EQ(Interval(image), c.expected) << c.start << " + " << c.step;
+        EXPECT_EQ(Interval(image), c.expected);
     }
 }
 
@@ -140,7 +132,7 @@ TEST(GIFAnimation, PassesFollowTheLoopCount) {
         const char* name;
         int loops;  // < 0: no loop-count block
         bool loop;
-        int expectedWraps;  // within 30 steps; -1 when it never stops
+        int passes;  // -1: endless
     };
     const Case cases[] = {
         {"no loop count: once", -1, false, 1},
@@ -149,60 +141,41 @@ TEST(GIFAnimation, PassesFollowTheLoopCount) {
         {"Loop overrides a count", 3, true, -1},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TGIFImage image;
+        ASSERT_TRUE(Load(image, Flipbook(3, 20, c.loops)));
         Events events;
         events.Attach(image);
-        ASSERT_TRUE(Load(image, Flipbook(3, 0, c.loops)));
-        events = {};
         image.SetLoop(c.loop);
         image.SetAnimate(true);
         int steps = 0;
         while (steps < 30 && Tick(image)) ++steps;
-        if (c.expectedWraps < 0) {
-            EXPECT_EQ(steps, 30) << c.name;
-            EXPECT_EQ(events.wraps, 10) << c.name;
-            EXPECT_NE(image.AnimationTimer(), nullptr) << c.name;
-            EXPECT_EQ(image.CurrentFrame(), 1) << c.name;
+        EXPECT_EQ(steps, c.passes < 0 ? 30 : 3 * c.passes);
+        EXPECT_EQ(events.wraps, c.passes < 0 ? 10 : c.passes);
+        EXPECT_EQ(events.changing, steps);
+        EXPECT_EQ(events.change, steps);
+        if (c.passes < 0) {
+            EXPECT_EQ(image.CurrentFrame(), 1);
             continue;
         }
-        // Finished: the timer is gone, the last frame stays, CurrentFrame is one past it.
-        EXPECT_EQ(steps, 3 * c.expectedWraps) << c.name;
-        EXPECT_EQ(events.wraps, c.expectedWraps) << c.name;
-        EXPECT_EQ(events.changing, steps) << c.name;
-        EXPECT_EQ(events.change, steps) << c.name;
-        EXPECT_EQ(image.AnimationTimer(), nullptr) << c.name;
-        EXPECT_EQ(image.CurrentFrame(), 4) << c.name;
-        EXPECT_EQ(image.CompositeBitmap().pixel(2, 1), GlobalColor(13)) << c.name;
-        EXPECT_TRUE(image.GetPalette().isEmpty()) << c.name;
-        // Neither a paint nor a stray step revives it.
+        // Finished: no timer, the last frame stays, CurrentFrame is one past it; neither a paint
+        // nor a stray step changes that.
         Paint(image);
-        EXPECT_EQ(image.AnimationTimer(), nullptr) << c.name;
         image.AnimationStep(nullptr);
-        EXPECT_EQ(events.changing, steps) << c.name;
-        EXPECT_EQ(image.CurrentFrame(), 4) << c.name;
+        EXPECT_EQ(events.changing, steps);
+        EXPECT_EQ(image.AnimationTimer(), nullptr);
+        EXPECT_EQ(image.CurrentFrame(), 4);
+        EXPECT_EQ(image.CompositeBitmap().pixel(2, 1), GlobalColor(13));
+        EXPECT_TRUE(image.GetPalette().isEmpty());
+        // Loop switched on plays again from frame 1, endlessly.
+        image.SetLoop(true);
+        EXPECT_EQ(image.CurrentFrame(), 1);
+        EXPECT_EQ(Interval(image), 200u);
+        ASSERT_TRUE(Tick(image));
+        EXPECT_EQ(image.CompositeBitmap().pixel(2, 1), GlobalColor(11));
+        for (int i = 0; i < 30; ++i) ASSERT_TRUE(Tick(image));
+        EXPECT_EQ(events.wraps, c.passes + 10);
     }
-}
-
-TEST(GIFAnimation, LoopSwitchedOnAfterTheLastPassPlaysAgainFromFrameOne) {
-    TGIFImage image;
-    Events events;
-    events.Attach(image);
-    ASSERT_TRUE(Load(image, Flipbook(2, 20)));
-    image.SetAnimate(true);
-    while (Tick(image)) {
-    }
-    ASSERT_EQ(image.CurrentFrame(), 3);
-    EXPECT_EQ(image.CompositeBitmap().pixel(0, 0), GlobalColor(12));
-
-    image.SetLoop(true);
-    EXPECT_EQ(image.CurrentFrame(), 1);
-    EXPECT_EQ(Interval(image), 200u);
-    ASSERT_TRUE(Tick(image));
-    EXPECT_EQ(image.CompositeBitmap().pixel(0, 0), GlobalColor(11));
-    EXPECT_EQ(image.CurrentFrame(), 2);
-    for (int i = 0; i < 20; ++i) ASSERT_TRUE(Tick(image));
-    EXPECT_EQ(events.wraps, 11);
-    EXPECT_NE(image.AnimationTimer(), nullptr);
 }
 
 TEST(GIFAnimation, WritingCurrentFrame) {
@@ -237,11 +210,6 @@ TEST(GIFAnimation, WritingCurrentFrame) {
 }
 
 TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
-    // Frame 1 (4 x 3, see-through index 0) leaves row 0 see-through and fills rows 1-2 with 1.
-    // Frame 2 covers rows 0-1 with 5 and is disposed of with the method under test; frame 3 puts
-    // 6 at (3, 2).
-    std::vector<uint8_t> first(12, 1);
-    std::fill(first.begin(), first.begin() + 4, 0);
     struct Case {
         int disposal;
         bool transparent;  // frame 1 has a see-through colour
@@ -260,10 +228,7 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         SCOPED_TRACE(testing::Message()
                      << "disposal " << c.disposal << (c.transparent ? ", see-through" : ""));
         TGIFImage image;
-        ASSERT_TRUE(Load(image, Animation(4, 3,
-                                          {{0, 0, 4, 3, 0, 0, 0, c.transparent ? 0 : -1, first},
-                                           {0, 0, 4, 2, 5, c.disposal},
-                                           {3, 2, 1, 1, 6}})));
+        ASSERT_TRUE(Load(image, Layers(c.disposal, c.transparent)));
         const QImage& bitmap = image.CompositeBitmap();
         const QImage& mask = image.CompositeMask();
         ASSERT_EQ(mask.isNull(), !c.transparent);
@@ -288,11 +253,8 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
 }
 
 TEST(GIFAnimation, AnimateOffShowsFrameOneAgain) {
-    std::vector<uint8_t> first(12, 1);
-    std::fill(first.begin(), first.begin() + 4, 0);
     TGIFImage image;
-    ASSERT_TRUE(
-        Load(image, Animation(4, 3, {{0, 0, 4, 3, 0, 0, 0, 0, first}, {0, 0, 4, 2, 5, 3}, {3, 2, 1, 1, 6}})));
+    ASSERT_TRUE(Load(image, Layers(3, true)));
     image.SetAnimate(true);
     ASSERT_TRUE(Tick(image));
     ASSERT_TRUE(Tick(image));  // frame 2 on display
