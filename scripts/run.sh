@@ -8,4 +8,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "No display found: starting Lunark offscreen (QT_QPA_PLATFORM=offscreen)."
   export QT_QPA_PLATFORM=offscreen
 fi
-exec "${LUNARK_BUILD_DIR:-$top/build}/lunark"
+exec "${LUNARK_BUILD_DIR:-$top/build}/app/lunark"
