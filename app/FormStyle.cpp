@@ -12,8 +12,6 @@
 namespace form_style {
 namespace {
 
-int hintHidePause = 0;
-
 class HintTimingStyle : public QProxyStyle {
 public:
     explicit HintTimingStyle(int pauseMs) : pauseMs_(pauseMs) {}
@@ -31,9 +29,9 @@ private:
 }  // namespace
 
 void ApplyFixedBorder(QWidget* window, QSize clientSize) {
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint);
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     window->setFont(fonts::WindowFont());
     window->setWindowIcon(ProgramIcon());
     if (clientSize.isValid()) window->setFixedSize(clientSize);
@@ -74,11 +72,8 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-void SetHintTimings(int pauseMs, int hidePauseMs) {
-    hintHidePause = hidePauseMs;
+void SetHintPause(int pauseMs) {
     QApplication::setStyle(new HintTimingStyle(pauseMs));
 }
-
-int HintHidePause() { return hintHidePause; }
 
 }  // namespace form_style

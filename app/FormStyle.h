@@ -16,8 +16,8 @@ void ApplyFixedBorder(QWidget* window, QSize clientSize);
 QIcon ProgramIcon();
 QImage ProgramIconImage();
 
-// Hints appear pauseMs after the mouse comes to rest and stay up for hidePauseMs.
-void SetHintTimings(int pauseMs, int hidePauseMs);
-int HintHidePause();
+// Hints appear pauseMs after the mouse comes to rest. How long one stays up is set on the control
+// that carries it (QWidget::setToolTipDuration).
+void SetHintPause(int pauseMs);
 
 }  // namespace form_style

@@ -34,8 +34,6 @@ namespace {
 constexpr int kHintPauseMs = 250;
 constexpr int kHintHidePauseMs = 60000;
 constexpr int kMsPerMinute = 60000;
-constexpr int kFirstRunTop = 100;
-constexpr int kFirstRunLeft = 100;
 
 QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -129,18 +127,18 @@ void TForm1::LoadCatPicture() {
 }
 
 void TForm1::FormCreate() {
-    form_style::SetHintTimings(kHintPauseMs, kHintHidePauseMs);
+    form_style::SetHintPause(kHintPauseMs);
     GIFImage1->setToolTip(QString::fromLatin1(kCatHint).replace(u'\r', u'\n'));
     GIFImage1->setToolTipDuration(kHintHidePauseMs);
 
     const std::string& executable = Unit3::ExecutablePath;
     if (!std::filesystem::exists(Unit3::SettingsFileFor(executable))) {
-        Unit3::Locator = "JO22IC";
-        Unit3::AZ_COM_NR = 1;
-        Unit3::EL_COM_NR = 2;
-        Unit3::AZtype = "Hy-Gain DCU-1";
-        Unit3::ELtype = "Prosistel-D";
-        Unit3::SaveSettings(executable, kFirstRunTop, kFirstRunLeft);
+        Unit3::Locator = Unit3::kDefaultLocator;
+        Unit3::AZ_COM_NR = Unit3::kDefaultAzComNr;
+        Unit3::EL_COM_NR = Unit3::kDefaultElComNr;
+        Unit3::AZtype = Unit3::kDefaultAzType;
+        Unit3::ELtype = Unit3::kDefaultElType;
+        Unit3::SaveSettings(executable, Unit3::kDefaultTop, Unit3::kDefaultLeft);
     }
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     move(position.Left, position.Top);

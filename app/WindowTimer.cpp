@@ -13,12 +13,6 @@ void TTimer::SetInterval(int intervalMs) {
     UpdateTimer();
 }
 
-void TTimer::SetEnabled(bool enabled) {
-    if (enabled == enabled_) return;
-    enabled_ = enabled;
-    UpdateTimer();
-}
-
 void TTimer::SetOnTimer(std::function<void()> handler) {
     onTimer_ = std::move(handler);
     UpdateTimer();
@@ -26,5 +20,5 @@ void TTimer::SetOnTimer(std::function<void()> handler) {
 
 void TTimer::UpdateTimer() {
     timer_.stop();
-    if (enabled_ && interval_ > 0 && onTimer_) timer_.start(interval_);
+    if (interval_ > 0 && onTimer_) timer_.start(interval_);
 }

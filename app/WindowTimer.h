@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <functional>
 
-// The window's timer: ticks every Interval milliseconds while Enabled and a handler is set.
+// The window's timer: ticks every Interval milliseconds while a handler is set.
 // Writing the interval it already has leaves the running countdown alone; a different interval
 // restarts the countdown; 0 stops the timer.
 class TTimer : public QObject {
@@ -14,8 +14,6 @@ public:
 
     int Interval() const { return interval_; }
     void SetInterval(int intervalMs);
-    bool Enabled() const { return enabled_; }
-    void SetEnabled(bool enabled);
     void SetOnTimer(std::function<void()> handler);
 
     // True while ticks are coming.
@@ -28,6 +26,5 @@ private:
 
     QTimer timer_;
     int interval_;
-    bool enabled_ = true;
     std::function<void()> onTimer_;
 };

@@ -21,20 +21,11 @@ std::string ExecutablePath;
 
 namespace {
 
-constexpr char kDefaultLocator[] = "JO22IC";
-constexpr int32_t kDefaultTop = 100;
-constexpr int32_t kDefaultLeft = 100;
-constexpr int32_t kDefaultAzComNr = 1;
-constexpr int32_t kDefaultElComNr = 2;
-constexpr int32_t kDefaultOffset = 0;
-constexpr char kDefaultAzType[] = "Hy-Gain DCU-1";
-constexpr char kDefaultElType[] = "Prosistel-D";
-constexpr int32_t kDefaultTrackInterval = 1;
-
 // Whether a file can be created in folder: tried for real, because permission bits alone do not
 // tell (root, read-only mounts).
 bool CanCreateFileIn(const std::filesystem::path& folder) {
-    std::string probe = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/.lunark-probe-XXXXXX";
+    std::string probe =
+        (folder.empty() ? std::filesystem::path(".") : folder).string() + "/.lunark-probe-XXXXXX";
     const int fd = ::mkstemp(probe.data());
     if (fd < 0) return false;
     ::close(fd);

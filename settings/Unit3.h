@@ -7,19 +7,31 @@
 // executable ("lunark" keeps them in "lunark.ini", section "Lunark"). Texts are Windows-1252 bytes.
 namespace Unit3 {
 
-extern std::string Locator;      // observer's Maidenhead locator, e.g. "JO22IC"
-extern int32_t AZ_COM_NR;        // n of the azimuth rotator's port COMn
-extern int32_t EL_COM_NR;        // n of the elevation rotator's port COMn
-extern int32_t AZoffset;         // whole degrees added to the azimuth sent
-extern int32_t ELoffset;         // whole degrees added to the elevation sent
-extern std::string AZtype;       // azimuth protocol name
-extern std::string ELtype;       // elevation protocol name
-extern int32_t TrackInterval;    // minutes between sends in continuous tracking
+extern std::string Locator;    // observer's Maidenhead locator, e.g. "JO22IC"
+extern int32_t AZ_COM_NR;      // n of the azimuth rotator's port COMn
+extern int32_t EL_COM_NR;      // n of the elevation rotator's port COMn
+extern int32_t AZoffset;       // whole degrees added to the azimuth sent
+extern int32_t ELoffset;       // whole degrees added to the elevation sent
+extern std::string AZtype;     // azimuth protocol name
+extern std::string ELtype;     // elevation protocol name
+extern int32_t TrackInterval;  // minutes between sends in continuous tracking
 
 // The path the running program hands to LoadSettings and SaveSettings; set once at start-up.
 extern std::string ExecutablePath;
 
 inline constexpr char kSection[] = "Lunark";
+
+// What a missing or unusable value reads as; a first start writes the same values (but for an
+// interval of 0, which keeps the tracking timer stopped until the user sets one).
+inline constexpr char kDefaultLocator[] = "JO22IC";
+inline constexpr int32_t kDefaultTop = 100;
+inline constexpr int32_t kDefaultLeft = 100;
+inline constexpr int32_t kDefaultAzComNr = 1;
+inline constexpr int32_t kDefaultElComNr = 2;
+inline constexpr int32_t kDefaultOffset = 0;
+inline constexpr char kDefaultAzType[] = "Hy-Gain DCU-1";
+inline constexpr char kDefaultElType[] = "Prosistel-D";
+inline constexpr int32_t kDefaultTrackInterval = 1;
 
 struct StoredPosition {
     int32_t Top;

@@ -5,13 +5,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QValidator>
-#include <array>
 
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "IntegerText.h"
 #include "MessageBoxes.h"
+#include "Rotators.h"
 #include "Unit3.h"
 
 namespace Unit4 {
@@ -19,12 +19,6 @@ TForm4* Form4 = nullptr;
 }
 
 namespace {
-
-constexpr char kNone[] = "none";
-constexpr std::array<const char*, 5> kAzimuthProtocols = {"Hy-Gain DCU-1", "Prosistel-D", "M\xB2 RC2800",
-                                                          "YAESU GS-232A 9600bd", kNone};
-constexpr std::array<const char*, 5> kElevationProtocols = {"Prosistel-D", "Prosistel-D combined", "M\xB2 RC2800",
-                                                            "YAESU GS-232A 9600bd", kNone};
 
 // Letters appear as capitals as they are typed.
 class UpperCaseValidator : public QValidator {
@@ -60,16 +54,17 @@ QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry) {
     return list;
 }
 
-void FillList(QListWidget* list, const std::array<const char*, 5>& rows) {
-    for (const char* row : rows) {
-        auto* item = new QListWidgetItem(message_boxes::TextFromCore(row), list);
+// The rows are the rotator protocols of the axis, in the order of the protocol table.
+void FillList(QListWidget* list, Rotators::Axis axis) {
+    for (const Rotators::Protocol* protocol : Rotators::ProtocolsOf(axis)) {
+        auto* item = new QListWidgetItem(message_boxes::TextFromCore(protocol->name), list);
         item->setSizeHint(QSize(0, 13));  // ItemHeight 13
     }
 }
 
 // A protocol of "none" hides the axis's port and offset fields.
 void ApplyVisibilityRule(const QLabel* protocol, QLineEdit* port, QLineEdit* offset) {
-    const bool used = protocol->text() != QLatin1String(kNone);
+    const bool used = protocol->text() != QLatin1String(Rotators::kNoRotator);
     port->setVisible(used);
     offset->setVisible(used);
 }
@@ -108,9 +103,11 @@ void TForm4::CreateControls() {
     Edit3 = MakeEdit(this, "Edit3", "Edit3", {128, 176, 25, 21});
     Edit4 = MakeEdit(this, "Edit4", "Edit4", {40, 320, 25, 21});
     ListBox1 = MakeList(this, "ListBox1", {64, 112, 161, 49});
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { Guarded([this] { ListBox1Click(); }); });
+    connect(ListBox1, &QListWidget::currentRowChanged, this,
+            [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox2 = MakeList(this, "ListBox2", {64, 256, 161, 49});
-    connect(ListBox2, &QListWidget::currentRowChanged, this, [this] { Guarded([this] { ListBox2Click(); }); });
+    connect(ListBox2, &QListWidget::currentRowChanged, this,
+            [this] { Guarded([this] { ListBox2Click(); }); });
     Edit5 = MakeEdit(this, "Edit5", "Edit5", {128, 320, 25, 21});
     Edit6 = MakeEdit(this, "Edit6", "Edit6", {176, 40, 25, 21});
 
@@ -131,8 +128,8 @@ void TForm4::FormCreate() {
     Edit4->setText(QString::number(Unit3::EL_COM_NR));
     Edit5->setText(QString::number(Unit3::ELoffset));
     Edit6->setText(QString::number(Unit3::TrackInterval));
-    FillList(ListBox1, kAzimuthProtocols);
-    FillList(ListBox2, kElevationProtocols);
+    FillList(ListBox1, Rotators::Axis::kAzimuth);
+    FillList(ListBox2, Rotators::Axis::kElevation);
     ListBox1->setCurrentRow(-1);
     ListBox2->setCurrentRow(-1);
     Label8->setText(message_boxes::TextFromCore(Unit3::AZtype));
@@ -169,7 +166,7 @@ bool TForm4::FormClose() {
         Unit3::TrackInterval = FieldValue(Edit6);
         Unit3::AZtype = message_boxes::TextForCore(Label8->text());
         Unit3::ELtype = message_boxes::TextForCore(Label9->text());
-        Unit3::SaveSettings(Unit3::ExecutablePath, 100, 100);
+        Unit3::SaveSettings(Unit3::ExecutablePath, Unit3::kDefaultTop, Unit3::kDefaultLeft);
     });
 }
 

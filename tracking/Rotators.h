@@ -11,6 +11,9 @@ namespace Rotators {
 
 enum class Axis { kAzimuth, kElevation };
 
+// The name of an axis without a rotator: nothing is sent on it.
+inline constexpr char kNoRotator[] = "none";
+
 // One row of the protocol table: the command is head, the azimuth value and a blank when the
 // protocol carries both values, the axis's own value, then tail; sent copies times in a row.
 struct Protocol {
