@@ -1,8 +1,8 @@
 #include "Startup.h"
 
 #include <QApplication>
-#include <filesystem>
 
+#include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
@@ -14,9 +14,7 @@
 namespace startup {
 
 void StartModules(const char* argv0) {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    Unit3::ExecutablePath = Unit3::SettingsExecutablePath(error ? std::string(argv0) : self.string());
+    Unit3::ExecutablePath = Unit3::SettingsExecutablePath(Unit3::RunningExecutablePath(argv0));
 }
 
 void InitialiseApplication() {
@@ -26,7 +24,7 @@ void InitialiseApplication() {
     // The program's own messages appear in the plain box; errors of the picture's timer handlers
     // in the stop box, like those of every other event handler.
     Messages::SetMessageHandler(
-        [](const std::string& text) { message_boxes::ShowPlain(message_boxes::TextFromCore(text)); });
+        [](const std::string& text) { message_boxes::ShowPlain(core_text::ToQt(text)); });
     TTimerEx::SetApplicationExceptionHandler(
         [](QObject*, std::exception_ptr error) { Guarded([&] { std::rethrow_exception(error); }); });
 }

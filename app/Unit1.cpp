@@ -13,12 +13,12 @@
 #include <QWindow>
 #include <filesystem>
 
+#include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStorage.h"
 #include "FormStyle.h"
 #include "GIFImage.h"
-#include "IniFile.h"
 #include "Position.h"
 #include "Rotators.h"
 #include "Unit3.h"
@@ -228,9 +228,9 @@ void TForm1::FocusWindowChanged(QWindow* window) {
 
 void TForm1::RunPositionUpdate() {
     Position::UpdatePosition();
-    Label1->setText(message_boxes::TextFromCore(Position::AzimuthLine));
+    Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();
-    Label2->setText(message_boxes::TextFromCore(Position::ElevationLine));
+    Label2->setText(core_text::ToQt(Position::ElevationLine));
     Label2->adjustSize();
 }
 

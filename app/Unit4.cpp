@@ -6,11 +6,11 @@
 #include <QListWidget>
 #include <QValidator>
 
+#include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "IntegerText.h"
-#include "MessageBoxes.h"
 #include "Rotators.h"
 #include "Unit3.h"
 
@@ -57,7 +57,7 @@ QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry) {
 // The rows are the rotator protocols of the axis, in the order of the protocol table.
 void FillList(QListWidget* list, Rotators::Axis axis) {
     for (const Rotators::Protocol* protocol : Rotators::ProtocolsOf(axis)) {
-        auto* item = new QListWidgetItem(message_boxes::TextFromCore(protocol->name), list);
+        auto* item = new QListWidgetItem(core_text::ToQt(protocol->name), list);
         item->setSizeHint(QSize(0, 13));  // ItemHeight 13
     }
 }
@@ -70,7 +70,7 @@ void ApplyVisibilityRule(const QLabel* protocol, QLineEdit* port, QLineEdit* off
 }
 
 int32_t FieldValue(const QLineEdit* edit) {
-    return integer_text::StrToInt(message_boxes::TextForCore(edit->text()));
+    return integer_text::StrToInt(core_text::ToCore(edit->text()));
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ void TForm4::CreateControls() {
 }
 
 void TForm4::FormCreate() {
-    Edit1->setText(message_boxes::TextFromCore(Unit3::Locator));
+    Edit1->setText(core_text::ToQt(Unit3::Locator));
     Edit2->setText(QString::number(Unit3::AZ_COM_NR));
     Edit3->setText(QString::number(Unit3::AZoffset));
     Edit4->setText(QString::number(Unit3::EL_COM_NR));
@@ -132,9 +132,9 @@ void TForm4::FormCreate() {
     FillList(ListBox2, Rotators::Axis::kElevation);
     ListBox1->setCurrentRow(-1);
     ListBox2->setCurrentRow(-1);
-    Label8->setText(message_boxes::TextFromCore(Unit3::AZtype));
+    Label8->setText(core_text::ToQt(Unit3::AZtype));
     Label8->adjustSize();
-    Label9->setText(message_boxes::TextFromCore(Unit3::ELtype));
+    Label9->setText(core_text::ToQt(Unit3::ELtype));
     Label9->adjustSize();
     ApplyVisibilityRule(Label8, Edit2, Edit3);
     ApplyVisibilityRule(Label9, Edit4, Edit5);
@@ -158,14 +158,14 @@ void TForm4::ListBox2Click() {
 
 bool TForm4::FormClose() {
     return Guarded([this] {
-        Unit3::Locator = message_boxes::TextForCore(Edit1->text());
+        Unit3::Locator = core_text::ToCore(Edit1->text());
         Unit3::AZ_COM_NR = FieldValue(Edit2);
         Unit3::AZoffset = FieldValue(Edit3);
         Unit3::EL_COM_NR = FieldValue(Edit4);
         Unit3::ELoffset = FieldValue(Edit5);
         Unit3::TrackInterval = FieldValue(Edit6);
-        Unit3::AZtype = message_boxes::TextForCore(Label8->text());
-        Unit3::ELtype = message_boxes::TextForCore(Label9->text());
+        Unit3::AZtype = core_text::ToCore(Label8->text());
+        Unit3::ELtype = core_text::ToCore(Label9->text());
         Unit3::SaveSettings(Unit3::ExecutablePath, Unit3::kDefaultTop, Unit3::kDefaultLeft);
     });
 }

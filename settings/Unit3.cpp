@@ -42,6 +42,12 @@ std::string SettingsFileFor(const std::string& executablePath) {
     return (hasExtension ? executablePath.substr(0, dot) : executablePath) + ".ini";
 }
 
+std::string RunningExecutablePath(const std::string& invokedAs) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error || self.empty() ? invokedAs : self.string();
+}
+
 std::string SettingsExecutablePath(const std::string& realExecutablePath) {
     namespace fs = std::filesystem;
     std::error_code error;

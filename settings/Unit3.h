@@ -42,6 +42,10 @@ struct StoredPosition {
 // name) replaced by ".ini", or ".ini" appended when the file name has no ".".
 std::string SettingsFileFor(const std::string& executablePath);
 
+// The file of the running program as the system knows it (links resolved), or invokedAs (argv[0])
+// when the system cannot tell.
+std::string RunningExecutablePath(const std::string& invokedAs);
+
 // The path to hand to LoadSettings and SaveSettings for the executable at realExecutablePath: the
 // executable itself when its folder already holds the settings file or can be written to;
 // otherwise (a copy installed under /usr) "lunark" in the user's configuration folder

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "CoreText.h"
 #include "MessageBoxes.h"
 
 // Every event handler body runs inside Guarded: an error it raises ends the handler and is shown
@@ -14,7 +15,7 @@ bool Guarded(Body&& body) {
         std::forward<Body>(body)();
         return true;
     } catch (const std::exception& error) {
-        message_boxes::ShowStop(message_boxes::TextFromCore(error.what()));
+        message_boxes::ShowStop(core_text::ToQt(error.what()));
     } catch (...) {
         message_boxes::ShowStop(QStringLiteral("Unexpected error"));
     }

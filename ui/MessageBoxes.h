@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <functional>
-#include <string_view>
 
 // The program's two kinds of message box, both modal with one OK button and the caption "Lunark":
 // the plain box (no icon) for the program's own messages, and the stop box (stop icon) in which
@@ -24,12 +23,5 @@ void ShowStop(const QString& text);
 // An error's text as the stop box shows it: a "." is appended when the last character's code is
 // above that of ".".
 QString StopBoxText(const QString& message);
-
-// Text from the core, which speaks Windows-1252 (protocol names, locators) and, in file paths,
-// UTF-8: UTF-8 when the bytes are valid UTF-8, Windows-1252 otherwise.
-QString TextFromCore(std::string_view bytes);
-
-// Text for the core in Windows-1252; characters it cannot represent become "?".
-std::string TextForCore(const QString& text);
 
 }  // namespace message_boxes

@@ -1,0 +1,27 @@
+#include "CoreText.h"
+
+#include <QByteArray>
+
+#include "Win1252.h"
+
+namespace core_text {
+
+QString ToQt(std::string_view bytes) {
+    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QString asUtf8 = QString::fromUtf8(raw);
+    if (asUtf8.toUtf8() == raw) return asUtf8;  // only valid UTF-8 survives the round trip
+    return QString::fromStdString(win1252::ToUtf8(bytes));
+}
+
+std::string ToCore(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (const QChar c : text) {
+        const QByteArray utf8 = QString(c).toUtf8();
+        const auto byte = win1252::FromUtf8(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        out += byte ? *byte : std::string("?");
+    }
+    return out;
+}
+
+}  // namespace core_text
