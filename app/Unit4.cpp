@@ -11,7 +11,7 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "IntegerText.h"
-#include "Rotators.h"
+#include "Protocols.h"
 #include "Unit3.h"
 
 namespace Unit4 {
@@ -55,8 +55,8 @@ QListWidget* MakeList(QWidget* parent, const char* name, QRect geometry) {
 }
 
 // The rows are the rotator protocols of the axis, in the order of the protocol table.
-void FillList(QListWidget* list, Rotators::Axis axis) {
-    for (const Rotators::Protocol* protocol : Rotators::ProtocolsOf(axis)) {
+void FillList(QListWidget* list, Protocols::Axis axis) {
+    for (const Protocols::Protocol* protocol : Protocols::ProtocolsOf(axis)) {
         auto* item = new QListWidgetItem(core_text::ToQt(protocol->name), list);
         item->setSizeHint(QSize(0, 13));  // ItemHeight 13
     }
@@ -64,7 +64,7 @@ void FillList(QListWidget* list, Rotators::Axis axis) {
 
 // A protocol of "none" hides the axis's port and offset fields.
 void ApplyVisibilityRule(const QLabel* protocol, QLineEdit* port, QLineEdit* offset) {
-    const bool used = protocol->text() != QLatin1String(Rotators::kNoRotator);
+    const bool used = protocol->text() != QLatin1String(Protocols::kNoRotator);
     port->setVisible(used);
     offset->setVisible(used);
 }
@@ -128,8 +128,8 @@ void TForm4::FormCreate() {
     Edit4->setText(QString::number(Unit3::EL_COM_NR));
     Edit5->setText(QString::number(Unit3::ELoffset));
     Edit6->setText(QString::number(Unit3::TrackInterval));
-    FillList(ListBox1, Rotators::Axis::kAzimuth);
-    FillList(ListBox2, Rotators::Axis::kElevation);
+    FillList(ListBox1, Protocols::Axis::kAzimuth);
+    FillList(ListBox2, Protocols::Axis::kElevation);
     ListBox1->setCurrentRow(-1);
     ListBox2->setCurrentRow(-1);
     Label8->setText(core_text::ToQt(Unit3::AZtype));

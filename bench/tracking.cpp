@@ -12,7 +12,7 @@
 
 #include "Messages.h"
 #include "Position.h"
-#include "SerialPort.h"
+#include "Transport.h"
 #include "Unit3.h"
 
 namespace {
@@ -53,7 +53,7 @@ void BM_SendSerialCycle(benchmark::State& state) {
     char drain[4096];
     int sent = 0;
     for (auto _ : state) {
-        SerialPort::SendSerial("COM1", "9600", "M123\r");
+        Transport::SendSerial("COM1", "9600", "M123\r");
         if (++sent % 256 == 0) {
             while (::read(master, drain, sizeof drain) > 0) {
             }

@@ -9,7 +9,7 @@
 #include "Messages.h"
 #include "Position.h"
 #include "Rotators.h"
-#include "SerialPort.h"
+#include "Transport.h"
 #include "Unit3.h"
 #include "Win1252.h"
 
@@ -18,13 +18,14 @@ namespace PositionTool {
 namespace {
 
 using namespace std::chrono;
-using Rotators::Axis;
+using Protocols::Axis;
 
 constexpr char kProgram[] = "lunark-position";
 constexpr char kSettingsExtension[] = ".ini";
 constexpr std::size_t kMinimumLocatorLength = 4;
 
-constexpr char kHelp[] =
+// The help text, before and after the lines of the two protocol options.
+constexpr char kHelpBeforeProtocols[] =
     "Usage: lunark-position [--locator LOCATOR] [--at YYYY-MM-DDTHH:MM:SS[.fff]Z]\n"
     "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
     "                       [--settings FILE] [--send]\n"
@@ -42,11 +43,8 @@ constexpr char kHelp[] =
     "  --at INSTANT       the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)\n"
     "  --az-offset N      whole degrees added to the azimuth sent\n"
     "  --el-offset N      whole degrees added to the elevation sent\n"
-    "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
-    "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
-    "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", \"M\xC2\xB2 "
-    "RC2800\",\n"
-    "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+    ;
+constexpr char kHelpAfterProtocols[] =
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
     "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
     "  --send             send the commands once to the rotators (ports as in the settings file,\n"
@@ -57,6 +55,10 @@ constexpr char kHelp[] =
     "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
     "\n"
     "Exit status: 0 done; 1 the computation or a send failed; 2 the arguments cannot be followed.\n";
+
+// Help lines wrap before this many characters; the option descriptions start at kHelpIndent.
+constexpr std::size_t kHelpWidth = 100;
+constexpr std::size_t kHelpIndent = 21;
 
 // ASCII names of the control bytes 0x00 to 0x1F.
 constexpr const char* kControlNames[] = {
@@ -83,18 +85,59 @@ int32_t DegreesArgument(std::string_view option, const std::string& text) {
     return value;
 }
 
+// The axis's protocol names from the table, quoted, in UTF-8.
+std::vector<std::string> QuotedProtocolNames(Axis axis) {
+    std::vector<std::string> names;
+    for (const Protocols::Protocol* protocol : Protocols::ProtocolsOf(axis)) {
+        names.push_back('"' + win1252::ToUtf8(protocol->name) + '"');
+    }
+    return names;
+}
+
 std::string ProtocolList(Axis axis) {
     std::string list;
-    for (const Rotators::Protocol* protocol : Rotators::ProtocolsOf(axis)) {
+    for (const std::string& name : QuotedProtocolNames(axis)) {
         if (!list.empty()) list += ", ";
-        list += '"' + win1252::ToUtf8(protocol->name) + '"';
+        list += name;
     }
     return list;
 }
 
+// Characters of UTF-8 text, as a terminal shows them (one per character, not per byte).
+std::size_t DisplayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    for (const char byte : utf8) width += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return width;
+}
+
+// The help of a protocol option ("  --az-type NAME     azimuth protocol: ..."): every name of the
+// axis, "or" before the last, wrapped between names under the description column.
+std::string ProtocolOptionHelp(std::string_view option, std::string_view title, Axis axis) {
+    const std::vector<std::string> names = QuotedProtocolNames(axis);
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i + 1 == names.size() && i > 0) words.push_back("or");
+        words.push_back(names[i] + (i + 2 < names.size() ? "," : ""));
+    }
+    std::string help = "  " + std::string(option);
+    help.resize(kHelpIndent, ' ');
+    help += title;
+    std::size_t lineWidth = DisplayWidth(help);
+    for (const std::string& word : words) {
+        if (lineWidth + 1 + DisplayWidth(word) >= kHelpWidth) {
+            help += '\n' + std::string(kHelpIndent, ' ') + word;
+            lineWidth = kHelpIndent + DisplayWidth(word);
+        } else {
+            help += ' ' + word;
+            lineWidth += 1 + DisplayWidth(word);
+        }
+    }
+    return help + '\n';
+}
+
 std::string ProtocolArgument(std::string_view option, Axis axis, const std::string& utf8) {
     std::string name = Win1252Argument(option, utf8);
-    if (Rotators::FindProtocol(axis, name) == nullptr) {
+    if (Protocols::FindProtocol(axis, name) == nullptr) {
         throw EUsageError(std::string(option) + ": \"" + utf8 + "\" is not one of " + ProtocolList(axis));
     }
     return name;
@@ -120,7 +163,7 @@ std::string Degrees(long double value) {
 void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
-    const auto sends = Rotators::CommandsFor(axis, type, comNr, Position::AZvalue, Position::ELvalue);
+    const auto sends = Rotators::CommandsFor(axis, type, comNr, {Position::AZtarget, Position::ELtarget});
     if (!sends) {
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
         return;
@@ -130,7 +173,7 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
         return;
     }
     const Rotators::Send& first = sends->front();
-    const std::optional<std::string> device = SerialPort::DevicePathFor(first.port);
+    const std::optional<std::string> device = Transport::DevicePathFor(first.port);
     out << " on " << first.port << " (" << (device ? *device : "no device") << ") at " << first.lineSpeed
         << " baud, 8-N-1\n";
     for (const Rotators::Send& send : *sends) {
@@ -272,7 +315,10 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     try {
         options = ParseArguments(arguments);
         if (options.help) {
-            out << kHelp;
+            out << kHelpBeforeProtocols
+                << ProtocolOptionHelp("--az-type NAME", "azimuth protocol:", Axis::kAzimuth)
+                << ProtocolOptionHelp("--el-type NAME", "elevation protocol:", Axis::kElevation)
+                << kHelpAfterProtocols;
             return 0;
         }
         Unit3::ExecutablePath = SettingsExecutable(options, executablePath);

@@ -8,35 +8,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
+#include <optional>
 #include <string_view>
-
-#include "IniFile.h"
-#include "Messages.h"
-#include "Unit3.h"
 
 namespace SerialPort {
 
 namespace {
 
-constexpr char kCommsError[] = "Comms error - ";
-constexpr char kPortsSection[] = "Ports";
-constexpr std::string_view kPortPrefix = "COM";
-constexpr auto kWriteLimit = std::chrono::milliseconds(1000);
-
-struct DeviceRange {
-    int firstPort;
-    int lastPort;
-    const char* deviceStem;  // device of firstPort is stem + "0"
-};
-// Built-in UARTs, then USB serial adapters, then USB modems (CDC-ACM), 32 of each.
-constexpr DeviceRange kDefaultDevices[] = {
-    {1, 32, "/dev/ttyS"},
-    {33, 64, "/dev/ttyUSB"},
-    {65, 96, "/dev/ttyACM"},
-};
-static_assert(std::size(kDefaultDevices) == 3);
+constexpr auto kWriteLimit = std::chrono::milliseconds(kWriteLimitMs);
 
 struct LineSpeed {
     std::string_view text;
@@ -56,26 +36,35 @@ std::optional<speed_t> SpeedCode(std::string_view text) {
     return std::nullopt;
 }
 
-std::optional<int> PortNumber(std::string_view port) {
-    if (port.substr(0, kPortPrefix.size()) != kPortPrefix) return std::nullopt;
-    const std::string_view digits = port.substr(kPortPrefix.size());
-    if (digits.empty() || digits.front() < '0' || digits.front() > '9') return std::nullopt;
-    int number = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    return number;
+// Why open() refused the device.
+SendStatus OpenFailure(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return SendStatus::kPermissionDenied;
+        case EBUSY:  // another program's exclusive mode
+            return SendStatus::kBusy;
+        case EISDIR:
+            return SendStatus::kNotATerminal;
+        default:  // ENOENT, ENODEV, ENXIO; EIO from a port node without its hardware
+            return SendStatus::kNotFound;
+    }
 }
 
 // An open line: closes itself, and gives the exclusive mode back first, so that the next command's
-// open (ours or another program's) is not refused by a flag we left behind.
+// open (ours or another program's) is not refused by a flag we left behind. Each step gives the
+// status it failed with, kSent when it succeeded; errno then still holds the cause.
 class OpenLine {
 public:
     explicit OpenLine(const std::string& path)
         : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
     ~OpenLine() {
         if (fd_ < 0) return;
+        const int savedErrno = errno;  // the caller still reads the cause of a failure
         if (exclusive_) ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
+        errno = savedErrno;
     }
     OpenLine(const OpenLine&) = delete;
     OpenLine& operator=(const OpenLine&) = delete;
@@ -84,33 +73,43 @@ public:
 
     // Another program holding the line (its lock or its exclusive mode) makes this fail; so does
     // a file that is not a terminal.
-    bool TakeExclusively() {
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
-        if (::ioctl(fd_, TIOCEXCL) != 0) return false;
+    SendStatus TakeExclusively() {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return SendStatus::kBusy;
+        if (::ioctl(fd_, TIOCEXCL) != 0) {
+            return errno == ENOTTY ? SendStatus::kNotATerminal : SendStatus::kSettingsRefused;
+        }
         exclusive_ = true;
-        return true;
+        return SendStatus::kSent;
     }
 
     // Raw bytes, 8 data bits, no parity, 1 stop bit, receiver on, modem lines ignored, no flow
     // control of either kind; the speed is read back because a driver may quietly keep its own.
-    bool Configure(speed_t speed) {
+    SendStatus Configure(speed_t speed) {
         termios line{};
-        if (::tcgetattr(fd_, &line) != 0) return false;
+        if (::tcgetattr(fd_, &line) != 0) {
+            return errno == ENOTTY ? SendStatus::kNotATerminal : SendStatus::kSettingsRefused;
+        }
         ::cfmakeraw(&line);
         line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
         line.c_cflag |= CS8 | CLOCAL | CREAD;
         line.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-        if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0) return false;
-        if (::tcsetattr(fd_, TCSANOW, &line) != 0) return false;
+        if (::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0) {
+            return SendStatus::kSpeedNotSupported;
+        }
+        if (::tcsetattr(fd_, TCSANOW, &line) != 0) return SendStatus::kSettingsRefused;
         termios applied{};
-        if (::tcgetattr(fd_, &applied) != 0) return false;
-        return ::cfgetospeed(&applied) == speed && (applied.c_cflag & CSIZE) == CS8 &&
-               (applied.c_cflag & (PARENB | CSTOPB)) == 0;
+        if (::tcgetattr(fd_, &applied) != 0) return SendStatus::kSettingsRefused;
+        errno = 0;
+        if (::cfgetospeed(&applied) != speed) return SendStatus::kSpeedNotSupported;
+        if ((applied.c_cflag & CSIZE) != CS8 || (applied.c_cflag & (PARENB | CSTOPB)) != 0) {
+            return SendStatus::kSettingsRefused;
+        }
+        return SendStatus::kSent;
     }
 
     // The whole command or failure: a line that does not take every byte within the limit (a
     // stalled controller, a full buffer) is an error the operator must see, not a silent success.
-    bool WriteAll(const std::string& bytes) {
+    SendStatus WriteAll(std::string_view bytes) {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point deadline = Clock::now() + kWriteLimit;
         std::size_t written = 0;
@@ -121,15 +120,17 @@ public:
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return SendStatus::kWriteFailed;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) return false;
+            if (left.count() <= 0) return errno = 0, SendStatus::kStalled;
             pollfd waiting{fd_, POLLOUT, 0};
             const int ready = ::poll(&waiting, 1, static_cast<int>(left.count()));
-            if (ready < 0 && errno != EINTR) return false;
-            if (ready > 0 && (waiting.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return false;
+            if (ready < 0 && errno != EINTR) return SendStatus::kWriteFailed;
+            if (ready > 0 && (waiting.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                return errno = 0, SendStatus::kWriteFailed;
+            }
         }
-        return true;
+        return SendStatus::kSent;
     }
 
 private:
@@ -137,38 +138,22 @@ private:
     bool exclusive_ = false;
 };
 
-bool Deliver(const std::string& port, const std::string& lineSpeed, const std::string& command) {
-    const std::optional<std::string> device = DevicePathFor(port);
-    if (!device) return false;
+SendStatus Deliver(const std::string& devicePath, std::string_view lineSpeed, std::string_view command) {
+    OpenLine line(devicePath);
+    if (!line.IsOpen()) return OpenFailure(errno);
+    if (const SendStatus status = line.TakeExclusively(); status != SendStatus::kSent) return status;
     const std::optional<speed_t> speed = SpeedCode(lineSpeed);
-    OpenLine line(*device);
-    return line.IsOpen() && line.TakeExclusively() && speed && line.Configure(*speed) &&
-           line.WriteAll(command);
+    if (!speed) return errno = 0, SendStatus::kSpeedNotSupported;
+    if (const SendStatus status = line.Configure(*speed); status != SendStatus::kSent) return status;
+    return line.WriteAll(command);
 }
 
 }  // namespace
 
-std::optional<std::string> DevicePathFor(const std::string& port) {
-    if (!Unit3::ExecutablePath.empty()) {
-        const TIniFile settings(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-        std::string mapped = settings.ReadString(kPortsSection, port, "");
-        if (!mapped.empty()) return mapped;
-    }
-    const std::optional<int> number = PortNumber(port);
-    if (!number) return std::nullopt;
-    for (const DeviceRange& range : kDefaultDevices) {
-        if (*number >= range.firstPort && *number <= range.lastPort) {
-            return range.deviceStem + std::to_string(*number - range.firstPort);
-        }
-    }
-    return std::nullopt;
-}
-
-bool SendSerial(std::string port, std::string lineSpeed, std::string command) {
-    const bool delivered = Deliver(port, lineSpeed, command);
-    // The line is closed by now, whatever happened: the operator may take time over the message.
-    if (!delivered) Messages::ShowMessage(kCommsError + port);
-    return delivered;
+SendResult SendCommand(const std::string& devicePath, std::string_view lineSpeed, std::string_view command) {
+    errno = 0;
+    const SendStatus status = Deliver(devicePath, lineSpeed, command);
+    return SendResult{status, status == SendStatus::kSent ? 0 : errno, devicePath};
 }
 
 }  // namespace SerialPort

@@ -127,6 +127,21 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
     EXPECT_EQ(Run({"--settings", noLocator, "--locator", "JO22"}), 0) << err_.str();
 }
 
+// The protocol options' help lists every name of the table, as an operator types it.
+TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    const std::string help = out_.str();
+    EXPECT_NE(help.find("  --el-offset N      whole degrees added to the elevation sent\n"
+                        "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
+                        "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+                        "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", "
+                        "\"M\xC2\xB2 RC2800\",\n"
+                        "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+                        "  --settings FILE    "),
+              std::string::npos)
+        << help;
+}
+
 TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
     for (const auto& [arguments, status, output] :
          {std::tuple{"--help", 0, "Usage: lunark-position"}, std::tuple{"--bogus", 2, ""}}) {

@@ -16,7 +16,7 @@ using tracking_test::OpenCloseWatch;
 using tracking_test::PseudoTerminal;
 
 // Both rotator lines on pseudo-terminals, COM1 and COM2 under [Ports] in the settings
-// file; azimuth value 123, elevation value 045; messages recorded.
+// file; azimuth target 123 (value 123), elevation target 45 (value 045); messages recorded.
 class RotatorLines : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -25,7 +25,9 @@ protected:
                                                                   "\nCOM2=" + elevationLine_.Path() + "\n");
         Unit3::AZ_COM_NR = 1;
         Unit3::EL_COM_NR = 2;
+        Position::AZtarget = 123;
         Position::AZvalue = "123";
+        Position::ELtarget = 45;
         Position::ELvalue = "045";
         previous_ =
             Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });

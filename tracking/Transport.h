@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Protocols.h"
+#include "SerialPort.h"
+
+// How an axis's targets reach its controller. A transport is handed the port, the axis's protocol
+// row and the targets, so one that drives positions rather than bytes (a rotator daemon) takes the
+// targets where the serial line takes the row's command bytes.
+namespace Transport {
+
+// The device behind a port text "COMn": an entry "COMn=/dev/..." under [Ports] in the program's
+// settings file (Unit3::SettingsFileFor(Unit3::ExecutablePath)), read at each call so that a hand
+// edit takes effect at once, wins; otherwise COM1-COM32 are /dev/ttyS0-31, COM33-COM64
+// /dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31. nullopt when neither gives a device.
+std::optional<std::string> DevicePathFor(const std::string& port);
+
+// One command on the line of port ("COM1") at lineSpeed ("9600"), in one open-write-close cycle.
+// Any failure, a port without a device included, shows "Comms error - <port>" through
+// Messages::ShowMessage once, after the line is closed.
+SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command);
+
+// The serial line: the protocol's command for the targets, sent protocol.copies times on port,
+// each copy its own cycle; a failed copy does not stop the next. One result per copy.
+std::vector<SerialPort::SendResult> SendOverSerialLine(const std::string& port, const Protocols::Protocol& protocol,
+                                                       const Protocols::Targets& targets);
+
+}  // namespace Transport
