@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Draws the program's libraries and executables with the libraries each one links, from CMake's
+# --graphviz output, into docs/dependencies.png (graphviz dot; every arrow points down, from a
+# target to what it uses). First checks that every link follows the direction of the folders:
+#   app -> ui, gif, tracking, settings;  ui -> settings;  tracking -> settings, astro;
+#   gif, settings and astro use nothing of ours.
+# With --check only the check runs (CI). Tests, benchmarks, helper programs and outside libraries
+# are left out of the picture.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+check_only=false
+[ "${1:-}" = "--check" ] && check_only=true
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cat >"$work/CMakeGraphVizOptions.cmake" <<'OPTIONS'
+set(GRAPHVIZ_GRAPH_NAME "lunark")
+set(GRAPHVIZ_EXTERNAL_LIBS FALSE)
+set(GRAPHVIZ_OBJECT_LIBS FALSE)
+set(GRAPHVIZ_CUSTOM_TARGETS FALSE)
+set(GRAPHVIZ_GENERATE_PER_TARGET FALSE)
+set(GRAPHVIZ_GENERATE_DEPENDERS FALSE)
+set(GRAPHVIZ_IGNORE_TARGETS "gifdump;make_cat;make_icon;.*_autogen.*;.*_resources_.*")
+OPTIONS
+cmake -S "$top" -B "$work" -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF -DLUNARK_FUZZ=OFF \
+  --graphviz="$work/graph.dot" >/dev/null
+
+# The targets, and the links as "user used" pairs of names (from the comment CMake writes on each
+# link line); the legend is left out.
+sed -nE 's/^ *"node[0-9]+" \[ label = "([^"]+)".*/\1/p' "$work/graph.dot" >"$work/names"
+sed -nE 's/^ *"node[0-9]+" -> "node[0-9]+".*\/\/ *([^ ]+) -> ([^ ]+) *$/\1 \2/p' "$work/graph.dot" >"$work/links"
+
+# The folder of each target: the folder whose CMake files create it.
+folder_of() {
+  local hit
+  hit=$(grep -lE "add_(library|executable)\($1( |\))" "$top"/*/CMakeLists.txt "$top"/*/*.cmake 2>/dev/null |
+    head -n 1)
+  basename "$(dirname "$hit")"
+}
+allowed() {  # allowed USER_FOLDER USED_FOLDER
+  [ "$1" = "$2" ] && return 0
+  case "$1:$2" in
+    app:ui | app:gif | app:tracking | app:settings | ui:settings | tracking:settings | tracking:astro) return 0 ;;
+  esac
+  return 1
+}
+
+status=0
+while read -r user used; do
+  from=$(folder_of "$user")
+  to=$(folder_of "$used")
+  if ! allowed "$from" "$to"; then
+    echo "deps-graph: $user ($from/) links $used ($to/): $from/ may not use $to/" >&2
+    status=1
+  fi
+done <"$work/links"
+if ! tsort "$work/links" >/dev/null 2>"$work/cycles"; then
+  cat "$work/cycles" >&2
+  status=1
+fi
+[ $status -eq 0 ] || exit $status
+echo "deps-graph: $(wc -l <"$work/links") links, every one pointing down"
+$check_only && exit 0
+
+# One box per target, grouped by folder, users above what they use.
+{
+  echo 'digraph lunark {'
+  echo '  rankdir=TB; node [shape=box, style=filled, fillcolor="#eef3f8", fontname="DejaVu Sans"];'
+  echo '  edge [color="#556677"]; compound=true;'
+  while read -r name; do
+    echo "  \"$name\" [label=\"$name\\n$(folder_of "$name")/\"];"
+  done <"$work/names"
+  while read -r user used; do echo "  \"$user\" -> \"$used\";"; done <"$work/links"
+  echo '}'
+} >"$work/lunark.dot"
+command -v dot >/dev/null || { echo "deps-graph: drawing needs graphviz (apt-get install graphviz)" >&2; exit 1; }
+mkdir -p "$top/docs"
+dot -Tpng -Gdpi=96 "$work/lunark.dot" -o "$top/docs/dependencies.png"
+echo "deps-graph: wrote docs/dependencies.png"
