@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   xvfb xauth
+  # rotators driven through Hamlib; its rotctld and rotctl serve the tests
+  libhamlib-dev libhamlib-utils
   # benchmark-only peers, never linked into the program
   libnova-dev libgif-dev
   # the fuzzers (scripts/fuzz-gif.sh): clang with libFuzzer and the sanitizer runtimes

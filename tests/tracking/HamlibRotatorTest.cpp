@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "HamlibRotator.h"
+#include "HamlibStandIns.h"
+#include "PseudoTerminal.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using HamlibRotator::Address;
+using HamlibRotator::Command;
+using HamlibRotator::Request;
+using HamlibRotator::Result;
+using tracking_test::Gs232aController;
+using tracking_test::RotctlDaemon;
+
+constexpr int kNetRotctl = 2;
+constexpr int kGs232a = 601;
+
+// Posts a request and waits for its result (the test may wait; the program never does).
+Result Ask(HamlibRotator::Rotator& rotator, Request request) {
+    auto promise = std::make_shared<std::promise<Result>>();
+    std::future<Result> result = promise->get_future();
+    rotator.Post(request, [promise](const Result& done) { promise->set_value(done); });
+    if (result.wait_for(30s) != std::future_status::ready) {
+        ADD_FAILURE() << "no result within 30 s";
+        return {};
+    }
+    return result.get();
+}
+
+// Reads the simulated rotator until it stands at the target (it turns 6 degrees a second).
+bool ArrivesAt(HamlibRotator::Rotator& rotator, double azimuth, double elevation) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const Result read = Ask(rotator, {Command::kGetPosition});
+        if (read.ok && read.readBack && std::abs(read.readBack->azimuth - azimuth) < 0.005 &&
+            std::abs(read.readBack->elevation - elevation) < 0.005) {
+            return true;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+TEST(HamlibRotator, TwoDecimalsRoundToNearest) {
+    struct Case {
+        double degrees, expected;
+    };
+    // 10.125 and 0.375 are exact in binary: a tie goes to the even hundredth, as all of the
+    // program's rounding does.
+    const Case cases[] = {{123.456, 123.46}, {123.454, 123.45}, {0.004, 0.0},  {359.996, 360.0},
+                          {45.0, 45.0},      {10.125, 10.12},   {0.375, 0.38}, {-1.234, -1.23}};
+    for (const Case& c : cases) EXPECT_DOUBLE_EQ(HamlibRotator::TwoDecimals(c.degrees), c.expected) << c.degrees;
+}
+
+// rotctld serves the simulated rotator; each command's effect is read back through Lunark and
+// through Hamlib's own client.
+TEST(HamlibRotator, DrivesARotatorServedByRotctld) {
+    RotctlDaemon daemon;
+    HamlibRotator::Rotator rotator({kNetRotctl, daemon.Address(), 0});
+    struct Step {
+        Request request;
+        double azimuth, elevation;  // where the rotator comes to rest
+    };
+    const Step steps[] = {
+        {{Command::kSetPosition, 5.346, 2.671}, 5.35, 2.67},
+        {{Command::kSetAzimuth, 8.004, 80.0}, 8.0, 2.67},    // elevation stays
+        {{Command::kSetElevation, 99.0, 4.126}, 8.0, 4.13},  // azimuth stays
+        {{Command::kPark}, 0.0, 0.0},                        // the simulator parks at 0/0
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(static_cast<int>(step.request.command));
+        const Result result = Ask(rotator, step.request);
+        ASSERT_TRUE(result.ok) << result.reason;
+        if (step.request.command != Command::kPark) {
+            ASSERT_TRUE(result.sent);
+            EXPECT_NEAR(result.sent->azimuth, step.azimuth, 1e-5);  // a kept one comes back as a float
+            EXPECT_NEAR(result.sent->elevation, step.elevation, 1e-5);
+            EXPECT_TRUE(result.readBack);
+        }
+        EXPECT_TRUE(ArrivesAt(rotator, step.azimuth, step.elevation));
+        double azimuth = -1, elevation = -1;
+        ASSERT_TRUE(daemon.ReadWithRotctl(azimuth, elevation));
+        EXPECT_NEAR(azimuth, step.azimuth, 0.005);
+        EXPECT_NEAR(elevation, step.elevation, 0.005);
+    }
+
+    // Stop holds the rotator where it is while turning.
+    ASSERT_TRUE(Ask(rotator, {Command::kSetPosition, 10.0, 0.0}).ok);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(Ask(rotator, {Command::kStop}).ok);
+    const Result stopped = Ask(rotator, {Command::kGetPosition});
+    ASSERT_TRUE(stopped.readBack);
+    EXPECT_GT(stopped.readBack->azimuth, 0.0);
+    EXPECT_LT(stopped.readBack->azimuth, 10.0);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(ArrivesAt(rotator, stopped.readBack->azimuth, 0.0));
+}
+
+TEST(HamlibRotator, AFailureIsReportedAndTheNextRequestReconnects) {
+    RotctlDaemon daemon;
+    HamlibRotator::Rotator rotator({kNetRotctl, daemon.Address(), 0});
+    ASSERT_TRUE(Ask(rotator, {Command::kSetPosition, 3.0, 2.0}).ok);
+
+    daemon.Kill();
+    for (int attempt = 0; attempt < 2; ++attempt) {  // the link fails, then the reopen fails
+        const Result result = Ask(rotator, {Command::kSetPosition, 4.0, 2.0});
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.reason.find("error"), std::string::npos) << result.reason;
+        EXPECT_FALSE(result.sent);
+    }
+
+    daemon.Start();  // a fresh simulator, at 0/0
+    const Result result = Ask(rotator, {Command::kSetPosition, 4.0, 2.0});
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_TRUE(ArrivesAt(rotator, 4.0, 2.0));
+}
+
+// The bytes Hamlib's GS-232A backend writes for each request, from the controller's manual:
+// "Waaa eee" turns to whole degrees, "C2" asks for both angles, "S" stops.
+TEST(HamlibRotator, SpeaksGs232aOnASerialLine) {
+    Gs232aController controller;
+    controller.SetPosition(100, 30);
+    HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 4800});
+    struct Case {
+        Request request;
+        const char* bytes;
+        bool readBack;
+        int azimuth, elevation;  // read back
+    };
+    const Case cases[] = {
+        {{Command::kGetPosition}, "C2\r", true, 100, 30},
+        {{Command::kSetPosition, 123.456, 45.4}, "W123 045\rC2\r", true, 123, 45},
+        {{Command::kSetAzimuth, 200.2, 0.0}, "C2\rW200 045\rC2\r", true, 200, 45},
+        {{Command::kSetElevation, 0.0, 9.6}, "C2\rW200 010\rC2\r", true, 200, 10},
+        {{Command::kStop}, "S\r", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const Result result = Ask(rotator, c.request);
+        ASSERT_TRUE(result.ok) << result.reason;
+        EXPECT_EQ(controller.TakeReceived(), c.bytes);
+        ASSERT_EQ(result.readBack.has_value(), c.readBack);
+        if (c.readBack) {
+            EXPECT_DOUBLE_EQ(result.readBack->azimuth, c.azimuth);
+            EXPECT_DOUBLE_EQ(result.readBack->elevation, c.elevation);
+        }
+    }
+    EXPECT_EQ(controller.LineSpeed(), static_cast<speed_t>(B4800));
+
+    // The GS-232A has no park command: refused, nothing written, and the line stays open.
+    tracking_test::OpenCloseWatch opens(controller.Path());
+    const Result park = Ask(rotator, {Command::kPark});
+    EXPECT_FALSE(park.ok);
+    EXPECT_EQ(park.reason, "park: Feature not available");
+    EXPECT_EQ(controller.TakeReceived(), "");
+    EXPECT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+    EXPECT_EQ(opens.Events(), "");
+}
+
+TEST(HamlibRotator, ASilentControllerIsAFailureAndTheLineIsOpenedAnew) {
+    Gs232aController controller;
+    HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+    ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+    EXPECT_EQ(controller.LineSpeed(), static_cast<speed_t>(B9600));  // the model's own
+
+    tracking_test::OpenCloseWatch opens(controller.Path());
+    controller.SetSilent(true);
+    const Result silent = Ask(rotator, {Command::kSetPosition, 10.0, 10.0});
+    EXPECT_FALSE(silent.ok);
+    EXPECT_EQ(silent.reason, "get position: Communication timed out");
+    EXPECT_EQ(opens.Events(), "C");
+
+    controller.SetSilent(false);
+    EXPECT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+    EXPECT_EQ(opens.Events(), "O");
+}
+
+TEST(HamlibRotator, PostingNeverWaitsForTheController) {
+    Gs232aController controller;
+    HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+    ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+    controller.Hold();
+    std::promise<Result> answered;
+    std::future<Result> result = answered.get_future();
+    rotator.Post({Command::kGetPosition}, [&answered](const Result& done) { answered.set_value(done); });
+    EXPECT_EQ(result.wait_for(0s), std::future_status::timeout);  // the controller has not answered yet
+    controller.Release();
+    ASSERT_EQ(result.wait_for(30s), std::future_status::ready);
+    EXPECT_TRUE(result.get().ok);
+}
+
+TEST(HamlibRotator, RequestsThatCannotBeCarriedOutSayWhy) {
+    Gs232aController controller;
+    struct Case {
+        Address address;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {{99999, "/dev/null", 0}, "Hamlib has no rotator model 99999"},
+        {{kGs232a, "/nonexistent/ttyUSB7", 0}, "open: IO error"},
+        {{kGs232a, "/dev/null", 0}, "open: Invalid configuration"},  // not a serial line
+        {{kGs232a, controller.Path(), 1234567}, "open: Invalid configuration"},
+        {{kGs232a, controller.Path(), 1200}, ""},
+        {{1, "", 0}, ""},  // Hamlib's simulator needs no device
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address.device + " " + std::to_string(c.address.lineSpeed));
+        HamlibRotator::Rotator rotator(c.address);
+        const Result result = Ask(rotator, {Command::kSetPosition, 1.0, 1.0});
+        EXPECT_EQ(result.ok, std::string(c.reason).empty());
+        EXPECT_EQ(result.reason, c.reason);
+    }
+}
+
+TEST(HamlibRotator, ARetiredRotatorAnswersWhatItDidNotSend) {
+    Gs232aController controller;
+    controller.SetSilent(true);
+    std::atomic<int> notSent = 0;
+    {
+        HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+        for (int i = 0; i < 3; ++i) {
+            rotator.Post({Command::kGetPosition}, [&notSent](const Result& result) {
+                if (result.reason == "not sent: the rotator was closed") ++notSent;
+            });
+        }
+        rotator.Retire();
+        rotator.Post({Command::kStop}, [&notSent](const Result& result) {
+            if (!result.ok) ++notSent;
+        });
+    }
+    EXPECT_GE(notSent, 3);  // the one in progress, if any, timed out instead
+}
+
+TEST(HamlibRotatorRegistry, SharesOneWorkerPerModelAndDevice) {
+    HamlibRotator::Registry registry;
+    const auto first = registry.For({kGs232a, "/dev/ttyUSB0", 9600});
+    EXPECT_EQ(registry.For({kGs232a, "/dev/ttyUSB0", 9600}), first);
+    EXPECT_NE(registry.For({kGs232a, "/dev/ttyUSB1", 9600}), first);
+    EXPECT_NE(registry.For({603, "/dev/ttyUSB0", 9600}), first);
+    const auto slower = registry.For({kGs232a, "/dev/ttyUSB0", 4800});
+    EXPECT_NE(slower, first);
+    EXPECT_EQ(slower->Where().lineSpeed, 4800);
+    EXPECT_EQ(registry.For({kGs232a, "/dev/ttyUSB0", 4800}), slower);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include "HamlibStandIns.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+
+extern char** environ;
+
+namespace tracking_test {
+
+namespace {
+
+// A port the system has just handed out and taken back: free, as long as nobody else grabs it.
+int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        throw std::runtime_error("no free loopback port");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+}  // namespace
+
+RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+    Start();
+}
+
+RotctlDaemon::~RotctlDaemon() {
+    Kill();
+}
+
+void RotctlDaemon::Start() {
+    const std::string port = std::to_string(port_);
+    const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const int error = ::posix_spawnp(&pid_, "rotctld", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) throw std::runtime_error("cannot start rotctld (package libhamlib-utils)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Accepts(port_)) {
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rotctld does not listen");
+        ::usleep(20000);
+    }
+}
+
+void RotctlDaemon::Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+bool RotctlDaemon::ReadWithRotctl(double& azimuth, double& elevation) const {
+    const std::string command = "rotctl -m 2 -r " + address_ + " p 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return false;
+    const bool read = std::fscanf(pipe, "%lf %lf", &azimuth, &elevation) == 2;
+    return ::pclose(pipe) == 0 && read;
+}
+
+Gs232aController::Gs232aController() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    path_ = name;
+    termios line{};
+    ::tcgetattr(slave_, &line);
+    ::cfmakeraw(&line);
+    ::cfsetspeed(&line, B1200);  // so that the program's line speed shows
+    ::tcsetattr(slave_, TCSANOW, &line);
+    server_ = std::thread([this] { Serve(); });
+}
+
+Gs232aController::~Gs232aController() {
+    stop_ = true;
+    server_.join();
+    ::close(slave_);
+    ::close(master_);
+}
+
+std::string Gs232aController::TakeReceived() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(received_, {});
+}
+
+void Gs232aController::SetPosition(int azimuth, int elevation) {
+    const std::lock_guard lock(mutex_);
+    azimuth_ = azimuth;
+    elevation_ = elevation;
+}
+
+void Gs232aController::SetSilent(bool silent) {
+    const std::lock_guard lock(mutex_);
+    silent_ = silent;
+}
+
+void Gs232aController::Hold() {
+    const std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void Gs232aController::Release() {
+    const std::lock_guard lock(mutex_);
+    held_ = false;
+    ::write(master_, heldAnswers_.data(), heldAnswers_.size());
+    heldAnswers_.clear();
+}
+
+speed_t Gs232aController::LineSpeed() const {
+    termios line{};
+    ::tcgetattr(master_, &line);
+    return cfgetospeed(&line);
+}
+
+void Gs232aController::Serve() {
+    while (!stop_) {
+        pollfd ready{master_, POLLIN, 0};
+        if (::poll(&ready, 1, 20) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        const std::lock_guard lock(mutex_);
+        for (ssize_t i = 0; i < n; ++i) {
+            received_ += buffer[i];
+            if (buffer[i] != '\r') {
+                line_ += buffer[i];
+                continue;
+            }
+            std::string answer;
+            int azimuth = 0, elevation = 0;
+            if (line_ == "C2") {
+                char text[32];
+                std::snprintf(text, sizeof text, "+0%03d+0%03d\r\n", azimuth_, elevation_);
+                answer = text;
+            } else if (std::sscanf(line_.c_str(), "W%d %d", &azimuth, &elevation) == 2) {
+                azimuth_ = azimuth;  // a controller that turns at once
+                elevation_ = elevation;
+            }
+            line_.clear();
+            if (silent_) continue;
+            if (held_) {
+                heldAnswers_ += answer;
+            } else {
+                ::write(master_, answer.data(), answer.size());
+            }
+        }
+    }
+}
+
+}  // namespace tracking_test

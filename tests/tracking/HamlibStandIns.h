@@ -1,0 +1,65 @@
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace tracking_test {
+
+// Hamlib's rotator daemon serving its simulated rotator (model 1, which turns at 6 degrees a
+// second from 0/0) on a free loopback port.
+class RotctlDaemon {
+public:
+    RotctlDaemon();  // started, and accepting connections
+    ~RotctlDaemon();
+    RotctlDaemon(const RotctlDaemon&) = delete;
+    RotctlDaemon& operator=(const RotctlDaemon&) = delete;
+
+    const std::string& Address() const { return address_; }  // "127.0.0.1:PORT"
+    void Kill();   // SIGKILL: gone at once, as with a crash or a pulled network cable
+    void Start();  // again, on the same port
+    // The position Hamlib's own client reads (rotctl -m 2 -r ADDRESS p); false when it fails.
+    bool ReadWithRotctl(double& azimuth, double& elevation) const;
+
+private:
+    int port_ = 0;
+    pid_t pid_ = -1;
+    std::string address_;
+};
+
+// A Yaesu GS-232A controller on a pseudo-terminal, as far as Hamlib's GS-232A backend talks to
+// it: "Waaa eee" CR turns (no answer), "C2" CR is answered "+0aaa+0eee" CR LF, "S" CR stops.
+class Gs232aController {
+public:
+    Gs232aController();
+    ~Gs232aController();
+    Gs232aController(const Gs232aController&) = delete;
+    Gs232aController& operator=(const Gs232aController&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string TakeReceived();              // every byte received since the last call
+    void SetPosition(int azimuth, int elevation);
+    void SetSilent(bool silent);              // silent: reads everything, answers nothing
+    void Hold();                              // answers wait until Release
+    void Release();
+    speed_t LineSpeed() const;
+
+private:
+    void Serve();
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    std::mutex mutex_;
+    std::string received_, line_, heldAnswers_;
+    int azimuth_ = 0, elevation_ = 0;
+    bool silent_ = false, held_ = false;
+    std::atomic<bool> stop_ = false;
+    std::thread server_;
+};
+
+}  // namespace tracking_test

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The rotator models Hamlib knows, from its own registry of backends.
+namespace HamlibModels {
+
+struct Model {
+    int number;                // Hamlib's model number (1 Dummy, 2 NET rotctl, 601 GS-232A, ...)
+    std::string manufacturer;  // as Hamlib spells it, ASCII
+    std::string name;
+    bool serial;  // reached over a serial line (a line speed applies); otherwise network or none
+};
+
+// Every model, by number. The first call loads all of Hamlib's rotator backends and silences
+// Hamlib's own debug output; later calls give the same list.
+const std::vector<Model>& Models();
+
+// The model of this number, or nullptr.
+const Model* FindModel(int number);
+
+// Makes sure Hamlib's backends are loaded and its debug output is off; every Hamlib call of the
+// program comes after this. Safe from any thread.
+void PrepareHamlib();
+
+}  // namespace HamlibModels
