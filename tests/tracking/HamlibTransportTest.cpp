@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HamlibStandIns.h"
+#include "HamlibTransport.h"
+#include "Messages.h"
+#include "Position.h"
+#include "TempDir.h"
+#include "Unit3.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using HamlibRotator::Address;
+using HamlibRotator::Command;
+using Rotators::Axis;
+using tracking_test::RotctlDaemon;
+
+TEST(HamlibTransport, TargetsTakeOffsetsOnTheUnroundedPosition) {
+    struct Case {
+        long double azimuth, elevation;
+        int32_t azimuthOffset, elevationOffset;
+        double sentAzimuth, sentElevation;
+    };
+    const Case cases[] = {
+        {123.456L, 45.674L, 0, 0, 123.46, 45.67},
+        {10.3L, 5.0L, -15, 0, 355.3, 5.0},      // -4.7 lifted by 360
+        {0.4L, 0.4L, -1, 0, 359.4, 0.4},        // the rounded 0 - 1 would give 359
+        {10.0L, 5.0L, -400, 0, -30.0, 5.0},     // lifted once only
+        {350.0L, 1.0L, 20, 0, 370.0, 1.0},      // 360 or more goes as it is
+        {100.0L, -0.4L, 0, 0, 100.0, 0.0},      // below the horizon: 0
+        {100.0L, -3.2L, 0, 5, 100.0, 1.8},
+        {100.0L, 2.2L, 0, -5, 100.0, 0.0},
+        {359.996L, 0.004L, 0, 0, 360.0, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<double>(c.azimuth));
+        const HamlibRotator::Bearing sent =
+            HamlibTransport::Target(c.azimuth, c.elevation, c.azimuthOffset, c.elevationOffset);
+        EXPECT_DOUBLE_EQ(sent.azimuth, c.sentAzimuth);
+        EXPECT_DOUBLE_EQ(sent.elevation, c.sentElevation);
+    }
+}
+
+TEST(HamlibTransport, ReadsModelDeviceAndSpeed) {
+    struct Case {
+        const char* text;
+        std::optional<Address> address;
+    };
+    const Case cases[] = {
+        {"601,/dev/ttyUSB0,9600", Address{601, "/dev/ttyUSB0", 9600}},
+        {"2,localhost:4533", Address{2, "localhost:4533", 0}},
+        {"603,/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", Address{603, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", 0}},
+        {"", std::nullopt},
+        {"601", std::nullopt},
+        {"601,", std::nullopt},
+        {"x,/dev/ttyS0", std::nullopt},
+        {"0,/dev/ttyS0", std::nullopt},
+        {"-601,/dev/ttyS0", std::nullopt},
+        {"601,/dev/ttyS0,", std::nullopt},
+        {"601,/dev/ttyS0,fast", std::nullopt},
+        {"601,/dev/ttyS0,-9600", std::nullopt},
+        {"601 ,/dev/ttyS0", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(HamlibTransport::ParseRotator(c.text), c.address) << c.text;
+}
+
+// Two rotctld daemons on loopback ports, named in the settings file's [Hamlib] section as
+// azimuth and elevation rotators; failures recorded.
+class HamlibAxes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Unit3::ExecutablePath = dir_.File("lunark");
+        Unit3::AZoffset = 0;
+        Unit3::ELoffset = 0;
+        previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
+    }
+    void TearDown() override {
+        Messages::SetMessageHandler(previous_);
+        Unit3::ExecutablePath.clear();
+    }
+    void UseRotators(const std::string& azimuth, const std::string& elevation) {
+        test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Hamlib]\nAzModel=2\nAzDevice=" + azimuth +
+                                                                  "\nElModel=2\nElDevice=" + elevation + "\n");
+    }
+    static void MoonAt(long double azimuth, long double elevation) {
+        Position::MoonAzimuth = azimuth;
+        Position::MoonElevation = elevation;
+    }
+    // Sends and handles the results as the UI thread does.
+    static void SendAndWait(bool azimuth, bool elevation) {
+        HamlibTransport::Send(azimuth, elevation);
+        ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    }
+    static HamlibTransport::AxisResult Last(Axis axis) {
+        const auto last = HamlibTransport::LastResult(axis);
+        return last ? *last : HamlibTransport::AxisResult{};
+    }
+    // Waits until rotctl reads the position (the simulator turns 6 degrees a second).
+    static bool Reaches(const RotctlDaemon& daemon, double azimuth, double elevation) {
+        for (auto deadline = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < deadline;) {
+            double readAzimuth = 0, readElevation = 0;
+            if (daemon.ReadWithRotctl(readAzimuth, readElevation) && std::abs(readAzimuth - azimuth) < 0.005 &&
+                std::abs(readElevation - elevation) < 0.005) {
+                return true;
+            }
+            std::this_thread::sleep_for(200ms);
+        }
+        return false;
+    }
+
+    test_support::TempDir dir_;
+    RotctlDaemon first_, second_;
+    std::vector<std::string> messages_;
+    Messages::MessageHandler previous_;
+};
+
+TEST_F(HamlibAxes, BothAxesOnOneRotatorMoveInOneCall) {
+    UseRotators(first_.Address(), first_.Address());
+    Unit3::AZoffset = -3;
+    Unit3::ELoffset = 1;
+    MoonAt(7.456L, 1.344L);
+    SendAndWait(true, true);
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        const auto last = Last(axis);
+        ASSERT_TRUE(last.result.ok) << last.result.reason;
+        EXPECT_EQ(last.result.request.command, Command::kSetPosition);
+        EXPECT_DOUBLE_EQ(last.result.sent->azimuth, 4.46);
+        EXPECT_DOUBLE_EQ(last.result.sent->elevation, 2.34);
+        EXPECT_EQ(last.address.device, first_.Address());
+    }
+    EXPECT_TRUE(Reaches(first_, 4.46, 2.34));
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(HamlibAxes, AnAxisAloneKeepsTheOtherCoordinateOfItsRotator) {
+    UseRotators(first_.Address(), second_.Address());
+    MoonAt(3.0L, 2.0L);
+    SendAndWait(true, true);  // azimuth rotator to 3/0, elevation rotator to 0/2
+    EXPECT_EQ(Last(Axis::kAzimuth).result.request.command, Command::kSetAzimuth);
+    EXPECT_EQ(Last(Axis::kElevation).result.request.command, Command::kSetElevation);
+    ASSERT_TRUE(Reaches(first_, 3.0, 0.0));
+    ASSERT_TRUE(Reaches(second_, 0.0, 2.0));
+
+    MoonAt(5.0L, 4.0L);
+    SendAndWait(false, true);  // the azimuth is another protocol's
+    ASSERT_TRUE(Last(Axis::kElevation).result.ok);
+    EXPECT_DOUBLE_EQ(Last(Axis::kElevation).result.sent->azimuth, 0.0);
+    EXPECT_TRUE(Reaches(second_, 0.0, 4.0));
+    EXPECT_TRUE(Reaches(first_, 3.0, 0.0));
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(HamlibAxes, AFailedRotatorShowsItsDeviceAndTheOtherAxisGoesOn) {
+    UseRotators(first_.Address(), second_.Address());
+    MoonAt(2.0L, 1.0L);
+    SendAndWait(true, true);
+    first_.Kill();
+
+    MoonAt(4.0L, 3.0L);
+    SendAndWait(true, true);
+    EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - " + first_.Address()});
+    EXPECT_FALSE(Last(Axis::kAzimuth).result.ok);
+    EXPECT_FALSE(Last(Axis::kAzimuth).result.reason.empty());
+    EXPECT_TRUE(Last(Axis::kElevation).result.ok);
+    EXPECT_TRUE(Reaches(second_, 0.0, 3.0));
+
+    first_.Start();  // back: the next send reconnects
+    messages_.clear();
+    SendAndWait(true, true);
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok) << Last(Axis::kAzimuth).result.reason;
+    EXPECT_TRUE(Reaches(first_, 4.0, 0.0));
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(HamlibAxes, AnAxisWithoutARotatorFailsAtOnce) {
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Hamlib]\nElModel=2\nElDevice=" + second_.Address() + "\n");
+    MoonAt(1.0L, 1.0L);
+    SendAndWait(true, true);
+    EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - Hamlib"});
+    EXPECT_TRUE(Last(Axis::kElevation).result.ok);
+
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, Address{2, first_.Address(), 0});
+    messages_.clear();
+    SendAndWait(true, false);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
+    EXPECT_EQ(Last(Axis::kAzimuth).address.device, first_.Address());
+    EXPECT_TRUE(messages_.empty());
+}
+
+}  // namespace
