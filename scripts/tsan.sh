@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the tests of the program's threaded parts with ThreadSanitizer in build-tsan/ and runs
+# them; any report ends the run with a failure. Extra arguments go to each test program
+# (e.g. --gtest_repeat=5).
+# The timer component's worker hands its ticks over through queued calls that carry no data of
+# ours, and everything it shares with the timer sits behind one std::mutex, so Qt (not built with
+# ThreadSanitizer) needs no suppressions. Each Hamlib rotator's worker shares with the sending
+# thread only its request queue and the results' inbox, each behind a std::mutex.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${LUNARK_TSAN_BUILD_DIR:-$top/build-tsan}
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_TSAN=ON -DLUNARK_BENCH=OFF \
+  -DLUNARK_WERROR=ON >/dev/null
+cmake --build "$build" --target test_timer_ex test_hamlib --parallel 2
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+"$build/tests/gif/test_timer_ex" "$@"
+"$build/tests/tracking/test_hamlib" "$@"
