@@ -3,7 +3,6 @@
 #include <hamlib/rotator.h>
 
 #include <algorithm>
-#include <mutex>
 
 namespace HamlibModels {
 
@@ -19,6 +18,7 @@ int CollectModel(const rot_caps* caps, rig_ptr_t data) {
 std::vector<Model> LoadModels() {
     PrepareHamlib();
     std::vector<Model> models;
+    const std::lock_guard lock(HamlibInUse());
     rot_list_foreach(CollectModel, &models);
     std::ranges::sort(models, {}, &Model::number);
     return models;
@@ -31,9 +31,15 @@ void PrepareHamlib() {
     // is created, and never beside another thread's rot_init.
     static std::once_flag loaded;
     std::call_once(loaded, [] {
+        const std::lock_guard lock(HamlibInUse());
         rig_set_debug(RIG_DEBUG_NONE);
         rot_load_all_backends();
     });
+}
+
+std::mutex& HamlibInUse() {
+    static std::mutex inUse;
+    return inUse;
 }
 
 const std::vector<Model>& Models() {

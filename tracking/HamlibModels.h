@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,9 @@ const Model* FindModel(int number);
 // Makes sure Hamlib's backends are loaded and its debug output is off; every Hamlib call of the
 // program comes after this. Safe from any thread.
 void PrepareHamlib();
+
+// Held around every Hamlib call. Hamlib 4.5 records each call in global buffers of its own (the
+// text behind rigerror) whatever the debug level, so two threads must never be inside it at once.
+std::mutex& HamlibInUse();
 
 }  // namespace HamlibModels

@@ -14,11 +14,9 @@ namespace {
 
 constexpr char kNotSent[] = "not sent: the rotator was closed";
 
-// Hamlib's text for an error code, first line only. Hamlib formats it into a static buffer, so
-// the workers take turns.
+// Hamlib's text for an error code, first line only (it comes from a static buffer: called with
+// HamlibInUse held, as every Hamlib call).
 std::string HamlibErrorText(int code) {
-    static std::mutex bufferInUse;
-    const std::lock_guard lock(bufferInUse);
     const char* text = rigerror2(code);
     std::string line = text ? text : "";
     if (const auto end = line.find_first_of("\r\n"); end != std::string::npos) line.resize(end);
@@ -93,10 +91,18 @@ void Rotator::Work() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        const Result result = Execute(job.request);
+        Result result;
+        {
+            // Another Hamlib rotator's request waits here for this one; the sender never does.
+            const std::lock_guard lock(HamlibModels::HamlibInUse());
+            result = Execute(job.request);
+        }
         if (job.done) job.done(result);
     }
-    Close();
+    {
+        const std::lock_guard lock(HamlibModels::HamlibInUse());
+        Close();
+    }
     std::deque<Job> unsent;
     {
         const std::lock_guard lock(mutex_);

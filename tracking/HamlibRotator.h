@@ -14,8 +14,10 @@
 
 // One rotator driven through Hamlib, from a worker thread of its own. Hamlib's calls wait for
 // their timeouts and retries (seconds when a controller is silent), so the caller only posts
-// requests and is told the results; it never waits on Hamlib. The rotator is opened at its first
-// request, kept open while it works, and closed after a failure so the next request opens it anew.
+// requests and is told the results; it never waits on Hamlib. Hamlib itself admits one thread at
+// a time (HamlibModels::HamlibInUse), so the requests of two Hamlib rotators take turns. The
+// rotator is opened at its first request, kept open while it works, and closed after a failure so
+// the next request opens it anew.
 namespace HamlibRotator {
 
 // Which rotator: Hamlib's model number and where it is.

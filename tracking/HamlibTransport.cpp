@@ -50,14 +50,14 @@ std::condition_variable inboxFilled;
 std::deque<std::function<void()>> inbox;
 
 void Deliver(std::function<void()> work) {
-    Delivery delivery;
     {
+        // Called under the lock, so that once SetDelivery has replaced a delivery no worker is
+        // still inside it (the program's event loop may be gone then).
         const std::lock_guard lock(deliveryMutex);
-        delivery = installedDelivery;
-    }
-    if (delivery) {
-        delivery(std::move(work));
-        return;
+        if (installedDelivery) {
+            installedDelivery(std::move(work));
+            return;
+        }
     }
     {
         const std::lock_guard lock(inboxMutex);
@@ -158,6 +158,11 @@ void Send(bool azimuth, bool elevation) {
 
 std::optional<AxisResult> LastResult(Axis axis) {
     return lastResults[Index(axis)];
+}
+
+void ForgetResults() {
+    lastResults[0].reset();
+    lastResults[1].reset();
 }
 
 void SetDelivery(Delivery delivery) {

@@ -45,10 +45,12 @@ struct AxisResult {
     HamlibRotator::Result result;
 };
 std::optional<AxisResult> LastResult(Rotators::Axis axis);
+void ForgetResults();
 
 // How a result gets from a rotator's worker thread to the thread that sent: the program hands
 // the work to its UI thread's event loop. Without one (lunark-position, tests) results wait until
-// that thread calls RunDelivered.
+// that thread calls RunDelivered. A delivery must only hand the work on, never run it; once
+// SetDelivery returns, the one it replaced is no longer called.
 using Delivery = std::function<void(std::function<void()> work)>;
 void SetDelivery(Delivery delivery);
 
