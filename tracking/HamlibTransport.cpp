@@ -20,7 +20,7 @@ using HamlibRotator::Address;
 using HamlibRotator::Bearing;
 using HamlibRotator::Command;
 using HamlibRotator::Result;
-using Rotators::Axis;
+using Protocols::Axis;
 
 constexpr char kSection[] = "Hamlib";
 constexpr char kCommsError[] = "Comms error - ";

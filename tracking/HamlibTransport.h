@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "HamlibRotator.h"
-#include "Rotators.h"
+#include "Protocols.h"
 
 // The axes whose protocol is "Hamlib": which rotator each one drives (the [Hamlib] section of the
 // settings file), the values they are sent, and their results, which reach the thread that sent
@@ -19,8 +19,8 @@ namespace HamlibTransport {
 // [Hamlib] section of the settings file (keys AzModel, AzDevice, AzSpeed, ElModel, ElDevice,
 // ElSpeed), read at each call so that an edit takes effect at the next send. nullopt when no
 // model is set.
-std::optional<HamlibRotator::Address> AxisRotator(Rotators::Axis axis);
-void SetAxisRotatorForRun(Rotators::Axis axis, std::optional<HamlibRotator::Address> address);
+std::optional<HamlibRotator::Address> AxisRotator(Protocols::Axis axis);
+void SetAxisRotatorForRun(Protocols::Axis axis, std::optional<HamlibRotator::Address> address);
 
 // "MODEL,DEVICE[,SPEED]" (601,/dev/ttyUSB0,9600; 2,localhost:4533); nullopt when malformed.
 std::optional<HamlibRotator::Address> ParseRotator(std::string_view text);
@@ -44,7 +44,7 @@ struct AxisResult {
     HamlibRotator::Address address;
     HamlibRotator::Result result;
 };
-std::optional<AxisResult> LastResult(Rotators::Axis axis);
+std::optional<AxisResult> LastResult(Protocols::Axis axis);
 void ForgetResults();
 
 // How a result gets from a rotator's worker thread to the thread that sent: the program hands

@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using HamlibRotator::Address;
 using HamlibRotator::Command;
-using Rotators::Axis;
+using Protocols::Axis;
 using tracking_test::RotctlDaemon;
 
 TEST(HamlibTransport, TargetsTakeOffsetsOnTheUnroundedPosition) {
