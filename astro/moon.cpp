@@ -1,23 +1,24 @@
 #include "moon.h"
 
-#include <algorithm>
 #include <array>
-#include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <limits>
+#include <tuple>
 
+#include "angle_series.h"
 #include "astro_math.h"
+#include "astro_time.h"
 #include "moon_terms.h"
+#include "sky_frames.h"
 
 // How a position is evaluated. The formulas are those of the lunar theory term for term; the work is arranged
 // so that a position costs a microsecond or two rather than tens:
 //  - every angle is first reduced to one turn in extended precision (the unreduced elements and the sidereal
 //    angle reach 1e5 to 1e7 degrees, where double precision would lose more than 1e-10 degree), and only
 //    the reduced angle's sine and cosine are taken in double precision;
-//  - the sines and cosines of the 211 combined arguments of the series come from those of the fundamental
+//  - the sines and cosines of the 180 combined arguments of the series come from those of the fundamental
 //    arguments by angle addition (products of unit complex numbers), not from one sine call each;
 //  - the nutation is worked out once per position and serves both the apparent place and the sidereal time.
 // The results stay within about 1e-12 degree of a term-by-term extended-precision evaluation.
@@ -26,95 +27,27 @@ namespace moon {
 namespace {
 
 namespace am = astro_math::unchecked;
-using astro_math::ClearFaults;
-using astro_math::Fence;
-using astro_math::ThrowOnFault;
-
-// Whole days from 1899-12-30 to a Gregorian calendar date: the calendar encoding of day numbers.
-constexpr long DaysSinceDayZero(int year, int month, int day) {
-    constexpr int kMonthStarts[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const long previous = year - 1;
-    const long dayOfYear = kMonthStarts[month - 1] + (leap && month > 2 ? 1 : 0) + day;
-    // 693594 is the count of days from 0001-01-01 (day 1) to 1899-12-30.
-    return previous * 365 + previous / 4 - previous / 100 + previous / 400 + dayOfYear - 693594;
-}
-static_assert(DaysSinceDayZero(1899, 12, 30) == 0);
-static_assert(DaysSinceDayZero(2000, 1, 1) == 36526);
-
-constexpr long double kJ2000 = 2451545.0L;
-constexpr long double kOneOverJulianCentury = 1.0L / 36525;
-constexpr long double kOneOver3600 = 1.0L / 3600;
-
-// Julian centuries from J2000.0.
-long double Centuries(double dayNumber) {
-    return (DayNumberToJd(dayNumber) - kJ2000) * kOneOverJulianCentury;
-}
-
-// A long double narrowed to double. A value beyond the double range would make the conversion undefined;
-// it becomes the overflow the processor reports for it (only absurd day numbers get there).
-double Narrow(long double x) {
-    if (std::fabs(x) > std::numeric_limits<double>::max()) {
-        std::feraiseexcept(FE_OVERFLOW);
-        return x > 0 ? std::numeric_limits<double>::infinity() : -std::numeric_limits<double>::infinity();
-    }
-    return static_cast<double>(x);
-}
-
-// cos θ + i sin θ: multiplying two adds their angles, which is how the sines and cosines of the many
-// combined arguments are formed from those of a few fundamental ones.
-struct UnitTurn {
-    double c, s;
-};
-
-constexpr UnitTurn operator*(UnitTurn a, UnitTurn b) {
-    return {a.c * b.c - a.s * b.s, a.c * b.s + a.s * b.c};
-}
-
-// The angle itself, reduced to one turn before the sine and cosine as the degree helpers do.
-UnitTurn TurnOf(long double degrees) {
-    const double radians = Narrow(am::DegToRad(am::NormalizeDegrees(degrees)));
-    return {std::cos(radians), std::sin(radians)};
-}
-
-// The multiples kθ of one angle for k = -N..N.
-template <int N>
-class AngleMultiples {
-public:
-    explicit AngleMultiples(long double degrees) {
-        const UnitTurn one = TurnOf(degrees);
-        turns_[N] = {1.0, 0.0};
-        for (int k = 1; k <= N; ++k) {
-            turns_[N + k] = turns_[N + k - 1] * one;
-            turns_[N - k] = {turns_[N + k].c, -turns_[N + k].s};
-        }
-    }
-    UnitTurn operator[](int k) const { return turns_[static_cast<std::size_t>(k + N)]; }
-
-private:
-    std::array<UnitTurn, 2 * N + 1> turns_;
-};
+using angle_series::AngleMultiples;
+using angle_series::Narrow;
+using angle_series::TurnOf;
+using angle_series::UnitTurn;
+using sky_frames::NutationValues;
 
 // The multiples reached by the tables; checked here so that no row can index past them.
-constexpr int kMaxD = 4, kMaxM = 2, kMaxMPrime = 4, kMaxF = 3, kMaxNutation = 2;
+constexpr int kMaxD = 4, kMaxM = 2, kMaxMPrime = 4, kMaxF = 3;
 
 template <typename Row>
-constexpr bool WithinMultiples(const Row& row, int minD, int maxD, int maxM, int maxMPrime, int maxF) {
+constexpr bool WithinMultiples(const Row& row) {
     auto within = [](int k, int low, int high) { return low <= k && k <= high; };
-    return within(row.d, minD, maxD) && within(row.m, -maxM, maxM) &&
-           within(row.mPrime, -maxMPrime, maxMPrime) && within(row.f, -maxF, maxF);
+    return within(row.d, 0, kMaxD) && within(row.m, -kMaxM, kMaxM) &&
+           within(row.mPrime, -kMaxMPrime, kMaxMPrime) && within(row.f, -kMaxF, kMaxF);
 }
 
 constexpr bool TablesWithinMultiples() {
     for (const auto& row : kLongitudeDistanceTerms)
-        if (!WithinMultiples(row, 0, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
+        if (!WithinMultiples(row)) return false;
     for (const auto& row : kLatitudeTerms)
-        if (!WithinMultiples(row, 0, kMaxD, kMaxM, kMaxMPrime, kMaxF)) return false;
-    for (const auto& row : kNutationTerms) {
-        if (!WithinMultiples(row, -kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation, kMaxNutation))
-            return false;
-        if (row.omega < -kMaxNutation || row.omega > kMaxNutation) return false;
-    }
+        if (!WithinMultiples(row)) return false;
     return true;
 }
 static_assert(TablesWithinMultiples());
@@ -162,53 +95,8 @@ constexpr std::array<PreparedTerm, std::size(kLatitudeTerms)> PrepareLatitude() 
 constexpr auto kPreparedLongitudeDistance = PrepareLongitudeDistance();
 constexpr auto kPreparedLatitude = PrepareLatitude();
 
-void NutationUnchecked(double dayNumber, long double& deltaPsi, long double& epsilon) {
-    const long double t = Centuries(dayNumber);
-    const AngleMultiples<kMaxNutation> d(kNutationElongation(t));
-    const AngleMultiples<kMaxNutation> m(kNutationSunAnomaly(t));
-    const AngleMultiples<kMaxNutation> mPrime(kNutationMoonAnomaly(t));
-    const AngleMultiples<kMaxNutation> f(kNutationLatitude(t));
-    const AngleMultiples<kMaxNutation> omega(kNutationNode(t));
-    const double tDouble = Narrow(t);
-    double psiSum = 0.0, epsilonSum = 0.0;
-    for (const NutationTerm& row : kNutationTerms) {
-        const UnitTurn z = d[row.d] * m[row.m] * mPrime[row.mPrime] * f[row.f] * omega[row.omega];
-        psiSum += z.s * (row.psiConstant + 0.1 * row.psiRate * tDouble);
-        epsilonSum += z.c * (row.epsilonConstant + 0.1 * row.epsilonRate * tDouble);
-    }
-    deltaPsi = psiSum * 0.0001L * kOneOver3600;
-    epsilon = kMeanObliquity(t) * kOneOver3600 + epsilonSum * 0.0001L * kOneOver3600;
-}
-
-// The nutation at one instant, with the sine and cosine of the obliquity that every user of it needs.
-struct NutationValues {
-    long double deltaPsi, epsilon;
-    UnitTurn obliquity;
-};
-
-NutationValues NutationAt(double dayNumber) {
-    NutationValues n{};
-    NutationUnchecked(dayNumber, n.deltaPsi, n.epsilon);
-    n.obliquity = TurnOf(n.epsilon);
-    return n;
-}
-
-// An arcsine whose argument is by construction the sine of an angle: rounding can carry it a few units
-// of the last place beyond ±1 (the Moon at the zenith), which must not read as an invalid operation.
-long double ArcSinOfSineDeg(long double x) {
-    return am::ArcSinDeg(std::clamp(x, -1.0L, 1.0L));
-}
-
-void EclipticToEquatorialUnchecked(MoonCoordinates& record, const NutationValues& nutation) {
-    const long double lambda = am::NormalizeDegrees(record.longitude + nutation.deltaPsi);
-    const UnitTurn e = nutation.obliquity, l = TurnOf(lambda), b = TurnOf(record.latitude);
-    record.longitude = lambda;
-    record.rightAscension = am::ArcTan2Deg(l.s * e.c - (b.s / b.c) * e.s, l.c);
-    record.declination = ArcSinOfSineDeg(b.s * e.c + b.c * e.s * l.s);
-}
-
 LunarElements MeanElementsUnchecked(double dayNumber) {
-    const long double t = Centuries(dayNumber);
+    const long double t = astro_time::Centuries(dayNumber);
     return {kMeanElongation(t),     kSunMeanAnomaly(t),     kMoonMeanAnomaly(t),
             kArgumentOfLatitude(t), kMoonMeanLongitude(t),  kVenusArgument(t),
             kJupiterArgument(t),    kFlatteningArgument(t), kEccentricityFactor(t)};
@@ -257,7 +145,7 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
     return {sumL, sumB, sumR};
 }
 
-// λ, β and distance from the lunar theory; α, δ and the apparent λ follow from EclipticToEquatorialUnchecked.
+// λ, β and distance from the lunar theory; α, δ and the apparent λ follow from ApparentPlace.
 void GeometricPositionUnchecked(MoonCoordinates& record, double dayNumber) {
     const LunarElements elements = MeanElementsUnchecked(dayNumber);
     const LunarTermSums sums = PeriodicSumsUnchecked(elements);
@@ -266,25 +154,22 @@ void GeometricPositionUnchecked(MoonCoordinates& record, double dayNumber) {
     record.distance = 385000.56L + sums.distance * 0.001L;
 }
 
-long double ApparentSiderealTimeUnchecked(double dayNumber, const NutationValues& nutation) {
-    const long double daysFromJ2000 = DayNumberToJd(dayNumber) - kJ2000;
-    const long double t = daysFromJ2000 * kOneOverJulianCentury;
-    // Mean sidereal time (IAU 1982) plus the equation of the equinoxes Δψ cos ε.
-    const long double theta = 280.46061837L + 360.98564736629L * daysFromJ2000 +
-                              t * t * (0.000387933L - t * (1.0L / 38710000)) +
-                              nutation.deltaPsi * nutation.obliquity.c;
-    return am::NormalizeDegrees(theta);
+// Replaces λ by the apparent longitude and writes α and δ.
+void ApparentPlace(MoonCoordinates& record, const NutationValues& nutation) {
+    const sky_frames::EquatorialPosition place =
+        sky_frames::EclipticToEquatorial(record.longitude, record.latitude, nutation);
+    record.longitude = place.longitude;
+    record.rightAscension = place.rightAscension;
+    record.declination = place.declination;
 }
 
-void EquatorialToHorizontalUnchecked(MoonCoordinates& record, long double siderealTime,
-                                     long double longitudeWest, long double latitude) {
-    const long double hourAngle = am::NormalizeDegrees(siderealTime - record.rightAscension - longitudeWest);
-    const UnitTurn h = TurnOf(hourAngle), phi = TurnOf(latitude), delta = TurnOf(record.declination);
-    // The products are formed in extended precision: near the zenith both arguments of the arctangent are
-    // small differences, and the altitude's sine is close to 1.
-    const long double cosH = h.c, sinPhi = phi.s, cosPhi = phi.c, sinDelta = delta.s, cosDelta = delta.c;
-    record.azimuth = am::ArcTan2Deg(h.s, cosH * sinPhi - (sinDelta / cosDelta) * cosPhi);
-    record.altitude = ArcSinOfSineDeg(sinPhi * sinDelta + cosPhi * cosDelta * cosH);
+// Writes h and A for the observer.
+void HorizontalPlace(MoonCoordinates& record, long double siderealTime, long double longitudeWest,
+                     long double latitude) {
+    const sky_frames::HorizontalPosition horizontal = sky_frames::EquatorialToHorizontal(
+        record.rightAscension, record.declination, siderealTime, longitudeWest, latitude);
+    record.altitude = horizontal.altitude;
+    record.azimuth = horizontal.azimuth;
 }
 
 void ReportedPositionUnchecked(const MoonCoordinates& record, long double& elevation, long double& azimuth) {
@@ -294,44 +179,88 @@ void ReportedPositionUnchecked(const MoonCoordinates& record, long double& eleva
     if (azimuth > 360.0L) azimuth -= 360.0L;
 }
 
+// The values a result is checked on: every field of the records, both values of a pair.
+auto CheckedFields(const long double& x) {
+    return std::tie(x);
+}
+template <std::size_t N>
+auto CheckedFields(const std::array<long double, N>& values) {
+    return std::apply([](const auto&... x) { return std::tie(x...); }, values);
+}
+auto CheckedFields(const MoonCoordinates& r) {
+    return std::tie(r.longitude, r.latitude, r.distance, r.rightAscension, r.declination, r.altitude,
+                    r.azimuth);
+}
+auto CheckedFields(const LunarElements& e) {
+    return std::tie(e.meanElongation, e.sunMeanAnomaly, e.moonMeanAnomaly, e.argumentOfLatitude,
+                    e.meanLongitude, e.a1, e.a2, e.a3, e.eccentricityFactor);
+}
+auto CheckedFields(const LunarTermSums& s) {
+    return std::tie(s.longitude, s.latitude, s.distance);
+}
+
+// Every public routine runs its computation through here: the fault flags are cleared, the inputs fenced
+// (so no arithmetic on them is moved before the clearing), and a fault flagged by the computation, or a NaN
+// or infinity in its result, is thrown (astro_math::ThrowOnFault). The caller writes its outputs from the
+// result only once this has returned.
+template <typename Compute, typename... Inputs>
+auto Checked(Compute compute, Inputs... inputs) {
+    astro_math::ClearFaults();
+    astro_math::Fence(inputs...);
+    const auto result = compute(inputs...);
+    std::apply([](const auto&... x) { astro_math::ThrowOnFault(x...); }, CheckedFields(result));
+    return result;
+}
+
+// A record holding only the fields a routine reads, so that what the caller left in the others can
+// neither enter the computation nor its check.
+template <long double MoonCoordinates::*... Fields>
+MoonCoordinates Only(const MoonCoordinates& record) {
+    MoonCoordinates inputs{};
+    ((inputs.*Fields = record.*Fields), ...);
+    return inputs;
+}
+
 }  // namespace
 
-constinit const long double DayZeroJd = 2451544.5L - DaysSinceDayZero(2000, 1, 1);
+constinit const long double DayZeroJd = astro_time::kDayZeroJd;
 
 long double DayNumberToJd(double dayNumber) {
-    return dayNumber + DayZeroJd;
+    return astro_time::DayNumberToJd(dayNumber);
 }
 
 void Nutation(double dayNumber, long double& deltaPsi, long double& epsilon) {
-    ClearFaults();
-    Fence(dayNumber);
-    long double psi = 0, eps = 0;
-    NutationUnchecked(dayNumber, psi, eps);
-    ThrowOnFault(psi, eps);
+    const auto [psi, eps] = Checked(
+        [](double day) {
+            const NutationValues n = sky_frames::NutationAt(day);
+            return std::array{n.deltaPsi, n.epsilon};
+        },
+        dayNumber);
     deltaPsi = psi;
     epsilon = eps;
 }
 
 void EclipticToEquatorial(MoonCoordinates& record, double dayNumber) {
-    ClearFaults();
-    MoonCoordinates work{};
-    work.longitude = record.longitude;
-    work.latitude = record.latitude;
-    Fence(work, dayNumber);
-    EclipticToEquatorialUnchecked(work, NutationAt(dayNumber));
-    ThrowOnFault(work.longitude, work.rightAscension, work.declination);
+    const MoonCoordinates work = Checked(
+        [](MoonCoordinates r, double day) {
+            ApparentPlace(r, sky_frames::NutationAt(day));
+            return r;
+        },
+        Only<&MoonCoordinates::longitude, &MoonCoordinates::latitude>(record), dayNumber);
     record.longitude = work.longitude;
     record.rightAscension = work.rightAscension;
     record.declination = work.declination;
 }
 
 void MoonEclipticPosition(MoonCoordinates& record, double dayNumber) {
-    ClearFaults();
-    Fence(dayNumber);
-    MoonCoordinates work{};
-    GeometricPositionUnchecked(work, dayNumber);
-    EclipticToEquatorialUnchecked(work, NutationAt(dayNumber));
-    ThrowOnFault(work.longitude, work.latitude, work.distance, work.rightAscension, work.declination);
+    const MoonCoordinates work = Checked(
+        [](double day) {
+            MoonCoordinates r{};
+            GeometricPositionUnchecked(r, day);
+            ApparentPlace(r, sky_frames::NutationAt(day));
+            return r;
+        },
+        dayNumber);
     record.longitude = work.longitude;
     record.latitude = work.latitude;
     record.distance = work.distance;
@@ -340,72 +269,60 @@ void MoonEclipticPosition(MoonCoordinates& record, double dayNumber) {
 }
 
 long double ApparentSiderealTime(double dayNumber) {
-    ClearFaults();
-    Fence(dayNumber);
-    long double theta = ApparentSiderealTimeUnchecked(dayNumber, NutationAt(dayNumber));
-    ThrowOnFault(theta);
-    return theta;
+    return Checked(
+        [](double day) { return sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)); },
+        dayNumber);
 }
 
 void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long double longitudeWest,
                             long double latitude) {
-    ClearFaults();
-    MoonCoordinates work{};
-    work.rightAscension = record.rightAscension;
-    work.declination = record.declination;
-    Fence(work, dayNumber, longitudeWest, latitude);
-    EquatorialToHorizontalUnchecked(work, ApparentSiderealTimeUnchecked(dayNumber, NutationAt(dayNumber)),
-                                    longitudeWest, latitude);
-    ThrowOnFault(work.altitude, work.azimuth);
+    const MoonCoordinates work = Checked(
+        [](MoonCoordinates r, double day, long double west, long double north) {
+            HorizontalPlace(r, sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)), west,
+                            north);
+            return r;
+        },
+        Only<&MoonCoordinates::rightAscension, &MoonCoordinates::declination>(record), dayNumber,
+        longitudeWest, latitude);
     record.altitude = work.altitude;
     record.azimuth = work.azimuth;
 }
 
 void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long double latitude,
                             long double& elevation, long double& azimuth) {
-    ClearFaults();
-    Fence(dayNumber, longitudeWest, latitude);
-    // The nutation enters both the apparent place and the sidereal time; it is worked out once for the two.
-    const NutationValues nutation = NutationAt(dayNumber);
-    MoonCoordinates record{};
-    GeometricPositionUnchecked(record, dayNumber);
-    EclipticToEquatorialUnchecked(record, nutation);
-    EquatorialToHorizontalUnchecked(record, ApparentSiderealTimeUnchecked(dayNumber, nutation), longitudeWest,
-                                    latitude);
-    long double el = 0, az = 0;
-    ReportedPositionUnchecked(record, el, az);
-    ThrowOnFault(el, az);
+    const auto [el, az] = Checked(
+        [](double day, long double west, long double north) {
+            // The nutation enters both the apparent place and the sidereal time; it is worked out once.
+            const NutationValues nutation = sky_frames::NutationAt(day);
+            MoonCoordinates record{};
+            GeometricPositionUnchecked(record, day);
+            ApparentPlace(record, nutation);
+            HorizontalPlace(record, sky_frames::ApparentSiderealTime(day, nutation), west, north);
+            std::array<long double, 2> reported{};
+            ReportedPositionUnchecked(record, reported[0], reported[1]);
+            return reported;
+        },
+        dayNumber, longitudeWest, latitude);
     elevation = el;
     azimuth = az;
 }
 
 LunarElements MeanLunarElements(double dayNumber) {
-    ClearFaults();
-    Fence(dayNumber);
-    LunarElements e = MeanElementsUnchecked(dayNumber);
-    ThrowOnFault(e.meanElongation, e.sunMeanAnomaly, e.moonMeanAnomaly, e.argumentOfLatitude, e.meanLongitude,
-                 e.a1, e.a2, e.a3, e.eccentricityFactor);
-    return e;
+    return Checked(MeanElementsUnchecked, dayNumber);
 }
 
 LunarTermSums LunarPeriodicSums(const LunarElements& elements) {
-    ClearFaults();
-    LunarElements work = elements;
-    Fence(work);
-    LunarTermSums sums = PeriodicSumsUnchecked(work);
-    ThrowOnFault(sums.longitude, sums.latitude, sums.distance);
-    return sums;
+    return Checked([](const LunarElements& e) { return PeriodicSumsUnchecked(e); }, elements);
 }
 
 void ReportedPosition(const MoonCoordinates& record, long double& elevation, long double& azimuth) {
-    ClearFaults();
-    MoonCoordinates work{};
-    work.altitude = record.altitude;
-    work.azimuth = record.azimuth;
-    Fence(work);
-    long double el = 0, az = 0;
-    ReportedPositionUnchecked(work, el, az);
-    ThrowOnFault(el, az);
+    const auto [el, az] = Checked(
+        [](const MoonCoordinates& r) {
+            std::array<long double, 2> reported{};
+            ReportedPositionUnchecked(r, reported[0], reported[1]);
+            return reported;
+        },
+        Only<&MoonCoordinates::altitude, &MoonCoordinates::azimuth>(record));
     elevation = el;
     azimuth = az;
 }

@@ -1,23 +1,16 @@
-// Constant data of the lunar theory and of the nutation series: the periodic terms of the truncated
-// ELP-2000/82 theory (Meeus, Astronomical Algorithms, tables 47.A and 47.B, in their printed row order),
-// the first 31 rows of the IAU 1980 nutation series (table 22.A) and the polynomials of the mean elements.
+// Constant data of the lunar theory: the periodic terms of the truncated ELP-2000/82 theory (Meeus,
+// Astronomical Algorithms, tables 47.A and 47.B, in their printed row order) and the polynomials of the
+// mean elements.
 #pragma once
 
 #include <cstdint>
 #include <iterator>
 
+#include "angle_series.h"
+
 namespace moon {
 
-// A polynomial in T (Julian centuries from J2000.0), coefficients in ascending powers. Coefficients printed
-// as 1/N are stored as reciprocals, computed here at extended precision, so every term is a multiplication.
-struct Polynomial {
-    long double c0, c1, c2 = 0.0L, c3 = 0.0L, c4 = 0.0L;
-
-    // Horner form; a missing power contributes 0 × T, which is exact for any finite T.
-    constexpr long double operator()(long double t) const {
-        return (((c4 * t + c3) * t + c2) * t + c1) * t + c0;
-    }
-};
+using angle_series::Polynomial;
 
 // Mean elements of the lunar theory, in degrees (not reduced to one turn).
 inline constexpr Polynomial kMeanElongation{297.8502042L, 445267.1115168L, -0.00163L, 1.0L / 545868,
@@ -34,16 +27,6 @@ inline constexpr Polynomial kJupiterArgument{53.09L, 479264.29L};               
 inline constexpr Polynomial kFlatteningArgument{313.45L, 481266.484L};           // A3
 inline constexpr Polynomial kEccentricityFactor{1.0L, -0.002516L, -0.0000074L};  // E, dimensionless
 
-// Fundamental arguments of the nutation series, in degrees.
-inline constexpr Polynomial kNutationNode{125.04452L, -1934.136261L, 0.0020708L, 1.0L / 450000};
-inline constexpr Polynomial kNutationElongation{297.85036L, 445267.11148L, -0.0019142L, 1.0L / 189474};
-inline constexpr Polynomial kNutationSunAnomaly{357.52772L, 35999.05034L, -0.0001603L, -1.0L / 300000};
-inline constexpr Polynomial kNutationMoonAnomaly{134.96298L, 477198.867398L, 0.0086972L, 1.0L / 56250};
-inline constexpr Polynomial kNutationLatitude{93.27191L, 483202.017538L, -0.0036825L, 1.0L / 327270};
-
-// Mean obliquity of the ecliptic, in seconds of arc.
-inline constexpr Polynomial kMeanObliquity{84381.448L, -46.815L, -0.00059L, 0.001813L};
-
 // One row of the longitude and distance series: multipliers of D, M, M', F; Σl in 1e-6 degree, Σr in 1e-3 km.
 struct LongitudeDistanceTerm {
     std::int8_t d, m, mPrime, f;
@@ -54,13 +37,6 @@ struct LongitudeDistanceTerm {
 struct LatitudeTerm {
     std::int8_t d, m, mPrime, f;
     std::int32_t sigmaB;
-};
-
-// One row of the nutation series: multipliers of D, M, M', F, Ω; coefficients (constant + 0.1 × rate × T)
-// in 0.0001 second of arc.
-struct NutationTerm {
-    std::int8_t d, m, mPrime, f, omega;
-    std::int32_t psiConstant, psiRate, epsilonConstant, epsilonRate;
 };
 
 // One published row a line.
@@ -192,41 +168,6 @@ inline constexpr LatitudeTerm kLatitudeTerms[] = {
     { 2, -2,  0,  1,      107},
 };
 static_assert(std::size(kLatitudeTerms) == 60, "rows of the published table");
-
-inline constexpr NutationTerm kNutationTerms[] = {
-    { 0,  0,  0,  0,  1, -171996, -1742,  92025,  89},
-    {-2,  0,  0,  2,  2,  -13187,   -16,   5736, -31},
-    { 0,  0,  0,  2,  2,   -2274,    -2,    977,  -5},
-    { 0,  0,  0,  0,  2,    2062,     2,   -895,   5},
-    { 0,  1,  0,  0,  0,    1426,   -34,     54,  -1},
-    { 0,  0,  1,  0,  0,     712,     1,     -7,   0},
-    {-2,  1,  0,  2,  2,    -517,    12,    224,  -6},
-    { 0,  0,  0,  2,  1,    -386,    -4,    200,   0},
-    { 0,  0,  1,  2,  2,    -301,     0,    129,  -1},
-    {-2, -1,  0,  2,  2,     217,    -5,    -95,   3},
-    {-2,  0,  1,  0,  0,    -158,     0,      0,   0},
-    {-2,  0,  0,  2,  1,     129,     1,    -70,   0},
-    { 0,  0, -1,  2,  2,     123,     0,    -53,   0},
-    { 2,  0,  0,  0,  0,      63,     0,      0,   0},
-    { 0,  0,  1,  0,  1,      63,     1,    -33,   0},
-    { 2,  0, -1,  2,  2,     -59,     0,     26,   0},
-    { 0,  0, -1,  0,  1,     -58,    -1,     32,   0},
-    { 0,  0,  1,  2,  1,     -51,     0,     27,   0},
-    {-2,  0,  2,  0,  0,      48,     0,      0,   0},
-    { 0,  0, -2,  2,  1,      46,     0,    -24,   0},
-    { 2,  0,  0,  2,  2,     -38,     0,     16,   0},
-    { 0,  0,  2,  2,  2,     -31,     0,     13,   0},
-    { 0,  0,  2,  0,  0,      29,     0,      0,   0},
-    {-2,  0,  1,  2,  2,      29,     0,    -12,   0},
-    { 0,  0,  0,  2,  0,      26,     0,      0,   0},
-    {-2,  0,  0,  2,  0,     -22,     0,      0,   0},
-    { 0,  0, -1,  2,  1,      21,     0,    -10,   0},
-    { 0,  2,  0,  0,  0,      17,    -1,      0,   0},
-    { 2,  0, -1,  0,  1,      16,     0,     -8,   0},
-    {-2,  2,  0,  2,  2,     -16,     1,      7,   0},
-    { 0,  1,  0,  0,  1,     -15,     0,      9,   0},
-};
-static_assert(std::size(kNutationTerms) == 31, "rows of the published table");
 // clang-format on
 
 }  // namespace moon

@@ -2,6 +2,7 @@
 
 #include "astro_math.h"
 #include "moon_terms.h"
+#include "sky_frames_terms.h"
 
 namespace moon_reference {
 
@@ -28,20 +29,20 @@ long double Weight(int m, long double e) {
 
 void Nutation(double dayNumber, long double& deltaPsi, long double& epsilon) {
     const long double t = Centuries(dayNumber);
-    const long double omega = NormalizeDegrees(moon::kNutationNode(t));
-    const long double d = NormalizeDegrees(moon::kNutationElongation(t));
-    const long double m = NormalizeDegrees(moon::kNutationSunAnomaly(t));
-    const long double mPrime = NormalizeDegrees(moon::kNutationMoonAnomaly(t));
-    const long double f = NormalizeDegrees(moon::kNutationLatitude(t));
+    const long double omega = NormalizeDegrees(sky_frames::kNutationNode(t));
+    const long double d = NormalizeDegrees(sky_frames::kNutationElongation(t));
+    const long double m = NormalizeDegrees(sky_frames::kNutationSunAnomaly(t));
+    const long double mPrime = NormalizeDegrees(sky_frames::kNutationMoonAnomaly(t));
+    const long double f = NormalizeDegrees(sky_frames::kNutationLatitude(t));
     long double psiSum = 0, epsilonSum = 0;
-    for (const moon::NutationTerm& row : moon::kNutationTerms) {
+    for (const sky_frames::NutationTerm& row : sky_frames::kNutationTerms) {
         const long double argument =
             d * row.d + m * row.m + mPrime * row.mPrime + f * row.f + omega * row.omega;
         psiSum += SinDeg(argument) * (row.psiConstant + 0.1L * row.psiRate * t);
         epsilonSum += CosDeg(argument) * (row.epsilonConstant + 0.1L * row.epsilonRate * t);
     }
     deltaPsi = psiSum * 0.0001L * (1.0L / 3600);
-    epsilon = moon::kMeanObliquity(t) * (1.0L / 3600) + epsilonSum * 0.0001L * (1.0L / 3600);
+    epsilon = sky_frames::kMeanObliquity(t) * (1.0L / 3600) + epsilonSum * 0.0001L * (1.0L / 3600);
 }
 
 moon::LunarTermSums PeriodicSums(const moon::LunarElements& el) {
