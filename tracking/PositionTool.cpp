@@ -42,8 +42,7 @@ constexpr char kHelpBeforeProtocols[] =
     "                     centre of the square)\n"
     "  --at INSTANT       the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)\n"
     "  --az-offset N      whole degrees added to the azimuth sent\n"
-    "  --el-offset N      whole degrees added to the elevation sent\n"
-    ;
+    "  --el-offset N      whole degrees added to the elevation sent\n";
 constexpr char kHelpAfterProtocols[] =
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
     "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
