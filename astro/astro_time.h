@@ -1,5 +1,5 @@
-// Time in the astronomy library: day numbers (days since 1899-12-30 00:00, the program's clock values) and
-// Julian Days and centuries.
+// Time in the astronomy library: day numbers (days since 1899-12-30 00:00, the program's clock values),
+// Julian Days and centuries, and the step from the clock's UTC to the dynamical time of the theories.
 #pragma once
 
 namespace astro_time {
@@ -30,5 +30,18 @@ inline long double DayNumberToJd(double dayNumber) {
 inline long double Centuries(double dayNumber) {
     return (DayNumberToJd(dayNumber) - kJ2000) * (1.0L / 36525);
 }
+
+// ΔT = TT − UT in seconds at a decimal year (2000.0 is the start of 2000), from the polynomial fits of
+// Espenak and Meeus to the historical record; outside 1800–2150 their long-term parabola. Only dates before
+// 1972 use it: from then on TerrestrialTime follows the leap seconds, which is exact.
+double DeltaT(double year);
+
+// TT − UTC in seconds at a UTC day number: 32.184 s plus TAI − UTC (the leap seconds) from 1972, the
+// last leap second (2017-01-01, 37 s) held beyond it; ΔT before 1972, when UTC followed UT. Universal Time
+// itself (UT1) is taken as UTC, which it never leaves by more than 0.9 s.
+double TerrestrialTimeMinusUtc(double utcDayNumber);
+
+// The day number of Terrestrial (dynamical) Time at a UTC day number.
+double TerrestrialTime(double utcDayNumber);
 
 }  // namespace astro_time

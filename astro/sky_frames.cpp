@@ -1,5 +1,7 @@
 #include "sky_frames.h"
 
+#include <cmath>
+
 #include "astro_math.h"
 #include "astro_time.h"
 #include "sky_frames_terms.h"
@@ -83,6 +85,42 @@ HorizontalPosition EquatorialToHorizontal(long double rightAscension, long doubl
     horizontal.azimuth = am::ArcTan2Deg(h.s, cosH * sinPhi - (sinDelta / cosDelta) * cosPhi);
     horizontal.altitude = angle_series::ArcSinOfSineDeg(sinPhi * sinDelta + cosPhi * cosDelta * cosH);
     return horizontal;
+}
+
+GeocentricObserver ObserverOnEllipsoid(long double latitude, long double heightMetres) {
+    // WGS-84: a = 6378137 m, f = 1/298.257223563; b/a = 1 − f. u is the reduced latitude.
+    constexpr long double kPolarOverEquatorial = 1.0L - 1.0L / 298.257223563L;
+    const long double heightInRadii = heightMetres / (kEquatorialRadiusKm * 1000.0L);
+    const UnitTurn phi = TurnOf(latitude);
+    const long double u = std::atan2(kPolarOverEquatorial * phi.s, static_cast<long double>(phi.c));
+    return {kPolarOverEquatorial * std::sin(u) + heightInRadii * phi.s, std::cos(u) + heightInRadii * phi.c};
+}
+
+TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination,
+                                           long double distanceKm, long double siderealTime,
+                                           long double longitudeWest, const GeocentricObserver& observer) {
+    // In the frame of the observer's meridian (x towards hour angle 0 on the equator, y towards hour angle
+    // 90°, i.e. west, z towards the north pole) the observer sits at (ρ cos φ′, 0, ρ sin φ′) Earth radii;
+    // the body's topocentric vector is its geocentric one less that.
+    const long double hourAngle = siderealTime - longitudeWest - rightAscension;
+    const UnitTurn h = TurnOf(hourAngle), delta = TurnOf(declination);
+    const long double distance = distanceKm / kEquatorialRadiusKm;
+    const long double x = distance * delta.c * h.c - observer.rhoCosPhi;
+    const long double y = distance * delta.c * h.s;
+    const long double z = distance * delta.s - observer.rhoSinPhi;
+    const long double equatorial = std::hypot(x, y);
+    // The hour angle moves by the parallax; the right ascension by the opposite amount.
+    const long double parallaxInHourAngle = am::RadToDeg(std::atan2(y, x)) - am::NormalizeDegrees(hourAngle);
+    return {rightAscension - std::remainder(parallaxInHourAngle, 360.0L),
+            am::RadToDeg(std::atan2(z, equatorial)), std::hypot(equatorial, z) * kEquatorialRadiusKm};
+}
+
+long double Refraction(long double altitude, long double temperatureCelsius, long double pressureHpa) {
+    constexpr long double kLowestAltitude = -1.0L;
+    const long double h = altitude < kLowestAltitude ? kLowestAltitude : altitude;
+    // The small constant makes the refraction vanish at the zenith, where the formula alone gives -0.0019′.
+    const long double arcMinutes = 1.02L / am::TanDeg(h + 10.3L / (h + 5.11L)) + 0.0019279L;
+    return arcMinutes / 60.0L * (pressureHpa / 1010.0L) * (283.0L / (273.0L + temperatureCelsius));
 }
 
 }  // namespace sky_frames

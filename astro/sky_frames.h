@@ -48,4 +48,35 @@ HorizontalPosition EquatorialToHorizontal(long double rightAscension, long doubl
                                           long double siderealTime, long double longitudeWest,
                                           long double latitude);
 
+// The observer's place relative to the Earth's centre, on the WGS-84 ellipsoid: ρ sin φ′ and ρ cos φ′ in
+// equatorial radii (φ′ the geocentric latitude, ρ the distance from the centre).
+struct GeocentricObserver {
+    long double rhoSinPhi;
+    long double rhoCosPhi;
+};
+
+// Geodetic latitude (degrees, positive north) and height above the ellipsoid (metres) to the geocentric
+// place.
+GeocentricObserver ObserverOnEllipsoid(long double latitude, long double heightMetres);
+
+// The Earth's equatorial radius on the WGS-84 ellipsoid, km.
+inline constexpr long double kEquatorialRadiusKm = 6378.137L;
+
+// A body's geocentric α and δ, at distanceKm from the Earth's centre, as seen from the observer: the
+// full parallax, from the difference of the two position vectors. α stays within a parallax (under 1.1°)
+// of the geocentric value, not reduced to one turn.
+struct TopocentricPlace {
+    long double rightAscension;
+    long double declination;
+    long double distanceKm;  // from the observer
+};
+TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination,
+                                           long double distanceKm, long double siderealTime,
+                                           long double longitudeWest, const GeocentricObserver& observer);
+
+// Atmospheric refraction in degrees to add to a true (airless) altitude in degrees: Saemundsson's formula
+// for a standard atmosphere, scaled by pressure (hPa) and temperature (°C). Below -1° of altitude the value
+// at -1° is kept, so the correction stays finite and continuous under the horizon.
+long double Refraction(long double altitude, long double temperatureCelsius, long double pressureHpa);
+
 }  // namespace sky_frames

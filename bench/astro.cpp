@@ -1,6 +1,7 @@
 // Cost of one Moon position for an observer: the library's entry, the plain extended-precision evaluation
 // of the same formulas, and (when libnova is installed) libnova's full ELP 2000-82B lunar position with its
-// horizontal transformation, for the same instants.
+// horizontal transformation, for the same instants; and the precise topocentric position of the Moon and
+// the Sun.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 
 #include "moon.h"
 #include "moon_reference.h"
+#include "pointing.h"
 
 #ifdef LUNARK_HAVE_LIBNOVA
 #include <libnova/lunar.h>
@@ -50,6 +52,19 @@ void PlainLongDouble(benchmark::State& state) {
     }
 }
 BENCHMARK(PlainLongDouble)->Name("BM_MoonHorizontalPosition/plain_long_double");
+
+void Precise(benchmark::State& state, pointing::Target target) {
+    const pointing::Station station{kLatitude, -kLongitudeWest, 30.0};
+    const pointing::Atmosphere atmosphere{true, 10.0, 1010.0};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const pointing::Direction direction =
+            pointing::PrecisePosition(target, kInstants[i++ % kInstants.size()], station, atmosphere);
+        benchmark::DoNotOptimize(direction);
+    }
+}
+BENCHMARK_CAPTURE(Precise, moon, pointing::Target::Moon)->Name("BM_PrecisePosition/moon");
+BENCHMARK_CAPTURE(Precise, sun, pointing::Target::Sun)->Name("BM_PrecisePosition/sun");
 
 #ifdef LUNARK_HAVE_LIBNOVA
 void Libnova(benchmark::State& state) {

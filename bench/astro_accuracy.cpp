@@ -1,5 +1,6 @@
-// Accuracy of the truncated lunar theory against libnova's full ELP 2000-82B theory, and the agreement of the
-// library's fast evaluation with a plain extended-precision evaluation of the same formulas.
+// Accuracy of the truncated lunar theory against libnova's full ELP 2000-82B theory, the agreement of the
+// library's fast evaluation with a plain extended-precision evaluation of the same formulas, and the precise
+// topocentric positions of the Moon and the Sun against astropy's (the committed reference table).
 //
 // libnova gives the Moon's geocentric ecliptic position referred to the mean ecliptic and equinox of J2000;
 // the truncated theory gives it referred to the mean ecliptic and equinox of date (before nutation). The
@@ -11,10 +12,13 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <vector>
 
 #include "astro_math.h"
 #include "moon.h"
 #include "moon_reference.h"
+#include "pointing.h"
+#include "pointing_reference.h"
 
 namespace {
 
@@ -49,6 +53,25 @@ struct Statistics {
     }
     double Rms() const { return std::sqrt(sumOfSquares / count); }
 };
+
+// The precise path against astropy, one body: errors in elevation and in azimuth × cos(elevation).
+void CompareWithAstropy(pointing::Target target, const std::vector<pointing_reference::Case>& cases) {
+    Statistics elevation, azimuth;
+    for (const pointing_reference::Case& c : cases) {
+        const pointing::Direction d = pointing::PrecisePosition(
+            target, c.dayNumber, {c.latitude, c.longitudeEast, c.heightMetres}, pointing::Atmosphere{});
+        const pointing_reference::Error e =
+            target == pointing::Target::Moon
+                ? pointing_reference::Compare(d.elevation, d.azimuth, c.moonElevation, c.moonAzimuth)
+                : pointing_reference::Compare(d.elevation, d.azimuth, c.sunElevation, c.sunAzimuth);
+        elevation.Add(static_cast<double>(e.elevation));
+        azimuth.Add(static_cast<double>(e.azimuthOnSky));
+    }
+    std::printf("  %-4s elevation: largest %.4f degree, RMS %.4f degree\n",
+                target == pointing::Target::Moon ? "Moon" : "Sun", elevation.largest, elevation.Rms());
+    std::printf("       azimuth x cos(elevation): largest %.4f degree, RMS %.4f degree\n", azimuth.largest,
+                azimuth.Rms());
+}
 
 long double AngleDifference(long double a, long double b) {
     return std::remainder(a - b, 360.0L);
@@ -107,5 +130,13 @@ int main() {
     std::printf(
         "Fast evaluation against the plain extended-precision one (lambda, beta, alpha, delta, h, A):\n");
     std::printf("  largest deviation %.3Le degree\n", fastDeviation);
+
+    const std::vector<pointing_reference::Case> cases = pointing_reference::Load();
+    std::printf(
+        "Precise topocentric position against astropy, %zu random instants 1975-2045, latitudes within "
+        "80 degrees, no refraction (%s)\n",
+        cases.size(), pointing_reference::Path().c_str());
+    CompareWithAstropy(pointing::Target::Moon, cases);
+    CompareWithAstropy(pointing::Target::Sun, cases);
     return 0;
 }

@@ -14,6 +14,8 @@ packages=(
   libhamlib-dev libhamlib-utils
   # benchmark-only peers, never linked into the program
   libnova-dev libgif-dev
+  # the reference positions of the pointing tests (scripts/make-pointing-reference.py), offline
+  python3-astropy
   # the fuzzers (scripts/fuzz-gif.sh): clang with libFuzzer and the sanitizer runtimes
   clang-14 libclang-rt-14-dev
 )
