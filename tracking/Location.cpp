@@ -1,6 +1,7 @@
 #include "Location.h"
 
 #include <cstddef>
+#include <iterator>
 #include <utility>
 
 namespace Location {
@@ -20,8 +21,29 @@ constexpr char kSquareCentreSubsquare[] = "MM";
 constexpr std::size_t kLocatorLength = 6;
 constexpr std::size_t kSquareLength = 4;
 
-std::chrono::system_clock::time_point SystemClock() {
-    return std::chrono::system_clock::now();
+// The characters each place of a six-character locator may hold, upper case.
+struct LocatorPlace {
+    char first, last;
+    const char* rule;
+};
+constexpr LocatorPlace kLocatorPlaces[] = {
+    {'A', 'R', "a field letter A-R"},       // field, 20 by 10 degrees
+    {'A', 'R', "a field letter A-R"},       //
+    {'0', '9', "a square digit 0-9"},       // square, 2 by 1
+    {'0', '9', "a square digit 0-9"},       //
+    {'A', 'X', "a sub-square letter A-X"},  // sub-square, 1/12 by 1/24
+    {'A', 'X', "a sub-square letter A-X"},  //
+};
+static_assert(std::size(kLocatorPlaces) == kLocatorLength);
+
+int UpperCase(char character) {
+    int code = static_cast<unsigned char>(character);
+    if (code >= 'a' && code <= 'z') code -= 'a' - 'A';
+    return code;
+}
+
+Instant SystemClock() {
+    return std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
 }
 
 ClockFunction& InstalledClock() {
@@ -31,16 +53,26 @@ ClockFunction& InstalledClock() {
 
 }  // namespace
 
+std::size_t LocatorFault(const std::string& locator) {
+    if (locator.size() < kSquareLength) return locator.size();
+    const std::size_t used = locator.size() < kLocatorLength ? kSquareLength : kLocatorLength;
+    for (std::size_t i = 0; i < used; ++i) {
+        const int code = UpperCase(locator[i]);
+        if (code < kLocatorPlaces[i].first || code > kLocatorPlaces[i].last) return i;
+    }
+    return std::string::npos;
+}
+
+const char* LocatorRule(std::size_t index) {
+    return index < kLocatorLength ? kLocatorPlaces[index].rule : "";
+}
+
 bool LocatorToLonLat(std::string locator) {
-    if (locator.size() < kSquareLength) return false;
+    if (LocatorFault(locator) != std::string::npos) return false;
     if (locator.size() < kLocatorLength) locator = locator.substr(0, kSquareLength) + kSquareCentreSubsquare;
 
-    int c[kLocatorLength + 1] = {};  // character codes c[1] .. c[6], as bytes 0..255
-    for (std::size_t i = 0; i < kLocatorLength; ++i) {
-        int code = static_cast<unsigned char>(locator[i]);
-        if (code >= 'a' && code <= 'z') code -= 'a' - 'A';
-        c[i + 1] = code;
-    }
+    int c[kLocatorLength + 1] = {};  // character codes c[1] .. c[6]
+    for (std::size_t i = 0; i < kLocatorLength; ++i) c[i + 1] = UpperCase(locator[i]);
     // Field (20 by 10 degrees), square (2 by 1), sub-square (1/12 by 1/24); the whole-degree terms
     // are summed as integers before the fraction is added.
     const int eastDegrees = (c[1] - 65) * 20 - 180 + (c[3] - 48) * 2;
@@ -56,7 +88,7 @@ ClockFunction SetClock(ClockFunction clock) {
     return std::exchange(InstalledClock(), std::move(clock));
 }
 
-double DayNumber(std::chrono::system_clock::time_point instant) {
+double DayNumber(Instant instant) {
     using namespace std::chrono;
     const auto millisecond = floor<milliseconds>(instant);
     const auto day = floor<days>(millisecond);

@@ -40,7 +40,7 @@ using MoonPositionFunction = void (*)(double dayNumber, long double longitudeWes
 MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
 
 // Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset and the clock and sets all of the above.
-// A locator of fewer than four characters leaves no position: both lines show "---" and the two
+// A locator that names no place (too short, or a character off the grid) leaves no position: both lines show "---" and the two
 // command values become empty, so nothing is sent. Errors of the Moon computation propagate before
 // anything is changed.
 void UpdatePosition();

@@ -22,10 +22,12 @@ TEST(LocatorToLonLat, GivesTheSouthWestCornerOrTheSquaresCentre) {
         {"JO22ICxx", -(4.0L + 8.0L / 12.0L), 52.0L + 2.0L / 24.0L},  // only six characters count
         {"AA00AA", 180.0L, -90.0L},
         {"RR99XX", -(179.0L + 11.0L / 12.0L), 89.0L + 23.0L / 24.0L},
-        {"FN31PR", 72.75L, 41.0L + 17.0L / 24.0L},                      // 72 deg 45 min W, 41 deg 42.5 min N
-        {"ZZ99ZZ", -(338.0L + 25.0L / 12.0L), 169.0L + 25.0L / 24.0L},  // off the grid, used as it is
-        {"JO22", -5.0L, 52.5L},                                         // square 4..6 E, 52..53 N: its centre
-        {"jo22I", -5.0L, 52.5L},  // a lone fifth letter makes no sub-square
+        {"FN31PR", 72.75L, 41.0L + 17.0L / 24.0L},  // 72 deg 45 min W, 41 deg 42.5 min N
+        {"JO22", -5.0L, 52.5L},                     // square 4..6 E, 52..53 N: its centre
+        {"jo22I", -5.0L, 52.5L},                    // a lone fifth letter makes no sub-square
+        {"JO22Z", -5.0L, 52.5L},                    // ... and is not looked at
+        {"rr99xx", -(179.0L + 11.0L / 12.0L), 89.0L + 23.0L / 24.0L},
+        {"JO22IC9!", -(4.0L + 8.0L / 12.0L), 52.0L + 2.0L / 24.0L},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locator);
@@ -33,12 +35,28 @@ TEST(LocatorToLonLat, GivesTheSouthWestCornerOrTheSquaresCentre) {
         EXPECT_NEAR(static_cast<double>(Location::Longitude), static_cast<double>(c.longitudeWest), 1e-12);
         EXPECT_NEAR(static_cast<double>(Location::Latitude), static_cast<double>(c.latitude), 1e-12);
     }
-    // Too short to name a position: the previous one stays, nothing past the text is read.
-    for (const std::string locator : {"", "J", "JO", "JO2"}) {
-        SCOPED_TRACE(locator);
+    // Too short, or a character it uses off the grid: no position, the previous one stays, nothing
+    // past the text is read; the fault is the first such character.
+    struct Fault {
+        std::string locator;
+        std::size_t at;
+    };
+    // clang-format off
+    const Fault faults[] = {
+        {"", 0}, {"J", 1}, {"JO", 2}, {"JO2", 3},
+        {"J022IC", 1},                 // zero typed for the letter O
+        {"ZZ99ZZ", 0}, {"SA00AA", 0},  // field letters end at R
+        {"AS00AA", 1}, {"JOA2IC", 2}, {"JO2AIC", 3}, {"JO22YC", 4}, {"JO22iy", 5},
+        {"JO22I ", 5}, {"JO2\xB2IC", 3}, {"J\xD6" "22IC", 1}, {"JO22", std::string::npos},
+    };
+    // clang-format on
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.locator);
+        EXPECT_EQ(Location::LocatorFault(f.locator), f.at);
+        if (f.at == std::string::npos) continue;
         Location::Longitude = 12.25L;
         Location::Latitude = -33.5L;
-        EXPECT_FALSE(Location::LocatorToLonLat(locator));
+        EXPECT_FALSE(Location::LocatorToLonLat(f.locator));
         EXPECT_EQ(Location::Longitude, 12.25L);
         EXPECT_EQ(Location::Latitude, -33.5L);
     }
@@ -66,7 +84,7 @@ TEST(DayNumber, CountsDaysSince1899December30WithTheTimeAsFraction) {
 
 TEST(UtcNow, ReadsTheInstalledClock) {
     sys_time<milliseconds> now = sys_days{2023y / March / 22} + 12h;
-    const auto previous = Location::SetClock([&now] { return system_clock::time_point(now); });
+    const auto previous = Location::SetClock([&now] { return now; });
     const double first = Location::UtcNow();
     now += 1s;
     const double second = Location::UtcNow();
