@@ -1,5 +1,6 @@
 #include "Unit3.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,6 +21,8 @@ int32_t TrackInterval = 0;
 std::string ExecutablePath;
 
 namespace {
+
+constexpr char kInstalledPrefix[] = "/usr/";
 
 // Whether a file can be created in folder: tried for real, because permission bits alone do not
 // tell (root, read-only mounts).
@@ -52,7 +55,10 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path folder = fs::path(realExecutablePath).parent_path();
-    if (fs::exists(SettingsFileFor(realExecutablePath), error) || CanCreateFileIn(folder)) {
+    // A copy installed under /usr (or /usr/local) never keeps settings beside itself, not even when
+    // root could write there: the system's folders are not the station's settings.
+    const bool installed = realExecutablePath.starts_with(kInstalledPrefix);
+    if (!installed && (fs::exists(SettingsFileFor(realExecutablePath), error) || CanCreateFileIn(folder))) {
         return realExecutablePath;
     }
     fs::path configHome;
@@ -60,6 +66,9 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath) {
         configHome = xdg;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         configHome = fs::path(home) / ".config";
+    } else if (const passwd* user = ::getpwuid(::getuid());
+               user != nullptr && user->pw_dir != nullptr && *user->pw_dir == '/') {
+        configHome = fs::path(user->pw_dir) / ".config";
     } else {
         return realExecutablePath;  // nowhere better: the write will report the failure
     }

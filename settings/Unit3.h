@@ -46,10 +46,11 @@ std::string SettingsFileFor(const std::string& executablePath);
 // when the system cannot tell.
 std::string RunningExecutablePath(const std::string& invokedAs);
 
-// The path to hand to LoadSettings and SaveSettings for the executable at realExecutablePath: the
-// executable itself when its folder already holds the settings file or can be written to;
-// otherwise (a copy installed under /usr) "lunark" in the user's configuration folder
-// ($XDG_CONFIG_HOME/lunark, else ~/.config/lunark), which is created when missing.
+// The path to hand to LoadSettings and SaveSettings for the executable at realExecutablePath. A
+// copy installed under /usr (or /usr/local) always uses "lunark" in the user's configuration
+// folder ($XDG_CONFIG_HOME/lunark, else ~/.config/lunark), which is created when missing, even
+// when run as root; any other copy uses the executable itself when its folder already holds the
+// settings file or can be written to, and the user's configuration folder otherwise.
 std::string SettingsExecutablePath(const std::string& realExecutablePath);
 
 // Fills the eight settings from the file, each missing or unusable value taking its default, and

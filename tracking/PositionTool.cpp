@@ -22,7 +22,6 @@ using Protocols::Axis;
 
 constexpr char kProgram[] = "lunark-position";
 constexpr char kSettingsExtension[] = ".ini";
-constexpr std::size_t kMinimumLocatorLength = 4;
 
 // The help text, before and after the lines of the two protocol options.
 constexpr char kHelpBeforeProtocols[] =
@@ -33,9 +32,10 @@ constexpr char kHelpBeforeProtocols[] =
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
     "shows the command each rotator controller would receive.\n"
     "\n"
-    "Printed: the two lines the main window shows; the Moon's azimuth and elevation before rounding,\n"
-    "in degrees with four decimals; then for each rotator its protocol, port, device and line speed,\n"
-    "and one line per copy of its command, in hexadecimal and as text with control bytes named.\n"
+    "Printed: the settings file read (\"Settings: none, defaults used\" when there is none); the two\n"
+    "lines the main window shows; the Moon's azimuth and elevation before rounding, in degrees with\n"
+    "four decimals; then for each rotator its protocol, port, device and line speed, and one line\n"
+    "per copy of its command, in hexadecimal and as text with control bytes named.\n"
     "\n"
     "Options (each one not given is taken from the settings file):\n"
     "  --locator LOCATOR  Maidenhead locator of the station, e.g. JO22IC (four characters: the\n"
@@ -45,7 +45,8 @@ constexpr char kHelpBeforeProtocols[] =
     "  --el-offset N      whole degrees added to the elevation sent\n";
 constexpr char kHelpAfterProtocols[] =
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
-    "                     program's own, lunark.ini beside this tool or in ~/.config/lunark\n"
+    "                     program's own, lunark.ini beside this tool (a build) or in\n"
+    "                     ~/.config/lunark (a copy installed under /usr)\n"
     "  --send             send the commands once to the rotators (ports as in the settings file,\n"
     "                     device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
     "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
@@ -75,10 +76,13 @@ std::string Win1252Argument(std::string_view option, const std::string& utf8) {
 
 int32_t DegreesArgument(std::string_view option, const std::string& text) {
     std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    const bool plus = !digits.empty() && digits.front() == '+';
+    if (plus) digits.remove_prefix(1);
     int32_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+    // One sign at most: "+-5" is a typing error, not minus five.
+    if (digits.empty() || (plus && digits.front() == '-') || error != std::errc() ||
+        end != digits.data() + digits.size()) {
         throw EUsageError(std::string(option) + ": \"" + text + "\" is not a whole number of degrees");
     }
     return value;
@@ -91,6 +95,15 @@ std::vector<std::string> QuotedProtocolNames(Axis axis) {
         names.push_back('"' + win1252::ToUtf8(protocol->name) + '"');
     }
     return names;
+}
+
+// Why a locator names no place, or empty text when it names one.
+std::string LocatorProblem(const std::string& locator) {
+    const std::size_t at = Location::LocatorFault(locator);
+    if (at == std::string::npos) return {};
+    if (at == locator.size()) return "is too short; give at least four characters, e.g. JO22IC";
+    return "has \"" + win1252::ToUtf8(locator.substr(at, 1)) + "\" as character " + std::to_string(at + 1) +
+           ", which must be " + Location::LocatorRule(at);
 }
 
 std::string ProtocolList(Axis axis) {
@@ -219,9 +232,8 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         };
         if (name == "--locator") {
             options.locator = Win1252Argument(name, value());
-            if (options.locator->size() < kMinimumLocatorLength) {
-                throw EUsageError("--locator: \"" + win1252::ToUtf8(*options.locator) +
-                                  "\" is too short; give at least four characters, e.g. JO22IC");
+            if (const std::string problem = LocatorProblem(*options.locator); !problem.empty()) {
+                throw EUsageError("--locator: \"" + win1252::ToUtf8(*options.locator) + "\" " + problem);
             }
         } else if (name == "--at") {
             const std::string text = value();
@@ -249,7 +261,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
     return options;
 }
 
-std::optional<system_clock::time_point> ParseUtcInstant(std::string_view text) {
+std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
     // YYYY-MM-DDTHH:MM:SS, fixed positions
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' ||
@@ -259,13 +271,13 @@ std::optional<system_clock::time_point> ParseUtcInstant(std::string_view text) {
         return std::nullopt;
     }
     std::size_t at = 19;
-    nanoseconds fraction{0};
+    microseconds fraction{0};
     if (text[at] == '.') {
         ++at;
-        long long scale = 100000000;
+        long long scale = 100000;  // digits past the sixth are read and dropped
         const std::size_t first = at;
         while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - first < 9) {
-            fraction += nanoseconds((text[at] - '0') * scale);
+            fraction += microseconds((text[at] - '0') * scale);
             scale /= 10;
             ++at;
         }
@@ -274,9 +286,8 @@ std::optional<system_clock::time_point> ParseUtcInstant(std::string_view text) {
     if (at + 1 != text.size() || text[at] != 'Z') return std::nullopt;
     const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
                               std::chrono::day(static_cast<unsigned>(day))};
-    if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    return time_point_cast<system_clock::duration>(sys_days(date) + hours(hour) + minutes(minute) +
-                                                   seconds(second) + fraction);
+    if (year < 1 || !date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return Location::Instant(sys_days(date)) + hours(hour) + minutes(minute) + seconds(second) + fraction;
 }
 
 std::string HexBytes(std::string_view bytes) {
@@ -326,19 +337,22 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         return 2;
     }
 
+    const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    std::error_code missing;
+    const bool settingsRead = std::filesystem::exists(settingsFile, missing);
     Unit3::LoadSettings(Unit3::ExecutablePath);
     if (options.locator) Unit3::Locator = *options.locator;
     if (options.azOffset) Unit3::AZoffset = *options.azOffset;
     if (options.elOffset) Unit3::ELoffset = *options.elOffset;
     if (options.azType) Unit3::AZtype = *options.azType;
     if (options.elType) Unit3::ELtype = *options.elType;
-    if (Unit3::Locator.size() < kMinimumLocatorLength) {
-        err << kProgram << ": the settings file " << Unit3::SettingsFileFor(Unit3::ExecutablePath)
-            << " holds no usable locator; give one with --locator\n";
+    if (const std::string problem = LocatorProblem(Unit3::Locator); !problem.empty()) {
+        err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
+            << settingsFile << ' ' << problem << "; give one with --locator\n";
         return 2;
     }
     if (options.at) {
-        const system_clock::time_point at = *options.at;
+        const Location::Instant at = *options.at;
         Location::SetClock([at] { return at; });
     }
     const auto previousHandler = Messages::SetMessageHandler(
@@ -346,6 +360,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
 
     int status = 0;
     try {
+        // The file name is the system's bytes, printed as they are.
+        out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
         Position::UpdatePosition();
         out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
             << win1252::ToUtf8(Position::ElevationLine) << '\n';

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Location.h"
+
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
 // on the command line, computed by the same routines as the program's main window.
 namespace PositionTool {
@@ -22,7 +24,7 @@ public:
 // What the command line asks for. Texts are Windows-1252 bytes, converted from the terminal's UTF-8.
 struct Options {
     std::optional<std::string> locator;
-    std::optional<std::chrono::system_clock::time_point> at;
+    std::optional<Location::Instant> at;
     std::optional<int32_t> azOffset;
     std::optional<int32_t> elOffset;
     std::optional<std::string> azType;
@@ -35,8 +37,9 @@ struct Options {
 // Reads the arguments after the program name ("--name value" or "--name=value"). Raises EUsageError.
 Options ParseArguments(const std::vector<std::string>& arguments);
 
-// "2023-03-22T12:00:00Z", optionally with up to nine digits of fractions of a second, always UTC.
-std::optional<std::chrono::system_clock::time_point> ParseUtcInstant(std::string_view text);
+// "2023-03-22T12:00:00Z", optionally with up to nine digits of fractions of a second (cut to the
+// microsecond), always UTC, years 0001 to 9999.
+std::optional<Location::Instant> ParseUtcInstant(std::string_view text);
 
 // Bytes as hexadecimal, two digits a byte separated by blanks ("4D 31 0D").
 std::string HexBytes(std::string_view bytes);

@@ -31,7 +31,7 @@ protected:
         Unit3::ExecutablePath = dir_.File("lunark");
         // One instant throughout, so that every update shows the same position.
         previousClock_ =
-            Location::SetClock([] { return system_clock::time_point(sys_days{2023y / March / 22} + 12h); });
+            Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
         message_boxes::SetResponder([this](message_boxes::Kind kind, const QString&, const QString& text) {
             if (kind == message_boxes::Kind::Plain) plainBoxes_.push_back(text.toStdString());
         });

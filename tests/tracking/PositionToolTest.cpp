@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,9 +40,12 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
     const std::vector<std::vector<std::string>> bad = {
         {"--frobnicate"}, {"JO22IC"}, {"--locator"}, {"--locator", "JO2"}, {"--send=yes"},
         {"--locator", "JO22I\xC4\x86"},  // a letter Windows-1252 lacks
+        {"--locator", "J022IC"}, {"--locator", "ZZ99ZZ"}, {"--locator", "JO22IY"},  // off the grid
         {"--az-offset", "12x"}, {"--az-offset", ""}, {"--az-offset", "4294967296"}, {"--el-offset", "1.5"},
+        {"--az-offset", "+-5"}, {"--el-offset", "-+5"}, {"--el-offset", "++5"},
         {"--at", "2023-03-22T12:00:00"}, {"--at", "2023-02-29T12:00:00Z"}, {"--at", "2023-03-22 12:00:00Z"},
         {"--at", "2023-03-22T24:00:00Z"}, {"--at", "2023-03-22T12:00:00.Z"}, {"--at", ""},
+        {"--at", "0000-12-31T23:59:59Z"}, {"--at", "10000-01-01T00:00:00Z"},
         {"--az-type", "NONE"}, {"--az-type", "M\xC2\xB3 RC2800"}, {"--az-type", "Prosistel-D combined"},
         {"--el-type", "Hy-Gain DCU-1"},
     };
@@ -59,8 +63,11 @@ TEST(PositionToolBytes, ShowsCommandsInHexadecimalAndWithNamedControlBytes) {
     EXPECT_EQ(PositionTool::ReadableBytes(std::string("\0\x1B\x7F\xB2", 4)), "<NUL><ESC><DEL><B2>");
 }
 
-// The Moon at azimuth 123.45678, elevation 44.5 (which rounds to the even 44).
-void FixedMoon(double, long double, long double, long double& elevation, long double& azimuth) {
+double computedDayNumber = 0.0;
+
+// The Moon at azimuth 123.45678, elevation 44.5 (which rounds to the even 44), whenever it is asked.
+void FixedMoon(double dayNumber, long double, long double, long double& elevation, long double& azimuth) {
+    computedDayNumber = dayNumber;
     elevation = 44.5L;
     azimuth = 123.45678L;
 }
@@ -89,7 +96,9 @@ TEST_F(PositionToolRun, PrintsTheLabelsThePositionAndEachCommand) {
                                  "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=3\nEL_COM_NR=65\nAZoffset=10\n"
                                  "AZtype=Prosistel-D\nELtype=M\xB2 RC2800\n[Ports]\nCOM3=/dev/rotor-az\n");
     ASSERT_EQ(Run({"--settings", settings, "--el-offset", "-50"}), 0) << err_.str();
-    EXPECT_EQ(out_.str(),
+    const std::size_t firstLineEnd = out_.str().find('\n') + 1;
+    EXPECT_EQ(out_.str().substr(0, firstLineEnd), "Settings: " + settings + "\n");
+    EXPECT_EQ(out_.str().substr(firstLineEnd),
               "Azimuth:   123\n"
               "Elevation: 44\n"
               "Moon azimuth:   123.4568\n"
@@ -125,6 +134,16 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
         EXPECT_EQ(err_.str().rfind("lunark-position: ", 0), 0u) << err_.str();
     }
     EXPECT_EQ(Run({"--settings", noLocator, "--locator", "JO22"}), 0) << err_.str();
+
+    // A locator off the grid is refused, and the message names the character at fault.
+    test_support::WriteFileBytes(noLocator, "[Lunark]\nLocator=J022IC\n");
+    EXPECT_EQ(Run({"--settings", noLocator}), 2);
+    EXPECT_NE(err_.str().find("\"0\" as character 2, which must be a field letter A-R"), std::string::npos)
+        << err_.str();
+    EXPECT_EQ(Run({"--locator", "jo22iy"}), 2);
+    EXPECT_NE(err_.str().find("\"y\" as character 6, which must be a sub-square letter A-X"),
+              std::string::npos)
+        << err_.str();
 }
 
 // The protocol options' help lists every name of the table, as an operator types it.
@@ -142,9 +161,53 @@ TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
         << help;
 }
 
+// Without --settings the tool reads the program's own file, beside it in a build, and says which.
+TEST_F(PositionToolRun, NamesTheSettingsFileItReadOnItsFirstLine) {
+    std::filesystem::create_directories(dir_.File("bin"));
+    const std::vector<std::string> arguments = {"--locator=JO22IC", "--az-type=none", "--el-type=none"};
+    ASSERT_EQ(Run(arguments), 0) << err_.str();
+    EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')), "Settings: none, defaults used");
+    test_support::WriteFileBytes(dir_.File("bin/lunark.ini"), "[Lunark]\nLocator=JO22IC\n");
+    ASSERT_EQ(Run(arguments), 0) << err_.str();
+    EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')), "Settings: " + dir_.File("bin/lunark.ini"));
+}
+
+// Day numbers from Python's datetime (days since 1899-12-30); the ends of the range lie far outside
+// what a 64-bit count of nanoseconds reaches (1677 to 2262).
+TEST_F(PositionToolRun, ComputesEveryInstantFromYear1To9999AsGiven) {
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZtype=none\nELtype=none\n");
+    const std::pair<const char*, double> cases[] = {
+        {"0001-01-01T00:00:00Z", -693593.0},
+        {"1582-10-04T12:00:00Z", -115868.5},
+        {"1677-09-21T00:12:43Z", -81183.0 + 763.0 / 86400.0},
+        {"2262-04-11T23:47:17Z", 132320.0 + 85637.0 / 86400.0},
+        {"9999-12-31T23:59:59.999999999Z", 2958465.0 + 86399999.0 / 86400000.0},  // cut to the millisecond
+    };
+    for (const auto& [at, dayNumber] : cases) {
+        SCOPED_TRACE(at);
+        computedDayNumber = 0.0;
+        EXPECT_EQ(Run({"--settings", settings, "--at", at}), 0) << err_.str();
+        EXPECT_DOUBLE_EQ(computedDayNumber, dayNumber);
+    }
+}
+
+#ifdef LUNARK_PROGRAM_PATH
+// A build puts both programs in one folder, so that they read one settings file, as installed.
+TEST(PositionToolProgram, LiesBesideTheLunarkProgram) {
+    EXPECT_EQ(std::filesystem::path(LUNARK_POSITION_PATH).parent_path(),
+              std::filesystem::path(LUNARK_PROGRAM_PATH).parent_path());
+}
+#endif
+
 TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
     for (const auto& [arguments, status, output] :
-         {std::tuple{"--help", 0, "Usage: lunark-position"}, std::tuple{"--bogus", 2, ""}}) {
+         {std::tuple{"--help", 0, "Usage: lunark-position"}, std::tuple{"--bogus", 2, ""},
+          std::tuple{"--locator J022IC", 2, ""}, std::tuple{"--az-offset +-5", 2, ""},
+          std::tuple{"--locator JO22IC --at 0001-01-01T00:00:00Z --az-type none --el-type none", 0,
+                     "Settings: "},
+          std::tuple{"--locator JO22IC --at 9999-12-31T23:59:59Z --az-type none --el-type none", 0,
+                     "Settings: "}}) {
         SCOPED_TRACE(arguments);
         FILE* pipe =
             ::popen((std::string(LUNARK_POSITION_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
