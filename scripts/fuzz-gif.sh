@@ -6,6 +6,7 @@ set -euo pipefail
 seconds=${1:?usage: scripts/fuzz-gif.sh SECONDS}
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build-fuzz
+"$top/scripts/install-deps.sh" fuzz
 cmake -S "$top" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_FUZZ=ON -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF >/dev/null
 cmake --build "$build" --target gif_load -j2

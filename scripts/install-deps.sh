@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Installs from Debian's packages whatever the build, the tests and the benchmarks need and is not
-# there yet. Safe to run again: it does nothing when everything is present. Works as root or
-# through sudo.
+# Installs from Debian's packages whatever one task needs and is not there yet. Safe to run again:
+# it does nothing when everything is present. Works as root or through sudo.
+#
+#   scripts/install-deps.sh run    build and run Lunark (scripts/run.sh)
+#   scripts/install-deps.sh test   also the tests and the benchmarks (scripts/test.sh; the default)
+#   scripts/install-deps.sh fuzz   build Lunark and fuzz it with clang and libFuzzer (scripts/fuzz-gif.sh)
 set -euo pipefail
 
-packages=(
+group=${1:-test}
+
+run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   # rotators driven through Hamlib; its rotctld and rotctl serve the tests
   libhamlib-dev libhamlib-utils
@@ -16,9 +23,21 @@ packages=(
   libnova-dev libgif-dev
   # the reference positions of the pointing tests (scripts/make-pointing-reference.py), offline
   python3-astropy
-  # the fuzzers (scripts/fuzz-gif.sh): clang with libFuzzer and the sanitizer runtimes
+)
+fuzz_packages=(
+  # clang with libFuzzer and the sanitizer runtimes
   clang-14 libclang-rt-14-dev
 )
+
+case $group in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  fuzz) packages=("${run_packages[@]}" "${fuzz_packages[@]}") ;;
+  *)
+    echo "usage: scripts/install-deps.sh [run|test|fuzz]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
