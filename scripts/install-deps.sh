@@ -13,12 +13,14 @@ run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
+  # rotators driven through Hamlib
+  libhamlib-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
-  # rotators driven through Hamlib; its rotctld and rotctl serve the tests
-  libhamlib-dev libhamlib-utils
+  # Hamlib's rotctld and rotctl serve the tests
+  libhamlib-utils
   # benchmark-only peers, never linked into the program
   libnova-dev libgif-dev
   # the reference positions of the pointing tests (scripts/make-pointing-reference.py), offline
