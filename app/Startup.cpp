@@ -6,6 +6,7 @@
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
+#include "HamlibTransport.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
 #include "TimerEx.h"
@@ -27,6 +28,14 @@ void InitialiseApplication() {
         [](const std::string& text) { message_boxes::ShowPlain(core_text::ToQt(text)); });
     TTimerEx::SetApplicationExceptionHandler(
         [](QObject*, std::exception_ptr error) { Guarded([&] { std::rethrow_exception(error); }); });
+    DeliverHamlibResults();
+}
+
+void DeliverHamlibResults() {
+    HamlibTransport::SetDelivery([](std::function<void()> work) {
+        QMetaObject::invokeMethod(qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
+    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { HamlibTransport::SetDelivery({}); });
 }
 
 ProgramWindows::~ProgramWindows() {

@@ -17,6 +17,10 @@ void StartModules(const char* argv0);
 // application object.
 void InitialiseApplication();
 
+// Hamlib rotators answer from their worker threads: their results are handled by the
+// application's event loop, and no longer once it has ended. Part of InitialiseApplication.
+void DeliverHamlibResults();
+
 struct ProgramWindows {
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;

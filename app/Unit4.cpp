@@ -62,10 +62,11 @@ void FillList(QListWidget* list, Protocols::Axis axis) {
     }
 }
 
-// A protocol of "none" hides the axis's port and offset fields.
+// A protocol of "none" hides the axis's port and offset fields; "Hamlib" only the port, since
+// its rotator is chosen in the [Hamlib] settings and the offset still applies.
 void ApplyVisibilityRule(const QLabel* protocol, QLineEdit* port, QLineEdit* offset) {
     const bool used = protocol->text() != QLatin1String(Protocols::kNoRotator);
-    port->setVisible(used);
+    port->setVisible(used && protocol->text() != QLatin1String(Protocols::kHamlib));
     offset->setVisible(used);
 }
 

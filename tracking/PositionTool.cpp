@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <ostream>
 
+#include "HamlibModels.h"
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "Messages.h"
 #include "Position.h"
@@ -22,12 +24,15 @@ using Protocols::Axis;
 
 constexpr char kProgram[] = "lunark-position";
 constexpr char kSettingsExtension[] = ".ini";
+// Hamlib's own timeouts and retries end a silent rotator's request well within this.
+constexpr std::chrono::seconds kHamlibWait{60};
 
 // The help text, before and after the lines of the two protocol options.
 constexpr char kHelpBeforeProtocols[] =
     "Usage: lunark-position [--locator LOCATOR] [--at YYYY-MM-DDTHH:MM:SS[.fff]Z]\n"
     "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
-    "                       [--settings FILE] [--send]\n"
+    "                       [--az-hamlib MODEL,DEVICE[,SPEED]] [--el-hamlib MODEL,DEVICE[,SPEED]]\n"
+    "                       [--settings FILE] [--send] [--list-hamlib]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
     "shows the command each rotator controller would receive.\n"
@@ -44,12 +49,20 @@ constexpr char kHelpBeforeProtocols[] =
     "  --az-offset N      whole degrees added to the azimuth sent\n"
     "  --el-offset N      whole degrees added to the elevation sent\n";
 constexpr char kHelpAfterProtocols[] =
+    "  --az-hamlib MODEL,DEVICE[,SPEED]\n"
+    "                     the rotator of an azimuth set to \"Hamlib\": Hamlib's model number (see\n"
+    "                     --list-hamlib), its device (a serial path, a /dev/serial/by-id/ name, or\n"
+    "                     host:port of a rotctld for model 2) and, for serial models, the line speed\n"
+    "  --el-hamlib MODEL,DEVICE[,SPEED]\n"
+    "                     likewise for the elevation; both naming one rotator move it in one call\n"
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
     "                     program's own, lunark.ini beside this tool (a build) or in\n"
     "                     ~/.config/lunark (a copy installed under /usr)\n"
     "  --send             send the commands once to the rotators (ports as in the settings file,\n"
     "                     device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
     "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
+    "  --list-hamlib      list the rotator models Hamlib drives: number, manufacturer and name,\n"
+    "                     separated by tabs, one a line\n"
     "  --help             show this text\n"
     "\n"
     "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
@@ -155,6 +168,19 @@ std::string ProtocolArgument(std::string_view option, Axis axis, const std::stri
     return name;
 }
 
+HamlibRotator::Address HamlibArgument(std::string_view option, const std::string& text) {
+    const std::optional<HamlibRotator::Address> address = HamlibTransport::ParseRotator(text);
+    if (!address) {
+        throw EUsageError(std::string(option) + ": \"" + text +
+                          "\" is not MODEL,DEVICE[,SPEED], e.g. 601,/dev/ttyUSB0,9600 or 2,localhost:4533");
+    }
+    if (HamlibModels::FindModel(address->model) == nullptr) {
+        throw EUsageError(std::string(option) + ": Hamlib has no rotator model " + std::to_string(address->model) +
+                          "; see --list-hamlib");
+    }
+    return *address;
+}
+
 // Reads a fixed number of decimal digits at text[at...]; false when they are not all digits.
 bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
     if (at + count > text.size()) return false;
@@ -172,9 +198,46 @@ std::string Degrees(long double value) {
     return text;
 }
 
+std::string TwoDecimals(double degrees) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", degrees);
+    return text;
+}
+
+// A Hamlib axis: its rotator and the call that moves it; the other coordinate of a rotator that
+// only this axis uses is the rotator's own, read before the call.
+void PrintHamlibAxis(std::ostream& out, Axis axis) {
+    const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
+    if (!rotator) {
+        out << ": no rotator chosen (" << (axis == Axis::kAzimuth ? "--az-hamlib or [Hamlib] AzModel" : "--el-hamlib or [Hamlib] ElModel")
+            << ")\n";
+        return;
+    }
+    const HamlibModels::Model* model = HamlibModels::FindModel(rotator->model);
+    out << " model " << rotator->model << " ("
+        << (model ? model->manufacturer + ' ' + model->name : std::string("unknown to Hamlib")) << ") at "
+        << rotator->device << '\n';
+    const HamlibRotator::Bearing target =
+        HamlibTransport::Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
+    const std::optional<HamlibRotator::Address> otherRotator =
+        (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
+            ? HamlibTransport::AxisRotator(other)
+            : std::nullopt;
+    const bool shared = otherRotator && otherRotator->model == rotator->model && otherRotator->device == rotator->device;
+    const std::string kept = "as it stands";
+    out << "  rot_set_position(" << (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept) << ", "
+        << (shared || axis == Axis::kElevation ? TwoDecimals(target.elevation) : kept) << ')'
+        << (shared ? "    one call for both axes" : "") << '\n';
+}
+
 void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
+    if (type == Protocols::kHamlib) {
+        PrintHamlibAxis(out, axis);
+        return;
+    }
     const auto sends = Rotators::CommandsFor(axis, type, comNr, {Position::AZtarget, Position::ELtarget});
     if (!sends) {
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
@@ -191,6 +254,26 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
     for (const Rotators::Send& send : *sends) {
         out << "  " << HexBytes(send.command) << "    " << ReadableBytes(send.command) << '\n';
     }
+}
+
+// Waits for the Hamlib rotators sent to, then prints where each Hamlib axis's rotator stands;
+// false when one failed or did not answer (a failure has shown its message).
+bool ReportHamlibAxes(std::ostream& out, std::ostream& err) {
+    if (HamlibTransport::RunDelivered(kHamlibWait) > 0) {
+        err << kProgram << ": a Hamlib rotator gave no result within " << kHamlibWait.count() << " s\n";
+        return false;
+    }
+    bool allMoved = true;
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
+        if (!last) continue;
+        allMoved = allMoved && last->result.ok;
+        if (!last->result.readBack) continue;
+        out << (axis == Axis::kAzimuth ? "Azimuth" : "Elevation") << " read back: "
+            << TwoDecimals(last->result.readBack->azimuth) << ' ' << TwoDecimals(last->result.readBack->elevation)
+            << '\n';
+    }
+    return allMoved;
 }
 
 // Where the settings come from: the file named on the command line, else the program's own.
@@ -248,6 +331,12 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             options.azType = ProtocolArgument(name, Axis::kAzimuth, value());
         } else if (name == "--el-type") {
             options.elType = ProtocolArgument(name, Axis::kElevation, value());
+        } else if (name == "--az-hamlib") {
+            options.azHamlib = HamlibArgument(name, value());
+        } else if (name == "--el-hamlib") {
+            options.elHamlib = HamlibArgument(name, value());
+        } else if (name == "--list-hamlib") {
+            options.listHamlib = flag();
         } else if (name == "--settings") {
             options.settingsFile = value();
         } else if (name == "--send") {
@@ -331,6 +420,12 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
                 << kHelpAfterProtocols;
             return 0;
         }
+        if (options.listHamlib) {
+            for (const HamlibModels::Model& model : HamlibModels::Models()) {
+                out << model.number << '\t' << model.manufacturer << '\t' << model.name << '\n';
+            }
+            return 0;
+        }
         Unit3::ExecutablePath = SettingsExecutable(options, executablePath);
     } catch (const EUsageError& error) {
         err << kProgram << ": " << error.what() << "\nTry '" << kProgram << " --help'.\n";
@@ -346,6 +441,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elOffset) Unit3::ELoffset = *options.elOffset;
     if (options.azType) Unit3::AZtype = *options.azType;
     if (options.elType) Unit3::ELtype = *options.elType;
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
     if (const std::string problem = LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
             << settingsFile << ' ' << problem << "; give one with --locator\n";
@@ -370,13 +467,19 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
         PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
         out.flush();
-        if (options.send && !Rotators::SendToRotators()) status = 1;
+        if (options.send) {
+            HamlibTransport::ForgetResults();
+            if (!Rotators::SendToRotators()) status = 1;
+            if (!ReportHamlibAxes(out, err)) status = 1;
+        }
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
         status = 1;
     }
     Messages::SetMessageHandler(previousHandler);
     Location::SetClock(nullptr);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
     return status;
 }
 

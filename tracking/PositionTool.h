@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "HamlibRotator.h"
 #include "Location.h"
 
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
@@ -30,6 +31,9 @@ struct Options {
     std::optional<std::string> azType;
     std::optional<std::string> elType;
     std::optional<std::string> settingsFile;
+    std::optional<HamlibRotator::Address> azHamlib;  // the rotator of an axis set to "Hamlib"
+    std::optional<HamlibRotator::Address> elHamlib;
+    bool listHamlib = false;
     bool send = false;
     bool help = false;
 };

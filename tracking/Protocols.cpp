@@ -15,14 +15,16 @@ constexpr Protocol kProtocols[] = {
     {"Prosistel-D", kAzimuth, "9600", "\002AG", false, "\r\r", 2},
     {"M\xB2 RC2800", kAzimuth, "9600", "A", false, "\r", 1},
     {"YAESU GS-232A 9600bd", kAzimuth, "9600", "M", false, "\r", 1},
+    {kHamlib, kAzimuth, "", "", false, "", 0},
     {kNoRotator, kAzimuth, "", "", false, "", 0},
     {"Prosistel-D", kElevation, "9600", "\002AG", false, "\r\r", 2},
     {"Prosistel-D combined", kElevation, "9600", "\002EG", false, "\r\r", 2},
     {"M\xB2 RC2800", kElevation, "9600", "E", false, "\r", 1},
     {"YAESU GS-232A 9600bd", kElevation, "9600", "W", true, "\r", 1},
+    {kHamlib, kElevation, "", "", false, "", 0},
     {kNoRotator, kElevation, "", "", false, "", 0},
 };
-static_assert(std::size(kProtocols) == 10);
+static_assert(std::size(kProtocols) == 12);
 
 }  // namespace
 

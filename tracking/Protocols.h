@@ -15,6 +15,10 @@ enum class Axis { kAzimuth, kElevation };
 // The name of an axis without a rotator: nothing is sent on it.
 inline constexpr char kNoRotator[] = "none";
 
+// The name of an axis whose rotator Hamlib drives (HamlibTransport): no bytes of the table, nothing
+// on the axis's COM port; the rotator is told the position itself.
+inline constexpr char kHamlib[] = "Hamlib";
+
 // Where one send points the antenna: whole degrees, offsets applied (Position::AZtarget, ELtarget).
 struct Targets {
     int32_t azimuth;
@@ -37,7 +41,7 @@ struct Protocol {
     std::string Command(const Targets& targets) const;
 };
 
-// The protocols of each axis, in the order the setup lists show them, "none" last.
+// The protocols of each axis, in the order the setup lists show them, "Hamlib" and "none" last.
 std::vector<const Protocol*> ProtocolsOf(Axis axis);
 
 // The protocol of the axis with exactly this name, or nullptr when the axis has none of that name.

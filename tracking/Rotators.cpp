@@ -1,5 +1,6 @@
 #include "Rotators.h"
 
+#include "HamlibTransport.h"
 #include "Messages.h"
 #include "Position.h"
 #include "Transport.h"
@@ -50,6 +51,7 @@ bool SendToRotators() {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return false;
     const bool azimuthSent = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
     const bool elevationSent = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+    HamlibTransport::Send(Unit3::AZtype == Protocols::kHamlib, Unit3::ELtype == Protocols::kHamlib);
     return azimuthSent && elevationSent;
 }
 

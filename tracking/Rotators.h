@@ -23,7 +23,7 @@ struct Send {
 };
 
 // The sends of one axis for a protocol name, port number and the targets, copies included; empty
-// for "none"; nullopt when the name is not a protocol of that axis.
+// for "none" and "Hamlib"; nullopt when the name is not a protocol of that axis.
 std::optional<std::vector<Send>> CommandsFor(Protocols::Axis axis, std::string_view protocolName, int32_t comNr,
                                              const Protocols::Targets& targets);
 
@@ -33,8 +33,9 @@ const char* ReselectMessage(Protocols::Axis axis);
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
 // not in the list shows the axis's message and sends nothing on that axis; a failed send does not
-// stop the others. Nothing is sent while no position is known (Position::AZvalue empty). True when
-// every command went out whole.
+// stop the others. Axes set to "Hamlib" go to HamlibTransport::Send, whose results come later.
+// Nothing is sent while no position is known (Position::AZvalue empty). True when every serial
+// command went out whole.
 bool SendToRotators();
 
 }  // namespace Rotators

@@ -5,15 +5,20 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "HamlibStandIns.h"
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
 #include "PseudoTerminal.h"
+#include "Startup.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -110,6 +115,56 @@ TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCom
     form.Button1->click();
     EXPECT_EQ(plainBoxes_, std::vector<std::string>{"Comms error - COM2"});
     EXPECT_EQ(azimuthLine_.Received(5).substr(0, 1), "M");
+}
+
+// The azimuth on a Hamlib rotator served by rotctld, the elevation on its YAESU line. The Moon
+// stands at 170.25/39.56; with the azimuth offset -170 the rotator turns to 0.25 and keeps its
+// own elevation, 0.
+TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
+    tracking_test::RotctlDaemon daemon;
+    test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                 "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=-170\nAZtype=Hamlib\n"
+                                 "ELtype=YAESU GS-232A 9600bd\n[Ports]\nCOM2=" +
+                                     elevationLine_.Path() + "\n[Hamlib]\nAzModel=2\nAzDevice=" + daemon.Address() +
+                                     "\n");
+    Unit3::LoadSettings(Unit3::ExecutablePath);
+    startup::DeliverHamlibResults();
+    TForm1 form;
+    form.show();
+    // Clicks Track and lets the event loop run until the rotator's result has been handled.
+    const auto track = [&] {
+        HamlibTransport::ForgetResults();
+        form.Button1->click();
+        const auto deadline = steady_clock::now() + 30s;
+        while (!HamlibTransport::LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        const auto last = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        return last ? last->result : HamlibRotator::Result{};
+    };
+
+    const HamlibRotator::Result moved = track();
+    EXPECT_TRUE(moved.ok) << moved.reason;
+    EXPECT_EQ(elevationLine_.Received(9), "W000 040\r");
+    double azimuth = -1, elevation = -1;
+    for (int tries = 0; tries < 50 && !(daemon.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth - 0.25) < 0.005);
+         ++tries) {
+        QTest::qWait(100);
+    }
+    EXPECT_NEAR(azimuth, 0.25, 0.005);
+    EXPECT_NEAR(elevation, 0.0, 0.005);
+    EXPECT_TRUE(plainBoxes_.empty());
+    EXPECT_EQ(azimuthLine_.Received(0), "");  // a Hamlib axis has no COM line
+
+    daemon.Kill();
+    EXPECT_FALSE(track().ok);
+    EXPECT_EQ(elevationLine_.Received(9), "W000 040\r");
+    EXPECT_EQ(plainBoxes_, std::vector<std::string>{"Comms error - " + daemon.Address()});
+
+    daemon.Start();
+    EXPECT_TRUE(track().ok);
+    EXPECT_EQ(plainBoxes_.size(), 1u);
+    HamlibTransport::SetDelivery({});
 }
 
 }  // namespace

@@ -94,9 +94,9 @@ TEST_F(SetupWindow, IsLaidOutWithItsCaptionsAndFields) {
     EXPECT_EQ(form.Label8->font().family(), "MS Sans Serif");
 
     EXPECT_EQ(Rows(form.ListBox1), QStringList({"Hy-Gain DCU-1", "Prosistel-D", "M\u00B2 RC2800",
-                                                "YAESU GS-232A 9600bd", "none"}));
+                                                "YAESU GS-232A 9600bd", "Hamlib", "none"}));
     EXPECT_EQ(Rows(form.ListBox2), QStringList({"Prosistel-D", "Prosistel-D combined", "M\u00B2 RC2800",
-                                                "YAESU GS-232A 9600bd", "none"}));
+                                                "YAESU GS-232A 9600bd", "Hamlib", "none"}));
     EXPECT_EQ(form.ListBox1->currentRow(), -1);
 
     // Tab order 0 to 7.
@@ -123,10 +123,16 @@ TEST_F(SetupWindow, NoneHidesTheAxisPortAndOffsetFields) {
     EXPECT_TRUE(form.Edit2->isVisible());
     EXPECT_TRUE(form.Edit3->isVisible());
 
-    form.ListBox2->setCurrentRow(4);
+    form.ListBox2->setCurrentRow(5);
     EXPECT_EQ(form.Label9->text(), "none");
     EXPECT_FALSE(form.Edit4->isVisible());
     EXPECT_FALSE(form.Edit5->isVisible());
+
+    // A Hamlib rotator has no COM port, but its offset applies.
+    form.ListBox2->setCurrentRow(4);
+    EXPECT_EQ(form.Label9->text(), "Hamlib");
+    EXPECT_FALSE(form.Edit4->isVisible());
+    EXPECT_TRUE(form.Edit5->isVisible());
     form.hide();
 }
 

@@ -2,12 +2,15 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "HamlibStandIns.h"
 #include "Position.h"
 #include "PositionTool.h"
 #include "PseudoTerminal.h"
@@ -32,6 +35,11 @@ TEST(PositionToolArguments, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(options.settingsFile, "/tmp/x.ini");
     EXPECT_TRUE(options.send);
     EXPECT_TRUE(PositionTool::ParseArguments({"--help"}).help);
+    const PositionTool::Options hamlib = PositionTool::ParseArguments(
+        {"--az-hamlib", "601,/dev/ttyUSB0,4800", "--el-hamlib=2,localhost:4533", "--list-hamlib"});
+    EXPECT_EQ(hamlib.azHamlib, (HamlibRotator::Address{601, "/dev/ttyUSB0", 4800}));
+    EXPECT_EQ(hamlib.elHamlib, (HamlibRotator::Address{2, "localhost:4533", 0}));
+    EXPECT_TRUE(hamlib.listHamlib);
     EXPECT_EQ(PositionTool::ParseUtcInstant("2023-03-22T12:00:00Z")->time_since_epoch(), seconds(1679486400));
 }
 
@@ -48,6 +56,8 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
         {"--at", "0000-12-31T23:59:59Z"}, {"--at", "10000-01-01T00:00:00Z"},
         {"--az-type", "NONE"}, {"--az-type", "M\xC2\xB3 RC2800"}, {"--az-type", "Prosistel-D combined"},
         {"--el-type", "Hy-Gain DCU-1"},
+        {"--az-hamlib", "601"}, {"--az-hamlib", "6001,/dev/ttyUSB0"}, {"--el-hamlib=2"},
+        {"--el-hamlib", "601,/dev/ttyUSB0,fast"}, {"--list-hamlib=yes"},
     };
     // clang-format on
     for (const auto& arguments : bad) {
@@ -152,11 +162,11 @@ TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
     const std::string help = out_.str();
     EXPECT_NE(help.find("  --el-offset N      whole degrees added to the elevation sent\n"
                         "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
-                        "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
+                        "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
                         "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", "
                         "\"M\xC2\xB2 RC2800\",\n"
-                        "                     \"YAESU GS-232A 9600bd\" or \"none\"\n"
-                        "  --settings FILE    "),
+                        "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
+                        "  --az-hamlib MODEL,DEVICE[,SPEED]\n"),
               std::string::npos)
         << help;
 }
@@ -199,6 +209,49 @@ TEST(PositionToolProgram, LiesBesideTheLunarkProgram) {
               std::filesystem::path(LUNARK_PROGRAM_PATH).parent_path());
 }
 #endif
+
+// The Moon at 123.46/44.50 with offsets -120/-42 is 3.46/2.50 for the rotator: near the
+// simulator's rest at 0/0, which it reaches in about a second.
+TEST_F(PositionToolRun, MovesHamlibRotatorsAndReadsThemBack) {
+    tracking_test::RotctlDaemon daemon;
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZoffset=-120\nELoffset=-42\n");
+    const std::string rotator = "2," + daemon.Address();
+    const std::string line = "\"Hamlib\" model 2 (Hamlib NET rotctl) at " + daemon.Address() + "\n";
+
+    ASSERT_EQ(Run({"--settings", settings, "--az-type", "Hamlib", "--az-hamlib", rotator, "--el-type", "Hamlib",
+                   "--el-hamlib", rotator, "--send"}),
+              0)
+        << err_.str();
+    const std::string out = out_.str();
+    const std::string commands = "Azimuth rotator:   " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n" +
+                                 "Elevation rotator: " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n";
+    EXPECT_NE(out.find(commands + "Azimuth read back: "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nElevation read back: "), std::string::npos) << out;
+    EXPECT_EQ(err_.str(), "");
+    double azimuth = 0, elevation = 0;
+    for (int tries = 0; tries < 100 && !(daemon.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth - 3.46) < 0.005); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_NEAR(azimuth, 3.46, 0.005);
+    EXPECT_NEAR(elevation, 2.50, 0.005);
+
+    // Only the elevation on Hamlib: the azimuth stays where the rotator is.
+    ASSERT_EQ(Run({"--settings", settings, "--el-type", "Hamlib", "--el-hamlib", rotator, "--el-offset", "-43"}), 0);
+    EXPECT_NE(out_.str().find("Elevation rotator: " + line + "  rot_set_position(as it stands, 1.50)\n"),
+              std::string::npos)
+        << out_.str();
+
+    daemon.Kill();
+    EXPECT_EQ(Run({"--settings", settings, "--az-type", "Hamlib", "--az-hamlib", rotator, "--el-type", "none", "--send"}),
+              1);
+    EXPECT_EQ(err_.str(), "lunark-position: Comms error - " + daemon.Address() + "\n");
+    EXPECT_EQ(out_.str().find("read back"), std::string::npos);
+
+    ASSERT_EQ(Run({"--list-hamlib"}), 0);
+    EXPECT_EQ(out_.str().rfind("1\tHamlib\tDummy\n2\tHamlib\tNET rotctl\n", 0), 0u);
+    EXPECT_NE(out_.str().find("\n601\tYaesu\tGS-232A\n"), std::string::npos);
+}
 
 TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
     for (const auto& [arguments, status, output] :

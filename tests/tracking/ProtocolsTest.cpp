@@ -9,8 +9,9 @@ namespace {
 
 using Protocols::Axis;
 
-// The setup lists: each axis's protocols in the controllers' order, "none" last, with the line
-// speed and the number of copies of the controllers' manuals.
+// The setup lists: each axis's protocols in the controllers' order, then "Hamlib" (no bytes of
+// its own) and "none" last, with the line speed and the number of copies of the controllers'
+// manuals.
 TEST(Protocols, EachAxisListsItsControllersWithSpeedAndCopies) {
     struct Row {
         const char* name;
@@ -21,11 +22,13 @@ TEST(Protocols, EachAxisListsItsControllersWithSpeedAndCopies) {
                                       {"Prosistel-D", "9600", 2},
                                       {"M\xB2 RC2800", "9600", 1},
                                       {"YAESU GS-232A 9600bd", "9600", 1},
+                                      {"Hamlib", "", 0},
                                       {"none", "", 0}};
     const std::vector<Row> elevation = {{"Prosistel-D", "9600", 2},
                                         {"Prosistel-D combined", "9600", 2},
                                         {"M\xB2 RC2800", "9600", 1},
                                         {"YAESU GS-232A 9600bd", "9600", 1},
+                                        {"Hamlib", "", 0},
                                         {"none", "", 0}};
     for (const auto& [axis, rows] : {std::pair{Axis::kAzimuth, azimuth}, std::pair{Axis::kElevation, elevation}}) {
         const auto protocols = Protocols::ProtocolsOf(axis);

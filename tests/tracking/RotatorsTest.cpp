@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "HamlibStandIns.h"
+#include "HamlibTransport.h"
 #include "Messages.h"
 #include "Position.h"
 #include "PseudoTerminal.h"
@@ -128,6 +131,32 @@ TEST_F(RotatorLines, AFailedFirstCopyDoesNotStopTheSecondNorTheOtherAxis) {
     EXPECT_FALSE(Rotators::SendToRotators());
     EXPECT_EQ(messages_, (std::vector<std::string>{"Comms error - COM3", "Comms error - COM3"}));
     EXPECT_EQ(elevationLine_.Received(16), "\002EG045\r\r\002EG045\r\r");
+}
+
+// An axis set to "Hamlib" puts nothing on its COM line: its rotator is Hamlib's.
+TEST_F(RotatorLines, HamlibAxesLeaveTheirLinesToHamlib) {
+    tracking_test::RotctlDaemon daemon;
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" +
+                                                              elevationLine_.Path() + "\n[Hamlib]\nAzModel=2\nAzDevice=" +
+                                                              daemon.Address() + "\n");
+    Position::MoonAzimuth = 1.5L;
+    Position::MoonElevation = 45.0L;
+    Unit3::AZoffset = Unit3::ELoffset = 0;
+    Unit3::AZtype = "Hamlib";
+    Unit3::ELtype = "YAESU GS-232A 9600bd";
+    HamlibTransport::ForgetResults();
+    EXPECT_TRUE(Rotators::SendToRotators());
+    EXPECT_EQ(elevationLine_.Received(9), "W123 045\r");
+    EXPECT_EQ(HamlibTransport::RunDelivered(std::chrono::seconds(30)), 0);
+    const auto azimuth = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+    ASSERT_TRUE(azimuth && azimuth->result.ok);
+    EXPECT_EQ(azimuth->result.sent->azimuth, 1.5);
+    EXPECT_EQ(azimuthLine_.Received(0), "");
+    EXPECT_TRUE(messages_.empty());
+
+    Unit3::AZtype = "hamlib";  // letter case counts, as for every name
+    EXPECT_FALSE(Rotators::SendToRotators());
+    EXPECT_EQ(messages_, std::vector<std::string>{"Please reselect Azimuth protocol in Setup"});
 }
 
 TEST_F(RotatorLines, NothingIsSentBeforeThereIsAPosition) {
