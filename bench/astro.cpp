@@ -1,8 +1,10 @@
 // Cost of one Moon position for an observer: the library's entry, the plain extended-precision evaluation
-// of the same formulas, and (when libnova is installed) libnova's full ELP 2000-82B lunar position with its
+// of the same formulas, and libnova's full ELP 2000-82B lunar position with its
 // horizontal transformation, for the same instants; and the precise topocentric position of the Moon and
 // the Sun.
 #include <benchmark/benchmark.h>
+#include <libnova/lunar.h>
+#include <libnova/transform.h>
 
 #include <array>
 #include <cstddef>
@@ -10,11 +12,6 @@
 #include "moon.h"
 #include "moon_reference.h"
 #include "pointing.h"
-
-#ifdef LUNARK_HAVE_LIBNOVA
-#include <libnova/lunar.h>
-#include <libnova/transform.h>
-#endif
 
 namespace {
 
@@ -66,7 +63,6 @@ void Precise(benchmark::State& state, pointing::Target target) {
 BENCHMARK_CAPTURE(Precise, moon, pointing::Target::Moon)->Name("BM_PrecisePosition/moon");
 BENCHMARK_CAPTURE(Precise, sun, pointing::Target::Sun)->Name("BM_PrecisePosition/sun");
 
-#ifdef LUNARK_HAVE_LIBNOVA
 void Libnova(benchmark::State& state) {
     ln_lnlat_posn observer{-kLongitudeWest, kLatitude};  // libnova counts longitude east-positive
     std::size_t i = 0;
@@ -80,7 +76,6 @@ void Libnova(benchmark::State& state) {
     }
 }
 BENCHMARK(Libnova)->Name("BM_MoonHorizontalPosition/libnova");
-#endif
 
 }  // namespace
 

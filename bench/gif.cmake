@@ -1,11 +1,9 @@
 # Decoding throughput of the picture decoder core against giflib's DGifSlurp on the same generated
-# files, and the memory a load takes. giflib is only a yardstick: without Debian's libgif-dev the
-# benchmark is left out, and nothing of the program depends on it.
-find_path(GIFLIB_INCLUDE_DIR gif_lib.h)
-find_library(GIFLIB_LIBRARY gif)
+# files, and the memory a load takes. giflib is only a yardstick (Debian's libgif-dev, installed by
+# scripts/install-deps.sh): nothing of the program depends on it.
+find_path(GIFLIB_INCLUDE_DIR gif_lib.h REQUIRED)
+find_library(GIFLIB_LIBRARY gif REQUIRED)
 
-if(GIFLIB_INCLUDE_DIR AND GIFLIB_LIBRARY AND TARGET gif)
-  add_executable(bench_gif gif.cpp ${PROJECT_SOURCE_DIR}/tests/gif/GifTestEncoder.cpp)
-  target_include_directories(bench_gif PRIVATE ${PROJECT_SOURCE_DIR}/tests/gif ${GIFLIB_INCLUDE_DIR})
-  target_link_libraries(bench_gif PRIVATE gif benchmark::benchmark ${GIFLIB_LIBRARY})
-endif()
+add_executable(bench_gif gif.cpp ${PROJECT_SOURCE_DIR}/tests/gif/GifTestEncoder.cpp)
+target_include_directories(bench_gif PRIVATE ${PROJECT_SOURCE_DIR}/tests/gif ${GIFLIB_INCLUDE_DIR})
+target_link_libraries(bench_gif PRIVATE gif benchmark::benchmark ${GIFLIB_LIBRARY})

@@ -1,5 +1,3 @@
 # Tracking: one position update, one serial command cycle on a pseudo-terminal.
-if(TARGET tracking)
-  add_executable(bench_tracking ${CMAKE_CURRENT_SOURCE_DIR}/tracking.cpp)
-  target_link_libraries(bench_tracking PRIVATE tracking benchmark::benchmark util)
-endif()
+add_executable(bench_tracking ${CMAKE_CURRENT_SOURCE_DIR}/tracking.cpp)
+target_link_libraries(bench_tracking PRIVATE tracking benchmark::benchmark util)

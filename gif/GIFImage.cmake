@@ -6,11 +6,9 @@ add_library(gif_core STATIC
 target_include_directories(gif_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 set_target_properties(gif_core PROPERTIES AUTOMOC OFF POSITION_INDEPENDENT_CODE ON)
 
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp)
-  add_library(gif STATIC ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp ${CMAKE_CURRENT_LIST_DIR}/GIFImage.h)
-  # The animation is driven by the timer component (TimerEx.cmake, included before this file).
-  target_link_libraries(gif PUBLIC gif_core timer_ex Qt6::Widgets)
+add_library(gif STATIC ${CMAKE_CURRENT_LIST_DIR}/GIFImage.cpp ${CMAKE_CURRENT_LIST_DIR}/GIFImage.h)
+# The animation is driven by the timer component (TimerEx.cmake, included before this file).
+target_link_libraries(gif PUBLIC gif_core timer_ex Qt6::Widgets)
 
-  add_executable(gifdump ${CMAKE_CURRENT_LIST_DIR}/gifdump.cpp)
-  target_link_libraries(gifdump PRIVATE gif)
-endif()
+add_executable(gifdump ${CMAKE_CURRENT_LIST_DIR}/gifdump.cpp)
+target_link_libraries(gifdump PRIVATE gif)
