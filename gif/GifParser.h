@@ -53,11 +53,28 @@ public:
     std::vector<std::unique_ptr<GifFrame>> frames;
 };
 
+// What the block structure says about the images that will be read, found without decoding them.
+struct GifLayout {
+    int32_t screenWidth = 0;  // the logical screen grown to cover them
+    int32_t screenHeight = 0;
+    int32_t frameCount = 0;
+    int64_t framePixels = 0;  // their pixels together
+};
+
+// Walks the blocks from the stream's position (just after the global colour table) the way
+// ParseGifStream reads them, stopping where it would stop (256 images, the first image only, an
+// image too large, a cut-off descriptor, a side of 0), but passing over each image's data instead of
+// decoding it. Exact for every stream whose image data the decoder does not find damaged; damaged
+// data can make the reading resume inside an image's sub-blocks, where the walk does not look.
+// Takes a copy of the stream, so the caller's position stays.
+GifLayout WalkGifStream(ByteStream stream, bool firstImageOnly, int32_t screenWidth, int32_t screenHeight);
+
 // Reads the stream from its position. Gives false when it is not a GIF stream ("GIF" missing, no
 // data) or an image descriptor has a side of 0. Throws ReadError for a cut-off signature, screen
 // descriptor or global table, AbortError for a stop asked outside an image, LimitError for a
-// logical screen above kMaxScreenPixels. Failures inside an image end the reading and keep the
-// images read before. picture is filled as far as reading went.
+// logical screen above kMaxScreenPixels: before any image is decoded when the block structure
+// already shows it (WalkGifStream), otherwise at the end. Failures inside an image end the reading
+// and keep the images read before. picture is filled as far as reading went.
 bool ParseGifStream(ByteStream& stream, bool firstImageOnly, GifPicture& picture, GifParseClient& client);
 
 }  // namespace gif_core

@@ -9,6 +9,7 @@
 
 #include "GIFImage.h"
 #include "GifTestEncoder.h"
+#include "PeakMemory.h"
 
 using gif_test::GifBuilder;
 
@@ -79,7 +80,18 @@ TEST(GIFImage, LoadsASeeThroughInterlacedPicture) {
 }
 
 TEST(GIFImage, FailedLoadsLeaveTheControlEmpty) {
+    // Pictures whose images would not fit are refused before any of them is decoded: 255 images
+    // of 512 x 512 (64 MiB of pixels) and then one far outside the screen, and one image of
+    // 16384 x 4096 (64 MiB) on a screen that could not hold it.
+    const std::string farAfterMany = GifBuilder()
+                                         .Header(512, 512, 1)
+                                         .BlankImages(255, 0, 0, 512, 512)
+                                         .BlankImages(1, 65535, 0, 512, 512)
+                                         .Bytes();
+    const std::string tooWide = GifBuilder().Header(1, 1, 1).BlankImages(1, 0, 0, 16384, 4096).Bytes();
     const std::string cases[] = {
+        farAfterMany,
+        tooWide,
         "",
         "gif89a" + Gradient(2, 2).substr(6),
         GifBuilder()
@@ -93,7 +105,10 @@ TEST(GIFImage, FailedLoadsLeaveTheControlEmpty) {
     for (const auto& bytes : cases) {
         TGIFImage image;
         ASSERT_TRUE(Load(image, Gradient(4, 4)));
+        test_support::PeakMemory memory;
+        ASSERT_TRUE(memory.Available());
         EXPECT_FALSE(Load(image, bytes));
+        EXPECT_LT(memory.Growth(), size_t{16} << 20) << bytes.size() << " bytes";
         EXPECT_TRUE(image.IsEmpty());
         EXPECT_EQ(image.FrameCount(), 0);
         EXPECT_EQ(image.DataStream().Size(), 0u);

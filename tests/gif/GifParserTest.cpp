@@ -34,6 +34,11 @@ GifBuilder Images(int count, int globalBits = 2) {
     return b;
 }
 
+// count blank images of w x h at (left, top), as blocks to put after a header.
+std::string EmptyImages(int count, int left, int top, int w, int h) {
+    return GifBuilder().BlankImages(count, left, top, w, h).Bytes();
+}
+
 }  // namespace
 
 TEST(GifParser, SignatureDecidesVersionAndAcceptance) {
@@ -196,20 +201,58 @@ TEST(GifParser, ColourCountComesFromTheTablesMetSoFar) {
     EXPECT_EQ(p.picture.ColorBits, 8);
 }
 
-TEST(GifParser, HugeScreensAndBombsAreRefused) {
-    // A 65535 x 65535 screen would need 16 GiB to compose: refused before anything is allocated.
-    EXPECT_THROW(Parse(GifBuilder().Header(65535, 65535, 1).Trailer().Bytes()), LimitError);
-    // Images of 16384 x 16384 pass the side limit but not the memory allowed for one picture; the
-    // first is dropped and reading stops there.
-    std::string big = GifBuilder()
-                          .Header(1, 1, 1)
-                          .Image(0, 0, 1, 1, {0}, 0, false, 2)
-                          .ImageWithData(0, 0, 16384, 16384, std::string("\x02\x00", 2))
-                          .Trailer()
-                          .Bytes();
-    Parsed p = Parse(big);
-    EXPECT_TRUE(p.ok);
-    EXPECT_EQ(p.picture.FrameCount, 1);
+TEST(GifParser, LimitsAreCheckedBeforeAnyImageIsDecoded) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool refused;    // LimitError, with not one image handed over
+        int32_t frames;  // otherwise the images read
+    };
+    const auto gif = [](int w, int h, const std::string& blocks) {
+        return GifBuilder().Header(w, h, 1).Raw(blocks).Trailer().Bytes();
+    };
+    // An image that grows the screen to 65535 + 512 pixels wide.
+    const std::string far = EmptyImages(1, 65535, 0, 512, 512);
+    const Case cases[] = {
+        {"65535 x 65535 screen", gif(65535, 65535, ""), true, 0},
+        // 255 images of 512 x 512 (just inside the pixels allowed), then the far one: refused
+        // before the 255 are decoded.
+        {"far image after 255", gif(512, 512, EmptyImages(255, 0, 0, 512, 512) + far), true, 0},
+        // Passes the side limit and the pixels allowed, but not the screen that must hold it.
+        {"16384 x 4096 image", gif(1, 1, EmptyImages(1, 0, 0, 16384, 4096)), true, 0},
+        // A minimum code size above 15 ends an image's data at once; the bytes after it are read
+        // as blocks (two stray pairs), so the far image is read.
+        {"far image after data that ends at once",
+         gif(2, 2, GifBuilder().ImageWithData(0, 0, 2, 2, std::string("\x10\x05!\x01\x0D", 5)).Bytes() + far),
+         true, 0},
+        // The far image is never read as the 257th, nor after one too wide to read.
+        {"far image after the 256th", gif(2, 2, EmptyImages(256, 0, 0, 2, 2) + far), false, 256},
+        {"far image after one too wide",
+         gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + EmptyImages(1, 0, 0, 17000, 1) + far), false, 1},
+        // 16384 x 16384 passes the side limit but not the pixels allowed: dropped, reading stops.
+        {"16384 x 16384 after a small image",
+         gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + EmptyImages(1, 0, 0, 16384, 16384)), false, 1},
+        // Each of five 4096 x 4096 images fits, but the pixels allowed hold only four of them.
+        {"five 4096 x 4096 images", gif(4096, 4096, EmptyImages(5, 0, 0, 4096, 4096)), false, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ByteStream stream(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
+        GifPicture picture;
+        GifFrameList list;
+        if (c.refused) {
+            EXPECT_THROW(ParseGifStream(stream, false, picture, list), LimitError);
+            EXPECT_EQ(list.frames.size(), 0u);
+            continue;
+        }
+        EXPECT_TRUE(ParseGifStream(stream, false, picture, list));
+        EXPECT_EQ(picture.FrameCount, c.frames);
+        EXPECT_EQ(list.frames.size(), static_cast<size_t>(c.frames));
+    }
+    // With the first image only, a far second image is never read either.
+    Parsed first = Parse(gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + far), true);
+    EXPECT_TRUE(first.ok);
+    EXPECT_EQ(first.picture.ScreenWidth, 2);
 }
 
 TEST(GifParser, DataBeyondTheLastPixelIsPassedOver) {

@@ -166,6 +166,11 @@ GifBuilder& GifBuilder::ImageWithData(int left, int top, int width, int height, 
     return *this;
 }
 
+GifBuilder& GifBuilder::BlankImages(int count, int left, int top, int width, int height) {
+    for (int i = 0; i < count; ++i) ImageWithData(left, top, width, height, std::string("\x02\x00", 2));
+    return *this;
+}
+
 GifBuilder& GifBuilder::Raw(const std::string& bytes) {
     bytes_ += bytes;
     return *this;

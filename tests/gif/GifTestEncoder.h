@@ -38,6 +38,9 @@ public:
     // An image descriptor followed by the given raw image data (minimum code size and sub-blocks).
     GifBuilder& ImageWithData(int left, int top, int width, int height, const std::string& data,
                               bool interlaced = false);
+    // count images of width x height whose data ends at once (minimum code size 2, no sub-block):
+    // every pixel index 0. Cheap to make at any size.
+    GifBuilder& BlankImages(int count, int left, int top, int width, int height);
     GifBuilder& Raw(const std::string& bytes);
     GifBuilder& Trailer();
     const std::string& Bytes() const { return bytes_; }
