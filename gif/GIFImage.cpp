@@ -102,13 +102,6 @@ void BuildBitmap(TGIFFrame& frame, gif_core::GifFrame& decoded) {
                                 QImage::Format_Mono);
         frame.Mask.setColorTable(kMaskColors);
     }
-    if (decoded.Disposal == 3) {
-        // Until the frame is first drawn there is nothing to restore but the background: black,
-        // and see-through in the mask.
-        frame.SaveBitmap = NewImage(decoded.Width, decoded.Height, QImage::Format_RGB32);
-        frame.SaveBitmap.fill(Qt::black);
-        frame.SaveMask = NewMask(decoded.Width, decoded.Height, true);
-    }
 }
 
 // Hands the images the core reads to the control, and the core's progress to the control's.
@@ -452,14 +445,15 @@ void TGIFImage::DrawFrame() {
 }
 
 void TGIFImage::DisposeFrame(int32_t n) {
-    const TGIFFrame* f = Frame(n);
-    if (n < 1 || n > FFrameCount || !f || FCompositeBitmap.isNull()) return;
+    if (n < 1 || n > FFrameCount || !Frame(n) || FCompositeBitmap.isNull()) return;
+    TGIFFrame* f = Frames[n - 1].get();
     if (f->Disposal != 2 && f->Disposal != 3) return;
     const QRect r(f->Left, f->Top, f->Width, f->Height);
     if (!FCompositeBitmap.rect().contains(r)) return;
     const bool restore = f->Disposal == 3;
-    // The saved copies have the frame's size by construction (BuildBitmap, DrawFrame); reading
-    // them is only safe while that holds.
+    // A frame not drawn since the load or since its last disposal has nothing to restore. The
+    // saved copies have the frame's size by construction (DrawFrame); reading them is only safe
+    // while that holds.
     if (restore && (f->SaveBitmap.size() != r.size() || f->SaveBitmap.format() != QImage::Format_RGB32))
         return;
     const bool withMask = FAnyTransparent && !FCompositeMask.isNull() &&
@@ -478,6 +472,12 @@ void TGIFImage::DisposeFrame(int32_t n) {
         } else {
             std::fill(dst, dst + r.width(), qRgb(0, 0, 0));
         }
+    }
+    if (restore) {
+        // Only the frame on display needs what lay under it: a picture holds one saved rectangle
+        // at a time, not one per frame.
+        f->SaveBitmap = QImage();
+        f->SaveMask = QImage();
     }
 }
 

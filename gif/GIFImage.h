@@ -63,8 +63,10 @@ public:
     gif_core::Palette Palette{};  // red, green, blue triples of the table the image uses
     QImage Bitmap;                // Width x Height, 8-bit indexed, with the image's colour table
     QImage Mask;                  // 1-bit, white = see-through; only when Transparent
-    QImage SaveBitmap;            // what lay under the frame, kept for disposal method 3
-    QImage SaveMask;              // the composite mask under the frame, for disposal method 3
+    // Disposal method 3: what lay under the frame (composite and mask), from its drawing to its
+    // disposal; empty at any other time.
+    QImage SaveBitmap;
+    QImage SaveMask;
 };
 
 // Gives frame the placement, timing and palette of a decoded image, and its Bitmap and Mask made
@@ -121,8 +123,9 @@ public:
     // outside 1..FrameCount.
     void DrawFrame();
     // Applies frame n's disposal to its rectangle of the composite: 2 makes it black (and
-    // see-through in the mask), 3 restores what lay there before the frame was drawn; nothing for
-    // 0, 1 or a frame number outside 1..FrameCount.
+    // see-through in the mask), 3 restores what lay there before the frame was drawn (nothing when
+    // it has not been drawn since the load or its last disposal); nothing for 0, 1 or a frame
+    // number outside 1..FrameCount.
     void DisposeFrame(int32_t n);
     // How long frame n stays on display, in ms: max(Delay, 50) x 100 div Speed, at least 1. A frame
     // number that names no frame counts as a delay of 0.
