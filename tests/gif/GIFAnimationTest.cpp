@@ -53,13 +53,15 @@ std::string Flipbook(int frames, int delayHundredths = 0, int loops = -1) {
 }
 
 // Frame 1 (4 x 3): row 0 of index 0, see-through when `transparent`, rows 1-2 of index 1. Frame 2
-// covers rows 0-1 with 5 and is disposed of with `disposal`; frame 3 puts 6 at (3, 2).
+// covers rows 0-1 with 5; frame 3 puts 6 at (3, 0). Frames 2 and 3 are disposed of with `disposal`,
+// frame 3 when the animation wraps to frame 1, which shows it through its see-through row.
 std::string Layers(int disposal, bool transparent) {
     std::vector<uint8_t> first(12, 1);
     std::fill(first.begin(), first.begin() + 4, 0);
-    return Animation(
-        4, 3,
-        {{0, 0, 4, 3, 0, 0, 0, transparent ? 0 : -1, first}, {0, 0, 4, 2, 5, disposal}, {3, 2, 1, 1, 6}});
+    return Animation(4, 3,
+                     {{0, 0, 4, 3, 0, 0, 0, transparent ? 0 : -1, first},
+                      {0, 0, 4, 2, 5, disposal},
+                      {3, 0, 1, 1, 6, disposal}});
 }
 
 bool Load(TGIFImage& image, const std::string& bytes) {
@@ -149,8 +151,13 @@ TEST(GIFAnimation, PassesFollowTheLoopCount) {
         events.Attach(image);
         image.SetLoop(c.loop);
         image.SetAnimate(true);
+        // Each step is painted, as on screen: every paint re-arms the timer for the frame due next,
+        // or leaves it freed once the passes are played.
         int steps = 0;
-        while (steps < 30 && Tick(image)) ++steps;
+        while (steps < 30 && Tick(image)) {
+            ++steps;
+            Paint(image);
+        }
         EXPECT_EQ(steps, c.passes < 0 ? 30 : 3 * c.passes);
         EXPECT_EQ(events.wraps, c.passes < 0 ? 10 : c.passes);
         EXPECT_EQ(events.changing, steps);
@@ -216,14 +223,16 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         bool transparent;  // frame 1 has a see-through colour
         QRgb row0, row1;   // colours after frame 2's disposal
         int mask0, mask1;  // composite mask there: 1 = see-through
+        QRgb wrapped;      // colour at (3, 0) once frame 3 is disposed and frame 1 drawn again
     };
     const QRgb black = qRgb(0, 0, 0);
     const Case cases[] = {
-        {2, true, black, black, 1, 1},
-        {3, true, black, GlobalColor(1), 1, 0},
-        {2, false, black, black, -1, -1},
-        {3, false, GlobalColor(0), GlobalColor(1), -1, -1},
-        {1, false, GlobalColor(5), GlobalColor(5), -1, -1},
+        {2, true, black, black, 1, 1, black},
+        {3, true, black, GlobalColor(1), 1, 0, black},
+        {1, true, GlobalColor(5), GlobalColor(5), 0, 0, GlobalColor(6)},
+        {2, false, black, black, -1, -1, GlobalColor(0)},
+        {3, false, GlobalColor(0), GlobalColor(1), -1, -1, GlobalColor(0)},
+        {1, false, GlobalColor(5), GlobalColor(5), -1, -1, GlobalColor(0)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -233,6 +242,7 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         const QImage& bitmap = image.CompositeBitmap();
         const QImage& mask = image.CompositeMask();
         ASSERT_EQ(mask.isNull(), !c.transparent);
+        image.SetLoop(true);
         image.SetAnimate(true);
         ASSERT_TRUE(Tick(image));  // frame 1 is already on display
         ASSERT_TRUE(Tick(image));
@@ -244,11 +254,19 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         EXPECT_EQ(bitmap.pixel(1, 0), c.row0);
         EXPECT_EQ(bitmap.pixel(2, 1), c.row1);
         EXPECT_EQ(bitmap.pixel(0, 2), GlobalColor(1));
-        EXPECT_EQ(bitmap.pixel(3, 2), GlobalColor(6));
+        EXPECT_EQ(bitmap.pixel(3, 0), GlobalColor(6));
         if (c.transparent) {
             EXPECT_EQ(mask.pixelIndex(1, 0), c.mask0);
             EXPECT_EQ(mask.pixelIndex(2, 1), c.mask1);
-            EXPECT_EQ(mask.pixelIndex(3, 2), 0);
+            EXPECT_EQ(mask.pixelIndex(3, 0), 0);
+        }
+        // The wrap back to frame 1 disposes of frame 3 first.
+        ASSERT_TRUE(Tick(image));
+        EXPECT_EQ(image.CurrentFrame(), 2);
+        EXPECT_EQ(bitmap.pixel(3, 0), c.wrapped);
+        EXPECT_EQ(bitmap.pixel(3, 2), GlobalColor(1));
+        if (c.transparent) {
+            EXPECT_EQ(mask.pixelIndex(3, 0), c.wrapped == black ? 1 : 0);
         }
     }
 }

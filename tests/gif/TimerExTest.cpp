@@ -1,6 +1,7 @@
 // TTimerEx on its three tick routes: the QTimer on the user-interface thread, the worker handing
 // each tick over to the user-interface thread, and the worker calling the handler itself. Waits
-// process events until a condition holds or a generous deadline passes; nothing here measures time.
+// process events until a condition holds or a generous deadline passes; the only time measured is
+// a loose bound on the period, wide enough for a loaded machine, that still catches a wrong unit.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -153,6 +154,21 @@ TEST_P(TimerRoutes, StoppedTimerNeverTicks) {
         set(false);
         EXPECT_TRUE(WaitUntil([&] { return log.count >= 1; }));
     }
+}
+
+// Interval counts milliseconds: at 200 ms, half a second holds two ticks (at most three on a late
+// start), and the first one comes. A period taken in microseconds would give thousands of ticks,
+// one taken in seconds none for minutes.
+TEST_P(TimerRoutes, IntervalIsInMilliseconds) {
+    TTimerEx timer;
+    SelectRoute(timer, GetParam());
+    timer.SetInterval(200);
+    TickLog log;
+    timer.SetOnTimer(log.Handler());
+    Pump(500ms);
+    EXPECT_LE(log.count.load(), 3);
+    EXPECT_TRUE(WaitUntil([&] { return log.count >= 1; }));
+    timer.SetEnabled(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllRoutes, TimerRoutes,
