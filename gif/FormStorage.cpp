@@ -4,7 +4,7 @@
 #include <cstring>
 
 void TStream::ReadBuffer(void* buffer, size_t count) {
-    if (count != 0 && Read(buffer, count) != count) throw EReadError();
+    if (count != 0 && Read(buffer, count) != count) throw gif_core::ReadError();
 }
 
 size_t TMemoryStream::Read(void* buffer, size_t count) {

@@ -6,15 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-// A read or write that could not move the number of bytes asked for.
-class EReadError : public std::runtime_error {
-public:
-    EReadError() : std::runtime_error("Stream read error") {}
-};
+#include "ReadError.h"
 
 // A sequence of bytes with a position.
 class TStream {
@@ -28,7 +23,7 @@ public:
     virtual size_t Position() const = 0;
     virtual void Seek(size_t position) = 0;
 
-    // Reads exactly count bytes or throws EReadError.
+    // Reads exactly count bytes or throws gif_core::ReadError.
     void ReadBuffer(void* buffer, size_t count);
 };
 

@@ -127,7 +127,7 @@ TGIFImage::TGIFImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     FColor = palette().color(QPalette::Window);
     resize(105, 105);
-    TickCount = SteadyTickCount;
+    tickCount_ = SteadyTickCount;
 }
 
 TGIFImage::~TGIFImage() {
@@ -141,14 +141,14 @@ void TGIFImage::DefineProperties(TFiler& filer) {
 }
 
 void TGIFImage::ReadData(TStream& stream) {
-    if (Loading) throw std::logic_error("picture data cannot change while it is being loaded");
+    if (loading_) throw std::logic_error("picture data cannot change while it is being loaded");
     uint8_t count[4];
     stream.ReadBuffer(count, sizeof count);
     const int32_t n = static_cast<int32_t>(count[0] | (count[1] << 8) | (count[2] << 16) |
                                            (static_cast<uint32_t>(count[3]) << 24));
     if (n <= 0) return;
     // The bytes must be there before anything is allocated for them.
-    if (stream.Size() - stream.Position() < static_cast<size_t>(n)) throw EReadError();
+    if (stream.Size() - stream.Position() < static_cast<size_t>(n)) throw gif_core::ReadError();
     std::vector<uint8_t> bytes(static_cast<size_t>(n));
     stream.ReadBuffer(bytes.data(), bytes.size());
     FDataStream.Seek(FDataStream.Size());
@@ -169,15 +169,15 @@ void TGIFImage::Loaded() {
 }
 
 bool TGIFImage::LoadFromStream(TStream& stream) {
-    if (Loading) return false;
+    if (loading_) return false;
     try {
         WorkStream.LoadFrom(stream);
-        Loading = true;
+        loading_ = true;
         bool ok = ParseGIF();
-        Loading = false;
+        loading_ = false;
         if (ok) return true;
     } catch (...) {
-        Loading = false;
+        loading_ = false;
     }
     ClearImage();
     return false;
@@ -257,7 +257,7 @@ const TGIFFrame* TGIFImage::Frame(int32_t n) const {
 }
 
 void TGIFImage::Assign(const QObject* source) {
-    if (Loading) throw std::logic_error("picture cannot change while it is being loaded");
+    if (loading_) throw std::logic_error("picture cannot change while it is being loaded");
     if (source == nullptr) {
         ClearImage();
         return;
@@ -297,7 +297,7 @@ const QImage* TGIFImage::GetBitmap() {
 }
 
 void TGIFImage::ClearImage() {
-    if (Loading) throw std::logic_error("picture cannot change while it is being loaded");
+    if (loading_) throw std::logic_error("picture cannot change while it is being loaded");
     ClearFrames();
     FCompositeMask = QImage();
     FCompositeBitmap = QImage();
@@ -508,7 +508,7 @@ void TGIFImage::ArmTimer(bool enable, uint32_t interval) {
 
 void TGIFImage::AnimationStep(QObject*) {
     if (Empty || !FAnimate || !FAnimationTimer || FFrameCount == 0) return;
-    const uint32_t t0 = TickCount();
+    const uint32_t t0 = tickCount_();
     if (FCurrentFrame > FFrameCount || FCurrentFrame <= 0) FCurrentFrame = 1;
 
     QPointer<TGIFImage> alive(this);
@@ -528,7 +528,7 @@ void TGIFImage::AnimationStep(QObject*) {
     }
     // The drawing time is taken off the frame's display time. Unsigned subtraction keeps this
     // right across the tick count's wrap.
-    const uint32_t spent = TickCount() - t0;
+    const uint32_t spent = tickCount_() - t0;
     const uint32_t full = FrameInterval(FCurrentFrame);
     if (FAnimationTimer) FAnimationTimer->SetInterval(spent < full ? full - spent : 1);
 
@@ -553,7 +553,7 @@ void TGIFImage::RearmAfterPaint() {
 }
 
 void TGIFImage::SetTickSource(TTickSource source) {
-    TickCount = source ? std::move(source) : TTickSource(SteadyTickCount);
+    tickCount_ = source ? std::move(source) : TTickSource(SteadyTickCount);
 }
 
 void TGIFImage::Paint(QPainter& canvas) {

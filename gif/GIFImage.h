@@ -85,7 +85,7 @@ public:
 
     // Stored properties: the byte block "Data" (a 4-byte little-endian count, then the GIF file).
     void DefineProperties(TFiler& filer);
-    // Appends the block's GIF file to DataStream; throws EReadError when fewer bytes follow.
+    // Appends the block's GIF file to DataStream; throws gif_core::ReadError when fewer bytes follow.
     virtual void ReadData(TStream& stream);
     // Writes the count and the GIF file held in DataStream.
     virtual void WriteData(TStream& stream);
@@ -237,6 +237,8 @@ private:
     // off or has run its passes.
     void RearmAfterPaint();
 
+    // Fields carry the component's traditional names (a property's store is F and the property's
+    // name); helper fields of this implementation are camelCase with a trailing underscore.
     bool MultiFrame = false;
     bool FAnimate = false;
     bool FAutoSize = false;
@@ -277,7 +279,7 @@ private:
     TMemoryStream WorkStream;
     bool KeepOnProcessing = false;
     // A load is running; a handler called from inside it may not start another or clear the picture.
-    bool Loading = false;
+    bool loading_ = false;
     TTimerEx* FAnimationTimer = nullptr;  // a child of the control
-    TTickSource TickCount;
+    TTickSource tickCount_;
 };

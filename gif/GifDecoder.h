@@ -10,13 +10,9 @@
 #include <memory>
 #include <stdexcept>
 
-namespace gif_core {
+#include "ReadError.h"
 
-// The data ended before a field that has to be read whole.
-class ReadError : public std::runtime_error {
-public:
-    ReadError() : std::runtime_error("Stream read error") {}
-};
+namespace gif_core {
 
 // A load stopped on purpose: the progress handler asked to stop, or an image side is too large.
 // The picture control reports nothing for it.

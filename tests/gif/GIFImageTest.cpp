@@ -185,9 +185,9 @@ TEST(GIFImage, DataBlockRoundTrip) {
     none.DefineProperties(nothing);
     EXPECT_EQ(nothing.properties.count("Data"), 0u);
     TFormReader shortBlock({{"Data", {0x10, 0, 0, 0, 'G', 'I', 'F'}}});
-    EXPECT_THROW(none.DefineProperties(shortBlock), EReadError);
+    EXPECT_THROW(none.DefineProperties(shortBlock), gif_core::ReadError);
     TFormReader hugeCount({{"Data", {0xFF, 0xFF, 0xFF, 0x7F, 'G'}}});
-    EXPECT_THROW(none.DefineProperties(hugeCount), EReadError);
+    EXPECT_THROW(none.DefineProperties(hugeCount), gif_core::ReadError);
 }
 
 TEST(GIFImage, AssignCopiesThePictureData) {
