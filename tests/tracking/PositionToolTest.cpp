@@ -202,13 +202,11 @@ TEST_F(PositionToolRun, ComputesEveryInstantFromYear1To9999AsGiven) {
     }
 }
 
-#ifdef LUNARK_PROGRAM_PATH
 // A build puts both programs in one folder, so that they read one settings file, as installed.
 TEST(PositionToolProgram, LiesBesideTheLunarkProgram) {
     EXPECT_EQ(std::filesystem::path(LUNARK_POSITION_PATH).parent_path(),
               std::filesystem::path(LUNARK_PROGRAM_PATH).parent_path());
 }
-#endif
 
 // The Moon at 123.46/44.50 with offsets -120/-42 is 3.46/2.50 for the rotator: near the
 // simulator's rest at 0/0, which it reaches in about a second.
