@@ -4,6 +4,8 @@
 find_path(GIFLIB_INCLUDE_DIR gif_lib.h REQUIRED)
 find_library(GIFLIB_LIBRARY gif REQUIRED)
 
-add_executable(bench_gif gif.cpp ${PROJECT_SOURCE_DIR}/tests/gif/GifTestEncoder.cpp)
-target_include_directories(bench_gif PRIVATE ${PROJECT_SOURCE_DIR}/tests/gif ${GIFLIB_INCLUDE_DIR})
+add_executable(bench_gif gif.cpp ${PROJECT_SOURCE_DIR}/tests/gif/GifTestEncoder.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/PeakMemory.cpp)
+target_include_directories(bench_gif PRIVATE ${PROJECT_SOURCE_DIR}/tests/gif ${PROJECT_SOURCE_DIR}/tests/support
+  ${GIFLIB_INCLUDE_DIR})
 target_link_libraries(bench_gif PRIVATE gif benchmark::benchmark ${GIFLIB_LIBRARY})

@@ -2,11 +2,11 @@
 // DGifSlurp ("/giflib") on the same GIF files generated here: a 1024 x 1024 image of 256-colour
 // noise, plain and interlaced, and a 50-frame 400 x 300 animation.
 //
-// `bench_gif --memory` instead loads each file once through the picture control and prints the
-// peak of the bytes allocated during the load against the decoded frames plus the file size.
+// `bench_gif --memory` instead loads each file once through the picture control, and the animation
+// again with every frame disposed of by restoring what lay under it, and prints the peak growth
+// of the resident set during the load against the decoded frames plus the file size.
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
-#include <malloc.h>
 
 #include <QApplication>
 #include <cstdio>
@@ -20,6 +20,7 @@
 #include "GIFImage.h"
 #include "GifParser.h"
 #include "GifTestEncoder.h"
+#include "PeakMemory.h"
 
 namespace {
 
@@ -45,6 +46,15 @@ std::vector<uint8_t> AnimationFrame(int w, int h, int n, std::mt19937& rng) {
     return px;
 }
 
+// The animation's 50 frames of 400 x 300, each disposed of with the given method.
+std::string Animation(int disposal, std::mt19937& rng) {
+    gif_test::GifBuilder anim;
+    anim.Header(400, 300, 8).Netscape(0);
+    for (int n = 0; n < 50; ++n)
+        anim.GraphicControl(disposal, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, rng));
+    return anim.Trailer().Bytes();
+}
+
 const std::vector<TestFile>& Files() {
     static const std::vector<TestFile> files = [] {
         std::mt19937 rng(2026);
@@ -61,11 +71,7 @@ const std::vector<TestFile>& Files() {
                            .Trailer()
                            .Bytes(),
                        1024 * 1024});
-        gif_test::GifBuilder anim;
-        anim.Header(400, 300, 8).Netscape(0);
-        for (int n = 0; n < 50; ++n)
-            anim.GraphicControl(1, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, rng));
-        out.push_back({"animation400x300x50", anim.Trailer().Bytes(), int64_t{50} * 400 * 300});
+        out.push_back({"animation400x300x50", Animation(1, rng), int64_t{50} * 400 * 300});
         return out;
     }();
     return files;
@@ -109,20 +115,6 @@ void DecodeGiflib(benchmark::State& state, const TestFile* file) {
                                                  benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// A field of /proc/self/status, in bytes.
-size_t StatusBytes(const char* field) {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    size_t kb = 0;
-    const size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, field, n) == 0) kb = std::strtoull(line + n + 1, nullptr, 10);
-    }
-    std::fclose(f);
-    return kb * 1024;
-}
-
 // Loads each file once through the picture control and compares the growth of the resident set
 // during the load (its high-water mark, reset just before) with the decoded frames, composite
 // included, plus the file size.
@@ -132,17 +124,16 @@ void ReportMemory() {
     char name[] = "bench_gif";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    for (const auto& file : Files()) {
+    std::vector<TestFile> files = Files();
+    std::mt19937 rng(2026);
+    files.push_back({"animation_restore_prev", Animation(3, rng), int64_t{50} * 400 * 300});
+    for (const auto& file : files) {
         TMemoryStream stream(std::vector<uint8_t>(file.bytes.begin(), file.bytes.end()));
         auto image = std::make_unique<TGIFImage>();
-        malloc_trim(0);
-        const size_t before = StatusBytes("VmRSS:");
-        if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-            std::fputs("5", clear);  // resets the high-water mark
-            std::fclose(clear);
-        }
+        const test_support::PeakMemory memory;
+        if (!memory.Available()) std::printf("%s: the resident set's peak cannot be reset\n", file.name);
         if (!image->LoadFromStream(stream)) std::printf("%s: load failed\n", file.name);
-        const size_t peak = StatusBytes("VmHWM:") - before;
+        const size_t peak = memory.Growth();
         int64_t frames = 0;
         for (int n = 1; n <= image->FrameCount(); ++n) {
             const TGIFFrame* f = image->Frame(n);
