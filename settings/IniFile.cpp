@@ -1,17 +1,12 @@
 #include "IniFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "IntegerText.h"
+#include "LockedFile.h"
+#include "TextEncoding.h"
 
 namespace {
 
@@ -95,126 +90,39 @@ KeyPlace FindKey(const std::vector<Line>& lines, std::string_view section, std::
     return place;
 }
 
-enum class ReadResult { Ok, Missing, Failed };
+bool IsQuote(char c) { return c == '"' || c == '\''; }
 
-ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-    content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return ReadResult::Failed;
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Ok;
+bool InMatchingQuotes(std::string_view value) {
+    return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+// The value of a key line as the profile rules give it: one pair of matching quotes, double or
+// single, around the whole value is dropped.
+std::string_view Unquoted(std::string_view value) {
+    return InMatchingQuotes(value) ? value.substr(1, value.size() - 2) : value;
 }
 
-// Replaces the file at path by content in one step: a temporary file in the same folder, flushed
-// to disk, then renamed over the original. A symbolic link is followed so that it stays a link.
-bool ReplaceFileAtomically(const std::string& path, std::string_view content, std::optional<mode_t> mode) {
-    std::error_code error;
-    std::filesystem::path target = path;
-    if (std::filesystem::is_symlink(target, error)) {
-        target = std::filesystem::weakly_canonical(target, error);
-        if (error) return false;
-    }
-    std::string temporary = target.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, content) && ::fchmod(fd, mode.value_or(0644) & 07777) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dirFd = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
-}
-
-// A value may not break the file's line structure.
-std::string OneLine(std::string_view value) {
+// A value as it goes into a key line: it may not break the file's line structure, and a value that
+// is itself in quotes gets one more pair, so that reading it back gives it whole.
+std::string LineValue(std::string_view value) {
     std::string text(value);
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return text;
+    return InMatchingQuotes(text) ? '"' + text + '"' : text;
 }
 
-}  // namespace
-
-TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
-
-std::string TIniFile::ReadString(std::string_view section, std::string_view key,
-                                 std::string_view defaultValue) const {
-    std::string content;
-    if (ReadWholeFile(fileName_, content) != ReadResult::Ok) return std::string(defaultValue);
-    const auto lines = SplitLines(content);
-    const auto place = FindKey(lines, section, key);
-    if (!place.keyLine) return std::string(defaultValue);
-    const auto value = KeyValue(lines[*place.keyLine].text)->second;
-    return std::string(value.substr(0, kMaxValueLength));
-}
-
-int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {
-    return integer_text::TryReadSettingsInteger(ReadString(section, key, "")).value_or(defaultValue);
-}
-
-void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    const auto fail = [&] { throw EIniWriteError("Unable to write to " + fileName_); };
-
-    std::string content;
-    const ReadResult read = ReadWholeFile(fileName_, content);
-    if (read == ReadResult::Failed) fail();  // never replace a file we could not read
-    std::optional<mode_t> mode;
-    if (read == ReadResult::Ok) {
-        struct stat info {};
-        if (::stat(fileName_.c_str(), &info) == 0) mode = info.st_mode;
-        if (::access(fileName_.c_str(), W_OK) != 0) fail();
-    }
-
+// The file's text with one key set, every other byte as it was.
+std::string WithKey(std::string_view content, std::string_view section, std::string_view key,
+                    std::string_view value) {
     const auto lines = SplitLines(content);
     const std::string_view lineBreak =
         (!lines.empty() && !lines.front().lineBreak.empty()) ? lines.front().lineBreak : std::string_view("\n");
     std::string keyLine(key);
     keyLine += '=';
-    keyLine += OneLine(value);
+    keyLine += value;
     const auto place = FindKey(lines, section, key);
 
     std::string updated;
     updated.reserve(content.size() + keyLine.size() + section.size() + 8);
-    const auto append = [&](const Line& line) {
-        updated += line.text;
-        updated += line.lineBreak;
-    };
     if (!place.sectionFound) {
         updated = content;
         if (!updated.empty() && updated.back() != '\n') updated += lineBreak;
@@ -224,22 +132,77 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         updated += lineBreak;
         updated += keyLine;
         updated += lineBreak;
-    } else {
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (place.keyLine && i == *place.keyLine) {
-                updated += keyLine;
-                updated += lines[i].lineBreak;
-                continue;
-            }
-            append(lines[i]);
-            if (!place.keyLine && i == place.insertAfter) {
-                if (lines[i].lineBreak.empty()) updated += lineBreak;
-                updated += keyLine;
-                updated += lineBreak;
-            }
+        return updated;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (place.keyLine && i == *place.keyLine) {
+            updated += keyLine;
+            updated += lines[i].lineBreak;
+            continue;
+        }
+        updated += lines[i].text;
+        updated += lines[i].lineBreak;
+        if (!place.keyLine && i == place.insertAfter) {
+            if (lines[i].lineBreak.empty()) updated += lineBreak;
+            updated += keyLine;
+            updated += lineBreak;
         }
     }
-    if (!ReplaceFileAtomically(fileName_, updated, mode)) fail();
+    return updated;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+    std::string bytes;
+    if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
+    const text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
+    const auto lines = SplitLines(decoded.text);
+    const auto place = FindKey(lines, text_encoding::FromWin1252(section, decoded.form),
+                               text_encoding::FromWin1252(key, decoded.form));
+    if (!place.keyLine) return std::string(defaultValue);
+    const std::string value =
+        text_encoding::ToWin1252(Unquoted(KeyValue(lines[*place.keyLine].text)->second), decoded.form);
+    return value.substr(0, kMaxValueLength);
+}
+
+int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {
+    return integer_text::TryReadSettingsInteger(ReadString(section, key, "")).value_or(defaultValue);
+}
+
+void TIniFile::LockForUpdate() {
+    if (!held_.Open(fileName_)) throw EIniWriteError("Unable to write to " + fileName_);
+}
+
+void TIniFile::Unlock() { held_.Close(); }
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    const auto fail = [&] { throw EIniWriteError("Unable to write to " + fileName_); };
+    LockedFile ownLock;
+    LockedFile& file = held_.IsOpen() ? held_ : ownLock;
+    // Normally once; again only when another process created the file after this one found none.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!file.IsOpen() && !file.Open(fileName_)) fail();
+        std::string bytes;
+        if (!file.ReadAll(bytes)) fail();  // never replace a file we could not read
+        text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
+        const auto inFile = [&](std::string_view text) { return text_encoding::FromWin1252(text, decoded.form); };
+        decoded.text = WithKey(decoded.text, inFile(section), inFile(key), inFile(LineValue(value)));
+        switch (file.Write(text_encoding::Encode(decoded))) {
+            case LockedFile::WriteResult::Written:
+                return;
+            case LockedFile::WriteResult::Failed:
+                fail();
+                break;
+            case LockedFile::WriteResult::FileAppeared:
+                file.Close();
+                break;
+        }
+    }
+    fail();
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {

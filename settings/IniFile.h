@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "LockedFile.h"
+
 // Raised when a value cannot be written: "Unable to write to <path>".
 class EIniWriteError : public std::runtime_error {
 public:
@@ -17,10 +19,14 @@ public:
 // Reading follows the rules Windows programs expect: section and key names match without regard
 // to letter case, the first matching section and the first matching key in it win, blanks around
 // names and values are ignored, values are cut at 1023 bytes, and a missing or unreadable file
-// reads as empty. A write replaces or adds one key and leaves every other byte of the file as it
-// was; CRLF files stay CRLF, LF files stay LF (a new file gets LF). The new content goes to a
-// temporary file beside the original that is then renamed over it, so a failure or a crash never
-// leaves a truncated file behind.
+// reads as empty; one pair of matching quotes (double or single) around a value is dropped. A file
+// that starts with a byte-order mark is read as UTF-8 or UTF-16 text and written back in the same
+// form; its values reach the program in Windows-1252 like those of any other file.
+//
+// A write replaces or adds one key and leaves every other byte of the file as it was; CRLF files
+// stay CRLF, LF files stay LF (a new file gets LF). Each write is a read, change and write of the
+// whole file under an advisory lock; the new content replaces the file in one step (see
+// LockedFile for how, and for the one case that writes in place).
 class TIniFile {
 public:
     static constexpr std::size_t kMaxValueLength = 1023;
@@ -39,6 +45,14 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
 
+    // Holds the file's lock from here to Unlock (or the object's end), so that several writes
+    // reach the file as one change: other processes wait for the whole of it. Raises
+    // EIniWriteError when the path names something other than a regular file, or a file that
+    // cannot be read.
+    void LockForUpdate();
+    void Unlock();
+
 private:
     std::string fileName_;
+    LockedFile held_;
 };

@@ -95,6 +95,8 @@ StoredPosition LoadSettings(const std::string& executablePath) {
 
 void SaveSettings(const std::string& executablePath, int32_t Top, int32_t Left) {
     TIniFile ini(SettingsFileFor(executablePath));
+    // One save is one change of the file: another process saving at the same time waits for it.
+    ini.LockForUpdate();
     ini.WriteString(kSection, "Locator", Locator);
     ini.WriteInteger(kSection, "Top", Top);
     ini.WriteInteger(kSection, "Left", Left);

@@ -57,7 +57,8 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath);
 // returns the stored main window position (100, 100 where missing).
 StoredPosition LoadSettings(const std::string& executablePath);
 
-// Writes the ten keys one after the other; a failed write raises EIniWriteError at that key.
+// Writes the ten keys one after the other, holding the file's lock for the whole save; a failed
+// write raises EIniWriteError at that key.
 void SaveSettings(const std::string& executablePath, int32_t Top, int32_t Left);
 
 }  // namespace Unit3

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "Utf8.h"
+
 namespace win1252 {
 namespace {
 
@@ -21,19 +23,6 @@ char32_t CodePointOf(unsigned char byte) {
     return byte;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::optional<unsigned char> ByteOf(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
@@ -42,56 +31,38 @@ std::optional<unsigned char> ByteOf(char32_t cp) {
     return std::nullopt;
 }
 
-// Decodes one UTF-8 sequence at text[pos]; advances pos. Rejects overlong forms and surrogates.
-std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    int length = 0;
-    char32_t cp = 0;
-    if (lead < 0x80) {
-        ++pos;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return std::nullopt;
-    }
-    if (pos + length > text.size()) return std::nullopt;
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    pos += length;
-    return cp;
-}
-
 }  // namespace
 
 std::string ToUtf8(std::string_view win1252Bytes) {
     std::string out;
     out.reserve(win1252Bytes.size() + 8);
-    for (char c : win1252Bytes) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(c)));
+    for (char c : win1252Bytes) utf8::Append(out, CodePointOf(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::optional<std::string> FromUtf8(std::string_view utf8) {
+std::optional<std::string> FromUtf8(std::string_view text) {
     std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        const auto cp = DecodeUtf8(utf8, pos);
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto cp = utf8::Decode(text, pos);
         if (!cp) return std::nullopt;
         const auto byte = ByteOf(*cp);
         if (!byte) return std::nullopt;
         out += static_cast<char>(*byte);
+    }
+    return out;
+}
+
+std::string FromUtf8Replacing(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto cp = utf8::Decode(text, pos);
+        if (!cp) {
+            out += text[pos++];
+            continue;
+        }
+        out += static_cast<char>(ByteOf(*cp).value_or('?'));
     }
     return out;
 }

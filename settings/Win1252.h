@@ -15,6 +15,10 @@ std::string ToUtf8(std::string_view win1252Bytes);
 
 // UTF-8 to Windows-1252 bytes; nullopt when the text is not valid UTF-8 or holds a character
 // that Windows-1252 cannot represent.
-std::optional<std::string> FromUtf8(std::string_view utf8);
+std::optional<std::string> FromUtf8(std::string_view text);
+
+// UTF-8 to Windows-1252 bytes for text that must be taken whatever it holds: a character
+// Windows-1252 cannot represent becomes "?", a byte that does not start valid UTF-8 is kept.
+std::string FromUtf8Replacing(std::string_view text);
 
 }  // namespace win1252
