@@ -174,7 +174,7 @@ int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, in
 }
 
 void TIniFile::LockForUpdate() {
-    if (!held_.Open(fileName_)) throw EIniWriteError("Unable to write to " + fileName_);
+    if (!held_.Open(fileName_, true)) throw EIniWriteError("Unable to write to " + fileName_);
 }
 
 void TIniFile::Unlock() { held_.Close(); }

@@ -46,9 +46,10 @@ public:
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
 
     // Holds the file's lock from here to Unlock (or the object's end), so that several writes
-    // reach the file as one change: other processes wait for the whole of it. Raises
-    // EIniWriteError when the path names something other than a regular file, or a file that
-    // cannot be read.
+    // reach the file as one change: other processes wait for the whole of it. A missing file is
+    // created empty to be locked (and removed again if nothing is written). Raises EIniWriteError
+    // when the path names something other than a regular file, or a file that cannot be read or
+    // created.
     void LockForUpdate();
     void Unlock();
 

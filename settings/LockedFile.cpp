@@ -187,29 +187,53 @@ FileReadResult ReadRegularFile(const std::string& path, std::string& content) {
 LockedFile::~LockedFile() { Close(); }
 
 void LockedFile::Close() {
+    struct stat held {}, named {};
+    if (createdEmpty_ && ::fstat(fd_, &held) == 0 && held.st_size == 0 && ::stat(target_.c_str(), &named) == 0 &&
+        SameFile(held, named)) {
+        ::unlink(target_.c_str());
+    }
+    createdEmpty_ = false;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     open_ = false;
     target_.clear();
 }
 
-bool LockedFile::Open(const std::string& path) {
+bool LockedFile::Open(const std::string& path, bool createMissing) {
     Close();
     const std::optional<std::string> target = FollowLinks(path);
     if (!target) return false;
     target_ = *target;
-    for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    // Retries after a wait for the lock are not counted: the holder replaces the file with every
+    // write, and this process waits for as many as the holder makes.
+    for (int attempt = 0; attempt < kMaxAttempts;) {
         struct stat named {}, opened {};
         if (::stat(target_.c_str(), &named) != 0) {
             if (errno != ENOENT) return false;
+            if (!createMissing) {
+                open_ = true;
+                return true;
+            }
+            std::optional<Temporary> empty = CreateTemporary(FolderOf(target_), NameOf(target_), 0666);
+            if (!empty) return false;
+            if (!RenameWithoutReplacing(empty->path, target_)) {
+                const bool appeared = errno == EEXIST;
+                empty->Discard();
+                if (!appeared) return false;
+                ++attempt;  // someone else's file: lock that one
+                continue;
+            }
+            fd_ = empty->fd;  // locked since it was made
             open_ = true;
+            createdEmpty_ = true;
             return true;
         }
         if (!S_ISREG(named.st_mode)) return false;
         const int fd = ::open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
-            if (errno == ENOENT) continue;
-            return false;
+            if (errno != ENOENT) return false;
+            ++attempt;
+            continue;
         }
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(fd);
@@ -279,6 +303,7 @@ LockedFile::WriteResult LockedFile::Write(std::string_view content) {
     }
     if (fd_ >= 0) ::close(fd_);
     fd_ = temporary->fd;  // the file now, locked since it was made
+    createdEmpty_ = false;
     SyncFolder(folder);
     return WriteResult::Written;
 }

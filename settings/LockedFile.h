@@ -37,10 +37,12 @@ public:
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
 
-    // Follows the links at path and locks the file there, waiting for any other holder. True also
-    // when there is no file yet (nothing to lock: the first write creates it); false when the path
-    // names something other than a regular file or a file that cannot be opened.
-    bool Open(const std::string& path);
+    // Follows the links at path and locks the file there, waiting for any other holder. A missing
+    // file is created empty when asked (it reads like a missing one), so that there is something
+    // to lock; otherwise the first write creates it. False when the path names something other
+    // than a regular file, or a file that cannot be opened or created.
+    bool Open(const std::string& path, bool createMissing = false);
+    // Releases the lock; a file created empty by Open and never written is removed again.
     void Close();
     bool IsOpen() const { return open_; }
     bool Exists() const { return fd_ >= 0; }
@@ -58,4 +60,5 @@ private:
     std::string target_;  // the path with every link followed
     int fd_ = -1;         // the locked file, -1 while there is none
     bool open_ = false;
+    bool createdEmpty_ = false;
 };

@@ -1,10 +1,18 @@
 #include "Unit3.h"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <thread>
 
+#include "ChildProcess.h"
 #include "IniFile.h"
 #include "TempDir.h"
 
@@ -120,6 +128,105 @@ TEST(SettingsFile, FailedSaveRaisesTheMessageWithThePath) {
     } catch (const EIniWriteError& error) {
         EXPECT_STREQ(error.what(), "Unable to write to /proc/lunark.ini");
     }
+}
+
+// Windows Notepad saves with a UTF-8 byte-order mark.
+TEST(SettingsFile, NotepadsMarkIsReadPastAndKept) {
+    TempDir dir;
+    const std::string exe = dir.File("lunark");
+    WriteFileBytes(dir.File("lunark.ini"),
+                   "\xEF\xBB\xBF[Lunark]\r\nLocator=KP20LE\r\nAZ_COM_NR=3\r\nAZtype=M\xC2\xB2 RC2800\r\n"
+                   "ELtype=\"YAESU GS-232A 9600bd\"\r\n");
+    Unit3::LoadSettings(exe);
+    EXPECT_EQ(Unit3::Locator, "KP20LE");
+    EXPECT_EQ(Unit3::AZ_COM_NR, 3);
+    EXPECT_EQ(Unit3::AZtype, "M\xB2 RC2800");
+    EXPECT_EQ(Unit3::ELtype, "YAESU GS-232A 9600bd");
+
+    Unit3::SaveSettings(exe, 10, 20);
+    const std::string after = ReadFileBytes(dir.File("lunark.ini"));
+    EXPECT_EQ(after.substr(0, 13), "\xEF\xBB\xBF[Lunark]\r\n");
+    EXPECT_EQ(after.find("[Lunark]", 4), std::string::npos) << after;
+    EXPECT_NE(after.find("AZtype=M\xC2\xB2 RC2800\r\n"), std::string::npos) << after;
+}
+
+// A FIFO would hang a plain open until a writer came; a device would be opened with side effects.
+// Each case runs in a child process with a time limit, so a hang fails the test.
+TEST(SettingsFile, SomethingOtherThanAFileIsAFileThatCannotBeRead) {
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> make;
+    } cases[] = {
+        {"FIFO", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
+        {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }},
+        {"character device", [](const std::string& path) { std::filesystem::create_symlink("/dev/null", path); }},
+        {"link to a FIFO", [](const std::string& path) {
+             ASSERT_EQ(::mkfifo((path + ".fifo").c_str(), 0644), 0);
+             std::filesystem::create_symlink(path + ".fifo", path);
+         }},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string exe = dir.File("lunark");
+        const std::string ini = dir.File("lunark.ini");
+        c.make(ini);
+        const auto kind = std::filesystem::status(ini).type();
+        const auto end = test_support::RunInChildProcess(
+            [&] {
+                Unit3::Locator = "stale";
+                Unit3::LoadSettings(exe);
+                EXPECT_EQ(Unit3::Locator, "JO22IC");
+                EXPECT_EQ(TIniFile(ini).ReadString("Ports", "COM1", "none"), "none");
+                try {
+                    Unit3::SaveSettings(exe, 100, 100);
+                    ADD_FAILURE() << "no error";
+                } catch (const EIniWriteError& error) {
+                    EXPECT_EQ(error.what(), "Unable to write to " + ini);
+                }
+            },
+            test_support::RunAs::CurrentUser, 10);
+        EXPECT_TRUE(end.Passed()) << c.name << ": " << end.Describe();
+        EXPECT_EQ(std::filesystem::status(ini).type(), kind) << c.name;
+    }
+}
+
+// One process saves over and over, each save changing every value; the other takes the lock
+// between saves and must always find one whole save, never the first keys of the next one.
+TEST(SettingsFile, ASaveIsOneChangeForOtherProcesses) {
+    TempDir dir;
+    const std::string exe = dir.File("lunark");
+    SetFirstRunValues();
+    Unit3::SaveSettings(exe, 100, 100);
+    const auto setValues = [](int n) {
+        Unit3::Locator = n == 1 ? "AA11AA" : "BB22BB";
+        Unit3::AZ_COM_NR = Unit3::EL_COM_NR = Unit3::AZoffset = Unit3::ELoffset = Unit3::TrackInterval = n;
+        Unit3::AZtype = Unit3::ELtype = std::to_string(n);
+    };
+    const pid_t saver = test_support::StartChildProcess([&] {
+        for (int i = 0; i < 16; ++i) {
+            setValues(1 + i % 2);
+            Unit3::SaveSettings(exe, 1 + i % 2, 1 + i % 2);
+        }
+    });
+    bool saverDone = false;
+    int status = 0;
+    for (int checks = 1; !saverDone && !::testing::Test::HasFailure(); ++checks) {
+        saverDone = ::waitpid(saver, &status, WNOHANG) == saver;
+        TIniFile lock(Unit3::SettingsFileFor(exe));
+        lock.LockForUpdate();
+        const auto position = Unit3::LoadSettings(exe);
+        lock.Unlock();
+        if (Unit3::Locator == "JO22IC") continue;  // before the first save
+        const int n = Unit3::Locator == "AA11AA" ? 1 : 2;
+        const int numbers[] = {position.Top, position.Left, Unit3::AZ_COM_NR, Unit3::EL_COM_NR,
+                               Unit3::AZoffset, Unit3::ELoffset, Unit3::TrackInterval};
+        for (const int number : numbers) EXPECT_EQ(number, n) << "a save in progress, check " << checks;
+        EXPECT_EQ(Unit3::AZtype, std::to_string(n));
+        EXPECT_EQ(Unit3::ELtype, std::to_string(n));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!saverDone) ::waitpid(saver, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(SettingsFile, InstalledCopyKeepsItsSettingsInTheUsersConfigFolder) {
