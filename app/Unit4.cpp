@@ -70,6 +70,14 @@ void ApplyVisibilityRule(const QLabel* protocol, QLineEdit* port, QLineEdit* off
     offset->setVisible(used);
 }
 
+// The protocol label shows the row the user chose; with no row selected it keeps its text.
+void ShowChosenRow(const QListWidget* list, QLabel* protocol) {
+    const QList<QListWidgetItem*> chosen = list->selectedItems();
+    if (chosen.isEmpty()) return;
+    protocol->setText(chosen.front()->text());
+    protocol->adjustSize();
+}
+
 int32_t FieldValue(const QLineEdit* edit) {
     return integer_text::StrToInt(core_text::ToCore(edit->text()));
 }
@@ -103,11 +111,13 @@ void TForm4::CreateControls() {
     Edit2 = MakeEdit(this, "Edit2", "Edit2", {40, 176, 25, 21});
     Edit3 = MakeEdit(this, "Edit3", "Edit3", {128, 176, 25, 21});
     Edit4 = MakeEdit(this, "Edit4", "Edit4", {40, 320, 25, 21});
+    // A row is chosen when it becomes selected: by a click, the arrow keys or the program. A list
+    // that takes the focus makes its first row current without selecting it; that is no choice.
     ListBox1 = MakeList(this, "ListBox1", {64, 112, 161, 49});
-    connect(ListBox1, &QListWidget::currentRowChanged, this,
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox2 = MakeList(this, "ListBox2", {64, 256, 161, 49});
-    connect(ListBox2, &QListWidget::currentRowChanged, this,
+    connect(ListBox2, &QListWidget::itemSelectionChanged, this,
             [this] { Guarded([this] { ListBox2Click(); }); });
     Edit5 = MakeEdit(this, "Edit5", "Edit5", {128, 320, 25, 21});
     Edit6 = MakeEdit(this, "Edit6", "Edit6", {176, 40, 25, 21});
@@ -142,18 +152,12 @@ void TForm4::FormCreate() {
 }
 
 void TForm4::ListBox1Click() {
-    if (const QListWidgetItem* row = ListBox1->currentItem()) {
-        Label8->setText(row->text());
-        Label8->adjustSize();
-    }
+    ShowChosenRow(ListBox1, Label8);
     ApplyVisibilityRule(Label8, Edit2, Edit3);
 }
 
 void TForm4::ListBox2Click() {
-    if (const QListWidgetItem* row = ListBox2->currentItem()) {
-        Label9->setText(row->text());
-        Label9->adjustSize();
-    }
+    ShowChosenRow(ListBox2, Label9);
     ApplyVisibilityRule(Label9, Edit4, Edit5);
 }
 

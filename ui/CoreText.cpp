@@ -7,10 +7,11 @@
 namespace core_text {
 
 QString ToQt(std::string_view bytes) {
-    const QByteArray raw(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    const QString asUtf8 = QString::fromUtf8(raw);
-    if (asUtf8.toUtf8() == raw) return asUtf8;  // only valid UTF-8 survives the round trip
     return QString::fromStdString(win1252::ToUtf8(bytes));
+}
+
+QString PathToQt(std::string_view bytes) {
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 std::string ToCore(const QString& text) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "CoreText.h"
+#include "IniFile.h"
 #include "MessageBoxes.h"
 
 // Every event handler body runs inside Guarded: an error it raises ends the handler and is shown
@@ -14,6 +15,8 @@ bool Guarded(Body&& body) {
     try {
         std::forward<Body>(body)();
         return true;
+    } catch (const EIniWriteError& error) {
+        message_boxes::ShowStop(core_text::PathToQt(error.what()));  // names the settings file
     } catch (const std::exception& error) {
         message_boxes::ShowStop(core_text::ToQt(error.what()));
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "Unit4.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -166,6 +167,39 @@ TEST_F(SetupWindow, ClosingTakesTheFieldsOverAndWritesTheFile) {
     form.hide();
 }
 
+// Tab walks through both lists; the focus alone chooses nothing. The elevation protocol is stored
+// in UTF-8 by some other program: it is Windows-1252 text all the same, shown as such and written
+// back byte for byte.
+TEST_F(SetupWindow, TabbingThroughAndClosingLeavesEverySettingAsItWas) {
+    Unit3::AZtype = "YAESU GS-232A 9600bd";
+    Unit3::ELtype = "M\xC2\xB2 RC2800";
+    TForm4 form;
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.Edit1->setFocus();
+    for (int i = 0; i < 5; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form.ListBox2);
+    EXPECT_EQ(form.Label8->text(), "YAESU GS-232A 9600bd");
+    EXPECT_EQ(form.Label9->text(), QString::fromUtf16(u"M\u00C2\u00B2 RC2800"));
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(ReadFileBytes(dir_.File("lunark.ini")),
+              "[Lunark]\nLocator=JO22IC\nTop=100\nLeft=100\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=-3\n"
+              "ELoffset=4\nAZtype=YAESU GS-232A 9600bd\nELtype=M\xC2\xB2 RC2800\nTrackInterval=5\n");
+
+    // A choice by the arrow keys or the mouse still counts.
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.ListBox1->setFocus();
+    QTest::keyClick(form.ListBox1, Qt::Key_Down);  // from the first row, current since the focus came
+    EXPECT_EQ(form.Label8->text(), "Prosistel-D");
+    const QRect third = form.ListBox2->visualItemRect(form.ListBox2->item(2));
+    QTest::mouseClick(form.ListBox2->viewport(), Qt::LeftButton, {}, third.center());
+    EXPECT_EQ(form.Label9->text(), QString::fromUtf16(u"M\u00B2 RC2800"));
+    form.hide();
+}
+
 TEST_F(SetupWindow, AFieldThatIsNotAnIntegerKeepsTheWindowOpen) {
     TForm4 form;
     form.show();
@@ -191,14 +225,14 @@ TEST_F(SetupWindow, AFieldThatIsNotAnIntegerKeepsTheWindowOpen) {
 }
 
 TEST_F(SetupWindow, AFileThatCannotBeWrittenKeepsTheWindowOpen) {
-    Unit3::ExecutablePath = "/proc/lunark";
+    Unit3::ExecutablePath = "/proc/l\xC3\xBCnark";  // the system's bytes: UTF-8
     TForm4 form;
     form.show();
     form.Edit6->setText("3");
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.isVisible());
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, "Unable to write to /proc/lunark.ini.");
+    EXPECT_EQ(boxes_[0].text, QString::fromUtf16(u"Unable to write to /proc/l\u00FCnark.ini."));
     EXPECT_EQ(Unit3::TrackInterval, 3);  // everything was taken over before the write
     form.hide();
 }
