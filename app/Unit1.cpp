@@ -10,7 +10,10 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
 
 #include "CoreText.h"
@@ -34,6 +37,9 @@ namespace {
 constexpr int kHintPauseMs = 250;
 constexpr int kHintHidePauseMs = 60000;
 constexpr int kMsPerMinute = 60000;
+// How often, and how long, the newly shown window looks for the frame the window manager gives it.
+constexpr int kFrameCheckMs = 20;
+constexpr int kFrameWaitMs = 5000;
 
 QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -141,7 +147,57 @@ void TForm1::FormCreate() {
         Unit3::SaveSettings(executable, Unit3::kDefaultTop, Unit3::kDefaultLeft);
     }
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
-    move(position.Left, position.Top);
+    PlaceWindow(QPoint(position.Left, position.Top));
+}
+
+// A place on no screen (a monitor since unplugged) opens the window in the middle of the primary
+// screen; the stored values stay in the file until the window closes somewhere else.
+void TForm1::PlaceWindow(QPoint frameTopLeft) {
+    const QRect window(frameTopLeft, QSize(kClientWidth, kClientHeight));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    const bool onAScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+        return screen->geometry().intersects(window);
+    });
+    if (!onAScreen && QGuiApplication::primaryScreen() != nullptr) {
+        frameTopLeft = QGuiApplication::primaryScreen()->availableGeometry().center() - window.center() +
+                       window.topLeft();
+    }
+    // The frame is unknown until the window manager has put one around the shown window, and X
+    // window managers place a new window by its client area. So the client area goes to the place
+    // first; once framed, the window moves by the frame's left border and title bar
+    // (PlaceFrameOnceFramed). Without a window manager there is no frame and it stays.
+    move(frameTopLeft);
+    framePlace_ = frameTopLeft;
+    frameWatch_ = new QTimer(this);
+    frameWatch_->setInterval(kFrameCheckMs);
+    connect(frameWatch_, &QTimer::timeout, this, &TForm1::PlaceFrameOnceFramed);
+}
+
+void TForm1::PlaceFrameOnceFramed() {
+    QWindow* window = windowHandle();
+    const QMargins frame = window != nullptr ? window->frameMargins() : QMargins();
+    const bool framed = frame.left() >= 0 && frame.top() >= 0 && (frame.left() > 0 || frame.top() > 0);
+    if (framed) {
+        // The client area goes inside the frame; where the window manager already placed the frame
+        // at the place, this asks for the position the window has. (The position Qt reports in
+        // these first moments can still be the parent frame's, so it is not compared.)
+        frameWatch_->stop();
+        window->setPosition(framePlace_ + QPoint(frame.left(), frame.top()));
+    } else if (++frameChecks_ * kFrameCheckMs >= kFrameWaitMs) {
+        frameWatch_->stop();
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (frameWatch_ != nullptr && frameChecks_ == 0 && !frameWatch_->isActive()) frameWatch_->start();
+    // Not every window manager activates a new window (and without one nothing does): the first
+    // show does what the first activation does, which then adds nothing.
+    if (!activatedBefore_) {
+        activatedBefore_ = true;
+        focusVisitedOwnWindow_ = false;
+        OnActivate();
+    }
 }
 
 void TForm1::OnActivate() {

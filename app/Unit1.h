@@ -8,6 +8,7 @@ class QCheckBox;
 class QLabel;
 class QMenuBar;
 class QPushButton;
+class QTimer;
 class QWindow;
 class TGIFImage;
 class TTimer;
@@ -57,6 +58,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -69,7 +71,14 @@ private:
     // Send the prepared command values to the rotators.
     void SendPositionCommands();
 
+    // Puts the window at a stored place: Top and Left are the frame's top-left corner.
+    void PlaceWindow(QPoint frameTopLeft);
+    void PlaceFrameOnceFramed();
+
     bool activatedBefore_ = false;
+    QTimer* frameWatch_ = nullptr;  // waits for the window manager's frame after the first show
+    QPoint framePlace_;
+    int frameChecks_ = 0;
     bool focusVisitedOwnWindow_ = false;
 };
 

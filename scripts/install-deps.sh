@@ -18,7 +18,8 @@ run_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
+  # real windows: an X server and a window manager
+  xvfb xauth openbox
   # Hamlib's rotctld and rotctl serve the tests
   libhamlib-utils
   # benchmark-only peers, never linked into the program

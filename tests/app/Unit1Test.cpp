@@ -5,12 +5,14 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "MessageBoxes.h"
@@ -134,6 +136,21 @@ TEST_F(MainWindow, StaysOpenWhenTheSettingsCannotBeWrittenOnClose) {
     form.hide();
 }
 
+// A place on no screen (a monitor unplugged since) opens the window in the middle of the primary
+// screen; the file keeps the stored place until the window closes.
+TEST_F(MainWindow, APlaceOffEveryScreenOpensOnThePrimaryScreen) {
+    const std::string stored = "[Lunark]\nTop=-3000\nLeft=9000\n";
+    WriteFileBytes(SettingsFile(), stored);
+    TForm1 form;
+    form.show();
+    QTest::qWait(50);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(form.frameGeometry())) << form.x() << "," << form.y();
+    EXPECT_LE(std::abs(form.frameGeometry().center().x() - screen.center().x()), 2);
+    EXPECT_EQ(ReadFileBytes(SettingsFile()), stored);
+    form.hide();
+}
+
 TEST_F(MainWindow, MissingPositionKeysPutTheWindowAt100) {
     WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=KO88AB\n");
     TForm1 form;
@@ -174,10 +191,15 @@ TEST_F(MainWindow, ActivationReArmsTheTrackingTimer) {
     EXPECT_FALSE(form.Timer1->IsRunning());
 }
 
+// Showing does what the first activation does, whether or not a window manager activates the
+// window: the labels show the position at once and the tracking interval is in force.
 TEST_F(MainWindow, ShowingTheWindowActivatesIt) {
-    WriteFileBytes(SettingsFile(), "[Lunark]\nTrackInterval=5\n");
+    WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=JO22IC\nTrackInterval=5\n");
     TForm1 form;
     form.show();
+    EXPECT_EQ(form.Timer1->Interval(), 300000);
+    EXPECT_TRUE(form.Label1->text().startsWith("Azimuth:   ")) << form.Label1->text().toStdString();
+    EXPECT_TRUE(form.Label2->text().startsWith("Elevation: ")) << form.Label2->text().toStdString();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     EXPECT_EQ(form.Timer1->Interval(), 300000);
