@@ -1,11 +1,14 @@
 // The main window driving rotator lines: pseudo-terminals mapped as COM1 and COM2.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -23,7 +26,6 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
-#include "Win1252.h"
 
 namespace {
 
@@ -35,15 +37,13 @@ protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         // One instant throughout, so that every update shows the same position.
-        previousClock_ =
-            Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
+        previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
         message_boxes::SetResponder([this](message_boxes::Kind kind, const QString&, const QString& text) {
             if (kind == message_boxes::Kind::Plain) plainBoxes_.push_back(text.toStdString());
         });
-        // The program's own messages go to the plain box, as main() installs them.
-        previousHandler_ = Messages::SetMessageHandler([](const std::string& text) {
-            message_boxes::ShowPlain(QString::fromStdString(win1252::ToUtf8(text)));
-        });
+        // The program's own messages go where the program's start sends them.
+        previousHandler_ = Messages::SetMessageHandler(nullptr);
+        startup::InitialiseApplication();
     }
     void TearDown() override {
         Messages::SetMessageHandler(previousHandler_);
@@ -52,13 +52,14 @@ protected:
         Unit4::Form4 = nullptr;
     }
 
-    // YAESU on both axes, COM1 the azimuth line, COM2 the elevation line (or elevationDevice).
-    void ShowWindow(TForm1& form, const std::string& elevationDevice = "") {
+    // YAESU on both axes, COM1 the azimuth line, COM2 the elevation line (or the devices given).
+    void ShowWindow(TForm1& form, const std::string& azimuthDevice = "",
+                    const std::string& elevationDevice = "") {
         test_support::WriteFileBytes(
             dir_.File("lunark.ini"),
             "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
             "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" +
-                azimuthLine_.Path() +
+                (azimuthDevice.empty() ? azimuthLine_.Path() : azimuthDevice) +
                 "\nCOM2=" + (elevationDevice.empty() ? elevationLine_.Path() : elevationDevice) + "\n");
         Unit3::LoadSettings(Unit3::ExecutablePath);
         form.show();
@@ -109,12 +110,37 @@ TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
     ExpectCommandsMatchLabels(form);
 }
 
+// The real message box as the program's start wires it: the plain one, no icon, no "." added.
 TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCommand) {
-    TForm1 form;
-    ShowWindow(form, dir_.File("unplugged"));
-    form.Button1->click();
-    EXPECT_EQ(plainBoxes_, std::vector<std::string>{"Comms error - COM2"});
-    EXPECT_EQ(azimuthLine_.Received(5).substr(0, 1), "M");
+    message_boxes::SetResponder(nullptr);
+    std::vector<std::pair<QMessageBox::Icon, QString>> shown;
+    QTimer reader;  // reads and closes each box as it comes up
+    QObject::connect(&reader, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown.emplace_back(box->icon(), box->text());
+            box->accept();
+        }
+    });
+    reader.start(10);
+    const struct {
+        bool azimuthUnplugged;
+        const char* message;
+        const char* commandLetter;  // what the other line still receives
+    } cases[] = {{true, "Comms error - COM1", "W"}, {false, "Comms error - COM2", "M"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        shown.clear();
+        TForm1 form;
+        const std::string unplugged = dir_.File("unplugged");
+        ShowWindow(form, c.azimuthUnplugged ? unplugged : "", c.azimuthUnplugged ? "" : unplugged);
+        form.Button1->click();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].first, QMessageBox::NoIcon);
+        EXPECT_EQ(shown[0].second, c.message);
+        PseudoTerminal& other = c.azimuthUnplugged ? elevationLine_ : azimuthLine_;
+        EXPECT_EQ(other.Received(5).substr(0, 1), c.commandLetter);
+        form.hide();
+    }
 }
 
 // The azimuth on a Hamlib rotator served by rotctld, the elevation on its YAESU line. The Moon
