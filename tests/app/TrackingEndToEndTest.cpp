@@ -46,6 +46,7 @@ protected:
         startup::InitialiseApplication();
     }
     void TearDown() override {
+        HamlibTransport::SetDelivery({});  // the start-up wiring handed Hamlib's results to the event loop
         Messages::SetMessageHandler(previousHandler_);
         message_boxes::SetResponder(nullptr);
         Location::SetClock(previousClock_);
