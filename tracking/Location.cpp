@@ -98,7 +98,9 @@ double DayNumber(Instant instant) {
 }
 
 double UtcNow() {
-    return DayNumber(InstalledClock()());
+    return DayNumber(Now());
 }
+
+Instant Now() { return InstalledClock()(); }
 
 }  // namespace Location

@@ -47,4 +47,7 @@ double DayNumber(Instant instant);
 // The clock's current reading as a day number.
 double UtcNow();
 
+// The clock's current reading.
+Instant Now();
+
 }  // namespace Location

@@ -47,6 +47,10 @@ MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition) {
     return previous;
 }
 
+void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth) {
+    installedMoonPosition(dayNumber, Location::Longitude, Location::Latitude, elevation, azimuth);
+}
+
 int32_t RoundDegrees(long double degrees) {
     constexpr long double kLowest = std::numeric_limits<int32_t>::min();
     constexpr long double kHighest = std::numeric_limits<int32_t>::max();

@@ -39,6 +39,10 @@ using MoonPositionFunction = void (*)(double dayNumber, long double longitudeWes
 // Installs the Moon computation (nullptr restores the astronomy library's) and returns the previous.
 MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
 
+// The Moon's elevation and azimuth (degrees) at a day number (UTC) for the observer of the latest
+// usable locator (Location::Longitude, Latitude), by the installed Moon computation.
+void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth);
+
 // Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset and the clock and sets all of the above.
 // A locator that names no place (too short, or a character off the grid) leaves no position: both lines show "---" and the two
 // command values become empty, so nothing is sent. Errors of the Moon computation propagate before

@@ -3,6 +3,8 @@
 #include "HamlibTransport.h"
 #include "Messages.h"
 #include "Position.h"
+#include "RotatorPlan.h"
+#include "RotatorSettings.h"
 #include "Transport.h"
 #include "Unit3.h"
 
@@ -16,6 +18,13 @@ constexpr char kPortPrefix[] = "COM";
 constexpr char kReselectAzimuth[] = "Please reselect Azimuth protocol in Setup";
 constexpr char kReselectElevation[] = "Please reselect Elevation protocol in Setup";
 
+// The targets as a protocol's controller takes them: with an overlapping azimuth range, only some
+// take azimuths above 359.
+Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protocols::Targets& targets) {
+    return {RotatorPlan::AzimuthForProtocol(targets.azimuth, protocol.name, RotatorSettings::Current.azimuthRange),
+            targets.elevation};
+}
+
 // Sends one axis; false when its name is unknown or a send failed.
 bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
@@ -23,7 +32,7 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr) {
         Messages::ShowMessage(ReselectMessage(axis));
         return false;
     }
-    const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
+    const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
     bool allWritten = true;
     for (const SerialPort::SendResult& result : Transport::SendOverSerialLine(PortText(comNr), *protocol, targets)) {
         allWritten = result.Sent() && allWritten;
@@ -39,7 +48,7 @@ std::optional<std::vector<Send>> CommandsFor(Axis axis, std::string_view protoco
                                              const Protocols::Targets& targets) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) return std::nullopt;
-    const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(targets)};
+    const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(TargetsFor(*protocol, targets))};
     return std::vector<Send>(static_cast<std::size_t>(protocol->copies), send);
 }
 
@@ -47,12 +56,18 @@ const char* ReselectMessage(Axis axis) {
     return axis == Axis::kAzimuth ? kReselectAzimuth : kReselectElevation;
 }
 
+AxesSent SendAxes(bool azimuth, bool elevation) {
+    AxesSent sent;
+    if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
+    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
+    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+    HamlibTransport::Send(azimuth && Unit3::AZtype == Protocols::kHamlib, elevation && Unit3::ELtype == Protocols::kHamlib);
+    return sent;
+}
+
 bool SendToRotators() {
-    if (Position::AZvalue.empty() || Position::ELvalue.empty()) return false;
-    const bool azimuthSent = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
-    const bool elevationSent = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
-    HamlibTransport::Send(Unit3::AZtype == Protocols::kHamlib, Unit3::ELtype == Protocols::kHamlib);
-    return azimuthSent && elevationSent;
+    const AxesSent sent = SendAxes(true, true);
+    return sent.azimuth && sent.elevation;
 }
 
 }  // namespace Rotators

@@ -30,6 +30,15 @@ std::optional<std::vector<Send>> CommandsFor(Protocols::Axis axis, std::string_v
 // The message shown when an axis's protocol name is not in the list.
 const char* ReselectMessage(Protocols::Axis axis);
 
+// Which axes had every command go out whole (an axis not asked for is false).
+struct AxesSent {
+    bool azimuth = false;
+    bool elevation = false;
+};
+
+// As SendToRotators, for the axes marked true only.
+AxesSent SendAxes(bool azimuth, bool elevation);
+
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
 // not in the list shows the axis's message and sends nothing on that axis; a failed send does not

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "RotatorSettings.h"
+
+namespace {
+
+using RotatorSettings::BelowHorizon;
+using RotatorSettings::BelowHorizonPolicy;
+using RotatorSettings::ElevationRange;
+
+TEST(RotatorSettingsText, AzimuthRangesFromTheStopAtNorthToOneAndAHalfTurns) {
+    const struct {
+        const char* text;
+        std::optional<int32_t> range;
+    } cases[] = {
+        {"0-360", 360}, {"0-361", 361}, {"0-450", 450}, {"0-540", 540}, {"0-541", std::nullopt},
+        {"0-359", std::nullopt}, {"10-450", std::nullopt}, {"0-", std::nullopt}, {"-450", std::nullopt},
+        {"0 -450", std::nullopt}, {"0-450x", std::nullopt}, {"0--450", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RotatorSettings::ParseAzimuthRange(c.text), c.range) << c.text;
+}
+
+TEST(RotatorSettingsText, ElevationRangesAndBelowHorizonPolicies) {
+    const struct {
+        const char* text;
+        std::optional<ElevationRange> range;
+    } ranges[] = {
+        {"0-90", ElevationRange{0, 90}}, {"5-85", ElevationRange{5, 85}}, {"10-10", ElevationRange{10, 10}},
+        {"0-180", ElevationRange{0, 180}}, {"85-5", std::nullopt}, {"0-181", std::nullopt},
+        {"-5-90", std::nullopt}, {"5", std::nullopt},
+    };
+    for (const auto& c : ranges) EXPECT_EQ(RotatorSettings::ParseElevationRange(c.text), c.range) << c.text;
+
+    const struct {
+        const char* text;
+        std::optional<BelowHorizonPolicy> policy;
+    } policies[] = {
+        {"follow", BelowHorizonPolicy{}},
+        {"wait", BelowHorizonPolicy{BelowHorizon::kWait, 0, 0}},
+        {"park:180,10", BelowHorizonPolicy{BelowHorizon::kPark, 180, 10}},
+        {"park:450,0", BelowHorizonPolicy{BelowHorizon::kPark, 450, 0}},
+        {"park:541,0", std::nullopt}, {"park:180,181", std::nullopt}, {"park:180", std::nullopt},
+        {"park:-5,10", std::nullopt}, {"Follow", std::nullopt}, {"park", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& c : policies) EXPECT_EQ(RotatorSettings::ParseBelowHorizon(c.text), c.policy) << c.text;
+}
+
+class RotatorSettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("rotator-settings-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini"))
+                    .string();
+    }
+    void TearDown() override { std::filesystem::remove(path_); }
+    void Write(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
+    std::string Read() const {
+        std::ostringstream text;
+        text << std::ifstream(path_, std::ios::binary).rdbuf();
+        return text.str();
+    }
+    std::string path_;
+};
+
+TEST_F(RotatorSettingsFile, AMissingSectionOrUnusableValuesReadAsThePlainBehaviour) {
+    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});  // no file at all
+    Write("[Lunark]\r\nLocator=JO22IC\r\n");
+    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
+    Write("[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
+          "IntervalSeconds=0x7FFFFFFF\n");
+    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
+}
+
+TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
+    const std::string lunark = "[Lunark]\r\nLocator=QF56OD\r\nTrackInterval=1\r\n";
+    Write(lunark);
+    const RotatorSettings::Settings settings{450, {5, 85}, {BelowHorizon::kPark, 180, 10}, 2, 10};
+    RotatorSettings::Save(path_, settings);
+    EXPECT_EQ(RotatorSettings::Load(path_), settings);
+    EXPECT_EQ(Read(), lunark +
+                          "[Rotator]\r\nAzimuthRange=0-450\r\nElevationRange=5-85\r\nBelowHorizon=park:180,10\r\n"
+                          "Deadband=2\r\nIntervalSeconds=10\r\n");
+}
+
+}  // namespace

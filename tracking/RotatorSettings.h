@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// How the rotators are pointed beyond the plain position: the azimuth range of the rotator (with an
+// overlap past north), the elevation range, what happens while the target is below the horizon,
+// a deadband against needless moves, and a tracking interval in seconds. Kept in the [Rotator]
+// section of the settings file; every default leaves the rotators driven exactly as without it.
+namespace RotatorSettings {
+
+inline constexpr char kSection[] = "Rotator";
+inline constexpr int32_t kStopAtNorth = 360;   // "0-360": the rotator stops at north
+inline constexpr int32_t kLargestRange = 540;  // "0-540": one and a half turns
+inline constexpr int32_t kHighestElevation = 180;
+
+enum class BelowHorizon { kFollow, kPark, kWait };
+
+struct BelowHorizonPolicy {
+    BelowHorizon policy = BelowHorizon::kFollow;
+    int32_t parkAzimuth = 0;    // degrees, rotator's own reading (no offset added)
+    int32_t parkElevation = 0;  // degrees
+    bool operator==(const BelowHorizonPolicy&) const = default;
+};
+
+struct ElevationRange {
+    int32_t minimum = 0;                 // the lowest elevation sent, degrees
+    std::optional<int32_t> maximum;      // the highest; none: no upper limit
+    bool operator==(const ElevationRange&) const = default;
+};
+
+struct Settings {
+    int32_t azimuthRange = kStopAtNorth;  // the rotator turns from 0 to this many degrees
+    ElevationRange elevation;
+    BelowHorizonPolicy belowHorizon;
+    int32_t deadband = 0;         // whole degrees; 0 sends at every tick
+    int32_t intervalSeconds = 0;  // seconds between ticks of "Cont. track"; 0: TrackInterval's minutes
+    bool operator==(const Settings&) const = default;
+};
+
+// The settings in force; Load puts the file's into it.
+extern Settings Current;
+
+// "0-360" or "0-N" with N from 361 to 540: N; nullopt for anything else.
+std::optional<int32_t> ParseAzimuthRange(std::string_view text);
+// "MIN-MAX", whole degrees, 0 <= MIN <= MAX <= 180; nullopt for anything else.
+std::optional<ElevationRange> ParseElevationRange(std::string_view text);
+// "follow", "park:AZ,EL" (AZ 0-540, EL 0-180) or "wait"; nullopt for anything else.
+std::optional<BelowHorizonPolicy> ParseBelowHorizon(std::string_view text);
+
+// The texts the parsers read, as the settings file keeps them.
+std::string AzimuthRangeText(int32_t range);
+std::string ElevationRangeText(const ElevationRange& range);
+std::string BelowHorizonText(const BelowHorizonPolicy& policy);
+
+// Reads the [Rotator] section of a settings file (keys AzimuthRange, ElevationRange, BelowHorizon,
+// Deadband, IntervalSeconds); a missing or unusable value takes its default. A missing file reads
+// as all defaults.
+Settings Load(const std::string& settingsFile);
+
+// Writes the five keys into the [Rotator] section, leaving every other line of the file as it is.
+// Raises EIniWriteError.
+void Save(const std::string& settingsFile, const Settings& settings);
+
+}  // namespace RotatorSettings

@@ -1,0 +1,91 @@
+#include "RotatorTracking.h"
+
+#include "Position.h"
+#include "Rotators.h"
+#include "RotatorSettings.h"
+#include "Unit3.h"
+
+namespace RotatorTracking {
+
+namespace {
+
+using Protocols::Axis;
+
+RotatorPlan::Horizontal MoonAt(Location::Instant at) {
+    long double elevation = 0.0L;
+    long double azimuth = 0.0L;
+    Position::MoonPositionAt(Location::DayNumber(at), elevation, azimuth);
+    return {azimuth, elevation};
+}
+
+RotatorPlan::Aim& TheAim() {
+    static RotatorPlan::Aim aim(MoonAt);
+    return aim;
+}
+
+RotatorPlan::Deadband& TheDeadband() {
+    static RotatorPlan::Deadband deadband;
+    return deadband;
+}
+
+bool CarriesAzimuth(const Protocols::Protocol* protocol) { return protocol != nullptr && protocol->carriesAzimuth; }
+
+}  // namespace
+
+void PointTargets(Location::Instant now) {
+    if (Position::AZvalue.empty() || Position::ELvalue.empty()) return;
+    const Protocols::Targets targets =
+        TheAim().TargetsAt(now, {Position::MoonAzimuth, Position::MoonElevation}, Unit3::AZoffset, Unit3::ELoffset,
+                           RotatorSettings::Current);
+    Position::AZtarget = targets.azimuth;
+    Position::ELtarget = targets.elevation;
+    Position::AZvalue = Position::CommandValue(targets.azimuth);
+    Position::ELvalue = Position::CommandValue(targets.elevation);
+}
+
+bool Send(bool automatic) {
+    const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
+    const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
+    const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
+    const int32_t deadband = automatic ? RotatorSettings::Current.deadband : 0;
+    RotatorPlan::Deadband& sparing = TheDeadband();
+    const bool azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
+    const bool elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
+    if (!azimuth && !elevation) return true;
+    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation);
+    // An unknown protocol sent nothing, so it moved nothing either.
+    if (sent.azimuth && azimuthProtocol != nullptr) sparing.Sent(Axis::kAzimuth, targets, false);
+    if (sent.elevation && elevationProtocol != nullptr)
+        sparing.Sent(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol));
+    return (sent.azimuth || !azimuth) && (sent.elevation || !elevation);
+}
+
+void Restart() {
+    TheAim().Restart();
+    TheDeadband().Forget();
+}
+
+void FollowPassFrom(Location::Instant start) {
+    TheAim().Restart();
+    const RotatorPlan::Horizontal atStart = MoonAt(start);
+    TheAim().TargetsAt(start, atStart, Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
+}
+
+const std::optional<RotatorPlan::Pass>& CurrentPass() { return TheAim().CurrentPass(); }
+
+int TimerMilliseconds() {
+    return RotatorPlan::TickMilliseconds(Unit3::TrackInterval, RotatorSettings::Current.intervalSeconds);
+}
+
+bool FreshPositionEachTick() { return RotatorSettings::Current.intervalSeconds > 0; }
+
+Location::Instant PassStartBefore(Location::Instant at) {
+    if (MoonAt(at).elevation < 0.0L) return at;
+    Location::Instant start = at;
+    const Location::Instant earliest = at - RotatorPlan::kLongestPass;
+    while (start - RotatorPlan::kPassStep >= earliest && MoonAt(start - RotatorPlan::kPassStep).elevation >= 0.0L)
+        start -= RotatorPlan::kPassStep;
+    return start;
+}
+
+}  // namespace RotatorTracking

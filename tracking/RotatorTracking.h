@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+
+#include "Location.h"
+#include "RotatorPlan.h"
+
+// The rotators' side of the program's tracking: the targets of the latest position update pointed
+// as the [Rotator] settings say (RotatorSettings::Current), and the sends of "Track" and of the
+// "Cont. track" ticks, the latter spared by the deadband. With every setting at its default the
+// targets and sends are exactly the plain position update's.
+namespace RotatorTracking {
+
+// Puts Position::AZtarget, ELtarget, AZvalue and ELvalue where the rotators are to point at
+// `now` for the Moon position of the latest update (Position::MoonAzimuth, MoonElevation). Nothing
+// changes while no position is known.
+void PointTargets(Location::Instant now);
+
+// Sends the pointed targets: "Track" (automatic false) always sends both axes; a tick of
+// "Cont. track" only the axes the deadband lets through. True when every command sent went out.
+bool Send(bool automatic);
+
+// Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
+// deadband forgets what was sent.
+void Restart();
+
+// Starts following the pass that began at `start` (lunark-position: the pass the instant asked
+// about belongs to).
+void FollowPassFrom(Location::Instant start);
+
+// The pass followed now (or waited for below the horizon), with its swing through the stop.
+const std::optional<RotatorPlan::Pass>& CurrentPass();
+
+// The tracking timer's interval: IntervalSeconds when set, else TrackInterval's minutes.
+int TimerMilliseconds();
+
+// Whether each tick computes the position afresh before sending (an interval in seconds is set).
+bool FreshPositionEachTick();
+
+// The first instant of the pass under way at `at` (the minute the target rose, at most
+// RotatorPlan::kLongestPass before); `at` itself when the target is below the horizon.
+Location::Instant PassStartBefore(Location::Instant at);
+
+}  // namespace RotatorTracking
