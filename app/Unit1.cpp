@@ -22,8 +22,10 @@
 #include "FormStorage.h"
 #include "FormStyle.h"
 #include "GIFImage.h"
+#include "Location.h"
 #include "Position.h"
-#include "Rotators.h"
+#include "RotatorSettings.h"
+#include "RotatorTracking.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "WindowTimer.h"
@@ -36,7 +38,6 @@ namespace {
 
 constexpr int kHintPauseMs = 250;
 constexpr int kHintHidePauseMs = 60000;
-constexpr int kMsPerMinute = 60000;
 // How often, and how long, the newly shown window looks for the frame the window manager gives it.
 constexpr int kFrameCheckMs = 20;
 constexpr int kFrameWaitMs = 5000;
@@ -52,11 +53,7 @@ QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption
 
 }  // namespace
 
-int TrackIntervalMilliseconds(int32_t minutes) {
-    constexpr int32_t kLongest = INT32_MAX / kMsPerMinute;
-    if (minutes <= 0) return 0;
-    return std::min(minutes, kLongest) * kMsPerMinute;
-}
+int TrackIntervalMilliseconds(int32_t minutes) { return RotatorPlan::TickMilliseconds(minutes, 0); }
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Lunark by Tarvo"));
@@ -105,6 +102,10 @@ void TForm1::CreateControls() {
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(8, 112, 97, 17);
     CheckBox1->setChecked(false);
+    // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
+    connect(CheckBox1, &QCheckBox::toggled, this, [](bool on) {
+        if (on) RotatorTracking::Restart();
+    });
     setTabOrder(Button1, CheckBox1);
 
     Timer1 = new TTimer(kTrackingTimerStartMs, this);
@@ -148,6 +149,7 @@ void TForm1::FormCreate() {
     }
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
+    RotatorSettings::Current = RotatorSettings::Load(Unit3::SettingsFileFor(executable));
 }
 
 // A place on no screen (a monitor since unplugged) opens the window in the middle of the primary
@@ -202,14 +204,18 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::OnActivate() {
     Guarded([this] {
-        Timer1->SetInterval(TrackIntervalMilliseconds(Unit3::TrackInterval));
+        Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
         RunPositionUpdate();
     });
 }
 
 void TForm1::Timer1Timer() {
     Guarded([this] {
-        if (CheckBox1->isChecked()) SendPositionCommands();
+        if (CheckBox1->isChecked()) {
+            // With an interval in seconds each tick sends the position of its own moment.
+            if (RotatorTracking::FreshPositionEachTick()) RunPositionUpdate();
+            RotatorTracking::Send(true);
+        }
         Label3->setVisible(false);
     });
 }
@@ -284,6 +290,7 @@ void TForm1::FocusWindowChanged(QWindow* window) {
 
 void TForm1::RunPositionUpdate() {
     Position::UpdatePosition();
+    RotatorTracking::PointTargets(Location::Now());
     Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();
     Label2->setText(core_text::ToQt(Position::ElevationLine));
@@ -291,5 +298,5 @@ void TForm1::RunPositionUpdate() {
 }
 
 void TForm1::SendPositionCommands() {
-    Rotators::SendToRotators();
+    RotatorTracking::Send(false);
 }

@@ -10,6 +10,7 @@
 #include "Location.h"
 #include "Messages.h"
 #include "Position.h"
+#include "RotatorTracking.h"
 #include "Rotators.h"
 #include "Transport.h"
 #include "Unit3.h"
@@ -32,6 +33,7 @@ constexpr char kHelpBeforeProtocols[] =
     "Usage: lunark-position [--locator LOCATOR] [--at YYYY-MM-DDTHH:MM:SS[.fff]Z]\n"
     "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
     "                       [--az-hamlib MODEL,DEVICE[,SPEED]] [--el-hamlib MODEL,DEVICE[,SPEED]]\n"
+    "                       [--az-range 0-N] [--el-range MIN-MAX] [--below-horizon POLICY]\n"
     "                       [--settings FILE] [--send] [--list-hamlib]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
@@ -63,6 +65,14 @@ constexpr char kHelpAfterProtocols[] =
     "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
     "  --list-hamlib      list the rotator models Hamlib drives: number, manufacturer and name,\n"
     "                     separated by tabs, one a line\n"
+    "  --az-range 0-N     the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
+    "                     north, N from 361 to 540; each pass is then held on the side that holds\n"
+    "                     it, chosen when it began (azimuths above 359 go only to GS-232A and Hamlib)\n"
+    "  --el-range MIN-MAX the elevation range, whole degrees from 0 to 180; elevations outside are\n"
+    "                     held at it\n"
+    "  --below-horizon P  while the Moon is below the horizon: follow (the rotators follow it),\n"
+    "                     park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
+    "                     the lowest elevation)\n"
     "  --help             show this text\n"
     "\n"
     "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
@@ -276,6 +286,41 @@ bool ReportHamlibAxes(std::ostream& out, std::ostream& err) {
     return allMoved;
 }
 
+// An instant to the minute: "2026-12-06 20:35 UTC".
+std::string MinuteText(Location::Instant at) {
+    const auto day = floor<days>(at);
+    const year_month_day date{day};
+    const auto time = duration_cast<minutes>(at - day).count();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld UTC", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<long long>(time / 60), static_cast<long long>(time % 60));
+    return text;
+}
+
+// The targets at `at` as the [Rotator] settings point them; on an overlapping range, on the side
+// chosen for the pass that `at` belongs to.
+void PointForThePass(Location::Instant at) {
+    if (Position::AZvalue.empty()) return;
+    RotatorTracking::Restart();
+    if (RotatorSettings::Current.azimuthRange > RotatorSettings::kStopAtNorth)
+        RotatorTracking::FollowPassFrom(RotatorTracking::PassStartBefore(at));
+    RotatorTracking::PointTargets(at);
+}
+
+// With an overlapping range: the pass the targets belong to and whether the rotator swings.
+void PrintPass(std::ostream& out) {
+    const int32_t range = RotatorSettings::Current.azimuthRange;
+    const auto& pass = RotatorTracking::CurrentPass();
+    if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return;
+    out << "Pass on 0-" << range << ": " << MinuteText(pass->start) << " to " << MinuteText(pass->end) << ", ";
+    if (pass->unwind) {
+        out << "no side holds it all; the rotator swings through its stop at " << MinuteText(*pass->unwind) << '\n';
+    } else {
+        out << "held whole on the " << (pass->shift == 0 ? "lower" : "upper") << " turn\n";
+    }
+}
+
 // Where the settings come from: the file named on the command line, else the program's own.
 std::string SettingsExecutable(const Options& options, const std::string& executablePath) {
     namespace fs = std::filesystem;
@@ -337,6 +382,22 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             options.elHamlib = HamlibArgument(name, value());
         } else if (name == "--list-hamlib") {
             options.listHamlib = flag();
+        } else if (name == "--az-range") {
+            const std::string text = value();
+            options.azRange = RotatorSettings::ParseAzimuthRange(text);
+            if (!options.azRange)
+                throw EUsageError("--az-range: \"" + text + "\" is not 0-360 or 0-N with N from 361 to 540");
+        } else if (name == "--el-range") {
+            const std::string text = value();
+            options.elRange = RotatorSettings::ParseElevationRange(text);
+            if (!options.elRange)
+                throw EUsageError("--el-range: \"" + text + "\" is not MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
+        } else if (name == "--below-horizon") {
+            const std::string text = value();
+            options.belowHorizon = RotatorSettings::ParseBelowHorizon(text);
+            if (!options.belowHorizon)
+                throw EUsageError("--below-horizon: \"" + text +
+                                  "\" is not follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
         } else if (name == "--settings") {
             options.settingsFile = value();
         } else if (name == "--send") {
@@ -443,6 +504,10 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elType) Unit3::ELtype = *options.elType;
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
+    RotatorSettings::Current = RotatorSettings::Load(settingsFile);
+    if (options.azRange) RotatorSettings::Current.azimuthRange = *options.azRange;
+    if (options.elRange) RotatorSettings::Current.elevation = *options.elRange;
+    if (options.belowHorizon) RotatorSettings::Current.belowHorizon = *options.belowHorizon;
     if (const std::string problem = LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
             << settingsFile << ' ' << problem << "; give one with --locator\n";
@@ -460,12 +525,14 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         // The file name is the system's bytes, printed as they are.
         out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
         Position::UpdatePosition();
+        PointForThePass(Location::Now());
         out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
             << win1252::ToUtf8(Position::ElevationLine) << '\n';
         out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
         out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
         PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
         PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+        PrintPass(out);
         out.flush();
         if (options.send) {
             HamlibTransport::ForgetResults();

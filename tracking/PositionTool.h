@@ -11,6 +11,7 @@
 
 #include "HamlibRotator.h"
 #include "Location.h"
+#include "RotatorSettings.h"
 
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
 // on the command line, computed by the same routines as the program's main window.
@@ -30,6 +31,9 @@ struct Options {
     std::optional<int32_t> elOffset;
     std::optional<std::string> azType;
     std::optional<std::string> elType;
+    std::optional<int32_t> azRange;  // 360, or 361-540 for an overlap
+    std::optional<RotatorSettings::ElevationRange> elRange;
+    std::optional<RotatorSettings::BelowHorizonPolicy> belowHorizon;
     std::optional<std::string> settingsFile;
     std::optional<HamlibRotator::Address> azHamlib;  // the rotator of an axis set to "Hamlib"
     std::optional<HamlibRotator::Address> elHamlib;

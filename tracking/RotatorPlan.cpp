@@ -144,7 +144,8 @@ Protocols::Targets Aim::TargetsAt(Location::Instant now, Horizontal target, int3
 
     if (target.elevation >= 0.0L) {
         if (!overlap) return targets;
-        if (!pass_ || now < pass_->start || now > pass_->end) PassFrom(now, azimuthOffset, range);
+        // The last sample of a pass lies up to a step before the target sets.
+        if (!pass_ || now < pass_->start || now > pass_->end + kPassStep) PassFrom(now, azimuthOffset, range);
         targets.azimuth = pass_->RotatorAzimuth(azimuth + azimuthOffset, now, range);
         return targets;
     }

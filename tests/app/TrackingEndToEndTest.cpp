@@ -20,7 +20,10 @@
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "Position.h"
 #include "PseudoTerminal.h"
+#include "RotatorSettings.h"
+#include "RotatorTracking.h"
 #include "Startup.h"
 #include "TempDir.h"
 #include "Unit1.h"
@@ -192,6 +195,69 @@ TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
     EXPECT_TRUE(track().ok);
     EXPECT_EQ(plainBoxes_.size(), 1u);
     HamlibTransport::SetDelivery({});
+}
+
+// A target that turns 0.1 degrees a second in azimuth from 100.2 at 2023-03-22 12:00 UTC, at a
+// fixed elevation of 30.2, and a clock the test moves.
+constexpr double kNoonDayNumber = 45007.5;
+void TurningTarget(double day, long double, long double, long double& elevation, long double& azimuth) {
+    azimuth = 100.2L + (day - kNoonDayNumber) * 86400.0L * 0.1L;
+    elevation = 30.2L;
+}
+
+class TrackingWindowInSeconds : public TrackingWindow {
+protected:
+    void SetUp() override {
+        TrackingWindow::SetUp();
+        Location::SetClock([this] { return sys_days{2023y / March / 22} + 12h + seconds_; });
+        previousMoon_ = Position::SetMoonPosition(TurningTarget);
+    }
+    void TearDown() override {
+        Position::SetMoonPosition(previousMoon_);
+        RotatorSettings::Current = {};
+        RotatorTracking::Restart();
+        TrackingWindow::TearDown();
+    }
+    // Ticks "Cont. track" every 10 seconds for a minute; the azimuth commands received.
+    std::vector<std::string> TickForAMinute(TForm1& form) {
+        std::vector<std::string> commands;
+        for (int tick = 1; tick <= 6; ++tick) {
+            seconds_ += 10s;
+            form.Timer1Timer();
+            const std::string received = azimuthLine_.Received(5);
+            if (!received.empty()) commands.push_back(received);
+        }
+        return commands;
+    }
+    seconds seconds_{0};
+    Position::MoonPositionFunction previousMoon_ = nullptr;
+};
+
+TEST_F(TrackingWindowInSeconds, EachTenSecondTickSendsThePositionOfItsOwnMoment) {
+    TForm1 form;
+    ShowWindow(form);
+    RotatorSettings::Current.intervalSeconds = 10;
+    form.OnActivate();
+    EXPECT_EQ(form.Timer1->Interval(), 10000);
+    form.CheckBox1->click();
+    QCoreApplication::processEvents();
+    // 12:00:10 is 101.2, 12:00:20 is 102.2, ...: one degree a tick, no refresh needed.
+    EXPECT_EQ(TickForAMinute(form),
+              (std::vector<std::string>{"M101\r", "M102\r", "M103\r", "M104\r", "M105\r", "M106\r"}));
+    EXPECT_EQ(form.Label1->text().toStdString(), "Azimuth:   106");
+}
+
+TEST_F(TrackingWindowInSeconds, TheDeadbandSparesTicksButNotTrack) {
+    TForm1 form;
+    ShowWindow(form);
+    RotatorSettings::Current.intervalSeconds = 10;
+    RotatorSettings::Current.deadband = 2;
+    form.CheckBox1->click();
+    QCoreApplication::processEvents();
+    // 101 goes (nothing sent yet), 102 is one degree on, 103 two, and so on.
+    EXPECT_EQ(TickForAMinute(form), (std::vector<std::string>{"M101\r", "M103\r", "M105\r"}));
+    form.Button1->click();  // "Track" sends though the target moved one degree only
+    EXPECT_EQ(azimuthLine_.Received(5), "M106\r");
 }
 
 }  // namespace

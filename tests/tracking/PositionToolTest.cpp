@@ -14,6 +14,8 @@
 #include "Position.h"
 #include "PositionTool.h"
 #include "PseudoTerminal.h"
+#include "RotatorSettings.h"
+#include "RotatorTracking.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -87,6 +89,8 @@ protected:
     void SetUp() override { previousMoon_ = Position::SetMoonPosition(FixedMoon); }
     void TearDown() override {
         Position::SetMoonPosition(previousMoon_);
+        RotatorSettings::Current = {};
+        RotatorTracking::Restart();
         Unit3::ExecutablePath.clear();
     }
     int Run(const std::vector<std::string>& arguments) {
@@ -271,6 +275,81 @@ TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
         EXPECT_EQ(WEXITSTATUS(result), status);
         EXPECT_EQ(text.rfind(output, 0), 0u) << text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The Moon over QF56OD on 6-7 December 2026 (astropy, topocentric): it rises at 16:54 UTC in
+// azimuth 116.4, is at 90.0 at 20:35, passes north between 00:06 (0.63) and 00:07 (359.43),
+// sets at 07:27; at 12:00 on the 7th it stands at 188.0, -31.8 and next rises at 17:33 in 120.2.
+// At 00:00 its elevation is 79.1.
+TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
+    Position::SetMoonPosition(nullptr);  // the Moon as the program computes it
+    const std::string settings = dir_.File("qf56od.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=QF56OD\nAZtype=YAESU GS-232A 9600bd\n"
+                                           "ELtype=YAESU GS-232A 9600bd\n");
+    const struct {
+        const char* what;
+        std::vector<std::string> options;
+        const char* azimuthLine;
+        const char* elevationLine;
+        const char* passLine;  // the start of the pass line, or "" when there is none
+    } cases[] = {
+        {"a stop at north", {"--at", "2026-12-07T00:06:00Z"}, "  4D 30 30 31 0D    M001<CR>\n", "W001 0", ""},
+        {"the overlap takes the pass on past north",
+         {"--at", "2026-12-07T00:06:00Z", "--az-range", "0-450"},
+         "  4D 33 36 31 0D    M361<CR>\n",
+         "W361 0",
+         "Pass on 0-450: 2026-12-06 16:5"},
+        {"the pass that instant belongs to swings at 20:3x",
+         {"--at", "2026-12-07T00:07:00Z", "--az-range", "0-450"},
+         "M359<CR>",
+         "W359 0",
+         "swings through its stop at 2026-12-06 20:3"},
+        {"540 holds it whole", {"--at", "2026-12-07T00:06:00Z", "--az-range=0-540"}, "M361<CR>", "W361 0",
+         "held whole on the upper turn"},
+        {"the elevation range holds it at the top", {"--at", "2026-12-07T00:00:00Z", "--el-range", "5-60"},
+         "M008<CR>", "W008 060", ""},
+        {"follow below the horizon", {"--at", "2026-12-07T12:00:00Z"}, "M188<CR>", "W188 000", ""},
+        {"park", {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "park:180,10"}, "M180<CR>", "W180 010", ""},
+        {"wait at the rise", {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "wait", "--el-range", "3-85"},
+         "M120<CR>", "W120 003", ""},
+        {"wait on the overlap's upper turn",
+         {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "wait", "--az-range", "0-540"},
+         "M480<CR>",
+         "W480 000",
+         "Pass on 0-540: 2026-12-07 17:3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> arguments{"--settings", settings};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        const std::string out = out_.str();
+        EXPECT_NE(out.find(c.azimuthLine), std::string::npos) << out;
+        EXPECT_NE(out.find(c.elevationLine), std::string::npos) << out;
+        if (*c.passLine != '\0') {
+            EXPECT_NE(out.find(c.passLine), std::string::npos) << out;
+        } else {
+            EXPECT_EQ(out.find("Pass on"), std::string::npos) << out;
+        }
+    }
+}
+
+TEST_F(PositionToolRun, RefusesRotatorOptionsItCannotFollow) {
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--az-range", "0-541"}, {"--az-range", "0-359"}, {"--az-range", "450"},
+             {"--el-range", "60-5"}, {"--el-range", "0-200"},
+             {"--below-horizon", "park"}, {"--below-horizon", "park:10"}, {"--below-horizon", "sleep"}}) {
+        SCOPED_TRACE(option + " " + value);
+        EXPECT_EQ(Run({option, value}), 2);
+        EXPECT_NE(err_.str().find(option + ": \"" + value + "\""), std::string::npos) << err_.str();
+    }
+    EXPECT_EQ(Run({"--help"}), 0);
+    for (const char* option : {"--az-range 0-N", "--el-range MIN-MAX", "--below-horizon P"})
+        EXPECT_NE(out_.str().find(std::string("\n  ") + option + " "), std::string::npos) << option;
 }
 
 }  // namespace
