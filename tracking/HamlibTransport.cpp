@@ -10,6 +10,7 @@
 #include "IniFile.h"
 #include "Messages.h"
 #include "Position.h"
+#include "RotatorSettings.h"
 #include "Unit3.h"
 
 namespace HamlibTransport {
@@ -135,7 +136,11 @@ std::string CommsError(const Address& address) {
 }
 
 void Send(bool azimuth, bool elevation) {
-    const Bearing target = Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    Bearing target = Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
+    // than the plain position: it goes where they point, in whole degrees.
+    if (!RotatorSettings::PointsPlainly(RotatorSettings::Current))
+        target = {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
     const std::optional<Address> azimuthRotator = azimuth ? AxisRotator(Axis::kAzimuth) : std::nullopt;
     const std::optional<Address> elevationRotator = elevation ? AxisRotator(Axis::kElevation) : std::nullopt;
     // An axis set to Hamlib with no rotator chosen fails at once, as an unplugged line does.

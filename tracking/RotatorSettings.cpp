@@ -46,6 +46,11 @@ std::optional<std::pair<int32_t, int32_t>> Pair(std::string_view text, char sepa
 
 }  // namespace
 
+bool PointsPlainly(const Settings& settings) {
+    return settings.azimuthRange == kStopAtNorth && settings.elevation == ElevationRange{} &&
+           settings.belowHorizon.policy == BelowHorizon::kFollow;
+}
+
 std::optional<int32_t> ParseAzimuthRange(std::string_view text) {
     const auto range = Pair(text, '-', kLargestRange);
     if (!range || range->first != 0 || range->second < kStopAtNorth) return std::nullopt;

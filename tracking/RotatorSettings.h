@@ -40,6 +40,10 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
+// Whether the targets are the plain position plus offsets: the stop at north, no elevation range
+// beyond the plain one, the rotators following the target below the horizon.
+bool PointsPlainly(const Settings& settings);
+
 // The settings in force; Load puts the file's into it.
 extern Settings Current;
 

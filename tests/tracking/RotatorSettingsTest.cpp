@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 #include <string>
+#include <vector>
 
 #include "RotatorSettings.h"
 
@@ -86,6 +88,27 @@ TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
     EXPECT_EQ(Read(), lunark +
                           "[Rotator]\r\nAzimuthRange=0-450\r\nElevationRange=5-85\r\nBelowHorizon=park:180,10\r\n"
                           "Deadband=2\r\nIntervalSeconds=10\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RotatorSettingsText, OnlyRangesAndPoliciesPointElsewhereThanThePlainPosition) {
+    RotatorSettings::Settings settings;
+    EXPECT_TRUE(RotatorSettings::PointsPlainly(settings));
+    settings.deadband = 2;
+    settings.intervalSeconds = 10;
+    EXPECT_TRUE(RotatorSettings::PointsPlainly(settings));  // they change when, not where
+    for (const auto& change : std::vector<void (*)(RotatorSettings::Settings&)>{
+             [](RotatorSettings::Settings& s) { s.azimuthRange = 450; },
+             [](RotatorSettings::Settings& s) { s.elevation.maximum = 90; },
+             [](RotatorSettings::Settings& s) { s.elevation.minimum = 5; },
+             [](RotatorSettings::Settings& s) { s.belowHorizon.policy = BelowHorizon::kWait; }}) {
+        RotatorSettings::Settings changed;
+        change(changed);
+        EXPECT_FALSE(RotatorSettings::PointsPlainly(changed));
+    }
 }
 
 }  // namespace
