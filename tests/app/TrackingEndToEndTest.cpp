@@ -27,6 +27,7 @@
 #include "Startup.h"
 #include "TempDir.h"
 #include "Unit1.h"
+#include "WindowTimer.h"
 #include "Unit3.h"
 #include "Unit4.h"
 
