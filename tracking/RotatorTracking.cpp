@@ -34,6 +34,13 @@ bool CarriesAzimuth(const Protocols::Protocol* protocol) { return protocol != nu
 
 void PointTargets(Location::Instant now) {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return;
+    // A pass planned for another place (the locator changed in Setup) is planned afresh.
+    static long double plannedLongitude = Location::Longitude, plannedLatitude = Location::Latitude;
+    if (plannedLongitude != Location::Longitude || plannedLatitude != Location::Latitude) {
+        TheAim().Restart();
+        plannedLongitude = Location::Longitude;
+        plannedLatitude = Location::Latitude;
+    }
     const Protocols::Targets targets =
         TheAim().TargetsAt(now, {Position::MoonAzimuth, Position::MoonElevation}, Unit3::AZoffset, Unit3::ELoffset,
                            RotatorSettings::Current);

@@ -10,6 +10,8 @@
 #include "Position.h"
 #include "RotatorPlan.h"
 #include "RotatorSettings.h"
+#include "RotatorTracking.h"
+#include "Unit3.h"
 
 namespace {
 
@@ -294,6 +296,45 @@ TEST(RotatorInterval, SecondsReplaceTheMinutesWhenSet) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(RotatorPlan::TickMilliseconds(c.minutes, c.seconds), c.milliseconds) << c.minutes << " " << c.seconds;
+}
+
+}  // namespace
+
+namespace {
+
+// A target 45 degrees up that passes azimuth 10 at 00:00 UTC on 7 December 2026, turning 0.05
+// degrees a minute westwards (through north) for stations east of Greenwich and eastwards for
+// stations west of it. East, a day's pass runs 10 down to -62: on 0-450 it is held on the upper
+// turn (370); west it runs 10 up to 82 and stays on the lower turn (10).
+void TurnsWithTheStation(double day, long double longitudeWest, long double, long double& elevation,
+                         long double& azimuth) {
+    const long double minutes = (day - Location::DayNumber(December2026(7, 0, 0))) * 1440.0L;
+    const long double turned = 10.0L + (longitudeWest < 0 ? -0.05L : 0.05L) * minutes;
+    azimuth = std::fmod(turned + 360.0L, 360.0L);
+    elevation = 45.0L;
+}
+
+// The program's tracking follows the station: a new locator plans its pass anew.
+TEST(RotatorTracking, ANewLocatorPlansAfresh) {
+    const Location::ClockFunction previous = Location::SetClock([] { return December2026(7, 0, 6); });
+    const Position::MoonPositionFunction previousMoon = Position::SetMoonPosition(TurnsWithTheStation);
+    RotatorSettings::Current.azimuthRange = 450;
+    Unit3::AZoffset = Unit3::ELoffset = 0;
+    RotatorTracking::Restart();
+    const struct {
+        const char* locator;
+        int32_t azimuth;
+    } cases[] = {{"QF56OD", 370}, {"FN20XR", 10}, {"QF56OD", 370}};
+    for (const auto& c : cases) {
+        Unit3::Locator = c.locator;
+        Position::UpdatePosition();
+        RotatorTracking::PointTargets(Location::Now());
+        EXPECT_EQ(Position::AZtarget, c.azimuth) << c.locator;
+    }
+    RotatorSettings::Current = {};
+    RotatorTracking::Restart();
+    Position::SetMoonPosition(previousMoon);
+    Location::SetClock(previous);
 }
 
 }  // namespace
