@@ -123,6 +123,16 @@ TEST(HamlibRotator, AFailureIsReportedAndTheNextRequestReconnects) {
     const Result result = Ask(rotator, {Command::kSetPosition, 4.0, 2.0});
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_TRUE(ArrivesAt(rotator, 4.0, 2.0));
+
+    // A daemon that stops answering keeps the connection open: Hamlib's timeout (2 s for NET
+    // rotctl) ends the request.
+    daemon.Pause();
+    const Result silent = Ask(rotator, {Command::kSetPosition, 5.0, 2.0});
+    daemon.Resume();
+    EXPECT_FALSE(silent.ok);
+    EXPECT_EQ(silent.reason, "set position: Communication timed out");
+    EXPECT_TRUE(Ask(rotator, {Command::kSetPosition, 6.0, 2.0}).ok);
+    EXPECT_TRUE(ArrivesAt(rotator, 6.0, 2.0));
 }
 
 // The bytes Hamlib's GS-232A backend writes for each request, from the controller's manual:

@@ -78,8 +78,17 @@ void RotctlDaemon::Start() {
 void RotctlDaemon::Kill() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGKILL);
+    ::kill(pid_, SIGCONT);  // a paused one too
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+void RotctlDaemon::Pause() {
+    ::kill(pid_, SIGSTOP);
+}
+
+void RotctlDaemon::Resume() {
+    ::kill(pid_, SIGCONT);
 }
 
 bool RotctlDaemon::ReadWithRotctl(double& azimuth, double& elevation) const {

@@ -22,6 +22,8 @@ public:
     const std::string& Address() const { return address_; }  // "127.0.0.1:PORT"
     void Kill();   // SIGKILL: gone at once, as with a crash or a pulled network cable
     void Start();  // again, on the same port
+    void Pause();   // SIGSTOP: connections stay open, nothing is answered
+    void Resume();  // SIGCONT
     // The position Hamlib's own client reads (rotctl -m 2 -r ADDRESS p); false when it fails.
     bool ReadWithRotctl(double& azimuth, double& elevation) const;
 
