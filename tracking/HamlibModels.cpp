@@ -38,7 +38,8 @@ void PrepareHamlib() {
 }
 
 std::mutex& HamlibInUse() {
-    static std::mutex inUse;
+    // Constant-initialised, so it outlives every rotator, whose worker takes it to close at exit.
+    static constinit std::mutex inUse;
     return inUse;
 }
 
