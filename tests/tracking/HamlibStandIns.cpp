@@ -85,6 +85,7 @@ void RotctlDaemon::Kill() {
 
 void RotctlDaemon::Pause() {
     ::kill(pid_, SIGSTOP);
+    ::waitpid(pid_, nullptr, WUNTRACED);  // the signal arrives in its own time: wait until it has
 }
 
 void RotctlDaemon::Resume() {
