@@ -43,7 +43,8 @@ Version: $version
 Architecture: $arch
 Maintainer: Lunark developers <maintainers@users.noreply.c-seed-e8eb2fc9.example>
 Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
-Depends: $depends
+Depends: $depends, qt6-qpa-plugins
+Recommends: fonts-dejavu-core
 Section: hamradio
 Priority: optional
 Description: Moon tracker for EME stations
