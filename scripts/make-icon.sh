@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Draws the program's icon again for desktop menus (app/resources/lunark.png).
+# Draws the program's icon again for desktop menus, at every size the package installs
+# (app/resources/icons/lunark-SIZE.png).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUNARK_BUILD_DIR:-$top/build}
 cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" --target make_icon
-"$build/app/make_icon" "$top/app/resources/lunark.png"
+mkdir -p "$top/app/resources/icons"
+for size in 48 64 128 256; do
+  "$build/app/make_icon" "$size" "$top/app/resources/icons/lunark-$size.png"
+done

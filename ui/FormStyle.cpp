@@ -37,11 +37,12 @@ void ApplyFixedBorder(QWidget* window, QSize clientSize) {
     if (clientSize.isValid()) window->setFixedSize(clientSize);
 }
 
-QImage ProgramIconImage() {
-    QImage image(93, 125, QImage::Format_ARGB32_Premultiplied);
+QImage ProgramIconImage(qreal scale) {
+    QImage image(qRound(kIconWidth * scale), qRound(kIconHeight * scale), QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(12, 16, 48));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
     // The Moon, a little cratered.
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(236, 232, 206));
