@@ -5,6 +5,8 @@
 #   scripts/install-deps.sh run    build and run Lunark (scripts/run.sh)
 #   scripts/install-deps.sh test   also the tests and the benchmarks (scripts/test.sh; the default)
 #   scripts/install-deps.sh fuzz   build Lunark and fuzz it with clang and libFuzzer (scripts/fuzz-gif.sh)
+#   scripts/install-deps.sh package  build the Debian package and check it (scripts/package.sh,
+#                                  scripts/check-package.sh)
 set -euo pipefail
 
 group=${1:-test}
@@ -13,6 +15,8 @@ run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
+  # the man pages are written in scdoc and made by the build
+  scdoc
   # rotators driven through Hamlib
   libhamlib-dev
 )
@@ -27,6 +31,10 @@ test_packages=(
   # the reference positions of the pointing tests (scripts/make-pointing-reference.py), offline
   python3-astropy
 )
+package_packages=(
+  # Debian's packaging tools and the checkers of the package, its AppStream data and menu entry
+  dpkg-dev lintian appstream desktop-file-utils debootstrap
+)
 fuzz_packages=(
   # clang with libFuzzer and the sanitizer runtimes
   clang-14 libclang-rt-14-dev
@@ -36,8 +44,9 @@ case $group in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   fuzz) packages=("${run_packages[@]}" "${fuzz_packages[@]}") ;;
+  package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
   *)
-    echo "usage: scripts/install-deps.sh [run|test|fuzz]" >&2
+    echo "usage: scripts/install-deps.sh [run|test|fuzz|package]" >&2
     exit 2
     ;;
 esac
