@@ -74,6 +74,7 @@ constexpr char kHelpAfterProtocols[] =
     "                     park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
     "                     the lowest elevation)\n"
     "  --help             show this text\n"
+    "  --version          show the version of Lunark\n"
     "\n"
     "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
     "\n"
@@ -404,6 +405,8 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             options.send = flag();
         } else if (name == "--help" || name == "-h") {
             options.help = flag();
+        } else if (name == "--version") {
+            options.version = flag();
         } else {
             throw EUsageError("unknown argument \"" + arguments[i] + "\"");
         }
@@ -479,6 +482,10 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
                 << ProtocolOptionHelp("--az-type NAME", "azimuth protocol:", Axis::kAzimuth)
                 << ProtocolOptionHelp("--el-type NAME", "elevation protocol:", Axis::kElevation)
                 << kHelpAfterProtocols;
+            return 0;
+        }
+        if (options.version) {
+            out << kProgram << ' ' << LUNARK_VERSION << '\n';
             return 0;
         }
         if (options.listHamlib) {

@@ -40,6 +40,7 @@ struct Options {
     bool listHamlib = false;
     bool send = false;
     bool help = false;
+    bool version = false;
 };
 
 // Reads the arguments after the program name ("--name value" or "--name=value"). Raises EUsageError.
