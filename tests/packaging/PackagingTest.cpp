@@ -60,7 +60,7 @@ TEST(Packaging, OneVersionEverywhere) {
     ASSERT_TRUE(std::regex_search(changelog, match, std::regex(R"(\n## ([0-9][^ ]*) - \d{4}-\d{2}-\d{2}\n)")));
     EXPECT_EQ(match[1].str(), version) << "the newest entry of CHANGELOG.md";
     const std::string metainfo = ReadFile(LUNARK_SOURCE_DIR "/packaging/org.lunark.Lunark.metainfo.xml");
-    ASSERT_TRUE(std::regex_search(metainfo, match, std::regex(R"(<release version="([^"]+)")")));
+    ASSERT_TRUE(std::regex_search(metainfo, match, std::regex(R"re(<release version="([^"]+)")re")));
     EXPECT_EQ(match[1].str(), version) << "the newest release of the AppStream data";
 }
 
