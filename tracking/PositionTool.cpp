@@ -1,11 +1,13 @@
 #include "PositionTool.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 
 #include "HamlibModels.h"
+#include "eme_plan.h"
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Messages.h"
@@ -34,7 +36,9 @@ constexpr char kHelpBeforeProtocols[] =
     "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
     "                       [--az-hamlib MODEL,DEVICE[,SPEED]] [--el-hamlib MODEL,DEVICE[,SPEED]]\n"
     "                       [--az-range 0-N] [--el-range MIN-MAX] [--below-horizon POLICY]\n"
-    "                       [--settings FILE] [--send] [--list-hamlib]\n"
+    "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
+    "       lunark-position --plan --dx LOCATOR [--from DATE] [--days N] [--min-el DEG]\n"
+    "                       [--dx-min-el DEG] [--json] [--locator LOCATOR] [--settings FILE]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
     "shows the command each rotator controller would receive.\n"
@@ -73,6 +77,21 @@ constexpr char kHelpAfterProtocols[] =
     "  --below-horizon P  while the Moon is below the horizon: follow (the rotators follow it),\n"
     "                     park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
     "                     the lowest elevation)\n"
+    "  --frequency MHZ    also print the Doppler shift of one's own echo at this frequency (received\n"
+    "                     less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
+    "                     the path loss relative to the Moon at perigee (356400 km) and the echo delay\n"
+    "  --dx LOCATOR       Maidenhead locator of the DX station\n"
+    "  --plan             list the windows when the Moon stands above the minimum elevations of both\n"
+    "                     stations (airless topocentric positions): start and end in UTC and the whole\n"
+    "                     minutes, separated by two spaces; an edge cut by the search's start or end\n"
+    "                     is marked with *\n"
+    "  --from DATE        start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
+    "                     (default: now)\n"
+    "  --days N           days searched, 1 to 366 (default: 1)\n"
+    "  --min-el DEG       minimum elevation of the home station, 0 to 89 degrees (default: 5)\n"
+    "  --dx-min-el DEG    minimum elevation of the DX station (default: 5)\n"
+    "  --json             print the windows only, as a JSON array of objects with start, end,\n"
+    "                     minutes, max_el and dx_max_el\n"
     "  --help             show this text\n"
     "  --version          show the version of Lunark\n"
     "\n"
@@ -108,6 +127,17 @@ int32_t DegreesArgument(std::string_view option, const std::string& text) {
     if (digits.empty() || (plus && digits.front() == '-') || error != std::errc() ||
         end != digits.data() + digits.size()) {
         throw EUsageError(std::string(option) + ": \"" + text + "\" is not a whole number of degrees");
+    }
+    return value;
+}
+
+double NumberArgument(std::string_view option, const std::string& text, double lowest, double highest) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !(value >= lowest && value <= highest)) {
+        char range[96];
+        std::snprintf(range, sizeof range, "%g to %g", lowest, highest);
+        throw EUsageError(std::string(option) + ": \"" + text + "\" is not a number from " + range);
     }
     return value;
 }
@@ -213,6 +243,80 @@ std::string TwoDecimals(double degrees) {
     char text[64];
     std::snprintf(text, sizeof text, "%.2f", degrees);
     return text;
+}
+
+// The place a locator names, as the main window takes it (height 0). Location keeps the home station's
+// place, which this leaves as it was.
+pointing::Station StationOf(const std::string& locator) {
+    const long double longitude = Location::Longitude, latitude = Location::Latitude;
+    Location::LocatorToLonLat(locator);
+    const pointing::Station station{Location::Latitude, -Location::Longitude, 0};
+    Location::Longitude = longitude;
+    Location::Latitude = latitude;
+    return station;
+}
+
+// A day number as "2023-03-22T12:00:00Z", to the nearest second.
+std::string UtcText(double dayNumber) {
+    constexpr double kUnixEpochDayNumber = 25569;
+    const sys_seconds instant{seconds(std::llround((dayNumber - kUnixEpochDayNumber) * 86400))};
+    const sys_days day = floor<days>(instant);
+    const year_month_day date{day};
+    const hh_mm_ss<seconds> time{instant - day};
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lldZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<long long>(time.hours().count()), static_cast<long long>(time.minutes().count()),
+                  static_cast<long long>(time.seconds().count()));
+    return text;
+}
+
+std::string OneDecimal(long double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1Lf", value);
+    return text;
+}
+
+// The mutual windows, one a line or as a JSON array.
+void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home,
+               const pointing::Station& dx) {
+    const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
+    const std::vector<eme_plan::Window> windows =
+        eme_plan::MutualWindows(from, options.days, home, dx, options.minElevation, options.dxMinElevation);
+    if (options.json) out << '[';
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const eme_plan::Window& window = windows[i];
+        const std::string start = UtcText(window.start), end = UtcText(window.end);
+        // Whole minutes between the two printed instants, the seconds left over dropped.
+        const long long minutes = std::llround((window.end - window.start) * 86400) / 60;
+        if (options.json) {
+            out << (i ? "," : "") << "\n  {\"start\": \"" << start << "\", \"end\": \"" << end
+                << "\", \"minutes\": " << minutes << ", \"max_el\": " << OneDecimal(window.highest)
+                << ", \"dx_max_el\": " << OneDecimal(window.dxHighest) << '}';
+        } else {
+            out << start << (window.startCut ? "*" : "") << "  " << end << (window.endCut ? "*" : "") << "  "
+                << minutes << '\n';
+        }
+    }
+    if (options.json) out << (windows.empty() ? "]\n" : "\n]\n");
+}
+
+// Doppler, path loss and echo delay at the clock's instant.
+void PrintDoppler(std::ostream& out, const Options& options, const pointing::Station& home) {
+    const double now = Location::UtcNow();
+    const long double hertz = *options.frequencyMhz * 1e6L;
+    char line[96];
+    std::snprintf(line, sizeof line, "Echo Doppler: %+lld Hz\n", std::llround(eme_plan::EchoDoppler(now, home, hertz)));
+    out << line;
+    if (!options.dxLocator) return;
+    const pointing::Station dx = StationOf(*options.dxLocator);
+    std::snprintf(line, sizeof line, "DX Doppler: %+lld Hz\n", std::llround(eme_plan::DxDoppler(now, home, dx, hertz)));
+    out << line;
+    std::snprintf(line, sizeof line, "Path loss: %.1Lf dB (relative to perigee)\n",
+                  eme_plan::PathLossOverPerigee(now, home, dx));
+    out << line;
+    std::snprintf(line, sizeof line, "Echo delay: %.3Lf s\n", eme_plan::EchoDelay(now, home));
+    out << line;
 }
 
 // A Hamlib axis: its rotator and the call that moves it; the other coordinate of a rotator that
@@ -381,6 +485,34 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             options.azHamlib = HamlibArgument(name, value());
         } else if (name == "--el-hamlib") {
             options.elHamlib = HamlibArgument(name, value());
+        } else if (name == "--plan") {
+            options.plan = flag();
+        } else if (name == "--dx") {
+            options.dxLocator = Win1252Argument(name, value());
+            if (const std::string problem = LocatorProblem(*options.dxLocator); !problem.empty()) {
+                throw EUsageError("--dx: \"" + win1252::ToUtf8(*options.dxLocator) + "\" " + problem);
+            }
+        } else if (name == "--from") {
+            const std::string text = value();
+            options.from = ParseUtcDateOrInstant(text);
+            if (!options.from)
+                throw EUsageError("--from: \"" + text + "\" is not a date like 2023-03-22 or an instant like "
+                                  "2023-03-22T12:00:00Z");
+        } else if (name == "--days") {
+            const std::string text = value();
+            int32_t days = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
+            if (text.empty() || error != std::errc() || end != text.data() + text.size() || days < 1 || days > 366)
+                throw EUsageError("--days: \"" + text + "\" is not a whole number of days from 1 to 366");
+            options.days = days;
+        } else if (name == "--min-el") {
+            options.minElevation = NumberArgument(name, value(), 0, 89);
+        } else if (name == "--dx-min-el") {
+            options.dxMinElevation = NumberArgument(name, value(), 0, 89);
+        } else if (name == "--json") {
+            options.json = flag();
+        } else if (name == "--frequency") {
+            options.frequencyMhz = NumberArgument(name, value(), 0.001, 1e6);
         } else if (name == "--list-hamlib") {
             options.listHamlib = flag();
         } else if (name == "--az-range") {
@@ -411,7 +543,23 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             throw EUsageError("unknown argument \"" + arguments[i] + "\"");
         }
     }
+    if (options.plan && !options.dxLocator) throw EUsageError("--plan needs --dx LOCATOR");
+    if (options.plan && (options.frequencyMhz || options.send || options.at))
+        throw EUsageError("--plan goes with neither --frequency, --send nor --at");
+    if (!options.plan) {
+        const bool planOnly = options.from || options.json || options.days != 1 || options.minElevation != 5 ||
+                              options.dxMinElevation != 5;
+        if (planOnly) throw EUsageError("--from, --days, --min-el, --dx-min-el and --json go with --plan");
+        if (options.dxLocator && !options.frequencyMhz) throw EUsageError("--dx goes with --plan or --frequency");
+    }
     return options;
+}
+
+std::optional<Location::Instant> ParseUtcDateOrInstant(std::string_view text) {
+    if (text.size() != 10) return ParseUtcInstant(text);
+    std::string midnight(text);
+    midnight += "T00:00:00Z";
+    return ParseUtcInstant(midnight);
 }
 
 std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
@@ -530,16 +678,25 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     int status = 0;
     try {
         // The file name is the system's bytes, printed as they are.
-        out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
-        Position::UpdatePosition();
-        PointForThePass(Location::Now());
-        out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
-            << win1252::ToUtf8(Position::ElevationLine) << '\n';
-        out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
-        out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
-        PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
-        PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
-        PrintPass(out);
+        if (options.plan) {
+            const pointing::Station home = StationOf(Unit3::Locator);
+            const pointing::Station dx = StationOf(*options.dxLocator);
+            if (!options.json)
+                out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
+            PrintPlan(out, options, home, dx);
+        } else {
+            out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
+            Position::UpdatePosition();
+            PointForThePass(Location::Now());
+            out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
+                << win1252::ToUtf8(Position::ElevationLine) << '\n';
+            out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
+            out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
+            if (options.frequencyMhz) PrintDoppler(out, options, StationOf(Unit3::Locator));
+            PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
+            PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+            PrintPass(out);
+        }
         out.flush();
         if (options.send) {
             HamlibTransport::ForgetResults();

@@ -37,6 +37,15 @@ struct Options {
     std::optional<std::string> settingsFile;
     std::optional<HamlibRotator::Address> azHamlib;  // the rotator of an axis set to "Hamlib"
     std::optional<HamlibRotator::Address> elHamlib;
+    // EME planning: the mutual Moon windows with a DX station, or Doppler and path at one instant.
+    bool plan = false;
+    std::optional<std::string> dxLocator;
+    std::optional<Location::Instant> from;
+    int32_t days = 1;
+    double minElevation = 5;
+    double dxMinElevation = 5;
+    bool json = false;
+    std::optional<double> frequencyMhz;
     bool listHamlib = false;
     bool send = false;
     bool help = false;
@@ -49,6 +58,9 @@ Options ParseArguments(const std::vector<std::string>& arguments);
 // "2023-03-22T12:00:00Z", optionally with up to nine digits of fractions of a second (cut to the
 // microsecond), always UTC, years 0001 to 9999.
 std::optional<Location::Instant> ParseUtcInstant(std::string_view text);
+
+// "2023-03-22" (midnight UTC) or a full instant as ParseUtcInstant takes it.
+std::optional<Location::Instant> ParseUtcDateOrInstant(std::string_view text);
 
 // Bytes as hexadecimal, two digits a byte separated by blanks ("4D 31 0D").
 std::string HexBytes(std::string_view bytes);

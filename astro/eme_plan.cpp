@@ -1,0 +1,149 @@
+#include "eme_plan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace eme_plan {
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400;
+// The Moon's elevation changes by at most a quarter of a degree a minute, so a mutual window missed by
+// this step lasts under about two minutes.
+constexpr double kCoarseStep = 120 * kSecond;
+// Half the span of the central difference of the range rate: the Moon's distance is smooth over seconds,
+// and a longer span keeps the rounding of the day number (microseconds) out of the rate.
+constexpr double kRateHalfSpanSeconds = 5;
+
+const pointing::Atmosphere kNoRefraction{};
+
+long double Elevation(double dayNumber, const pointing::Station& station) {
+    return pointing::PrecisePosition(pointing::Target::Moon, dayNumber, station, kNoRefraction).elevation;
+}
+
+long double Distance(double dayNumber, const pointing::Station& station) {
+    return pointing::PrecisePosition(pointing::Target::Moon, dayNumber, station, kNoRefraction).distanceKm;
+}
+
+struct Sample {
+    double at;
+    long double elevation, dxElevation;
+};
+
+struct Planner {
+    const pointing::Station& home;
+    const pointing::Station& dx;
+    long double minElevation, dxMinElevation;
+
+    Sample At(double dayNumber) const { return {dayNumber, Elevation(dayNumber, home), Elevation(dayNumber, dx)}; }
+
+    bool Both(const Sample& sample) const {
+        return sample.elevation > minElevation && sample.dxElevation > dxMinElevation;
+    }
+
+    // The instant between a and b (one in, one out of the window) where the window begins or ends, to the
+    // second.
+    double Edge(Sample a, Sample b) const {
+        const bool aInside = Both(a);
+        while (b.at - a.at > 0.5 * kSecond) {
+            const Sample middle = At(a.at + (b.at - a.at) / 2);
+            (Both(middle) == aInside ? a : b) = middle;
+        }
+        return a.at + (b.at - a.at) / 2;
+    }
+
+    // The highest elevation at a station between two instants, searching around the best coarse sample
+    // by golden section (the elevation has one maximum within a few minutes).
+    long double Highest(const pointing::Station& station, double around, double lower, double upper) const {
+        double a = std::max(lower, around - kCoarseStep), b = std::min(upper, around + kCoarseStep);
+        constexpr double kGolden = 0.6180339887498949;
+        while (b - a > kSecond) {
+            const double c = b - kGolden * (b - a), d = a + kGolden * (b - a);
+            if (Elevation(c, station) < Elevation(d, station)) {
+                a = c;
+            } else {
+                b = d;
+            }
+        }
+        return std::max({Elevation(a, station), Elevation(lower, station), Elevation(upper, station)});
+    }
+};
+
+}  // namespace
+
+std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
+                                  const pointing::Station& dx, long double minElevation,
+                                  long double dxMinElevation) {
+    if (!(days > 0 && days <= 366)) throw std::invalid_argument("the number of days must be from 1 to 366");
+    const Planner planner{home, dx, minElevation, dxMinElevation};
+    const double until = from + days;
+    std::vector<Window> windows;
+    Sample previous = planner.At(from);
+    bool open = planner.Both(previous);
+    Window window{};
+    double bestHome = from, bestDx = from;
+    long double bestHomeElevation = previous.elevation, bestDxElevation = previous.dxElevation;
+    if (open) {
+        window.start = from;
+        window.startCut = true;
+    }
+    const auto close = [&](double end, bool cut) {
+        window.end = end;
+        window.endCut = cut;
+        window.highest = planner.Highest(home, bestHome, window.start, end);
+        window.dxHighest = planner.Highest(dx, bestDx, window.start, end);
+        windows.push_back(window);
+        window = Window{};
+    };
+    for (long step = 1;; ++step) {
+        const double at = std::min(until, from + static_cast<double>(step) * kCoarseStep);
+        const Sample sample = planner.At(at);
+        const bool inside = planner.Both(sample);
+        if (inside != open) {
+            const double edge = planner.Edge(previous, sample);
+            if (inside) {
+                window.start = edge;
+                bestHome = bestDx = at;
+                bestHomeElevation = sample.elevation;
+                bestDxElevation = sample.dxElevation;
+            } else {
+                close(edge, false);
+            }
+            open = inside;
+        } else if (open) {
+            if (sample.elevation > bestHomeElevation) bestHome = at, bestHomeElevation = sample.elevation;
+            if (sample.dxElevation > bestDxElevation) bestDx = at, bestDxElevation = sample.dxElevation;
+        }
+        previous = sample;
+        if (at >= until) break;
+    }
+    if (open) close(until, true);
+    return windows;
+}
+
+long double RangeRate(double utcDayNumber, const pointing::Station& station) {
+    const double span = kRateHalfSpanSeconds * kSecond;
+    const double before = utcDayNumber - span, after = utcDayNumber + span;
+    // The day numbers actually used, so their rounding does not enter the rate.
+    return (Distance(after, station) - Distance(before, station)) / ((after - before) * 86400.0L);
+}
+
+long double EchoDoppler(double utcDayNumber, const pointing::Station& home, long double frequencyHz) {
+    return -2 * frequencyHz * RangeRate(utcDayNumber, home) / kLightKmPerSecond;
+}
+
+long double DxDoppler(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx,
+                      long double frequencyHz) {
+    return -frequencyHz * (RangeRate(utcDayNumber, home) + RangeRate(utcDayNumber, dx)) / kLightKmPerSecond;
+}
+
+long double PathLossOverPerigee(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx) {
+    return 20 * std::log10(Distance(utcDayNumber, home) * Distance(utcDayNumber, dx) / (kPerigeeKm * kPerigeeKm));
+}
+
+long double EchoDelay(double utcDayNumber, const pointing::Station& home) {
+    return 2 * Distance(utcDayNumber, home) / kLightKmPerSecond;
+}
+
+}  // namespace eme_plan
