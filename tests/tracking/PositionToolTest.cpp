@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -60,6 +61,13 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
         {"--el-type", "Hy-Gain DCU-1"},
         {"--az-hamlib", "601"}, {"--az-hamlib", "6001,/dev/ttyUSB0"}, {"--el-hamlib=2"},
         {"--el-hamlib", "601,/dev/ttyUSB0,fast"}, {"--list-hamlib=yes"},
+        {"--plan"}, {"--plan", "--dx", "JO2"}, {"--dx", "FN20"}, {"--plan", "--dx", "FN20", "--days", "0"},
+        {"--plan", "--dx", "FN20", "--days", "367"}, {"--plan", "--dx", "FN20", "--days", "1.5"},
+        {"--plan", "--dx", "FN20", "--min-el", "-1"}, {"--plan", "--dx", "FN20", "--dx-min-el", "90"},
+        {"--plan", "--dx", "FN20", "--min-el", "5x"}, {"--plan", "--dx", "FN20", "--from", "2026-02-30"},
+        {"--plan", "--dx", "FN20", "--from", "2026-12-07T25:00:00Z"}, {"--plan", "--dx", "FN20", "--at", "2026-12-07T00:00:00Z"},
+        {"--plan", "--dx", "FN20", "--frequency", "1296"}, {"--json"}, {"--days", "2"}, {"--from", "2026-12-07"},
+        {"--frequency", "0"}, {"--frequency", "ten"}, {"--plan=yes", "--dx", "FN20"},
     };
     // clang-format on
     for (const auto& arguments : bad) {
@@ -161,6 +169,50 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
 }
 
 // The protocol options' help lists every name of the table, as an operator types it.
+// JO22IC and FN20XR, 2026-12-07 from noon UTC, three days: the Moon, waning past last quarter, sets for
+// the Netherlands in the early afternoon while it stands over the eastern United States.
+TEST_F(PositionToolRun, PlansMutualWindowsAsLinesOrJson) {
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07T12:00:00Z", "--days", "3"}), 0)
+        << err_.str();
+    std::istringstream lines(out_.str());
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_TRUE(line.starts_with("Settings: ")) << line;
+    std::vector<std::string> windows;
+    while (std::getline(lines, line)) windows.push_back(line);
+    ASSERT_EQ(windows.size(), 3u) << out_.str();
+    const std::regex window(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)(\*?)  (\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)  (\d+))");
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(windows[i], parts, window)) << windows[i];
+        EXPECT_EQ(parts[2] == "*", i == 0) << windows[i];  // the first already running at noon
+        const auto start = PositionTool::ParseUtcInstant(parts[1].str()), end = PositionTool::ParseUtcInstant(parts[3].str());
+        EXPECT_EQ(std::stoll(parts[4]), duration_cast<minutes>(*end - *start).count());
+        EXPECT_EQ(parts[1].str().substr(0, 10), "2026-12-" + std::to_string(7 + i).insert(0, 2 - std::to_string(7 + i).size(), '0'));
+    }
+    EXPECT_EQ(windows[0].substr(0, 21), "2026-12-07T12:00:00Z*");
+
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--json"}), 0) << err_.str();
+    EXPECT_TRUE(out_.str().starts_with("[\n  {\"start\": \"2026-12-07T")) << out_.str();
+    EXPECT_TRUE(out_.str().ends_with("}\n]\n")) << out_.str();
+    EXPECT_NE(out_.str().find("\"minutes\": "), std::string::npos);
+    EXPECT_NE(out_.str().find("\"dx_max_el\": "), std::string::npos);
+    // No mutual window when the DX station is on the other side of the Earth.
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "RE78", "--from", "2026-12-07", "--json", "--min-el", "30"}), 0);
+    EXPECT_EQ(out_.str(), "[]\n");
+}
+
+TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-07T12:00:00Z", "--frequency", "10368"}), 0)
+        << err_.str();
+    const std::regex lines("[^]*\nEcho Doppler: [+-]\\d+ Hz\nDX Doppler: [+-]\\d+ Hz\n"
+                           "Path loss: \\d\\.\\d dB \\(relative to perigee\\)\nEcho delay: 2\\.\\d{3} s\nAzimuth rotator:[^]*");
+    EXPECT_TRUE(std::regex_match(out_.str(), lines)) << out_.str();
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--at", "2026-12-07T12:00:00Z", "--frequency", "1296"}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("\nEcho Doppler: "), std::string::npos);
+    EXPECT_EQ(out_.str().find("DX Doppler"), std::string::npos);
+}
+
 TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out_.str();
