@@ -160,6 +160,15 @@ std::string LocatorProblem(const std::string& locator) {
            ", which must be " + Location::LocatorRule(at);
 }
 
+// A locator typed on the command line, checked to name a place.
+std::string LocatorArgument(std::string_view option, const std::string& utf8) {
+    std::string locator = Win1252Argument(option, utf8);
+    if (const std::string problem = LocatorProblem(locator); !problem.empty()) {
+        throw EUsageError(std::string(option) + ": \"" + utf8 + "\" " + problem);
+    }
+    return locator;
+}
+
 std::string ProtocolList(Axis axis) {
     std::string list;
     for (const std::string& name : QuotedProtocolNames(axis)) {
@@ -464,10 +473,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             return true;
         };
         if (name == "--locator") {
-            options.locator = Win1252Argument(name, value());
-            if (const std::string problem = LocatorProblem(*options.locator); !problem.empty()) {
-                throw EUsageError("--locator: \"" + win1252::ToUtf8(*options.locator) + "\" " + problem);
-            }
+            options.locator = LocatorArgument(name, value());
         } else if (name == "--at") {
             const std::string text = value();
             options.at = ParseUtcInstant(text);
@@ -488,10 +494,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         } else if (name == "--plan") {
             options.plan = flag();
         } else if (name == "--dx") {
-            options.dxLocator = Win1252Argument(name, value());
-            if (const std::string problem = LocatorProblem(*options.dxLocator); !problem.empty()) {
-                throw EUsageError("--dx: \"" + win1252::ToUtf8(*options.dxLocator) + "\" " + problem);
-            }
+            options.dxLocator = LocatorArgument(name, value());
         } else if (name == "--from") {
             const std::string text = value();
             options.from = ParseUtcDateOrInstant(text);
