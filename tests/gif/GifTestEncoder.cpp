@@ -1,6 +1,6 @@
 #include "GifTestEncoder.h"
 
-#include <map>
+#include <unordered_map>
 
 namespace gif_test {
 
@@ -45,7 +45,9 @@ std::string LzwEncode(const std::vector<uint8_t>& indices, int minCodeSize, bool
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
     std::vector<std::pair<int, int>> codes;
-    std::map<std::pair<int, int>, int> table;
+    // Entries keyed by their prefix code and last index.
+    std::unordered_map<uint32_t, int> table;
+    table.reserve(8192);
     int width = minCodeSize + 1;
     int next = clear + 2;
     auto reset = [&] {
@@ -70,14 +72,14 @@ std::string LzwEncode(const std::vector<uint8_t>& indices, int minCodeSize, bool
     bool full = false;
     for (size_t i = 1; i < indices.size(); ++i) {
         int k = indices[i];
-        auto it = table.find({w, k});
+        auto it = table.find(static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(k));
         if (it != table.end()) {
             w = it->second;
             continue;
         }
         emit(w);
         if (next < 4096) {
-            table[{w, k}] = next++;
+            table[static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(k)] = next++;
         } else if (clearWhenFull) {
             codes.push_back({clear, width});
             reset();
