@@ -8,6 +8,9 @@
 // The decoders take turns within each of 11 rounds; each figure is the median of the rounds, in
 // thread CPU time, so a busy machine slows all of them alike.
 //
+// `bench_gif --write FOLDER` writes the files; `bench_gif --repeat NAME N` decodes one of them N
+// times with our decoder, for a profiler.
+//
 // `bench_gif --memory` instead loads each file once through the picture control and prints the
 // peak of the bytes allocated during the load against the decoded frames plus the file size.
 #include <gif_lib.h>
@@ -439,6 +442,28 @@ void ReportMemory() {
     }
 }
 
+// Decodes one file with our decoder over and over, for a profiler.
+int Repeat(const char* name, int times) {
+    for (const auto& file : Files()) {
+        if (file.name != name) continue;
+        size_t sink = 0;
+        for (int i = 0; i < times; ++i) sink += DecodeLunark(file);
+        return sink == 0 ? 1 : 0;
+    }
+    std::printf("no file named %s\n", name);
+    return 1;
+}
+
+// Writes the files, for looking at them or decoding them elsewhere.
+int WriteFiles(const std::string& folder) {
+    for (const auto& file : Files()) {
+        std::ofstream out(folder + "/" + file.name + ".gif", std::ios::binary);
+        out.write(file.bytes.data(), static_cast<std::streamsize>(file.bytes.size()));
+        if (!out) return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -446,5 +471,7 @@ int main(int argc, char** argv) {
         ReportMemory();
         return 0;
     }
+    if (argc > 3 && std::strcmp(argv[1], "--repeat") == 0) return Repeat(argv[2], std::atoi(argv[3]));
+    if (argc > 2 && std::strcmp(argv[1], "--write") == 0) return WriteFiles(argv[2]);
     return CompareDecoders();
 }

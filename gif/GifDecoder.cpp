@@ -27,11 +27,62 @@ namespace {
 constexpr int kTableSize = 4096;
 // A string may hold one entry more than the in-walk limit: its first index is pushed unchecked.
 constexpr int kStringCapacity = kTableSize + 1;
-constexpr int kDataEnded = -1;
-constexpr int kEndOrDamaged = -2;
+// Bytes a plane or run of indices holds beyond its pixels: short strings are stored as one 16-byte
+// block, which may reach past the last pixel.
+constexpr size_t kSlack = 16;
+// Codes are at most this wide while the table is in use (minimum code sizes up to 11).
+constexpr int kMaxTableCodeSize = 12;
+
+// How a stretch of decoding ended.
+enum class LzwResult {
+    Filled,        // every pixel of the image is placed
+    DataEnded,     // the sub-blocks ended (an empty or cut-off one, or the end of the stream)
+    EndOrDamaged,  // the end code came, or the data names strings that cannot be
+};
 
 uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The first 16 indices of a string, zero beyond its end; kept in a vector register.
+typedef uint8_t Head __attribute__((vector_size(16)));
+
+Head LoadHead(const uint8_t* p) {
+    Head h;
+    std::memcpy(&h, p, sizeof h);
+    return h;
+}
+
+void StoreHead(uint8_t* p, Head h) {
+    std::memcpy(p, &h, sizeof h);
+}
+
+// A head holding one index.
+Head SingleIndex(uint8_t index) {
+    Head h{};
+    h[0] = index;
+    return h;
+}
+
+// Lane n set for n below 16; no lane for 16.
+struct LaneMasks {
+    alignas(16) uint8_t lanes[17][16];
+    constexpr LaneMasks() : lanes{} {
+        for (int n = 0; n < 16; ++n) lanes[n][n] = 0xFF;
+    }
+};
+constexpr LaneMasks kLane;
+
+// The head of a string of length len followed by the first index of next.
+Head Append(Head head, size_t len, Head next) {
+    const Head firstEverywhere = __builtin_shufflevector(next, next, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    return head | (LoadHead(kLane.lanes[std::min<size_t>(len, 16)]) & firstEverywhere);
 }
 
 // The image's rows in the order the data delivers them.
@@ -71,74 +122,90 @@ private:
 
 // The image's data sub-blocks joined into one run of bytes, with the end of every block, so that
 // codes can be read with whole-word loads.
-struct BlockData {
-    std::vector<uint8_t> bytes;        // the data, then 8 zero bytes so that loads never run out
-    std::vector<size_t> endBits;       // bits up to the end of each block
-    std::vector<size_t> endPositions;  // stream position after each block
-    size_t finalPosition = 0;          // stream position after the last sub-block read
+class BlockData {
+public:
+    // Reads the sub-blocks up to an empty or cut-off one. A cut-off first block still gives the
+    // bytes that arrived; a later cut-off block ends the data without them.
+    explicit BlockData(ByteStream& stream) : startPosition_(stream.Position()) {
+        // Size the run once: a first pass over the length bytes.
+        size_t total = 0;
+        size_t blocks = 0;
+        for (size_t pos = stream.Position();
+             pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
+            const size_t length = stream.Current()[pos - stream.Position()];
+            total += length;
+            ++blocks;
+            pos += length + 1;
+        }
+        bytes_.reserve(std::min(total, stream.Remaining()) + 8);
+        endBits_.reserve(blocks);
+        endPositions_.reserve(blocks);
+        bool first = true;
+        for (;;) {
+            const int length = stream.ReadByte();
+            if (length <= 0) break;
+            size_t arrived = static_cast<size_t>(length);
+            if (arrived > stream.Remaining()) {
+                if (!first) {
+                    stream.Seek(stream.Size());
+                    break;
+                }
+                arrived = stream.Remaining();
+            }
+            bytes_.insert(bytes_.end(), stream.Current(), stream.Current() + arrived);
+            stream.Seek(stream.Position() + arrived);
+            endBits_.push_back(8 * bytes_.size());
+            endPositions_.push_back(stream.Position());
+            first = false;
+            if (arrived < static_cast<size_t>(length)) break;
+        }
+        finalPosition_ = stream.Position();
+        bytes_.resize(bytes_.size() + 8, 0);  // whole-word loads never run out
+    }
+
+    const uint8_t* Bytes() const { return bytes_.data(); }
+    size_t BlockCount() const { return endBits_.size(); }
+    // Bits up to the end of block i.
+    size_t EndBits(size_t i) const { return endBits_[i]; }
+    // Stream position after the first n blocks; before the data when n is 0.
+    size_t PositionAfter(size_t n) const { return n > 0 ? endPositions_[n - 1] : startPosition_; }
+    // Stream position after the last sub-block read.
+    size_t FinalPosition() const { return finalPosition_; }
+
+private:
+    const size_t startPosition_;
+    std::vector<uint8_t> bytes_;
+    std::vector<size_t> endBits_;
+    std::vector<size_t> endPositions_;
+    size_t finalPosition_ = 0;
 };
 
-// Reads the sub-blocks up to an empty or cut-off one. A cut-off first block still gives the bytes
-// that arrived; a later cut-off block ends the data without them.
-BlockData GatherBlocks(ByteStream& stream) {
-    BlockData data;
-    // Size the run once: a first pass over the length bytes.
-    size_t total = 0;
-    size_t blocks = 0;
-    for (size_t pos = stream.Position();
-         pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
-        const size_t length = stream.Current()[pos - stream.Position()];
-        total += length;
-        ++blocks;
-        pos += length + 1;
-    }
-    data.bytes.reserve(std::min(total, stream.Remaining()) + 8);
-    data.endBits.reserve(blocks);
-    data.endPositions.reserve(blocks);
-    bool first = true;
-    for (;;) {
-        const int length = stream.ReadByte();
-        if (length <= 0) break;
-        size_t arrived = static_cast<size_t>(length);
-        if (arrived > stream.Remaining()) {
-            if (!first) {
-                stream.Seek(stream.Size());
-                break;
-            }
-            arrived = stream.Remaining();
-        }
-        data.bytes.insert(data.bytes.end(), stream.Current(), stream.Current() + arrived);
-        stream.Seek(stream.Position() + arrived);
-        data.endBits.push_back(8 * data.bytes.size());
-        data.endPositions.push_back(stream.Position());
-        first = false;
-        if (arrived < static_cast<size_t>(length)) break;
-    }
-    data.finalPosition = stream.Position();
-    data.bytes.resize(data.bytes.size() + 8, 0);
-    return data;
-}
-
 // Reports progress as rows are completed, in the order the data delivers them: after every 32nd
-// (images wider than 320 pixels) or 64th row of images above 100000 pixels.
+// (images wider than 320 pixels) or 64th row of images above 100000 pixels. At each report the
+// stream stands after the sub-block the decoder reads from.
 class RowTicker {
 public:
-    RowTicker(const GifFrame& frame, const ProgressHook& progress)
+    RowTicker(const GifFrame& frame, const ProgressHook& progress, ByteStream& stream)
         : walk_(frame.Height, frame.Interlaced),
           width_(static_cast<size_t>(frame.Width)),
           height_(frame.Height),
           total_(static_cast<size_t>(frame.Width) * frame.Height),
           on_(progress && int64_t{frame.Width} * frame.Height > 100000),
           rowMask_(frame.Width > 320 ? 31 : 63),
-          progress_(progress) {}
+          progress_(progress),
+          stream_(stream) {}
 
     // How many pixels may be placed before Reached must be called.
     size_t Checkpoint() const { return on_ ? std::min(total_, rowEnd_) : total_; }
 
-    // Tells that placed pixels are in place; reports every row they complete.
-    void Reached(size_t placed) {
+    // Tells that placed pixels are in place, with the data read up to streamPosition; reports
+    // every row they complete.
+    void Reached(size_t placed, size_t streamPosition) {
         while (on_ && !walk_.Done() && placed >= rowEnd_) {
-            if ((walk_.Row() & rowMask_) == 0 && walk_.Row() < height_) progress_();
+            if ((walk_.Row() & rowMask_) == 0 && walk_.Row() < height_) {
+                stream_.Seek(streamPosition);
+                progress_();
+            }
             walk_.Advance();
             rowEnd_ += width_;
         }
@@ -152,30 +219,41 @@ private:
     const bool on_;
     const int rowMask_;
     const ProgressHook& progress_;
+    ByteStream& stream_;
     size_t rowEnd_ = width_;
 };
 
 // LZW decoding of one image's data. Codes are read least significant bit first. A code is taken
 // only while more bits than its size are left in the blocks fetched so far; otherwise the next
 // block is fetched first, and the data has ended when there is none.
+//
+// The value a literal code stands for is its low 8 bits, or, for a run that finds the
+// see-through pixels, 1 when the code is the transparent index and 0 otherwise.
 class LzwDecoder {
 public:
-    LzwDecoder(const BlockData& data, int minCodeSize)
-        : bytes_(data.bytes.data()),
-          endBits_(data.endBits.data()),
-          blockCount_(data.endBits.size()),
+    LzwDecoder(const BlockData& data, int minCodeSize, int seeThroughCode)
+        : data_(data),
+          bytes_(data.Bytes()),
           minCodeSize_(minCodeSize),
           clear_(1 << minCodeSize),
-          end_(clear_ + 1) {
-        std::memset(prefix_, 0, sizeof prefix_);
-        std::memset(suffix_, 0, sizeof suffix_);
-        std::memset(length_, 0, sizeof length_);
-        std::memset(position_, 0, sizeof position_);
+          end_(clear_ + 1),
+          seeThroughCode_(seeThroughCode) {
+        // Only the literal entries are needed before decoding: every other entry is written
+        // before it is read.
         for (int i = 0; i < std::min(clear_, kTableSize); ++i) {
-            suffix_[i] = static_cast<uint8_t>(i);
-            length_[i] = 1;
+            const uint8_t v = Literal(i);
+            StoreHead(heads_[i], SingleIndex(v));
+            len_[i] = 1;
+            link_[i] = 0;
+            suffix_[i] = v;
         }
-        if (blockCount_ > 0) fetchedBits_ = endBits_[nextBlock_++];
+        for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
+            len_[i] = 0;
+            link_[i] = 0;
+            suffix_[i] = 0;
+        }
+        writtenEnd_ = std::min(clear_ + 2, kTableSize);
+        if (data_.BlockCount() > 0) fetchedBits_ = data_.EndBits(nextBlock_++);
         Reset();
     }
 
@@ -184,150 +262,210 @@ public:
     size_t BlocksFetched() const { return nextBlock_; }
 
     // Decodes into out, the image's indices in the order the data delivers them, until total
-    // pixels are placed or the data stops; out may be written up to capacity. Gives kDataEnded or
-    // kEndOrDamaged for a stop inside the image, 0 when the image was filled; placed tells how far.
-    int Decode(uint8_t* out, size_t total, size_t capacity, size_t& placed, RowTicker& ticker) {
+    // pixels are placed or the data stops; out may be written up to total + kSlack. placed tells
+    // how far it got.
+    LzwResult Decode(uint8_t* out, size_t total, size_t& placed, RowTicker& ticker) {
         placed = 0;
-        int code = TakeFirstCode();
-        if (code < 0 || code == end_) return code < 0 ? code : kEndOrDamaged;
-        out[0] = static_cast<uint8_t>(code);
+        int code;
+        const LzwResult start = TakeFirstCode(code);
+        if (start != LzwResult::Filled) return start;
+        out[0] = first_;
 
-        // The hot loop keeps its state in locals so that pixel stores cannot alias it. Every string
-        // in the table lies somewhere in the output already: an entry is the previous string plus
-        // the first index of the one after it, so it is copied from there instead of walked.
+        // The loop keeps its state in locals, so that stores of indices (which may alias anything)
+        // do not send it back to memory. A table entry keeps the length of its string, where the
+        // string lies in the output and its first 16 indices: a short string is stored straight
+        // from the entry as one block, a long one copied from the output.
         size_t p = 1;
         size_t prevPos = 0;
         size_t prevLen = 1;
+        Head prevHead = SingleIndex(out[0]);
         size_t bitpos = bitpos_;
-        int codeSize = codeSize_;
-        int nextFree = nextFree_;
-        int prev = prev_;
-        bool wellFormed = wellFormed_;
-        const int clear = clear_;
+        size_t fetchedBits = fetchedBits_;
+        unsigned codeSize = static_cast<unsigned>(codeSize_);
+        unsigned codeMask = (1u << codeSize) - 1;
+        unsigned codeLimit = static_cast<unsigned>(codeLimit_);
+        unsigned nextFree = static_cast<unsigned>(nextFree_);
+        unsigned prev = static_cast<unsigned>(prev_);
+        const uint8_t* const bytes = bytes_;
+        uint8_t(*const heads)[16] = heads_;
+        uint16_t* const lens = len_;
+        uint64_t* const links = link_;
+        size_t checkpoint = ticker.Checkpoint();
+        // The table can be used only while codes stay inside it.
+        const bool tableFits = clear_ + 2 <= kTableSize;
+
         for (;;) {
-            size_t checkpoint = ticker.Checkpoint();
             if (p >= checkpoint) {
-                ticker.Reached(p);
+                p = std::min(p, total);
+                ticker.Reached(p, data_.PositionAfter(nextBlock_));
                 if (p >= total) break;
                 checkpoint = ticker.Checkpoint();
             }
-            if (bitpos + static_cast<size_t>(codeSize) >= fetchedBits_) {
+            if (bitpos + codeSize >= fetchedBits) {
                 bitpos_ = bitpos;
-                if (!Fetch(codeSize)) {
-                    ticker.Reached(p);
+                if (!Fetch(static_cast<int>(codeSize))) {
                     placed = p;
-                    return kDataEnded;
+                    ticker.Reached(p, data_.PositionAfter(nextBlock_));
+                    return LzwResult::DataEnded;
                 }
+                fetchedBits = fetchedBits_;
             }
-            uint64_t word;
-            std::memcpy(&word, bytes_ + (bitpos >> 3), sizeof word);
-            code = static_cast<int>((word >> (bitpos & 7)) & ((1u << codeSize) - 1));
-            bitpos += static_cast<size_t>(codeSize);
-
-            size_t len;
-            int first;
-            if (code < clear) {
-                out[p] = static_cast<uint8_t>(code);
-                len = 1;
-                first = code;
-            } else if (wellFormed && code > clear + 1 && code < nextFree) {
-                len = length_[code];
-                CopyString(out, p, position_[code], len, total, capacity);
-                first = out[p];
-            } else if (wellFormed && code == nextFree && nextFree < kTableSize) {
-                len = prevLen + 1;
-                first = out[prevPos];
-                CopyString(out, p, prevPos, prevLen, total, capacity);
-                if (p + prevLen < total) out[p + prevLen] = static_cast<uint8_t>(first);
-            } else {
-                // Control codes and damaged data.
-                bitpos_ = bitpos;
-                codeSize_ = codeSize;
-                nextFree_ = nextFree;
-                prev_ = prev;
-                first_ = out[prevPos];
-                wellFormed_ = wellFormed;
-                const int n = SlowString(code);
-                if (n < 0) {
-                    ticker.Reached(p);
-                    placed = p;
-                    return n;
+            // Codes that end before this bit need no look at the block end.
+            const size_t safeBits = fetchedBits > kMaxTableCodeSize ? fetchedBits - kMaxTableCodeSize : 0;
+            bool slow = !wellFormed_ || !tableFits;
+            while (!slow) {
+                const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
+                size_t len;
+                Head head;
+                Head entry;
+                if (c < nextFree) {
+                    // A literal or a known string; the clear and end codes have length 0.
+                    len = lens[c];
+                    if (len == 0) {
+                        slow = true;
+                        break;
+                    }
+                    head = LoadHead(heads[c]);
+                    if (len <= 16) {
+                        StoreHead(out + p, head);
+                    } else {
+                        CopyLong(out, p, static_cast<uint32_t>(links[c]), len, total);
+                    }
+                    entry = Append(prevHead, prevLen, head);
+                } else if (c == nextFree && nextFree < kTableSize) {
+                    // The previous string followed by its own first index.
+                    len = prevLen + 1;
+                    head = Append(prevHead, prevLen, prevHead);
+                    if (len <= 16) {
+                        StoreHead(out + p, head);
+                    } else {
+                        CopyLong(out, p, prevPos, prevLen, total);
+                        if (p + prevLen < total) out[p + prevLen] = prevHead[0];
+                    }
+                    entry = head;
+                } else {
+                    slow = true;
+                    break;
                 }
-                const size_t room = total - p;
-                std::memcpy(out + p, string_ + stringStart_, std::min<size_t>(static_cast<size_t>(n), room));
+                bitpos += codeSize;
+                if (nextFree < kTableSize) {
+                    StoreHead(heads[nextFree], entry);
+                    lens[nextFree] = static_cast<uint16_t>(prevLen + 1);
+                    links[nextFree] = Link(prevPos, prev);
+                    ++nextFree;
+                    if (nextFree >= codeLimit && codeLimit < kTableSize) {
+                        codeLimit *= 2;
+                        ++codeSize;
+                        codeMask = codeMask * 2 + 1;
+                    }
+                }
+                prev = c;
                 prevPos = p;
-                prevLen = static_cast<size_t>(n);
-                p += std::min<size_t>(static_cast<size_t>(n), room);
-                bitpos = bitpos_;
-                codeSize = codeSize_;
-                nextFree = nextFree_;
-                prev = prev_;
-                wellFormed = wellFormed_;
-                continue;
+                prevLen = len;
+                prevHead = head;
+                p += len;
+                if (bitpos >= safeBits || p >= checkpoint) break;
             }
-            if (nextFree < kTableSize) {
-                suffix_[nextFree] = static_cast<uint8_t>(first);
-                prefix_[nextFree] = static_cast<uint16_t>(prev);
-                length_[nextFree] = static_cast<uint16_t>(prevLen + 1);
-                position_[nextFree] = static_cast<uint32_t>(prevPos);
-                ++nextFree;
-                if (nextFree >= codeLimit_ && codeLimit_ < kTableSize) {
-                    codeLimit_ *= 2;
-                    ++codeSize;
-                }
+            if (!slow) continue;
+
+            // Control codes, damaged data, and tables the codes do not fit.
+            code = static_cast<int>(static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask);
+            bitpos += codeSize;
+            bitpos_ = bitpos;
+            codeSize_ = static_cast<int>(codeSize);
+            codeLimit_ = static_cast<int>(codeLimit);
+            nextFree_ = static_cast<int>(nextFree);
+            prev_ = static_cast<int>(prev);
+            first_ = prevHead[0];
+            // The entries of the fast path carry no suffix of their own; the damaged-data walk
+            // learns them from here.
+            if (wellFormed_) stringOut_ = out;
+            int n;
+            const LzwResult r = SlowString(code, n);
+            if (r != LzwResult::Filled) {
+                p = std::min(p, total);
+                placed = p;
+                ticker.Reached(p, data_.PositionAfter(nextBlock_));
+                return r;
             }
-            prev = code;
+            const size_t room = total > p ? total - p : 0;
+            std::memcpy(out + p, string_ + stringStart_, std::min<size_t>(static_cast<size_t>(n), room));
             prevPos = p;
-            prevLen = len;
-            p = std::min(p + len, total);
+            prevLen = static_cast<size_t>(n);
+            prevHead = LoadHeadOf(string_ + stringStart_, prevLen);
+            p += std::min<size_t>(static_cast<size_t>(n), room);
+            bitpos = bitpos_;
+            fetchedBits = fetchedBits_;
+            codeSize = static_cast<unsigned>(codeSize_);
+            codeMask = (1u << codeSize) - 1;
+            codeLimit = static_cast<unsigned>(codeLimit_);
+            nextFree = static_cast<unsigned>(nextFree_);
+            prev = static_cast<unsigned>(prev_);
         }
         bitpos_ = bitpos;
-        codeSize_ = codeSize;
-        nextFree_ = nextFree;
-        prev_ = prev;
-        first_ = out[prevPos];
-        wellFormed_ = wellFormed;
+        codeSize_ = static_cast<int>(codeSize);
+        codeLimit_ = static_cast<int>(codeLimit);
+        nextFree_ = static_cast<int>(nextFree);
+        prev_ = static_cast<int>(prev);
+        first_ = prevHead[0];
+        if (wellFormed_) stringOut_ = out;
         placed = p;
-        return 0;
+        return LzwResult::Filled;
     }
 
     // Reads on, discarding strings, until the data ends, the end code comes or the data is
     // damaged; gives which.
-    int Drain() {
+    LzwResult Drain() {
         for (;;) {
-            const int code = GetCode();
+            int code;
+            if (!GetCode(code)) return LzwResult::DataEnded;
             // The indices read here are discarded, so while the table is sound a code needs no
             // walk: only the shape of the table (its entries and the code size) matters.
-            if (code >= 0 && wellFormed_ && code != clear_ && code != end_ &&
+            if (wellFormed_ && code != clear_ && code != end_ &&
                 (code < nextFree_ || (code == nextFree_ && nextFree_ < kTableSize))) {
                 AddEntry(0);
                 prev_ = code;
                 continue;
             }
-            const int n = SlowString(code);
-            if (n < 0) return n;
+            // The walk below reads suffixes; entries made here without one are never on the walk
+            // of a sound table's code, and a damaged table's entries all have theirs.
+            int n;
+            const LzwResult r = SlowString(code, n);
+            if (r != LzwResult::Filled) return r;
         }
     }
 
     bool EndCodeSeen() const { return endCodeSeen_; }
 
 private:
-    // Copies len indices from an earlier place of the output to p, cut at total. The source always
-    // ends at or before p, so short strings far enough back go as one 16-byte block (writing
-    // past the string is harmless: later strings overwrite it, and capacity bounds it).
-    static void CopyString(uint8_t* out, size_t p, size_t from, size_t len, size_t total, size_t capacity) {
-        if (len <= 16 && p - from >= 16 && p + 16 <= capacity) {
-            uint64_t a, b;
-            std::memcpy(&a, out + from, 8);
-            std::memcpy(&b, out + from + 8, 8);
-            std::memcpy(out + p, &a, 8);
-            std::memcpy(out + p + 8, &b, 8);
-            return;
+    static uint64_t Link(size_t pos, unsigned prefix) {
+        return static_cast<uint32_t>(pos) | static_cast<uint64_t>(prefix) << 32;
+    }
+
+    static Head LoadHeadOf(const uint8_t* s, size_t len) {
+        uint8_t h[16] = {};
+        std::memcpy(h, s, std::min<size_t>(len, 16));
+        return LoadHead(h);
+    }
+
+    uint8_t Literal(int code) const {
+        if (seeThroughCode_ >= 0) return code == seeThroughCode_ ? 1 : 0;
+        return static_cast<uint8_t>(code);
+    }
+
+    // Copies a string longer than a head from where it lies earlier in the output (it ends at or
+    // before p) to p, cut at total. Whole 16-byte blocks may run up to 15 bytes past the string,
+    // into bytes later strings overwrite.
+    static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
+        if (p + len <= total) {
+            for (size_t i = 0; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
+        } else if (p < total) {
+            std::memcpy(out + p, out + from, total - p);
         }
-        std::memcpy(out + p, out + from, std::min(len, total - p));
     }
 
     void Reset() {
+        writtenEnd_ = std::max(writtenEnd_, nextFree_);
         codeSize_ = minCodeSize_ + 1;
         codeLimit_ = 2 * clear_;
         nextFree_ = clear_ + 2;
@@ -337,67 +475,88 @@ private:
     // Makes at least codeSize bits available; false when the data has ended.
     bool Fetch(int codeSize) {
         do {
-            if (nextBlock_ >= blockCount_) return false;
-            fetchedBits_ = endBits_[nextBlock_++];
+            if (nextBlock_ >= data_.BlockCount()) return false;
+            fetchedBits_ = data_.EndBits(nextBlock_++);
         } while (fetchedBits_ - bitpos_ < static_cast<size_t>(codeSize));
         return true;
     }
 
-    int GetCode() {
-        if (bitpos_ + static_cast<size_t>(codeSize_) >= fetchedBits_ && !Fetch(codeSize_)) return kDataEnded;
-        uint64_t word;
-        std::memcpy(&word, bytes_ + (bitpos_ >> 3), sizeof word);
-        const int code = static_cast<int>((word >> (bitpos_ & 7)) & ((1u << codeSize_) - 1));
+    // The next code; false when the data has ended.
+    bool GetCode(int& code) {
+        if (bitpos_ + static_cast<size_t>(codeSize_) >= fetchedBits_ && !Fetch(codeSize_)) return false;
+        code = static_cast<int>(static_cast<unsigned>(Load64(bytes_ + (bitpos_ >> 3)) >> (bitpos_ & 7)) &
+                                ((1u << codeSize_) - 1));
         bitpos_ += static_cast<size_t>(codeSize_);
-        return code;
+        return true;
     }
 
-    int TakeFirstCode() {
-        int code;
-        do code = GetCode();
-        while (code == clear_);
-        if (code >= 0 && code != end_) StartString(code);
-        return code;
+    // Skips clear codes to the first code of the data; Filled when it starts a string.
+    LzwResult TakeFirstCode(int& code) {
+        do {
+            if (!GetCode(code)) return LzwResult::DataEnded;
+        } while (code == clear_);
+        if (code == end_) return LzwResult::EndOrDamaged;
+        StartString(code);
+        return LzwResult::Filled;
     }
 
     void StartString(int code) {
-        first_ = prev_ = code;
+        prev_ = code;
+        first_ = Literal(code);
         // A string may only start with a single index; anything else makes the table unreliable.
         wellFormed_ = code < clear_;
     }
 
-    // The next string into string_, as NextString, for a code already read.
-    int SlowString(int code) {
-        while (code >= 0) {
-            if (code == clear_) {
-                Reset();
-                do code = GetCode();
-                while (code == clear_);
-                if (code < 0) return code;
-                if (code != end_) {
-                    StartString(code);
-                    stringStart_ = kStringCapacity - 1;
-                    string_[stringStart_] = static_cast<uint8_t>(code);
-                    return 1;
-                }
-            }
-            if (code == end_) {
-                endCodeSeen_ = true;
-                nextBlock_ = blockCount_;  // the rest of the image's blocks is passed over
-                return kEndOrDamaged;
-            }
-            return Expand(code);
+    // Readies the table for the damaged-data walk, which may reach any entry: entries never
+    // written read as zero, and entries made by the fast path get the suffix they carry no copy
+    // of, the last index of their string, which lies in the output.
+    void LearnSuffixes() {
+        writtenEnd_ = std::max(writtenEnd_, nextFree_);
+        if (writtenEnd_ < kTableSize) {
+            std::fill(len_ + writtenEnd_, len_ + kTableSize, 0);
+            std::fill(link_ + writtenEnd_, link_ + kTableSize, 0);
+            std::fill(suffix_ + writtenEnd_, suffix_ + kTableSize, 0);
+            writtenEnd_ = kTableSize;
         }
-        return code;
+        if (!stringOut_) return;
+        for (int c = clear_ + 2; c < kTableSize; ++c) {
+            // Entries made by the walk, or while draining, have no string (length 0) but a suffix
+            // of their own.
+            if (len_[c] == 0) continue;
+            suffix_[c] = stringOut_[static_cast<uint32_t>(link_[c]) + len_[c] - 1];
+        }
+        stringOut_ = nullptr;
+    }
+
+    // The next string into string_ (n indices from stringStart_), for a code already read.
+    LzwResult SlowString(int code, int& n) {
+        if (code == clear_) {
+            Reset();
+            do {
+                if (!GetCode(code)) return LzwResult::DataEnded;
+            } while (code == clear_);
+            if (code != end_) {
+                StartString(code);
+                stringStart_ = kStringCapacity - 1;
+                string_[stringStart_] = first_;
+                n = 1;
+                return LzwResult::Filled;
+            }
+        }
+        if (code == end_) {
+            endCodeSeen_ = true;
+            nextBlock_ = data_.BlockCount();  // the rest of the image's blocks is passed over
+            return LzwResult::EndOrDamaged;
+        }
+        return Expand(code, n);
     }
 
     // The previous string followed by first becomes the next table entry, while there is room.
-    // Only the fast paths use lengths and positions, and only while the table is sound, which
-    // entries made here never are.
-    void AddEntry(int first) {
+    void AddEntry(uint8_t first) {
         if (nextFree_ >= kTableSize) return;
-        suffix_[nextFree_] = static_cast<uint8_t>(first);
-        prefix_[nextFree_] = static_cast<uint16_t>(prev_);
+        suffix_[nextFree_] = first;
+        len_[nextFree_] = 0;
+        link_[nextFree_] = Link(0, static_cast<unsigned>(prev_));
         ++nextFree_;
         if (nextFree_ >= codeLimit_ && codeLimit_ < kTableSize) {
             codeLimit_ *= 2;
@@ -405,56 +564,105 @@ private:
         }
     }
 
-    int Expand(int code) {
+    uint16_t Prefix(int code) const {
+        return static_cast<uint16_t>(link_[code] >> 32);
+    }
+
+    LzwResult Expand(int code, int& n) {
         const int incoming = code;
         int p = kStringCapacity;
         if (code >= nextFree_) {
             // A code not yet in the table: the previous string followed by its own first index.
-            if (code > nextFree_) wellFormed_ = false;
-            string_[--p] = static_cast<uint8_t>(first_);
+            if (code > nextFree_) {
+                LearnSuffixes();
+                wellFormed_ = false;
+            }
+            string_[--p] = first_;
             code = prev_;
         }
+        if (code >= clear_) LearnSuffixes();
         while (code >= clear_) {
             // Minimum code sizes of 12 and up put codes beyond the table; they are damaged data.
-            if (code >= kTableSize) return kEndOrDamaged;
+            if (code >= kTableSize) return LzwResult::EndOrDamaged;
             string_[--p] = suffix_[code];
-            if (kStringCapacity - p > kTableSize - 1) return kEndOrDamaged;
-            if (prefix_[code] == code) return kEndOrDamaged;
-            code = prefix_[code];
+            if (kStringCapacity - p > kTableSize - 1) return LzwResult::EndOrDamaged;
+            if (Prefix(code) == code) return LzwResult::EndOrDamaged;
+            code = Prefix(code);
         }
-        first_ = code;
-        string_[--p] = static_cast<uint8_t>(code);
+        first_ = Literal(code);
+        string_[--p] = first_;
         AddEntry(first_);
         prev_ = incoming;
         stringStart_ = p;
-        return kStringCapacity - p;
+        n = kStringCapacity - p;
+        return LzwResult::Filled;
     }
 
+    const BlockData& data_;
     const uint8_t* bytes_;
-    const size_t* endBits_;
-    const size_t blockCount_;
     size_t nextBlock_ = 0;
     size_t fetchedBits_ = 0;
     size_t bitpos_ = 0;
     const int minCodeSize_;
     const int clear_;
     const int end_;
+    const int seeThroughCode_;
     int codeSize_ = 0;
     int codeLimit_ = 0;
     int nextFree_ = 0;
-    int first_ = 0;
     int prev_ = 0;
+    // Entries from here on have never been written.
+    int writtenEnd_ = 0;
+    uint8_t first_ = 0;  // first index of the previous string
     // Every code since the last clear named a known string or the next free one, so the lengths
-    // kept in length_ are exact and the fast paths may use them.
+    // and places the entries keep are exact and the fast path may use them.
     bool wellFormed_ = true;
     bool endCodeSeen_ = false;
+    // While set, the entries of the fast path have no suffix yet; their strings lie here.
+    const uint8_t* stringOut_ = nullptr;
     int stringStart_ = kStringCapacity;
-    uint16_t prefix_[kTableSize];
+    alignas(16) uint8_t heads_[kTableSize][16];
+    // Per entry: the length of its string, apart from the rest so that the chain of output
+    // positions waits on a small table; and the string's place in the output (bits 0-31) with the
+    // entry's prefix code (bits 32-47).
+    uint16_t len_[kTableSize];
+    uint64_t link_[kTableSize];
     uint8_t suffix_[kTableSize];
-    uint16_t length_[kTableSize];
-    uint32_t position_[kTableSize];
     uint8_t string_[kStringCapacity];
 };
+
+}  // namespace
+
+namespace {
+
+// One bit per byte of x that is zero, most significant bit for the first byte: the mask bits of
+// 8 pixels from their indices xor-ed with the see-through index.
+uint8_t ZeroByteBits(uint64_t x) {
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t zeroHigh = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in every zero byte
+    // Gathers bit 8i + 7 into bit 7 - i of the top byte; the products never overlap.
+    return static_cast<uint8_t>(((zeroHigh >> 7) * 0x8040201008040201ull) >> 56);
+}
+
+// One row of the transparency plane: pixels whose value is see, and every pixel from have on,
+// are see-through. values holds at least have values and may be read in whole 8-byte words.
+void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width, size_t stride) {
+    const uint64_t seeAll = 0x0101010101010101ull * see;
+    size_t x = 0;
+    for (; x + 16 <= have; x += 16) {
+        mask[x >> 3] = ZeroByteBits(Load64(values + x) ^ seeAll);
+        mask[(x >> 3) + 1] = ZeroByteBits(Load64(values + x + 8) ^ seeAll);
+    }
+    for (; x < width; x += 8) {
+        const size_t placedHere = have > x ? std::min<size_t>(have - x, 8) : 0;
+        uint8_t bits = placedHere > 0 ? ZeroByteBits(Load64(values + x) ^ seeAll) : 0;
+        bits |= static_cast<uint8_t>(0xFF >> placedHere);
+        bits &= static_cast<uint8_t>(0xFF << (8 - std::min<size_t>(width - x, 8)));
+        mask[x >> 3] = bits;
+    }
+    const size_t used = (width + 7) / 8;
+    std::memset(mask + used, 0, stride - used);
+}
 
 }  // namespace
 
@@ -467,48 +675,57 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
     // otherwise into a scratch run that is dealt out to the rows afterwards.
     const bool direct = !frame.Interlaced && stride == width;
     std::unique_ptr<uint8_t[]> scratch;
+    // With codes wider than 9 bits a literal may be 256 or more; whether it is the see-through
+    // index is found by decoding once more with every literal marked 1 when it is.
+    std::unique_ptr<uint8_t[]> marks;
     const int minCodeSize = stream.ReadByte();
-    // Code sizes above 15 cannot be decoded at all: the image stays at index 0, fully covered.
-    if (minCodeSize > 15) return;
+    if (minCodeSize > 15) {
+        // Code sizes above 15 cannot be decoded at all: the image stays at index 0, fully covered.
+        std::memset(frame.Pixels.get(), 0, stride * static_cast<size_t>(frame.Height));
+        if (frame.Transparent) std::memset(frame.MaskBits.get(), 0, frame.MaskStride() * frame.Height);
+        return;
+    }
     if (minCodeSize >= 0) {
-        const BlockData data = GatherBlocks(stream);
-        auto lzw = std::make_unique<LzwDecoder>(data, minCodeSize);
-        constexpr size_t kSlack = 16;
+        const BlockData data(stream);
         if (!direct) scratch.reset(new uint8_t[total + kSlack]);
         uint8_t* out = direct ? frame.Pixels.get() : scratch.get();
-        RowTicker ticker(frame, progress);
-        int result = lzw->Decode(out, total, direct ? total : total + kSlack, placed, ticker);
-        if (direct) {
-            // Bytes a block copy wrote beyond the last string are not pixels.
-            std::memset(out + placed, 0, std::min(total - placed, kSlack));
-        }
+        auto lzw = std::make_unique<LzwDecoder>(data, minCodeSize, -1);
+        RowTicker ticker(frame, progress, stream);
+        LzwResult result = lzw->Decode(out, total, placed, ticker);
         // Read on to the end of this image's data so that the stream stands after it; an end code
         // has already passed over the rest.
-        if (result == 0 || (result == kEndOrDamaged && !lzw->EndCodeSeen())) result = lzw->Drain();
-        if (result == kEndOrDamaged && !lzw->EndCodeSeen() && lzw->BlocksFetched() > 0) {
+        if (result == LzwResult::Filled || (result == LzwResult::EndOrDamaged && !lzw->EndCodeSeen()))
+            result = lzw->Drain();
+        if (result == LzwResult::EndOrDamaged && !lzw->EndCodeSeen() && lzw->BlocksFetched() > 0) {
             // Damaged data: reading goes on after the last block the decoder took.
-            stream.Seek(data.endPositions[lzw->BlocksFetched() - 1]);
+            stream.Seek(data.PositionAfter(lzw->BlocksFetched()));
         } else {
-            stream.Seek(data.finalPosition);
+            stream.Seek(data.FinalPosition());
+        }
+        if (frame.Transparent && minCodeSize > 8 && placed > 0) {
+            marks.reset(new uint8_t[total + kSlack]);
+            static const ProgressHook kQuiet;
+            RowTicker quiet(frame, kQuiet, stream);
+            size_t marked = 0;
+            LzwDecoder(data, minCodeSize, frame.TransparentIndex).Decode(marks.get(), total, marked, quiet);
         }
     }
 
     // Deal the placed pixels out to their rows and mark the see-through ones; pixels never placed
-    // keep index 0 and, in a transparent image, are see-through.
+    // get index 0 and, in a transparent image, are see-through.
     RowWalk walk(frame.Height, frame.Interlaced);
     const size_t maskStride = frame.MaskStride();
-    const uint8_t see = frame.TransparentIndex;
     for (size_t start = 0; !walk.Done(); start += width, walk.Advance()) {
         uint8_t* row = frame.Pixels.get() + static_cast<size_t>(walk.Row()) * stride;
         const size_t have = start < placed ? std::min(width, placed - start) : 0;
         if (!direct && have > 0) std::memcpy(row, scratch.get() + start, have);
-        if (!frame.Transparent) {
-            if (have < width && direct) break;
-            continue;
-        }
+        std::memset(row + have, 0, stride - have);
+        if (!frame.Transparent) continue;
         uint8_t* maskRow = frame.MaskBits.get() + static_cast<size_t>(walk.Row()) * maskStride;
-        for (size_t x = 0; x < width; ++x) {
-            if (x >= have || row[x] == see) maskRow[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+        if (marks) {
+            BuildMaskRow(maskRow, marks.get() + start, 1, have, width, maskStride);
+        } else {
+            BuildMaskRow(maskRow, row, frame.TransparentIndex, have, width, maskStride);
         }
     }
 }
@@ -549,8 +766,10 @@ bool ReadFrame(GifFrame& frame, ByteStream& stream, const Palette& globalPalette
 
     const int64_t area = int64_t{frame.Width} * frame.Height;
     if (area > pixelBudget) throw LimitError("picture too large to decode");
-    frame.Pixels.reset(new uint8_t[frame.PixelStride() * frame.Height]());
-    if (frame.Transparent) frame.MaskBits.reset(new uint8_t[frame.MaskStride() * frame.Height]());
+    // Decoding writes every byte of both planes; the pixel plane has room for the last block store
+    // and whole-word reads.
+    frame.Pixels.reset(new uint8_t[frame.PixelStride() * frame.Height + kSlack]);
+    if (frame.Transparent) frame.MaskBits.reset(new uint8_t[frame.MaskStride() * frame.Height]);
     DecodeImage(frame, stream, progress);
     return true;
 }

@@ -115,8 +115,9 @@ bool ReadFrame(GifFrame& frame, ByteStream& stream, const Palette& globalPalette
                const ProgressHook& progress);
 
 // Decodes the image data (minimum code size and sub-blocks) at the stream's position into the
-// frame's planes, which must be allocated and zero-filled. Pixels the data does not reach keep
-// index 0 and, for a transparent frame, are marked see-through.
+// frame's planes, which must be allocated (the pixel plane with 16 bytes to spare after its last
+// row); every byte of both is written. Pixels the data does not reach get index 0 and, for a
+// transparent frame, are marked see-through.
 void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progress);
 
 }  // namespace gif_core
