@@ -27,8 +27,8 @@ namespace {
 constexpr int kTableSize = 4096;
 // A string may hold one entry more than the in-walk limit: its first index is pushed unchecked.
 constexpr int kStringCapacity = kTableSize + 1;
-// Bytes a plane or run of indices holds beyond its pixels: short strings are stored as one 16-byte
-// block, which may reach past the last pixel.
+// Bytes a plane or run of indices holds beyond its pixels: strings are stored as 16-byte blocks,
+// which may reach past the last pixel.
 constexpr size_t kSlack = 16;
 // Codes are at most this wide while the table is in use (minimum code sizes up to 11).
 constexpr int kMaxTableCodeSize = 12;
@@ -244,12 +244,14 @@ public:
             const uint8_t v = Literal(i);
             StoreHead(heads_[i], SingleIndex(v));
             len_[i] = 1;
-            link_[i] = 0;
+            pos_[i] = 0;
+            prefix_[i] = 0;
             suffix_[i] = v;
         }
         for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
             len_[i] = 0;
-            link_[i] = 0;
+            pos_[i] = 0;
+            prefix_[i] = 0;
             suffix_[i] = 0;
         }
         writtenEnd_ = std::min(clear_ + 2, kTableSize);
@@ -273,23 +275,18 @@ public:
 
         // The loop keeps its state in locals, so that stores of indices (which may alias anything)
         // do not send it back to memory. A table entry keeps the length of its string, where the
-        // string lies in the output and its first 16 indices: a short string is stored straight
-        // from the entry as one block, a long one copied from the output.
+        // string lies in the output and its first 16 indices: a string is stored from its entry as
+        // one 16-byte block, and only a longer one is copied on from the output.
         size_t p = 1;
-        size_t prevPos = 0;
         size_t prevLen = 1;
         Head prevHead = SingleIndex(out[0]);
         size_t bitpos = bitpos_;
         size_t fetchedBits = fetchedBits_;
         unsigned codeSize = static_cast<unsigned>(codeSize_);
         unsigned codeMask = (1u << codeSize) - 1;
-        unsigned codeLimit = static_cast<unsigned>(codeLimit_);
         unsigned nextFree = static_cast<unsigned>(nextFree_);
         unsigned prev = static_cast<unsigned>(prev_);
         const uint8_t* const bytes = bytes_;
-        uint8_t(*const heads)[16] = heads_;
-        uint16_t* const lens = len_;
-        uint64_t* const links = link_;
         size_t checkpoint = ticker.Checkpoint();
         // The table can be used only while codes stay inside it.
         const bool tableFits = clear_ + 2 <= kTableSize;
@@ -320,28 +317,21 @@ public:
                 Head entry;
                 if (c < nextFree) {
                     // A literal or a known string; the clear and end codes have length 0.
-                    len = lens[c];
+                    len = len_[c];
                     if (len == 0) {
                         slow = true;
                         break;
                     }
-                    head = LoadHead(heads[c]);
-                    if (len <= 16) {
-                        StoreHead(out + p, head);
-                    } else {
-                        CopyLong(out, p, static_cast<uint32_t>(links[c]), len, total);
-                    }
+                    head = LoadHead(heads_[c]);
+                    StoreHead(out + p, head);
+                    if (len > 16) CopyLong(out, p, pos_[c], len, total);
                     entry = Append(prevHead, prevLen, head);
                 } else if (c == nextFree && nextFree < kTableSize) {
                     // The previous string followed by its own first index.
                     len = prevLen + 1;
                     head = Append(prevHead, prevLen, prevHead);
-                    if (len <= 16) {
-                        StoreHead(out + p, head);
-                    } else {
-                        CopyLong(out, p, prevPos, prevLen, total);
-                        if (p + prevLen < total) out[p + prevLen] = prevHead[0];
-                    }
+                    StoreHead(out + p, head);
+                    if (len > 16) CopyLong(out, p, p - prevLen, len, total);
                     entry = head;
                 } else {
                     slow = true;
@@ -349,18 +339,18 @@ public:
                 }
                 bitpos += codeSize;
                 if (nextFree < kTableSize) {
-                    StoreHead(heads[nextFree], entry);
-                    lens[nextFree] = static_cast<uint16_t>(prevLen + 1);
-                    links[nextFree] = Link(prevPos, prev);
+                    StoreHead(heads_[nextFree], entry);
+                    len_[nextFree] = static_cast<uint16_t>(prevLen + 1);
+                    pos_[nextFree] = static_cast<uint32_t>(p - prevLen);
+                    prefix_[nextFree] = static_cast<uint16_t>(prev);
                     ++nextFree;
-                    if (nextFree >= codeLimit && codeLimit < kTableSize) {
-                        codeLimit *= 2;
+                    // The code limit is always one past the widest code.
+                    if (nextFree > codeMask && codeMask < kTableSize - 1) {
                         ++codeSize;
                         codeMask = codeMask * 2 + 1;
                     }
                 }
                 prev = c;
-                prevPos = p;
                 prevLen = len;
                 prevHead = head;
                 p += len;
@@ -373,7 +363,7 @@ public:
             bitpos += codeSize;
             bitpos_ = bitpos;
             codeSize_ = static_cast<int>(codeSize);
-            codeLimit_ = static_cast<int>(codeLimit);
+            codeLimit_ = static_cast<int>(codeMask + 1);
             nextFree_ = static_cast<int>(nextFree);
             prev_ = static_cast<int>(prev);
             first_ = prevHead[0];
@@ -390,7 +380,6 @@ public:
             }
             const size_t room = total > p ? total - p : 0;
             std::memcpy(out + p, string_ + stringStart_, std::min<size_t>(static_cast<size_t>(n), room));
-            prevPos = p;
             prevLen = static_cast<size_t>(n);
             prevHead = LoadHeadOf(string_ + stringStart_, prevLen);
             p += std::min<size_t>(static_cast<size_t>(n), room);
@@ -398,13 +387,12 @@ public:
             fetchedBits = fetchedBits_;
             codeSize = static_cast<unsigned>(codeSize_);
             codeMask = (1u << codeSize) - 1;
-            codeLimit = static_cast<unsigned>(codeLimit_);
             nextFree = static_cast<unsigned>(nextFree_);
             prev = static_cast<unsigned>(prev_);
         }
         bitpos_ = bitpos;
         codeSize_ = static_cast<int>(codeSize);
-        codeLimit_ = static_cast<int>(codeLimit);
+        codeLimit_ = static_cast<int>(codeMask + 1);
         nextFree_ = static_cast<int>(nextFree);
         prev_ = static_cast<int>(prev);
         first_ = prevHead[0];
@@ -438,10 +426,6 @@ public:
     bool EndCodeSeen() const { return endCodeSeen_; }
 
 private:
-    static uint64_t Link(size_t pos, unsigned prefix) {
-        return static_cast<uint32_t>(pos) | static_cast<uint64_t>(prefix) << 32;
-    }
-
     static Head LoadHeadOf(const uint8_t* s, size_t len) {
         uint8_t h[16] = {};
         std::memcpy(h, s, std::min<size_t>(len, 16));
@@ -453,14 +437,15 @@ private:
         return static_cast<uint8_t>(code);
     }
 
-    // Copies a string longer than a head from where it lies earlier in the output (it ends at or
-    // before p) to p, cut at total. Whole 16-byte blocks may run up to 15 bytes past the string,
-    // into bytes later strings overwrite.
+    // Copies the part after the head of a string (longer than 16) from its earlier place in the
+    // output (from, at least 16 bytes before p) to p, cut at total. Whole 16-byte blocks may run up
+    // to 15 bytes past the string, into bytes later strings overwrite. A string that runs into
+    // itself (the code not yet in the table) is copied forward, so it repeats as it should.
     static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
         if (p + len <= total) {
-            for (size_t i = 0; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
-        } else if (p < total) {
-            std::memcpy(out + p, out + from, total - p);
+            for (size_t i = 16; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
+        } else {
+            for (size_t i = 16; p + i < total; ++i) out[p + i] = out[from + i];
         }
     }
 
@@ -514,7 +499,8 @@ private:
         writtenEnd_ = std::max(writtenEnd_, nextFree_);
         if (writtenEnd_ < kTableSize) {
             std::fill(len_ + writtenEnd_, len_ + kTableSize, 0);
-            std::fill(link_ + writtenEnd_, link_ + kTableSize, 0);
+            std::fill(pos_ + writtenEnd_, pos_ + kTableSize, 0);
+            std::fill(prefix_ + writtenEnd_, prefix_ + kTableSize, 0);
             std::fill(suffix_ + writtenEnd_, suffix_ + kTableSize, 0);
             writtenEnd_ = kTableSize;
         }
@@ -523,7 +509,7 @@ private:
             // Entries made by the walk, or while draining, have no string (length 0) but a suffix
             // of their own.
             if (len_[c] == 0) continue;
-            suffix_[c] = stringOut_[static_cast<uint32_t>(link_[c]) + len_[c] - 1];
+            suffix_[c] = stringOut_[pos_[c] + len_[c] - 1];
         }
         stringOut_ = nullptr;
     }
@@ -556,7 +542,7 @@ private:
         if (nextFree_ >= kTableSize) return;
         suffix_[nextFree_] = first;
         len_[nextFree_] = 0;
-        link_[nextFree_] = Link(0, static_cast<unsigned>(prev_));
+        prefix_[nextFree_] = static_cast<uint16_t>(prev_);
         ++nextFree_;
         if (nextFree_ >= codeLimit_ && codeLimit_ < kTableSize) {
             codeLimit_ *= 2;
@@ -565,7 +551,7 @@ private:
     }
 
     uint16_t Prefix(int code) const {
-        return static_cast<uint16_t>(link_[code] >> 32);
+        return prefix_[code];
     }
 
     LzwResult Expand(int code, int& n) {
@@ -622,11 +608,12 @@ private:
     const uint8_t* stringOut_ = nullptr;
     int stringStart_ = kStringCapacity;
     alignas(16) uint8_t heads_[kTableSize][16];
-    // Per entry: the length of its string, apart from the rest so that the chain of output
-    // positions waits on a small table; and the string's place in the output (bits 0-31) with the
-    // entry's prefix code (bits 32-47).
+    // Per entry: the length of its string (in a small table of its own, so that the chain of
+    // output positions waits on the fastest cache), where the string lies in the output, and the
+    // entry's prefix code.
     uint16_t len_[kTableSize];
-    uint64_t link_[kTableSize];
+    uint32_t pos_[kTableSize];
+    uint16_t prefix_[kTableSize];
     uint8_t suffix_[kTableSize];
     uint8_t string_[kStringCapacity];
 };
@@ -635,33 +622,60 @@ private:
 
 namespace {
 
-// One bit per byte of x that is zero, most significant bit for the first byte: the mask bits of
-// 8 pixels from their indices xor-ed with the see-through index.
-uint8_t ZeroByteBits(uint64_t x) {
-    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    const uint64_t zeroHigh = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in every zero byte
-    // Gathers bit 8i + 7 into bit 7 - i of the top byte; the products never overlap.
-    return static_cast<uint8_t>(((zeroHigh >> 7) * 0x8040201008040201ull) >> 56);
+// The bits of a byte in reverse order.
+struct BitReversal {
+    uint8_t of[256];
+    constexpr BitReversal() : of{} {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int k = 0; k < 8; ++k) r |= ((i >> k) & 1) << (7 - k);
+            of[i] = static_cast<uint8_t>(r);
+        }
+    }
+};
+constexpr BitReversal kReversed;
+
+// Mask bits of 16 pixels, the first 8 in the low byte: a bit set where the value is see, the first
+// pixel of each 8 in the most significant bit.
+uint16_t SeeThrough16(const uint8_t* values, uint8_t see) {
+    const Head eq = LoadHead(values) == (Head{} + see);
+#if defined(__SSE2__)
+    typedef char Chars __attribute__((vector_size(16)));
+    const unsigned bits = static_cast<unsigned>(__builtin_ia32_pmovmskb128(Chars(eq)));
+#else
+    unsigned bits = 0;
+    for (int i = 0; i < 16; ++i) bits |= (eq[i] & 1u) << i;
+#endif
+    return static_cast<uint16_t>(kReversed.of[bits & 0xFF] | kReversed.of[bits >> 8] << 8);
 }
 
 // One row of the transparency plane: pixels whose value is see, and every pixel from have on,
-// are see-through. values holds at least have values and may be read in whole 8-byte words.
+// are see-through. values may be read 16 bytes at a time up to the width rounded up to 16.
 void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width, size_t stride) {
-    const uint64_t seeAll = 0x0101010101010101ull * see;
+    // The row's last 32-bit word first: the steps below leave its bytes after the width alone.
+    std::memset(mask + stride - 4, 0, 4);
     size_t x = 0;
-    for (; x + 16 <= have; x += 16) {
-        mask[x >> 3] = ZeroByteBits(Load64(values + x) ^ seeAll);
-        mask[(x >> 3) + 1] = ZeroByteBits(Load64(values + x + 8) ^ seeAll);
+    for (; x + 16 <= width; x += 16) {
+        const uint16_t bits = SeeThrough16(values + x, see);
+        mask[x / 8] = static_cast<uint8_t>(bits);
+        mask[x / 8 + 1] = static_cast<uint8_t>(bits >> 8);
     }
-    for (; x < width; x += 8) {
-        const size_t placedHere = have > x ? std::min<size_t>(have - x, 8) : 0;
-        uint8_t bits = placedHere > 0 ? ZeroByteBits(Load64(values + x) ^ seeAll) : 0;
-        bits |= static_cast<uint8_t>(0xFF >> placedHere);
-        bits &= static_cast<uint8_t>(0xFF << (8 - std::min<size_t>(width - x, 8)));
-        mask[x >> 3] = bits;
+    if (x < width) {
+        // 1 to 15 pixels are left; bits after the last one stay clear.
+        const size_t left = width - x;
+        const unsigned firstEight = left >= 8 ? 0xFFu : (0xFFu << (8 - left)) & 0xFFu;
+        const unsigned nextEight = left > 8 ? (0xFFu << (16 - left)) & 0xFFu : 0u;
+        const unsigned bits = SeeThrough16(values + x, see) & (firstEight | nextEight << 8);
+        mask[x / 8] = static_cast<uint8_t>(bits);
+        if (left > 8) mask[x / 8 + 1] = static_cast<uint8_t>(bits >> 8);
     }
-    const size_t used = (width + 7) / 8;
-    std::memset(mask + used, 0, stride - used);
+    if (have < width) {
+        const size_t used = (width + 7) / 8;
+        size_t b = have / 8;
+        mask[b] = static_cast<uint8_t>(mask[b] | 0xFF >> (have % 8));
+        for (++b; b < used; ++b) mask[b] = 0xFF;
+        if (width % 8 != 0) mask[used - 1] = static_cast<uint8_t>(mask[used - 1] & 0xFF << (8 - width % 8));
+    }
 }
 
 }  // namespace
@@ -718,8 +732,16 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
     for (size_t start = 0; !walk.Done(); start += width, walk.Advance()) {
         uint8_t* row = frame.Pixels.get() + static_cast<size_t>(walk.Row()) * stride;
         const size_t have = start < placed ? std::min(width, placed - start) : 0;
-        if (!direct && have > 0) std::memcpy(row, scratch.get() + start, have);
-        std::memset(row + have, 0, stride - have);
+        if (have == width) {
+            if (!direct) {
+                // The padding after the row's last pixel first; the pixels then cover the rest.
+                std::memset(row + stride - 4, 0, 4);
+                std::memcpy(row, scratch.get() + start, width);
+            }
+        } else {
+            if (!direct && have > 0) std::memcpy(row, scratch.get() + start, have);
+            std::memset(row + have, 0, stride - have);
+        }
         if (!frame.Transparent) continue;
         uint8_t* maskRow = frame.MaskBits.get() + static_cast<size_t>(walk.Row()) * maskStride;
         if (marks) {
