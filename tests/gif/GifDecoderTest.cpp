@@ -247,3 +247,70 @@ TEST(GifDecoder, ProgressEveryRowBlockOfLargeImages) {
         EXPECT_EQ(calls, c.expectedCalls) << c.width << " x " << c.height;
     }
 }
+
+TEST(GifDecoder, WideLiteralsAreSeeThroughOnlyForTheirOwnValue) {
+    // With a minimum code size above 8, literals reach 256 and more; a pixel is see-through only
+    // when its literal is the transparent index itself (3 here), not one that shares its low byte.
+    struct Case {
+        int minCodeSize;
+        std::vector<int> literals;  // each one code; the last two form a table string when repeated
+        std::vector<uint8_t> pixels;
+        std::vector<bool> seeThrough;
+    };
+    const std::vector<Case> cases = {
+        {9, {259, 3}, {3, 3}, {false, true}},
+        {10, {3, 515, 771}, {3, 3, 3}, {true, false, false}},
+        {11, {1027, 3, 1283}, {3, 3, 3}, {false, true, false}},
+    };
+    for (const auto& c : cases) {
+        const int clear = 1 << c.minCodeSize;
+        const int width = c.minCodeSize + 1;
+        std::vector<std::pair<int, int>> codes = {{clear, width}};
+        for (int literal : c.literals) codes.push_back({literal, width});
+        // The first table entry (clear + 2) is the first two literals: it repeats them.
+        codes.push_back({clear + 2, width});
+        codes.push_back({clear + 1, width});
+        std::vector<uint8_t> pixels = c.pixels;
+        pixels.push_back(c.pixels[0]);
+        pixels.push_back(c.pixels[1]);
+        std::vector<bool> seeThrough = c.seeThrough;
+        seeThrough.push_back(c.seeThrough[0]);
+        seeThrough.push_back(c.seeThrough[1]);
+        const int w = static_cast<int>(pixels.size());
+        Decoded d = DecodeData(w, 1, Data(c.minCodeSize, PackCodes(codes)), false, Gce(1, 0, 3));
+        EXPECT_EQ(Rows(d.frame), pixels) << "code size " << c.minCodeSize;
+        for (int x = 0; x < w; ++x)
+            EXPECT_EQ(d.frame.SeeThroughAt(x, 0), seeThrough[x]) << "code size " << c.minCodeSize << " pixel " << x;
+    }
+}
+
+TEST(GifDecoder, ProgressPositionClimbsWithTheDataRead) {
+    // 400 x 300 pixels, one 9-bit literal each, a clear code before every 254 of them (so the
+    // width stays 9 bits), in full 255-byte sub-blocks. A progress report comes after rows 0, 32,
+    // ..., 288; by then the decoder has read the sub-blocks up to the one that ends after the code
+    // of the row's last pixel (it takes the next block as soon as a code would reach the end).
+    const int w = 400, h = 300;
+    std::vector<std::pair<int, int>> codes;
+    for (int i = 0; i < w * h; ++i) {
+        if (i % 254 == 0) codes.push_back({256, 9});
+        codes.push_back({(i * 7) % 256, 9});
+    }
+    codes.push_back({257, 9});
+    const std::string packed = PackCodes(codes);
+    const std::string bytes = GifBuilder().ImageWithData(0, 0, w, h, Data(8, packed)).Bytes();
+    ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    std::vector<size_t> positions;
+    GifFrame f;
+    ASSERT_TRUE(ReadFrame(f, s, Palette{}, {}, 0, kMaxDecodedPixels, [&] { positions.push_back(s.Position()); }));
+    std::vector<size_t> expected;
+    const size_t blocks = (packed.size() + 254) / 255;
+    for (int row = 0; row < h; row += 32) {
+        const size_t last = static_cast<size_t>(row + 1) * w - 1;  // pixel index
+        const size_t code = last / 254 * 255 + 1 + last % 254;      // its code's index
+        const size_t endBit = (code + 1) * 9;
+        const size_t read = std::min(endBit / (8 * 255) + 1, blocks);
+        expected.push_back(10 + 1 + 256 * read);  // descriptor, code size, blocks with length bytes
+    }
+    EXPECT_EQ(positions, expected);
+    EXPECT_EQ(s.Position(), bytes.size());  // after the image the stream stands after its data
+}
