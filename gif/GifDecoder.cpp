@@ -360,16 +360,7 @@ public:
 
             // Control codes, damaged data, and tables the codes do not fit.
             code = static_cast<int>(static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask);
-            bitpos += codeSize;
-            bitpos_ = bitpos;
-            codeSize_ = static_cast<int>(codeSize);
-            codeLimit_ = static_cast<int>(codeMask + 1);
-            nextFree_ = static_cast<int>(nextFree);
-            prev_ = static_cast<int>(prev);
-            first_ = prevHead[0];
-            // The entries of the fast path carry no suffix of their own; the damaged-data walk
-            // learns them from here.
-            if (wellFormed_) stringOut_ = out;
+            KeepState(bitpos + codeSize, codeSize, nextFree, prev, prevHead, out);
             int n;
             const LzwResult r = SlowString(code, n);
             if (r != LzwResult::Filled) {
@@ -390,15 +381,23 @@ public:
             nextFree = static_cast<unsigned>(nextFree_);
             prev = static_cast<unsigned>(prev_);
         }
+        KeepState(bitpos, codeSize, nextFree, prev, prevHead, out);
+        placed = p;
+        return LzwResult::Filled;
+    }
+
+    // Hands the state the decoding loop keeps in locals back to the members.
+    void KeepState(size_t bitpos, unsigned codeSize, unsigned nextFree, unsigned prev, Head prevHead,
+                   const uint8_t* out) {
         bitpos_ = bitpos;
         codeSize_ = static_cast<int>(codeSize);
-        codeLimit_ = static_cast<int>(codeMask + 1);
+        codeLimit_ = 1 << codeSize;
         nextFree_ = static_cast<int>(nextFree);
         prev_ = static_cast<int>(prev);
         first_ = prevHead[0];
+        // The entries of the fast path carry no suffix of their own; the damaged-data walk learns
+        // them from the output.
         if (wellFormed_) stringOut_ = out;
-        placed = p;
-        return LzwResult::Filled;
     }
 
     // Reads on, discarding strings, until the data ends, the end code comes or the data is
