@@ -11,10 +11,10 @@
 // `bench_gif --write FOLDER` writes the files; `bench_gif --repeat NAME N` decodes one of them N
 // times with our decoder, for a profiler.
 //
-// `bench_gif --memory` instead loads each file once through the picture control and prints the
-// peak of the bytes allocated during the load against the decoded frames plus the file size.
+// `bench_gif --memory` instead loads each file once through the picture control, and the animation
+// again with every frame disposed of by restoring what lay under it, and prints the peak growth
+// of the resident set during the load against the decoded frames plus the file size.
 #include <gif_lib.h>
-#include <malloc.h>
 
 #include <QApplication>
 #include <algorithm>
@@ -33,6 +33,7 @@
 #include "GIFImage.h"
 #include "GifParser.h"
 #include "GifTestEncoder.h"
+#include "PeakMemory.h"
 #ifdef LUNARK_BENCH_WUFFS
 #include "gif_wuffs.h"
 #endif
@@ -59,6 +60,16 @@ std::vector<uint8_t> AnimationFrame(int w, int h, int n, std::mt19937& rng) {
             px[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(((x + 3 * n) / 8 + (y + n) / 6) % 64 +
                                                                       (rng() % 8 == 0 ? rng() % 64 : 0));
     return px;
+}
+
+// The animation's 50 frames of 400 x 300, each disposed of with the given method.
+std::string Animation(int disposal, bool interlaced) {
+    gif_test::GifBuilder anim;
+    anim.Header(400, 300, 8).Netscape(0);
+    std::mt19937 frameRng(7);
+    for (int n = 0; n < 50; ++n)
+        anim.GraphicControl(disposal, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, frameRng), 0, interlaced);
+    return anim.Trailer().Bytes();
 }
 
 // A photograph as a GIF encoder meets it: a sky-like gradient, shaded discs and slabs and a little
@@ -170,15 +181,9 @@ const std::vector<TestFile>& Files() {
         };
         still("photo1024", 1024, 1024, PhotoLike(1024, 1024, rng), -1);
         still("noise1024", 1024, 1024, Noise(1024 * 1024, rng), -1);
-        for (bool interlaced : {false, true}) {
-            gif_test::GifBuilder anim;
-            anim.Header(400, 300, 8).Netscape(0);
-            std::mt19937 frameRng(7);
-            for (int n = 0; n < 50; ++n)
-                anim.GraphicControl(1, 4).Image(0, 0, 400, 300, AnimationFrame(400, 300, n, frameRng), 0, interlaced);
+        for (bool interlaced : {false, true})
             out.push_back({std::string("animation400x300x50") + (interlaced ? "_interlaced" : ""),
-                           anim.Trailer().Bytes(), int64_t{50} * 400 * 300});
-        }
+                           Animation(1, interlaced), int64_t{50} * 400 * 300});
         still("photo4000x3000", 4000, 3000, PhotoLike(4000, 3000, rng), -1);
         still("photo105x139", 105, 139, PhotoLike(105, 139, rng), -1);
         // The cat as the program stores it (interlaced, index 255 see-through), and its pixels
@@ -394,40 +399,25 @@ int CompareDecoders() {
     return sink == 0 ? 1 : 0;
 }
 
-// A field of /proc/self/status, in bytes.
-size_t StatusBytes(const char* field) {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    size_t kb = 0;
-    const size_t n = std::strlen(field);
-    while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, field, n) == 0) kb = std::strtoull(line + n + 1, nullptr, 10);
-    }
-    std::fclose(f);
-    return kb * 1024;
-}
-
-// Loads each file once through the picture control and compares the growth of the resident set
-// during the load (its high-water mark, reset just before) with the decoded frames, composite
-// included, plus the file size.
+// Loads each file once through the picture control, and the animation again with every frame
+// disposed of by restoring what lay under it, and compares the growth of the resident set during
+// the load (its high-water mark, reset just before) with the decoded frames, composite included,
+// plus the file size.
 void ReportMemory() {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int argc = 1;
     char name[] = "bench_gif";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
-    for (const auto& file : Files()) {
+    std::vector<TestFile> files = Files();
+    files.push_back({"animation_restore_prev", Animation(3, false), int64_t{50} * 400 * 300});
+    for (const auto& file : files) {
         TMemoryStream stream(std::vector<uint8_t>(file.bytes.begin(), file.bytes.end()));
         auto image = std::make_unique<TGIFImage>();
-        malloc_trim(0);
-        const size_t before = StatusBytes("VmRSS:");
-        if (std::FILE* clear = std::fopen("/proc/self/clear_refs", "w")) {
-            std::fputs("5", clear);  // resets the high-water mark
-            std::fclose(clear);
-        }
+        const test_support::PeakMemory memory;
+        if (!memory.Available()) std::printf("%s: the resident set's peak cannot be reset\n", file.name.c_str());
         if (!image->LoadFromStream(stream)) std::printf("%s: load failed\n", file.name.c_str());
-        const size_t peak = StatusBytes("VmHWM:") - before;
+        const size_t peak = memory.Growth();
         int64_t frames = 0;
         for (int n = 1; n <= image->FrameCount(); ++n) {
             const TGIFFrame* f = image->Frame(n);
@@ -436,7 +426,7 @@ void ReportMemory() {
         frames += image->CompositeBitmap().sizeInBytes() + image->CompositeMask().sizeInBytes();
         const double ratio = static_cast<double>(peak) / static_cast<double>(frames + file.bytes.size());
         std::printf(
-            "%-28s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
+            "%-30s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
             file.name.c_str(), file.bytes.size(), static_cast<long long>(frames), peak, ratio);
         image.reset();
     }
