@@ -7,15 +7,41 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "HamlibTransport.h"
+#include "Journal.h"
+#include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "Station.h"
+#include "StationLog.h"
+#include "StationSettings.h"
 #include "TimerEx.h"
 #include "Unit3.h"
 
 namespace startup {
 
+namespace {
+
+// The executable as it lies on disk, for telling whether the settings are kept beside it.
+std::string& RealExecutablePath() {
+    static std::string path;
+    return path;
+}
+
+// The station's log: beside the settings or in the user's state folder, unless [Station] Log=0.
+void StartJournal() {
+    const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    StationLog::SetPath(StationSettings::LogEnabled(settingsFile)
+                            ? StationLog::DefaultPath(Unit3::ExecutablePath, RealExecutablePath())
+                            : std::string());
+    Journal::Add("Lunark started; settings in " + settingsFile);
+    Station::NoteSettings();
+}
+
+}  // namespace
+
 void StartModules(const char* argv0) {
-    Unit3::ExecutablePath = Unit3::SettingsExecutablePath(Unit3::RunningExecutablePath(argv0));
+    RealExecutablePath() = Unit3::RunningExecutablePath(argv0);
+    Unit3::ExecutablePath = Unit3::SettingsExecutablePath(RealExecutablePath());
 }
 
 void InitialiseApplication() {
@@ -24,8 +50,12 @@ void InitialiseApplication() {
     fonts::RegisterSubstitutes();
     // The program's own messages appear in the plain box; errors of the picture's timer handlers
     // in the stop box, like those of every other event handler.
-    Messages::SetMessageHandler(
-        [](const std::string& text) { message_boxes::ShowPlain(core_text::ToQt(text)); });
+    // Neither tracking nor the other axis waits for the operator: the plain box does not block, and
+    // a message repeated while its box is open counts in that box.
+    Messages::SetMessageHandler([](const std::string& text) {
+        message_boxes::ShowPlainWithoutWaiting(Unit1::Form1, core_text::ToQt(text),
+                                               QString::fromStdString(Journal::UtcTime(Location::Now())));
+    });
     TTimerEx::SetApplicationExceptionHandler(
         [](QObject*, std::exception_ptr error) { Guarded([&] { std::rethrow_exception(error); }); });
     DeliverHamlibResults();
@@ -39,6 +69,7 @@ void DeliverHamlibResults() {
 }
 
 ProgramWindows::~ProgramWindows() {
+    if (station && StationWindow::Station1 == station.get()) StationWindow::Station1 = nullptr;
     if (form4 && Unit4::Form4 == form4.get()) Unit4::Form4 = nullptr;
     if (form1 && Unit1::Form1 == form1.get()) Unit1::Form1 = nullptr;
 }
@@ -50,6 +81,11 @@ ProgramWindows CreateWindows() {
     [[maybe_unused]] TDataModule3 dataModule3;  // groups the settings routines; holds no state
     windows.form4 = std::make_unique<TForm4>();
     Unit4::Form4 = windows.form4.get();
+    StartJournal();
+    windows.station = std::make_unique<TStationWindow>();
+    StationWindow::Station1 = windows.station.get();
+    TForm1* form1 = windows.form1.get();
+    windows.station->SetNextSend([form1] { return form1->NextSendTime(); });
     return windows;
 }
 

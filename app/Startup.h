@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "StationWindow.h"
 #include "Unit1.h"
 #include "Unit4.h"
 
@@ -24,12 +25,14 @@ void DeliverHamlibResults();
 struct ProgramWindows {
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;
+    std::unique_ptr<TStationWindow> station;
     ProgramWindows() = default;
     ProgramWindows(ProgramWindows&&) = default;
     ~ProgramWindows();
 };
 
-// Creates the main window first (it reads the settings), then the hidden setup window.
+// Creates the main window first (it reads the settings), then the hidden setup window, then starts
+// the station's journal and log and creates the hidden station window.
 ProgramWindows CreateWindows();
 
 }  // namespace startup

@@ -26,6 +26,8 @@
 #include "Position.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
+#include "Station.h"
+#include "StationWindow.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "WindowTimer.h"
@@ -116,6 +118,9 @@ void TForm1::CreateControls() {
     Setup1 = MainMenu1->addAction(QStringLiteral("Setup"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
     connect(Setup1, &QAction::triggered, this, [this] { Setup1Click(); });
+    Station1 = MainMenu1->addAction(QStringLiteral("Station"));
+    Station1->setObjectName(QStringLiteral("Station1"));
+    connect(Station1, &QAction::triggered, this, [this] { Station1Click(); });
 
     Timer2 = new TTimer(kRefreshIntervalMs, this);
     Timer2->SetOnTimer([this] { Timer2Timer(); });
@@ -205,6 +210,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::OnActivate() {
     Guarded([this] {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        Station::NoteSettings();  // a return from the setup window brings its changes
         RunPositionUpdate();
     });
 }
@@ -214,7 +220,7 @@ void TForm1::Timer1Timer() {
         if (CheckBox1->isChecked()) {
             // With an interval in seconds each tick sends the position of its own moment.
             if (RotatorTracking::FreshPositionEachTick()) RunPositionUpdate();
-            RotatorTracking::Send(true);
+            RotatorTracking::Send(true, Station::RecordOutcome);
         }
         Label3->setVisible(false);
     });
@@ -242,6 +248,17 @@ void TForm1::Setup1Click() {
     });
 }
 
+void TForm1::Station1Click() {
+    Guarded([this] {
+        if (StationWindow::Station1 != nullptr) StationWindow::Station1->ShowBeside(this);
+    });
+}
+
+std::optional<std::chrono::system_clock::time_point> TForm1::NextSendTime() const {
+    if (!CheckBox1->isChecked() || !Timer1->IsRunning()) return std::nullopt;
+    return Location::Now() + std::chrono::milliseconds(std::max(Timer1->RemainingTime(), 0));
+}
+
 void TForm1::GIFImage1Click() {
     Guarded([this] { Label3->setVisible(true); });
 }
@@ -266,8 +283,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    // Closing the main window ends the program, even with the setup window open.
+    // Closing the main window ends the program, even with the setup or station window open; the
+    // station window keeps its place.
     if (Unit4::Form4 != nullptr) Unit4::Form4->hide();
+    if (StationWindow::Station1 != nullptr && StationWindow::Station1->isVisible()) StationWindow::Station1->close();
 }
 
 bool TForm1::event(QEvent* event) {
@@ -298,5 +317,6 @@ void TForm1::RunPositionUpdate() {
 }
 
 void TForm1::SendPositionCommands() {
-    RotatorTracking::Send(false);
+    Station::NoteSettings();
+    RotatorTracking::Send(false, Station::RecordOutcome);
 }

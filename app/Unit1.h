@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -44,6 +46,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QAction* Setup1 = nullptr;
     TTimer* Timer2 = nullptr;  // refresh timer
+    QAction* Station1 = nullptr;  // opens the station window
 
     // Event handlers.
     void FormCreate();
@@ -52,9 +55,14 @@ public:
     void Timer2Timer();
     void Button1Click();
     void Setup1Click();
+    void Station1Click();
     void GIFImage1Click();
     // Writes the settings file with the window's position; false when that failed.
     bool FormClose();
+
+    // When the tracking timer will next send (by the program's clock), or nullopt while it will
+    // not: "Cont. track" off or the timer stopped.
+    std::optional<std::chrono::system_clock::time_point> NextSendTime() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "CommandText.h"
 #include "HamlibModels.h"
 #include "eme_plan.h"
 #include "HamlibTransport.h"
@@ -14,6 +15,7 @@
 #include "Position.h"
 #include "RotatorTracking.h"
 #include "Rotators.h"
+#include "Station.h"
 #include "Transport.h"
 #include "Unit3.h"
 #include "Win1252.h"
@@ -29,6 +31,8 @@ constexpr char kProgram[] = "lunark-position";
 constexpr char kSettingsExtension[] = ".ini";
 // Hamlib's own timeouts and retries end a silent rotator's request well within this.
 constexpr std::chrono::seconds kHamlibWait{60};
+constexpr char kNothingSent[] = "nothing is sent";
+constexpr char kNotSent[] = "not sent";
 
 // The help text, before and after the lines of the two protocol options.
 constexpr char kHelpBeforeProtocols[] =
@@ -66,7 +70,9 @@ constexpr char kHelpAfterProtocols[] =
     "                     ~/.config/lunark (a copy installed under /usr)\n"
     "  --send             send the commands once to the rotators (ports as in the settings file,\n"
     "                     device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
-    "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31)\n"
+    "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31), then print\n"
+    "                     \"Azimuth result:\" and \"Elevation result:\", each \"sent\" or the\n"
+    "                     reason with the device, e.g. \"permission denied (/dev/ttyUSB0)\"\n"
     "  --list-hamlib      list the rotator models Hamlib drives: number, manufacturer and name,\n"
     "                     separated by tabs, one a line\n"
     "  --az-range 0-N     the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
@@ -102,13 +108,6 @@ constexpr char kHelpAfterProtocols[] =
 // Help lines wrap before this many characters; the option descriptions start at kHelpIndent.
 constexpr std::size_t kHelpWidth = 100;
 constexpr std::size_t kHelpIndent = 21;
-
-// ASCII names of the control bytes 0x00 to 0x1F.
-constexpr const char* kControlNames[] = {
-    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT", "LF",  "VT",  "FF", "CR", "SO", "SI",
-    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "FS", "GS", "RS", "US",
-};
-static_assert(std::size(kControlNames) == 32);
 
 std::string Win1252Argument(std::string_view option, const std::string& utf8) {
     std::optional<std::string> converted = win1252::FromUtf8(utf8);
@@ -376,28 +375,44 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
     out << " on " << first.port << " (" << (device ? *device : "no device") << ") at " << first.lineSpeed
         << " baud, 8-N-1\n";
     for (const Rotators::Send& send : *sends) {
-        out << "  " << HexBytes(send.command) << "    " << ReadableBytes(send.command) << '\n';
+        out << "  " << CommandText::HexBytes(send.command) << "    " << CommandText::ReadableBytes(send.command) << '\n';
     }
 }
 
-// Waits for the Hamlib rotators sent to, then prints where each Hamlib axis's rotator stands;
-// false when one failed or did not answer (a failure has shown its message).
-bool ReportHamlibAxes(std::ostream& out, std::ostream& err) {
+// Sends once; waits for the Hamlib rotators sent to; then prints what became of each axis ("sent",
+// or the first failure's reason and device) and where each Hamlib axis's rotator stands. False
+// when a command failed or a Hamlib rotator did not answer (a failure has shown its message).
+bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
+    HamlibTransport::ForgetResults();
+    std::optional<std::string> results[2];
+    bool allSent = Rotators::SendToRotators([&results](const Rotators::SendOutcome& outcome) {
+        std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
+        if (!outcome.send) {
+            result = kNotSent;
+        } else if (!result || (*result == Station::kSentText && !outcome.result.Sent())) {
+            result = Station::ResultText(outcome);
+        }
+    });
     if (HamlibTransport::RunDelivered(kHamlibWait) > 0) {
         err << kProgram << ": a Hamlib rotator gave no result within " << kHamlibWait.count() << " s\n";
-        return false;
+        allSent = false;
     }
-    bool allMoved = true;
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
-        const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
-        if (!last) continue;
-        allMoved = allMoved && last->result.ok;
-        if (!last->result.readBack) continue;
-        out << (axis == Axis::kAzimuth ? "Azimuth" : "Elevation") << " read back: "
-            << TwoDecimals(last->result.readBack->azimuth) << ' ' << TwoDecimals(last->result.readBack->elevation)
-            << '\n';
+        const char* name = axis == Axis::kAzimuth ? "Azimuth" : "Elevation";
+        std::optional<std::string>& result = results[axis == Axis::kAzimuth ? 0 : 1];
+        const std::optional<HamlibTransport::AxisResult> hamlib = HamlibTransport::LastResult(axis);
+        if (hamlib) {
+            allSent = allSent && hamlib->result.ok;
+            result = hamlib->result.ok ? std::string(Station::kSentText)
+                                       : hamlib->result.reason + " (" + hamlib->address.device + ")";
+        }
+        out << name << " result: " << result.value_or(kNothingSent) << '\n';
+        if (hamlib && hamlib->result.readBack) {
+            out << name << " read back: " << TwoDecimals(hamlib->result.readBack->azimuth) << ' '
+                << TwoDecimals(hamlib->result.readBack->elevation) << '\n';
+        }
     }
-    return allMoved;
+    return allSent;
 }
 
 // An instant to the minute: "2026-12-06 20:35 UTC".
@@ -594,35 +609,6 @@ std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
     return Location::Instant(sys_days(date)) + hours(hour) + minutes(minute) + seconds(second) + fraction;
 }
 
-std::string HexBytes(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const char byte : bytes) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (!text.empty()) text += ' ';
-        text += kDigits[code >> 4];
-        text += kDigits[code & 0x0F];
-    }
-    return text;
-}
-
-std::string ReadableBytes(std::string_view bytes) {
-    std::string text;
-    for (const char byte : bytes) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < std::size(kControlNames)) {
-            text += '<' + std::string(kControlNames[code]) + '>';
-        } else if (code == 0x7F) {
-            text += "<DEL>";
-        } else if (code > 0x7F) {
-            text += '<' + HexBytes(std::string_view(&byte, 1)) + '>';
-        } else {
-            text += byte;
-        }
-    }
-    return text;
-}
-
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
         std::ostream& err) {
     Options options;
@@ -701,11 +687,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             PrintPass(out);
         }
         out.flush();
-        if (options.send) {
-            HamlibTransport::ForgetResults();
-            if (!Rotators::SendToRotators()) status = 1;
-            if (!ReportHamlibAxes(out, err)) status = 1;
-        }
+        if (options.send && !SendAndPrintResults(out, err)) status = 1;
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
         status = 1;

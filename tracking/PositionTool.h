@@ -62,12 +62,6 @@ std::optional<Location::Instant> ParseUtcInstant(std::string_view text);
 // "2023-03-22" (midnight UTC) or a full instant as ParseUtcInstant takes it.
 std::optional<Location::Instant> ParseUtcDateOrInstant(std::string_view text);
 
-// Bytes as hexadecimal, two digits a byte separated by blanks ("4D 31 0D").
-std::string HexBytes(std::string_view bytes);
-
-// Bytes as text, control bytes named in angle brackets ("M1<CR>", "<STX>AG").
-std::string ReadableBytes(std::string_view bytes);
-
 // Runs the tool: prints to out, complaints to err; gives the exit status (0 done, 1 computation or
 // send failed, 2 bad arguments). executablePath locates the program's own settings file.
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,

@@ -50,7 +50,7 @@ void PointTargets(Location::Instant now) {
     Position::ELvalue = Position::CommandValue(targets.elevation);
 }
 
-bool Send(bool automatic) {
+bool Send(bool automatic, const Rotators::SendObserver& observer) {
     const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
     const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
     const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
@@ -59,7 +59,7 @@ bool Send(bool automatic) {
     const bool azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
     const bool elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
     if (!azimuth && !elevation) return true;
-    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation);
+    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation, observer);
     // An unknown protocol sent nothing, so it moved nothing either.
     if (sent.azimuth && azimuthProtocol != nullptr) sparing.Sent(Axis::kAzimuth, targets, false);
     if (sent.elevation && elevationProtocol != nullptr)

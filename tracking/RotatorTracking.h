@@ -4,6 +4,7 @@
 
 #include "Location.h"
 #include "RotatorPlan.h"
+#include "Rotators.h"
 
 // The rotators' side of the program's tracking: the targets of the latest position update pointed
 // as the [Rotator] settings say (RotatorSettings::Current), and the sends of "Track" and of the
@@ -18,7 +19,8 @@ void PointTargets(Location::Instant now);
 
 // Sends the pointed targets: "Track" (automatic false) always sends both axes; a tick of
 // "Cont. track" only the axes the deadband lets through. True when every command sent went out.
-bool Send(bool automatic);
+// observer hears of every serial command once it is done (Rotators::SendToRotators).
+bool Send(bool automatic, const Rotators::SendObserver& observer = {});
 
 // Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
 // deadband forgets what was sent.

@@ -26,16 +26,19 @@ Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protoco
 }
 
 // Sends one axis; false when its name is unknown or a send failed.
-bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr) {
+bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const SendObserver& observer) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) {
         Messages::ShowMessage(ReselectMessage(axis));
+        if (observer) observer(SendOutcome{axis, protocolName, std::nullopt, {}});
         return false;
     }
     const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
+    const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(targets)};
     bool allWritten = true;
-    for (const SerialPort::SendResult& result : Transport::SendOverSerialLine(PortText(comNr), *protocol, targets)) {
+    for (const SerialPort::SendResult& result : Transport::SendOverSerialLine(send.port, *protocol, targets)) {
         allWritten = result.Sent() && allWritten;
+        if (observer) observer(SendOutcome{axis, protocolName, send, result});
     }
     return allWritten;
 }
@@ -56,17 +59,17 @@ const char* ReselectMessage(Axis axis) {
     return axis == Axis::kAzimuth ? kReselectAzimuth : kReselectElevation;
 }
 
-AxesSent SendAxes(bool azimuth, bool elevation) {
+AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer) {
     AxesSent sent;
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
-    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
-    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
+    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer);
+    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer);
     HamlibTransport::Send(azimuth && Unit3::AZtype == Protocols::kHamlib, elevation && Unit3::ELtype == Protocols::kHamlib);
     return sent;
 }
 
-bool SendToRotators() {
-    const AxesSent sent = SendAxes(true, true);
+bool SendToRotators(const SendObserver& observer) {
+    const AxesSent sent = SendAxes(true, true, observer);
     return sent.azimuth && sent.elevation;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Protocols.h"
+#include "SerialPort.h"
 
 // Pointing the rotators: each axis's protocol and port from the settings, the targets from the
 // latest position update, handed to the transport that reaches the controller.
@@ -30,6 +32,15 @@ std::optional<std::vector<Send>> CommandsFor(Protocols::Axis axis, std::string_v
 // The message shown when an axis's protocol name is not in the list.
 const char* ReselectMessage(Protocols::Axis axis);
 
+// What became of one command, or of an axis whose protocol name is not in the list.
+struct SendOutcome {
+    Protocols::Axis axis;
+    std::string protocol;        // the name as set
+    std::optional<Send> send;    // nullopt: the name is not a protocol of the axis, nothing was sent
+    SerialPort::SendResult result;
+};
+using SendObserver = std::function<void(const SendOutcome&)>;
+
 // Which axes had every command go out whole (an axis not asked for is false).
 struct AxesSent {
     bool azimuth = false;
@@ -37,14 +48,15 @@ struct AxesSent {
 };
 
 // As SendToRotators, for the axes marked true only.
-AxesSent SendAxes(bool azimuth, bool elevation);
+AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer = {});
 
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
 // not in the list shows the axis's message and sends nothing on that axis; a failed send does not
 // stop the others. Axes set to "Hamlib" go to HamlibTransport::Send, whose results come later.
 // Nothing is sent while no position is known (Position::AZvalue empty). True when every serial
-// command went out whole.
-bool SendToRotators();
+// command went out whole. observer, when given, hears of every serial command once it is done,
+// and of each name not in the list.
+bool SendToRotators(const SendObserver& observer = {});
 
 }  // namespace Rotators

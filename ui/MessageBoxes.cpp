@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <map>
 
 namespace message_boxes {
 namespace {
@@ -22,7 +24,49 @@ void Show(Kind kind, const QString& text) {
     box.exec();
 }
 
+// The boxes shown without waiting that are open now, by their message, with their counts.
+struct OpenBox {
+    QPointer<QMessageBox> box;
+    int count = 0;
+};
+std::map<QString, OpenBox>& OpenBoxes() {
+    static std::map<QString, OpenBox> boxes;
+    return boxes;
+}
+
 }  // namespace
+
+void ShowPlainWithoutWaiting(QWidget* owner, const QString& text, const QString& utcTime) {
+    if (const Responder& responder = CurrentResponder()) {
+        responder(Kind::Plain, QString::fromLatin1(kApplicationTitle), text);
+        return;
+    }
+    OpenBox& open = OpenBoxes()[text];
+    if (open.box) {
+        ++open.count;
+        open.box->setText(text + u'\n' + QStringLiteral("%1 times, last at %2").arg(open.count).arg(utcTime));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok,
+                                owner);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    open = OpenBox{box, 1};
+    QObject::connect(box, &QMessageBox::finished, box, [text, owner = QPointer<QWidget>(owner)] {
+        OpenBoxes().erase(text);
+        if (owner) {
+            owner->raise();
+            owner->activateWindow();
+        }
+    });
+    box->show();
+}
+
+QString OpenPlainBoxText(const QString& text) {
+    const auto found = OpenBoxes().find(text);
+    if (found == OpenBoxes().end() || !found->second.box) return {};
+    return found->second.box->text();
+}
 
 void SetResponder(Responder responder) { CurrentResponder() = std::move(responder); }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "CommandText.h"
 #include "HamlibStandIns.h"
 #include "Position.h"
 #include "PositionTool.h"
@@ -76,11 +77,11 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
     }
 }
 
-TEST(PositionToolBytes, ShowsCommandsInHexadecimalAndWithNamedControlBytes) {
-    EXPECT_EQ(PositionTool::HexBytes("\002AG123\r\r"), "02 41 47 31 32 33 0D 0D");
-    EXPECT_EQ(PositionTool::ReadableBytes("\002AG123\r\r"), "<STX>AG123<CR><CR>");
-    EXPECT_EQ(PositionTool::HexBytes(std::string("\0\x1B\x7F\xB2", 4)), "00 1B 7F B2");
-    EXPECT_EQ(PositionTool::ReadableBytes(std::string("\0\x1B\x7F\xB2", 4)), "<NUL><ESC><DEL><B2>");
+TEST(CommandText, ShowsCommandsInHexadecimalAndWithNamedControlBytes) {
+    EXPECT_EQ(CommandText::HexBytes("\002AG123\r\r"), "02 41 47 31 32 33 0D 0D");
+    EXPECT_EQ(CommandText::ReadableBytes("\002AG123\r\r"), "<STX>AG123<CR><CR>");
+    EXPECT_EQ(CommandText::HexBytes(std::string("\0\x1B\x7F\xB2", 4)), "00 1B 7F B2");
+    EXPECT_EQ(CommandText::ReadableBytes(std::string("\0\x1B\x7F\xB2", 4)), "<NUL><ESC><DEL><B2>");
 }
 
 double computedDayNumber = 0.0;

@@ -1,0 +1,297 @@
+#include "StationWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+#include <cstdio>
+
+#include "CommandText.h"
+#include "EventGuard.h"
+#include "Fonts.h"
+#include "FormStyle.h"
+#include "Journal.h"
+#include "Location.h"
+#include "CoreText.h"
+#include "Station.h"
+#include "StationLog.h"
+#include "StationSettings.h"
+#include "Unit3.h"
+
+namespace StationWindow {
+TStationWindow* Station1 = nullptr;
+}
+
+namespace {
+
+using Rotators::Axis;
+using std::chrono::system_clock;
+
+constexpr char kTitle[] = "Lunark station";
+constexpr char kNone[] = "\u2014";
+constexpr int kGap = 12;
+
+QString FromCore(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QString Degrees(long double value, int decimals) {
+    return QString::number(static_cast<double>(value), 'f', decimals) + QStringLiteral("\u00B0");
+}
+
+QString LatitudeLongitude(long double latitude, long double eastLongitude) {
+    return QString::number(std::fabs(static_cast<double>(latitude)), 'f', 4) + QStringLiteral("\u00B0 ") +
+           (latitude < 0 ? u'S' : u'N') + QStringLiteral(", ") +
+           QString::number(std::fabs(static_cast<double>(eastLongitude)), 'f', 4) + QStringLiteral("\u00B0 ") +
+           (eastLongitude < 0 ? u'W' : u'E');
+}
+
+// Right ascension in hours, minutes and seconds of time.
+QString HoursMinutesSeconds(long double degrees) {
+    long long seconds = std::llround(static_cast<double>(degrees) * 240.0);  // 1° = 4 minutes of time
+    seconds %= 86400;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lldh %02lldm %02llds", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return QString::fromLatin1(text) + QStringLiteral("  (") + Degrees(degrees, 2) + u')';
+}
+
+QString Kilometres(long double km) {
+    return QLocale(QLocale::English).toString(std::llround(static_cast<double>(km))).replace(u',', u' ') +
+           QStringLiteral(" km");
+}
+
+system_clock::time_point FromDayNumber(double dayNumber) {
+    constexpr double kUnixEpochDayNumber = 25569.0;
+    const auto ms = std::llround((dayNumber - kUnixEpochDayNumber) * 86400000.0);
+    return system_clock::time_point(std::chrono::milliseconds(ms));
+}
+
+QString When(system_clock::time_point at) { return FromCore(Journal::UtcDateTime(at)); }
+
+}  // namespace
+
+TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Station1"));
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowIcon(form_style::ProgramIcon());
+    setFont(fonts::WindowFont());
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(AddGroup(this, QStringLiteral("Station"),
+                            {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"}}));
+    top->addWidget(AddGroup(this, QStringLiteral("Moon"),
+                            {{"moonAzimuth", "Azimuth"},
+                             {"moonElevation", "Elevation"},
+                             {"moonRightAscension", "Right ascension"},
+                             {"moonDeclination", "Declination"},
+                             {"moonDistance", "Distance"},
+                             {"moonHorizon", "Horizon"},
+                             {"moonNext", "Next"}}));
+    layout->addLayout(top);
+
+    auto* axes = new QHBoxLayout;
+    for (const char* axis : {"azimuth", "elevation"}) {
+        const std::string a(axis);
+        const auto name = [&a](const char* field) { return a + field; };
+        // The field names outlive this loop: they are kept as QStrings in fields_.
+        const std::string protocol = name("Protocol"), port = name("Port"), device = name("Device"),
+                          speed = name("LineSpeed"), target = name("Target"), command = name("Command"),
+                          sentAt = name("SentAt"), result = name("Result"), next = name("NextSend");
+        axes->addWidget(AddGroup(this, a == "azimuth" ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"),
+                                 {{protocol.c_str(), "Protocol"},
+                                  {port.c_str(), "Port"},
+                                  {device.c_str(), "Device"},
+                                  {speed.c_str(), "Line speed"},
+                                  {target.c_str(), "Target"},
+                                  {command.c_str(), "Last command"},
+                                  {sentAt.c_str(), "Sent at"},
+                                  {result.c_str(), "Result"},
+                                  {next.c_str(), "Next send"}}));
+    }
+    layout->addLayout(axes);
+
+    sections_ = new QVBoxLayout;
+    layout->addLayout(sections_);
+
+    auto* journal = new QGroupBox(QStringLiteral("Journal (newest first)"), this);
+    auto* journalLayout = new QVBoxLayout(journal);
+    Journal1 = new QPlainTextEdit(journal);
+    Journal1->setObjectName(QStringLiteral("Journal1"));
+    Journal1->setReadOnly(true);
+    Journal1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Journal1->setFont(fonts::FixedsysFont());
+    journalLayout->addWidget(Journal1);
+    auto* bottom = new QHBoxLayout;
+    LogLabel = new QLabel(journal);
+    LogLabel->setObjectName(QStringLiteral("LogLabel"));
+    LogLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LogLabel->setWordWrap(true);
+    bottom->addWidget(LogLabel, 1);
+    CopyButton = new QPushButton(QStringLiteral("Copy journal"), journal);
+    CopyButton->setObjectName(QStringLiteral("CopyButton"));
+    connect(CopyButton, &QPushButton::clicked, this, [this] { Guarded([this] { CopyJournal(); }); });
+    bottom->addWidget(CopyButton);
+    journalLayout->addLayout(bottom);
+    layout->addWidget(journal, 1);
+
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setInterval(kRefreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] { Guarded([this] { Refresh(); }); });
+    resize(kDefaultWidth, kDefaultHeight);
+}
+
+QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
+                                    std::initializer_list<std::pair<const char*, const char*>> fields) {
+    auto* group = new QGroupBox(title, parent);
+    auto* form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setHorizontalSpacing(kGap);
+    for (const auto& [name, caption] : fields) {
+        auto* value = new QLabel(QString::fromUtf8(kNone), group);
+        value->setObjectName(QString::fromLatin1(name));
+        value->setFont(fonts::FixedsysFont());
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setWordWrap(true);
+        form->addRow(QString::fromLatin1(caption), value);
+        fields_[QString::fromLatin1(name)] = value;
+    }
+    return group;
+}
+
+void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
+
+void TStationWindow::AddSection(const QString& title, QWidget* content) {
+    auto* group = new QGroupBox(title, this);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(content);
+    sections_->addWidget(group);
+}
+
+void TStationWindow::ShowBeside(const QWidget* anchor) {
+    const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    if (const auto place = StationSettings::ReadWindowPlace(settingsFile)) {
+        resize(place->Width, place->Height);
+        move(place->Left, place->Top);
+    } else if (anchor != nullptr) {
+        move(anchor->frameGeometry().right() + kGap, anchor->y());
+    }
+    Refresh();
+    refreshTimer_->start();
+    show();
+    raise();
+    activateWindow();
+}
+
+QString TStationWindow::Field(const QString& name) const {
+    const auto found = fields_.find(name);
+    return found == fields_.end() ? QString() : found->second->text();
+}
+
+void TStationWindow::SetField(const char* name, const QString& text) {
+    QLabel* label = fields_.at(QString::fromLatin1(name));
+    if (label->text() != text) label->setText(text);
+}
+
+QString TStationWindow::JournalText() const { return FromCore(Journal::Text()); }
+
+void TStationWindow::CopyJournal() { QApplication::clipboard()->setText(JournalText()); }
+
+void TStationWindow::Refresh() {
+    RefreshStation();
+    RefreshAxes();
+    RefreshJournal();
+}
+
+void TStationWindow::RefreshStation() {
+    const Station::MoonStatus moon = Station::MoonNow();
+    SetField("stationLocator", core_text::ToQt(Unit3::Locator));
+    SetField("stationClock", When(moon.at));
+    if (!moon.known) {
+        SetField("stationPosition", QStringLiteral("no position: give a locator in Setup"));
+        for (const char* name : {"moonAzimuth", "moonElevation", "moonRightAscension", "moonDeclination",
+                                 "moonDistance", "moonHorizon", "moonNext"}) {
+            SetField(name, QString::fromUtf8(kNone));
+        }
+        return;
+    }
+    SetField("stationPosition", LatitudeLongitude(moon.latitude, moon.eastLongitude));
+    SetField("moonAzimuth", Degrees(moon.azimuth, 2));
+    SetField("moonElevation", Degrees(moon.elevation, 2));
+    SetField("moonRightAscension", HoursMinutesSeconds(moon.rightAscension));
+    SetField("moonDeclination", (moon.declination >= 0 ? QStringLiteral("+") : QString()) + Degrees(moon.declination, 2));
+    SetField("moonDistance", Kilometres(moon.distanceKm));
+    SetField("moonHorizon", moon.elevation > 0 ? QStringLiteral("above") : QStringLiteral("below"));
+    if (moon.next) {
+        SetField("moonNext", (moon.next->rising ? QStringLiteral("rises at ") : QStringLiteral("sets at ")) +
+                                 When(FromDayNumber(moon.next->dayNumber)));
+    } else {
+        SetField("moonNext", moon.elevation > 0 ? QStringLiteral("stays up for two days")
+                                                : QStringLiteral("stays down for two days"));
+    }
+}
+
+void TStationWindow::RefreshAxes() {
+    const std::optional<system_clock::time_point> next = nextSend_ ? nextSend_() : std::nullopt;
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        const Station::AxisStatus status = Station::StatusOf(axis);
+        const std::string a = axis == Axis::kAzimuth ? "azimuth" : "elevation";
+        const auto set = [&](const char* field, const QString& text) { SetField((a + field).c_str(), text); };
+        set("Protocol", u'"' + FromCore(status.protocol) + u'"' +
+                            (status.protocolKnown ? QString() : QStringLiteral(": not a protocol of this axis")));
+        const QString none = QString::fromUtf8(kNone);
+        set("Port", status.sends ? FromCore(status.port) : none);
+        set("Device", status.sends ? (status.device.empty() ? QStringLiteral("no device for this port")
+                                                            : FromCore(status.device))
+                                   : none);
+        set("LineSpeed", status.sends ? FromCore(status.lineSpeed) + QStringLiteral(" baud, 8-N-1") : none);
+        set("Target", status.sends && status.target ? QString::number(*status.target) + QStringLiteral("\u00B0") : none);
+        if (status.last) {
+            set("Command", FromCore(CommandText::HexBytes(status.last->bytes)) + QStringLiteral("    ") +
+                               FromCore(CommandText::ReadableBytes(status.last->bytes)));
+            set("SentAt", When(status.last->at));
+            set("Result", FromCore(status.last->result) +
+                              (status.last->hint.empty() ? QString() : u'\n' + FromCore(status.last->hint)));
+        } else {
+            for (const char* field : {"Command", "SentAt"}) set(field, none);
+            set("Result", status.sends ? QStringLiteral("nothing sent yet") : QStringLiteral("nothing is sent"));
+        }
+        set("NextSend", !status.sends ? none
+                        : next        ? When(*next)
+                                      : QStringLiteral("only on Track (Cont. track is off)"));
+    }
+}
+
+void TStationWindow::RefreshJournal() {
+    if (Journal::Revision() != shownRevision_) {
+        shownRevision_ = Journal::Revision();
+        Journal1->setPlainText(JournalText());
+    }
+    QString log;
+    if (StationLog::Path().empty()) {
+        log = QStringLiteral("Log: off");
+    } else if (!StationLog::Problem().empty()) {
+        log = QStringLiteral("Log cannot be written: ") + FromCore(StationLog::Problem());
+    } else {
+        log = QStringLiteral("Log: ") + FromCore(StationLog::Path());
+    }
+    if (LogLabel->text() != log) LogLabel->setText(log);
+}
+
+void TStationWindow::StorePlace() {
+    StationSettings::WriteWindowPlace(Unit3::SettingsFileFor(Unit3::ExecutablePath),
+                                      {x(), y(), width(), height()});
+}
+
+void TStationWindow::closeEvent(QCloseEvent* event) {
+    refreshTimer_->stop();
+    Guarded([this] { StorePlace(); });  // a place that cannot be stored does not keep the window open
+    event->accept();
+}

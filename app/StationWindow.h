@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QVBoxLayout;
+
+// The station window: what the station is doing, live. The station and its clock; the Moon to
+// 0.01°; for each axis its line, what it was last told, when, and what came of it; and this run's
+// journal of sends, failures and settings changes, which can be copied as text. Not modal; its
+// place and size are kept in the [Station] section of the settings file.
+class TStationWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 1000;
+    static constexpr int kDefaultWidth = 600;
+    static constexpr int kDefaultHeight = 680;
+
+    explicit TStationWindow(QWidget* parent = nullptr);
+
+    // When the next automatic send is due, or nullopt while none is (continuous tracking off).
+    using NextSendFunction = std::function<std::optional<std::chrono::system_clock::time_point>()>;
+    void SetNextSend(NextSendFunction nextSend);
+
+    // Adds a section of its own, below the axes and above the journal (later station features).
+    void AddSection(const QString& title, QWidget* content);
+
+    // Opens the window at its stored place, or beside anchor when none is stored.
+    void ShowBeside(const QWidget* anchor);
+
+    // Brings every field up to date; runs every second while the window is open.
+    void Refresh();
+
+    // The value shown in a field, by its name ("moonAzimuth", "azimuthResult"; see the source).
+    QString Field(const QString& name) const;
+    QString JournalText() const;
+    // Puts the whole journal on the clipboard.
+    void CopyJournal();
+
+    QPlainTextEdit* Journal1 = nullptr;
+    QPushButton* CopyButton = nullptr;
+    QLabel* LogLabel = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QGroupBox* AddGroup(QWidget* parent, const QString& title,
+                        std::initializer_list<std::pair<const char*, const char*>> fields);
+    void SetField(const char* name, const QString& text);
+    void RefreshStation();
+    void RefreshAxes();
+    void RefreshJournal();
+    void StorePlace();
+
+    std::map<QString, QLabel*> fields_;
+    QVBoxLayout* sections_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
+    NextSendFunction nextSend_;
+    std::uint64_t shownRevision_ = ~std::uint64_t{0};
+};
+
+namespace StationWindow {
+extern TStationWindow* Station1;
+}

@@ -1,0 +1,43 @@
+#include "StationSettings.h"
+
+#include <limits>
+
+#include "IniFile.h"
+
+namespace StationSettings {
+
+namespace {
+
+constexpr char kLog[] = "Log";
+constexpr char kLeft[] = "Left";
+constexpr char kTop[] = "Top";
+constexpr char kWidth[] = "Width";
+constexpr char kHeight[] = "Height";
+constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
+
+}  // namespace
+
+bool LogEnabled(const std::string& settingsFile) {
+    return TIniFile(settingsFile).ReadInteger(kSection, kLog, 1) != 0;
+}
+
+std::optional<WindowPlace> ReadWindowPlace(const std::string& settingsFile) {
+    const TIniFile ini(settingsFile);
+    const WindowPlace place{ini.ReadInteger(kSection, kLeft, kMissing), ini.ReadInteger(kSection, kTop, kMissing),
+                            ini.ReadInteger(kSection, kWidth, kMissing),
+                            ini.ReadInteger(kSection, kHeight, kMissing)};
+    if (place.Left == kMissing || place.Top == kMissing || place.Width <= 0 || place.Height <= 0) {
+        return std::nullopt;
+    }
+    return place;
+}
+
+void WriteWindowPlace(const std::string& settingsFile, const WindowPlace& place) {
+    TIniFile ini(settingsFile);
+    ini.WriteInteger(kSection, kLeft, place.Left);
+    ini.WriteInteger(kSection, kTop, place.Top);
+    ini.WriteInteger(kSection, kWidth, place.Width);
+    ini.WriteInteger(kSection, kHeight, place.Height);
+}
+
+}  // namespace StationSettings

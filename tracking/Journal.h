@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+// This run's journal: what was sent to the rotators, what failed and what was changed, newest first,
+// the last kKept entries. Every entry also goes to the station's log file (StationLog) when one is
+// set; the first time that file cannot be written the journal says so once, and tracking goes on.
+// Texts are UTF-8.
+namespace Journal {
+
+inline constexpr std::size_t kKept = 1000;
+
+struct Entry {
+    std::chrono::system_clock::time_point at;
+    std::string text;
+};
+
+// Adds an entry stamped with the program's clock (Location::ClockNow) and appends it to the log.
+void Add(std::string text);
+
+// Newest first.
+const std::deque<Entry>& Entries();
+
+// Counts every entry ever added, so that a window can tell whether it must redraw.
+std::uint64_t Revision();
+
+// Forgets every entry (a new run; tests).
+void Clear();
+
+// "2026-12-07 06:22:00 UTC": the instant to the second, always UTC.
+std::string UtcDateTime(std::chrono::system_clock::time_point at);
+// "06:22:00 UTC"
+std::string UtcTime(std::chrono::system_clock::time_point at);
+
+// One entry as it stands in the journal and in the log: its time, two blanks, its text.
+std::string Line(const Entry& entry);
+
+// The whole journal as text, newest first, one line an entry.
+std::string Text();
+
+}  // namespace Journal

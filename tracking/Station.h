@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Rotators.h"
+#include "moon_rise_set.h"
+
+// The station as the operator watches it: for each axis what it is set to and what it was last
+// told, with the outcome; the Moon now; and the journal of sends, failures and settings changes.
+// Texts are UTF-8.
+namespace Station {
+
+// The last command of an axis in this run.
+struct LastCommand {
+    std::string bytes;  // as they went on the line
+    std::chrono::system_clock::time_point at;
+    bool sent = false;
+    std::string result;  // "sent", or the reason and the device: "not found (/dev/ttyUSB7)"
+    std::string hint;    // what the operator can do about it, or empty
+};
+
+struct AxisStatus {
+    std::string protocol;   // the name as set
+    bool protocolKnown = false;
+    bool sends = false;     // false for "none" and for a name not in the list
+    int32_t comNr = 0;
+    std::string port;       // "COM40"
+    std::string device;     // the device the port stands for now; empty when none
+    std::string lineSpeed;  // "9600"
+    std::optional<int32_t> target;  // the value sent, offsets included, from the last position update
+    std::optional<LastCommand> last;
+};
+
+// Settings as they are now, the last command as it was recorded.
+AxisStatus StatusOf(Rotators::Axis axis);
+
+// Records what became of one command (a Rotators::SendObserver): the axis's last command and a
+// journal line.
+void RecordOutcome(const Rotators::SendOutcome& outcome);
+
+// Sends the latest position to both rotators (Rotators::SendToRotators) and records every command
+// and its outcome, in the axis status and in the journal. True when every command went out whole.
+bool SendToRotators();
+
+inline constexpr char kSentText[] = "sent";
+
+// "sent", or the reason a failed send gives, with the device: "permission denied (/dev/ttyUSB0)".
+std::string ResultText(const Rotators::SendOutcome& outcome);
+// For permission denied: how to get the right.
+std::string HintFor(const Rotators::SendOutcome& outcome);
+
+// Writes each of the eight settings that changed since the last call into the journal, one line
+// each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.
+void NoteSettings();
+
+struct MoonStatus {
+    bool known = false;  // false while the locator names no position
+    std::chrono::system_clock::time_point at;
+    long double latitude = 0.0L;       // the station, degrees north
+    long double eastLongitude = 0.0L;  // the station, degrees east
+    long double azimuth = 0.0L;        // degrees from north through east
+    long double elevation = 0.0L;      // degrees, as the main window rounds it
+    long double rightAscension = 0.0L;  // apparent, degrees in [0, 360)
+    long double declination = 0.0L;     // apparent, degrees
+    long double distanceKm = 0.0L;      // centre of the Earth to centre of the Moon
+    std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
+};
+
+// The Moon for the station's locator at the clock's present reading.
+MoonStatus MoonNow();
+
+// Forgets the recorded commands and the settings last noted (a new run; tests).
+void Reset();
+
+}  // namespace Station

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The station's log file: one line per send, failure and settings change, appended as it happens, so
+// that a night of unattended tracking can be read the next morning. The file is opened for each line
+// and never held open, and it is capped: when a line would take it past kCapBytes, it becomes
+// "<name>.1" (replacing the previous one) and a new file starts. A log that cannot be written costs
+// nothing but the line: the caller hears of the first failure and carries on.
+namespace StationLog {
+
+inline constexpr std::uintmax_t kCapBytes = 1024 * 1024;
+inline constexpr char kFileName[] = "lunark.log";
+inline constexpr char kRotatedSuffix[] = ".1";
+
+// Where the program keeps its log. When the settings file is kept beside the executable
+// (settingsExecutablePath is the executable itself), the log goes beside it too; otherwise to
+// $XDG_STATE_HOME/lunark/ (an absolute path), else ~/.local/state/lunark/. Empty when neither
+// variable names a home.
+std::string DefaultPath(const std::string& settingsExecutablePath, const std::string& realExecutablePath);
+
+// Starts logging to path (its folder is created when missing); an empty path turns logging off.
+// Forgets an earlier failure.
+void SetPath(std::string path);
+const std::string& Path();
+
+// Appends one line (a line end is added). False when it could not be written; then Problem() says
+// why, from the first failure on.
+bool Append(std::string_view line);
+
+// Why the log could not be written ("/path: Permission denied"), or empty while it works.
+const std::string& Problem();
+
+}  // namespace StationLog
