@@ -81,9 +81,13 @@ TEST_F(MainWindow, IsLaidOutWithItsCaptionsAndControls) {
     EXPECT_FALSE(form.CheckBox1->isChecked());
     EXPECT_EQ(form.Button1->nextInFocusChain(), form.CheckBox1);
 
-    ASSERT_EQ(form.MainMenu1->actions().size(), 1);
+    // "Setup", then "Station" to its right: the one addition to the main window.
+    ASSERT_EQ(form.MainMenu1->actions().size(), 2);
     EXPECT_EQ(form.MainMenu1->actions().front(), form.Setup1);
     EXPECT_EQ(form.Setup1->text(), "Setup");
+    EXPECT_EQ(form.MainMenu1->actions().back(), form.Station1);
+    EXPECT_EQ(form.Station1->text(), "Station");
+    EXPECT_LT(form.MainMenu1->actionGeometry(form.Setup1).right(), form.MainMenu1->actionGeometry(form.Station1).left());
     EXPECT_EQ(form.Timer2->Interval(), 30000);
     EXPECT_TRUE(form.Timer2->IsRunning());
 }

@@ -41,6 +41,18 @@ std::string PseudoTerminal::Received(std::size_t expectedCount) {
     }
 }
 
+std::string PseudoTerminal::ReceivedNow() {
+    std::string bytes;
+    for (;;) {
+        pollfd ready{master_, POLLIN, 0};
+        if (::poll(&ready, 1, 0) <= 0) return bytes;
+        char buffer[4096];
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
 termios PseudoTerminal::LineSettings() const {
     termios line{};
     ::tcgetattr(master_, &line);  // on a master this reads the line end's settings

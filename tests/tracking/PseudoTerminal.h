@@ -19,6 +19,8 @@ public:
     const std::string& Path() const { return path_; }
     // What the controller received: waits up to 2 s for expectedCount bytes, then takes the rest.
     std::string Received(std::size_t expectedCount);
+    // What the controller has received so far, without waiting.
+    std::string ReceivedNow();
     // The line's settings as the program left them.
     termios LineSettings() const;
     // Fills the line's output buffer, as a controller that stopped reading does.
