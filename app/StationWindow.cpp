@@ -16,12 +16,11 @@
 #include <cstdio>
 
 #include "CommandText.h"
+#include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "Journal.h"
-#include "Location.h"
-#include "CoreText.h"
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
@@ -264,7 +263,7 @@ void TStationWindow::RefreshAxes() {
             set("Result", status.sends ? QStringLiteral("nothing sent yet") : QStringLiteral("nothing is sent"));
         }
         set("NextSend", !status.sends ? none
-                        : next        ? When(*next)
+                        : next        ? When(std::chrono::round<std::chrono::seconds>(*next))
                                       : QStringLiteral("only on Track (Cont. track is off)"));
     }
 }

@@ -107,7 +107,11 @@ TEST_F(StationWindowTest, AFailingAxisNeverStallsTheOtherNorTheTicks) {
 
     constexpr int kTicks = 10;
     constexpr int kIntervalMs = 100;
-    const std::string command = "W" + Value(form.Label1, 10) + " " + Value(form.Label2, 5) + "\r";
+    std::string command = "W";
+    command += Value(form.Label1, 10);
+    command += ' ';
+    command += Value(form.Label2, 5);
+    command += '\r';
     std::vector<std::string> receivedInTick;
     form.Timer1->SetOnTimer([&] {
         form.Timer1Timer();
