@@ -32,7 +32,7 @@ TStationWindow* Station1 = nullptr;
 
 namespace {
 
-using Rotators::Axis;
+using Protocols::Axis;
 using std::chrono::system_clock;
 
 constexpr char kTitle[] = "Lunark station";

@@ -2,12 +2,13 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "Journal.h"
 #include "Location.h"
 #include "Position.h"
 #include "CommandText.h"
-#include "SerialPort.h"
+#include "Transport.h"
 #include "Unit3.h"
 #include "Win1252.h"
 #include "moon.h"
@@ -16,7 +17,7 @@ namespace Station {
 
 namespace {
 
-using Rotators::Axis;
+using Protocols::Axis;
 
 constexpr char kNoDevice[] = "no device";
 
@@ -28,6 +29,26 @@ struct State {
 State& Current() {
     static State state;
     return state;
+}
+
+constexpr char kDialoutHint[] =
+    "serial lines belong to the group dialout: sudo usermod -aG dialout $USER, then log in again";
+
+// Why a command failed, as the operator reads it.
+const char* Reason(SerialPort::SendStatus status) {
+    using enum SerialPort::SendStatus;
+    switch (status) {
+        case kSent: return kSentText;
+        case kNotFound: return "not found";
+        case kPermissionDenied: return "permission denied";
+        case kBusy: return "busy, held by another program";
+        case kNotATerminal: return "not a terminal";
+        case kSpeedNotSupported: return "line speed not supported";
+        case kSettingsRefused: return "line settings refused";
+        case kStalled: return "stalled";
+        case kWriteFailed: return "write failed";
+    }
+    return "failed";
 }
 
 std::size_t IndexOf(Axis axis) { return axis == Axis::kAzimuth ? 0 : 1; }
@@ -44,11 +65,14 @@ void RecordOutcome(const Rotators::SendOutcome& outcome) {
         return;
     }
     const Rotators::Send& send = *outcome.send;
-    LastCommand last{send.command, Location::Now(), outcome.delivered, ResultText(outcome), HintFor(outcome)};
-    Journal::Add(axis + ": " + CommandText::ReadableBytes(send.command) + " (" +
-                 CommandText::HexBytes(send.command) + ") on " + send.port + " (" +
-                 (outcome.device.empty() ? kNoDevice : outcome.device) + ") at " + send.lineSpeed + " baud: " +
-                 last.result + (last.hint.empty() ? "" : "; " + last.hint));
+    LastCommand last{send.command, Location::Now(), outcome.result.Sent(), ResultText(outcome),
+                     HintFor(outcome.result)};
+    std::string line = axis + ": " + CommandText::ReadableBytes(send.command) + " (" +
+                       CommandText::HexBytes(send.command) + ") on " + send.port + " at " + send.lineSpeed +
+                       " baud: " + last.result;
+    if (outcome.result.error != 0) line += " [" + std::string(std::strerror(outcome.result.error)) + "]";
+    if (!last.hint.empty()) line += "; " + last.hint;
+    Journal::Add(std::move(line));
     Current().last[IndexOf(outcome.axis)] = std::move(last);
 }
 
@@ -78,22 +102,29 @@ long double Turn(long double degrees) {
 }  // namespace
 
 std::string ResultText(const Rotators::SendOutcome& outcome) {
-    if (outcome.delivered) return kSentText;
-    return std::string("failed") + " (" + (outcome.device.empty() ? kNoDevice : outcome.device) + ")";
+    const SerialPort::SendResult& result = outcome.result;
+    if (result.Sent()) return kSentText;
+    const std::string device = !result.devicePath.empty() ? result.devicePath
+                               : outcome.send          ? "no device for " + outcome.send->port
+                                                       : std::string(kNoDevice);
+    return std::string(Reason(result.status)) + " (" + device + ")";
 }
 
-std::string HintFor(const Rotators::SendOutcome&) { return {}; }
+std::string HintFor(const SerialPort::SendResult& result) {
+    if (result.status != SerialPort::SendStatus::kPermissionDenied) return {};
+    return kDialoutHint;
+}
 
 AxisStatus StatusOf(Axis axis) {
     AxisStatus status;
     const bool azimuth = axis == Axis::kAzimuth;
     status.protocol = win1252::ToUtf8(azimuth ? Unit3::AZtype : Unit3::ELtype);
     status.comNr = azimuth ? Unit3::AZ_COM_NR : Unit3::EL_COM_NR;
-    const Rotators::Protocol* protocol = Rotators::FindProtocol(axis, azimuth ? Unit3::AZtype : Unit3::ELtype);
+    const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, azimuth ? Unit3::AZtype : Unit3::ELtype);
     status.protocolKnown = protocol != nullptr;
     status.sends = protocol != nullptr && protocol->copies > 0;
-    status.port = "COM" + std::to_string(status.comNr);
-    status.device = SerialPort::DevicePathFor(status.port).value_or("");
+    status.port = Rotators::PortText(status.comNr);
+    status.device = Transport::DevicePathFor(status.port).value_or("");
     if (protocol != nullptr) status.lineSpeed = std::string(protocol->lineSpeed);
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
     status.last = Current().last[IndexOf(axis)];

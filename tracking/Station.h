@@ -35,7 +35,7 @@ struct AxisStatus {
 };
 
 // Settings as they are now, the last command as it was recorded.
-AxisStatus StatusOf(Rotators::Axis axis);
+AxisStatus StatusOf(Protocols::Axis axis);
 
 // Records what became of one command (a Rotators::SendObserver): the axis's last command and a
 // journal line.
@@ -47,10 +47,11 @@ bool SendToRotators();
 
 inline constexpr char kSentText[] = "sent";
 
-// "sent", or the reason a failed send gives, with the device: "permission denied (/dev/ttyUSB0)".
+// "sent", or why a command failed, with its device: "permission denied (/dev/ttyUSB0)"; a port
+// that stands for no device reads "not found (no device for COM200)".
 std::string ResultText(const Rotators::SendOutcome& outcome);
-// For permission denied: how to get the right.
-std::string HintFor(const Rotators::SendOutcome& outcome);
+// What the operator can do about a failure, or empty: for permission denied, joining `dialout`.
+std::string HintFor(const SerialPort::SendResult& result);
 
 // Writes each of the eight settings that changed since the last call into the journal, one line
 // each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.

@@ -205,7 +205,8 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     const QStringList lines = station.JournalText().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith("2023-03-22 12:00:00 UTC  Elevation: W")) << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith(QString::fromStdString("not found (" + dir_.File("unplugged") + ")")));
+    EXPECT_TRUE(lines[0].endsWith(QString::fromStdString("not found (" + dir_.File("unplugged") + ") [No such file or directory]")))
+        << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("2023-03-22 12:00:00 UTC  Azimuth: M")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith("sent"));
     station.CopyJournal();
