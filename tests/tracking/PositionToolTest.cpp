@@ -146,9 +146,19 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
     EXPECT_EQ(Run({"--settings", settings, "--az-type", yaesu, "--el-type", "none", "--send"}), 0)
         << err_.str();
     EXPECT_EQ(azimuthLine.Received(5), "M123\r");
+    const std::string sent = out_.str();
+    EXPECT_EQ(sent.substr(sent.find("  4D 31 32 33 0D")),
+              "  4D 31 32 33 0D    M123<CR>\n"
+              "Elevation rotator: \"none\": nothing is sent\n"
+              "Azimuth result: sent\n"
+              "Elevation result: nothing is sent\n");
     EXPECT_EQ(Run({"--settings", settings, "--az-type", "none", "--el-type", yaesu, "--send"}), 1);
-    EXPECT_EQ(err_.str(), "lunark-position: Comms error - COM2\n");
+    EXPECT_EQ(err_.str(), "lunark-position: Comms error - COM2\n");  // as it was
+    const std::string failed = out_.str();
+    EXPECT_EQ(failed.substr(failed.find("Azimuth result")),
+              "Azimuth result: nothing is sent\nElevation result: not found (" + dir_.File("gone") + ")\n");
     EXPECT_EQ(Run({"--settings", settings, "--az-type", "none", "--el-type", yaesu}), 0);  // no --send
+    EXPECT_EQ(out_.str().find("result:"), std::string::npos);
 
     for (const std::string& file : {dir_.File("missing.ini"), noLocator, dir_.File("station.conf")}) {
         SCOPED_TRACE(file);
