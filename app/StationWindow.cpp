@@ -158,7 +158,6 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
         value->setObjectName(QString::fromLatin1(name));
         value->setFont(fonts::FixedsysFont());
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setWordWrap(true);
         form->addRow(QString::fromLatin1(caption), value);
         fields_[QString::fromLatin1(name)] = value;
     }

@@ -21,8 +21,8 @@ class TStationWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1000;
-    static constexpr int kDefaultWidth = 600;
-    static constexpr int kDefaultHeight = 680;
+    static constexpr int kDefaultWidth = 900;
+    static constexpr int kDefaultHeight = 640;
 
     explicit TStationWindow(QWidget* parent = nullptr);
 
