@@ -62,7 +62,7 @@ protected:
     }
     void TearDown() override {
         for (QMessageBox* box : OpenBoxes()) box->close();
-        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
         Unit4::Form4 = nullptr;
