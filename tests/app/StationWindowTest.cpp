@@ -223,15 +223,15 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
         TStationWindow station;
         station.ShowBeside(nullptr);
         station.move(333, 222);
-        station.resize(640, 700);
+        station.resize(900, 720);
         station.close();
     }
     const std::string after = test_support::ReadFileBytes(dir_.File("lunark.ini"));
-    EXPECT_EQ(after, before + "[Station]\nLeft=333\nTop=222\nWidth=640\nHeight=700\n");
+    EXPECT_EQ(after, before + "[Station]\nLeft=333\nTop=222\nWidth=900\nHeight=720\n");
     TStationWindow again;
     again.ShowBeside(nullptr);
     EXPECT_EQ(again.pos(), QPoint(333, 222));
-    EXPECT_EQ(again.size(), QSize(640, 700));
+    EXPECT_EQ(again.size(), QSize(900, 720));
     again.hide();
 }
 
