@@ -33,7 +33,6 @@ TStationWindow* Station1 = nullptr;
 namespace {
 
 using Protocols::Axis;
-using std::chrono::system_clock;
 
 constexpr char kTitle[] = "Lunark station";
 constexpr char kNone[] = "\u2014";
@@ -66,13 +65,13 @@ QString Kilometres(long double km) {
            QStringLiteral(" km");
 }
 
-system_clock::time_point FromDayNumber(double dayNumber) {
+Location::Instant FromDayNumber(double dayNumber) {
     constexpr double kUnixEpochDayNumber = 25569.0;
     const auto ms = std::llround((dayNumber - kUnixEpochDayNumber) * 86400000.0);
-    return system_clock::time_point(std::chrono::milliseconds(ms));
+    return Location::Instant(std::chrono::milliseconds(ms));
 }
 
-QString When(system_clock::time_point at) { return FromCore(Journal::UtcDateTime(at)); }
+QString When(Location::Instant at) { return FromCore(Journal::UtcDateTime(at)); }
 
 }  // namespace
 
@@ -237,7 +236,7 @@ void TStationWindow::RefreshStation() {
 }
 
 void TStationWindow::RefreshAxes() {
-    const std::optional<system_clock::time_point> next = nextSend_ ? nextSend_() : std::nullopt;
+    const std::optional<Location::Instant> next = nextSend_ ? nextSend_() : std::nullopt;
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         const Station::AxisStatus status = Station::StatusOf(axis);
         const std::string a = axis == Axis::kAzimuth ? "azimuth" : "elevation";

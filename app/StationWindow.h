@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include "Location.h"
+
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -27,7 +29,7 @@ public:
     explicit TStationWindow(QWidget* parent = nullptr);
 
     // When the next automatic send is due, or nullopt while none is (continuous tracking off).
-    using NextSendFunction = std::function<std::optional<std::chrono::system_clock::time_point>()>;
+    using NextSendFunction = std::function<std::optional<Location::Instant>()>;
     void SetNextSend(NextSendFunction nextSend);
 
     // Adds a section of its own, below the axes and above the journal (later station features).

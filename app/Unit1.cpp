@@ -254,7 +254,7 @@ void TForm1::Station1Click() {
     });
 }
 
-std::optional<std::chrono::system_clock::time_point> TForm1::NextSendTime() const {
+std::optional<Location::Instant> TForm1::NextSendTime() const {
     if (!CheckBox1->isChecked() || !Timer1->IsRunning()) return std::nullopt;
     return Location::Now() + std::chrono::milliseconds(std::max(Timer1->RemainingTime(), 0));
 }

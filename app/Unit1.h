@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "Location.h"
+
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -62,7 +64,7 @@ public:
 
     // When the tracking timer will next send (by the program's clock), or nullopt while it will
     // not: "Cont. track" off or the timer stopped.
-    std::optional<std::chrono::system_clock::time_point> NextSendTime() const;
+    std::optional<Location::Instant> NextSendTime() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

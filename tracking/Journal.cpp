@@ -51,7 +51,7 @@ void Clear() {
     ++state.revision;
 }
 
-std::string UtcDateTime(std::chrono::system_clock::time_point at) {
+std::string UtcDateTime(Location::Instant at) {
     using namespace std::chrono;
     const auto second = floor<seconds>(at);
     const year_month_day date{floor<days>(second)};
@@ -64,7 +64,7 @@ std::string UtcDateTime(std::chrono::system_clock::time_point at) {
     return text;
 }
 
-std::string UtcTime(std::chrono::system_clock::time_point at) { return UtcDateTime(at).substr(11); }
+std::string UtcTime(Location::Instant at) { return UtcDateTime(at).substr(11); }
 
 std::string Line(const Entry& entry) { return UtcDateTime(entry.at) + "  " + entry.text; }
 

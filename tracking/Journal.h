@@ -5,6 +5,8 @@
 #include <deque>
 #include <string>
 
+#include "Location.h"
+
 // This run's journal: what was sent to the rotators, what failed and what was changed, newest first,
 // the last kKept entries. Every entry also goes to the station's log file (StationLog) when one is
 // set; the first time that file cannot be written the journal says so once, and tracking goes on.
@@ -14,7 +16,7 @@ namespace Journal {
 inline constexpr std::size_t kKept = 1000;
 
 struct Entry {
-    std::chrono::system_clock::time_point at;
+    Location::Instant at;
     std::string text;
 };
 
@@ -31,9 +33,9 @@ std::uint64_t Revision();
 void Clear();
 
 // "2026-12-07 06:22:00 UTC": the instant to the second, always UTC.
-std::string UtcDateTime(std::chrono::system_clock::time_point at);
+std::string UtcDateTime(Location::Instant at);
 // "06:22:00 UTC"
-std::string UtcTime(std::chrono::system_clock::time_point at);
+std::string UtcTime(Location::Instant at);
 
 // One entry as it stands in the journal and in the log: its time, two blanks, its text.
 std::string Line(const Entry& entry);

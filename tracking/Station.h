@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "Location.h"
 #include "Rotators.h"
 #include "moon_rise_set.h"
 
@@ -16,7 +17,7 @@ namespace Station {
 // The last command of an axis in this run.
 struct LastCommand {
     std::string bytes;  // as they went on the line
-    std::chrono::system_clock::time_point at;
+    Location::Instant at;
     bool sent = false;
     std::string result;  // "sent", or the reason and the device: "not found (/dev/ttyUSB7)"
     std::string hint;    // what the operator can do about it, or empty
@@ -59,7 +60,7 @@ void NoteSettings();
 
 struct MoonStatus {
     bool known = false;  // false while the locator names no position
-    std::chrono::system_clock::time_point at;
+    Location::Instant at;
     long double latitude = 0.0L;       // the station, degrees north
     long double eastLongitude = 0.0L;  // the station, degrees east
     long double azimuth = 0.0L;        // degrees from north through east

@@ -51,7 +51,7 @@ class StationWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
-        previousClock_ = Location::SetClock([] { return system_clock::time_point(sys_days{2023y / March / 22} + 12h); });
+        previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2023y / March / 22} + 12h); });
         // The program's own messages go to the plain box without waiting, as the program installs it.
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) {
             message_boxes::ShowPlainWithoutWaiting(owner_, QString::fromStdString(text),

@@ -25,14 +25,14 @@ protected:
         StationLog::SetPath("");
         Journal::Clear();
     }
-    system_clock::time_point now_ = sys_days{2026y / December / 7} + 6h + 22min;
+    Location::Instant now_ = sys_days{2026y / December / 7} + 6h + 22min;
     Location::ClockFunction previousClock_;
     test_support::TempDir dir_;
 };
 
 TEST_F(StationJournal, StampsEachEntryInUtcAndKeepsTheNewestThousandNewestFirst) {
     const struct {
-        system_clock::time_point at;
+        Location::Instant at;
         const char* text;
     } stamps[] = {
         {sys_days{2026y / December / 7} + 6h + 22min, "2026-12-07 06:22:00 UTC"},

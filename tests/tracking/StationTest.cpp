@@ -70,7 +70,7 @@ protected:
         Position::ELtarget = 4;
         Position::AZvalue = "142";
         Position::ELvalue = "004";
-        previousClock_ = Location::SetClock([] { return system_clock::time_point(sys_days{2026y / December / 7} + 6h + 22min); });
+        previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
         Station::Reset();
         Journal::Clear();
