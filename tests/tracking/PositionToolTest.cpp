@@ -291,8 +291,9 @@ TEST_F(PositionToolRun, MovesHamlibRotatorsAndReadsThemBack) {
     const std::string out = out_.str();
     const std::string commands = "Azimuth rotator:   " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n" +
                                  "Elevation rotator: " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n";
-    EXPECT_NE(out.find(commands + "Azimuth read back: "), std::string::npos) << out;
-    EXPECT_NE(out.find("\nElevation read back: "), std::string::npos) << out;
+    // Each axis's result line, then where its rotator stands.
+    EXPECT_NE(out.find(commands + "Azimuth result: sent\nAzimuth read back: "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nElevation result: sent\nElevation read back: "), std::string::npos) << out;
     EXPECT_EQ(err_.str(), "");
     double azimuth = 0, elevation = 0;
     for (int tries = 0; tries < 100 && !(daemon.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth - 3.46) < 0.005); ++tries) {
@@ -312,6 +313,8 @@ TEST_F(PositionToolRun, MovesHamlibRotatorsAndReadsThemBack) {
               1);
     EXPECT_EQ(err_.str(), "lunark-position: Comms error - " + daemon.Address() + "\n");
     EXPECT_EQ(out_.str().find("read back"), std::string::npos);
+    EXPECT_NE(out_.str().find("Azimuth result: "), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("Elevation result: nothing is sent\n"), std::string::npos) << out_.str();
 
     ASSERT_EQ(Run({"--list-hamlib"}), 0);
     EXPECT_EQ(out_.str().rfind("1\tHamlib\tDummy\n2\tHamlib\tNET rotctl\n", 0), 0u);
