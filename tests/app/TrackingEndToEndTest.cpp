@@ -115,18 +115,19 @@ TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
     ExpectCommandsMatchLabels(form);
 }
 
-// The real message box as the program's start wires it: the plain one, no icon, no "." added.
+// The real message box as the program's start wires it: the plain one, no icon, no "." added,
+// open without holding anything up.
 TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCommand) {
     message_boxes::SetResponder(nullptr);
     std::vector<std::pair<QMessageBox::Icon, QString>> shown;
-    QTimer reader;  // reads and closes each box as it comes up
-    QObject::connect(&reader, &QTimer::timeout, [&shown] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown.emplace_back(box->icon(), box->text());
-            box->accept();
+    const auto readBoxes = [&shown] {  // reads and closes each box that is open
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(window); box != nullptr && box->isVisible()) {
+                shown.emplace_back(box->icon(), box->text());
+                box->accept();
+            }
         }
-    });
-    reader.start(10);
+    };
     const struct {
         bool azimuthUnplugged;
         const char* message;
@@ -138,7 +139,10 @@ TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCom
         TForm1 form;
         const std::string unplugged = dir_.File("unplugged");
         ShowWindow(form, c.azimuthUnplugged ? unplugged : "", c.azimuthUnplugged ? "" : unplugged);
+        Unit1::Form1 = &form;
         form.Button1->click();
+        readBoxes();
+        Unit1::Form1 = nullptr;
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].first, QMessageBox::NoIcon);
         EXPECT_EQ(shown[0].second, c.message);
