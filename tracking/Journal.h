@@ -20,7 +20,7 @@ struct Entry {
     std::string text;
 };
 
-// Adds an entry stamped with the program's clock (Location::ClockNow) and appends it to the log.
+// Adds an entry stamped with the program's clock (Location::Now) and appends it to the log.
 void Add(std::string text);
 
 // Newest first.

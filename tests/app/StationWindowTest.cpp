@@ -55,7 +55,7 @@ protected:
         // The program's own messages go to the plain box without waiting, as the program installs it.
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) {
             message_boxes::ShowPlainWithoutWaiting(owner_, QString::fromStdString(text),
-                                                   QString::fromStdString(Journal::UtcTime(Location::ClockNow())));
+                                                   QString::fromStdString(Journal::UtcTime(Location::Now())));
         });
         Station::Reset();
         Journal::Clear();
