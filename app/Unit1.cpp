@@ -43,6 +43,8 @@ constexpr int kHintHidePauseMs = 60000;
 // How often, and how long, the newly shown window looks for the frame the window manager gives it.
 constexpr int kFrameCheckMs = 20;
 constexpr int kFrameWaitMs = 5000;
+constexpr char kTitle[] = "Lunark by Tarvo";
+constexpr char kSunTitle[] = "Lunark by Tarvo (Sun)";  // while the Sun is the target
 
 QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -55,10 +57,12 @@ QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption
 
 }  // namespace
 
-int TrackIntervalMilliseconds(int32_t minutes) { return RotatorPlan::TickMilliseconds(minutes, 0); }
+int TrackIntervalMilliseconds(int32_t minutes) {
+    return RotatorPlan::TickMilliseconds(minutes, 0);
+}
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Lunark by Tarvo"));
+    setWindowTitle(QString::fromLatin1(kTitle));
     CreateControls();
     move(kDesignLeft, kDesignTop);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TForm1::FocusWindowChanged);
@@ -309,6 +313,7 @@ void TForm1::FocusWindowChanged(QWindow* window) {
 
 void TForm1::RunPositionUpdate() {
     Position::UpdatePosition();
+    setWindowTitle(QString::fromLatin1(Position::TargetIsSun ? kSunTitle : kTitle));
     RotatorTracking::PointTargets(Location::Now());
     Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();

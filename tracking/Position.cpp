@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "Location.h"
 #include "Unit3.h"
@@ -19,6 +20,7 @@ std::string AzimuthLine;
 std::string ElevationLine;
 long double MoonAzimuth = 0.0L;
 long double MoonElevation = 0.0L;
+bool TargetIsSun = false;
 
 namespace {
 
@@ -29,6 +31,13 @@ constexpr char kInvalidOperation[] = "Invalid floating point operation";
 constexpr std::size_t kCommandValueWidth = 3;
 
 MoonPositionFunction installedMoonPosition = moon::MoonHorizontalPosition;
+
+PointingSettings::Settings SettingsFilePointing() {
+    if (Unit3::ExecutablePath.empty()) return {};
+    return PointingSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+}
+
+PointingSource installedPointingSource = SettingsFilePointing;
 
 // Offsets come from a file the user may edit, so a sum beyond 32 bits is held at the limit rather
 // than left to wrap around into a nonsense bearing.
@@ -47,8 +56,32 @@ MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition) {
     return previous;
 }
 
+namespace {
+
+// The target's position by the [Pointing] settings: the installed Moon computation by default, the
+// precise path in precise mode or for the Sun.
+void TargetPosition(const PointingSettings::Settings& pointing, double dayNumber, long double& elevation,
+                    long double& azimuth) {
+    if (pointing.precise || pointing.target != pointing::Target::Moon) {
+        const pointing::Direction direction =
+            PointingSettings::Direction(pointing, dayNumber, Location::Longitude, Location::Latitude);
+        elevation = direction.elevation;
+        azimuth = direction.azimuth;
+    } else {
+        installedMoonPosition(dayNumber, Location::Longitude, Location::Latitude, elevation, azimuth);
+    }
+}
+
+}  // namespace
+
 void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth) {
-    installedMoonPosition(dayNumber, Location::Longitude, Location::Latitude, elevation, azimuth);
+    TargetPosition(installedPointingSource(), dayNumber, elevation, azimuth);
+}
+
+PointingSource SetPointingSource(PointingSource source) {
+    PointingSource previous = std::move(installedPointingSource);
+    installedPointingSource = source ? std::move(source) : PointingSource(SettingsFilePointing);
+    return previous;
 }
 
 int32_t RoundDegrees(long double degrees) {
@@ -87,9 +120,10 @@ void UpdatePosition() {
         return;
     }
     const double now = Location::UtcNow();
+    const PointingSettings::Settings pointing = installedPointingSource();
     long double elevation = 0.0L;
     long double azimuth = 0.0L;
-    installedMoonPosition(now, Location::Longitude, Location::Latitude, elevation, azimuth);
+    TargetPosition(pointing, now, elevation, azimuth);
 
     // Round both before storing anything, so that a fault leaves the previous update intact.
     const int32_t roundedAzimuth = RoundDegrees(azimuth);
@@ -97,6 +131,7 @@ void UpdatePosition() {
 
     MoonAzimuth = azimuth;
     MoonElevation = elevation;
+    TargetIsSun = pointing.target == pointing::Target::Sun;
     Azimuth = roundedAzimuth;
     Elevation = roundedElevation;
     AzimuthLine = kAzimuthPrefix + std::to_string(Azimuth);

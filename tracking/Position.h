@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+
+#include "PointingSettings.h"
 
 // One position update: where the Moon stands for the observer now, rounded for the display, and
 // the values the rotator commands carry. Everything lives until the next update.
@@ -20,9 +23,19 @@ extern std::string ELvalue;  // ELtarget likewise
 extern std::string AzimuthLine;
 extern std::string ElevationLine;
 
-// The Moon's position as computed, before rounding: degrees.
+// The Moon's position as computed, before rounding: degrees. While the Sun is the target ([Pointing]
+// Target=Sun), the Sun's, like everything above.
 extern long double MoonAzimuth;
 extern long double MoonElevation;
+
+// Whether the latest update followed the Sun rather than the Moon.
+extern bool TargetIsSun;
+
+// Where an update takes its [Pointing] settings from: by default the settings file of
+// Unit3::ExecutablePath, read at every update so that a hand edit takes effect at once (no path: the
+// defaults). Installs a source (an empty one restores the default) and gives back the previous.
+using PointingSource = std::function<PointingSettings::Settings()>;
+PointingSource SetPointingSource(PointingSource source);
 
 // Raised when the Moon computation yields a value that is not a number or cannot be rounded to a
 // whole degree; nothing of the state above has changed then.
@@ -40,13 +53,16 @@ using MoonPositionFunction = void (*)(double dayNumber, long double longitudeWes
 MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
 
 // The Moon's elevation and azimuth (degrees) at a day number (UTC) for the observer of the latest
-// usable locator (Location::Longitude, Latitude), by the installed Moon computation.
+// usable locator (Location::Longitude, Latitude), by the installed Moon computation; the target's by the
+// precise path when the [Pointing] settings ask for precise mode or the Sun, as UpdatePosition does.
 void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth);
 
-// Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset and the clock and sets all of the above.
-// A locator that names no place (too short, or a character off the grid) leaves no position: both lines show "---" and the two
-// command values become empty, so nothing is sent. Errors of the Moon computation propagate before
-// anything is changed.
+// Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset, the [Pointing] settings and the clock and
+// sets all of the above. Without precise mode and with the Moon as the target (the defaults) the Moon
+// computation above is used; otherwise the precise path of PointingSettings::Direction.
+// A locator that names no place (too short, or a character off the grid) leaves no position: both lines show
+// "---" and the two command values become empty, so nothing is sent. Errors of the Moon computation propagate
+// before anything is changed.
 void UpdatePosition();
 
 // Rounds degrees to the nearest whole degree, an exact half to the even neighbour (359.5 -> 360,

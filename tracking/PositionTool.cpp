@@ -12,6 +12,7 @@
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Messages.h"
+#include "PointingSettings.h"
 #include "Position.h"
 #include "RotatorTracking.h"
 #include "Rotators.h"
@@ -41,6 +42,7 @@ constexpr char kHelpBeforeProtocols[] =
     "                       [--az-hamlib MODEL,DEVICE[,SPEED]] [--el-hamlib MODEL,DEVICE[,SPEED]]\n"
     "                       [--az-range 0-N] [--el-range MIN-MAX] [--below-horizon POLICY]\n"
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
+    "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
     "       lunark-position --plan --dx LOCATOR [--from DATE] [--days N] [--min-el DEG]\n"
     "                       [--dx-min-el DEG] [--json] [--locator LOCATOR] [--settings FILE]\n"
     "\n"
@@ -83,6 +85,13 @@ constexpr char kHelpAfterProtocols[] =
     "  --below-horizon P  while the Moon is below the horizon: follow (the rotators follow it),\n"
     "                     park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
     "                     the lowest elevation)\n"
+    "  --precise          precise pointing: the topocentric apparent position (the Moon's parallax\n"
+    "                     from its distance, dynamical time) for the station coordinates\n"
+    "  --target moon|sun  the body to follow; the unrounded lines then name it\n"
+    "  --lat DEG          the station's latitude, degrees north (south negative), with --lon\n"
+    "  --lon DEG          the station's longitude, degrees EAST (west negative), with --lat\n"
+    "  --height METRES    the station's height above sea level (default 0), with --lat and --lon\n"
+    "                     (station coordinates count in precise mode only)\n"
     "  --frequency MHZ    also print the Doppler shift of one's own echo at this frequency (received\n"
     "                     less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
     "                     the path loss relative to the Moon at perigee (356400 km) and the echo delay\n"
@@ -224,8 +233,8 @@ HamlibRotator::Address HamlibArgument(std::string_view option, const std::string
                           "\" is not MODEL,DEVICE[,SPEED], e.g. 601,/dev/ttyUSB0,9600 or 2,localhost:4533");
     }
     if (HamlibModels::FindModel(address->model) == nullptr) {
-        throw EUsageError(std::string(option) + ": Hamlib has no rotator model " + std::to_string(address->model) +
-                          "; see --list-hamlib");
+        throw EUsageError(std::string(option) + ": Hamlib has no rotator model " +
+                          std::to_string(address->model) + "; see --list-hamlib");
     }
     return *address;
 }
@@ -239,6 +248,14 @@ bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& v
         value = value * 10 + (text[i] - '0');
     }
     return true;
+}
+
+// A latitude, longitude or height argument.
+long double CoordinateArgument(std::string_view option, const std::string& text,
+                               std::optional<long double> (*parse)(std::string_view), const char* range) {
+    const std::optional<long double> value = parse(text);
+    if (!value) throw EUsageError(std::string(option) + ": \"" + text + "\" is not a number " + range);
+    return *value;
 }
 
 std::string Degrees(long double value) {
@@ -332,7 +349,9 @@ void PrintDoppler(std::ostream& out, const Options& options, const pointing::Sta
 void PrintHamlibAxis(std::ostream& out, Axis axis) {
     const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
     if (!rotator) {
-        out << ": no rotator chosen (" << (axis == Axis::kAzimuth ? "--az-hamlib or [Hamlib] AzModel" : "--el-hamlib or [Hamlib] ElModel")
+        out << ": no rotator chosen ("
+            << (axis == Axis::kAzimuth ? "--az-hamlib or [Hamlib] AzModel"
+                                       : "--el-hamlib or [Hamlib] ElModel")
             << ")\n";
         return;
     }
@@ -340,17 +359,18 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
     out << " model " << rotator->model << " ("
         << (model ? model->manufacturer + ' ' + model->name : std::string("unknown to Hamlib")) << ") at "
         << rotator->device << '\n';
-    const HamlibRotator::Bearing target =
-        HamlibTransport::Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    const HamlibRotator::Bearing target = HamlibTransport::Target(
+        Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
     const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
     const std::optional<HamlibRotator::Address> otherRotator =
         (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
             ? HamlibTransport::AxisRotator(other)
             : std::nullopt;
-    const bool shared = otherRotator && otherRotator->model == rotator->model && otherRotator->device == rotator->device;
+    const bool shared =
+        otherRotator && otherRotator->model == rotator->model && otherRotator->device == rotator->device;
     const std::string kept = "as it stands";
-    out << "  rot_set_position(" << (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept) << ", "
-        << (shared || axis == Axis::kElevation ? TwoDecimals(target.elevation) : kept) << ')'
+    out << "  rot_set_position(" << (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept)
+        << ", " << (shared || axis == Axis::kElevation ? TwoDecimals(target.elevation) : kept) << ')'
         << (shared ? "    one call for both axes" : "") << '\n';
 }
 
@@ -442,9 +462,11 @@ void PrintPass(std::ostream& out) {
     const int32_t range = RotatorSettings::Current.azimuthRange;
     const auto& pass = RotatorTracking::CurrentPass();
     if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return;
-    out << "Pass on 0-" << range << ": " << MinuteText(pass->start) << " to " << MinuteText(pass->end) << ", ";
+    out << "Pass on 0-" << range << ": " << MinuteText(pass->start) << " to " << MinuteText(pass->end)
+        << ", ";
     if (pass->unwind) {
-        out << "no side holds it all; the rotator swings through its stop at " << MinuteText(*pass->unwind) << '\n';
+        out << "no side holds it all; the rotator swings through its stop at " << MinuteText(*pass->unwind)
+            << '\n';
     } else {
         out << "held whole on the " << (pass->shift == 0 ? "lower" : "upper") << " turn\n";
     }
@@ -542,7 +564,8 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             const std::string text = value();
             options.elRange = RotatorSettings::ParseElevationRange(text);
             if (!options.elRange)
-                throw EUsageError("--el-range: \"" + text + "\" is not MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
+                throw EUsageError("--el-range: \"" + text +
+                                  "\" is not MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
         } else if (name == "--below-horizon") {
             const std::string text = value();
             options.belowHorizon = RotatorSettings::ParseBelowHorizon(text);
@@ -551,6 +574,26 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
                                   "\" is not follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
         } else if (name == "--settings") {
             options.settingsFile = value();
+        } else if (name == "--precise") {
+            options.precise = flag();
+        } else if (name == "--target") {
+            const std::string text = value();
+            if (text == "moon" || text == "Moon") {
+                options.target = pointing::Target::Moon;
+            } else if (text == "sun" || text == "Sun") {
+                options.target = pointing::Target::Sun;
+            } else {
+                throw EUsageError("--target: \"" + text + "\" is neither moon nor sun");
+            }
+        } else if (name == "--lat") {
+            options.latitude =
+                CoordinateArgument(name, value(), PointingSettings::Latitude, "from -90 to 90");
+        } else if (name == "--lon") {
+            options.longitude =
+                CoordinateArgument(name, value(), PointingSettings::Longitude, "from -180 to 180");
+        } else if (name == "--height") {
+            options.height =
+                CoordinateArgument(name, value(), PointingSettings::Height, "of metres from -500 to 9000");
         } else if (name == "--send") {
             options.send = flag();
         } else if (name == "--help" || name == "-h") {
@@ -570,6 +613,10 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         if (planOnly) throw EUsageError("--from, --days, --min-el, --dx-min-el and --json go with --plan");
         if (options.dxLocator && !options.frequencyMhz) throw EUsageError("--dx goes with --plan or --frequency");
     }
+    if (options.latitude.has_value() != options.longitude.has_value()) {
+        throw EUsageError("--lat and --lon go together");
+    }
+    if (options.height && !options.latitude) throw EUsageError("--height needs --lat and --lon");
     return options;
 }
 
@@ -657,10 +704,22 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             << settingsFile << ' ' << problem << "; give one with --locator\n";
         return 2;
     }
+    PointingSettings::Settings pointing = PointingSettings::Read(settingsFile);
+    pointing.precise = pointing.precise || options.precise;
+    if (options.target) pointing.target = *options.target;
+    if (options.latitude) {
+        if (!pointing.precise) {
+            err << kProgram << ": station coordinates count in precise mode only; add --precise\n";
+            return 2;
+        }
+        pointing.station =
+            pointing::Station{*options.latitude, *options.longitude, options.height.value_or(0)};
+    }
     if (options.at) {
         const Location::Instant at = *options.at;
         Location::SetClock([at] { return at; });
     }
+    Position::SetPointingSource([pointing] { return pointing; });
     const auto previousHandler = Messages::SetMessageHandler(
         [&err](const std::string& text) { err << kProgram << ": " << win1252::ToUtf8(text) << '\n'; });
 
@@ -679,8 +738,9 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             PointForThePass(Location::Now());
             out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
                 << win1252::ToUtf8(Position::ElevationLine) << '\n';
-            out << "Moon azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
-            out << "Moon elevation: " << Degrees(Position::MoonElevation) << '\n';
+            const std::string body = PointingSettings::TargetName(pointing.target);
+            out << body << " azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
+            out << body << " elevation: " << Degrees(Position::MoonElevation) << '\n';
             if (options.frequencyMhz) PrintDoppler(out, options, StationOf(Unit3::Locator));
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
@@ -696,6 +756,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     Location::SetClock(nullptr);
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
+    Position::SetPointingSource(nullptr);
     return status;
 }
 

@@ -12,6 +12,7 @@
 #include "HamlibRotator.h"
 #include "Location.h"
 #include "RotatorSettings.h"
+#include "pointing.h"
 
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
 // on the command line, computed by the same routines as the program's main window.
@@ -47,6 +48,11 @@ struct Options {
     bool json = false;
     std::optional<double> frequencyMhz;
     bool listHamlib = false;
+    bool precise = false;                    // precise pointing, whatever the settings file says
+    std::optional<pointing::Target> target;  // the Moon or the Sun
+    std::optional<long double> latitude;     // the station, degrees north (with longitude)
+    std::optional<long double> longitude;    // degrees EAST (with latitude)
+    std::optional<long double> height;       // metres above sea level
     bool send = false;
     bool help = false;
     bool version = false;

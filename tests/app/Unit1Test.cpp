@@ -1,22 +1,22 @@
-#include "Unit1.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
-#include <QLineEdit>
 #include <QTest>
-
-#include <gtest/gtest.h>
-
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
+#include "Location.h"
 #include "MessageBoxes.h"
 #include "TempDir.h"
+#include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "WindowTimer.h"
@@ -26,6 +26,8 @@ namespace {
 using test_support::ReadFileBytes;
 using test_support::TempDir;
 using test_support::WriteFileBytes;
+using namespace std::chrono_literals;
+using std::chrono::March;
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -167,8 +169,8 @@ TEST_F(MainWindow, TrackingIntervalIsClampedToWhatFitsThirtyTwoBits) {
     const struct {
         int32_t minutes;
         int ms;
-    } cases[] = {{0, 0}, {1, 60000}, {5, 300000}, {-1, 0}, {INT32_MIN, 0}, {35791, 2147460000},
-                 {35792, 2147460000}, {INT32_MAX, 2147460000}};
+    } cases[] = {{0, 0},         {1, 60000},          {5, 300000},         {-1, 0},
+                 {INT32_MIN, 0}, {35791, 2147460000}, {35792, 2147460000}, {INT32_MAX, 2147460000}};
     for (const auto& c : cases) EXPECT_EQ(TrackIntervalMilliseconds(c.minutes), c.ms) << c.minutes;
 }
 
@@ -193,6 +195,26 @@ TEST_F(MainWindow, ActivationReArmsTheTrackingTimer) {
     Unit3::TrackInterval = -7;
     form.OnActivate();
     EXPECT_FALSE(form.Timer1->IsRunning());
+}
+
+// The Sun as the target ([Pointing] Target=Sun, read at each update) is the one change to the main window:
+// its title says so, and the labels show the Sun's position (astropy: azimuth 183.75°, elevation 38.49°
+// from JO22IC's corner at 2023-03-22 12:00 UTC).
+TEST_F(MainWindow, TitleNamesTheSunWhileItIsTheTarget) {
+    const auto previousClock =
+        Location::SetClock([] { return Location::Instant(std::chrono::sys_days{2023y / March / 22} + 12h); });
+    WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=JO22IC\n[Pointing]\nTarget=Sun\n");
+    TForm1 form;
+    form.OnActivate();
+    EXPECT_EQ(form.windowTitle(), "Lunark by Tarvo (Sun)");
+    EXPECT_EQ(form.Label1->text(), "Azimuth:   184");
+    EXPECT_EQ(form.Label2->text(), "Elevation: 38");
+    WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=JO22IC\n[Pointing]\nTarget=Moon\n");
+    form.OnActivate();
+    EXPECT_EQ(form.windowTitle(), "Lunark by Tarvo");
+    EXPECT_EQ(form.Label1->text(), "Azimuth:   170");
+    EXPECT_EQ(form.Label2->text(), "Elevation: 40");
+    Location::SetClock(previousClock);
 }
 
 // Showing does what the first activation does, whether or not a window manager activates the

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <string>
 
 #include "Location.h"
 #include "Position.h"
+#include "TempDir.h"
 #include "Unit3.h"
 
 namespace {
@@ -57,6 +59,44 @@ TEST_F(PositionUpdate, AsksForTheMoonAtTheClocksInstantAndTheLocatorsPosition) {
     EXPECT_DOUBLE_EQ(askedDay, 45007.5);
     EXPECT_NEAR(static_cast<double>(askedLongitude), -(4.0 + 8.0 / 12.0), 1e-12);
     EXPECT_NEAR(static_cast<double>(askedLatitude), 52.0 + 2.0 / 24.0, 1e-12);
+}
+
+// The [Pointing] section, read from the settings file at every update: absent, the Moon computation
+// above; with the Sun or precise mode, the precise path, whose results are checked against astropy's
+// topocentric positions (get_body to AltAz, pressure 0) for 2023-03-22 12:00 UTC.
+TEST_F(PositionUpdate, PointingSectionOfTheSettingsFileSwitchesTheComputation) {
+    test_support::TempDir dir;
+    Unit3::ExecutablePath = dir.File("lunark");
+    struct Case {
+        const char* section;
+        bool sun;
+        long double azimuth, elevation;  // astropy; NaN: the stand-in Moon of this test
+        int32_t roundedAzimuth, roundedElevation;
+    };
+    constexpr long double kStandIn = std::numeric_limits<long double>::quiet_NaN();
+    const Case cases[] = {
+        {"", false, kStandIn, kStandIn, 100, 20},
+        {"[Pointing]\nTarget=Sun\n", true, 183.7493L, 38.4912L, 184, 38},  // JO22IC's corner
+        {"[Pointing]\nPrecise=1\nLatitude=52.1\nLongitude=4.7\nHeight=10\n", false, 170.2843L, 39.6894L, 170,
+         40},
+        {"[Pointing]\nPrecise=0\nLatitude=52.1\nLongitude=4.7\n", false, kStandIn, kStandIn, 100, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section);
+        test_support::WriteFileBytes(dir.File("lunark.ini"),
+                                     std::string("[Lunark]\nLocator=JO22IC\n") + c.section);
+        UpdateWith(100.0L, 20.0L);
+        EXPECT_EQ(Position::TargetIsSun, c.sun);
+        EXPECT_EQ(Position::Azimuth, c.roundedAzimuth);
+        EXPECT_EQ(Position::Elevation, c.roundedElevation);
+        EXPECT_EQ(Position::AZvalue, Position::CommandValue(c.roundedAzimuth));
+        EXPECT_EQ(Position::ELvalue, Position::CommandValue(c.roundedElevation));
+        if (!std::isnan(c.azimuth)) {
+            EXPECT_NEAR(Position::MoonAzimuth, c.azimuth, 0.02L);
+            EXPECT_NEAR(Position::MoonElevation, c.elevation, 0.02L);
+        }
+    }
+    Unit3::ExecutablePath.clear();
 }
 
 // Rounding (ties to even), offsets, the single lift by 360, the clamp at 0 and zero padding.

@@ -44,6 +44,14 @@ TEST(PositionToolArguments, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(hamlib.azHamlib, (HamlibRotator::Address{601, "/dev/ttyUSB0", 4800}));
     EXPECT_EQ(hamlib.elHamlib, (HamlibRotator::Address{2, "localhost:4533", 0}));
     EXPECT_TRUE(hamlib.listHamlib);
+    const PositionTool::Options station = PositionTool::ParseArguments(
+        {"--precise", "--target", "sun", "--lat", "-33.9", "--lon=18.4", "--height", "40"});
+    EXPECT_TRUE(station.precise);
+    EXPECT_EQ(station.target, pointing::Target::Sun);
+    EXPECT_EQ(station.latitude, -33.9L);
+    EXPECT_EQ(station.longitude, 18.4L);
+    EXPECT_EQ(station.height, 40.0L);
+    EXPECT_EQ(PositionTool::ParseArguments({"--target", "moon"}).target, pointing::Target::Moon);
     EXPECT_EQ(PositionTool::ParseUtcInstant("2023-03-22T12:00:00Z")->time_since_epoch(), seconds(1679486400));
 }
 
@@ -69,6 +77,9 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
         {"--plan", "--dx", "FN20", "--from", "2026-12-07T25:00:00Z"}, {"--plan", "--dx", "FN20", "--at", "2026-12-07T00:00:00Z"},
         {"--plan", "--dx", "FN20", "--frequency", "1296"}, {"--json"}, {"--days", "2"}, {"--from", "2026-12-07"},
         {"--frequency", "0"}, {"--frequency", "ten"}, {"--plan=yes", "--dx", "FN20"},
+        {"--precise=1"}, {"--target", "mars"}, {"--target", ""}, {"--lat", "91"}, {"--lat", "52,1", "--lon", "4"},
+        {"--lat", "52"}, {"--lon", "4.7"}, {"--lat", "52", "--lon", "180.5"}, {"--lat", "52", "--lon", "x"},
+        {"--height", "10"}, {"--lat", "52", "--lon", "4", "--height", "10000"}, {"--lat", "nan", "--lon", "4"},
     };
     // clang-format on
     for (const auto& arguments : bad) {
@@ -132,6 +143,59 @@ TEST_F(PositionToolRun, PrintsTheLabelsThePositionAndEachCommand) {
               "Elevation rotator: \"M\xC2\xB2 RC2800\" on COM65 (/dev/ttyACM0) at 9600 baud, 8-N-1\n"
               "  45 30 30 30 0D    E000<CR>\n");
     EXPECT_EQ(err_.str(), "");
+}
+
+// astropy's topocentric apparent positions (get_body to AltAz, pressure 0) at 2023-03-22 12:00 UTC: the
+// precise lines must be within 0.02° of them, and their whole degrees follow.
+TEST_F(PositionToolRun, PreciseModeAndTheSunFollowTheStationAndNameTheBody) {
+    Position::SetMoonPosition(nullptr);  // the real computation
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZtype=none\nELtype=none\n");
+    struct Case {
+        std::vector<std::string> options;
+        const char* body;
+        long double azimuth, elevation;  // astropy
+        const char* rounded;
+    };
+    const Case cases[] = {
+        {{"--precise", "--lat", "52.1", "--lon", "4.7", "--height", "10"},
+         "Moon",
+         170.2843L,
+         39.6894L,
+         "Azimuth:   170\nElevation: 40\n"},
+        {{"--precise"}, "Moon", 170.2384L, 39.7025L, "Azimuth:   170\nElevation: 40\n"},  // JO22IC's corner
+        {{"--target", "sun"}, "Sun", 183.7493L, 38.4912L, "Azimuth:   184\nElevation: 38\n"},
+        {{"--target=sun", "--precise", "--lat=-33.9", "--lon", "18.4", "--height", "40"},
+         "Sun",
+         332.1796L,
+         52.0820L,
+         "Azimuth:   332\nElevation: 52\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--settings", settings, "--at", "2023-03-22T12:00:00Z"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        SCOPED_TRACE(c.options.back());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        std::istringstream lines(out_.str());
+        std::string settingsLine, azimuthLine, elevationLine, azimuthValue, elevationValue;
+        std::getline(lines, settingsLine);
+        EXPECT_EQ(settingsLine, "Settings: " + settings);
+        std::getline(lines, azimuthLine);
+        std::getline(lines, elevationLine);
+        EXPECT_EQ(azimuthLine + "\n" + elevationLine + "\n", c.rounded);
+        std::getline(lines, azimuthValue);
+        std::getline(lines, elevationValue);
+        // "Sun azimuth:   " and "Sun elevation: ": the values line up as the Moon's do.
+        const std::string azimuthPrefix = std::string(c.body) + " azimuth:   ";
+        const std::string elevationPrefix = std::string(c.body) + " elevation: ";
+        ASSERT_EQ(azimuthValue.substr(0, azimuthPrefix.size()), azimuthPrefix);
+        ASSERT_EQ(elevationValue.substr(0, elevationPrefix.size()), elevationPrefix);
+        EXPECT_NEAR(std::stold(azimuthValue.substr(azimuthPrefix.size())), c.azimuth, 0.02L);
+        EXPECT_NEAR(std::stold(elevationValue.substr(elevationPrefix.size())), c.elevation, 0.02L);
+    }
+    // Station coordinates mean nothing outside precise mode: refused rather than ignored.
+    EXPECT_EQ(Run({"--settings", settings, "--lat", "52", "--lon", "4"}), 2);
+    EXPECT_NE(err_.str().find("precise"), std::string::npos);
 }
 
 TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
