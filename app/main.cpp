@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lunark: keeps an EME station's antenna on the Moon.
 #include <QApplication>
 

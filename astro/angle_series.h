@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the series of the astronomy library share: polynomials in time, angles held as unit complex numbers
 // (cos θ + i sin θ) so that the sines and cosines of many combined arguments come from a few by angle
 // addition, and the arcsine of a value that is by construction a sine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Angle arithmetic of the astronomy library: degree/radian conversion, reduction to one turn, and the
 // trigonometric functions in degrees. All angles are long double (80-bit extended on x86-64).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time in the astronomy library: day numbers (days since 1899-12-30 00:00, the program's clock values),
 // Julian Days and centuries, and the step from the clock's UTC to the dynamical time of the theories.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Planning an Earth-Moon-Earth contact: the windows when the Moon stands above the minimum elevations of
 // two stations at once, and the Doppler shifts, path loss and echo delay at one instant. Positions are the
 // precise topocentric ones of pointing.h, always without refraction.

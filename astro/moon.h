@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Moon's position: day numbers and Julian Days, the truncated ELP-2000/82 lunar theory with the IAU 1980
 // nutation (first 31 terms), and the azimuth and elevation for an observer.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Moon's next rise or set for an observer: the next instant at which its elevation, as
 // moon::MoonHorizontalPosition gives it, crosses 0°. Found by stepping forward in time and halving
 // the step across the first change of sign, so it agrees with the elevation the program shows.

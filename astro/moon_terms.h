@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Constant data of the lunar theory: the periodic terms of the truncated ELP-2000/82 theory (Meeus,
 // Astronomical Algorithms, tables 47.A and 47.B, in their printed row order) and the polynomials of the
 // mean elements.

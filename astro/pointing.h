@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Precise pointing: where a dish at a known place must look to see the Moon or the Sun, as the body's
 // apparent topocentric position. Dynamical time from UTC (leap seconds, or ΔT before 1972), the body's
 // apparent geocentric place, the parallax from its distance and the observer's place on the WGS-84

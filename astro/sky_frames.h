@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frames every body passes through on its way to an observer's sky: the nutation and the true
 // obliquity of the ecliptic (IAU 1980, first 31 terms), the ecliptic of date to right ascension and
 // declination, the apparent sidereal time at Greenwich, and right ascension and declination to altitude and

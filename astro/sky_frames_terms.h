@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Constant data of the nutation: the first 31 rows of the IAU 1980 nutation series (Meeus, Astronomical
 // Algorithms, table 22.A, in its printed row order), the polynomials of its fundamental arguments and the
 // mean obliquity of the ecliptic.

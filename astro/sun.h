@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sun's geocentric position: Meeus' solar theory of Astronomical Algorithms, chapter 25 (the mean
 // longitude and anomaly with the equation of the centre), with the largest planetary and lunar
 // perturbations added (within 0.004° of VSOP87 over 1975–2045), and the nutation and the annual

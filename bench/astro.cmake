@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Speed of the Moon's horizontal position and of the precise path, the lunar theory's accuracy against
 # the full ELP 2000-82B theory of libnova, and the precise path's against astropy's committed table.
 # libnova is only a yardstick here (Debian's libnova-dev, installed by scripts/install-deps.sh):

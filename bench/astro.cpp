@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one Moon position for an observer: the library's entry, the plain extended-precision evaluation
 // of the same formulas, and libnova's full ELP 2000-82B lunar position with its
 // horizontal transformation, for the same instants; and the precise topocentric position of the Moon and

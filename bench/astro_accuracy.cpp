@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Accuracy of the truncated lunar theory against libnova's full ELP 2000-82B theory, the agreement of the
 // library's fast evaluation with a plain extended-precision evaluation of the same formulas, and the precise
 // topocentric positions of the Moon and the Sun against astropy's (the committed reference table).

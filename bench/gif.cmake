@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Decoding throughput of the picture decoder core against giflib's DGifSlurp and Wuffs on the same
 # generated files, and the memory a load takes. giflib and Wuffs are only yardsticks: nothing of
 # the program depends on them; giflib is Debian's libgif-dev, installed by scripts/install-deps.sh.

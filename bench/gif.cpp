@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding throughput of our decoder core against giflib's DGifSlurp and, when its single-file
 // release is at hand, Wuffs' GIF decoder (decoding to 8-bit indices, the same job as ours), on the
 // same files held in memory. The files are made here, deterministically: photo-like pictures

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wuffs single-file release, compiled here as C with only the modules its GIF decoder needs.
 #define WUFFS_IMPLEMENTATION
 #define WUFFS_CONFIG__MODULES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wuffs' GIF decoder as a yardstick for ours: decodes a GIF held in memory to 8-bit colour
 // indices, one frame after the other, into one plane of the logical screen's size.

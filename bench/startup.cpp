@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up time and peak memory of the program: each iteration starts a fresh process that
 // creates the application object and both windows and shows the main window, as the program does,
 // so that plugin loading, fonts and the settings file all count.

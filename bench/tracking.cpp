@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of the tracking cycle's two steps: one position update (Moon position, rounding, the label
 // texts and command values) and one serial command (open, configure, write, close).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: any bytes through the picture control's loading entry, then a paint of the
 // result. A load must end in true or false; nothing may crash, hang, leak or misbehave.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small form storage of our own: byte streams and a filer through which a component declares
 // the byte-block properties it stores with its window. No Qt in here.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The picture control: a decoder core without Qt (gif_core) and the widget (gif).
 add_library(gif_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/GifDecoder.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TGIFImage: a picture control that shows a GIF picture stored with its window. It draws onto its
 // parent's surface (a child widget that does not fill its own background), places the picture at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding of one GIF image (image descriptor, local colour table, LZW data in sub-blocks,
 // four-pass interlacing) into an 8-bit index plane and a 1-bit transparency plane.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading of a whole GIF stream: signature, logical screen, global colour table, the block loop
 // with its extensions, and the list of images. No Qt in here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Event and priority types shared by the picture control and its timer component, kept apart from
 // both so that either can name them without pulling in the other.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The timer component: a QTimer path and a worker-thread path.
 find_package(Threads REQUIRED)
 add_library(timer_ex STATIC

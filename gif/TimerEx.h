@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTimerEx: a non-visual timer component that calls OnTimer every Interval milliseconds, either
 // from a QTimer on the thread the timer belongs to (the window path, Threaded off) or from a worker
 // thread of its own, TTimerThread (the thread path, Threaded on).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gifdump FILE OUTDIR: loads a GIF file through the picture control (offscreen), prints one line
 // per frame and writes frame 1's composite as OUTDIR/frame1.png, see-through pixels transparent.
 #include <QApplication>

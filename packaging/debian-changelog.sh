@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes CHANGELOG.md (headings "## VERSION - YYYY-MM-DD", then "- " items) in the Debian changelog
 # format the package carries in /usr/share/doc/lunark/changelog.gz.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Lunark in build/ (Release). Extra arguments go to CMake's configure step.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it as Debian would: lintian, the AppStream and desktop
 # entry validators, then an install into a clean Debian 12 root made with debootstrap, where
 # lunark-position --version runs, lunark starts offscreen, and removing the package leaves the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program's libraries and executables with the libraries each one links, from CMake's
 # --graphviz output, into docs/dependencies.png (graphviz dot; every arrow points down, from a
 # target to what it uses). First checks that every link follows the direction of the folders:

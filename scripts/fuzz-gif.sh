@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the GIF loading fuzzer with clang in build-fuzz/, replays the corpus fuzz/corpus/gif_load/
 # through it, then fuzzes for SECONDS seconds on one core (0: replay only). New inputs that reach
 # new code go to NEW_INPUTS (default: the corpus itself); crashes, leaks and time-outs are written

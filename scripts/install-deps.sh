@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs from Debian's packages whatever one task needs and is not there yet. Safe to run again:
 # it does nothing when everything is present. Works as root or through sudo.
 #

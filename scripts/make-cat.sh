@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the main window's cat again and stores it as the picture control's data in the program's
 # resources (app/resources/cat.gif and app/resources/cat.data).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the program's icon again for desktop menus, at every size the package installs
 # (app/resources/icons/lunark-SIZE.png).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reference values for the EME planning tests, computed by astropy.
 
 Writes two tables:

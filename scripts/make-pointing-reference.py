@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reference positions of the Moon and the Sun for the precise pointing tests.
 
 Draws 1000 instants between 1975 and 2045 (UTC, whole milliseconds) and 1000 places (latitude within

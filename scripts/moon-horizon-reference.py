@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reference times at which the Moon's centre crosses the horizon, from astropy (offline).
 
 The topocentric apparent Moon (get_body, then AltAz with pressure 0: no refraction) is sampled

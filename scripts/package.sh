@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package lunark_VERSION_ARCH.deb from the project's own files with Debian's own
 # tools: a Release build installed under /usr into a staging folder, stripped, with the copyright
 # file, the changelog, man pages, icons, desktop entry and AppStream data, and dependencies

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Lunark and starts it. Without a display it runs offscreen.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

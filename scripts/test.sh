@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Lunark with its tests and runs every test.
 # Extra arguments go to CMake's configure step (for example -DLUNARK_SANITIZE=ON).
 set -euo pipefail

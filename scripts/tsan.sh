@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tests of the program's threaded parts with ThreadSanitizer in build-tsan/ and runs
 # them; any report ends the run with a failure. Extra arguments go to each test program
 # (e.g. --gtest_repeat=5).

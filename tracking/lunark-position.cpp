@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lunark-position: prints the Moon's position for the station and the rotator commands for it.
 #include <iostream>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTimer.h"
 
 TTimer::TTimer(int intervalMs, QObject* parent) : QObject(parent), interval_(intervalMs) {

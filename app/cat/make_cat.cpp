@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the cat of the main window and writes it as the picture control's stored data.
 //
 //   make_cat OUT.gif OUT.data

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon, as the windows show it, drawn to fill the height of a square of the
 // given size and centred on it, for desktop menus.
 //   make_icon SIZE OUT.png

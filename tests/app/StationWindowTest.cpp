@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station window, and tracking that never waits for the operator: real boxes, real timers,
 // pseudo-terminals for the rotator lines, offscreen.
 #include <gtest/gtest.h>

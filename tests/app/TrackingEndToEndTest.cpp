@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driving rotator lines: pseudo-terminals mapped as COM1 and COM2.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's place on a real X server (tests/app/under-x.sh runs this program with and
 // without a window manager): Top and Left are the frame's top-left corner, so close and start
 // cycles leave the window where it was.

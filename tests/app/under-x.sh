@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on an X server of its own (Xvfb), with the openbox window manager when the
 # first argument is "openbox" and without any when it is "none".
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain extended-precision evaluation of the lunar theory, the nutation and the horizontal position, term
 // by term through the degree helpers with every element left unreduced. It is the yardstick for the
 // library's faster evaluation of the same formulas.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference positions of the Moon and the Sun computed by astropy (scripts/make-pointing-reference.py):
 // the cases of the precise pointing test and of the accuracy program.
 #pragma once

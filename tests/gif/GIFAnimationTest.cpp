@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture control's animation: frame timing against Speed, passes against the loop count,
 // frame disposal in the composite, the animation setters, and real timer ticks on both paths.
 // Steps are driven by firing the animation timer's tick by hand, with a clock the test sets.

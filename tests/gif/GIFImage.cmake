@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests of the picture control: the decoder core without a display, the widget offscreen, and a
 # replay of the fuzzing corpus through the control's loading entry.
 add_library(gif_test_encoder STATIC ${CMAKE_CURRENT_LIST_DIR}/GifTestEncoder.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture control: loading into frames and composite, the stored "Data" block, progress and
 // abort, assignment, and painting (checked pixel by pixel in an offscreen image).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays every file of the fuzzing corpus through the control's loading entry, so that the
 // sanitizer builds check each past finding on every run.
 #include <gtest/gtest.h>

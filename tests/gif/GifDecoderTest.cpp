@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of single images: LZW edge cases, interlacing, damaged data, descriptor values.
 #include <gtest/gtest.h>
 

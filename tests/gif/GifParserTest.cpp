@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading whole streams: header, extensions, the image list and the limits on it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // GIF data made in code for the picture tests: an LZW encoder written from the format's
 // description, a packer for hand-chosen code sequences, and a builder for whole streams.

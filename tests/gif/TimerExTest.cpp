@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TTimerEx on its three tick routes: the QTimer on the user-interface thread, the worker handing
 // each tick over to the user-interface thread, and the worker calling the handler itself. Waits
 // process events until a condition holds or a generous deadline passes; the only time measured is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The man page of lunark-position names exactly the options its --help names, so the two never
 // drift apart; and the version is the same wherever a user or a software centre reads it.
 #include <gtest/gtest.h>

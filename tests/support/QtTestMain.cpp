@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gtest entry for test programs that create widgets: one QApplication for the whole run, on the
 // offscreen platform unless the caller chose another (for example xcb under Xvfb).
 #include <QApplication>
