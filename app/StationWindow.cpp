@@ -35,7 +35,8 @@ namespace {
 
 using Protocols::Axis;
 
-constexpr char kTitle[] = "Lunark station";
+// The version is in the title, for quoting in a bug report.
+constexpr char kTitle[] = "Lunark " LUNARK_VERSION " station";
 constexpr char kNone[] = "\u2014";
 constexpr int kGap = 12;
 

@@ -164,7 +164,7 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     ASSERT_TRUE(station.isVisible());
     EXPECT_FALSE(station.isModal());
     EXPECT_TRUE(form.Button1->isEnabled());
-    EXPECT_EQ(station.windowTitle(), "Lunark station");
+    EXPECT_EQ(station.windowTitle(), "Lunark " LUNARK_VERSION " station");
 
     // JO22IC is the corner 52°05' N, 4°40' E.
     EXPECT_EQ(station.Field("stationLocator"), "JO22IC");
