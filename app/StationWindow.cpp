@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -118,10 +119,9 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     }
     layout->addLayout(axes);
 
-    sections_ = new QVBoxLayout;
-    layout->addLayout(sections_);
-
-    auto* journal = new QGroupBox(QStringLiteral("Journal (newest first)"), this);
+    Pages = new QTabWidget(this);
+    Pages->setObjectName(QStringLiteral("Pages"));
+    auto* journal = new QGroupBox(QStringLiteral("Journal (newest first)"), Pages);
     auto* journalLayout = new QVBoxLayout(journal);
     Journal1 = new QPlainTextEdit(journal);
     Journal1->setObjectName(QStringLiteral("Journal1"));
@@ -140,7 +140,8 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(CopyButton, &QPushButton::clicked, this, [this] { Guarded([this] { CopyJournal(); }); });
     bottom->addWidget(CopyButton);
     journalLayout->addLayout(bottom);
-    layout->addWidget(journal, 1);
+    Pages->addTab(journal, QStringLiteral("Journal"));
+    layout->addWidget(Pages, 1);
 
     refreshTimer_ = new QTimer(this);
     refreshTimer_->setInterval(kRefreshMs);
@@ -167,12 +168,7 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
 
 void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
 
-void TStationWindow::AddSection(const QString& title, QWidget* content) {
-    auto* group = new QGroupBox(title, this);
-    auto* layout = new QVBoxLayout(group);
-    layout->addWidget(content);
-    sections_->addWidget(group);
-}
+void TStationWindow::AddSection(const QString& title, QWidget* content) { Pages->addTab(content, title); }
 
 void TStationWindow::ShowBeside(const QWidget* anchor) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
@@ -207,6 +203,7 @@ void TStationWindow::Refresh() {
     RefreshStation();
     RefreshAxes();
     RefreshJournal();
+    emit Refreshed();
 }
 
 void TStationWindow::RefreshStation() {

@@ -13,6 +13,7 @@ class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTabWidget;
 class QTimer;
 class QVBoxLayout;
 
@@ -33,7 +34,9 @@ public:
     using NextSendFunction = std::function<std::optional<Location::Instant>()>;
     void SetNextSend(NextSendFunction nextSend);
 
-    // Adds a section of its own, below the axes and above the journal (later station features).
+    // Adds a page of its own beside the journal, below the axes (later station features). A page
+    // that shows live values updates them on Refreshed(), which comes every second while the
+    // window is open.
     void AddSection(const QString& title, QWidget* content);
 
     // Opens the window at its stored place, or beside anchor when none is stored.
@@ -49,8 +52,12 @@ public:
     void CopyJournal();
 
     QPlainTextEdit* Journal1 = nullptr;
+    QTabWidget* Pages = nullptr;  // the journal first, then each section
     QPushButton* CopyButton = nullptr;
     QLabel* LogLabel = nullptr;
+
+signals:
+    void Refreshed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,7 +72,6 @@ private:
     void StorePlace();
 
     std::map<QString, QLabel*> fields_;
-    QVBoxLayout* sections_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
     NextSendFunction nextSend_;
     std::uint64_t shownRevision_ = ~std::uint64_t{0};
