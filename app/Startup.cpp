@@ -12,6 +12,8 @@
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "PointingPage.h"
+#include "RotatorPage.h"
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
@@ -87,6 +89,15 @@ ProgramWindows CreateWindows() {
     StationWindow::Station1 = windows.station.get();
     TForm1* form1 = windows.form1.get();
     windows.station->SetNextSend([form1] { return form1->NextSendTime(); });
+    // Settings applied in the station window take effect at once: a position update, and the
+    // tracking timer at the interval they give.
+    auto* pointing = new TPointingPage;
+    QObject::connect(pointing, &TPointingPage::Applied, form1, &TForm1::SettingsApplied);
+    windows.station->AddSection(QStringLiteral("Pointing"), pointing);
+    auto* rotator = new TRotatorPage;
+    QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator, &TRotatorPage::Refresh);
+    windows.station->AddSection(QStringLiteral("Rotator"), rotator);
     return windows;
 }
 

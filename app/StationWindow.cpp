@@ -88,14 +88,16 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* top = new QHBoxLayout;
     top->addWidget(AddGroup(this, QStringLiteral("Station"),
                             {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"}}));
-    top->addWidget(AddGroup(this, QStringLiteral("Moon"),
+    targetGroup_ = AddGroup(this, QStringLiteral("Moon"),
                             {{"moonAzimuth", "Azimuth"},
                              {"moonElevation", "Elevation"},
                              {"moonRightAscension", "Right ascension"},
                              {"moonDeclination", "Declination"},
                              {"moonDistance", "Distance"},
                              {"moonHorizon", "Horizon"},
-                             {"moonNext", "Next"}}));
+                             {"moonNext", "Next"}});
+    targetGroup_->setObjectName(QStringLiteral("TargetGroup"));
+    top->addWidget(targetGroup_);
     layout->addLayout(top);
 
     auto* axes = new QHBoxLayout;
@@ -218,6 +220,8 @@ void TStationWindow::RefreshStation() {
         }
         return;
     }
+    const QString target = moon.sun ? QStringLiteral("Sun") : QStringLiteral("Moon");
+    if (targetGroup_->title() != target) targetGroup_->setTitle(target);
     SetField("stationPosition", LatitudeLongitude(moon.latitude, moon.eastLongitude));
     SetField("moonAzimuth", Degrees(moon.azimuth, 2));
     SetField("moonElevation", Degrees(moon.elevation, 2));

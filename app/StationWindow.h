@@ -17,8 +17,8 @@ class QTabWidget;
 class QTimer;
 class QVBoxLayout;
 
-// The station window: what the station is doing, live. The station and its clock; the Moon to
-// 0.01°; for each axis its line, what it was last told, when, and what came of it; and this run's
+// The station window: what the station is doing, live. The station and its clock; the Moon (or
+// the Sun while it is the target) to 0.01°; for each axis its line, what it was last told, when, and what came of it; and this run's
 // journal of sends, failures and settings changes, which can be copied as text. Not modal; its
 // place and size are kept in the [Station] section of the settings file.
 class TStationWindow : public QWidget {
@@ -72,6 +72,7 @@ private:
     void StorePlace();
 
     std::map<QString, QLabel*> fields_;
+    QGroupBox* targetGroup_ = nullptr;  // "Moon", or "Sun" while the Sun is the target
     QTimer* refreshTimer_ = nullptr;
     NextSendFunction nextSend_;
     std::uint64_t shownRevision_ = ~std::uint64_t{0};

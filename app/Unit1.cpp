@@ -220,6 +220,14 @@ void TForm1::OnActivate() {
     });
 }
 
+void TForm1::SettingsApplied() {
+    Guarded([this] {
+        RotatorTracking::Restart();
+        Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        RunPositionUpdate();
+    });
+}
+
 void TForm1::Timer1Timer() {
     Guarded([this] {
         if (CheckBox1->isChecked()) {

@@ -60,6 +60,9 @@ public:
     void Setup1Click();
     void Station1Click();
     void GIFImage1Click();
+    // Settings of the station window were applied: tracking starts its pass afresh, the timer takes
+    // the interval in force, and the position is updated at once.
+    void SettingsApplied();
     // Writes the settings file with the window's position; false when that failed.
     bool FormClose();
 

@@ -7,7 +7,7 @@ namespace moon_rise_set {
 
 namespace {
 
-// The Moon's elevation changes by at most about 0.25° a minute, and the shortest time it spends
+// The Moon's (and the Sun's) elevation changes by at most about 0.25° a minute, and the shortest time it spends
 // above or below the horizon (away from the polar circles) is hours: ten-minute steps cannot step
 // over a rise and the set that follows it.
 constexpr double kStepDays = 10.0 / 1440.0;
@@ -24,11 +24,17 @@ long double Elevation(double dayNumber, long double longitudeWest, long double l
 
 std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest,
                                                    long double latitude, double searchDays) {
+    return NextHorizonCrossing(
+        dayNumber, [=](double day) { return Elevation(day, longitudeWest, latitude); }, searchDays);
+}
+
+std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, const ElevationFunction& elevationAt,
+                                                   double searchDays) {
     double before = dayNumber;
-    bool above = Elevation(before, longitudeWest, latitude) > 0.0L;
+    bool above = elevationAt(before) > 0.0L;
     for (double after = dayNumber + kStepDays; after <= dayNumber + searchDays + kStepDays / 2;
          after += kStepDays) {
-        if ((Elevation(after, longitudeWest, latitude) > 0.0L) == above) {
+        if ((elevationAt(after) > 0.0L) == above) {
             before = after;
             continue;
         }
@@ -37,7 +43,7 @@ std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double
         double high = after;
         while (high - low > kResolutionDays) {
             const double middle = low + (high - low) / 2.0;
-            if ((Elevation(middle, longitudeWest, latitude) > 0.0L) == above) {
+            if ((elevationAt(middle) > 0.0L) == above) {
                 low = middle;
             } else {
                 high = middle;

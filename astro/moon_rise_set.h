@@ -4,6 +4,7 @@
 // the step across the first change of sign, so it agrees with the elevation the program shows.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 namespace moon_rise_set {
@@ -19,5 +20,11 @@ struct HorizonCrossing {
 // moon::MoonHorizontalPosition throws.
 std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest,
                                                    long double latitude, double searchDays = 2.0);
+
+// The same for any body that moves as slowly across the sky (the Sun), by its elevation in degrees
+// at a UTC day number; throws what elevationAt throws.
+using ElevationFunction = std::function<long double(double dayNumber)>;
+std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, const ElevationFunction& elevationAt,
+                                                   double searchDays = 2.0);
 
 }  // namespace moon_rise_set

@@ -67,6 +67,11 @@ std::string UtcDateTime(Location::Instant at) {
 
 std::string UtcTime(Location::Instant at) { return UtcDateTime(at).substr(11); }
 
+std::string UtcMinute(Location::Instant at) {
+    constexpr std::size_t kSeconds = 16;  // ":SS" after "YYYY-MM-DD HH:MM"
+    return UtcDateTime(at).erase(kSeconds, 3);
+}
+
 std::string Line(const Entry& entry) { return UtcDateTime(entry.at) + "  " + entry.text; }
 
 std::string Text() {

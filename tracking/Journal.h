@@ -37,6 +37,8 @@ void Clear();
 std::string UtcDateTime(Location::Instant at);
 // "06:22:00 UTC"
 std::string UtcTime(Location::Instant at);
+// "2026-12-07 06:22 UTC": the instant to the minute (cut, not rounded).
+std::string UtcMinute(Location::Instant at);
 
 // One entry as it stands in the journal and in the log: its time, two blanks, its text.
 std::string Line(const Entry& entry);

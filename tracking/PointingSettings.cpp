@@ -16,9 +16,20 @@ constexpr long double kLowestHeight = -500, kHighestHeight = 9000;         // me
 constexpr long double kLowestTemperature = -90, kHighestTemperature = 60;  // °C
 constexpr long double kLowestPressure = 0, kHighestPressure = 1100;        // hPa
 
-std::optional<long double> Number(std::string_view text, long double lowest, long double highest) {
+std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    return text;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(Trimmed(text));
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+std::optional<long double> Number(std::string_view text, long double lowest, long double highest) {
+    text = Trimmed(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     long double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -54,6 +65,96 @@ std::optional<long double> Longitude(std::string_view text) {
 }
 std::optional<long double> Height(std::string_view text) {
     return Number(text, kLowestHeight, kHighestHeight);
+}
+std::optional<long double> Temperature(std::string_view text) {
+    return Number(text, kLowestTemperature, kHighestTemperature);
+}
+std::optional<long double> Pressure(std::string_view text) {
+    return Number(text, kLowestPressure, kHighestPressure);
+}
+
+using Kind = KeyText::Kind;
+const KeyText kKeys[9] = {
+    {"Precise", &Texts::precise, Kind::kSwitch, "0"},
+    {"Target", &Texts::target, Kind::kName, "Moon"},
+    {"Latitude", &Texts::latitude, Kind::kValue, ""},
+    {"Longitude", &Texts::longitude, Kind::kValue, ""},
+    {"Locator", &Texts::locator, Kind::kName, ""},
+    {"Height", &Texts::height, Kind::kValue, ""},
+    {"Refraction", &Texts::refraction, Kind::kSwitch, "0"},
+    {"Temperature", &Texts::temperature, Kind::kValue, ""},
+    {"Pressure", &Texts::pressure, Kind::kValue, ""},
+};
+
+Texts ReadTexts(const std::string& settingsFile) {
+    const TIniFile ini(settingsFile);
+    Texts texts;
+    for (const KeyText& key : kKeys) texts.*key.text = ini.ReadString(kSection, key.key, "");
+    return texts;
+}
+
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts) {
+    std::vector<std::pair<std::string, std::string>> list;
+    for (const KeyText& key : kKeys) list.emplace_back(key.key, texts.*key.text);
+    return list;
+}
+
+std::string Problem(const Texts& texts) {
+    // Each text with what makes it usable; an empty one is "not given".
+    const struct {
+        const std::string& text;
+        bool usable;
+        const char* message;
+    } checks[] = {
+        {texts.precise, texts.precise == "0" || texts.precise == "1", "Precise: 0 (off) or 1 (on)."},
+        {texts.target, Lower(texts.target) == "moon" || Lower(texts.target) == "sun", "Target: Moon or Sun."},
+        {texts.latitude, Latitude(texts.latitude).has_value(),
+         "Latitude: degrees from -90 to 90, north positive, with a decimal point (52.0912)."},
+        {texts.longitude, Longitude(texts.longitude).has_value(),
+         "Longitude: degrees from -180 to 180, east positive, with a decimal point (4.6711)."},
+        {texts.locator, LocatorCentre(Trimmed(texts.locator)).has_value(),
+         "Locator: 8 or 10 characters (JO22IC45 or JO22IC45XW)."},
+        {texts.height, Height(texts.height).has_value(), "Height: metres above sea level from -500 to 9000."},
+        {texts.refraction, texts.refraction == "0" || texts.refraction == "1", "Refraction: 0 (off) or 1 (on)."},
+        {texts.temperature, Temperature(texts.temperature).has_value(),
+         "Temperature: degrees Celsius from -90 to 60."},
+        {texts.pressure, Pressure(texts.pressure).has_value(), "Pressure: hectopascals from 0 to 1100."},
+    };
+    std::string problems;
+    const auto add = [&problems](const char* message) {
+        if (!problems.empty()) problems += '\n';
+        problems += message;
+    };
+    for (const auto& check : checks) {
+        if (!Trimmed(check.text).empty() && !check.usable) add(check.message);
+    }
+    if (Trimmed(texts.latitude).empty() != Trimmed(texts.longitude).empty())
+        add("Give both latitude and longitude, or neither.");
+    return problems;
+}
+
+void Write(const std::string& settingsFile, const Texts& texts) {
+    TIniFile ini(settingsFile);
+    const Texts old = ReadTexts(settingsFile);
+    // A switch is on as the position update reads it: any integer but 0.
+    const auto same = [&ini](const KeyText& key, const std::string& before, const std::string& after) {
+        switch (key.kind) {
+            case Kind::kSwitch:
+                return (ini.ReadInteger(kSection, key.key, 0) != 0) == (Trimmed(after) == "1");
+            case Kind::kName:
+                return Lower(before.empty() ? key.absent : before) == Lower(after.empty() ? key.absent : after);
+            case Kind::kValue:
+                break;
+        }
+        return Trimmed(before) == Trimmed(after);
+    };
+    bool locked = false;
+    for (const KeyText& key : kKeys) {
+        if (same(key, old.*key.text, texts.*key.text)) continue;
+        if (!locked) ini.LockForUpdate();
+        locked = true;
+        ini.WriteString(kSection, key.key, Trimmed(texts.*key.text));
+    }
 }
 
 std::optional<pointing::Station> LocatorCentre(std::string_view locator) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pointing.h"
 
@@ -45,6 +47,46 @@ std::optional<pointing::Station> LocatorCentre(std::string_view locator);
 std::optional<long double> Latitude(std::string_view text);
 std::optional<long double> Longitude(std::string_view text);
 std::optional<long double> Height(std::string_view text);
+std::optional<long double> Temperature(std::string_view text);
+std::optional<long double> Pressure(std::string_view text);
+
+// The section as the settings file keeps it, key by key, as text ("" for a key that is absent). The
+// station window edits these and writes them back.
+struct Texts {
+    std::string precise;      // "1" on, "0" (or absent) off
+    std::string target;       // "Moon" or "Sun"
+    std::string latitude;
+    std::string longitude;
+    std::string locator;      // 8 or 10 characters
+    std::string height;
+    std::string refraction;   // "1" on, "0" (or absent) off
+    std::string temperature;
+    std::string pressure;
+    bool operator==(const Texts&) const = default;
+};
+
+// The keys in the order they are written, each with its text.
+struct KeyText {
+    enum class Kind { kSwitch, kName, kValue };  // how two texts are compared
+    const char* key;
+    std::string Texts::*text;
+    Kind kind;
+    const char* absent;  // what an absent key means
+};
+extern const KeyText kKeys[9];
+
+Texts ReadTexts(const std::string& settingsFile);
+// Each key with its text, in the order of kKeys.
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts);
+
+// What is wrong with texts an operator entered, as a message for them; empty when all can be used.
+// Empty numbers and an empty locator stand for "not given"; latitude and longitude go together.
+std::string Problem(const Texts& texts);
+
+// Writes each key whose meaning differs from the file's (a switch compared as on or off, the target
+// in any letter case), leaving every other line of the file as it is, all under one lock. Nothing
+// is written when nothing changed. Raises EIniWriteError.
+void Write(const std::string& settingsFile, const Texts& texts);
 
 // The target's direction at a UTC day number through the precise path: for the station of the settings in
 // precise mode (else the locator's place, longitudeWest and latitude as Location gives them, at sea level)

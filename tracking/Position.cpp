@@ -79,6 +79,8 @@ void MoonPositionAt(double dayNumber, long double& elevation, long double& azimu
     TargetPosition(installedPointingSource(), dayNumber, elevation, azimuth);
 }
 
+PointingSettings::Settings Pointing() { return installedPointingSource(); }
+
 PointingSource SetPointingSource(PointingSource source) {
     PointingSource previous = std::move(installedPointingSource);
     installedPointingSource = source ? std::move(source) : PointingSource(SettingsFilePointing);

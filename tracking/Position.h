@@ -37,6 +37,8 @@ extern bool TargetIsSun;
 // defaults). Installs a source (an empty one restores the default) and gives back the previous.
 using PointingSource = std::function<PointingSettings::Settings()>;
 PointingSource SetPointingSource(PointingSource source);
+// The [Pointing] settings as the next update will read them.
+PointingSettings::Settings Pointing();
 
 // Raised when the Moon computation yields a value that is not a number or cannot be rounded to a
 // whole degree; nothing of the state above has changed then.

@@ -436,18 +436,6 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
     return allSent;
 }
 
-// An instant to the minute: "2026-12-06 20:35 UTC".
-std::string MinuteText(Location::Instant at) {
-    const auto day = floor<days>(at);
-    const year_month_day date{day};
-    const auto time = duration_cast<minutes>(at - day).count();
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02lld:%02lld UTC", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<long long>(time / 60), static_cast<long long>(time % 60));
-    return text;
-}
-
 // The targets at `at` as the [Rotator] settings point them; on an overlapping range, on the side
 // chosen for the pass that `at` belongs to.
 void PointForThePass(Location::Instant at) {
@@ -460,17 +448,8 @@ void PointForThePass(Location::Instant at) {
 
 // With an overlapping range: the pass the targets belong to and whether the rotator swings.
 void PrintPass(std::ostream& out) {
-    const int32_t range = RotatorSettings::Current.azimuthRange;
-    const auto& pass = RotatorTracking::CurrentPass();
-    if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return;
-    out << "Pass on 0-" << range << ": " << MinuteText(pass->start) << " to " << MinuteText(pass->end)
-        << ", ";
-    if (pass->unwind) {
-        out << "no side holds it all; the rotator swings through its stop at " << MinuteText(*pass->unwind)
-            << '\n';
-    } else {
-        out << "held whole on the " << (pass->shift == 0 ? "lower" : "upper") << " turn\n";
-    }
+    const std::string notice = RotatorTracking::PassNotice();
+    if (!notice.empty()) out << notice << '\n';
 }
 
 // Where the settings come from: the file named on the command line, else the program's own.

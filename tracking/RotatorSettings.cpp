@@ -25,9 +25,16 @@ constexpr char kWait[] = "wait";
 constexpr int32_t kLargestDeadband = 180;
 constexpr int32_t kLongestIntervalSeconds = 86400;
 
+// Whole numbers from the operator's fields: blanks around them do not matter.
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
 // Whole degrees in decimal digits only (no sign, no blanks), up to `highest`.
 std::optional<int32_t> Degrees(std::string_view text, int32_t highest) {
-    if (text.empty() || text.size() > 4) return std::nullopt;
+    if (text.empty() || text.size() > 9) return std::nullopt;
     int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.front() == '-' || value > highest)
@@ -105,13 +112,84 @@ Settings Load(const std::string& settingsFile) {
     return settings;
 }
 
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settings) {
+    // "0-180" would read back as a limit at 180, which is not the plain behaviour.
+    const std::string elevation =
+        settings.elevation == ElevationRange{} ? std::string() : ElevationRangeText(settings.elevation);
+    return {{kAzimuthRangeKey, AzimuthRangeText(settings.azimuthRange)},
+            {kElevationRangeKey, elevation},
+            {kBelowHorizonKey, BelowHorizonText(settings.belowHorizon)},
+            {kDeadbandKey, std::to_string(settings.deadband)},
+            {kIntervalSecondsKey, std::to_string(settings.intervalSeconds)}};
+}
+
+Entries ToEntries(const Settings& settings) {
+    Entries entries;
+    entries.azimuthRange = AzimuthRangeText(settings.azimuthRange);
+    entries.elevationMinimum = std::to_string(settings.elevation.minimum);
+    if (settings.elevation.maximum) entries.elevationMaximum = std::to_string(*settings.elevation.maximum);
+    entries.belowHorizon = settings.belowHorizon.policy;
+    if (settings.belowHorizon.policy == BelowHorizon::kPark) {
+        entries.parkAzimuth = std::to_string(settings.belowHorizon.parkAzimuth);
+        entries.parkElevation = std::to_string(settings.belowHorizon.parkElevation);
+    }
+    entries.deadband = std::to_string(settings.deadband);
+    if (settings.intervalSeconds > 0) entries.intervalSeconds = std::to_string(settings.intervalSeconds);
+    return entries;
+}
+
+std::optional<Settings> FromEntries(const Entries& entries, std::string& problem) {
+    problem.clear();
+    const auto add = [&problem](const char* message) {
+        if (!problem.empty()) problem += '\n';
+        problem += message;
+    };
+    // An empty field takes `empty`; otherwise whole degrees up to `highest`.
+    const auto whole = [](std::string_view text, int32_t highest, std::optional<int32_t> empty) {
+        text = Trimmed(text);
+        return text.empty() ? empty : Degrees(text, highest);
+    };
+    Settings settings;
+    const std::optional<int32_t> range = ParseAzimuthRange(Trimmed(entries.azimuthRange));
+    if (range) settings.azimuthRange = *range;
+    else add("Azimuth range: 0-360, or 0-N with N from 361 to 540 for a rotator that turns past north.");
+
+    const std::optional<int32_t> lowest = whole(entries.elevationMinimum, kHighestElevation, 0);
+    if (!lowest) add("Elevation minimum: whole degrees from 0 to 180.");
+    const bool unlimited = Trimmed(entries.elevationMaximum).empty();
+    const std::optional<int32_t> highest = whole(entries.elevationMaximum, kHighestElevation, kHighestElevation);
+    if (!highest) add("Elevation maximum: whole degrees from 0 to 180, or empty for no limit.");
+    if (lowest && highest) {
+        if (*lowest > *highest) add("Elevation: the minimum is above the maximum.");
+        settings.elevation = {*lowest, unlimited ? std::nullopt : highest};
+    }
+
+    settings.belowHorizon.policy = entries.belowHorizon;
+    if (entries.belowHorizon == BelowHorizon::kPark) {
+        const std::optional<int32_t> azimuth = whole(entries.parkAzimuth, kLargestRange, std::nullopt);
+        const std::optional<int32_t> elevation = whole(entries.parkElevation, kHighestElevation, std::nullopt);
+        if (!azimuth) add("Park azimuth: whole degrees from 0 to 540.");
+        if (!elevation) add("Park elevation: whole degrees from 0 to 180.");
+        settings.belowHorizon.parkAzimuth = azimuth.value_or(0);
+        settings.belowHorizon.parkElevation = elevation.value_or(0);
+    }
+
+    const std::optional<int32_t> deadband = whole(entries.deadband, kLargestDeadband, 0);
+    if (!deadband) add("Deadband: whole degrees from 0 to 180 (0 sends at every tick).");
+    settings.deadband = deadband.value_or(0);
+    const std::optional<int32_t> interval = whole(entries.intervalSeconds, kLongestIntervalSeconds, 0);
+    if (!interval || (!Trimmed(entries.intervalSeconds).empty() && *interval == 0))
+        add("Interval: whole seconds from 1 to 86400, or empty for TrackInterval's minutes.");
+    settings.intervalSeconds = interval.value_or(0);
+
+    if (!problem.empty()) return std::nullopt;
+    return settings;
+}
+
 void Save(const std::string& settingsFile, const Settings& settings) {
     TIniFile ini(settingsFile);
-    ini.WriteString(kSection, kAzimuthRangeKey, AzimuthRangeText(settings.azimuthRange));
-    ini.WriteString(kSection, kElevationRangeKey, ElevationRangeText(settings.elevation));
-    ini.WriteString(kSection, kBelowHorizonKey, BelowHorizonText(settings.belowHorizon));
-    ini.WriteInteger(kSection, kDeadbandKey, settings.deadband);
-    ini.WriteInteger(kSection, kIntervalSecondsKey, settings.intervalSeconds);
+    ini.LockForUpdate();
+    for (const auto& [key, text] : KeyTexts(settings)) ini.WriteString(kSection, key, text);
 }
 
 }  // namespace RotatorSettings

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // How the rotators are pointed beyond the plain position: the azimuth range of the rotator (with an
 // overlap past north), the elevation range, what happens while the target is below the horizon,
@@ -60,13 +62,33 @@ std::string AzimuthRangeText(int32_t range);
 std::string ElevationRangeText(const ElevationRange& range);
 std::string BelowHorizonText(const BelowHorizonPolicy& policy);
 
+// The five keys and their texts as Save writes them; the elevation range is empty while it is the
+// plain one (no limits beyond the horizon).
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settings);
+
+// The settings as an operator enters them, one text a field; empty fields take their defaults
+// (no upper elevation limit, no interval in seconds).
+struct Entries {
+    std::string azimuthRange;      // "0-360" or "0-N"
+    std::string elevationMinimum;  // whole degrees
+    std::string elevationMaximum;
+    BelowHorizon belowHorizon = BelowHorizon::kFollow;
+    std::string parkAzimuth;  // with kPark
+    std::string parkElevation;
+    std::string deadband;         // whole degrees
+    std::string intervalSeconds;  // whole seconds
+};
+Entries ToEntries(const Settings& settings);
+// The settings the entries give; nullopt with `problem` saying, for the operator, what is wrong.
+std::optional<Settings> FromEntries(const Entries& entries, std::string& problem);
+
 // Reads the [Rotator] section of a settings file (keys AzimuthRange, ElevationRange, BelowHorizon,
 // Deadband, IntervalSeconds); a missing or unusable value takes its default. A missing file reads
 // as all defaults.
 Settings Load(const std::string& settingsFile);
 
-// Writes the five keys into the [Rotator] section, leaving every other line of the file as it is.
-// Raises EIniWriteError.
+// Writes the five keys into the [Rotator] section under one lock, leaving every other line of the
+// file as it is. Raises EIniWriteError.
 void Save(const std::string& settingsFile, const Settings& settings);
 
 }  // namespace RotatorSettings

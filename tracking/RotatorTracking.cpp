@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RotatorTracking.h"
 
+#include "Journal.h"
 #include "Position.h"
 #include "Rotators.h"
 #include "RotatorSettings.h"
@@ -73,6 +74,11 @@ void Restart() {
     TheDeadband().Forget();
 }
 
+void Use(const RotatorSettings::Settings& settings) {
+    RotatorSettings::Current = settings;
+    Restart();
+}
+
 void FollowPassFrom(Location::Instant start) {
     TheAim().Restart();
     const RotatorPlan::Horizontal atStart = MoonAt(start);
@@ -80,6 +86,19 @@ void FollowPassFrom(Location::Instant start) {
 }
 
 const std::optional<RotatorPlan::Pass>& CurrentPass() { return TheAim().CurrentPass(); }
+
+std::string PassNotice() {
+    const int32_t range = RotatorSettings::Current.azimuthRange;
+    const auto& pass = CurrentPass();
+    if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return {};
+    std::string notice = "Pass on 0-" + std::to_string(range) + ": " + Journal::UtcMinute(pass->start) + " to " +
+                         Journal::UtcMinute(pass->end) + ", ";
+    if (pass->unwind) {
+        return notice + "no side holds it all; the rotator swings through its stop at " +
+               Journal::UtcMinute(*pass->unwind);
+    }
+    return notice + "held whole on the " + (pass->shift == 0 ? "lower" : "upper") + " turn";
+}
 
 int TimerMilliseconds() {
     return RotatorPlan::TickMilliseconds(Unit3::TrackInterval, RotatorSettings::Current.intervalSeconds);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "Location.h"
 #include "RotatorPlan.h"
@@ -27,12 +28,22 @@ bool Send(bool automatic, const Rotators::SendObserver& observer = {});
 // deadband forgets what was sent.
 void Restart();
 
+// Puts new [Rotator] settings in force at once (the station window's Rotator page): the pass is
+// planned afresh and the deadband forgets what was sent.
+void Use(const RotatorSettings::Settings& settings);
+
 // Starts following the pass that began at `start` (lunark-position: the pass the instant asked
 // about belongs to).
 void FollowPassFrom(Location::Instant start);
 
 // The pass followed now (or waited for below the horizon), with its swing through the stop.
 const std::optional<RotatorPlan::Pass>& CurrentPass();
+
+// On an overlapping range, the pass followed and its side, or when the rotator has to swing
+// through its stop because no side holds the whole pass: "Pass on 0-450: 2026-12-06 16:54 UTC to
+// 2026-12-07 07:27 UTC, no side holds it all; the rotator swings through its stop at 2026-12-06
+// 20:31 UTC". Empty without an overlap, a pass or a position.
+std::string PassNotice();
 
 // The tracking timer's interval: IntervalSeconds when set, else TrackInterval's minutes.
 int TimerMilliseconds();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Station.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -12,7 +13,9 @@
 #include "Transport.h"
 #include "Unit3.h"
 #include "Win1252.h"
+#include "astro_time.h"
 #include "moon.h"
+#include "sun.h"
 
 namespace Station {
 
@@ -157,20 +160,60 @@ void NoteSettings() {
     noted = now;
 }
 
+void NoteChanges(const KeyTexts& before, const KeyTexts& after) {
+    const auto shown = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
+    for (const auto& [key, text] : after) {
+        const auto old = std::find_if(before.begin(), before.end(), [&key](const auto& kt) { return kt.first == key; });
+        const std::string oldText = old == before.end() ? std::string() : old->second;
+        if (oldText != text) Journal::Add("Settings: " + key + " " + shown(oldText) + " -> " + shown(text));
+    }
+}
+
 MoonStatus MoonNow() {
     MoonStatus status;
     status.at = Location::Now();
     if (!Location::LocatorToLonLat(Unit3::Locator)) return status;
     const double day = Location::DayNumber(status.at);
+    const PointingSettings::Settings pointing = Position::Pointing();
+    status.sun = pointing.target == pointing::Target::Sun;
     status.latitude = Location::Latitude;
     status.eastLongitude = -Location::Longitude;
-    moon::MoonCoordinates record{};
-    moon::MoonEclipticPosition(record, day);
-    moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
-    status.rightAscension = Turn(record.rightAscension);
-    status.declination = record.declination;
-    status.distanceKm = record.distance;
-    status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
+    if (!pointing.precise && !status.sun) {
+        moon::MoonCoordinates record{};
+        moon::MoonEclipticPosition(record, day);
+        moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
+        status.rightAscension = Turn(record.rightAscension);
+        status.declination = record.declination;
+        status.distanceKm = record.distance;
+        status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
+        status.known = true;
+        return status;
+    }
+    // Precise pointing or the Sun: where the position update points, from the station it points from.
+    if (pointing.precise && pointing.station) {
+        status.latitude = pointing.station->latitude;
+        status.eastLongitude = pointing.station->longitudeEast;
+    }
+    const auto direction = [&pointing](double at) {
+        return PointingSettings::Direction(pointing, at, Location::Longitude, Location::Latitude);
+    };
+    const pointing::Direction now = direction(day);
+    status.elevation = now.elevation;
+    status.azimuth = now.azimuth;
+    const double dynamical = astro_time::TerrestrialTime(day);
+    if (status.sun) {
+        const sun::SunApparent place = sun::SunApparentPosition(dynamical);
+        status.rightAscension = Turn(place.place.rightAscension);
+        status.declination = place.place.declination;
+        status.distanceKm = place.distanceKm;
+    } else {
+        moon::MoonCoordinates record{};
+        moon::MoonEclipticPosition(record, dynamical);
+        status.rightAscension = Turn(record.rightAscension);
+        status.declination = record.declination;
+        status.distanceKm = record.distance;
+    }
+    status.next = moon_rise_set::NextHorizonCrossing(day, [&direction](double at) { return direction(at).elevation; });
     status.known = true;
     return status;
 }

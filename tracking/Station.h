@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Location.h"
 #include "Rotators.h"
@@ -59,8 +61,15 @@ std::string HintFor(const SerialPort::SendResult& result);
 // each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.
 void NoteSettings();
 
+// Settings of a section of their own ([Pointing], [Rotator]) as key and text.
+using KeyTexts = std::vector<std::pair<std::string, std::string>>;
+// Writes each key whose text changed into the journal, one line each ("Settings: Deadband 0 -> 2");
+// an absent or empty text reads "none".
+void NoteChanges(const KeyTexts& before, const KeyTexts& after);
+
 struct MoonStatus {
     bool known = false;  // false while the locator names no position
+    bool sun = false;    // the Sun is the target ([Pointing] Target=Sun): everything below is the Sun's
     Location::Instant at;
     long double latitude = 0.0L;       // the station, degrees north
     long double eastLongitude = 0.0L;  // the station, degrees east
@@ -72,7 +81,9 @@ struct MoonStatus {
     std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
 };
 
-// The Moon for the station's locator at the clock's present reading.
+// The target for the station at the clock's present reading: the Moon for the locator by default;
+// in precise mode or for the Sun, where the position update points (PointingSettings::Direction),
+// from the station's exact place when one is set, with the apparent place of date.
 MoonStatus MoonNow();
 
 // Forgets the recorded commands and the settings last noted (a new run; tests).

@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RotatorPage.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "CoreText.h"
+#include "EventGuard.h"
+#include "IniFile.h"
+#include "RotatorTracking.h"
+#include "SettingsPage.h"
+#include "Station.h"
+#include "Unit3.h"
+
+namespace {
+
+using RotatorSettings::BelowHorizon;
+
+// The policies in the order of the list, with the names the settings file and the command line use.
+constexpr struct {
+    BelowHorizon policy;
+    const char* caption;
+} kPolicies[] = {
+    {BelowHorizon::kFollow, "follow"},
+    {BelowHorizon::kPark, "park"},
+    {BelowHorizon::kWait, "wait"},
+};
+
+}  // namespace
+
+TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("RotatorPage"));
+    auto* where = new QGroupBox(QStringLiteral("Where"), this);
+    auto* whereForm = new QFormLayout(where);
+    AzimuthRangeEdit = settings_page::AddEdit(whereForm, "AzimuthRangeEdit", "Azimuth range", "0-360 or 0-450");
+    ElevationMinimumEdit = settings_page::AddEdit(whereForm, "ElevationMinimumEdit", "Elevation minimum (\u00B0)", "0");
+    ElevationMaximumEdit = settings_page::AddEdit(whereForm, "ElevationMaximumEdit", "Elevation maximum (\u00B0)", "no limit");
+    BelowHorizonBox = new QComboBox(where);
+    BelowHorizonBox->setObjectName(QStringLiteral("BelowHorizonBox"));
+    for (const auto& policy : kPolicies) BelowHorizonBox->addItem(QString::fromLatin1(policy.caption));
+    BelowHorizonBox->setToolTip(QStringLiteral("follow: the azimuth follows the target all night; park: go to the "
+                                               "azimuth and elevation below; wait: at the azimuth of the next rise"));
+    whereForm->addRow(QStringLiteral("Below the horizon"), BelowHorizonBox);
+    ParkAzimuthEdit = settings_page::AddEdit(whereForm, "ParkAzimuthEdit", "Park azimuth (\u00B0)", "0");
+    ParkElevationEdit = settings_page::AddEdit(whereForm, "ParkElevationEdit", "Park elevation (\u00B0)", "0");
+
+    auto* when = new QGroupBox(QStringLiteral("When"), this);
+    auto* whenForm = new QFormLayout(when);
+    DeadbandEdit = settings_page::AddEdit(whenForm, "DeadbandEdit", "Deadband (\u00B0)", "0: send at every tick");
+    IntervalEdit = settings_page::AddEdit(whenForm, "IntervalEdit", "Interval (s)", "TrackInterval's minutes");
+    PassLabel = new QLabel(when);
+    PassLabel->setObjectName(QStringLiteral("PassLabel"));
+    PassLabel->setWordWrap(true);
+    PassLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    whenForm->addRow(QStringLiteral("Pass"), PassLabel);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(where);
+    groups->addWidget(when);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(groups);
+    settings_page::AddApplyRow(layout, this, ApplyButton, MessageLabel);
+    layout->addStretch(1);
+
+    connect(BelowHorizonBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const bool park = index >= 0 && kPolicies[index].policy == BelowHorizon::kPark;
+        ParkAzimuthEdit->setEnabled(park);
+        ParkElevationEdit->setEnabled(park);
+    });
+    connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
+    Load();
+    Refresh();
+}
+
+void TRotatorPage::Load() {
+    const RotatorSettings::Entries entries = RotatorSettings::ToEntries(RotatorSettings::Current);
+    AzimuthRangeEdit->setText(QString::fromStdString(entries.azimuthRange));
+    ElevationMinimumEdit->setText(QString::fromStdString(entries.elevationMinimum));
+    ElevationMaximumEdit->setText(QString::fromStdString(entries.elevationMaximum));
+    for (int i = 0; i < static_cast<int>(std::size(kPolicies)); ++i) {
+        if (kPolicies[i].policy == entries.belowHorizon) BelowHorizonBox->setCurrentIndex(i);
+    }
+    const bool park = entries.belowHorizon == BelowHorizon::kPark;
+    ParkAzimuthEdit->setEnabled(park);
+    ParkElevationEdit->setEnabled(park);
+    ParkAzimuthEdit->setText(QString::fromStdString(entries.parkAzimuth));
+    ParkElevationEdit->setText(QString::fromStdString(entries.parkElevation));
+    DeadbandEdit->setText(QString::fromStdString(entries.deadband));
+    IntervalEdit->setText(QString::fromStdString(entries.intervalSeconds));
+}
+
+RotatorSettings::Entries TRotatorPage::Entered() const {
+    RotatorSettings::Entries entries;
+    entries.azimuthRange = core_text::ToCore(AzimuthRangeEdit->text());
+    entries.elevationMinimum = core_text::ToCore(ElevationMinimumEdit->text());
+    entries.elevationMaximum = core_text::ToCore(ElevationMaximumEdit->text());
+    entries.belowHorizon = kPolicies[std::max(BelowHorizonBox->currentIndex(), 0)].policy;
+    entries.parkAzimuth = core_text::ToCore(ParkAzimuthEdit->text());
+    entries.parkElevation = core_text::ToCore(ParkElevationEdit->text());
+    entries.deadband = core_text::ToCore(DeadbandEdit->text());
+    entries.intervalSeconds = core_text::ToCore(IntervalEdit->text());
+    return entries;
+}
+
+bool TRotatorPage::Apply() {
+    std::string problem;
+    const std::optional<RotatorSettings::Settings> entered = RotatorSettings::FromEntries(Entered(), problem);
+    if (!entered) return settings_page::Refuse(MessageLabel, problem);
+    const std::string file = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    const RotatorSettings::Settings before = RotatorSettings::Current;
+    // A file that already says so is left untouched (no section is added for the defaults).
+    if (*entered != RotatorSettings::Load(file)) {
+        try {
+            RotatorSettings::Save(file, *entered);
+        } catch (const EIniWriteError& error) {
+            return settings_page::RefuseWrite(MessageLabel, error.what());
+        }
+    }
+    // What the file now holds is what tracking uses, as it would after a restart.
+    const RotatorSettings::Settings after = RotatorSettings::Load(file);
+    Station::NoteChanges(RotatorSettings::KeyTexts(before), RotatorSettings::KeyTexts(after));
+    RotatorTracking::Use(after);
+    Load();
+    settings_page::Accept(MessageLabel, before != after);
+    emit Applied();
+    Refresh();
+    return true;
+}
+
+void TRotatorPage::Refresh() {
+    QString text;
+    if (RotatorSettings::Current.azimuthRange <= RotatorSettings::kStopAtNorth) {
+        text = QStringLiteral("stop at north: the azimuth stays within 0-360");
+    } else {
+        const std::string notice = RotatorTracking::PassNotice();
+        text = notice.empty() ? QStringLiteral("no pass planned yet (no position)") : QString::fromStdString(notice);
+    }
+    if (PassLabel->text() != text) PassLabel->setText(text);
+}
