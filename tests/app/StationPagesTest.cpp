@@ -1,0 +1,333 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The station window's Pointing and Rotator pages as the program builds them: what Apply writes,
+// what it refuses, and that tracking follows at once. Pseudo-terminals for the rotator lines,
+// offscreen.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "Journal.h"
+#include "Location.h"
+#include "PointingPage.h"
+#include "PseudoTerminal.h"
+#include "RotatorPage.h"
+#include "RotatorSettings.h"
+#include "Startup.h"
+#include "Station.h"
+#include "StationLog.h"
+#include "TempDir.h"
+#include "Unit3.h"
+#include "WindowTimer.h"
+
+namespace {
+
+using namespace std::chrono;
+using tracking_test::PseudoTerminal;
+
+class StationPagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Unit3::ExecutablePath = dir_.File("lunark");
+        previousClock_ = Location::SetClock([this] { return now_; });
+        RotatorSettings::Current = {};
+        Station::Reset();
+        Journal::Clear();
+    }
+    void TearDown() override {
+        windows_.reset();
+        Location::SetClock(previousClock_);
+        RotatorSettings::Current = {};
+        StationLog::SetPath("");
+        Station::Reset();
+        Journal::Clear();
+    }
+
+    // GS-232A on both axes, no offsets: the azimuth line sends "Maaa", the elevation line "Waaa eee".
+    std::string Lunark(const std::string& locator) const {
+        return "[Lunark]\nLocator=" + locator +
+               "\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\nELoffset=0\nAZtype=YAESU GS-232A 9600bd\n"
+               "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" + azimuthLine_.Path() +
+               "\nCOM2=" + elevationLine_.Path() + "\n[Station]\nLog=0\n";
+    }
+    void Start(const std::string& settings) {
+        test_support::WriteFileBytes(File(), settings);
+        windows_.reset();
+        windows_.emplace(startup::CreateWindows());
+        pointing_ = windows_->station->findChild<TPointingPage*>();
+        rotator_ = windows_->station->findChild<TRotatorPage*>();
+        ASSERT_NE(pointing_, nullptr);
+        ASSERT_NE(rotator_, nullptr);
+    }
+    std::string File() const { return dir_.File("lunark.ini"); }
+    std::string FileText() const { return test_support::ReadFileBytes(File()); }
+    std::vector<std::string> SettingsJournal() const {
+        std::vector<std::string> lines;
+        for (const Journal::Entry& entry : Journal::Entries()) {
+            if (entry.text.starts_with("Settings: ") && entry.text.find(" -> ") != std::string::npos)
+                lines.insert(lines.begin(), entry.text);
+        }
+        return lines;
+    }
+    // Commands a controller received, one per carriage return.
+    static std::size_t Commands(const std::string& bytes) { return std::count(bytes.begin(), bytes.end(), '\r'); }
+
+    test_support::TempDir dir_;
+    PseudoTerminal azimuthLine_, elevationLine_;
+    Location::Instant now_ = sys_days{2023y / March / 22} + 12h;
+    Location::ClockFunction previousClock_;
+    std::optional<startup::ProgramWindows> windows_;
+    TPointingPage* pointing_ = nullptr;
+    TRotatorPage* rotator_ = nullptr;
+};
+
+TEST_F(StationPagesTest, BothPagesSitBesideTheJournal) {
+    Start(Lunark("JO22IC"));
+    QTabWidget* pages = windows_->station->Pages;
+    ASSERT_EQ(pages->count(), 3);
+    EXPECT_EQ(pages->tabText(0), "Journal");
+    EXPECT_EQ(pages->tabText(1), "Pointing");
+    EXPECT_EQ(pages->tabText(2), "Rotator");
+}
+
+// Entries on the Pointing page: what the section gets, appended after the rest of the file that
+// stays as it was; entries that cannot be used are refused with the field named and nothing written.
+TEST_F(StationPagesTest, PointingApplyWritesWhatChangedAndRefusesWhatCannotBeUsed) {
+    const struct {
+        const char* what;
+        bool precise, sun, refraction;
+        const char *latitude, *longitude, *height, *locator, *temperature, *pressure;
+        const char* written;  // the section appended; nullptr: refused
+        const char* message;  // the start of the message
+    } cases[] = {
+        {"defaults change nothing", false, false, false, "", "", "", "", "", "", "", "Nothing changed."},
+        {"precise on the Sun", true, true, false, "", "", "", "", "", "",
+         "[Pointing]\nPrecise=1\nTarget=Sun\n", "Applied"},
+        {"exact coordinates", true, false, false, " 52.0912", "4.6711 ", "12", "", "", "",
+         "[Pointing]\nPrecise=1\nLatitude=52.0912\nLongitude=4.6711\nHeight=12\n", "Applied"},
+        {"a 10-character locator", true, false, false, "", "", "", "jo22ic45xw", "", "",
+         "[Pointing]\nPrecise=1\nLocator=jo22ic45xw\n", "Applied"},
+        {"refraction and its air", true, false, true, "", "", "", "", "-5", "980.5",
+         "[Pointing]\nPrecise=1\nRefraction=1\nTemperature=-5\nPressure=980.5\n", "Applied"},
+        {"a decimal comma", true, false, false, "52,09", "4.67", "", "", "", "", nullptr, "Latitude: "},
+        {"latitude beyond the pole", true, false, false, "90.5", "4.67", "", "", "", "", nullptr, "Latitude: "},
+        {"longitude beyond 180", true, false, false, "52", "180.01", "", "", "", "", nullptr, "Longitude: "},
+        {"latitude without longitude", true, false, false, "52", "", "", "", "", "", nullptr,
+         "Give both latitude and longitude, or neither."},
+        {"a six-character locator", true, false, false, "", "", "", "JO22IC", "", "", nullptr, "Locator: "},
+        {"a locator off the grid", true, false, false, "", "", "", "JO22IZ45", "", "", nullptr, "Locator: "},
+        {"higher than Everest", true, false, false, "", "", "9001", "", "", "", nullptr, "Height: "},
+        {"a temperature in words", true, false, true, "", "", "", "", "warm", "", nullptr, "Temperature: "},
+        {"a negative pressure", true, false, true, "", "", "", "", "", "-1", nullptr, "Pressure: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = Lunark("JO22IC");
+        Start(before);
+        Journal::Clear();
+        pointing_->PreciseBox->setChecked(c.precise);
+        pointing_->TargetBox->setCurrentText(c.sun ? "Sun" : "Moon");
+        pointing_->RefractionBox->setChecked(c.refraction);
+        pointing_->LatitudeEdit->setText(c.latitude);
+        pointing_->LongitudeEdit->setText(c.longitude);
+        pointing_->HeightEdit->setText(c.height);
+        pointing_->LocatorEdit->setText(c.locator);
+        pointing_->TemperatureEdit->setText(c.temperature);
+        pointing_->PressureEdit->setText(c.pressure);
+        pointing_->ApplyButton->click();
+        EXPECT_TRUE(pointing_->MessageLabel->text().startsWith(c.message)) << pointing_->MessageLabel->text().toStdString();
+        EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
+        if (c.written == nullptr || std::string(c.written).empty()) {
+            EXPECT_TRUE(SettingsJournal().empty());
+        }
+    }
+}
+
+TEST_F(StationPagesTest, PointingChangesAreJournalledKeyByKey) {
+    Start(Lunark("JO22IC") + "[Pointing]\nPrecise=1\nHeight=12\n");
+    pointing_->PreciseBox->setChecked(false);
+    pointing_->HeightEdit->setText("");
+    pointing_->TargetBox->setCurrentText("Sun");
+    pointing_->ApplyButton->click();
+    EXPECT_EQ(SettingsJournal(), (std::vector<std::string>{"Settings: Precise 1 -> 0", "Settings: Target none -> Sun",
+                                                           "Settings: Height 12 -> none"}));
+    EXPECT_EQ(FileText(), Lunark("JO22IC") + "[Pointing]\nPrecise=0\nHeight=\nTarget=Sun\n");
+}
+
+// 2024-05-30 17:38:02.792 UTC at 40.954972 N, 115.070324 W, 1148.9 m: the Sun at azimuth 117.850,
+// elevation 58.386; the Moon at 238.224, 16.603 (astropy, topocentric, no refraction; a row of the
+// precise pointing reference table).
+TEST_F(StationPagesTest, ThePointingPageTurnsTheWindowsAndTheCommandsToTheSun) {
+    const struct {
+        const char* target;
+        const char* title;
+        const char* groupTitle;
+        double azimuth, elevation;
+        const char *azimuthCommand, *elevationCommand;
+    } cases[] = {
+        {"Sun", "Lunark by Tarvo (Sun)", "Sun", 117.8495879, 58.3857578, "M118\r", "W118 058\r"},
+        {"Moon", "Lunark by Tarvo", "Moon", 238.2238733, 16.6027177, "M238\r", "W238 017\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        now_ = sys_days{2024y / May / 30} + 17h + 38min + 2s + 792ms;
+        Start(Lunark("DN40AW"));
+        pointing_->PreciseBox->setChecked(true);
+        pointing_->TargetBox->setCurrentText(c.target);
+        pointing_->LatitudeEdit->setText("40.954972");
+        pointing_->LongitudeEdit->setText("-115.070324");
+        pointing_->HeightEdit->setText("1148.9");
+        ASSERT_TRUE(pointing_->Apply()) << pointing_->MessageLabel->text().toStdString();
+
+        TForm1& form = *windows_->form1;
+        EXPECT_EQ(form.windowTitle(), c.title);
+        EXPECT_EQ(form.Label1->text(), QString("Azimuth:   %1").arg(std::lround(c.azimuth)));
+        form.Button1->click();
+        EXPECT_EQ(azimuthLine_.Received(5), c.azimuthCommand);
+        EXPECT_EQ(elevationLine_.Received(9), c.elevationCommand);
+
+        windows_->station->Refresh();
+        EXPECT_EQ(windows_->station->findChild<QWidget*>("TargetGroup")->property("title").toString(), c.groupTitle);
+        EXPECT_NEAR(windows_->station->Field("moonAzimuth").chopped(1).toDouble(), c.azimuth, 0.02);
+        EXPECT_NEAR(windows_->station->Field("moonElevation").chopped(1).toDouble(), c.elevation, 0.02);
+        EXPECT_EQ(windows_->station->Field("stationPosition"), "40.9550° N, 115.0703° W");
+    }
+}
+
+// Entries on the Rotator page: the five keys of the section, or a refusal naming the field.
+TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed) {
+    const struct {
+        const char* what;
+        const char *range, *lowest, *highest;
+        const char* policy;
+        const char *parkAzimuth, *parkElevation, *deadband, *interval;
+        const char* written;  // nullptr: refused
+        const char* message;
+    } cases[] = {
+        {"the defaults change nothing", "0-360", "0", "", "follow", "", "", "0", "", "", "Nothing changed."},
+        {"an overlap", "0-450", "0", "", "follow", "", "", "0", "",
+         "[Rotator]\nAzimuthRange=0-450\nElevationRange=\nBelowHorizon=follow\nDeadband=0\nIntervalSeconds=0\n",
+         "Applied"},
+        {"limits, parking, deadband and seconds", "0-540", "5", "85", "park", "180", "10", "2", "10",
+         "[Rotator]\nAzimuthRange=0-540\nElevationRange=5-85\nBelowHorizon=park:180,10\nDeadband=2\n"
+         "IntervalSeconds=10\n",
+         "Applied"},
+        {"a minimum alone, waiting", "0-360", "3", "", "wait", "", "", "0", "86400",
+         "[Rotator]\nAzimuthRange=0-360\nElevationRange=3-180\nBelowHorizon=wait\nDeadband=0\n"
+         "IntervalSeconds=86400\n",
+         "Applied"},
+        {"a range short of a turn", "0-359", "0", "", "follow", "", "", "0", "", nullptr, "Azimuth range: "},
+        {"a range beyond one and a half turns", "0-541", "0", "", "follow", "", "", "0", "", nullptr,
+         "Azimuth range: "},
+        {"a range that does not start at 0", "10-400", "0", "", "follow", "", "", "0", "", nullptr, "Azimuth range: "},
+        {"a negative minimum", "0-360", "-1", "", "follow", "", "", "0", "", nullptr, "Elevation minimum: "},
+        {"a maximum beyond the zenith's far side", "0-360", "0", "181", "follow", "", "", "0", "", nullptr,
+         "Elevation maximum: "},
+        {"a minimum above the maximum", "0-360", "50", "40", "follow", "", "", "0", "", nullptr,
+         "Elevation: the minimum is above the maximum."},
+        {"parking nowhere", "0-360", "0", "", "park", "", "10", "0", "", nullptr, "Park azimuth: "},
+        {"parking below the ground", "0-360", "0", "", "park", "90", "-10", "0", "", nullptr, "Park elevation: "},
+        {"a deadband in words", "0-360", "0", "", "follow", "", "", "two", "", nullptr, "Deadband: "},
+        {"a deadband of more than half a turn", "0-360", "0", "", "follow", "", "", "181", "", nullptr, "Deadband: "},
+        {"an interval of nothing", "0-360", "0", "", "follow", "", "", "0", "0", nullptr, "Interval: "},
+        {"an interval of more than a day", "0-360", "0", "", "follow", "", "", "0", "86401", nullptr, "Interval: "},
+        {"a fraction of a second", "0-360", "0", "", "follow", "", "", "0", "1.5", nullptr, "Interval: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string before = Lunark("JO22IC");
+        Start(before);
+        Journal::Clear();
+        rotator_->AzimuthRangeEdit->setText(c.range);
+        rotator_->ElevationMinimumEdit->setText(c.lowest);
+        rotator_->ElevationMaximumEdit->setText(c.highest);
+        rotator_->BelowHorizonBox->setCurrentText(c.policy);
+        rotator_->ParkAzimuthEdit->setText(c.parkAzimuth);
+        rotator_->ParkElevationEdit->setText(c.parkElevation);
+        rotator_->DeadbandEdit->setText(c.deadband);
+        rotator_->IntervalEdit->setText(c.interval);
+        rotator_->ApplyButton->click();
+        EXPECT_TRUE(rotator_->MessageLabel->text().startsWith(c.message)) << rotator_->MessageLabel->text().toStdString();
+        EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
+        if (c.written == nullptr) {
+            EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
+            EXPECT_TRUE(SettingsJournal().empty());
+        }
+    }
+}
+
+// Continuous tracking with the clock standing still: every tick sends until a deadband of 2° is
+// applied, then only the first tick after it (the deadband starts afresh) and none while the Moon
+// has not moved. An interval of 10 s applied moves the next send to 10 s from now.
+TEST_F(StationPagesTest, RotatorChangesTakeEffectWithoutARestart) {
+    Start(Lunark("JO22IC"));
+    TForm1& form = *windows_->form1;
+    form.show();
+    form.CheckBox1->setChecked(true);
+    constexpr int kTicks = 3;
+    const auto tick = [&] {
+        for (int i = 0; i < kTicks; ++i) form.Timer1Timer();
+        return Commands(azimuthLine_.Received(5 * kTicks) + azimuthLine_.ReceivedNow());
+    };
+    EXPECT_EQ(tick(), 3u);
+    rotator_->DeadbandEdit->setText("2");
+    rotator_->ApplyButton->click();
+    EXPECT_EQ(tick(), 1u);
+    EXPECT_EQ(SettingsJournal(), std::vector<std::string>{"Settings: Deadband 0 -> 2"});
+
+    EXPECT_EQ(form.Timer1->Interval(), 60000);
+    rotator_->IntervalEdit->setText("10");
+    rotator_->ApplyButton->click();
+    EXPECT_EQ(form.Timer1->Interval(), 10000);
+    windows_->station->Refresh();
+    EXPECT_EQ(windows_->station->Field("azimuthNextSend"), "2023-03-22 12:00:10 UTC");
+    form.hide();
+}
+
+// The pass of 6-7 December 2026 at QF56OD: the Moon rises at 16:54 UTC in azimuth 116.4, stands at
+// azimuth 90.0 at 20:35, passes north at 00:06 and sets at 07:27 in 241.0 (astropy). On 0-450,
+// tracking from 17:00 no side holds it all and the rotator swings round near 20:35; from midnight
+// the upper turn holds the rest of the pass.
+TEST_F(StationPagesTest, TheRotatorPageSaysWhenTheRotatorWillUnwind) {
+    const struct {
+        Location::Instant from;
+        const char* notice;
+        std::optional<Location::Instant> swing;
+    } cases[] = {
+        {sys_days{2026y / December / 6} + 17h, "no side holds it all; the rotator swings through its stop at ",
+         sys_days{2026y / December / 6} + 20h + 35min},
+        {sys_days{2026y / December / 7} + 0h, "held whole on the upper turn", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        now_ = c.from;
+        Start(Lunark("QF56OD"));
+        EXPECT_TRUE(rotator_->PassLabel->text().startsWith("stop at north")) << rotator_->PassLabel->text().toStdString();
+        rotator_->AzimuthRangeEdit->setText("0-450");
+        ASSERT_TRUE(rotator_->Apply());
+        windows_->station->Refresh();
+        const std::string text = rotator_->PassLabel->text().toStdString();
+        EXPECT_TRUE(text.starts_with("Pass on 0-450: ")) << text;
+        EXPECT_TRUE(text.ends_with(" to 2026-12-07 07:27 UTC, " + std::string(c.notice)) ||
+                    text.find(std::string(c.notice)) != std::string::npos)
+            << text;
+        const std::size_t at = text.find(c.notice);
+        ASSERT_NE(at, std::string::npos) << text;
+        if (!c.swing) continue;
+        // "2026-12-06 20:31 UTC": within 5 minutes of the moment the azimuth reaches 90.
+        const std::string when = text.substr(at + std::string(c.notice).size());
+        ASSERT_GE(when.size(), 16u) << text;
+        const int minutes = std::stoi(when.substr(11, 2)) * 60 + std::stoi(when.substr(14, 2));
+        EXPECT_EQ(when.substr(0, 10), "2026-12-06");
+        EXPECT_LE(std::abs(minutes - (20 * 60 + 35)), 5) << when;
+    }
+}
+
+}  // namespace
