@@ -43,9 +43,9 @@ TPointingPage::TPointingPage(QWidget* parent) : QWidget(parent) {
 
     auto* place = new QGroupBox(QStringLiteral("Station (precise mode)"), this);
     auto* placeForm = new QFormLayout(place);
-    LatitudeEdit = settings_page::AddEdit(placeForm, "LatitudeEdit", "Latitude (\u00B0, north +)", "52.0912");
-    LongitudeEdit = settings_page::AddEdit(placeForm, "LongitudeEdit", "Longitude (\u00B0, east +)", "4.6711");
-    LocatorEdit = settings_page::AddEdit(placeForm, "LocatorEdit", "or locator (8 or 10)", "JO22IC45");
+    LatitudeEdit = settings_page::AddEdit(placeForm, "LatitudeEdit", "Latitude (\u00B0, north +)", "e.g. 52.0912");
+    LongitudeEdit = settings_page::AddEdit(placeForm, "LongitudeEdit", "Longitude (\u00B0, east +)", "e.g. 4.6711");
+    LocatorEdit = settings_page::AddEdit(placeForm, "LocatorEdit", "or locator (8 or 10)", "e.g. JO22IC45");
     HeightEdit = settings_page::AddEdit(placeForm, "HeightEdit", "Height (m)", "0");
 
     auto* groups = new QHBoxLayout;

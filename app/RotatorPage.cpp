@@ -13,6 +13,7 @@
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "IniFile.h"
+#include "Position.h"
 #include "RotatorTracking.h"
 #include "SettingsPage.h"
 #include "Station.h"
@@ -139,7 +140,9 @@ void TRotatorPage::Refresh() {
         text = QStringLiteral("stop at north: the azimuth stays within 0-360");
     } else {
         const std::string notice = RotatorTracking::PassNotice();
-        text = notice.empty() ? QStringLiteral("no pass planned yet (no position)") : QString::fromStdString(notice);
+        if (!notice.empty()) text = QString::fromStdString(notice);
+        else if (Position::AZvalue.empty()) text = QStringLiteral("no position: give a locator in Setup");
+        else text = QStringLiteral("no pass under way: the side is chosen when the target rises");
     }
     if (PassLabel->text() != text) PassLabel->setText(text);
 }
