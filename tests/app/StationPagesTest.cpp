@@ -12,8 +12,11 @@
 #include <QTabWidget>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "Journal.h"
 #include "Location.h"
@@ -58,8 +61,9 @@ protected:
                "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" + azimuthLine_.Path() +
                "\nCOM2=" + elevationLine_.Path() + "\n[Station]\nLog=0\n";
     }
-    void Start(const std::string& settings) {
-        test_support::WriteFileBytes(File(), settings);
+    // Writes the settings file (none: leaves what stands at its path) and starts the program's windows.
+    void Start(const std::optional<std::string>& settings) {
+        if (settings) test_support::WriteFileBytes(File(), *settings);
         windows_.reset();
         windows_.emplace(startup::CreateWindows());
         pointing_ = windows_->station->findChild<TPointingPage*>();
@@ -262,6 +266,25 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
             EXPECT_TRUE(SettingsJournal().empty());
         }
     }
+}
+
+// A settings file that cannot be written (here a folder stands in its place): each page says so,
+// and nothing is put in force or journalled as changed.
+TEST_F(StationPagesTest, ASettingsFileThatCannotBeWrittenIsReportedAndNothingChanges) {
+    std::filesystem::create_directory(File());
+    Start(std::nullopt);
+    pointing_->PreciseBox->setChecked(true);
+    rotator_->DeadbandEdit->setText("2");
+    for (const auto& [what, apply, message] :
+         {std::tuple{"pointing", std::function<bool()>([this] { return pointing_->Apply(); }), pointing_->MessageLabel},
+          std::tuple{"rotator", std::function<bool()>([this] { return rotator_->Apply(); }), rotator_->MessageLabel}}) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(apply());
+        EXPECT_EQ(message->text(), QString::fromStdString("Not applied: Unable to write to " + File()));
+    }
+    EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
+    EXPECT_TRUE(SettingsJournal().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(File()));
 }
 
 // Continuous tracking with the clock standing still: every tick sends until a deadband of 2° is
