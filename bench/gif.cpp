@@ -9,8 +9,8 @@
 // The decoders take turns within each of 11 rounds; each figure is the median of the rounds, in
 // thread CPU time, so a busy machine slows all of them alike.
 //
-// `bench_gif --write FOLDER` writes the files; `bench_gif --repeat NAME N` decodes one of them N
-// times with our decoder, for a profiler.
+// `bench_gif --write FOLDER` writes the files; `bench_gif --repeat NAME N [ours|giflib|Wuffs]`
+// decodes one of them (or a .gif file NAME) N times with one decoder, for a profiler.
 //
 // `bench_gif --memory` instead loads each file once through the picture control, and the animation
 // again with every frame disposed of by restoring what lay under it, and prints the peak growth
@@ -433,16 +433,34 @@ void ReportMemory() {
     }
 }
 
-// Decodes one file with our decoder over and over, for a profiler.
-int Repeat(const char* name, int times) {
-    for (const auto& file : Files()) {
-        if (file.name != name) continue;
-        size_t sink = 0;
-        for (int i = 0; i < times; ++i) sink += DecodeLunark(file);
-        return sink == 0 ? 1 : 0;
+// Decodes one file (one of ours by name, or a .gif file on disk) over and over with one decoder
+// (ours unless another is named), for a profiler.
+int Repeat(const std::string& name, int times, const std::string& decoderName) {
+    size_t (*decode)(const TestFile&) = DecodeLunark;
+    if (decoderName == "giflib") decode = DecodeGiflib;
+#ifdef LUNARK_BENCH_WUFFS
+    if (decoderName == "Wuffs") decode = DecodeWuffs;
+#endif
+    if (decoderName != "ours" && decode == DecodeLunark) {
+        std::printf("no decoder named %s\n", decoderName.c_str());
+        return 1;
     }
-    std::printf("no file named %s\n", name);
-    return 1;
+    TestFile fromDisk;
+    const TestFile* file = nullptr;
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".gif") == 0) {
+        fromDisk = {name, ReadFile(name.c_str()), 0};
+        file = &fromDisk;
+    } else {
+        for (const auto& f : Files())
+            if (f.name == name) file = &f;
+    }
+    if (!file || file->bytes.empty()) {
+        std::printf("no file named %s\n", name.c_str());
+        return 1;
+    }
+    size_t sink = 0;
+    for (int i = 0; i < times; ++i) sink += decode(*file);
+    return sink == 0 ? 1 : 0;
 }
 
 // Writes the files, for looking at them or decoding them elsewhere.
@@ -462,7 +480,8 @@ int main(int argc, char** argv) {
         ReportMemory();
         return 0;
     }
-    if (argc > 3 && std::strcmp(argv[1], "--repeat") == 0) return Repeat(argv[2], std::atoi(argv[3]));
+    if (argc > 3 && std::strcmp(argv[1], "--repeat") == 0)
+        return Repeat(argv[2], std::atoi(argv[3]), argc > 4 ? argv[4] : "ours");
     if (argc > 2 && std::strcmp(argv[1], "--write") == 0) return WriteFiles(argv[2]);
     return CompareDecoders();
 }

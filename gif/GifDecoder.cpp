@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gif_core {
 
@@ -64,11 +67,16 @@ void StoreHead(uint8_t* p, Head h) {
     std::memcpy(p, &h, sizeof h);
 }
 
-// A head holding one index.
+// A head holding one index. Built in a register: writing one lane of a head in memory and reading
+// the whole head back makes the processor wait for the byte store to reach the cache.
 Head SingleIndex(uint8_t index) {
+#if defined(__SSE2__)
+    return Head(_mm_cvtsi32_si128(index));
+#else
     Head h{};
     h[0] = index;
     return h;
+#endif
 }
 
 // Lane n set for n below 16; no lane for 16.
@@ -241,14 +249,15 @@ public:
           seeThroughCode_(seeThroughCode) {
         // Only the literal entries are needed before decoding: every other entry is written
         // before it is read.
-        for (int i = 0; i < std::min(clear_, kTableSize); ++i) {
+        const int literals = std::min(clear_, kTableSize);
+        for (int i = 0; i < literals; ++i) {
             const uint8_t v = Literal(i);
             StoreHead(heads_[i], SingleIndex(v));
-            len_[i] = 1;
-            pos_[i] = 0;
-            prefix_[i] = 0;
             suffix_[i] = v;
         }
+        std::fill(len_, len_ + literals, uint16_t{1});
+        std::fill(pos_, pos_ + literals, 0u);
+        std::fill(prefix_, prefix_ + literals, uint16_t{0});
         for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
             len_[i] = 0;
             pos_[i] = 0;
@@ -744,10 +753,12 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
         }
         if (!frame.Transparent) continue;
         uint8_t* maskRow = frame.MaskBits.get() + static_cast<size_t>(walk.Row()) * maskStride;
+        // The values are read from where decoding put them, not from the row copied just now:
+        // reading back freshly stored bytes in other-sized pieces stalls on the stores.
         if (marks) {
             BuildMaskRow(maskRow, marks.get() + start, 1, have, width, maskStride);
         } else {
-            BuildMaskRow(maskRow, row, frame.TransparentIndex, have, width, maskStride);
+            BuildMaskRow(maskRow, scratch ? scratch.get() + start : row, frame.TransparentIndex, have, width, maskStride);
         }
     }
 }
