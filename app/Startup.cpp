@@ -7,6 +7,7 @@
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
+#include "HamlibPage.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "Location.h"
@@ -98,6 +99,7 @@ ProgramWindows CreateWindows() {
     QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator, &TRotatorPage::Refresh);
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
+    windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station));
     return windows;
 }
 

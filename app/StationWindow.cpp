@@ -197,6 +197,13 @@ void TStationWindow::SetField(const char* name, const QString& text) {
     if (label->text() != text) label->setText(text);
 }
 
+void TStationWindow::SetCaption(const char* name, const QString& caption) {
+    QLabel* value = fields_.at(QString::fromLatin1(name));
+    auto* form = qobject_cast<QFormLayout*>(value->parentWidget()->layout());
+    auto* label = form != nullptr ? qobject_cast<QLabel*>(form->labelForField(value)) : nullptr;
+    if (label != nullptr && label->text() != caption) label->setText(caption);
+}
+
 QString TStationWindow::JournalText() const { return FromCore(Journal::Text()); }
 
 void TStationWindow::CopyJournal() { QApplication::clipboard()->setText(JournalText()); }
@@ -247,15 +254,28 @@ void TStationWindow::RefreshAxes() {
         set("Protocol", u'"' + FromCore(status.protocol) + u'"' +
                             (status.protocolKnown ? QString() : QStringLiteral(": not a protocol of this axis")));
         const QString none = QString::fromUtf8(kNone);
-        set("Port", status.sends ? FromCore(status.port) : none);
-        set("Device", status.sends ? (status.device.empty() ? QStringLiteral("no device for this port")
-                                                            : FromCore(status.device))
-                                   : none);
-        set("LineSpeed", status.sends ? FromCore(status.lineSpeed) + QStringLiteral(" baud, 8-N-1") : none);
-        set("Target", status.sends && status.target ? QString::number(*status.target) + QStringLiteral("\u00B0") : none);
+        // A Hamlib axis names its rotator by model and device; the line speed is the model's own
+        // unless one is set.
+        SetCaption((a + "Port").c_str(), status.hamlib ? QStringLiteral("Hamlib model") : QStringLiteral("Port"));
+        if (status.hamlib) {
+            set("Port", status.sends ? FromCore(status.port) : QStringLiteral("none chosen: see the Hamlib page"));
+            set("Device", status.sends && !status.device.empty() ? FromCore(status.device) : none);
+            set("LineSpeed", !status.lineSpeed.empty() ? FromCore(status.lineSpeed) + QStringLiteral(" baud") : none);
+        } else {
+            set("Port", status.sends ? FromCore(status.port) : none);
+            set("Device", status.sends ? (status.device.empty() ? QStringLiteral("no device for this port")
+                                                                : FromCore(status.device))
+                                       : none);
+            set("LineSpeed", status.sends ? FromCore(status.lineSpeed) + QStringLiteral(" baud, 8-N-1") : none);
+        }
+        const QString target = status.target ? (status.hamlib ? QString::number(*status.target, 'f', 2)
+                                                              : QString::number(*status.target))
+                                             : QString();
+        set("Target", status.sends && status.target ? target + QStringLiteral("\u00B0") : none);
         if (status.last) {
-            set("Command", FromCore(CommandText::HexBytes(status.last->bytes)) + QStringLiteral("    ") +
-                               FromCore(CommandText::ReadableBytes(status.last->bytes)));
+            set("Command", status.hamlib ? FromCore(status.last->call)
+                                         : FromCore(CommandText::HexBytes(status.last->bytes)) + QStringLiteral("    ") +
+                                               FromCore(CommandText::ReadableBytes(status.last->bytes)));
             set("SentAt", When(status.last->at));
             set("Result", FromCore(status.last->result) +
                               (status.last->hint.empty() ? QString() : u'\n' + FromCore(status.last->hint)));

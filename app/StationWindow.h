@@ -66,6 +66,7 @@ private:
     QGroupBox* AddGroup(QWidget* parent, const QString& title,
                         std::initializer_list<std::pair<const char*, const char*>> fields);
     void SetField(const char* name, const QString& text);
+    void SetCaption(const char* name, const QString& caption);  // the caption beside a field
     void RefreshStation();
     void RefreshAxes();
     void RefreshJournal();

@@ -12,7 +12,7 @@ namespace {
 int CollectModel(const rot_caps* caps, rig_ptr_t data) {
     auto* models = static_cast<std::vector<Model>*>(data);
     models->push_back({caps->rot_model, caps->mfg_name ? caps->mfg_name : "", caps->model_name ? caps->model_name : "",
-                       caps->port_type == RIG_PORT_SERIAL});
+                       caps->port_type == RIG_PORT_SERIAL, caps->port_type != RIG_PORT_NONE});
     return 1;  // go on
 }
 

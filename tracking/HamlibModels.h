@@ -13,6 +13,7 @@ struct Model {
     std::string manufacturer;  // as Hamlib spells it, ASCII
     std::string name;
     bool serial;  // reached over a serial line (a line speed applies); otherwise network or none
+    bool needsDevice;  // false for the simulated rotator, which is reached over nothing
 };
 
 // Every model, by number. The first call loads all of Hamlib's rotator backends and silences

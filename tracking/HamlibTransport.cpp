@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HamlibTransport.h"
 
-#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <utility>
 
-#include "IniFile.h"
+#include "HamlibModels.h"
+#include "HamlibSettings.h"
+#include "Journal.h"
 #include "Messages.h"
 #include "Position.h"
 #include "RotatorSettings.h"
@@ -24,16 +27,7 @@ using HamlibRotator::Command;
 using HamlibRotator::Result;
 using Protocols::Axis;
 
-constexpr char kSection[] = "Hamlib";
 constexpr char kCommsError[] = "Comms error - ";
-
-struct AxisKeys {
-    const char* model;
-    const char* device;
-    const char* speed;
-};
-constexpr AxisKeys kAzimuthKeys{"AzModel", "AzDevice", "AzSpeed"};
-constexpr AxisKeys kElevationKeys{"ElModel", "ElDevice", "ElSpeed"};
 
 std::size_t Index(Axis axis) {
     return axis == Axis::kAzimuth ? 0 : 1;
@@ -42,6 +36,8 @@ std::size_t Index(Axis axis) {
 // State of the sending thread.
 std::optional<Address> rotatorsForRun[2];
 std::optional<AxisResult> lastResults[2];
+std::optional<AxisReading> readings[2];
+bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
 int outstanding = 0;
 
 // Shared with the workers.
@@ -68,10 +64,40 @@ void Deliver(std::function<void()> work) {
     inboxFilled.notify_all();
 }
 
-// On the sending thread: one result for one or both axes.
+std::string Decimals(double degrees) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", degrees);
+    return text;
+}
+
+std::string AxesText(bool azimuth, bool elevation) {
+    return azimuth && elevation ? "Azimuth and elevation" : azimuth ? "Azimuth" : "Elevation";
+}
+
+// On the sending thread: one result for one or both axes. A command's result is kept and
+// journaled, its failure shown; a read-back's only when the rotator stops or starts answering.
 void Report(bool azimuth, bool elevation, const Address& address, const Result& result) {
-    if (azimuth) lastResults[0] = AxisResult{address, result};
-    if (elevation) lastResults[1] = AxisResult{address, result};
+    const bool readBack = result.request.command == Command::kGetPosition;
+    const Location::Instant now = Location::Now();
+    bool answeringChanged = false;
+    for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
+        if (!(axis == 0 ? azimuth : elevation)) continue;
+        if (!readBack) lastResults[axis] = AxisResult{address, result, now};
+        std::optional<AxisReading>& kept = readings[axis];
+        if (!kept || !(kept->address == address)) kept = AxisReading{address, {}, {}, {}, {}};
+        answeringChanged = answeringChanged || kept->failure.empty() != result.ok;
+        if (result.sent) kept->commanded = result.sent;
+        if (result.readBack) {
+            kept->actual = result.readBack;
+            kept->actualAt = now;
+        }
+        kept->failure = result.reason;
+    }
+    if (readBack && !answeringChanged) return;
+    std::string outcome = OutcomeText(address, result);
+    if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
+    Journal::Add(AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " +
+                 outcome);
     if (!result.ok) Messages::ShowMessage(CommsError(address));
 }
 
@@ -80,9 +106,34 @@ void Post(const Address& address, HamlibRotator::Request request, bool azimuth, 
     HamlibRotator::Rotators().For(address)->Post(request, [=](const Result& result) {
         Deliver([=] {
             --outstanding;
+            if (request.command == Command::kGetPosition) {
+                if (azimuth) reading[0] = false;
+                if (elevation) reading[1] = false;
+            }
             Report(azimuth, elevation, address, result);
         });
     });
+}
+
+bool SameRotator(const std::optional<Address>& first, const std::optional<Address>& second) {
+    return first && second && first->model == second->model && first->device == second->device;
+}
+
+// The rotators of the axes set to "Hamlib".
+std::optional<Address> HamlibAxisRotator(Axis axis) {
+    const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
+    return type == Protocols::kHamlib ? AxisRotator(axis) : std::nullopt;
+}
+
+// Stops or parks the rotator of an axis, for every Hamlib axis it drives.
+bool CommandAxisRotator(Axis axis, Command command) {
+    const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
+    const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
+    const std::optional<Address>& rotator = axis == Axis::kAzimuth ? azimuth : elevation;
+    if (!rotator) return false;
+    const bool shared = SameRotator(azimuth, elevation);
+    Post(*rotator, {command}, axis == Axis::kAzimuth || shared, axis == Axis::kElevation || shared);
+    return true;
 }
 
 std::optional<int> PositiveNumber(std::string_view text) {
@@ -96,12 +147,7 @@ std::optional<int> PositiveNumber(std::string_view text) {
 
 std::optional<Address> AxisRotator(Axis axis) {
     if (const auto& forRun = rotatorsForRun[Index(axis)]) return forRun;
-    const AxisKeys& keys = axis == Axis::kAzimuth ? kAzimuthKeys : kElevationKeys;
-    const TIniFile settings(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-    const int32_t model = settings.ReadInteger(kSection, keys.model, 0);
-    if (model <= 0) return std::nullopt;
-    return Address{model, settings.ReadString(kSection, keys.device, ""),
-                   std::max(0, settings.ReadInteger(kSection, keys.speed, 0))};
+    return HamlibSettings::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath), axis);
 }
 
 void SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
@@ -131,17 +177,54 @@ Bearing Target(long double azimuth, long double elevation, int32_t azimuthOffset
             HamlibRotator::TwoDecimals(static_cast<double>(raised))};
 }
 
+std::string CallText(const Result& result) {
+    const HamlibRotator::Request& request = result.request;
+    if (result.sent) return "set position " + Decimals(result.sent->azimuth) + " " + Decimals(result.sent->elevation);
+    switch (request.command) {
+    case Command::kSetPosition:
+        return "set position " + Decimals(request.azimuth) + " " + Decimals(request.elevation);
+    case Command::kSetAzimuth: return "set azimuth " + Decimals(request.azimuth);
+    case Command::kSetElevation: return "set elevation " + Decimals(request.elevation);
+    case Command::kGetPosition: return "get position";
+    case Command::kStop: return "stop";
+    case Command::kPark: return "park";
+    }
+    return {};
+}
+
+std::string OutcomeText(const Address& address, const Result& result) {
+    if (!result.ok) return CommsError(address) + ": " + result.reason;
+    std::string text = "done";
+    if (result.readBack) text += "; read back " + Decimals(result.readBack->azimuth) + " " + Decimals(result.readBack->elevation);
+    return text;
+}
+
+std::string ModelText(const Address& address) {
+    const HamlibModels::Model* model = HamlibModels::FindModel(address.model);
+    return "model " + std::to_string(address.model) + " (" +
+           (model ? model->manufacturer + ' ' + model->name : std::string("unknown to Hamlib")) + ")";
+}
+
+std::string RotatorText(const Address& address) {
+    if (address.model <= 0) return "(no rotator chosen)";
+    return ModelText(address) + " at " + address.device;
+}
+
 std::string CommsError(const Address& address) {
     if (!address.device.empty()) return kCommsError + address.device;
     return kCommsError + std::string("Hamlib") + (address.model > 0 ? " model " + std::to_string(address.model) : "");
 }
 
-void Send(bool azimuth, bool elevation) {
-    Bearing target = Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+Bearing CurrentTarget() {
     // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
     // than the plain position: it goes where they point, in whole degrees.
     if (!RotatorSettings::PointsPlainly(RotatorSettings::Current))
-        target = {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
+        return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
+    return Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+}
+
+void Send(bool azimuth, bool elevation) {
+    const Bearing target = CurrentTarget();
     const std::optional<Address> azimuthRotator = azimuth ? AxisRotator(Axis::kAzimuth) : std::nullopt;
     const std::optional<Address> elevationRotator = elevation ? AxisRotator(Axis::kElevation) : std::nullopt;
     // An axis set to Hamlib with no rotator chosen fails at once, as an unplugged line does.
@@ -153,8 +236,7 @@ void Send(bool azimuth, bool elevation) {
         Report(false, true, unset, {{Command::kSetElevation}, false, "no Hamlib rotator chosen", {}, {}});
     }
 
-    if (azimuthRotator && elevationRotator && azimuthRotator->model == elevationRotator->model &&
-        azimuthRotator->device == elevationRotator->device) {
+    if (SameRotator(azimuthRotator, elevationRotator)) {
         Post(*azimuthRotator, {Command::kSetPosition, target.azimuth, target.elevation}, true, true);
         return;
     }
@@ -162,13 +244,57 @@ void Send(bool azimuth, bool elevation) {
     if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
 }
 
+bool Stop(Axis axis) {
+    return CommandAxisRotator(axis, Command::kStop);
+}
+
+bool Park(Axis axis) {
+    return CommandAxisRotator(axis, Command::kPark);
+}
+
+void ReadBack() {
+    // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
+    // timeouts.
+    const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
+    const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
+    const HamlibRotator::Request read{Command::kGetPosition};
+    if (SameRotator(azimuth, elevation)) {
+        if (reading[0] || reading[1]) return;
+        reading[0] = reading[1] = true;
+        Post(*azimuth, read, true, true);
+        return;
+    }
+    if (azimuth && !reading[0]) {
+        reading[0] = true;
+        Post(*azimuth, read, true, false);
+    }
+    if (elevation && !reading[1]) {
+        reading[1] = true;
+        Post(*elevation, read, false, true);
+    }
+}
+
 std::optional<AxisResult> LastResult(Axis axis) {
     return lastResults[Index(axis)];
 }
 
+std::optional<AxisReading> Reading(Axis axis) {
+    return readings[Index(axis)];
+}
+
+double Difference(Axis axis, const Bearing& commanded, const Bearing& actual) {
+    if (axis == Axis::kElevation) return actual.elevation - commanded.elevation;
+    double turn = std::fmod(actual.azimuth - commanded.azimuth, 360.0);
+    if (turn <= -180.0) turn += 360.0;
+    if (turn > 180.0) turn -= 360.0;
+    return turn;
+}
+
 void ForgetResults() {
-    lastResults[0].reset();
-    lastResults[1].reset();
+    for (std::size_t axis : {0, 1}) {
+        lastResults[axis].reset();
+        readings[axis].reset();
+    }
 }
 
 void SetDelivery(Delivery delivery) {

@@ -9,17 +9,17 @@
 #include <string_view>
 
 #include "HamlibRotator.h"
+#include "Location.h"
 #include "Protocols.h"
 
 // The axes whose protocol is "Hamlib": which rotator each one drives (the [Hamlib] section of the
 // settings file), the values they are sent, and their results, which reach the thread that sent
-// them (the UI thread) as messages.
+// them (the UI thread) as messages and go into the journal.
 namespace HamlibTransport {
 
 // The rotator of an axis: the one set for this run (lunark-position's --az-hamlib), else the
-// [Hamlib] section of the settings file (keys AzModel, AzDevice, AzSpeed, ElModel, ElDevice,
-// ElSpeed), read at each call so that an edit takes effect at the next send. nullopt when no
-// model is set.
+// [Hamlib] section of the settings file (HamlibSettings), read at each call so that an edit takes
+// effect at the next send. nullopt when no model is set.
 std::optional<HamlibRotator::Address> AxisRotator(Protocols::Axis axis);
 void SetAxisRotatorForRun(Protocols::Axis axis, std::optional<HamlibRotator::Address> address);
 
@@ -31,21 +31,65 @@ std::optional<HamlibRotator::Address> ParseRotator(std::string_view text);
 HamlibRotator::Bearing Target(long double azimuth, long double elevation, int32_t azimuthOffset,
                               int32_t elevationOffset);
 
+// Where the Hamlib rotators go for Position's latest Moon position with Unit3's offsets: Target's
+// values, or the [Rotator] settings' whole degrees where those point elsewhere than plainly.
+HamlibRotator::Bearing CurrentTarget();
+
 // The box shown when a Hamlib rotator fails: "Comms error - " and its device.
 std::string CommsError(const HamlibRotator::Address& address);
+
+// The rotator as the operator reads it: "model 2 (Hamlib NET rotctl)", and with its device
+// "model 2 (Hamlib NET rotctl) at localhost:4533".
+std::string ModelText(const HamlibRotator::Address& address);
+std::string RotatorText(const HamlibRotator::Address& address);
+
+// A request and its outcome as the journal and the station window tell them: "set position
+// 123.46 45.00"; "done; read back 120.00 44.00" or "Comms error - DEVICE: REASON".
+std::string CallText(const HamlibRotator::Result& result);
+std::string OutcomeText(const HamlibRotator::Address& address, const HamlibRotator::Result& result);
 
 // Sends Position's latest Moon position, with Unit3's offsets, to the Hamlib rotators of the axes
 // marked true: one rot_set_position for both when they name the same rotator; otherwise each
 // keeps the other coordinate of its rotator as it stands. Returns at once; each result arrives
-// later through the delivery, is kept for LastResult, and a failure shows CommsError.
+// later through the delivery, is kept for LastResult and Reading, goes into the journal, and a
+// failure shows CommsError.
 void Send(bool azimuth, bool elevation);
 
-// The latest result of an axis, if it has one.
+// Stops (rot_stop) or parks (rot_park) the rotator of an axis set to "Hamlib"; its result
+// arrives and is reported as a send's. False, with nothing asked, when the axis has no Hamlib
+// rotator.
+bool Stop(Protocols::Axis axis);
+bool Park(Protocols::Axis axis);
+
+// Reads where the rotators of the axes set to "Hamlib" stand (rot_get_position), one request per
+// rotator, unless a read of it is still under way. The position arrives as a send's result does;
+// a rotator that stops answering, or answers again, is reported once, not at every read.
+void ReadBack();
+
+// The latest result of a command to an axis (set position, stop, park), if it has one.
 struct AxisResult {
     HamlibRotator::Address address;
     HamlibRotator::Result result;
+    Location::Instant at;  // when it arrived
 };
 std::optional<AxisResult> LastResult(Protocols::Axis axis);
+
+// Commanded against actual for an axis: what it was last sent and where its rotator stood when
+// last read, kept for the rotator they came from.
+struct AxisReading {
+    HamlibRotator::Address address;
+    std::optional<HamlibRotator::Bearing> commanded;  // the last rot_set_position, both coordinates
+    std::optional<HamlibRotator::Bearing> actual;     // the last rot_get_position
+    Location::Instant actualAt;
+    std::string failure;  // why the latest request failed, "get position: Communication timed out"; empty when it answered
+};
+std::optional<AxisReading> Reading(Protocols::Axis axis);
+
+// The position actual minus commanded of the axis's own coordinate, in degrees: an azimuth the
+// short way round (-180, 180], an elevation as it is.
+double Difference(Protocols::Axis axis, const HamlibRotator::Bearing& commanded, const HamlibRotator::Bearing& actual);
+
+// Forgets results and readings (a new send of lunark-position; tests).
 void ForgetResults();
 
 // How a result gets from a rotator's worker thread to the thread that sent: the program hands

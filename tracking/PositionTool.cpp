@@ -356,10 +356,7 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
             << ")\n";
         return;
     }
-    const HamlibModels::Model* model = HamlibModels::FindModel(rotator->model);
-    out << " model " << rotator->model << " ("
-        << (model ? model->manufacturer + ' ' + model->name : std::string("unknown to Hamlib")) << ") at "
-        << rotator->device << '\n';
+    out << ' ' << HamlibTransport::RotatorText(*rotator) << '\n';
     const HamlibRotator::Bearing target = HamlibTransport::Target(
         Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
     const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "Location.h"
 #include "Position.h"
@@ -70,7 +71,7 @@ void RecordOutcome(const Rotators::SendOutcome& outcome) {
     }
     const Rotators::Send& send = *outcome.send;
     LastCommand last{send.command, Location::Now(), outcome.result.Sent(), ResultText(outcome),
-                     HintFor(outcome.result)};
+                     HintFor(outcome.result), {}};
     std::string line = axis + ": " + CommandText::ReadableBytes(send.command) + " (" +
                        CommandText::HexBytes(send.command) + ") on " + send.port + " at " + send.lineSpeed +
                        " baud: " + last.result;
@@ -119,6 +120,31 @@ std::string HintFor(const SerialPort::SendResult& result) {
     return kDialoutHint;
 }
 
+namespace {
+
+// An axis set to "Hamlib": the rotator of the [Hamlib] section, the value Hamlib is sent to two
+// decimals, and the last command's call and outcome.
+void FillHamlibStatus(Axis axis, AxisStatus& status) {
+    status.hamlib = true;
+    const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
+    status.sends = rotator.has_value();
+    if (rotator) {
+        status.port = HamlibTransport::ModelText(*rotator);
+        status.device = rotator->device;
+        if (rotator->lineSpeed > 0) status.lineSpeed = std::to_string(rotator->lineSpeed);
+    }
+    if (!Position::AZvalue.empty()) {
+        const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
+        status.target = axis == Axis::kAzimuth ? target.azimuth : target.elevation;
+    }
+    if (const auto last = HamlibTransport::LastResult(axis)) {
+        status.last = LastCommand{{}, last->at, last->result.ok, HamlibTransport::OutcomeText(last->address, last->result),
+                                  {}, HamlibTransport::CallText(last->result)};
+    }
+}
+
+}  // namespace
+
 AxisStatus StatusOf(Axis axis) {
     AxisStatus status;
     const bool azimuth = axis == Axis::kAzimuth;
@@ -132,6 +158,10 @@ AxisStatus StatusOf(Axis axis) {
     if (protocol != nullptr) status.lineSpeed = std::string(protocol->lineSpeed);
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
     status.last = Current().last[IndexOf(axis)];
+    if (protocol != nullptr && protocol->name == std::string_view(Protocols::kHamlib)) {
+        status.last.reset();
+        FillHamlibStatus(axis, status);
+    }
     return status;
 }
 

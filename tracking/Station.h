@@ -24,17 +24,19 @@ struct LastCommand {
     bool sent = false;
     std::string result;  // "sent", or the reason and the device: "not found (/dev/ttyUSB7)"
     std::string hint;    // what the operator can do about it, or empty
+    std::string call;    // for a Hamlib rotator, in place of the bytes: "set position 123.46 45.00"
 };
 
 struct AxisStatus {
     std::string protocol;   // the name as set
     bool protocolKnown = false;
-    bool sends = false;     // false for "none" and for a name not in the list
+    bool sends = false;     // false for "none", for a name not in the list and for "Hamlib" without a rotator
+    bool hamlib = false;    // driven through Hamlib: port is the model, device where it is reached
     int32_t comNr = 0;
-    std::string port;       // "COM40"
+    std::string port;       // "COM40"; for Hamlib "model 2 (Hamlib NET rotctl)"
     std::string device;     // the device the port stands for now; empty when none
-    std::string lineSpeed;  // "9600"
-    std::optional<int32_t> target;  // the value sent, offsets included, from the last position update
+    std::string lineSpeed;  // "9600"; for Hamlib empty when the model's own applies
+    std::optional<double> target;  // the value sent, offsets included, from the last position update
     std::optional<LastCommand> last;
 };
 

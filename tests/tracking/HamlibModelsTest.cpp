@@ -33,7 +33,7 @@ std::vector<HamlibModels::Model> ModelsListedByRotctl() {
         if (versionAt == 0 || line.size() <= versionAt) continue;
         models.push_back({std::stoi(line.substr(0, manufacturerAt)),
                           Trimmed(line.substr(manufacturerAt, nameAt - manufacturerAt)),
-                          Trimmed(line.substr(nameAt, versionAt - nameAt)), false});
+                          Trimmed(line.substr(nameAt, versionAt - nameAt)), false, false});
     }
     ::pclose(pipe);
     return models;
@@ -53,19 +53,19 @@ TEST(HamlibModels, AreTheModelsRotctlLists) {
     }
 }
 
-TEST(HamlibModels, KnowWhichModelsHangOnASerialLine) {
+TEST(HamlibModels, KnowWhichModelsHangOnASerialLineAndWhichNeedADevice) {
     struct Case {
         int number;
         const char *manufacturer, *name;
-        bool serial;
+        bool serial, needsDevice;
     };
     const Case cases[] = {
-        {1, "Hamlib", "Dummy", false},
-        {2, "Hamlib", "NET rotctl", false},
-        {202, "Hamlib", "EasycommII", true},
-        {601, "Yaesu", "GS-232A", true},
-        {603, "Yaesu", "GS-232B", true},
-        {901, "SPID", "Rot2Prog", true},
+        {1, "Hamlib", "Dummy", false, false},  // simulated: reached over nothing
+        {2, "Hamlib", "NET rotctl", false, true},
+        {202, "Hamlib", "EasycommII", true, true},
+        {601, "Yaesu", "GS-232A", true, true},
+        {603, "Yaesu", "GS-232B", true, true},
+        {901, "SPID", "Rot2Prog", true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
@@ -74,6 +74,7 @@ TEST(HamlibModels, KnowWhichModelsHangOnASerialLine) {
         EXPECT_EQ(model->manufacturer, c.manufacturer);
         EXPECT_EQ(model->name, c.name);
         EXPECT_EQ(model->serial, c.serial);
+        EXPECT_EQ(model->needsDevice, c.needsDevice);
     }
     EXPECT_EQ(HamlibModels::FindModel(0), nullptr);
     EXPECT_EQ(HamlibModels::FindModel(600), nullptr);

@@ -1,0 +1,348 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "HamlibPage.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
+
+#include "CoreText.h"
+#include "EventGuard.h"
+#include "Fonts.h"
+#include "HamlibModels.h"
+#include "HamlibSettings.h"
+#include "HamlibTransport.h"
+#include "IniFile.h"
+#include "Journal.h"
+#include "StationWindow.h"
+#include "Unit3.h"
+
+namespace {
+
+using HamlibRotator::Address;
+using HamlibRotator::Bearing;
+using Protocols::Axis;
+
+constexpr char kNone[] = "\u2014";
+constexpr int kLineSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+QString FromCore(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+QString Degrees(double value) { return QString::number(value, 'f', 2) + QStringLiteral("\u00B0"); }
+
+QString AzimuthElevation(const Bearing& bearing) {
+    return Degrees(bearing.azimuth) + QStringLiteral(" az, ") + Degrees(bearing.elevation) + QStringLiteral(" el");
+}
+
+// Hamlib's models by manufacturer, then name, as the list shows them.
+const std::vector<const HamlibModels::Model*>& ModelsByManufacturer() {
+    static const std::vector<const HamlibModels::Model*> sorted = [] {
+        std::vector<const HamlibModels::Model*> models;
+        for (const HamlibModels::Model& model : HamlibModels::Models()) models.push_back(&model);
+        std::ranges::stable_sort(models, [](const HamlibModels::Model* a, const HamlibModels::Model* b) {
+            const int byManufacturer = QString::fromStdString(a->manufacturer)
+                                           .compare(QString::fromStdString(b->manufacturer), Qt::CaseInsensitive);
+            if (byManufacturer != 0) return byManufacturer < 0;
+            return QString::fromStdString(a->name).compare(QString::fromStdString(b->name), Qt::CaseInsensitive) < 0;
+        });
+        return models;
+    }();
+    return sorted;
+}
+
+QString ModelItem(const HamlibModels::Model& model) {
+    return QString::fromStdString(model.manufacturer + ' ' + model.name) + QStringLiteral("  (") +
+           QString::number(model.number) + u')';
+}
+
+QLabel* ValueLabel(QWidget* parent, const QString& objectName) {
+    auto* label = new QLabel(QString::fromUtf8(kNone), parent);
+    label->setObjectName(objectName);
+    label->setFont(fonts::FixedsysFont());
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(true);
+    return label;
+}
+
+void SetText(QLabel* label, const QString& text) {
+    if (label->text() != text) label->setText(text);
+}
+
+}  // namespace
+
+THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
+    setObjectName(QStringLiteral("HamlibPage"));
+    auto* layout = new QVBoxLayout(this);
+    auto* axes = new QHBoxLayout;
+    axes->addWidget(BuildAxis(Axis::kAzimuth, Azimuth));
+    axes->addWidget(BuildAxis(Axis::kElevation, Elevation));
+    layout->addLayout(axes);
+
+    auto* bottom = new QHBoxLayout;
+    ApplyButton = new QPushButton(QStringLiteral("Apply"), this);
+    ApplyButton->setObjectName(QStringLiteral("ApplyButton"));
+    ApplyButton->setToolTip(QStringLiteral("Keep both rotators in the [Hamlib] section of the settings file"));
+    connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
+    bottom->addWidget(ApplyButton);
+    Notice = new QLabel(this);
+    Notice->setObjectName(QStringLiteral("Notice"));
+    Notice->setWordWrap(true);
+    Notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bottom->addWidget(Notice, 1);
+    layout->addLayout(bottom);
+    layout->addStretch(1);
+
+    LoadSettings();
+    connect(&window, &TStationWindow::Refreshed, this, [this] {
+        Guarded([this] {
+            if (refreshes_++ % kReadBackEvery == 0) HamlibTransport::ReadBack();
+            Refresh();
+        });
+    });
+}
+
+QGroupBox* THamlibPage::BuildAxis(Axis axis, AxisControls& controls) {
+    const QString name = axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation");
+    auto* group = new QGroupBox(axis == Axis::kAzimuth ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"), this);
+    auto* form = new QFormLayout(group);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+
+    controls.search = new QLineEdit(group);
+    controls.search->setObjectName(name + QStringLiteral("Search"));
+    controls.search->setPlaceholderText(QStringLiteral("manufacturer, model or number"));
+    controls.search->setClearButtonEnabled(true);
+    form->addRow(QStringLiteral("Search"), controls.search);
+
+    controls.model = new QComboBox(group);
+    controls.model->setObjectName(name + QStringLiteral("Model"));
+    controls.model->setMaxVisibleItems(20);
+    form->addRow(QStringLiteral("Model"), controls.model);
+
+    controls.device = new QLineEdit(group);
+    controls.device->setObjectName(name + QStringLiteral("Device"));
+    controls.device->setPlaceholderText(QStringLiteral("/dev/ttyUSB0, /dev/serial/by-id/..., host:4533"));
+    form->addRow(QStringLiteral("Device"), controls.device);
+
+    controls.lineSpeed = new QComboBox(group);
+    controls.lineSpeed->setObjectName(name + QStringLiteral("LineSpeed"));
+    controls.lineSpeed->addItem(QStringLiteral("the model's own"), 0);
+    for (const int speed : kLineSpeeds) controls.lineSpeed->addItem(QString::number(speed) + QStringLiteral(" baud"), speed);
+    form->addRow(QStringLiteral("Line speed"), controls.lineSpeed);
+
+    controls.protocol = ValueLabel(group, name + QStringLiteral("Protocol"));
+    form->addRow(QStringLiteral("Protocol"), controls.protocol);
+    controls.lastCommand = ValueLabel(group, name + QStringLiteral("LastCommand"));
+    form->addRow(QStringLiteral("Last command"), controls.lastCommand);
+    controls.commanded = ValueLabel(group, name + QStringLiteral("Commanded"));
+    form->addRow(QStringLiteral("Commanded"), controls.commanded);
+    controls.actual = ValueLabel(group, name + QStringLiteral("Actual"));
+    form->addRow(QStringLiteral("Actual"), controls.actual);
+    controls.difference = ValueLabel(group, name + QStringLiteral("Difference"));
+    form->addRow(QStringLiteral("Difference"), controls.difference);
+    controls.state = ValueLabel(group, name + QStringLiteral("State"));
+    form->addRow(QStringLiteral("Rotator"), controls.state);
+
+    auto* buttons = new QHBoxLayout;
+    controls.stop = new QPushButton(QStringLiteral("Stop"), group);
+    controls.stop->setObjectName(name + QStringLiteral("Stop"));
+    controls.park = new QPushButton(QStringLiteral("Park"), group);
+    controls.park->setObjectName(name + QStringLiteral("Park"));
+    buttons->addWidget(controls.stop);
+    buttons->addWidget(controls.park);
+    buttons->addStretch(1);
+    form->addRow(buttons);
+
+    connect(controls.search, &QLineEdit::textChanged, this, [this, &controls] { Guarded([&] { FilterModels(controls); }); });
+    connect(controls.model, &QComboBox::currentIndexChanged, this, [this, &controls] {
+        Guarded([&] { EnableLineSpeed(controls); });
+    });
+    const auto command = [this, axis](bool (*send)(Axis), const QString& what) {
+        Guarded([&] {
+            ShowNotice(send(axis) ? what + QStringLiteral(" asked of the ") + (axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation")) +
+                                        QStringLiteral(" rotator")
+                                  : QStringLiteral("No Hamlib rotator on this axis: set it to \"Hamlib\" in Setup and choose one here"),
+                       false);
+            Refresh();
+        });
+    };
+    connect(controls.stop, &QPushButton::clicked, this, [command] { command(&HamlibTransport::Stop, QStringLiteral("Stop")); });
+    connect(controls.park, &QPushButton::clicked, this, [command] { command(&HamlibTransport::Park, QStringLiteral("Park")); });
+    return group;
+}
+
+void THamlibPage::LoadSettings() {
+    const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        AxisControls& controls = ControlsOf(axis);
+        const std::optional<Address> rotator = HamlibSettings::Load(settingsFile, axis);
+        controls.search->clear();
+        ShowModel(controls, rotator ? rotator->model : 0);
+        controls.device->setText(rotator ? QString::fromStdString(rotator->device) : QString());
+        ShowLineSpeed(controls, rotator ? rotator->lineSpeed : 0);
+        if (rotator && HamlibModels::FindModel(rotator->model) == nullptr) {
+            ShowNotice(QStringLiteral("The settings name model %1, which Hamlib does not know: choose another").arg(rotator->model),
+                       true);
+        }
+    }
+    Refresh();
+}
+
+void THamlibPage::FilterModels(AxisControls& controls) {
+    const int current = controls.model->currentData().toInt();
+    const QStringList words = controls.search->text().split(u' ', Qt::SkipEmptyParts);
+    const auto matches = [&words](const QString& text) {
+        return std::ranges::all_of(words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
+    };
+    // The choice stays in the list even when the search leaves it out, so that nothing is lost by
+    // searching; the first match is chosen when the choice does not match.
+    const QSignalBlocker quiet(controls.model);
+    controls.model->clear();
+    controls.model->addItem(QStringLiteral("no rotator"), 0);
+    int currentIndex = 0, firstMatch = -1;
+    bool currentMatches = false;
+    for (const HamlibModels::Model* model : ModelsByManufacturer()) {
+        const QString text = ModelItem(*model);
+        const bool match = matches(text);
+        if (!match && model->number != current) continue;
+        controls.model->addItem(text, model->number);
+        const int index = controls.model->count() - 1;
+        if (match && firstMatch < 0) firstMatch = index;
+        if (model->number == current) {
+            currentIndex = index;
+            currentMatches = match;
+        }
+    }
+    controls.model->setCurrentIndex(!words.isEmpty() && !currentMatches && firstMatch >= 0 ? firstMatch : currentIndex);
+    EnableLineSpeed(controls);
+}
+
+void THamlibPage::ShowModel(AxisControls& controls, int model) {
+    {
+        const QSignalBlocker quiet(controls.model);
+        controls.model->clear();
+        controls.model->addItem(QString(), model);  // so that the filter keeps it
+    }
+    FilterModels(controls);
+}
+
+void THamlibPage::ShowLineSpeed(AxisControls& controls, int lineSpeed) {
+    int index = controls.lineSpeed->findData(lineSpeed);
+    if (index < 0) {  // a speed of the file's own, outside the usual ones
+        controls.lineSpeed->addItem(QString::number(lineSpeed) + QStringLiteral(" baud"), lineSpeed);
+        index = controls.lineSpeed->count() - 1;
+    }
+    controls.lineSpeed->setCurrentIndex(index);
+}
+
+void THamlibPage::EnableLineSpeed(AxisControls& controls) {
+    const HamlibModels::Model* model = HamlibModels::FindModel(controls.model->currentData().toInt());
+    controls.lineSpeed->setEnabled(model != nullptr && model->serial);
+    controls.device->setEnabled(model != nullptr && model->needsDevice);
+}
+
+std::optional<Address> THamlibPage::Chosen(const AxisControls& controls) const {
+    const int number = controls.model->currentData().toInt();
+    if (number <= 0) return std::nullopt;
+    const HamlibModels::Model* model = HamlibModels::FindModel(number);
+    // UTF-8, so that a character outside ASCII reaches the check as such rather than as "?".
+    return Address{number, controls.device->text().trimmed().toStdString(),
+                   model != nullptr && model->serial ? controls.lineSpeed->currentData().toInt() : 0};
+}
+
+void THamlibPage::Apply() {
+    std::optional<Address> chosen[2];
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        AxisControls& controls = ControlsOf(axis);
+        std::optional<Address>& rotator = chosen[axis == Axis::kAzimuth ? 0 : 1];
+        rotator = Chosen(controls);
+        if (!rotator) continue;
+        if (const std::string problem = HamlibSettings::Problem(axis, *rotator); !problem.empty()) {
+            ShowNotice(FromCore(problem) + QStringLiteral(". Nothing was saved."), true);
+            controls.device->setFocus();
+            return;
+        }
+    }
+    const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    int changed = 0;
+    try {
+        changed += HamlibSettings::Save(settingsFile, Axis::kAzimuth, chosen[0]);
+        changed += HamlibSettings::Save(settingsFile, Axis::kElevation, chosen[1]);
+    } catch (const EIniWriteError& error) {
+        ShowNotice(core_text::PathToQt(error.what()) + QStringLiteral(": the choices above were not saved."), true);
+        return;
+    }
+    ShowNotice(changed == 0 ? QStringLiteral("Nothing changed.")
+                            : QStringLiteral("Saved in [Hamlib] of %1; used from the next send on.")
+                                  .arg(core_text::PathToQt(settingsFile)),
+               false);
+    HamlibTransport::ReadBack();  // whether the rotator answers shows at once
+    Refresh();
+}
+
+void THamlibPage::Refresh() {
+    RefreshAxis(Axis::kAzimuth);
+    RefreshAxis(Axis::kElevation);
+}
+
+void THamlibPage::RefreshAxis(Axis axis) {
+    AxisControls& controls = ControlsOf(axis);
+    const QString none = QString::fromUtf8(kNone);
+    const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
+    const bool hamlib = type == Protocols::kHamlib;
+    const std::optional<Address> rotator = HamlibTransport::AxisRotator(axis);
+    const bool drives = hamlib && rotator;
+
+    if (!hamlib) {
+        SetText(controls.protocol, u'"' + core_text::ToQt(type) +
+                                       QStringLiteral("\" in Setup: these choices apply once it is \"Hamlib\""));
+    } else {
+        SetText(controls.protocol, rotator ? QStringLiteral("\"Hamlib\", ") + FromCore(HamlibTransport::RotatorText(*rotator))
+                                           : QStringLiteral("\"Hamlib\", no rotator chosen: choose one and Apply"));
+    }
+    controls.stop->setEnabled(drives);
+    controls.park->setEnabled(drives);
+
+    const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
+    SetText(controls.lastCommand, drives && last && last->address == *rotator
+                                      ? FromCore(HamlibTransport::CallText(last->result) + ": " +
+                                                 HamlibTransport::OutcomeText(last->address, last->result) + " (" +
+                                                 Journal::UtcTime(last->at) + ")")
+                                      : none);
+
+    // Values of another rotator (before the last Apply) are not this one's.
+    std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+    if (!drives || !reading || !(reading->address == *rotator)) reading.reset();
+    SetText(controls.commanded, reading && reading->commanded ? AzimuthElevation(*reading->commanded) : none);
+    SetText(controls.actual, reading && reading->actual ? AzimuthElevation(*reading->actual) + QStringLiteral("  at ") +
+                                                              FromCore(Journal::UtcTime(reading->actualAt))
+                                                        : none);
+    if (reading && reading->commanded && reading->actual) {
+        // + 0.0 shows a difference that rounds to nothing as 0.00, not -0.00
+        const double difference =
+            HamlibRotator::TwoDecimals(HamlibTransport::Difference(axis, *reading->commanded, *reading->actual)) + 0.0;
+        SetText(controls.difference, (difference > 0 ? QStringLiteral("+") : QString()) + Degrees(difference) +
+                                         (axis == Axis::kAzimuth ? QStringLiteral(" in azimuth") : QStringLiteral(" in elevation")));
+    } else {
+        SetText(controls.difference, none);
+    }
+    if (!drives) {
+        SetText(controls.state, none);
+    } else if (!reading) {
+        SetText(controls.state, QStringLiteral("not asked yet"));
+    } else if (reading->failure.empty()) {
+        SetText(controls.state, QStringLiteral("answers"));
+    } else {
+        SetText(controls.state, FromCore(HamlibTransport::CommsError(*rotator) + ": " + reading->failure));
+    }
+}
+
+void THamlibPage::ShowNotice(const QString& text, bool failed) {
+    Notice->setStyleSheet(failed ? QStringLiteral("color: #b00000;") : QString());
+    Notice->setText(text);
+}
