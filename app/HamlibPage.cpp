@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
@@ -66,7 +67,6 @@ QLabel* ValueLabel(QWidget* parent, const QString& objectName) {
     label->setObjectName(objectName);
     label->setFont(fonts::FixedsysFont());
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
     return label;
 }
 
@@ -78,25 +78,35 @@ void SetText(QLabel* label, const QString& text) {
 
 THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
     setObjectName(QStringLiteral("HamlibPage"));
-    auto* layout = new QVBoxLayout(this);
+    // The page scrolls rather than make the station window taller than the journal needs.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
     auto* axes = new QHBoxLayout;
-    axes->addWidget(BuildAxis(Axis::kAzimuth, Azimuth));
-    axes->addWidget(BuildAxis(Axis::kElevation, Elevation));
+    axes->addWidget(BuildAxis(content, Axis::kAzimuth, Azimuth));
+    axes->addWidget(BuildAxis(content, Axis::kElevation, Elevation));
     layout->addLayout(axes);
 
     auto* bottom = new QHBoxLayout;
-    ApplyButton = new QPushButton(QStringLiteral("Apply"), this);
+    ApplyButton = new QPushButton(QStringLiteral("Apply"), content);
     ApplyButton->setObjectName(QStringLiteral("ApplyButton"));
     ApplyButton->setToolTip(QStringLiteral("Keep both rotators in the [Hamlib] section of the settings file"));
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
     bottom->addWidget(ApplyButton);
-    Notice = new QLabel(this);
+    Notice = new QLabel(content);
     Notice->setObjectName(QStringLiteral("Notice"));
     Notice->setWordWrap(true);
     Notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bottom->addWidget(Notice, 1);
     layout->addLayout(bottom);
     layout->addStretch(1);
+    scroll->setWidget(content);
+    outer->addWidget(scroll);
 
     LoadSettings();
     connect(&window, &TStationWindow::Refreshed, this, [this] {
@@ -107,33 +117,38 @@ THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
     });
 }
 
-QGroupBox* THamlibPage::BuildAxis(Axis axis, AxisControls& controls) {
+QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& controls) {
     const QString name = axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation");
-    auto* group = new QGroupBox(axis == Axis::kAzimuth ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"), this);
+    auto* group = new QGroupBox(axis == Axis::kAzimuth ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"), parent);
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
 
+    // The search beside the list it narrows, the line speed beside the device it applies to.
+    auto* modelRow = new QHBoxLayout;
     controls.search = new QLineEdit(group);
     controls.search->setObjectName(name + QStringLiteral("Search"));
-    controls.search->setPlaceholderText(QStringLiteral("manufacturer, model or number"));
+    controls.search->setPlaceholderText(QStringLiteral("search"));
+    controls.search->setToolTip(QStringLiteral("Narrows the list to models whose manufacturer, name or number hold every word"));
     controls.search->setClearButtonEnabled(true);
-    form->addRow(QStringLiteral("Search"), controls.search);
-
+    modelRow->addWidget(controls.search, 1);
     controls.model = new QComboBox(group);
     controls.model->setObjectName(name + QStringLiteral("Model"));
     controls.model->setMaxVisibleItems(20);
-    form->addRow(QStringLiteral("Model"), controls.model);
+    modelRow->addWidget(controls.model, 2);
+    form->addRow(QStringLiteral("Model"), modelRow);
 
+    auto* deviceRow = new QHBoxLayout;
     controls.device = new QLineEdit(group);
     controls.device->setObjectName(name + QStringLiteral("Device"));
     controls.device->setPlaceholderText(QStringLiteral("/dev/ttyUSB0, /dev/serial/by-id/..., host:4533"));
-    form->addRow(QStringLiteral("Device"), controls.device);
-
+    deviceRow->addWidget(controls.device, 2);
     controls.lineSpeed = new QComboBox(group);
     controls.lineSpeed->setObjectName(name + QStringLiteral("LineSpeed"));
-    controls.lineSpeed->addItem(QStringLiteral("the model's own"), 0);
+    controls.lineSpeed->setToolTip(QStringLiteral("Line speed of a serial model"));
+    controls.lineSpeed->addItem(QStringLiteral("model's speed"), 0);
     for (const int speed : kLineSpeeds) controls.lineSpeed->addItem(QString::number(speed) + QStringLiteral(" baud"), speed);
-    form->addRow(QStringLiteral("Line speed"), controls.lineSpeed);
+    deviceRow->addWidget(controls.lineSpeed, 1);
+    form->addRow(QStringLiteral("Device"), deviceRow);
 
     controls.protocol = ValueLabel(group, name + QStringLiteral("Protocol"));
     form->addRow(QStringLiteral("Protocol"), controls.protocol);
@@ -146,6 +161,7 @@ QGroupBox* THamlibPage::BuildAxis(Axis axis, AxisControls& controls) {
     controls.difference = ValueLabel(group, name + QStringLiteral("Difference"));
     form->addRow(QStringLiteral("Difference"), controls.difference);
     controls.state = ValueLabel(group, name + QStringLiteral("State"));
+    controls.state->setWordWrap(true);  // Hamlib's reasons can be long
     form->addRow(QStringLiteral("Rotator"), controls.state);
 
     auto* buttons = new QHBoxLayout;
@@ -298,21 +314,19 @@ void THamlibPage::RefreshAxis(Axis axis) {
     const std::optional<Address> rotator = HamlibTransport::AxisRotator(axis);
     const bool drives = hamlib && rotator;
 
+    // Short texts: the model and device stand in the fields above.
     if (!hamlib) {
-        SetText(controls.protocol, u'"' + core_text::ToQt(type) +
-                                       QStringLiteral("\" in Setup: these choices apply once it is \"Hamlib\""));
+        SetText(controls.protocol, u'"' + core_text::ToQt(type) + QStringLiteral("\" in Setup: used once \"Hamlib\""));
     } else {
-        SetText(controls.protocol, rotator ? QStringLiteral("\"Hamlib\", ") + FromCore(HamlibTransport::RotatorText(*rotator))
-                                           : QStringLiteral("\"Hamlib\", no rotator chosen: choose one and Apply"));
+        SetText(controls.protocol, rotator ? QStringLiteral("\"Hamlib\"") : QStringLiteral("\"Hamlib\": choose a rotator and Apply"));
     }
     controls.stop->setEnabled(drives);
     controls.park->setEnabled(drives);
 
     const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
     SetText(controls.lastCommand, drives && last && last->address == *rotator
-                                      ? FromCore(HamlibTransport::CallText(last->result) + ": " +
-                                                 HamlibTransport::OutcomeText(last->address, last->result) + " (" +
-                                                 Journal::UtcTime(last->at) + ")")
+                                      ? FromCore(HamlibTransport::CallText(last->result) + " at " + Journal::UtcTime(last->at) +
+                                                 (last->result.ok ? "" : ": failed"))
                                       : none);
 
     // Values of another rotator (before the last Apply) are not this one's.
@@ -323,9 +337,13 @@ void THamlibPage::RefreshAxis(Axis axis) {
                                                               FromCore(Journal::UtcTime(reading->actualAt))
                                                         : none);
     if (reading && reading->commanded && reading->actual) {
-        // + 0.0 shows a difference that rounds to nothing as 0.00, not -0.00
-        const double difference =
-            HamlibRotator::TwoDecimals(HamlibTransport::Difference(axis, *reading->commanded, *reading->actual)) + 0.0;
+        // In the rotator's own reckoning (an azimuth past north stays past north): how far it still
+        // has to turn. + 0.0 shows a difference that rounds to nothing as 0.00, not -0.00.
+        const Bearing& commanded = *reading->commanded;
+        const Bearing& actual = *reading->actual;
+        const double difference = HamlibRotator::TwoDecimals(axis == Axis::kAzimuth ? actual.azimuth - commanded.azimuth
+                                                                                     : actual.elevation - commanded.elevation) +
+                                  0.0;
         SetText(controls.difference, (difference > 0 ? QStringLiteral("+") : QString()) + Degrees(difference) +
                                          (axis == Axis::kAzimuth ? QStringLiteral(" in azimuth") : QStringLiteral(" in elevation")));
     } else {

@@ -36,7 +36,7 @@ public:
         QLineEdit* device = nullptr;
         QComboBox* lineSpeed = nullptr;  // item data: baud; 0 for the model's own
         QLabel* protocol = nullptr;
-        QLabel* lastCommand = nullptr;  // set position, stop or park, and what came of it
+        QLabel* lastCommand = nullptr;  // set position, stop or park, and when
         QLabel* commanded = nullptr;
         QLabel* actual = nullptr;
         QLabel* difference = nullptr;
@@ -57,7 +57,7 @@ public:
     void Refresh();
 
 private:
-    QGroupBox* BuildAxis(Protocols::Axis axis, AxisControls& controls);
+    QGroupBox* BuildAxis(QWidget* parent, Protocols::Axis axis, AxisControls& controls);
     AxisControls& ControlsOf(Protocols::Axis axis) { return axis == Protocols::Axis::kAzimuth ? Azimuth : Elevation; }
     // The model list narrowed to the search text; the choice stays while it matches.
     void FilterModels(AxisControls& controls);

@@ -80,20 +80,19 @@ int Save(const std::string& settingsFile, Axis axis, const std::optional<Address
         wanted.push_back({keys.speed, std::to_string(rotator->lineSpeed), "0"});
     }
     TIniFile settings(settingsFile);
-    settings.LockForUpdate();  // the keys of one change reach the file together
     int changed = 0;
-    for (const Key& key : wanted) {
-        const std::string stored = settings.ReadString(kSection, key.name, key.unset);
-        if (stored == key.value) continue;
-        const std::string change = std::string("Settings: ") + key.name + " " + stored + " -> " + key.value;
-        try {
+    try {
+        settings.LockForUpdate();  // the keys of one change reach the file together
+        for (const Key& key : wanted) {
+            const std::string stored = settings.ReadString(kSection, key.name, key.unset);
+            if (stored == key.value) continue;
             settings.WriteString(kSection, key.name, key.value);
-        } catch (const EIniWriteError& error) {
-            Journal::Add(change + " not kept: " + error.what());
-            throw;
+            Journal::Add(std::string("Settings: ") + key.name + " " + stored + " -> " + key.value);
+            ++changed;
         }
-        Journal::Add(change);
-        ++changed;
+    } catch (const EIniWriteError& error) {
+        Journal::Add(std::string("Settings: the Hamlib rotator of the ") + keys.axisName + " not kept: " + error.what());
+        throw;
     }
     return changed;
 }

@@ -2,7 +2,6 @@
 #include "HamlibTransport.h"
 
 #include <charconv>
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -280,14 +279,6 @@ std::optional<AxisResult> LastResult(Axis axis) {
 
 std::optional<AxisReading> Reading(Axis axis) {
     return readings[Index(axis)];
-}
-
-double Difference(Axis axis, const Bearing& commanded, const Bearing& actual) {
-    if (axis == Axis::kElevation) return actual.elevation - commanded.elevation;
-    double turn = std::fmod(actual.azimuth - commanded.azimuth, 360.0);
-    if (turn <= -180.0) turn += 360.0;
-    if (turn > 180.0) turn -= 360.0;
-    return turn;
 }
 
 void ForgetResults() {

@@ -85,10 +85,6 @@ struct AxisReading {
 };
 std::optional<AxisReading> Reading(Protocols::Axis axis);
 
-// The position actual minus commanded of the axis's own coordinate, in degrees: an azimuth the
-// short way round (-180, 180], an elevation as it is.
-double Difference(Protocols::Axis axis, const HamlibRotator::Bearing& commanded, const HamlibRotator::Bearing& actual);
-
 // Forgets results and readings (a new send of lunark-position; tests).
 void ForgetResults();
 

@@ -9,6 +9,7 @@
 
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
+#include "Journal.h"
 #include "Messages.h"
 #include "Position.h"
 #include "TempDir.h"
@@ -84,6 +85,24 @@ protected:
     void TearDown() override {
         Messages::SetMessageHandler(previous_);
         Unit3::ExecutablePath.clear();
+        Unit3::AZtype.clear();
+        Unit3::ELtype.clear();
+        HamlibTransport::ForgetResults();
+        Journal::Clear();
+    }
+    // Both axes' protocol "Hamlib", as the setup window sets it.
+    static void BothAxesHamlib() {
+        Unit3::AZtype = Protocols::kHamlib;
+        Unit3::ELtype = Protocols::kHamlib;
+    }
+    static HamlibTransport::AxisReading ReadingOf(Axis axis) {
+        const auto reading = HamlibTransport::Reading(axis);
+        return reading ? *reading : HamlibTransport::AxisReading{};
+    }
+    static int JournalLinesWith(const std::string& text) {
+        int count = 0;
+        for (const Journal::Entry& entry : Journal::Entries()) count += entry.text.find(text) != std::string::npos;
+        return count;
     }
     void UseRotators(const std::string& azimuth, const std::string& elevation) {
         test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Hamlib]\nAzModel=2\nAzDevice=" + azimuth +
@@ -192,6 +211,100 @@ TEST_F(HamlibAxes, AnAxisWithoutARotatorFailsAtOnce) {
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
     EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
     EXPECT_EQ(Last(Axis::kAzimuth).address.device, first_.Address());
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(HamlibAxes, ReadingBackGivesCommandedAgainstActual) {
+    BothAxesHamlib();
+    UseRotators(first_.Address(), second_.Address());
+    MoonAt(3.0L, 2.0L);
+    SendAndWait(true, true);
+    ASSERT_TRUE(Reaches(first_, 3.0, 0.0));
+    ASSERT_TRUE(Reaches(second_, 0.0, 2.0));
+    HamlibTransport::ReadBack();
+    HamlibTransport::ReadBack();  // while the first read is under way, no second one queues up
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+
+    struct Case {
+        Axis axis;
+        const RotctlDaemon& rotator;
+        double commandedAzimuth, commandedElevation;
+    };
+    const Case cases[] = {{Axis::kAzimuth, first_, 3.0, 0.0}, {Axis::kElevation, second_, 0.0, 2.0}};
+    for (const Case& c : cases) {
+        const HamlibTransport::AxisReading reading = ReadingOf(c.axis);
+        EXPECT_EQ(reading.address.device, c.rotator.Address());
+        ASSERT_TRUE(reading.commanded && reading.actual);
+        EXPECT_DOUBLE_EQ(reading.commanded->azimuth, c.commandedAzimuth);
+        EXPECT_DOUBLE_EQ(reading.commanded->elevation, c.commandedElevation);
+        EXPECT_NEAR(reading.actual->azimuth, c.commandedAzimuth, 0.005);
+        EXPECT_NEAR(reading.actual->elevation, c.commandedElevation, 0.005);
+        EXPECT_EQ(reading.failure, "");
+    }
+    // Each send is journaled with the rotator; reads that answer are not.
+    EXPECT_EQ(JournalLinesWith("Azimuth: set position 3.00 0.00 on Hamlib model 2 (Hamlib NET rotctl) at " +
+                               first_.Address() + ": done; read back "),
+              1)
+        << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Elevation: set position 0.00 2.00 on Hamlib model 2 (Hamlib NET rotctl) at " +
+                               second_.Address()),
+              1);
+    EXPECT_EQ(JournalLinesWith("get position"), 0);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers) {
+    BothAxesHamlib();
+    UseRotators(first_.Address(), first_.Address());
+    HamlibTransport::ReadBack();
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    ASSERT_TRUE(ReadingOf(Axis::kAzimuth).actual);
+
+    first_.Pause();
+    for (int read = 0; read < 2; ++read) {
+        HamlibTransport::ReadBack();
+        ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+        for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) EXPECT_NE(ReadingOf(axis).failure, "");
+    }
+    first_.Resume();
+    EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - " + first_.Address()});
+    EXPECT_EQ(JournalLinesWith("Azimuth and elevation: get position on Hamlib model 2 (Hamlib NET rotctl) at " +
+                               first_.Address() + ": Comms error - " + first_.Address() + ": "),
+              1)
+        << Journal::Text();
+
+    HamlibTransport::ReadBack();
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    EXPECT_EQ(ReadingOf(Axis::kAzimuth).failure, "");
+    EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << Journal::Text();
+}
+
+TEST_F(HamlibAxes, StopHaltsTheRotatorAndParkSendsItHome) {
+    BothAxesHamlib();
+    Unit3::ELtype = "none";
+    UseRotators(first_.Address(), second_.Address());
+    EXPECT_FALSE(HamlibTransport::Stop(Axis::kElevation));  // not a Hamlib axis: nothing asked
+    EXPECT_FALSE(HamlibTransport::Park(Axis::kElevation));
+
+    MoonAt(90.0L, 0.0L);  // 15 s away at the simulator's 6 degrees a second
+    SendAndWait(true, false);
+    ASSERT_TRUE(HamlibTransport::Stop(Axis::kAzimuth));
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    EXPECT_EQ(Last(Axis::kAzimuth).result.request.command, Command::kStop);
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok) << Last(Axis::kAzimuth).result.reason;
+    double azimuth = 0, elevation = 0, later = 0;
+    ASSERT_TRUE(first_.ReadWithRotctl(azimuth, elevation));
+    std::this_thread::sleep_for(500ms);  // 3 degrees of turning, had it not stopped
+    ASSERT_TRUE(first_.ReadWithRotctl(later, elevation));
+    EXPECT_LT(azimuth, 90.0);
+    EXPECT_DOUBLE_EQ(later, azimuth);
+
+    ASSERT_TRUE(HamlibTransport::Park(Axis::kAzimuth));
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    EXPECT_EQ(Last(Axis::kAzimuth).result.request.command, Command::kPark);
+    EXPECT_TRUE(Reaches(first_, 0.0, 0.0));  // the simulator's park position
+    EXPECT_EQ(JournalLinesWith("Azimuth: stop on Hamlib model 2"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Azimuth: park on Hamlib model 2"), 1);
     EXPECT_TRUE(messages_.empty());
 }
 
