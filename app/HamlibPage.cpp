@@ -212,29 +212,32 @@ void THamlibPage::LoadSettings() {
 void THamlibPage::FilterModels(AxisControls& controls) {
     const int current = controls.model->currentData().toInt();
     const QStringList words = controls.search->text().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty()) controls.choiceBeforeSearch = current;
     const auto matches = [&words](const QString& text) {
-        return std::ranges::all_of(words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
+        return !words.isEmpty() &&
+               std::ranges::all_of(words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
     };
-    // The choice stays in the list even when the search leaves it out, so that nothing is lost by
-    // searching; the first match is chosen when the choice does not match.
+    // Searching loses nothing: the choice, and the one from before the search began, stay in the
+    // list; the first match is chosen while the choice does not match, and a search that matches
+    // nothing goes back to the choice from before it.
     const QSignalBlocker quiet(controls.model);
     controls.model->clear();
     controls.model->addItem(QStringLiteral("no rotator"), 0);
-    int currentIndex = 0, firstMatch = -1;
+    int firstMatch = -1;
     bool currentMatches = false;
     for (const HamlibModels::Model* model : ModelsByManufacturer()) {
         const QString text = ModelItem(*model);
         const bool match = matches(text);
-        if (!match && model->number != current) continue;
+        if (!match && model->number != current && model->number != controls.choiceBeforeSearch) continue;
         controls.model->addItem(text, model->number);
-        const int index = controls.model->count() - 1;
-        if (match && firstMatch < 0) firstMatch = index;
-        if (model->number == current) {
-            currentIndex = index;
-            currentMatches = match;
-        }
+        if (match && firstMatch < 0) firstMatch = controls.model->count() - 1;
+        currentMatches = currentMatches || (match && model->number == current);
     }
-    controls.model->setCurrentIndex(!words.isEmpty() && !currentMatches && firstMatch >= 0 ? firstMatch : currentIndex);
+    int chosen = current;
+    if (!words.isEmpty() && !currentMatches) {
+        chosen = firstMatch >= 0 ? controls.model->itemData(firstMatch).toInt() : controls.choiceBeforeSearch;
+    }
+    controls.model->setCurrentIndex(std::max(0, controls.model->findData(chosen)));
     EnableLineSpeed(controls);
 }
 

@@ -43,6 +43,7 @@ public:
         QLabel* state = nullptr;
         QPushButton* stop = nullptr;
         QPushButton* park = nullptr;
+        int choiceBeforeSearch = 0;  // the model chosen when the search box was last empty
     };
     AxisControls Azimuth, Elevation;
     QPushButton* ApplyButton = nullptr;
