@@ -21,6 +21,7 @@
 #include "HamlibTransport.h"
 #include "IniFile.h"
 #include "Journal.h"
+#include "SettingsPage.h"
 #include "StationWindow.h"
 #include "Unit3.h"
 
@@ -92,18 +93,9 @@ THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
     axes->addWidget(BuildAxis(content, Axis::kElevation, Elevation));
     layout->addLayout(axes);
 
-    auto* bottom = new QHBoxLayout;
-    ApplyButton = new QPushButton(QStringLiteral("Apply"), content);
-    ApplyButton->setObjectName(QStringLiteral("ApplyButton"));
+    settings_page::AddApplyRow(layout, content, ApplyButton, MessageLabel);
     ApplyButton->setToolTip(QStringLiteral("Keep both rotators in the [Hamlib] section of the settings file"));
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
-    bottom->addWidget(ApplyButton);
-    Notice = new QLabel(content);
-    Notice->setObjectName(QStringLiteral("Notice"));
-    Notice->setWordWrap(true);
-    Notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bottom->addWidget(Notice, 1);
-    layout->addLayout(bottom);
     layout->addStretch(1);
     scroll->setWidget(content);
     outer->addWidget(scroll);
@@ -180,10 +172,14 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     });
     const auto command = [this, axis](bool (*send)(Axis), const QString& what) {
         Guarded([&] {
-            ShowNotice(send(axis) ? what + QStringLiteral(" asked of the ") + (axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation")) +
-                                        QStringLiteral(" rotator")
-                                  : QStringLiteral("No Hamlib rotator on this axis: set it to \"Hamlib\" in Setup and choose one here"),
-                       false);
+            if (send(axis)) {
+                MessageLabel->setStyleSheet(QString());
+                MessageLabel->setText(what + QStringLiteral(" asked of the ") +
+                                      (axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation")) +
+                                      QStringLiteral(" rotator."));
+            } else {
+                settings_page::Refuse(MessageLabel, "No Hamlib rotator on this axis: set it to \"Hamlib\" in Setup and choose one here.");
+            }
             Refresh();
         });
     };
@@ -202,8 +198,8 @@ void THamlibPage::LoadSettings() {
         controls.device->setText(rotator ? QString::fromStdString(rotator->device) : QString());
         ShowLineSpeed(controls, rotator ? rotator->lineSpeed : 0);
         if (rotator && HamlibModels::FindModel(rotator->model) == nullptr) {
-            ShowNotice(QStringLiteral("The settings name model %1, which Hamlib does not know: choose another").arg(rotator->model),
-                       true);
+            settings_page::Refuse(MessageLabel, "The settings name model " + std::to_string(rotator->model) +
+                                                     ", which Hamlib does not know: choose another.");
         }
     }
     Refresh();
@@ -282,7 +278,7 @@ void THamlibPage::Apply() {
         rotator = Chosen(controls);
         if (!rotator) continue;
         if (const std::string problem = HamlibSettings::Problem(axis, *rotator); !problem.empty()) {
-            ShowNotice(FromCore(problem) + QStringLiteral(". Nothing was saved."), true);
+            settings_page::Refuse(MessageLabel, problem + '.');
             controls.device->setFocus();
             return;
         }
@@ -293,13 +289,10 @@ void THamlibPage::Apply() {
         changed += HamlibSettings::Save(settingsFile, Axis::kAzimuth, chosen[0]);
         changed += HamlibSettings::Save(settingsFile, Axis::kElevation, chosen[1]);
     } catch (const EIniWriteError& error) {
-        ShowNotice(core_text::PathToQt(error.what()) + QStringLiteral(": the choices above were not saved."), true);
+        settings_page::RefuseWrite(MessageLabel, error.what());
         return;
     }
-    ShowNotice(changed == 0 ? QStringLiteral("Nothing changed.")
-                            : QStringLiteral("Saved in [Hamlib] of %1; used from the next send on.")
-                                  .arg(core_text::PathToQt(settingsFile)),
-               false);
+    settings_page::Accept(MessageLabel, changed > 0);
     HamlibTransport::ReadBack();  // whether the rotator answers shows at once
     Refresh();
 }
@@ -361,9 +354,4 @@ void THamlibPage::RefreshAxis(Axis axis) {
     } else {
         SetText(controls.state, FromCore(HamlibTransport::CommsError(*rotator) + ": " + reading->failure));
     }
-}
-
-void THamlibPage::ShowNotice(const QString& text, bool failed) {
-    Notice->setStyleSheet(failed ? QStringLiteral("color: #b00000;") : QString());
-    Notice->setText(text);
 }

@@ -47,7 +47,7 @@ public:
     };
     AxisControls Azimuth, Elevation;
     QPushButton* ApplyButton = nullptr;
-    QLabel* Notice = nullptr;  // what the last Apply, Stop or Park came to
+    QLabel* MessageLabel = nullptr;  // what the last Apply, Stop or Park came to
 
     // Shows the [Hamlib] section's choices.
     void LoadSettings();
@@ -68,7 +68,6 @@ private:
     void EnableLineSpeed(AxisControls& controls);
     std::optional<HamlibRotator::Address> Chosen(const AxisControls& controls) const;
     void RefreshAxis(Protocols::Axis axis);
-    void ShowNotice(const QString& text, bool failed);
 
     int refreshes_ = 0;
 };

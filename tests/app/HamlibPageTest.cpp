@@ -145,7 +145,7 @@ TEST_F(HamlibPageTest, ApplyWritesTheHamlibSectionAndLeavesTheRestOfTheFile) {
     EXPECT_EQ(page_->Azimuth.state->text(), QStringLiteral("answers"));
 
     page_->ApplyButton->click();  // nothing changed: nothing written
-    EXPECT_EQ(page_->Notice->text(), QStringLiteral("Nothing changed."));
+    EXPECT_EQ(page_->MessageLabel->text(), QStringLiteral("Nothing changed."));
 }
 
 // Track moves the rotator; after Stop it stands still, the page reads it back, and commanded
@@ -205,8 +205,8 @@ TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
     // The page still takes the operator's choices while the rotator is silent.
     Choose(page_->Elevation, QStringLiteral("GS-232A"), QString());
     page_->ApplyButton->click();
-    EXPECT_TRUE(page_->Notice->text().startsWith(QStringLiteral("Give the device of the elevation rotator")))
-        << page_->Notice->text().toStdString();
+    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("Give the device of the elevation rotator")))
+        << page_->MessageLabel->text().toStdString();
 
     daemon_.Resume();
     RefreshUntilReadBack();
@@ -230,7 +230,7 @@ TEST_F(HamlibPageTest, ChoicesThatCannotBeKeptAreRefusedAndTheFieldsKept) {
         SCOPED_TRACE(c.notice);
         Choose(page_->Azimuth, QString::fromLatin1(c.search), c.device);
         page_->ApplyButton->click();
-        EXPECT_TRUE(page_->Notice->text().startsWith(QString::fromLatin1(c.notice))) << page_->Notice->text().toStdString();
+        EXPECT_TRUE(page_->MessageLabel->text().startsWith(QString::fromLatin1(c.notice))) << page_->MessageLabel->text().toStdString();
         EXPECT_EQ(page_->Azimuth.device->text(), c.device);
         EXPECT_EQ(test_support::ReadFileBytes(Settings()), before);
     }
@@ -240,8 +240,8 @@ TEST_F(HamlibPageTest, ChoicesThatCannotBeKeptAreRefusedAndTheFieldsKept) {
     std::filesystem::create_directory(Settings());
     Choose(page_->Azimuth, QStringLiteral("net rotctl"), QString::fromStdString(daemon_.Address()));
     page_->ApplyButton->click();
-    EXPECT_TRUE(page_->Notice->text().startsWith(QStringLiteral("Unable to write to ") + QString::fromStdString(Settings())))
-        << page_->Notice->text().toStdString();
+    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("Not applied: Unable to write to ") + QString::fromStdString(Settings())))
+        << page_->MessageLabel->text().toStdString();
     EXPECT_EQ(page_->Azimuth.device->text().toStdString(), daemon_.Address());
     EXPECT_TRUE(JournalHas("Settings: the Hamlib rotator of the azimuth not kept: Unable to write to "));
 }

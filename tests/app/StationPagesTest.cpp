@@ -93,13 +93,14 @@ protected:
     TRotatorPage* rotator_ = nullptr;
 };
 
-TEST_F(StationPagesTest, BothPagesSitBesideTheJournal) {
+TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     Start(Lunark("JO22IC"));
     QTabWidget* pages = windows_->station->Pages;
-    ASSERT_EQ(pages->count(), 3);
+    ASSERT_EQ(pages->count(), 4);
     EXPECT_EQ(pages->tabText(0), "Journal");
     EXPECT_EQ(pages->tabText(1), "Pointing");
     EXPECT_EQ(pages->tabText(2), "Rotator");
+    EXPECT_EQ(pages->tabText(3), "Hamlib");
 }
 
 // Entries on the Pointing page: what the section gets, appended after the rest of the file that
