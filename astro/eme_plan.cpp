@@ -5,14 +5,22 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "astro_time.h"
+#include "moon.h"
+
 namespace eme_plan {
 
 namespace {
 
 constexpr double kSecond = 1.0 / 86400;
-// The Moon's elevation changes by at most a quarter of a degree a minute, so a mutual window missed by
-// this step lasts under about two minutes.
 constexpr double kCoarseStep = 120 * kSecond;
+// The Moon's elevation changes by less than a quarter of a degree a minute: the Earth turns it through its
+// hour angle by at most 0.242 degrees a minute, its declination and parallax change by hundredths of that.
+// Between two samples the margin of one station can therefore not gain or lose more than this rate times
+// the interval, which tells where a window (or a gap in one) might hide between samples.
+constexpr long double kMostDegreesPerDay = 0.3L * 1440;
+// Intervals that might hide a change of state are split down to this length.
+constexpr double kFinestStep = 2 * kSecond;
 // Half the span of the central difference of the range rate: the Moon's distance is smooth over seconds,
 // and a longer span keeps the rounding of the day number (microseconds) out of the rate.
 constexpr double kRateHalfSpanSeconds = 5;
@@ -41,6 +49,19 @@ struct Planner {
 
     bool Both(const Sample& sample) const {
         return sample.elevation > minElevation && sample.dxElevation > dxMinElevation;
+    }
+
+    // Whether the state (both up or not) might change and change back between a and b, which have the
+    // same state: the Moon can dip under a minimum and return only if the two margins above it add up to
+    // less than the elevation it can travel, and a window can open between two samples outside only if
+    // each station can climb out of its deficit at both ends.
+    bool MayHideChange(const Sample& a, const Sample& b) const {
+        const long double reach = kMostDegreesPerDay * (b.at - a.at);
+        const long double home0 = a.elevation - minElevation, home1 = b.elevation - minElevation;
+        const long double dx0 = a.dxElevation - dxMinElevation, dx1 = b.dxElevation - dxMinElevation;
+        if (Both(a)) return home0 + home1 <= reach || dx0 + dx1 <= reach;
+        const auto deficit = [](long double margin) { return std::max(0.0L, -margin); };
+        return deficit(home0) + deficit(home1) < reach && deficit(dx0) + deficit(dx1) < reach;
     }
 
     // The instant between a and b (one in, one out of the window) where the window begins or ends, to the
@@ -97,25 +118,35 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
         windows.push_back(window);
         window = Window{};
     };
-    for (long step = 1;; ++step) {
-        const double at = std::min(until, from + static_cast<double>(step) * kCoarseStep);
-        const Sample sample = planner.At(at);
-        const bool inside = planner.Both(sample);
+    // Takes the search from one sample to the next, splitting the interval while a change might hide in it.
+    const auto advance = [&](const Sample& a, const Sample& b, const auto& self) -> void {
+        if (planner.Both(a) == planner.Both(b) && b.at - a.at > kFinestStep && planner.MayHideChange(a, b)) {
+            const Sample middle = planner.At(a.at + (b.at - a.at) / 2);
+            self(a, middle, self);
+            self(middle, b, self);
+            return;
+        }
+        const bool inside = planner.Both(b);
         if (inside != open) {
-            const double edge = planner.Edge(previous, sample);
+            const double edge = planner.Edge(a, b);
             if (inside) {
                 window.start = edge;
-                bestHome = bestDx = at;
-                bestHomeElevation = sample.elevation;
-                bestDxElevation = sample.dxElevation;
+                bestHome = bestDx = b.at;
+                bestHomeElevation = b.elevation;
+                bestDxElevation = b.dxElevation;
             } else {
                 close(edge, false);
             }
             open = inside;
         } else if (open) {
-            if (sample.elevation > bestHomeElevation) bestHome = at, bestHomeElevation = sample.elevation;
-            if (sample.dxElevation > bestDxElevation) bestDx = at, bestDxElevation = sample.dxElevation;
+            if (b.elevation > bestHomeElevation) bestHome = b.at, bestHomeElevation = b.elevation;
+            if (b.dxElevation > bestDxElevation) bestDx = b.at, bestDxElevation = b.dxElevation;
         }
+    };
+    for (long step = 1;; ++step) {
+        const double at = std::min(until, from + static_cast<double>(step) * kCoarseStep);
+        const Sample sample = planner.At(at);
+        advance(previous, sample, advance);
         previous = sample;
         if (at >= until) break;
     }
@@ -145,6 +176,12 @@ long double PathLossOverPerigee(double utcDayNumber, const pointing::Station& ho
 
 long double EchoDelay(double utcDayNumber, const pointing::Station& home) {
     return 2 * Distance(utcDayNumber, home) / kLightKmPerSecond;
+}
+
+long double MoonDeclination(double utcDayNumber) {
+    moon::MoonCoordinates record{};
+    moon::MoonEclipticPosition(record, astro_time::TerrestrialTime(utcDayNumber));
+    return record.declination;
 }
 
 }  // namespace eme_plan

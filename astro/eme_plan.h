@@ -31,8 +31,9 @@ struct Window {
 };
 
 // The windows from `from` over `days` days (positive, at most 366), in time order, with the minimum
-// elevations (degrees) of the home and the DX station. Windows shorter than the coarse search step may be
-// missed only when the Moon grazes a minimum for less than two minutes.
+// elevations (degrees) of the home and the DX station. Every window or gap longer than a few seconds is
+// found: the search samples every two minutes and looks closer wherever the Moon comes near enough to a
+// minimum to cross it and back between two samples.
 std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
                                   const pointing::Station& dx, long double minElevation,
                                   long double dxMinElevation);
@@ -53,5 +54,8 @@ long double PathLossOverPerigee(double utcDayNumber, const pointing::Station& ho
 
 // The time from sending to hearing one's own echo, s.
 long double EchoDelay(double utcDayNumber, const pointing::Station& home);
+
+// The Moon's apparent geocentric declination, degrees.
+long double MoonDeclination(double utcDayNumber);
 
 }  // namespace eme_plan
