@@ -13,6 +13,7 @@
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "PlanPage.h"
 #include "PointingPage.h"
 #include "RotatorPage.h"
 #include "Station.h"
@@ -100,6 +101,10 @@ ProgramWindows CreateWindows() {
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator, &TRotatorPage::Refresh);
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
     windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station));
+    auto* plan = new TPlanPage;
+    windows.station->AddSection(QStringLiteral("Plan"), plan);
+    plan->Load();
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
     return windows;
 }
 

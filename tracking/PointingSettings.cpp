@@ -57,6 +57,10 @@ std::optional<int> Digit(char c) {
 
 }  // namespace
 
+std::optional<long double> Decimal(std::string_view text, long double lowest, long double highest) {
+    return Number(text, lowest, highest);
+}
+
 std::optional<long double> Latitude(std::string_view text) {
     return Number(text, -90, 90);
 }

@@ -42,6 +42,9 @@ Settings Read(const std::string& settingsFile);
 // locator, either letter case; nothing for any other length or a character out of its range.
 std::optional<pointing::Station> LocatorCentre(std::string_view locator);
 
+// A decimal number (a point, an optional sign, blanks around it) from lowest to highest; nothing otherwise.
+std::optional<long double> Decimal(std::string_view text, long double lowest, long double highest);
+
 // A latitude, longitude or height given as text (the settings file, the command line): a decimal number
 // within the range; nothing otherwise.
 std::optional<long double> Latitude(std::string_view text);

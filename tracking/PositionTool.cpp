@@ -13,6 +13,7 @@
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Messages.h"
+#include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "Position.h"
 #include "RotatorTracking.h"
@@ -161,18 +162,10 @@ std::vector<std::string> QuotedProtocolNames(Axis axis) {
 }
 
 // Why a locator names no place, or empty text when it names one.
-std::string LocatorProblem(const std::string& locator) {
-    const std::size_t at = Location::LocatorFault(locator);
-    if (at == std::string::npos) return {};
-    if (at == locator.size()) return "is too short; give at least four characters, e.g. JO22IC";
-    return "has \"" + win1252::ToUtf8(locator.substr(at, 1)) + "\" as character " + std::to_string(at + 1) +
-           ", which must be " + Location::LocatorRule(at);
-}
-
 // A locator typed on the command line, checked to name a place.
 std::string LocatorArgument(std::string_view option, const std::string& utf8) {
     std::string locator = Win1252Argument(option, utf8);
-    if (const std::string problem = LocatorProblem(locator); !problem.empty()) {
+    if (const std::string problem = PlanSettings::LocatorProblem(locator); !problem.empty()) {
         throw EUsageError(std::string(option) + ": \"" + utf8 + "\" " + problem);
     }
     return locator;
@@ -271,17 +264,6 @@ std::string TwoDecimals(double degrees) {
     return text;
 }
 
-// The place a locator names, as the main window takes it (height 0). Location keeps the home station's
-// place, which this leaves as it was.
-pointing::Station StationOf(const std::string& locator) {
-    const long double longitude = Location::Longitude, latitude = Location::Latitude;
-    Location::LocatorToLonLat(locator);
-    const pointing::Station station{Location::Latitude, -Location::Longitude, 0};
-    Location::Longitude = longitude;
-    Location::Latitude = latitude;
-    return station;
-}
-
 // A day number as "2023-03-22T12:00:00Z", to the nearest second.
 std::string UtcText(double dayNumber) {
     constexpr double kUnixEpochDayNumber = 25569;
@@ -335,7 +317,7 @@ void PrintDoppler(std::ostream& out, const Options& options, const pointing::Sta
     std::snprintf(line, sizeof line, "Echo Doppler: %+lld Hz\n", std::llround(eme_plan::EchoDoppler(now, home, hertz)));
     out << line;
     if (!options.dxLocator) return;
-    const pointing::Station dx = StationOf(*options.dxLocator);
+    const pointing::Station dx = PlanSettings::StationOf(*options.dxLocator);
     std::snprintf(line, sizeof line, "DX Doppler: %+lld Hz\n", std::llround(eme_plan::DxDoppler(now, home, dx, hertz)));
     out << line;
     std::snprintf(line, sizeof line, "Path loss: %.1Lf dB (relative to perigee)\n",
@@ -676,7 +658,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.azRange) RotatorSettings::Current.azimuthRange = *options.azRange;
     if (options.elRange) RotatorSettings::Current.elevation = *options.elRange;
     if (options.belowHorizon) RotatorSettings::Current.belowHorizon = *options.belowHorizon;
-    if (const std::string problem = LocatorProblem(Unit3::Locator); !problem.empty()) {
+    if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
             << settingsFile << ' ' << problem << "; give one with --locator\n";
         return 2;
@@ -704,8 +686,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     try {
         // The file name is the system's bytes, printed as they are.
         if (options.plan) {
-            const pointing::Station home = StationOf(Unit3::Locator);
-            const pointing::Station dx = StationOf(*options.dxLocator);
+            const pointing::Station home = PlanSettings::StationOf(Unit3::Locator);
+            const pointing::Station dx = PlanSettings::StationOf(*options.dxLocator);
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             PrintPlan(out, options, home, dx);
@@ -718,7 +700,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             const std::string body = PointingSettings::TargetName(pointing.target);
             out << body << " azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
             out << body << " elevation: " << Degrees(Position::MoonElevation) << '\n';
-            if (options.frequencyMhz) PrintDoppler(out, options, StationOf(Unit3::Locator));
+            if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::StationOf(Unit3::Locator));
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
             PrintPass(out);

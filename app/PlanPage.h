@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QFutureWatcher>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "PlanSettings.h"
+#include "eme_plan.h"
+
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class TElevationPlot;
+
+// The station window's "Plan" page: when the Moon stands above both this station's and a DX station's
+// minimum elevations, and what the path does. The operator gives DX locators, a frequency, the two minimum
+// elevations and a number of days ([Plan] in the settings file); the page lists the mutual windows of every
+// DX station in time order and marks the running one, plots the Moon's elevation at home and at the chosen
+// DX station over the next 24 hours with the windows shaded, and shows the Doppler shifts, the distance,
+// the path loss, the declination and the echo delay now and at an instant the operator picks.
+//
+// Plans are computed on a worker thread when the inputs change and when the clock enters a new hour; the
+// present values follow every Refresh.
+class TPlanPage : public QWidget {
+    Q_OBJECT
+public:
+    // The list's columns.
+    enum Column { kRunning, kDx, kStart, kEnd, kDuration, kStartElevation, kEndElevation, kHighest, kColumns };
+
+    explicit TPlanPage(QWidget* parent = nullptr);
+    ~TPlanPage() override;
+
+    // Puts the [Plan] section of the settings file into the fields and plans with it.
+    void Load();
+
+    // Takes the fields: when they are all good, writes them to [Plan] and plans again; otherwise says on
+    // the page what is wrong and keeps the plan shown. False when a field was refused.
+    bool Apply();
+
+    // Brings the present values and the running mark up to date, and plans again when the hour moved on.
+    void Refresh();
+
+    // Waits until the plan being computed (if any) is shown.
+    void WaitForPlan();
+
+    // The windows shown in the list, with the DX station each belongs to.
+    struct Listed {
+        std::size_t dx;  // index into the settings' DX locators
+        eme_plan::Window window;
+        long double startElevation, startDxElevation, endElevation, endDxElevation;
+    };
+    const std::vector<Listed>& Windows() const { return windows_; }
+    const PlanSettings::Settings& InForce() const { return settings_; }
+    // A value of the present ("now") or the picked ("at") column by its name: "echoDoppler", "dxDoppler",
+    // "distance", "pathLoss", "declination", "echoDelay".
+    QString Value(const QString& column, const QString& name) const;
+
+    QLineEdit* DxEdit = nullptr;
+    QLineEdit* FrequencyEdit = nullptr;
+    QLineEdit* MinElevationEdit = nullptr;
+    QLineEdit* DxMinElevationEdit = nullptr;
+    QLineEdit* DaysEdit = nullptr;
+    QPushButton* ApplyButton = nullptr;
+    QLabel* MessageLabel = nullptr;
+    QTreeWidget* WindowList = nullptr;
+    QComboBox* DxChoice = nullptr;
+    TElevationPlot* Plot = nullptr;
+    QDateTimeEdit* AtEdit = nullptr;
+
+    // What a plan computation gives back.
+    struct Result {
+        std::vector<Listed> windows;
+        double plotFrom = 0, plotUntil = 0;
+        std::vector<double> homeCurve;
+        std::vector<std::vector<double>> dxCurves;
+        std::string problem;
+    };
+
+private:
+    void StartPlan();
+    void ShowPlan();
+    void ShowList();
+    void ShowPlot();
+    void ShowValues(const QString& column, double dayNumber);
+    void ShowMessage(const QString& text, bool problem);
+    void OnRowChosen();
+    double HourStart(double dayNumber) const;
+
+    PlanSettings::Settings settings_;
+    pointing::Station home_;
+    std::vector<pointing::Station> dxStations_;
+    std::vector<Listed> windows_;
+    Result result_;
+    QFutureWatcher<Result>* watcher_ = nullptr;
+    bool planAgain_ = false;
+    double plannedHour_ = -1;
+    int shownRunning_ = -2;
+    std::size_t shownCount_ = 0;
+    std::map<QString, QLabel*> values_;
+};

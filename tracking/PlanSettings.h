@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pointing.h"
+
+// The station window's planning page keeps its inputs in the [Plan] section of the settings file:
+//
+//   DX=FN20XR PM95VR   the DX stations' Maidenhead locators, separated by blanks or commas
+//   Frequency=1296     MHz, for the Doppler shifts (default 1296)
+//   MinElevation=5     the lowest elevation of the Moon that counts at the home station, degrees
+//   DxMinElevation=5   the same at the DX stations (both default 5)
+//   Days=1             how far ahead the windows are listed (default 1)
+//
+// Nothing else reads the section, and the page writes it only when the operator applies new values; a
+// value that cannot be used takes its default, a locator that names no place is left out.
+namespace PlanSettings {
+
+inline constexpr char kSection[] = "Plan";
+inline constexpr std::size_t kMostDxStations = 8;
+
+struct Settings {
+    std::vector<std::string> dxLocators;  // Windows-1252, each naming a place
+    long double frequencyMhz = 1296;
+    long double minElevation = 5;
+    long double dxMinElevation = 5;
+    int32_t days = 1;
+    bool operator==(const Settings&) const = default;
+};
+
+// What an operator types, checked: the value, or a sentence saying what is wrong with the text.
+template <typename T>
+struct Parsed {
+    std::optional<T> value;
+    std::string problem;
+};
+
+// One to kMostDxStations locators, each naming a place (see Location::LocatorFault).
+Parsed<std::vector<std::string>> ParseLocators(std::string_view text);
+// 0.001 to 1000000 MHz.
+Parsed<long double> ParseFrequency(std::string_view text);
+// 0 to 89 degrees.
+Parsed<long double> ParseMinElevation(std::string_view text);
+// A whole number of days from 1 to 366.
+Parsed<int32_t> ParseDays(std::string_view text);
+
+// The texts the parsers read, as the page shows them and the file keeps them.
+std::string LocatorsText(const std::vector<std::string>& locators);
+std::string NumberText(long double value);
+
+// Why a locator names no place ("is too short; ...", "has \"0\" as character 3, which must be ..."), or
+// empty when it names one.
+std::string LocatorProblem(const std::string& locator);
+
+// The place a locator names as the position update takes it (its corner, or a square's centre), at height 0.
+pointing::Station StationOf(const std::string& locator);
+
+// Reads the section; a missing file or section gives the defaults and no DX station.
+Settings Read(const std::string& settingsFile);
+
+// Writes the five keys, leaving every other line of the file as it is. Raises EIniWriteError.
+void Write(const std::string& settingsFile, const Settings& settings);
+
+}  // namespace PlanSettings
