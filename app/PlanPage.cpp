@@ -157,8 +157,8 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
     WindowList->setRootIsDecorated(false);
     WindowList->setColumnCount(kColumns);
     WindowList->setHeaderLabels({QString(), QStringLiteral("DX"), QStringLiteral("Start (UTC)"), QStringLiteral("End (UTC)"),
-                                 QStringLiteral("Duration"), QStringLiteral("Elevation at start"),
-                                 QStringLiteral("at end"), QStringLiteral("Highest")});
+                                 QStringLiteral("Duration"), QStringLiteral("Elevation here / DX: at start"),
+                                 QStringLiteral("at end"), QStringLiteral("highest")});
     WindowList->setToolTip(QStringLiteral("Elevations here / at the DX station; * marks an edge cut by the list's span"));
     WindowList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(WindowList, &QTreeWidget::itemSelectionChanged, this, [this] { OnRowChosen(); });
@@ -208,7 +208,7 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
     }
     values->setRowStretch(row, 1);
     lower->addLayout(values, 2);
-    layout->addLayout(lower, 1);
+    layout->addLayout(lower, 2);
 
     watcher_ = new QFutureWatcher<Result>(this);
     connect(watcher_, &QFutureWatcher<Result>::finished, this, [this] {
@@ -325,6 +325,7 @@ void TPlanPage::ShowPlan() {
     windows_.clear();
     Refresh();
     ShowPlot();
+    ShowValues(QStringLiteral("at"), DayNumberOf(AtEdit->dateTime()));
 }
 
 void TPlanPage::ShowList() {

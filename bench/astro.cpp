@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 
+#include "eme_plan.h"
 #include "moon.h"
 #include "moon_reference.h"
 #include "pointing.h"
@@ -63,6 +64,18 @@ void Precise(benchmark::State& state, pointing::Target target) {
 }
 BENCHMARK_CAPTURE(Precise, moon, pointing::Target::Moon)->Name("BM_PrecisePosition/moon");
 BENCHMARK_CAPTURE(Precise, sun, pointing::Target::Sun)->Name("BM_PrecisePosition/sun");
+
+// The mutual windows of JO22IC and FN20XR over one day and over a month, from 2026-12-07 00:00 UTC: the
+// station window's Plan page computes one of these per DX station when its inputs change or the hour
+// moves on.
+void MutualWindows(benchmark::State& state) {
+    const pointing::Station home{52.0833, 4.6667, 0}, dx{40.7083, -74.0833, 0};
+    for (auto _ : state) {
+        const auto windows = eme_plan::MutualWindows(46363.0, static_cast<double>(state.range(0)), home, dx, 5, 5);
+        benchmark::DoNotOptimize(windows.data());
+    }
+}
+BENCHMARK(MutualWindows)->Name("BM_MutualWindows/days")->Arg(1)->Arg(30)->Unit(benchmark::kMillisecond);
 
 void Libnova(benchmark::State& state) {
     ln_lnlat_posn observer{-kLongitudeWest, kLatitude};  // libnova counts longitude east-positive

@@ -113,7 +113,8 @@ Settings Read(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     const Settings defaults;
     Settings settings;
-    for (const std::string_view word : Words(ini.ReadString(kSection, kDxKey, ""))) {
+    const std::string dx = ini.ReadString(kSection, kDxKey, "");
+    for (const std::string_view word : Words(dx)) {
         const std::string locator(word);
         if (LocatorProblem(locator).empty() && settings.dxLocators.size() < kMostDxStations)
             settings.dxLocators.push_back(locator);
