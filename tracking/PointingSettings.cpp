@@ -139,6 +139,7 @@ std::string Problem(const Texts& texts) {
 
 void Write(const std::string& settingsFile, const Texts& texts) {
     TIniFile ini(settingsFile);
+    ini.LockForUpdate();  // compared and written as one change
     const Texts old = ReadTexts(settingsFile);
     // A switch is on as the position update reads it: any integer but 0.
     const auto same = [&ini](const KeyText& key, const std::string& before, const std::string& after) {
@@ -152,12 +153,8 @@ void Write(const std::string& settingsFile, const Texts& texts) {
         }
         return Trimmed(before) == Trimmed(after);
     };
-    bool locked = false;
     for (const KeyText& key : kKeys) {
-        if (same(key, old.*key.text, texts.*key.text)) continue;
-        if (!locked) ini.LockForUpdate();
-        locked = true;
-        ini.WriteString(kSection, key.key, Trimmed(texts.*key.text));
+        if (!same(key, old.*key.text, texts.*key.text)) ini.WriteString(kSection, key.key, Trimmed(texts.*key.text));
     }
 }
 

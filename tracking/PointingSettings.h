@@ -88,7 +88,7 @@ std::string Problem(const Texts& texts);
 
 // Writes each key whose meaning differs from the file's (a switch compared as on or off, the target
 // in any letter case), leaving every other line of the file as it is, all under one lock. Nothing
-// is written when nothing changed. Raises EIniWriteError.
+// is written when nothing changed. Raises EIniWriteError (also for a file that cannot be locked).
 void Write(const std::string& settingsFile, const Texts& texts);
 
 // The target's direction at a UTC day number through the precise path: for the station of the settings in
