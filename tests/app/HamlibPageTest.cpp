@@ -216,24 +216,15 @@ TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
 // What cannot be kept is refused with a reason, the file stays as it was, and the fields keep
 // what was typed.
 TEST_F(HamlibPageTest, ChoicesThatCannotBeKeptAreRefusedAndTheFieldsKept) {
-    const struct {
-        const char* search;
-        QString device;
-        const char* notice;
-    } cases[] = {
-        {"net rotctl", QString(), "Give the device of the azimuth rotator: where it is reached"},
-        {"GS-232A", QStringLiteral("/dev/ttyUSB0 \u00E9"), "The device of the azimuth rotator must be printable ASCII"},
-        {"GS-232A", QStringLiteral("'/dev/ttyUSB0'"), "The device of the azimuth rotator must not be quoted"},
-    };
+    // Typed as the operator types it: a character outside ASCII reaches the check as such.
     const std::string before = test_support::ReadFileBytes(Settings());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.notice);
-        Choose(page_->Azimuth, QString::fromLatin1(c.search), c.device);
-        page_->ApplyButton->click();
-        EXPECT_TRUE(page_->MessageLabel->text().startsWith(QString::fromLatin1(c.notice))) << page_->MessageLabel->text().toStdString();
-        EXPECT_EQ(page_->Azimuth.device->text(), c.device);
-        EXPECT_EQ(test_support::ReadFileBytes(Settings()), before);
-    }
+    const QString device = QStringLiteral("/dev/ttyUSB0 \u00E9");
+    Choose(page_->Azimuth, QStringLiteral("GS-232A"), device);
+    page_->ApplyButton->click();
+    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("The device of the azimuth rotator must be printable ASCII")))
+        << page_->MessageLabel->text().toStdString();
+    EXPECT_EQ(page_->Azimuth.device->text(), device);
+    EXPECT_EQ(test_support::ReadFileBytes(Settings()), before);
 
     // A settings file that cannot be written: the reason names it, the choice stays on the page.
     std::filesystem::remove(Settings());

@@ -279,33 +279,4 @@ TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers
     EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << Journal::Text();
 }
 
-TEST_F(HamlibAxes, StopHaltsTheRotatorAndParkSendsItHome) {
-    BothAxesHamlib();
-    Unit3::ELtype = "none";
-    UseRotators(first_.Address(), second_.Address());
-    EXPECT_FALSE(HamlibTransport::Stop(Axis::kElevation));  // not a Hamlib axis: nothing asked
-    EXPECT_FALSE(HamlibTransport::Park(Axis::kElevation));
-
-    MoonAt(90.0L, 0.0L);  // 15 s away at the simulator's 6 degrees a second
-    SendAndWait(true, false);
-    ASSERT_TRUE(HamlibTransport::Stop(Axis::kAzimuth));
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
-    EXPECT_EQ(Last(Axis::kAzimuth).result.request.command, Command::kStop);
-    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok) << Last(Axis::kAzimuth).result.reason;
-    double azimuth = 0, elevation = 0, later = 0;
-    ASSERT_TRUE(first_.ReadWithRotctl(azimuth, elevation));
-    std::this_thread::sleep_for(500ms);  // 3 degrees of turning, had it not stopped
-    ASSERT_TRUE(first_.ReadWithRotctl(later, elevation));
-    EXPECT_LT(azimuth, 90.0);
-    EXPECT_DOUBLE_EQ(later, azimuth);
-
-    ASSERT_TRUE(HamlibTransport::Park(Axis::kAzimuth));
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
-    EXPECT_EQ(Last(Axis::kAzimuth).result.request.command, Command::kPark);
-    EXPECT_TRUE(Reaches(first_, 0.0, 0.0));  // the simulator's park position
-    EXPECT_EQ(JournalLinesWith("Azimuth: stop on Hamlib model 2"), 1) << Journal::Text();
-    EXPECT_EQ(JournalLinesWith("Azimuth: park on Hamlib model 2"), 1);
-    EXPECT_TRUE(messages_.empty());
-}
-
 }  // namespace
