@@ -138,8 +138,12 @@ void FillHamlibStatus(Axis axis, AxisStatus& status) {
         status.target = axis == Axis::kAzimuth ? target.azimuth : target.elevation;
     }
     if (const auto last = HamlibTransport::LastResult(axis)) {
-        status.last = LastCommand{{}, last->at, last->result.ok, HamlibTransport::OutcomeText(last->address, last->result),
-                                  {}, HamlibTransport::CallText(last->result)};
+        // A failure reads as a serial line's does: the reason, then the device.
+        const HamlibRotator::Result& result = last->result;
+        status.last = LastCommand{{}, last->at, result.ok,
+                                  result.ok ? HamlibTransport::OutcomeText(last->address, result)
+                                            : result.reason + " (" + last->address.device + ")",
+                                  {}, HamlibTransport::CallText(result)};
     }
 }
 

@@ -185,22 +185,27 @@ TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual
     EXPECT_TRUE(messages_.empty());
 }
 
-// rotctld stopped (SIGSTOP) keeps its connection and answers nothing: the read-back fails after
-// Hamlib's timeout, the page and the journal say so, and the page goes on; once rotctld runs
-// again the rotator answers.
+// rotctld stopped (SIGSTOP) keeps its connection and answers nothing: Track's send fails after
+// Hamlib's timeout, the page, the axis group and the journal say so, and the page goes on; once
+// rotctld runs again the rotator answers.
 TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
     ChooseDaemonForBothAxes();
     ASSERT_TRUE(Shows(page_->Azimuth.state, QStringLiteral("answers")));
     daemon_.Pause();
-    RefreshUntilReadBack();
-    const QString failure = QStringLiteral("Comms error - ") + QString::fromStdString(daemon_.Address()) +
-                            QStringLiteral(": get position: ");
+    windows_->form1->Button1->click();
+    const QString address = QString::fromStdString(daemon_.Address());
+    const QString failure = QStringLiteral("Comms error - ") + address + QStringLiteral(": set position: ");
     EXPECT_TRUE(Shows(page_->Azimuth.state, failure)) << page_->Azimuth.state->text().toStdString();
     EXPECT_TRUE(page_->Elevation.state->text().startsWith(failure));
+    EXPECT_TRUE(page_->Azimuth.lastCommand->text().endsWith(QStringLiteral(": failed")));
+    windows_->station->Refresh();
+    const QString result = windows_->station->Field(QStringLiteral("azimuthResult"));
+    EXPECT_TRUE(result.startsWith(QStringLiteral("set position: ")) && result.endsWith(QStringLiteral(" (") + address + u')'))
+        << result.toStdString();
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - " + daemon_.Address()});
-    EXPECT_TRUE(JournalHas("Azimuth and elevation: get position on Hamlib model 2 (Hamlib NET rotctl) at " +
-                           daemon_.Address() + ": Comms error - "))
-        << Journal::Text();
+    EXPECT_TRUE(JournalHas("Azimuth and elevation: set position ")) << Journal::Text();
+    EXPECT_TRUE(JournalHas(" on Hamlib model 2 (Hamlib NET rotctl) at " + daemon_.Address() + ": Comms error - " +
+                           daemon_.Address() + ": set position: "));
 
     // The page still takes the operator's choices while the rotator is silent.
     Choose(page_->Elevation, QStringLiteral("GS-232A"), QString());
