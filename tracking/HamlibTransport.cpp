@@ -206,7 +206,7 @@ std::string ModelText(const Address& address) {
 
 std::string RotatorText(const Address& address) {
     if (address.model <= 0) return "(no rotator chosen)";
-    return ModelText(address) + " at " + address.device;
+    return ModelText(address) + (address.device.empty() ? "" : " at " + address.device);  // the simulator has none
 }
 
 std::string CommsError(const Address& address) {

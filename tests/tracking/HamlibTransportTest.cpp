@@ -72,6 +72,23 @@ TEST(HamlibTransport, ReadsModelDeviceAndSpeed) {
     for (const Case& c : cases) EXPECT_EQ(HamlibTransport::ParseRotator(c.text), c.address) << c.text;
 }
 
+TEST(HamlibTransport, NamesTheRotatorByModelAndDevice) {
+    const struct {
+        Address address;
+        const char *rotator, *commsError;
+    } cases[] = {
+        {{2, "localhost:4533", 0}, "model 2 (Hamlib NET rotctl) at localhost:4533", "Comms error - localhost:4533"},
+        {{601, "/dev/ttyUSB0", 9600}, "model 601 (Yaesu GS-232A) at /dev/ttyUSB0", "Comms error - /dev/ttyUSB0"},
+        {{1, "", 0}, "model 1 (Hamlib Dummy)", "Comms error - Hamlib model 1"},  // the simulator is reached over nothing
+        {{9999, "x", 0}, "model 9999 (unknown to Hamlib) at x", "Comms error - x"},
+        {{}, "(no rotator chosen)", "Comms error - Hamlib"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HamlibTransport::RotatorText(c.address), c.rotator);
+        EXPECT_EQ(HamlibTransport::CommsError(c.address), c.commsError);
+    }
+}
+
 // Two rotctld daemons on loopback ports, named in the settings file's [Hamlib] section as
 // azimuth and elevation rotators; failures recorded.
 class HamlibAxes : public ::testing::Test {
