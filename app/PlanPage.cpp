@@ -20,8 +20,8 @@
 #include "ElevationPlot.h"
 #include "EventGuard.h"
 #include "IniFile.h"
-#include "Journal.h"
 #include "Location.h"
+#include "Station.h"
 #include "Unit3.h"
 
 namespace {
@@ -255,12 +255,8 @@ bool TPlanPage::Apply() {
     }
     ShowMessage(QString(), false);
     if (wanted != settings_) {
+        Station::NoteChanges(PlanSettings::KeyTexts(settings_), PlanSettings::KeyTexts(wanted));
         settings_ = wanted;
-        Journal::Add("Plan: DX " + PlanSettings::LocatorsText(wanted.dxLocators) + ", " +
-                     PlanSettings::NumberText(wanted.frequencyMhz) + " MHz, lowest elevations " +
-                     PlanSettings::NumberText(wanted.minElevation) + " and " +
-                     PlanSettings::NumberText(wanted.dxMinElevation) + " degrees, " + std::to_string(wanted.days) +
-                     (wanted.days == 1 ? " day" : " days"));
         try {
             PlanSettings::Write(Unit3::SettingsFileFor(Unit3::ExecutablePath), settings_);
         } catch (const EIniWriteError& error) {

@@ -129,14 +129,18 @@ Settings Read(const std::string& settingsFile) {
     return settings;
 }
 
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settings) {
+    return {{kDxKey, LocatorsText(settings.dxLocators)},
+            {kFrequencyKey, NumberText(settings.frequencyMhz)},
+            {kMinElevationKey, NumberText(settings.minElevation)},
+            {kDxMinElevationKey, NumberText(settings.dxMinElevation)},
+            {kDaysKey, std::to_string(settings.days)}};
+}
+
 void Write(const std::string& settingsFile, const Settings& settings) {
     TIniFile ini(settingsFile);
     ini.LockForUpdate();
-    ini.WriteString(kSection, kDxKey, LocatorsText(settings.dxLocators));
-    ini.WriteString(kSection, kFrequencyKey, NumberText(settings.frequencyMhz));
-    ini.WriteString(kSection, kMinElevationKey, NumberText(settings.minElevation));
-    ini.WriteString(kSection, kDxMinElevationKey, NumberText(settings.dxMinElevation));
-    ini.WriteInteger(kSection, kDaysKey, settings.days);
+    for (const auto& [key, text] : KeyTexts(settings)) ini.WriteString(kSection, key, text);
 }
 
 }  // namespace PlanSettings

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pointing.h"
@@ -62,6 +63,9 @@ pointing::Station StationOf(const std::string& locator);
 
 // Reads the section; a missing file or section gives the defaults and no DX station.
 Settings Read(const std::string& settingsFile);
+
+// The five keys with their texts, as Write puts them in the file.
+std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settings);
 
 // Writes the five keys, leaving every other line of the file as it is. Raises EIniWriteError.
 void Write(const std::string& settingsFile, const Settings& settings);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ElevationPlot.h"
+#include "Journal.h"
 #include "Location.h"
 #include "PlanPage.h"
 #include "PlanSettings.h"
@@ -233,10 +234,15 @@ TEST_F(PlanPageTest, RefusesBadInputWithAMessageAndKeepsThePlan) {
         {"AA00 BB00 CC00 DD00 EE00 FF00 GG00 HH00 II00", "1296", "5", "5", "1", "at most 8 DX locators"},
     };
     // clang-format on
+    Journal::Clear();
     TPlanPage page;
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
+    // Only the key that changed from the defaults is journalled.
+    const std::string journal = Journal::Text();
+    EXPECT_NE(journal.find("Settings: DX none -> FN20XR"), std::string::npos) << journal;
+    EXPECT_EQ(journal.find("Frequency"), std::string::npos) << journal;
     const std::string file = test_support::ReadFileBytes(SettingsFile());
     const std::size_t listed = page.Windows().size();
     ASSERT_GT(listed, 0u);
@@ -249,6 +255,8 @@ TEST_F(PlanPageTest, RefusesBadInputWithAMessageAndKeepsThePlan) {
         EXPECT_EQ(page.InForce().dxLocators, std::vector<std::string>{"FN20XR"});
         EXPECT_EQ(page.Windows().size(), listed);
     }
+    EXPECT_EQ(Journal::Text(), journal);
+    Journal::Clear();
 }
 
 // A settings file that cannot be written is said so on the page; the plan goes on with the new values.
