@@ -275,6 +275,7 @@ double TPlanPage::HourStart(double dayNumber) const {
 
 void TPlanPage::StartPlan() {
     plannedHour_ = HourStart(Location::UtcNow());
+    plannedLocator_ = Unit3::Locator;
     if (watcher_->isRunning()) {
         planAgain_ = true;
         return;
@@ -378,7 +379,8 @@ void TPlanPage::OnRowChosen() {
 
 void TPlanPage::Refresh() {
     const double now = Location::UtcNow();
-    if (HourStart(now) != plannedHour_ && !settings_.dxLocators.empty()) StartPlan();
+    if ((HourStart(now) != plannedHour_ || Unit3::Locator != plannedLocator_) && !settings_.dxLocators.empty())
+        StartPlan();
     // The windows still to come or running, and which one runs.
     std::vector<Listed> current;
     int running = -1;

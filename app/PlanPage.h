@@ -42,7 +42,8 @@ public:
     // the page what is wrong and keeps the plan shown. False when a field was refused.
     bool Apply();
 
-    // Brings the present values and the running mark up to date, and plans again when the hour moved on.
+    // Brings the present values and the running mark up to date, and plans again when the hour moved on
+    // or the home locator changed.
     void Refresh();
 
     // Waits until the plan being computed (if any) is shown.
@@ -99,6 +100,7 @@ private:
     QFutureWatcher<Result>* watcher_ = nullptr;
     bool planAgain_ = false;
     double plannedHour_ = -1;
+    std::string plannedLocator_;  // the home locator of the plan shown
     int shownRunning_ = -2;
     std::size_t shownCount_ = 0;
     std::map<QString, QLabel*> values_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,7 +195,7 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
 
 // The list follows the clock: a window that ended leaves it, and a new hour brings a new plan with the
 // windows it reaches.
-TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOn) {
+TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
     TPlanPage page;
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
@@ -211,6 +212,31 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOn) {
     ASSERT_FALSE(page.Windows().empty());
     EXPECT_NEAR(page.Windows()[0].window.start, 46364.53176441, 60 * kSecond);
     EXPECT_FALSE(page.WindowList->topLevelItem(0)->text(TPlanPage::kRunning).isEmpty());
+    // A new home locator from Setup brings a new plan at once: from FN20XR itself the window is the Moon
+    // above 5 degrees there, which lasts hours.
+    Unit3::Locator = "FN20XR";
+    page.Refresh();
+    page.WaitForPlan();
+    ASSERT_FALSE(page.Windows().empty());
+    EXPECT_GT(page.Windows()[0].window.end - page.Windows()[0].window.start, 0.25);
+}
+
+// Choosing a window puts its start into the instant field, and the values of that instant are shown.
+TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
+    TPlanPage page;
+    page.Load();
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"),
+                      QStringLiteral("5"), QStringLiteral("3")));
+    ASSERT_GE(page.WindowList->topLevelItemCount(), 2);
+    page.WindowList->topLevelItem(1)->setSelected(true);
+    const double start = page.Windows()[1].window.start;
+    EXPECT_NEAR(static_cast<double>(page.AtEdit->dateTime().toSecsSinceEpoch()) / 86400 + kUnixEpochDayNumber, start,
+                60 * kSecond);  // the field shows whole minutes
+    for (const char* name : {"echoDoppler", "dxDoppler", "distance", "pathLoss", "declination", "echoDelay"}) {
+        EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)), QStringLiteral("---")) << name;
+        EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)), page.Value(QStringLiteral("now"), QLatin1String(name)))
+            << name;
+    }
 }
 
 // Each field refuses what it cannot use with a message on the page; the plan and the file stay as they were.
