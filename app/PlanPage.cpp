@@ -2,7 +2,6 @@
 #include "PlanPage.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -10,9 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimeZone>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +33,8 @@ constexpr double kLongestSearch = 366;
 // The plot: the next 24 hours from the start of the present hour, and the hour it is in.
 constexpr double kPlotSpan = 25 * kHour;
 constexpr int kPlotSamples = 301;
+// How often the window's thread looks for a finished plan while one is computed.
+constexpr int kCollectMs = 20;
 const pointing::Atmosphere kNoRefraction{};
 
 struct PlanInput {
@@ -55,11 +56,12 @@ std::vector<double> Curve(const pointing::Station& station, double from) {
     return samples;
 }
 
-// Runs on the worker thread: everything it uses is its own copy.
-TPlanPage::Result ComputePlan(const PlanInput& input) {
+// Runs on the worker thread: everything it uses is its own copy. A page that closes stops it between DX
+// stations.
+TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& cancelled) {
     TPlanPage::Result result;
     try {
-        for (std::size_t i = 0; i < input.dx.size(); ++i) {
+        for (std::size_t i = 0; i < input.dx.size() && !cancelled; ++i) {
             for (const eme_plan::Window& window : eme_plan::MutualWindows(
                      input.from, input.days, input.home, input.dx[i], input.minElevation, input.dxMinElevation)) {
                 result.windows.push_back({i, window, Elevation(window.start, input.home),
@@ -210,19 +212,15 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
     lower->addLayout(values, 2);
     layout->addLayout(lower, 2);
 
-    watcher_ = new QFutureWatcher<Result>(this);
-    connect(watcher_, &QFutureWatcher<Result>::finished, this, [this] {
-        result_ = watcher_->result();
-        if (planAgain_) {
-            planAgain_ = false;
-            StartPlan();
-            return;
-        }
-        ShowPlan();
-    });
+    collector_ = new QTimer(this);
+    collector_->setInterval(kCollectMs);
+    connect(collector_, &QTimer::timeout, this, [this] { Guarded([this] { CollectPlan(); }); });
 }
 
-TPlanPage::~TPlanPage() = default;
+TPlanPage::~TPlanPage() {
+    if (handover_) handover_->cancelled = true;
+    if (worker_.joinable()) worker_.join();
+}
 
 void TPlanPage::Load() {
     settings_ = PlanSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
@@ -276,7 +274,7 @@ double TPlanPage::HourStart(double dayNumber) const {
 void TPlanPage::StartPlan() {
     plannedHour_ = HourStart(Location::UtcNow());
     plannedLocator_ = Unit3::Locator;
-    if (watcher_->isRunning()) {
+    if (computing_) {
         planAgain_ = true;
         return;
     }
@@ -296,17 +294,41 @@ void TPlanPage::StartPlan() {
     const double days = std::min(kLongestSearch, std::max<double>(settings_.days, kPlotSpan) + kLookBack);
     const PlanInput input{home_, dxStations_, settings_.minElevation, settings_.dxMinElevation, from, days,
                           plannedHour_};
-    watcher_->setFuture(QtConcurrent::run(ComputePlan, input));
+    if (worker_.joinable()) worker_.join();
+    handover_ = std::make_shared<Handover>();
+    computing_ = true;
+    worker_ = std::thread([input, handover = handover_] {
+        Result result = ComputePlan(input, handover->cancelled);
+        const std::lock_guard lock(handover->mutex);
+        handover->finished = std::move(result);
+    });
+    collector_->start();
+}
+
+void TPlanPage::CollectPlan() {
+    std::optional<Result> finished;
+    {
+        const std::lock_guard lock(handover_->mutex);
+        finished.swap(handover_->finished);
+    }
+    if (!finished) return;
+    collector_->stop();
+    if (worker_.joinable()) worker_.join();
+    computing_ = false;
+    result_ = std::move(*finished);
+    if (planAgain_) {
+        planAgain_ = false;
+        StartPlan();
+        return;
+    }
+    ShowPlan();
 }
 
 void TPlanPage::WaitForPlan() {
-    while (watcher_->isRunning() || planAgain_) {
-        watcher_->waitForFinished();
-        QCoreApplication::sendPostedEvents(watcher_);
-        QCoreApplication::processEvents();
+    while (computing_) {
+        if (worker_.joinable()) worker_.join();
+        CollectPlan();
     }
-    QCoreApplication::sendPostedEvents(watcher_);
-    QCoreApplication::processEvents();
 }
 
 void TPlanPage::ShowPlan() {

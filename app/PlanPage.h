@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QFutureWatcher>
 #include <QWidget>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PlanSettings.h"
@@ -14,6 +19,7 @@ class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class TElevationPlot;
 
@@ -24,8 +30,9 @@ class TElevationPlot;
 // DX station over the next 24 hours with the windows shaded, and shows the Doppler shifts, the distance,
 // the path loss, the declination and the echo delay now and at an instant the operator picks.
 //
-// Plans are computed on a worker thread when the inputs change and when the clock enters a new hour; the
-// present values follow every Refresh.
+// Plans are computed on a worker thread of the page's own when the inputs change and when the clock enters a
+// new hour; the worker shares only its finished result, behind a mutex, which a timer of the window's
+// thread collects. The present values follow every Refresh.
 class TPlanPage : public QWidget {
     Q_OBJECT
 public:
@@ -82,8 +89,16 @@ public:
         std::string problem;
     };
 
+    // What the worker and the window's thread share.
+    struct Handover {
+        std::mutex mutex;
+        std::optional<Result> finished;  // set by the worker, taken by the window's thread
+        std::atomic<bool> cancelled{false};
+    };
+
 private:
     void StartPlan();
+    void CollectPlan();
     void ShowPlan();
     void ShowList();
     void ShowPlot();
@@ -97,7 +112,10 @@ private:
     std::vector<pointing::Station> dxStations_;
     std::vector<Listed> windows_;
     Result result_;
-    QFutureWatcher<Result>* watcher_ = nullptr;
+    std::shared_ptr<Handover> handover_;
+    std::thread worker_;
+    QTimer* collector_ = nullptr;
+    bool computing_ = false;
     bool planAgain_ = false;
     double plannedHour_ = -1;
     std::string plannedLocator_;  // the home locator of the plan shown

@@ -6,14 +6,16 @@
 # The timer component's worker hands its ticks over through queued calls that carry no data of
 # ours, and everything it shares with the timer sits behind one std::mutex, so Qt (not built with
 # ThreadSanitizer) needs no suppressions. Each Hamlib rotator's worker shares with the sending
-# thread only its request queue and the results' inbox, each behind a std::mutex.
+# thread only its request queue and the results' inbox, each behind a std::mutex. The station window's
+# Plan page hands its worker a copy of the inputs and takes the finished plan from behind a std::mutex.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUNARK_TSAN_BUILD_DIR:-$top/build-tsan}
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_TSAN=ON -DLUNARK_BENCH=OFF \
   -DLUNARK_WERROR=ON >/dev/null
-cmake --build "$build" --target test_timer_ex test_hamlib --parallel 2
+cmake --build "$build" --target test_timer_ex test_hamlib test_plan_page --parallel 2
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 "$build/tests/gif/test_timer_ex" "$@"
 "$build/tests/tracking/test_hamlib" "$@"
+"$build/tests/app/test_plan_page" "$@"

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 #include <chrono>
 #include <cmath>
@@ -219,6 +220,16 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
     page.WaitForPlan();
     ASSERT_FALSE(page.Windows().empty());
     EXPECT_GT(page.Windows()[0].window.end - page.Windows()[0].window.start, 0.25);
+}
+
+// Without anyone waiting for it, the worker's plan reaches the page through the window's own event loop.
+TEST_F(PlanPageTest, APlanReachesThePageByItself) {
+    TPlanPage page;
+    page.Load();
+    page.DxEdit->setText(QStringLiteral("FN20XR"));
+    ASSERT_TRUE(page.Apply());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page.Windows().size() == 1; }, 60000));
+    EXPECT_EQ(page.WindowList->topLevelItemCount(), 1);
 }
 
 // Choosing a window puts its start into the instant field, and the values of that instant are shown.
