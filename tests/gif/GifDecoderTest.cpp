@@ -143,6 +143,55 @@ TEST(GifDecoder, ShortDataLeavesRestAtZeroAndSeeThrough) {
     }
 }
 
+TEST(GifDecoder, SeeThroughMaskFollowsEachRowsOwnPixels) {
+    // Rows of every width class (below one 16-pixel step, between steps, not a multiple of 4),
+    // plain and interlaced, with all pixels delivered or the data ending inside a row. A pixel is
+    // see-through when it carries the transparent index or the data never reached it.
+    struct Case {
+        int width;
+        int height;
+        bool interlaced;
+        int delivered;  // pixels the data carries, in the order the data delivers rows
+    };
+    const std::vector<Case> cases = {
+        {1, 11, false, 11},  {1, 11, true, 11},    {3, 11, true, 20},    {5, 11, false, 55},
+        {5, 11, true, 55},   {16, 11, true, 176},  {17, 11, false, 100}, {17, 11, true, 100},
+        {33, 11, true, 363}, {105, 11, true, 777}, {105, 11, false, 1155}, {105, 13, true, 1000},
+    };
+    constexpr uint8_t kSee = 2;
+    std::mt19937 rng(11);
+    for (const auto& c : cases) {
+        // The image's rows in the order the data carries them: every 8th row from 0, every 8th
+        // from 4, every 4th from 2, every 2nd from 1 when interlaced.
+        std::vector<int> rowOrder;
+        if (c.interlaced) {
+            for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+                for (int y = start; y < c.height; y += step) rowOrder.push_back(y);
+        } else {
+            for (int y = 0; y < c.height; ++y) rowOrder.push_back(y);
+        }
+        std::vector<uint8_t> image(static_cast<size_t>(c.width) * c.height);
+        for (auto& v : image) v = static_cast<uint8_t>(rng() % 4);
+        std::vector<uint8_t> inDataOrder;
+        for (int y : rowOrder)
+            inDataOrder.insert(inDataOrder.end(), image.begin() + y * c.width, image.begin() + (y + 1) * c.width);
+        inDataOrder.resize(static_cast<size_t>(c.delivered));
+        const Decoded d =
+            DecodeData(c.width, c.height, Data(2, gif_test::LzwEncode(inDataOrder, 2)), c.interlaced, Gce(1, 0, kSee));
+        const std::string name = std::to_string(c.width) + " x " + std::to_string(c.height) +
+                                 (c.interlaced ? " interlaced, " : ", ") + std::to_string(c.delivered) + " delivered";
+        for (size_t k = 0; k < rowOrder.size(); ++k) {
+            const int y = rowOrder[k];
+            for (int x = 0; x < c.width; ++x) {
+                const bool reached = k * c.width + x < static_cast<size_t>(c.delivered);
+                const uint8_t value = reached ? image[static_cast<size_t>(y) * c.width + x] : 0;
+                EXPECT_EQ(d.frame.PixelAt(x, y), value) << name << ", pixel " << x << ", " << y;
+                EXPECT_EQ(d.frame.SeeThroughAt(x, y), !reached || value == kSee) << name << ", pixel " << x << ", " << y;
+            }
+        }
+    }
+}
+
 TEST(GifDecoder, MinimumCodeSizeAboveFifteenReadsNothing) {
     // After the size byte come bytes that must stay unread.
     Decoded d = DecodeData(3, 2, Data(16, "\x12\x34"), false, Gce(1, 0, 0));
