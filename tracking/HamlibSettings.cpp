@@ -87,7 +87,9 @@ int Save(const std::string& settingsFile, Axis axis, const std::optional<Address
             const std::string stored = settings.ReadString(kSection, key.name, key.unset);
             if (stored == key.value) continue;
             settings.WriteString(kSection, key.name, key.value);
-            Journal::Add(std::string("Settings: ") + key.name + " " + stored + " -> " + key.value);
+            // A key the file did not hold reads "none", as on the other station pages.
+            Journal::Add(std::string("Settings: ") + key.name + " " + (stored.empty() ? "none" : stored) + " -> " +
+                         key.value);
             ++changed;
         }
     } catch (const EIniWriteError& error) {

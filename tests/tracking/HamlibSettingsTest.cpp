@@ -65,6 +65,7 @@ TEST_F(HamlibSettingsFile, SavingChangesOnlyTheKeysThatDifferAndJournalsEach) {
     EXPECT_EQ(HamlibSettings::Load(file_, Axis::kAzimuth), (Address{601, "/dev/ttyUSB0", 9600}));
     EXPECT_NE(Journaled().find("Settings: AzModel 0 -> 601"), std::string::npos) << Journaled();
     EXPECT_NE(Journaled().find("Settings: AzSpeed 0 -> 9600"), std::string::npos);
+    EXPECT_NE(Journaled().find("Settings: AzDevice none -> /dev/ttyUSB0"), std::string::npos);
 
     // The same again writes nothing; the elevation's device alone changes one line.
     const std::string before = ReadFileBytes(file_);
