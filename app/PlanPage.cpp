@@ -20,10 +20,15 @@
 #include "EventGuard.h"
 #include "IniFile.h"
 #include "Location.h"
+#include "PointingSettings.h"
 #include "Station.h"
 #include "Unit3.h"
 
 namespace {
+
+bool SamePlace(const pointing::Station& a, const pointing::Station& b) {
+    return a.latitude == b.latitude && a.longitudeEast == b.longitudeEast && a.heightMetres == b.heightMetres;
+}
 
 constexpr double kUnixEpochDayNumber = 25569;
 constexpr double kHour = 1.0 / 24;
@@ -274,6 +279,7 @@ double TPlanPage::HourStart(double dayNumber) const {
 void TPlanPage::StartPlan() {
     plannedHour_ = HourStart(Location::UtcNow());
     plannedLocator_ = Unit3::Locator;
+    home_ = Home();
     if (computing_) {
         planAgain_ = true;
         return;
@@ -286,7 +292,6 @@ void TPlanPage::StartPlan() {
                     true);
         return;
     }
-    home_ = PlanSettings::StationOf(Unit3::Locator);
     dxStations_.clear();
     for (const std::string& locator : settings_.dxLocators) dxStations_.push_back(PlanSettings::StationOf(locator));
     const double from = plannedHour_ - kLookBack;
@@ -399,9 +404,15 @@ void TPlanPage::OnRowChosen() {
     AtEdit->setDateTime(DateTimeOf(listed.window.start));
 }
 
+pointing::Station TPlanPage::Home() const {
+    return PlanSettings::HomeStation(Unit3::Locator,
+                                     PointingSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath)).station);
+}
+
 void TPlanPage::Refresh() {
     const double now = Location::UtcNow();
-    if ((HourStart(now) != plannedHour_ || Unit3::Locator != plannedLocator_) && !settings_.dxLocators.empty())
+    if ((HourStart(now) != plannedHour_ || Unit3::Locator != plannedLocator_ || !SamePlace(Home(), home_)) &&
+        !settings_.dxLocators.empty())
         StartPlan();
     // The windows still to come or running, and which one runs.
     std::vector<Listed> current;
@@ -432,7 +443,7 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
         return;
     }
     try {
-        const pointing::Station home = PlanSettings::StationOf(Unit3::Locator);
+        const pointing::Station home = Home();
         const pointing::Station other = PlanSettings::StationOf(settings_.dxLocators[static_cast<std::size_t>(dx)]);
         const long double hertz = settings_.frequencyMhz * 1e6L;
         set("echoDoppler", Signed(std::round(eme_plan::EchoDoppler(dayNumber, home, hertz)), 0) + QStringLiteral(" Hz"));

@@ -106,9 +106,11 @@ private:
     void ShowMessage(const QString& text, bool problem);
     void OnRowChosen();
     double HourStart(double dayNumber) const;
+    // Where the home station stands now: its exact coordinates when set, or its locator's place.
+    pointing::Station Home() const;
 
     PlanSettings::Settings settings_;
-    pointing::Station home_;
+    pointing::Station home_;  // the home station of the plan shown
     std::vector<pointing::Station> dxStations_;
     std::vector<Listed> windows_;
     Result result_;

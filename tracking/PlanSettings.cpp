@@ -109,6 +109,10 @@ pointing::Station StationOf(const std::string& locator) {
     return station;
 }
 
+pointing::Station HomeStation(const std::string& locator, const std::optional<pointing::Station>& exact) {
+    return exact ? *exact : StationOf(locator);
+}
+
 Settings Read(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     const Settings defaults;

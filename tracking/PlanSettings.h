@@ -61,6 +61,10 @@ std::string LocatorProblem(const std::string& locator);
 // The place a locator names as the position update takes it (its corner, or a square's centre), at height 0.
 pointing::Station StationOf(const std::string& locator);
 
+// The home station a plan is made for: the station's exact coordinates when the operator gave them
+// (the [Pointing] section, or --lat/--lon on the command line), otherwise the place its locator names.
+pointing::Station HomeStation(const std::string& locator, const std::optional<pointing::Station>& exact);
+
 // Reads the section; a missing file or section gives the defaults and no DX station.
 Settings Read(const std::string& settingsFile);
 

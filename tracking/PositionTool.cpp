@@ -686,7 +686,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     try {
         // The file name is the system's bytes, printed as they are.
         if (options.plan) {
-            const pointing::Station home = PlanSettings::StationOf(Unit3::Locator);
+            const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, pointing.station);
             const pointing::Station dx = PlanSettings::StationOf(*options.dxLocator);
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
@@ -700,7 +700,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             const std::string body = PointingSettings::TargetName(pointing.target);
             out << body << " azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
             out << body << " elevation: " << Degrees(Position::MoonElevation) << '\n';
-            if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::StationOf(Unit3::Locator));
+            if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
             PrintPass(out);

@@ -220,6 +220,13 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
     page.WaitForPlan();
     ASSERT_FALSE(page.Windows().empty());
     EXPECT_GT(page.Windows()[0].window.end - page.Windows()[0].window.start, 0.25);
+    // Exact coordinates in [Pointing] stand for the home station in place of its locator: JO22IC's
+    // corner given as coordinates brings back astropy's window of the day.
+    std::ofstream(SettingsFile(), std::ios::app) << "[Pointing]\nLatitude=52.0833\nLongitude=4.6667\n";
+    page.Refresh();
+    page.WaitForPlan();
+    ASSERT_FALSE(page.Windows().empty());
+    EXPECT_NEAR(page.Windows()[0].window.start, 46364.53176441, 60 * kSecond);
 }
 
 // Without anyone waiting for it, the worker's plan reaches the page through the window's own event loop.

@@ -289,6 +289,26 @@ TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
     EXPECT_EQ(out_.str().find("DX Doppler"), std::string::npos);
 }
 
+// With exact station coordinates, from the settings file or the command line, the Doppler is the one of
+// that place, not of the locator's. astropy (tests/astro/data/plan_range_rates.csv, first row): at
+// 63.4582 S 159.9775 W on 2034-10-10 18:51:59 UTC the Moon approaches at 94.1339 m/s, so the echo comes
+// back 2 x 94.1339 / 299792458 x 1296 MHz = +813.9 Hz higher.
+TEST_F(PositionToolRun, DopplerIsTheExactStationsWhenItsCoordinatesAreGiven) {
+    const std::string settings = dir_.File("exact.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Pointing]\nLatitude=-63.4582\nLongitude=-159.9775\n");
+    const std::vector<std::vector<std::string>> runs = {
+        {"--settings", settings},
+        {"--locator", "JO22IC", "--precise", "--lat", "-63.4582", "--lon", "-159.9775"},
+    };
+    for (std::vector<std::string> arguments : runs) {
+        arguments.insert(arguments.end(), {"--at", "2034-10-10T18:51:59Z", "--frequency", "1296"});
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        const std::size_t at = out_.str().find("Echo Doppler: ");
+        ASSERT_NE(at, std::string::npos) << out_.str();
+        EXPECT_NEAR(std::stoi(out_.str().substr(at + 14)), 813.9, 2.0) << arguments[1];
+    }
+}
+
 TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out_.str();
