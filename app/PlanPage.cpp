@@ -20,7 +20,7 @@
 #include "EventGuard.h"
 #include "IniFile.h"
 #include "Location.h"
-#include "PointingSettings.h"
+#include "Position.h"
 #include "Station.h"
 #include "Unit3.h"
 
@@ -405,8 +405,7 @@ void TPlanPage::OnRowChosen() {
 }
 
 pointing::Station TPlanPage::Home() const {
-    return PlanSettings::HomeStation(Unit3::Locator,
-                                     PointingSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath)).station);
+    return PlanSettings::HomeStation(Unit3::Locator, Position::Pointing().station);
 }
 
 void TPlanPage::Refresh() {
