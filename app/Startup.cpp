@@ -98,7 +98,8 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Pointing"), pointing);
     auto* rotator = new TRotatorPage;
     QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
-    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator, &TRotatorPage::Refresh);
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
+                     [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
     windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station));
     auto* plan = new TPlanPage;
