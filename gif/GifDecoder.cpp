@@ -36,6 +36,10 @@ constexpr int kStringCapacity = kTableSize + 1;
 constexpr size_t kSlack = 16;
 // Codes are at most this wide while the table is in use (minimum code sizes up to 11).
 constexpr int kMaxTableCodeSize = 12;
+// The length a table entry gives when its string is not at hand for the fast path: the clear and
+// end codes and entries made by the slow path. Longer than any string, so that it takes the branch
+// of long strings and costs the common path nothing.
+constexpr uint16_t kNoString = 0xFFFF;
 
 // How a stretch of decoding ended.
 enum class LzwResult {
@@ -232,6 +236,17 @@ private:
     size_t rowEnd_ = width_;
 };
 
+// The state the decoding loop carries from code to code.
+struct Run {
+    size_t p;         // indices placed
+    size_t prevLen;   // length of the previous string
+    size_t bitpos;    // the next code's first bit
+    unsigned codeSize;
+    unsigned nextFree;  // the next table entry to be made
+    unsigned prev;      // the previous code
+    Head prevHead;      // the first 16 indices of the previous string
+};
+
 // LZW decoding of one image's data. Codes are read least significant bit first. A code is taken
 // only while more bits than its size are left in the blocks fetched so far; otherwise the next
 // block is fetched first, and the data has ended when there is none.
@@ -259,7 +274,7 @@ public:
         std::fill(pos_, pos_ + literals, 0u);
         std::fill(prefix_, prefix_ + literals, uint16_t{0});
         for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
-            len_[i] = 0;
+            len_[i] = kNoString;
             pos_[i] = 0;
             prefix_[i] = 0;
             suffix_[i] = 0;
@@ -283,128 +298,174 @@ public:
         if (start != LzwResult::Filled) return start;
         out[0] = first_;
 
-        // The loop keeps its state in locals, so that stores of indices (which may alias anything)
-        // do not send it back to memory. A table entry keeps the length of its string, where the
-        // string lies in the output and its first 16 indices: a string is stored from its entry as
-        // one 16-byte block, and only a longer one is copied on from the output.
-        size_t p = 1;
-        size_t prevLen = 1;
-        Head prevHead = SingleIndex(out[0]);
-        size_t bitpos = bitpos_;
-        size_t fetchedBits = fetchedBits_;
-        unsigned codeSize = static_cast<unsigned>(codeSize_);
-        unsigned codeMask = (1u << codeSize) - 1;
-        unsigned nextFree = static_cast<unsigned>(nextFree_);
-        unsigned prev = static_cast<unsigned>(prev_);
-        const uint8_t* const bytes = bytes_;
+        Run run;
+        run.p = 1;
+        run.prevLen = 1;
+        run.prevHead = SingleIndex(out[0]);
+        run.bitpos = bitpos_;
+        run.codeSize = static_cast<unsigned>(codeSize_);
+        run.nextFree = static_cast<unsigned>(nextFree_);
+        run.prev = static_cast<unsigned>(prev_);
         size_t checkpoint = ticker.Checkpoint();
         // The table can be used only while codes stay inside it.
         const bool tableFits = clear_ + 2 <= kTableSize;
 
         for (;;) {
-            if (p >= checkpoint) {
-                p = std::min(p, total);
-                ticker.Reached(p, data_.PositionAfter(nextBlock_));
-                if (p >= total) break;
+            if (run.p >= checkpoint) {
+                run.p = std::min(run.p, total);
+                ticker.Reached(run.p, data_.PositionAfter(nextBlock_));
+                if (run.p >= total) break;
                 checkpoint = ticker.Checkpoint();
             }
-            if (bitpos + codeSize >= fetchedBits) {
-                bitpos_ = bitpos;
-                if (!Fetch(static_cast<int>(codeSize))) {
-                    placed = p;
-                    ticker.Reached(p, data_.PositionAfter(nextBlock_));
+            if (run.bitpos + run.codeSize >= fetchedBits_) {
+                bitpos_ = run.bitpos;
+                if (!Fetch(static_cast<int>(run.codeSize))) {
+                    placed = run.p;
+                    ticker.Reached(run.p, data_.PositionAfter(nextBlock_));
                     return LzwResult::DataEnded;
                 }
-                fetchedBits = fetchedBits_;
             }
             // Codes that end before this bit need no look at the block end.
-            const size_t safeBits = fetchedBits > kMaxTableCodeSize ? fetchedBits - kMaxTableCodeSize : 0;
-            bool slow = !wellFormed_ || !tableFits;
-            while (!slow) {
-                const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
-                size_t len;
-                Head head;
-                Head entry;
-                if (c < nextFree) {
-                    // A literal or a known string; the clear and end codes have length 0.
-                    len = len_[c];
-                    if (len == 0) {
-                        slow = true;
-                        break;
-                    }
-                    head = LoadHead(heads_[c]);
-                    StoreHead(out + p, head);
-                    if (len > 16) CopyLong(out, p, pos_[c], len, total);
-                    entry = Append(prevHead, prevLen, head);
-                } else if (c == nextFree && nextFree < kTableSize) {
-                    // The previous string followed by its own first index.
-                    len = prevLen + 1;
-                    head = Append(prevHead, prevLen, prevHead);
-                    StoreHead(out + p, head);
-                    if (len > 16) CopyLong(out, p, p - prevLen, len, total);
-                    entry = head;
-                } else {
-                    slow = true;
-                    break;
-                }
-                bitpos += codeSize;
-                if (nextFree < kTableSize) {
-                    StoreHead(heads_[nextFree], entry);
-                    len_[nextFree] = static_cast<uint16_t>(prevLen + 1);
-                    pos_[nextFree] = static_cast<uint32_t>(p - prevLen);
-                    prefix_[nextFree] = static_cast<uint16_t>(prev);
-                    ++nextFree;
-                    // The code limit is always one past the widest code.
-                    if (nextFree > codeMask && codeMask < kTableSize - 1) {
-                        ++codeSize;
-                        codeMask = codeMask * 2 + 1;
-                    }
-                }
-                prev = c;
-                prevLen = len;
-                prevHead = head;
-                p += len;
-                if (bitpos >= safeBits || p >= checkpoint) break;
-            }
-            if (!slow) continue;
+            const size_t safeBits = fetchedBits_ > kMaxTableCodeSize ? fetchedBits_ - kMaxTableCodeSize : 0;
+            if (wellFormed_ && tableFits && FastCodes(out, total, safeBits, checkpoint, run)) continue;
 
             // Control codes, damaged data, and tables the codes do not fit.
-            code = static_cast<int>(static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask);
-            KeepState(bitpos + codeSize, codeSize, nextFree, prev, prevHead, out);
+            const unsigned codeMask = (1u << run.codeSize) - 1;
+            const int code =
+                static_cast<int>(static_cast<unsigned>(Load64(bytes_ + (run.bitpos >> 3)) >> (run.bitpos & 7)) & codeMask);
+            run.bitpos += run.codeSize;
+            KeepState(run, out);
             int n;
             const LzwResult r = SlowString(code, n);
             if (r != LzwResult::Filled) {
-                p = std::min(p, total);
-                placed = p;
-                ticker.Reached(p, data_.PositionAfter(nextBlock_));
+                run.p = std::min(run.p, total);
+                placed = run.p;
+                ticker.Reached(run.p, data_.PositionAfter(nextBlock_));
                 return r;
             }
-            const size_t room = total > p ? total - p : 0;
-            std::memcpy(out + p, string_ + stringStart_, std::min<size_t>(static_cast<size_t>(n), room));
-            prevLen = static_cast<size_t>(n);
-            prevHead = LoadHeadOf(string_ + stringStart_, prevLen);
-            p += std::min<size_t>(static_cast<size_t>(n), room);
-            bitpos = bitpos_;
-            fetchedBits = fetchedBits_;
-            codeSize = static_cast<unsigned>(codeSize_);
-            codeMask = (1u << codeSize) - 1;
-            nextFree = static_cast<unsigned>(nextFree_);
-            prev = static_cast<unsigned>(prev_);
+            const size_t room = total > run.p ? total - run.p : 0;
+            std::memcpy(out + run.p, string_ + stringStart_, std::min<size_t>(static_cast<size_t>(n), room));
+            run.prevLen = static_cast<size_t>(n);
+            run.prevHead = LoadHeadOf(string_ + stringStart_, run.prevLen);
+            run.p += std::min<size_t>(static_cast<size_t>(n), room);
+            run.bitpos = bitpos_;
+            run.codeSize = static_cast<unsigned>(codeSize_);
+            run.nextFree = static_cast<unsigned>(nextFree_);
+            run.prev = static_cast<unsigned>(prev_);
         }
-        KeepState(bitpos, codeSize, nextFree, prev, prevHead, out);
-        placed = p;
+        KeepState(run, out);
+        placed = run.p;
         return LzwResult::Filled;
     }
 
-    // Hands the state the decoding loop keeps in locals back to the members.
-    void KeepState(size_t bitpos, unsigned codeSize, unsigned nextFree, unsigned prev, Head prevHead,
-                   const uint8_t* out) {
-        bitpos_ = bitpos;
-        codeSize_ = static_cast<int>(codeSize);
-        codeLimit_ = 1 << codeSize;
-        nextFree_ = static_cast<int>(nextFree);
-        prev_ = static_cast<int>(prev);
-        first_ = prevHead[0];
+    // Decodes codes from the table while each ends before stopBits and the output stays below
+    // stopP; false at a code only the slow path takes (a control code, an entry without a string,
+    // one beyond the table), with the run standing before it.
+    bool FastCodes(uint8_t* out, size_t total, size_t stopBits, size_t stopP, Run& run) {
+        return run.nextFree < kTableSize ? FastCodesGrowing<false>(out, total, stopBits, stopP, run)
+                                         : FastCodesGrowing<true>(out, total, stopBits, stopP, run);
+    }
+
+    // The loop of FastCodes, for a table that still grows (full false: it returns when the table
+    // fills) or a full one, which takes no entries and no code beyond it. Kept apart, so that its
+    // state stays in registers: stores of indices may alias anything, and spilled state would go
+    // through memory on every code.
+    // A table entry keeps the length of its string, where the string lies in the output and its
+    // first 16 indices: a string is stored from its entry as one 16-byte block, and only a longer
+    // one is copied on from the output.
+    template <bool full>
+    __attribute__((noinline)) bool FastCodesGrowing(uint8_t* out, size_t total, size_t stopBits, size_t stopP,
+                                                    Run& run) {
+        size_t p = run.p;
+        size_t prevLen = run.prevLen;
+        size_t bitpos = run.bitpos;
+        unsigned codeSize = run.codeSize;
+        unsigned codeMask = (1u << codeSize) - 1;
+        // The code size grows when the next free entry reaches this; never beyond the table.
+        unsigned growAt = codeMask < kTableSize - 1 ? codeMask + 1 : kTableSize;
+        unsigned nextFree = run.nextFree;
+        unsigned prev = run.prev;
+        Head prevHead = run.prevHead;
+        const uint8_t* const bytes = bytes_;
+        bool taken = true;
+        do {
+            const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
+            size_t len;
+            Head head;
+            Head entry;
+            if (full || __builtin_expect(c < nextFree, 1)) {
+                // A literal or a known string.
+                len = len_[c];
+                head = LoadHead(heads_[c]);
+                if (__builtin_expect(len > 16, 0)) {
+                    // The clear and end codes, and entries of the slow path, have no string here.
+                    if (len == kNoString) {
+                        taken = false;
+                        break;
+                    }
+                    StoreHead(out + p, head);
+                    CopyLong(out, p, pos_[c], len, total);
+                } else {
+                    StoreHead(out + p, head);
+                }
+                if (!full) entry = Append(prevHead, prevLen, head);
+            } else if (c == nextFree) {
+                // The previous string followed by its own first index.
+                len = prevLen + 1;
+                head = Append(prevHead, prevLen, prevHead);
+                StoreHead(out + p, head);
+                if (len > 16) CopyLong(out, p, p - prevLen, len, total);
+                entry = head;
+            } else {
+                taken = false;
+                break;
+            }
+            bitpos += codeSize;
+            if (!full) {
+                StoreHead(heads_[nextFree], entry);
+                len_[nextFree] = static_cast<uint16_t>(prevLen + 1);
+                pos_[nextFree] = static_cast<uint32_t>(p - prevLen);
+                prefix_[nextFree] = static_cast<uint16_t>(prev);
+                ++nextFree;
+                if (__builtin_expect(nextFree >= growAt, 0)) {
+                    // The code limit is always one past the widest code.
+                    if (growAt < kTableSize) {
+                        ++codeSize;
+                        codeMask = codeMask * 2 + 1;
+                        growAt = codeMask < kTableSize - 1 ? codeMask + 1 : kTableSize;
+                    }
+                    if (nextFree == kTableSize) {
+                        p += len;
+                        prev = c;
+                        prevLen = len;
+                        prevHead = head;
+                        break;
+                    }
+                }
+            }
+            prev = c;
+            prevLen = len;
+            prevHead = head;
+            p += len;
+        } while (bitpos < stopBits && p < stopP);
+        run.p = p;
+        run.prevLen = prevLen;
+        run.bitpos = bitpos;
+        run.codeSize = codeSize;
+        run.nextFree = nextFree;
+        run.prev = prev;
+        run.prevHead = prevHead;
+        return taken;
+    }
+
+    // Hands the state the decoding loop keeps in a run back to the members.
+    void KeepState(const Run& run, const uint8_t* out) {
+        bitpos_ = run.bitpos;
+        codeSize_ = static_cast<int>(run.codeSize);
+        codeLimit_ = 1 << run.codeSize;
+        nextFree_ = static_cast<int>(run.nextFree);
+        prev_ = static_cast<int>(run.prev);
+        first_ = run.prevHead[0];
         // The entries of the fast path carry no suffix of their own; the damaged-data walk learns
         // them from the output.
         if (wellFormed_) stringOut_ = out;
@@ -507,7 +568,7 @@ private:
     void LearnSuffixes() {
         writtenEnd_ = std::max(writtenEnd_, nextFree_);
         if (writtenEnd_ < kTableSize) {
-            std::fill(len_ + writtenEnd_, len_ + kTableSize, 0);
+            std::fill(len_ + writtenEnd_, len_ + kTableSize, kNoString);
             std::fill(pos_ + writtenEnd_, pos_ + kTableSize, 0);
             std::fill(prefix_ + writtenEnd_, prefix_ + kTableSize, 0);
             std::fill(suffix_ + writtenEnd_, suffix_ + kTableSize, 0);
@@ -515,9 +576,8 @@ private:
         }
         if (!stringOut_) return;
         for (int c = clear_ + 2; c < kTableSize; ++c) {
-            // Entries made by the walk, or while draining, have no string (length 0) but a suffix
-            // of their own.
-            if (len_[c] == 0) continue;
+            // Entries made by the walk, or while draining, have no string but a suffix of their own.
+            if (len_[c] == kNoString) continue;
             suffix_[c] = stringOut_[pos_[c] + len_[c] - 1];
         }
         stringOut_ = nullptr;
@@ -550,7 +610,7 @@ private:
     void AddEntry(uint8_t first) {
         if (nextFree_ >= kTableSize) return;
         suffix_[nextFree_] = first;
-        len_[nextFree_] = 0;
+        len_[nextFree_] = kNoString;
         prefix_[nextFree_] = static_cast<uint16_t>(prev_);
         ++nextFree_;
         if (nextFree_ >= codeLimit_ && codeLimit_ < kTableSize) {
