@@ -510,8 +510,9 @@ private:
     // Copies the part after the head of a string (longer than 16) from its earlier place in the
     // output (from, at least 16 bytes before p) to p, cut at total. Whole 16-byte blocks may run up
     // to 15 bytes past the string, into bytes later strings overwrite. A string that runs into
-    // itself (the code not yet in the table) is copied forward, so it repeats as it should.
-    static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
+    // itself (the code not yet in the table) is copied forward, so it repeats as it should. Not
+    // inlined: the loop that calls it keeps its state in registers only without it.
+    __attribute__((noinline)) static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
         if (p + len <= total) {
             for (size_t i = 16; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
         } else {
