@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <type_traits>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -263,7 +265,7 @@ public:
           end_(clear_ + 1),
           seeThroughCode_(seeThroughCode) {
         // Only the literal entries are needed before decoding: every other entry is written
-        // before it is read.
+        // before it is read, so whatever an earlier decoder left in the tables is never seen.
         const int literals = std::min(clear_, kTableSize);
         for (int i = 0; i < literals; ++i) {
             const uint8_t v = Literal(i);
@@ -563,8 +565,8 @@ private:
         wellFormed_ = code < clear_;
     }
 
-    // Readies the table for the damaged-data walk, which may reach any entry: entries never
-    // written read as zero, and entries made by the fast path get the suffix they carry no copy
+    // Readies the table for the damaged-data walk, which may reach any entry: entries this decoder
+    // never wrote read as zero, and entries made by the fast path get the suffix they carry no copy
     // of, the last index of their string, which lies in the output.
     void LearnSuffixes() {
         writtenEnd_ = std::max(writtenEnd_, nextFree_);
@@ -667,7 +669,7 @@ private:
     int codeLimit_ = 0;
     int nextFree_ = 0;
     int prev_ = 0;
-    // Entries from here on have never been written.
+    // Entries from here on have not been written by this decoder (they may hold an earlier one's).
     int writtenEnd_ = 0;
     uint8_t first_ = 0;  // first index of the previous string
     // Every code since the last clear named a known string or the next free one, so the lengths
@@ -687,6 +689,48 @@ private:
     uint8_t suffix_[kTableSize];
     uint8_t string_[kStringCapacity];
 };
+
+// Room for one LzwDecoder, about 100 KB with its tables, kept by each thread from one image to the
+// next: taken afresh for every image (and every frame of an animation), the memory went back to
+// the C library and often on to the system, and faulting its pages in again cost more than
+// decoding a small image. A decoder reads no entry of its tables before writing it, so what an
+// earlier one left there is never seen. A decoding started while the thread's room is taken (a
+// progress handler that loads another picture) gets room of its own.
+class DecoderRoom {
+public:
+    DecoderRoom() {
+        if (!taken_) {
+            if (!kept_) kept_.reset(new Room);
+            taken_ = true;
+            room_ = kept_.get();
+        } else {
+            own_.reset(new Room);
+            room_ = own_.get();
+        }
+    }
+    ~DecoderRoom() {
+        if (!own_) taken_ = false;
+    }
+    DecoderRoom(const DecoderRoom&) = delete;
+    DecoderRoom& operator=(const DecoderRoom&) = delete;
+
+    // A decoder made in the room; the one made before is over.
+    LzwDecoder& Make(const BlockData& data, int minCodeSize, int seeThroughCode) {
+        static_assert(std::is_trivially_destructible_v<LzwDecoder>);
+        return *new (room_->bytes) LzwDecoder(data, minCodeSize, seeThroughCode);
+    }
+
+private:
+    struct Room {
+        alignas(LzwDecoder) unsigned char bytes[sizeof(LzwDecoder)];
+    };
+    static thread_local std::unique_ptr<Room> kept_;
+    static thread_local bool taken_;
+    std::unique_ptr<Room> own_;
+    Room* room_ = nullptr;
+};
+thread_local std::unique_ptr<DecoderRoom::Room> DecoderRoom::kept_;
+thread_local bool DecoderRoom::taken_ = false;
 
 }  // namespace
 
@@ -773,16 +817,17 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
         const BlockData data(stream);
         if (!direct) scratch.reset(new uint8_t[total + kSlack]);
         uint8_t* out = direct ? frame.Pixels.get() : scratch.get();
-        auto lzw = std::make_unique<LzwDecoder>(data, minCodeSize, -1);
+        DecoderRoom room;
+        LzwDecoder& lzw = room.Make(data, minCodeSize, -1);
         RowTicker ticker(frame, progress, stream);
-        LzwResult result = lzw->Decode(out, total, placed, ticker);
+        LzwResult result = lzw.Decode(out, total, placed, ticker);
         // Read on to the end of this image's data so that the stream stands after it; an end code
         // has already passed over the rest.
-        if (result == LzwResult::Filled || (result == LzwResult::EndOrDamaged && !lzw->EndCodeSeen()))
-            result = lzw->Drain();
-        if (result == LzwResult::EndOrDamaged && !lzw->EndCodeSeen() && lzw->BlocksFetched() > 0) {
+        if (result == LzwResult::Filled || (result == LzwResult::EndOrDamaged && !lzw.EndCodeSeen()))
+            result = lzw.Drain();
+        if (result == LzwResult::EndOrDamaged && !lzw.EndCodeSeen() && lzw.BlocksFetched() > 0) {
             // Damaged data: reading goes on after the last block the decoder took.
-            stream.Seek(data.PositionAfter(lzw->BlocksFetched()));
+            stream.Seek(data.PositionAfter(lzw.BlocksFetched()));
         } else {
             stream.Seek(data.FinalPosition());
         }
@@ -791,7 +836,7 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
             static const ProgressHook kQuiet;
             RowTicker quiet(frame, kQuiet, stream);
             size_t marked = 0;
-            LzwDecoder(data, minCodeSize, frame.TransparentIndex).Decode(marks.get(), total, marked, quiet);
+            room.Make(data, minCodeSize, frame.TransparentIndex).Decode(marks.get(), total, marked, quiet);
         }
     }
 

@@ -2,8 +2,10 @@
 // Decoding of single images: LZW edge cases, interlacing, damaged data, descriptor values.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GifDecoder.h"
@@ -363,4 +365,58 @@ TEST(GifDecoder, ProgressPositionClimbsWithTheDataRead) {
     }
     EXPECT_EQ(positions, expected);
     EXPECT_EQ(s.Position(), bytes.size());  // after the image the stream stands after its data
+}
+
+TEST(GifDecoder, EachDecodingOnAThreadStandsAlone) {
+    // A thread keeps the decoder's tables from one image to the next, and a decoding started from
+    // a progress handler, while they are in use, gets tables of its own. Every image must come out
+    // as on a thread that never decoded anything: damaged data (whose walk reaches any entry), a
+    // large image with progress, and a see-through one with wide literals (decoded twice).
+    std::mt19937 rng(5);
+    std::string damaged = MinSize(8);
+    for (int i = 0; i < 40; ++i) {
+        std::string block(1, static_cast<char>(200));
+        for (int k = 0; k < 200; ++k) block += static_cast<char>(rng() & 0xFF);
+        damaged += block;
+    }
+    damaged += '\0';
+    std::vector<uint8_t> large(400 * 300);
+    for (auto& v : large) v = static_cast<uint8_t>(rng() % 7 == 0 ? rng() & 0xFF : 9);
+    std::vector<std::pair<int, int>> wide = {{512, 10}};
+    for (int i = 0; i < 300; ++i) wide.push_back({i % 5 == 0 ? 3 : 259 + i % 3, 10});
+    wide.push_back({513, 10});
+    struct Image {
+        std::string bytes;
+        GraphicControlBlock gce;
+    };
+    const std::vector<Image> images = {
+        {GifBuilder().ImageWithData(0, 0, 60, 50, damaged).Bytes(), {}},
+        {GifBuilder().Image(0, 0, 400, 300, large).Bytes(), {}},
+        {GifBuilder().ImageWithData(0, 0, 30, 10, Data(9, PackCodes(wide))).Bytes(), Gce(1, 0, 3)},
+    };
+    // Pixels, see-through marks and where reading stopped; from a handler that decodes another
+    // image at every report, when one is given.
+    auto decode = [](const Image& image, const std::function<void()>& progress) {
+        ByteStream s(reinterpret_cast<const uint8_t*>(image.bytes.data()), image.bytes.size());
+        GifFrame f;
+        EXPECT_TRUE(ReadFrame(f, s, Palette{}, image.gce, 0, kMaxDecodedPixels, progress));
+        std::vector<uint8_t> out = Rows(f);
+        for (int y = 0; y < f.Height; ++y)
+            for (int x = 0; x < f.Width; ++x) out.push_back(f.SeeThroughAt(x, y));
+        out.push_back(static_cast<uint8_t>(s.Position()));
+        return out;
+    };
+    std::vector<std::vector<uint8_t>> fresh(images.size());
+    for (size_t i = 0; i < images.size(); ++i)
+        std::thread([&, i] { fresh[i] = decode(images[i], nullptr); }).join();
+
+    for (size_t i = 0; i < images.size(); ++i) EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
+    int nested = 0;
+    const auto whileLarge = decode(images[1], [&] {
+        const size_t other = nested++ % 2 == 0 ? 0 : 2;
+        EXPECT_EQ(decode(images[other], nullptr), fresh[other]) << "image " << other << " from a handler";
+    });
+    EXPECT_EQ(nested, 10);
+    EXPECT_EQ(whileLarge, fresh[1]);
+    for (size_t i = images.size(); i-- > 0;) EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
 }
