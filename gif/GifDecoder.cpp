@@ -257,7 +257,9 @@ struct Run {
 // see-through pixels, 1 when the code is the transparent index and 0 otherwise.
 class LzwDecoder {
 public:
-    LzwDecoder(const BlockData& data, int minCodeSize, int seeThroughCode)
+    // literalsReady: the tables already hold the literal, clear and end entries of this minimum
+    // code size and see-through code (left by an earlier decoder: decoding never writes them).
+    LzwDecoder(const BlockData& data, int minCodeSize, int seeThroughCode, bool literalsReady)
         : data_(data),
           bytes_(data.Bytes()),
           minCodeSize_(minCodeSize),
@@ -267,19 +269,21 @@ public:
         // Only the literal entries are needed before decoding: every other entry is written
         // before it is read, so whatever an earlier decoder left in the tables is never seen.
         const int literals = std::min(clear_, kTableSize);
-        for (int i = 0; i < literals; ++i) {
-            const uint8_t v = Literal(i);
-            StoreHead(heads_[i], SingleIndex(v));
-            suffix_[i] = v;
-        }
-        std::fill(len_, len_ + literals, uint16_t{1});
-        std::fill(pos_, pos_ + literals, 0u);
-        std::fill(prefix_, prefix_ + literals, uint16_t{0});
-        for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
-            len_[i] = kNoString;
-            pos_[i] = 0;
-            prefix_[i] = 0;
-            suffix_[i] = 0;
+        if (!literalsReady) {
+            for (int i = 0; i < literals; ++i) {
+                const uint8_t v = Literal(i);
+                StoreHead(heads_[i], SingleIndex(v));
+                suffix_[i] = v;
+            }
+            std::fill(len_, len_ + literals, uint16_t{1});
+            std::fill(pos_, pos_ + literals, 0u);
+            std::fill(prefix_, prefix_ + literals, uint16_t{0});
+            for (int i = clear_; i < std::min(clear_ + 2, kTableSize); ++i) {
+                len_[i] = kNoString;
+                pos_[i] = 0;
+                prefix_[i] = 0;
+                suffix_[i] = 0;
+            }
         }
         writtenEnd_ = std::min(clear_ + 2, kTableSize);
         if (data_.BlockCount() > 0) fetchedBits_ = data_.EndBits(nextBlock_++);
@@ -714,15 +718,23 @@ public:
     DecoderRoom(const DecoderRoom&) = delete;
     DecoderRoom& operator=(const DecoderRoom&) = delete;
 
-    // A decoder made in the room; the one made before is over.
+    // A decoder made in the room; the one made before is over. The literal entries stay from one
+    // decoder to the next of the same minimum code size and see-through code (every frame of an
+    // animation, the same picture loaded again).
     LzwDecoder& Make(const BlockData& data, int minCodeSize, int seeThroughCode) {
         static_assert(std::is_trivially_destructible_v<LzwDecoder>);
-        return *new (room_->bytes) LzwDecoder(data, minCodeSize, seeThroughCode);
+        const bool literalsReady = room_->minCodeSize == minCodeSize && room_->seeThroughCode == seeThroughCode;
+        room_->minCodeSize = minCodeSize;
+        room_->seeThroughCode = seeThroughCode;
+        return *new (room_->bytes) LzwDecoder(data, minCodeSize, seeThroughCode, literalsReady);
     }
 
 private:
     struct Room {
         alignas(LzwDecoder) unsigned char bytes[sizeof(LzwDecoder)];
+        // Whose literal entries the tables hold; none yet.
+        int minCodeSize = -1;
+        int seeThroughCode = -2;
     };
     static thread_local std::unique_ptr<Room> kept_;
     static thread_local bool taken_;
