@@ -398,7 +398,6 @@ public:
             const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
             size_t len;
             Head head;
-            Head entry;
             if (full || __builtin_expect(c < nextFree, 1)) {
                 // A literal or a known string.
                 len = len_[c];
@@ -414,21 +413,25 @@ public:
                 } else {
                     StoreHead(out + p, head);
                 }
-                if (!full) entry = Append(prevHead, prevLen, head);
+                if (!full) {
+                    // The new entry: the previous string and this one's first index, put in place
+                    // by a byte store, cheaper than building it in a register.
+                    StoreHead(heads_[nextFree], prevHead);
+                    if (prevLen < 16) heads_[nextFree][prevLen] = heads_[c][0];
+                }
             } else if (c == nextFree) {
                 // The previous string followed by its own first index.
                 len = prevLen + 1;
                 head = Append(prevHead, prevLen, prevHead);
                 StoreHead(out + p, head);
                 if (len > 16) CopyLong(out, p, p - prevLen, len, total);
-                entry = head;
+                StoreHead(heads_[nextFree], head);
             } else {
                 taken = false;
                 break;
             }
             bitpos += codeSize;
             if (!full) {
-                StoreHead(heads_[nextFree], entry);
                 len_[nextFree] = static_cast<uint16_t>(prevLen + 1);
                 pos_[nextFree] = static_cast<uint32_t>(p - prevLen);
                 prefix_[nextFree] = static_cast<uint16_t>(prev);
