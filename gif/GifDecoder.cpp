@@ -96,7 +96,8 @@ constexpr LaneMasks kLane;
 
 // The head of a string of length len followed by the first index of next.
 Head Append(Head head, size_t len, Head next) {
-    const Head firstEverywhere = __builtin_shufflevector(next, next, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const Head firstEverywhere =
+        __builtin_shufflevector(next, next, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     return head | (LoadHead(kLane.lanes[std::min<size_t>(len, 16)]) & firstEverywhere);
 }
 
@@ -240,9 +241,9 @@ private:
 
 // The state the decoding loop carries from code to code.
 struct Run {
-    size_t p;         // indices placed
-    size_t prevLen;   // length of the previous string
-    size_t bitpos;    // the next code's first bit
+    size_t p;        // indices placed
+    size_t prevLen;  // length of the previous string
+    size_t bitpos;   // the next code's first bit
     unsigned codeSize;
     unsigned nextFree;  // the next table entry to be made
     unsigned prev;      // the previous code
@@ -337,8 +338,8 @@ public:
 
             // Control codes, damaged data, and tables the codes do not fit.
             const unsigned codeMask = (1u << run.codeSize) - 1;
-            const int code =
-                static_cast<int>(static_cast<unsigned>(Load64(bytes_ + (run.bitpos >> 3)) >> (run.bitpos & 7)) & codeMask);
+            const int code = static_cast<int>(
+                static_cast<unsigned>(Load64(bytes_ + (run.bitpos >> 3)) >> (run.bitpos & 7)) & codeMask);
             run.bitpos += run.codeSize;
             KeepState(run, out);
             int n;
@@ -395,7 +396,8 @@ public:
         const uint8_t* const bytes = bytes_;
         bool taken = true;
         do {
-            const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
+            const unsigned c =
+                static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
             size_t len;
             Head head;
             if (full || __builtin_expect(c < nextFree, 1)) {
@@ -521,7 +523,8 @@ private:
     // to 15 bytes past the string, into bytes later strings overwrite. A string that runs into
     // itself (the code not yet in the table) is copied forward, so it repeats as it should. Not
     // inlined: the loop that calls it keeps its state in registers only without it.
-    __attribute__((noinline)) static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
+    __attribute__((noinline)) static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len,
+                                                   size_t total) {
         if (p + len <= total) {
             for (size_t i = 16; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
         } else {
@@ -573,8 +576,8 @@ private:
     }
 
     // Readies the table for the damaged-data walk, which may reach any entry: entries this decoder
-    // never wrote read as zero, and entries made by the fast path get the suffix they carry no copy
-    // of, the last index of their string, which lies in the output.
+    // never wrote have no string and read as zero, and entries made by the fast path get the suffix they
+    // carry no copy of, the last index of their string, which lies in the output.
     void LearnSuffixes() {
         writtenEnd_ = std::max(writtenEnd_, nextFree_);
         if (writtenEnd_ < kTableSize) {
@@ -629,9 +632,7 @@ private:
         }
     }
 
-    uint16_t Prefix(int code) const {
-        return prefix_[code];
-    }
+    uint16_t Prefix(int code) const { return prefix_[code]; }
 
     LzwResult Expand(int code, int& n) {
         const int incoming = code;
@@ -726,7 +727,8 @@ public:
     // animation, the same picture loaded again).
     LzwDecoder& Make(const BlockData& data, int minCodeSize, int seeThroughCode) {
         static_assert(std::is_trivially_destructible_v<LzwDecoder>);
-        const bool literalsReady = room_->minCodeSize == minCodeSize && room_->seeThroughCode == seeThroughCode;
+        const bool literalsReady =
+            room_->minCodeSize == minCodeSize && room_->seeThroughCode == seeThroughCode;
         room_->minCodeSize = minCodeSize;
         room_->seeThroughCode = seeThroughCode;
         return *new (room_->bytes) LzwDecoder(data, minCodeSize, seeThroughCode, literalsReady);
@@ -780,7 +782,8 @@ uint16_t SeeThrough16(const uint8_t* values, uint8_t see) {
 
 // One row of the transparency plane: pixels whose value is see, and every pixel from have on,
 // are see-through. values may be read 16 bytes at a time up to the width rounded up to 16.
-void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width, size_t stride) {
+void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width,
+                  size_t stride) {
     // The row's last 32-bit word first: the steps below leave its bytes after the width alone.
     std::memset(mask + stride - 4, 0, 4);
     size_t x = 0;
@@ -879,7 +882,8 @@ void DecodeImage(GifFrame& frame, ByteStream& stream, const ProgressHook& progre
         if (marks) {
             BuildMaskRow(maskRow, marks.get() + start, 1, have, width, maskStride);
         } else {
-            BuildMaskRow(maskRow, scratch ? scratch.get() + start : row, frame.TransparentIndex, have, width, maskStride);
+            BuildMaskRow(maskRow, scratch ? scratch.get() + start : row, frame.TransparentIndex, have, width,
+                         maskStride);
         }
     }
 }
