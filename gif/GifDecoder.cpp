@@ -576,8 +576,8 @@ private:
     }
 
     // Readies the table for the damaged-data walk, which may reach any entry: entries this decoder
-    // never wrote have no string and read as zero, and entries made by the fast path get the suffix they
-    // carry no copy of, the last index of their string, which lies in the output.
+    // never wrote have no string and read as zero, and entries made by the fast path get the
+    // suffix they carry no copy of, the last index of their string, which lies in the output.
     void LearnSuffixes() {
         writtenEnd_ = std::max(writtenEnd_, nextFree_);
         if (writtenEnd_ < kTableSize) {
