@@ -410,7 +410,8 @@ TEST(GifDecoder, EachDecodingOnAThreadStandsAlone) {
     for (size_t i = 0; i < images.size(); ++i)
         std::thread([&, i] { fresh[i] = decode(images[i], nullptr); }).join();
 
-    for (size_t i = 0; i < images.size(); ++i) EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
+    for (size_t i = 0; i < images.size(); ++i)
+        EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
     int nested = 0;
     const auto whileLarge = decode(images[1], [&] {
         const size_t other = nested++ % 2 == 0 ? 0 : 2;
