@@ -154,6 +154,21 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
     return windows;
 }
 
+Shortfall WhyNoWindow(double from, double days, const pointing::Station& home, const pointing::Station& dx,
+                      long double minElevation, long double dxMinElevation) {
+    // A station paired with itself has its windows wherever it alone has the Moon above the minimum.
+    const auto risesAbove = [&](const pointing::Station& station, long double minimum) {
+        return !MutualWindows(from, days, station, station, minimum, minimum).empty();
+    };
+    Shortfall shortfall{risesAbove(home, minElevation), risesAbove(dx, dxMinElevation), false, 0, 0};
+    for (const Window& window : MutualWindows(from, days, home, dx, 0, 0)) {
+        shortfall.highest = shortfall.together ? std::max(shortfall.highest, window.highest) : window.highest;
+        shortfall.dxHighest = shortfall.together ? std::max(shortfall.dxHighest, window.dxHighest) : window.dxHighest;
+        shortfall.together = true;
+    }
+    return shortfall;
+}
+
 long double RangeRate(double utcDayNumber, const pointing::Station& station) {
     const double span = kRateHalfSpanSeconds * kSecond;
     const double before = utcDayNumber - span, after = utcDayNumber + span;

@@ -38,6 +38,19 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
                                   const pointing::Station& dx, long double minElevation,
                                   long double dxMinElevation);
 
+// Why two stations have no window over a search (MutualWindows with the same arguments found none):
+// whether the Moon rises above each one's minimum at all, and the highest it stands at each while both
+// have it above the horizon.
+struct Shortfall {
+    bool risesAboveMinimum;    // at the home station, at some time of the search
+    bool dxRisesAboveMinimum;  // at the DX station
+    bool together;             // both have the Moon above the horizon at some time
+    long double highest;       // while both have it above the horizon, at the home station, degrees
+    long double dxHighest;     // the same at the DX station (both 0 unless `together`)
+};
+Shortfall WhyNoWindow(double from, double days, const pointing::Station& home, const pointing::Station& dx,
+                      long double minElevation, long double dxMinElevation);
+
 // The rate at which the Moon's distance from a station grows, km/s (negative while it approaches): the
 // station turns with the Earth.
 long double RangeRate(double utcDayNumber, const pointing::Station& station);

@@ -117,11 +117,17 @@ TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long doub
 }
 
 long double Refraction(long double altitude, long double temperatureCelsius, long double pressureHpa) {
-    constexpr long double kLowestAltitude = -1.0L;
-    const long double h = altitude < kLowestAltitude ? kLowestAltitude : altitude;
+    // The formula holds down to a degree under the horizon; from there the correction fades linearly to
+    // nothing at -2°, so a body well below the horizon is not lifted at all and the value never jumps.
+    constexpr long double kFormulaFloor = -1.0L;
+    constexpr long double kTaperEnd = -2.0L;
+    if (altitude <= kTaperEnd) return 0.0L;
+    const long double h = altitude < kFormulaFloor ? kFormulaFloor : altitude;
     // The small constant makes the refraction vanish at the zenith, where the formula alone gives -0.0019′.
     const long double arcMinutes = 1.02L / am::TanDeg(h + 10.3L / (h + 5.11L)) + 0.0019279L;
-    return arcMinutes / 60.0L * (pressureHpa / 1010.0L) * (283.0L / (273.0L + temperatureCelsius));
+    const long double taper =
+        altitude < kFormulaFloor ? (altitude - kTaperEnd) / (kFormulaFloor - kTaperEnd) : 1.0L;
+    return taper * arcMinutes / 60.0L * (pressureHpa / 1010.0L) * (283.0L / (273.0L + temperatureCelsius));
 }
 
 }  // namespace sky_frames

@@ -76,8 +76,8 @@ TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long doub
                                            long double longitudeWest, const GeocentricObserver& observer);
 
 // Atmospheric refraction in degrees to add to a true (airless) altitude in degrees: Saemundsson's formula
-// for a standard atmosphere, scaled by pressure (hPa) and temperature (°C). Below -1° of altitude the value
-// at -1° is kept, so the correction stays finite and continuous under the horizon.
+// for a standard atmosphere, scaled by pressure (hPa) and temperature (°C), down to -1° of altitude; from
+// -1° to -2° the correction fades linearly to zero and below -2° there is none. Continuous everywhere.
 long double Refraction(long double altitude, long double temperatureCelsius, long double pressureHpa);
 
 }  // namespace sky_frames

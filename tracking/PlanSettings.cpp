@@ -99,14 +99,31 @@ std::string LocatorProblem(const std::string& locator) {
            ", which must be " + Location::LocatorRule(at);
 }
 
+std::string NoWindowText(const std::string& dxLocator, int32_t days, const eme_plan::Shortfall& shortfall,
+                         long double minElevation, long double dxMinElevation) {
+    const auto degrees = [](long double value) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.1Lf\u00B0", value);
+        return std::string(text);
+    };
+    std::string reason;
+    if (!shortfall.risesAboveMinimum || !shortfall.dxRisesAboveMinimum) {
+        reason = "the Moon never rises above ";
+        if (!shortfall.risesAboveMinimum) reason += degrees(minElevation) + " here";
+        if (!shortfall.risesAboveMinimum && !shortfall.dxRisesAboveMinimum) reason += " nor above ";
+        if (!shortfall.dxRisesAboveMinimum) reason += degrees(dxMinElevation) + " there";
+    } else if (shortfall.together) {
+        reason = "while both see the Moon it stands at most " + degrees(shortfall.highest) + " here and " +
+                 degrees(shortfall.dxHighest) + " there";
+    } else {
+        reason = "the Moon is never above the horizon here and there at once";
+    }
+    return "No window with " + win1252::ToUtf8(dxLocator) + " in " + std::to_string(days) +
+           (days == 1 ? " day: " : " days: ") + reason;
+}
+
 pointing::Station StationOf(const std::string& locator) {
-    // Location keeps the home station's place, which this leaves as it was.
-    const long double longitude = Location::Longitude, latitude = Location::Latitude;
-    Location::LocatorToLonLat(locator);
-    const pointing::Station station{Location::Latitude, -Location::Longitude, 0};
-    Location::Longitude = longitude;
-    Location::Latitude = latitude;
-    return station;
+    return PointingSettings::LocatorPoint(locator).value_or(pointing::Station{});
 }
 
 pointing::Station HomeStation(const std::string& locator, const std::optional<pointing::Station>& exact) {

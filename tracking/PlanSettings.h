@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "eme_plan.h"
 #include "pointing.h"
 
 // The station window's planning page keeps its inputs in the [Plan] section of the settings file:
@@ -58,7 +59,14 @@ std::string NumberText(long double value);
 // empty when it names one.
 std::string LocatorProblem(const std::string& locator);
 
-// The place a locator names as the position update takes it (its corner, or a square's centre), at height 0.
+// What a plan says for a DX station with no window over `days` days, in UTF-8, e.g. "No window with FN20XR
+// in 2 days: while both see the Moon it stands at most 4.6° here and 31.2° there" (one decimal), or "...:
+// the Moon never rises above 5.0° here" when a station never has it above its minimum.
+std::string NoWindowText(const std::string& dxLocator, int32_t days, const eme_plan::Shortfall& shortfall,
+                         long double minElevation, long double dxMinElevation);
+
+// The point that stands for a locator (PointingSettings::LocatorPoint: the centre of its sub-square, or of
+// its square for four characters), at height 0.
 pointing::Station StationOf(const std::string& locator);
 
 // The home station a plan is made for: the station's exact coordinates when the operator gave them

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PointingSettings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "IniFile.h"
 
@@ -158,31 +160,57 @@ void Write(const std::string& settingsFile, const Texts& texts) {
     }
 }
 
+namespace {
+
+// The centre of the division named by the first `pairs` pairs of a locator (2 to 5: the square, the
+// sub-square, the extended square or its 24 × 24 division), either letter case; nothing when a character
+// of them is out of its range. Field 20° × 10°, square 2° × 1°, sub-square 5′ × 2.5′, extended square
+// 30″ × 15″, and a 24 × 24 division of that.
+std::optional<pointing::Station> DivisionCentre(std::string_view locator, std::size_t pairs) {
+    struct Division {
+        std::optional<int> (*index)(char);
+        long double width, height;
+    };
+    static constexpr Division kDivisions[] = {
+        {[](char c) { return Letter(c, 'R'); }, 20.0L, 10.0L},
+        {Digit, 2.0L, 1.0L},
+        {[](char c) { return Letter(c, 'X'); }, 1.0L / 12, 1.0L / 24},
+        {Digit, 1.0L / 120, 1.0L / 240},
+        {[](char c) { return Letter(c, 'X'); }, 1.0L / 2880, 1.0L / 5760},
+    };
+    static_assert(std::size(kDivisions) == 5);
+    if (pairs < 2 || pairs > std::size(kDivisions) || locator.size() < 2 * pairs) return std::nullopt;
+    long double longitude = -180.0L, latitude = -90.0L;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        const Division& division = kDivisions[i];
+        const auto east = division.index(locator[2 * i]), north = division.index(locator[2 * i + 1]);
+        if (!east || !north) return std::nullopt;
+        longitude += *east * division.width;
+        latitude += *north * division.height;
+    }
+    const Division& last = kDivisions[pairs - 1];
+    return pointing::Station{latitude + last.height / 2, longitude + last.width / 2, 0.0L};
+}
+
+}  // namespace
+
 std::optional<pointing::Station> LocatorCentre(std::string_view locator) {
     if (locator.size() != 8 && locator.size() != 10) return std::nullopt;
-    // Field 20° × 10°, square 2° × 1°, sub-square 5′ × 2.5′, extended square 30″ × 15″, and on 10
-    // characters a 24 × 24 division of that.
-    const auto fieldLon = Letter(locator[0], 'R'), fieldLat = Letter(locator[1], 'R');
-    const auto squareLon = Digit(locator[2]), squareLat = Digit(locator[3]);
-    const auto subLon = Letter(locator[4], 'X'), subLat = Letter(locator[5], 'X');
-    const auto extLon = Digit(locator[6]), extLat = Digit(locator[7]);
-    if (!fieldLon || !fieldLat || !squareLon || !squareLat || !subLon || !subLat || !extLon || !extLat) {
-        return std::nullopt;
+    return DivisionCentre(locator, locator.size() / 2);
+}
+
+std::optional<pointing::Station> LocatorPoint(std::string_view locator) {
+    for (std::size_t pairs = std::min<std::size_t>(locator.size() / 2, 5); pairs >= 2; --pairs) {
+        if (const auto centre = DivisionCentre(locator, pairs)) return centre;
+        // Past the sixth character a locator may carry anything; the sub-square then stands for it.
+        if (pairs <= 3) break;
     }
-    long double longitude =
-        -180.0L + *fieldLon * 20.0L + *squareLon * 2.0L + *subLon / 12.0L + *extLon / 120.0L;
-    long double latitude =
-        -90.0L + *fieldLat * 10.0L + *squareLat * 1.0L + *subLat / 24.0L + *extLat / 240.0L;
-    long double width = 1.0L / 120, height = 1.0L / 240;
-    if (locator.size() == 10) {
-        const auto fineLon = Letter(locator[8], 'X'), fineLat = Letter(locator[9], 'X');
-        if (!fineLon || !fineLat) return std::nullopt;
-        width /= 24;
-        height /= 24;
-        longitude += *fineLon * width;
-        latitude += *fineLat * height;
-    }
-    return pointing::Station{latitude + height / 2, longitude + width / 2, 0.0L};
+    return std::nullopt;
+}
+
+pointing::Station PreciseStation(const Settings& settings, const std::string& locator) {
+    if (settings.station) return *settings.station;
+    return LocatorPoint(locator).value_or(pointing::Station{});
 }
 
 Settings Read(const std::string& settingsFile) {
@@ -213,11 +241,10 @@ Settings Read(const std::string& settingsFile) {
     return settings;
 }
 
-pointing::Direction Direction(const Settings& settings, double utcDayNumber, long double longitudeWest,
-                              long double latitude) {
-    const pointing::Station locatorPlace{latitude, -longitudeWest, 0.0L};
-    const pointing::Station station =
-        settings.precise ? settings.station.value_or(locatorPlace) : locatorPlace;
+pointing::Direction Direction(const Settings& settings, double utcDayNumber, const std::string& locator,
+                              long double longitudeWest, long double latitude) {
+    const pointing::Station station = settings.precise ? PreciseStation(settings, locator)
+                                                       : pointing::Station{latitude, -longitudeWest, 0.0L};
     const pointing::Atmosphere atmosphere = settings.precise ? settings.atmosphere : pointing::Atmosphere{};
     return pointing::PrecisePosition(settings.target, utcDayNumber, station, atmosphere);
 }

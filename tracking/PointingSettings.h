@@ -42,6 +42,17 @@ Settings Read(const std::string& settingsFile);
 // locator, either letter case; nothing for any other length or a character out of its range.
 std::optional<pointing::Station> LocatorCentre(std::string_view locator);
 
+// The point that stands for a locator in precise pointing, planning and Doppler: the centre of its
+// smallest division, as EME operators take it: the square for 4 or 5 characters, the sub-square for 6 or
+// 7, the extended square for 8 or 9 and its 24 × 24 division for 10 (a longer part that is out of range
+// gives way to the sub-square). Nothing when the first six characters (four for a shorter locator) name no
+// place.
+std::optional<pointing::Station> LocatorPoint(std::string_view locator);
+
+// The station precise pointing works from: the exact place of the settings when given, otherwise the
+// locator's point (LocatorPoint), at height 0.
+pointing::Station PreciseStation(const Settings& settings, const std::string& locator);
+
 // A decimal number (a point, an optional sign, blanks around it) from lowest to highest; nothing otherwise.
 std::optional<long double> Decimal(std::string_view text, long double lowest, long double highest);
 
@@ -91,11 +102,11 @@ std::string Problem(const Texts& texts);
 // is written when nothing changed. Raises EIniWriteError (also for a file that cannot be locked).
 void Write(const std::string& settingsFile, const Texts& texts);
 
-// The target's direction at a UTC day number through the precise path: for the station of the settings in
-// precise mode (else the locator's place, longitudeWest and latitude as Location gives them, at sea level)
-// and with refraction only in precise mode.
-pointing::Direction Direction(const Settings& settings, double utcDayNumber, long double longitudeWest,
-                              long double latitude);
+// The target's direction at a UTC day number through the precise path: in precise mode from
+// PreciseStation(settings, locator), else from the locator's place as Location gives it (longitudeWest and
+// latitude, at sea level); refraction only in precise mode.
+pointing::Direction Direction(const Settings& settings, double utcDayNumber, const std::string& locator,
+                              long double longitudeWest, long double latitude);
 
 // "Moon" or "Sun".
 const char* TargetName(pointing::Target target);

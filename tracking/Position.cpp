@@ -65,7 +65,8 @@ void TargetPosition(const PointingSettings::Settings& pointing, double dayNumber
                     long double& azimuth) {
     if (pointing.precise || pointing.target != pointing::Target::Moon) {
         const pointing::Direction direction =
-            PointingSettings::Direction(pointing, dayNumber, Location::Longitude, Location::Latitude);
+            PointingSettings::Direction(pointing, dayNumber, Unit3::Locator, Location::Longitude,
+                                        Location::Latitude);
         elevation = direction.elevation;
         azimuth = direction.azimuth;
     } else {

@@ -46,7 +46,8 @@ constexpr char kHelpBeforeProtocols[] =
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
     "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
     "       lunark-position --plan --dx LOCATOR [--from DATE] [--days N] [--min-el DEG]\n"
-    "                       [--dx-min-el DEG] [--json] [--locator LOCATOR] [--settings FILE]\n"
+    "                       [--dx-min-el DEG] [--frequency MHZ] [--json] [--locator LOCATOR]\n"
+    "                       [--settings FILE]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
     "shows the command each rotator controller would receive.\n"
@@ -101,14 +102,17 @@ constexpr char kHelpAfterProtocols[] =
     "  --plan             list the windows when the Moon stands above the minimum elevations of both\n"
     "                     stations (airless topocentric positions): start and end in UTC and the whole\n"
     "                     minutes, separated by two spaces; an edge cut by the search's start or end\n"
-    "                     is marked with *\n"
+    "                     is marked with *; with --frequency also the echo and DX Doppler shifts at\n"
+    "                     the window's start, middle and end (\"echo -766/-512/-240 Hz  DX\n"
+    "                     +1073/+1201/+1330 Hz\"); without a window, why there is none\n"
     "  --from DATE        start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
     "                     (default: now)\n"
     "  --days N           days searched, 1 to 366 (default: 1)\n"
     "  --min-el DEG       minimum elevation of the home station, 0 to 89 degrees (default: 5)\n"
     "  --dx-min-el DEG    minimum elevation of the DX station (default: 5)\n"
     "  --json             print the windows only, as a JSON array of objects with start, end,\n"
-    "                     minutes, max_el and dx_max_el\n"
+    "                     minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
+    "                     dx_doppler_hz, each the three shifts)\n"
     "  --help             show this text\n"
     "  --version          show the version of Lunark\n"
     "\n"
@@ -285,12 +289,30 @@ std::string OneDecimal(long double value) {
     return text;
 }
 
-// The mutual windows, one a line or as a JSON array.
+// A value at a window's start, middle and end in whole units, joined by `separator`: with a sign always for
+// people, as JSON's plain numbers for programs.
+template <typename Value>
+std::string AcrossTheWindow(const eme_plan::Window& window, bool withSign, const char* separator,
+                            const Value& value) {
+    std::string text;
+    for (const double at : {window.start, (window.start + window.end) / 2, window.end}) {
+        char number[32];
+        std::snprintf(number, sizeof number, withSign ? "%+lld" : "%lld", std::llround(value(at)));
+        text += (text.empty() ? "" : separator) + std::string(number);
+    }
+    return text;
+}
+
+// The mutual windows, one a line or as a JSON array; with a frequency, each window's echo and DX Doppler at
+// its start, middle and end. Without a window, the reason on a line of its own.
 void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home,
                const pointing::Station& dx) {
     const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
     const std::vector<eme_plan::Window> windows =
         eme_plan::MutualWindows(from, options.days, home, dx, options.minElevation, options.dxMinElevation);
+    const long double hertz = options.frequencyMhz.value_or(0) * 1e6L;
+    const auto echo = [&](double at) { return eme_plan::EchoDoppler(at, home, hertz); };
+    const auto dxDoppler = [&](double at) { return eme_plan::DxDoppler(at, home, dx, hertz); };
     if (options.json) out << '[';
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const eme_plan::Window& window = windows[i];
@@ -300,13 +322,31 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
         if (options.json) {
             out << (i ? "," : "") << "\n  {\"start\": \"" << start << "\", \"end\": \"" << end
                 << "\", \"minutes\": " << minutes << ", \"max_el\": " << OneDecimal(window.highest)
-                << ", \"dx_max_el\": " << OneDecimal(window.dxHighest) << '}';
+                << ", \"dx_max_el\": " << OneDecimal(window.dxHighest);
+            if (options.frequencyMhz) {
+                out << ", \"echo_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", echo)
+                    << "], \"dx_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", dxDoppler) << ']';
+            }
+            out << '}';
         } else {
             out << start << (window.startCut ? "*" : "") << "  " << end << (window.endCut ? "*" : "") << "  "
-                << minutes << '\n';
+                << minutes;
+            if (options.frequencyMhz) {
+                out << "  echo " << AcrossTheWindow(window, true, "/", echo) << " Hz  DX "
+                    << AcrossTheWindow(window, true, "/", dxDoppler) << " Hz";
+            }
+            out << '\n';
         }
     }
-    if (options.json) out << (windows.empty() ? "]\n" : "\n]\n");
+    if (options.json) {
+        out << (windows.empty() ? "]\n" : "\n]\n");
+    } else if (windows.empty()) {
+        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(from, options.days, home, dx,
+                                                                    options.minElevation, options.dxMinElevation);
+        out << PlanSettings::NoWindowText(*options.dxLocator, options.days, shortfall, options.minElevation,
+                                          options.dxMinElevation)
+            << '\n';
+    }
 }
 
 // Doppler, path loss and echo delay at the clock's instant.
@@ -564,8 +604,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         }
     }
     if (options.plan && !options.dxLocator) throw EUsageError("--plan needs --dx LOCATOR");
-    if (options.plan && (options.frequencyMhz || options.send || options.at))
-        throw EUsageError("--plan goes with neither --frequency, --send nor --at");
+    if (options.plan && (options.send || options.at)) throw EUsageError("--plan goes with neither --send nor --at");
     if (!options.plan) {
         const bool planOnly = options.from || options.json || options.days != 1 || options.minElevation != 5 ||
                               options.dxMinElevation != 5;

@@ -224,12 +224,13 @@ MoonStatus MoonNow() {
         return status;
     }
     // Precise pointing or the Sun: where the position update points, from the station it points from.
-    if (pointing.precise && pointing.station) {
-        status.latitude = pointing.station->latitude;
-        status.eastLongitude = pointing.station->longitudeEast;
+    if (pointing.precise) {
+        const pointing::Station station = PointingSettings::PreciseStation(pointing, Unit3::Locator);
+        status.latitude = station.latitude;
+        status.eastLongitude = station.longitudeEast;
     }
     const auto direction = [&pointing](double at) {
-        return PointingSettings::Direction(pointing, at, Location::Longitude, Location::Latitude);
+        return PointingSettings::Direction(pointing, at, Unit3::Locator, Location::Longitude, Location::Latitude);
     };
     const pointing::Direction now = direction(day);
     status.elevation = now.elevation;

@@ -76,9 +76,25 @@ TEST(Refraction, AgreesWithBennettsFormulaAndScalesWithTheAir) {
     const long double standard = sky_frames::Refraction(20.0L, 10.0L, 1010.0L);
     EXPECT_NEAR(sky_frames::Refraction(20.0L, 10.0L, 505.0L), standard / 2, 1e-12L);
     EXPECT_NEAR(sky_frames::Refraction(20.0L, -10.0L, 1010.0L), standard * 283 / 263, 1e-12L);
-    // Under the horizon it stays at its value for -1°, so a dish parked low gets no wild correction.
-    EXPECT_EQ(sky_frames::Refraction(-5.0L, 10.0L, 1010.0L), sky_frames::Refraction(-1.0L, 10.0L, 1010.0L));
     EXPECT_LT(sky_frames::Refraction(-1.0L, 10.0L, 1010.0L), 0.7L);
+}
+
+// Under the horizon the formula holds to -1°, the correction then fades linearly to nothing at -2°, and a
+// body further down is not lifted; walked in hundredths of a degree the correction never jumps.
+TEST(Refraction, FadesOutBelowTheHorizonWithoutAJump) {
+    const long double atMinusOne = sky_frames::Refraction(-1.0L, 10.0L, 1010.0L);
+    EXPECT_NEAR(sky_frames::Refraction(-1.5L, 10.0L, 1010.0L), atMinusOne / 2, 1e-12L);
+    EXPECT_NEAR(sky_frames::Refraction(-1.75L, 10.0L, 1010.0L), atMinusOne / 4, 1e-12L);
+    for (long double below : {-2.0L, -2.5L, -18.0L, -90.0L}) {
+        EXPECT_EQ(sky_frames::Refraction(below, 10.0L, 1010.0L), 0.0L) << below;
+    }
+    // The steepest stretch is the fade: about 0.65° over one degree, under 0.007° a step.
+    long double previous = sky_frames::Refraction(-5.0L, 10.0L, 1010.0L);
+    for (int step = -499; step <= 500; ++step) {
+        const long double value = sky_frames::Refraction(step / 100.0L, 10.0L, 1010.0L);
+        EXPECT_LT(std::fabs(value - previous), 0.007L) << step / 100.0L;
+        previous = value;
+    }
 }
 
 }  // namespace

@@ -44,19 +44,23 @@ TEST(PlanSettings, ReadsUsableValuesAndDefaultsTheRest) {
     }
 }
 
-// A locator's place as the position update takes it: the south-west corner of the sub-square, or the
-// centre of a square given with four characters (worked out by hand from the grid's divisions).
-TEST(PlanSettings, StationOfALocatorIsItsCornerOrItsSquaresCentre) {
+// The point that stands for a locator in planning: the centre of its sub-square, of its square for four
+// characters, of the finer squares for eight and ten (worked out by hand from the grid's divisions).
+TEST(PlanSettings, StationOfALocatorIsTheCentreOfItsSmallestSquare) {
     struct Case {
         const char* locator;
         long double latitude, longitudeEast;
     };
     // clang-format off
     const Case cases[] = {
-        {"JO22IC", 52 + 2 * 2.5L / 60, 4 + 8 * 5.0L / 60},      // 52.0833 N, 4.6667 E
-        {"FN20XR", 40 + 17 * 2.5L / 60, -76 + 23 * 5.0L / 60},  // 40.7083 N, 74.0833 W
-        {"PM95",   35.5L,                139.0L},                 // the centre of 138-140 E, 35-36 N
-        {"RE78IR", -42 + 17 * 2.5L / 60, 174 + 8 * 5.0L / 60},  // south and east
+        {"JO22IC",     52 + 2.5L * 2.5L / 60,  4 + 8.5L * 5.0L / 60},   // 52.1042 N, 4.7083 E
+        {"FN20XR",     40 + 17.5L * 2.5L / 60, -76 + 23.5L * 5.0L / 60},  // 40.7292 N, 74.0417 W
+        {"PM95",       35.5L,                  139.0L},                   // the centre of 138-140 E, 35-36 N
+        {"re78ir",     -42 + 17.5L * 2.5L / 60, 174 + 8.5L * 5.0L / 60},  // south and east, small letters
+        {"JO22IC45",   52 + 2 * 2.5L / 60 + 5.5L / 240, 4 + 8 * 5.0L / 60 + 4.5L / 120},
+        {"JO22IC45AA", 52 + 2 * 2.5L / 60 + 5.0L / 240 + 0.5L / 5760, 4 + 8 * 5.0L / 60 + 4.0L / 120 + 0.5L / 2880},
+        {"JO22IC4",    52 + 2.5L * 2.5L / 60,  4 + 8.5L * 5.0L / 60},   // an unfinished pair is not used
+        {"JO22ICAB",   52 + 2.5L * 2.5L / 60,  4 + 8.5L * 5.0L / 60},   // nor one out of its range
     };
     // clang-format on
     for (const Case& c : cases) {

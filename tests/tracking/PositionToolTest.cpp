@@ -76,7 +76,7 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
         {"--plan", "--dx", "FN20", "--min-el", "-1"}, {"--plan", "--dx", "FN20", "--dx-min-el", "90"},
         {"--plan", "--dx", "FN20", "--min-el", "5x"}, {"--plan", "--dx", "FN20", "--from", "2026-02-30"},
         {"--plan", "--dx", "FN20", "--from", "2026-12-07T25:00:00Z"}, {"--plan", "--dx", "FN20", "--at", "2026-12-07T00:00:00Z"},
-        {"--plan", "--dx", "FN20", "--frequency", "1296"}, {"--json"}, {"--days", "2"}, {"--from", "2026-12-07"},
+        {"--json"}, {"--days", "2"}, {"--from", "2026-12-07"},
         {"--frequency", "0"}, {"--frequency", "ten"}, {"--plan=yes", "--dx", "FN20"},
         {"--precise=1"}, {"--target", "mars"}, {"--target", ""}, {"--lat", "91"}, {"--lat", "52,1", "--lon", "4"},
         {"--lat", "52"}, {"--lon", "4.7"}, {"--lat", "52", "--lon", "180.5"}, {"--lat", "52", "--lon", "x"},
@@ -164,7 +164,7 @@ TEST_F(PositionToolRun, PreciseModeAndTheSunFollowTheStationAndNameTheBody) {
          170.2843L,
          39.6894L,
          "Azimuth:   170\nElevation: 40\n"},
-        {{"--precise"}, "Moon", 170.2384L, 39.7025L, "Azimuth:   170\nElevation: 40\n"},  // JO22IC's corner
+        {{"--precise"}, "Moon", 170.2958L, 39.6861L, "Azimuth:   170\nElevation: 40\n"},  // JO22IC's centre
         {{"--target", "sun"}, "Sun", 183.7493L, 38.4912L, "Azimuth:   184\nElevation: 38\n"},
         {{"--target=sun", "--precise", "--lat=-33.9", "--lon", "18.4", "--height", "40"},
          "Sun",
@@ -276,6 +276,60 @@ TEST_F(PositionToolRun, PlansMutualWindowsAsLinesOrJson) {
     // No mutual window when the DX station is on the other side of the Earth.
     ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "RE78", "--from", "2026-12-07", "--json", "--min-el", "30"}), 0);
     EXPECT_EQ(out_.str(), "[]\n");
+}
+
+// Without a window the plan says why, after the Settings line. astropy (airless, every 20 s) for the
+// centres of JO22IC and RE78IR from 2026-12-20 over two days: while both have the Moon above the horizon
+// it stands at most 9.33° in the Netherlands and 10.36° in New Zealand.
+TEST_F(PositionToolRun, APlanWithoutAWindowSaysWhy) {
+    const struct {
+        std::vector<std::string> options;
+        const char* reason;
+    } cases[] = {
+        {{"--dx", "RE78IR", "--from", "2026-12-20", "--days", "2"},
+         "No window with RE78IR in 2 days: while both see the Moon it stands at most 9.3\xC2\xB0 here and "
+         "10.4\xC2\xB0 there"},
+        {{"--dx", "FN20XR", "--from", "2026-12-07", "--dx-min-el", "89"},
+         "No window with FN20XR in 1 day: the Moon never rises above 89.0\xC2\xB0 there"},
+        {{"--dx", "FN20XR", "--from", "2026-12-07", "--min-el", "88.5", "--dx-min-el", "89"},
+         "No window with FN20XR in 1 day: the Moon never rises above 88.5\xC2\xB0 here nor above 89.0\xC2\xB0 there"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {"--locator", "JO22IC", "--plan"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        EXPECT_EQ(out_.str(), "Settings: none, defaults used\n" + std::string(c.reason) + "\n");
+    }
+}
+
+// With a frequency each window gives its echo and DX Doppler at its start, middle and end. astropy for the
+// centres of JO22IC and FN20XR at 1296 MHz, the window of 2026-12-14 16:28:08 to 20:09:19 UTC: echo +3.6,
+// -998.2, -1701.8 Hz; DX +1531.4, +672.6, -257.8 Hz.
+TEST_F(PositionToolRun, APlanWithAFrequencyGivesEachWindowsDoppler) {
+    const std::vector<std::string> arguments = {"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from",
+                                                "2026-12-14", "--frequency", "1296"};
+    const double echo[] = {3.6, -998.2, -1701.8}, dx[] = {1531.4, 672.6, -257.8};
+    ASSERT_EQ(Run(arguments), 0) << err_.str();
+    const std::regex line(R"([^]*\n2026-12-14T16:28:\d\dZ  2026-12-14T20:09:\d\dZ  221  )"
+                          R"(echo ([+-]\d+)/([+-]\d+)/([+-]\d+) Hz  DX ([+-]\d+)/([+-]\d+)/([+-]\d+) Hz\n)");
+    std::smatch parts;
+    const std::string text = out_.str();
+    ASSERT_TRUE(std::regex_match(text, parts, line)) << text;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(std::stoi(parts[1 + i]), echo[i], 2.0) << i;
+        EXPECT_NEAR(std::stoi(parts[4 + i]), dx[i], 2.0) << i;
+    }
+    std::vector<std::string> json = arguments;
+    json.push_back("--json");
+    ASSERT_EQ(Run(json), 0) << err_.str();
+    const std::regex arrays(R"([^]*"max_el": [\d.]+, "dx_max_el": [\d.]+, "echo_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\], )"
+                            R"("dx_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\]\}\n\]\n)");
+    const std::string jsonText = out_.str();
+    ASSERT_TRUE(std::regex_match(jsonText, parts, arrays)) << jsonText;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(std::stoi(parts[1 + i]), echo[i], 2.0) << i;
+        EXPECT_NEAR(std::stoi(parts[4 + i]), dx[i], 2.0) << i;
+    }
 }
 
 TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
