@@ -45,8 +45,10 @@ const pointing::Atmosphere kNoRefraction{};
 struct PlanInput {
     pointing::Station home;
     std::vector<pointing::Station> dx;
+    std::vector<std::string> dxLocators;
     long double minElevation, dxMinElevation;
     double from, days, plotFrom;
+    int32_t listedDays;  // the list runs from plotFrom over these days
 };
 
 long double Elevation(double dayNumber, const pointing::Station& station) {
@@ -66,13 +68,22 @@ std::vector<double> Curve(const pointing::Station& station, double from) {
 TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& cancelled) {
     TPlanPage::Result result;
     try {
+        const double listEnd = input.plotFrom + input.listedDays;
         for (std::size_t i = 0; i < input.dx.size() && !cancelled; ++i) {
+            bool listed = false;
             for (const eme_plan::Window& window : eme_plan::MutualWindows(
                      input.from, input.days, input.home, input.dx[i], input.minElevation, input.dxMinElevation)) {
                 result.windows.push_back({i, window, Elevation(window.start, input.home),
                                           Elevation(window.start, input.dx[i]), Elevation(window.end, input.home),
                                           Elevation(window.end, input.dx[i])});
+                listed = listed || (window.end > input.plotFrom && window.start < listEnd);
             }
+            if (listed) continue;
+            const eme_plan::Shortfall shortfall =
+                eme_plan::WhyNoWindow(input.plotFrom, input.listedDays, input.home, input.dx[i],
+                                      input.minElevation, input.dxMinElevation);
+            result.noWindow.push_back(PlanSettings::NoWindowText(input.dxLocators[i], input.listedDays, shortfall,
+                                                                 input.minElevation, input.dxMinElevation));
         }
         std::stable_sort(result.windows.begin(), result.windows.end(),
                          [](const auto& a, const auto& b) { return a.window.start < b.window.start; });
@@ -297,8 +308,15 @@ void TPlanPage::StartPlan() {
     const double from = plannedHour_ - kLookBack;
     // The search also covers the plot, which may reach past the days listed.
     const double days = std::min(kLongestSearch, std::max<double>(settings_.days, kPlotSpan) + kLookBack);
-    const PlanInput input{home_, dxStations_, settings_.minElevation, settings_.dxMinElevation, from, days,
-                          plannedHour_};
+    const PlanInput input{home_,
+                          dxStations_,
+                          settings_.dxLocators,
+                          settings_.minElevation,
+                          settings_.dxMinElevation,
+                          from,
+                          days,
+                          plannedHour_,
+                          settings_.days};
     if (worker_.joinable()) worker_.join();
     handover_ = std::make_shared<Handover>();
     computing_ = true;
@@ -373,6 +391,14 @@ void TPlanPage::ShowList() {
             bold.setBold(true);
             for (int column = 0; column < kColumns; ++column) item->setFont(column, bold);
         }
+    }
+    // Below the windows, in grey and not to be chosen: the DX stations without one, and why.
+    for (const std::string& reason : result_.noWindow) {
+        auto* item = new QTreeWidgetItem(WindowList);
+        item->setFirstColumnSpanned(true);
+        item->setText(kRunning, QString::fromStdString(reason));
+        item->setForeground(kRunning, QBrush(Qt::gray));
+        item->setFlags(Qt::ItemIsEnabled);
     }
 }
 

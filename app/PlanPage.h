@@ -86,6 +86,9 @@ public:
         double plotFrom = 0, plotUntil = 0;
         std::vector<double> homeCurve;
         std::vector<std::vector<double>> dxCurves;
+        // For each DX station without a window over the days listed: why, in UTF-8 (one per station, in
+        // the order of the settings).
+        std::vector<std::string> noWindow;
         std::string problem;
     };
 

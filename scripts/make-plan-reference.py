@@ -7,7 +7,7 @@ Writes two tables:
   (latitude within +-70 degrees, any longitude, height 0), the topocentric range rate of the Moon at each
   station in m/s: the change of get_body()'s topocentric distance over +-1 s (the observer turns with the
   Earth, so the rotation is included).
-- tests/astro/data/plan_windows.csv: for 30 station pairs over 30 days each (the first pair the corners of
+- tests/astro/data/plan_windows.csv: for 30 station pairs over 30 days each (the first pair the centres of
   the locators JO22IC and FN20XR from 2026-12-07, the others random), the instants at which the Moon rises
   above or sinks below 5 degrees of airless elevation at both stations at once (the lower of the two
   elevations crossing 5 degrees).
@@ -56,9 +56,9 @@ COARSE_S = 300
 FINEST_S = 0.3
 SPLIT = 10
 MOST_DEGREES_PER_SECOND = 0.3 / 60
-# JO22IC and FN20XR: the south-west corners of the two sub-squares, the stations of the station window's test.
-FIXED_PAIR = (datetime.datetime(2026, 12, 7), (52.0 + 2 * 2.5 / 60, 4.0 + 8 * 5 / 60),
-              (40.0 + 17 * 2.5 / 60, -76.0 + 23 * 5 / 60))
+# JO22IC and FN20XR: the centres of the two sub-squares (5' by 2.5'), the stations of the station window's test.
+FIXED_PAIR = (datetime.datetime(2026, 12, 7), (52.0 + 2.5 * 2.5 / 60, 4.0 + 8.5 * 5 / 60),
+              (40.0 + 17.5 * 2.5 / 60, -76.0 + 23.5 * 5 / 60))
 CHECK_RATES = 20
 CHECK_DAYS = 3
 

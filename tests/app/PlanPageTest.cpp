@@ -45,7 +45,7 @@ std::vector<std::pair<double, double>> AstropyWindows() {
     std::vector<std::pair<double, double>> windows;
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.starts_with("46363.00000000,52.0833,4.6667,40.7083,-74.0833,")) continue;
+        if (!line.starts_with("46363.00000000,52.1042,4.7083,40.7292,-74.0417,")) continue;
         const double edge = std::stod(line.substr(line.rfind(',') + 1));
         if (line.find(",rise,") != std::string::npos) {
             windows.push_back({edge, 0});
@@ -211,7 +211,7 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
     page.Refresh();
     page.WaitForPlan();
     ASSERT_FALSE(page.Windows().empty());
-    EXPECT_NEAR(page.Windows()[0].window.start, 46364.53176441, 60 * kSecond);
+    EXPECT_NEAR(page.Windows()[0].window.start, 46364.53171909, 60 * kSecond);
     EXPECT_FALSE(page.WindowList->topLevelItem(0)->text(TPlanPage::kRunning).isEmpty());
     // A new home locator from Setup brings a new plan at once: from FN20XR itself the window is the Moon
     // above 5 degrees there, which lasts hours.
@@ -221,12 +221,35 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
     ASSERT_FALSE(page.Windows().empty());
     EXPECT_GT(page.Windows()[0].window.end - page.Windows()[0].window.start, 0.25);
     // Exact coordinates in [Pointing] stand for the home station in place of its locator: JO22IC's
-    // corner given as coordinates brings back astropy's window of the day.
-    std::ofstream(SettingsFile(), std::ios::app) << "[Pointing]\nLatitude=52.0833\nLongitude=4.6667\n";
+    // centre given as coordinates brings back astropy's window of the day.
+    std::ofstream(SettingsFile(), std::ios::app) << "[Pointing]\nLatitude=52.1042\nLongitude=4.7083\n";
     page.Refresh();
     page.WaitForPlan();
     ASSERT_FALSE(page.Windows().empty());
-    EXPECT_NEAR(page.Windows()[0].window.start, 46364.53176441, 60 * kSecond);
+    EXPECT_NEAR(page.Windows()[0].window.start, 46364.53171909, 60 * kSecond);
+}
+
+// A DX station without a window over the days listed gets a grey row saying why, below the windows of the
+// others, as lunark-position --plan says it (astropy: while both have the Moon above the horizon it stands at
+// most 9.33° at JO22IC and 10.36° at RE78IR from 2026-12-20 over two days).
+TEST_F(PlanPageTest, ADxStationWithoutAWindowGetsAGreyRowSayingWhy) {
+    SetClock(46376.0 + 30 * kSecond);  // 2026-12-20 00:00:30 UTC
+    TPlanPage page;
+    page.Load();
+    ASSERT_TRUE(Enter(page, QStringLiteral("RE78IR FN20XR"), QStringLiteral("1296"), QStringLiteral("5"),
+                      QStringLiteral("5"), QStringLiteral("2")));
+    page.Refresh();
+    const int windows = static_cast<int>(page.Windows().size());
+    ASSERT_GT(windows, 0);
+    for (const auto& listed : page.Windows()) EXPECT_EQ(listed.dx, 1u);
+    ASSERT_EQ(page.WindowList->topLevelItemCount(), windows + 1);
+    const QTreeWidgetItem* row = page.WindowList->topLevelItem(windows);
+    EXPECT_EQ(row->text(TPlanPage::kRunning),
+              QStringLiteral("No window with RE78IR in 2 days: while both see the Moon it stands at most 9.3\u00B0 here "
+                             "and 10.4\u00B0 there"));
+    EXPECT_TRUE(row->isFirstColumnSpanned());
+    EXPECT_EQ(row->foreground(TPlanPage::kRunning).color(), QColor(Qt::gray));
+    EXPECT_FALSE(row->flags() & Qt::ItemIsSelectable);
 }
 
 // Without anyone waiting for it, the worker's plan reaches the page through the window's own event loop.
