@@ -47,6 +47,10 @@ TPointingPage::TPointingPage(QWidget* parent) : QWidget(parent) {
     LongitudeEdit = settings_page::AddEdit(placeForm, "LongitudeEdit", "Longitude (\u00B0, east +)", "e.g. 4.6711");
     LocatorEdit = settings_page::AddEdit(placeForm, "LocatorEdit", "or locator (8 or 10)", "e.g. JO22IC45");
     HeightEdit = settings_page::AddEdit(placeForm, "HeightEdit", "Height (m)", "0");
+    PlaceNoteLabel = new QLabel(place);
+    PlaceNoteLabel->setObjectName(QStringLiteral("PlaceNoteLabel"));
+    PlaceNoteLabel->setWordWrap(true);
+    placeForm->addRow(PlaceNoteLabel);
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(aim);
@@ -73,6 +77,20 @@ void TPointingPage::Load() {
     HeightEdit->setText(core_text::ToQt(texts.height));
     TemperatureEdit->setText(core_text::ToQt(texts.temperature));
     PressureEdit->setText(core_text::ToQt(texts.pressure));
+    ShowPlaceNote();
+}
+
+void TPointingPage::ShowPlaceNote() {
+    const PointingSettings::Settings settings = PointingSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    const std::string note = PointingSettings::PlaceAgainstLocator(settings, Unit3::Locator);
+    PlaceNoteLabel->setText(note.empty() ? QString()
+                                         : QStringLiteral("The exact place lies ") + QString::fromStdString(note) + u'.');
+    PlaceNoteLabel->setVisible(!note.empty());
+}
+
+void TPointingPage::showEvent(QShowEvent* event) {
+    ShowPlaceNote();
+    QWidget::showEvent(event);
 }
 
 PointingSettings::Texts TPointingPage::Entered() const {

@@ -35,12 +35,19 @@ public:
     QCheckBox* RefractionBox = nullptr;
     QLineEdit* TemperatureEdit = nullptr;
     QLineEdit* PressureEdit = nullptr;
+    QLabel* PlaceNoteLabel = nullptr;  // where the exact place lies when it is outside the locator's square
     QPushButton* ApplyButton = nullptr;
     QLabel* MessageLabel = nullptr;  // why the entries were refused, or that they were applied
 
 signals:
     void Applied();
 
+protected:
+    // The locator may have changed in Setup since the page was last shown.
+    void showEvent(QShowEvent* event) override;
+
 private:
     PointingSettings::Texts Entered() const;
+    // Says whether the exact place in force lies outside the locator's square.
+    void ShowPlaceNote();
 };

@@ -229,7 +229,9 @@ void TStationWindow::RefreshStation() {
     }
     const QString target = moon.sun ? QStringLiteral("Sun") : QStringLiteral("Moon");
     if (targetGroup_->title() != target) targetGroup_->setTitle(target);
-    SetField("stationPosition", LatitudeLongitude(moon.latitude, moon.eastLongitude));
+    QString position = LatitudeLongitude(moon.latitude, moon.eastLongitude);
+    if (!moon.placeAgainstLocator.empty()) position += u'\n' + FromCore(moon.placeAgainstLocator);
+    SetField("stationPosition", position);
     SetField("moonAzimuth", Degrees(moon.azimuth, 2));
     SetField("moonElevation", Degrees(moon.elevation, 2));
     SetField("moonRightAscension", HoursMinutesSeconds(moon.rightAscension));

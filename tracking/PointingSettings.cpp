@@ -5,9 +5,11 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 
 #include "IniFile.h"
+#include "Win1252.h"
 
 namespace PointingSettings {
 
@@ -162,55 +164,89 @@ void Write(const std::string& settingsFile, const Texts& texts) {
 
 namespace {
 
-// The centre of the division named by the first `pairs` pairs of a locator (2 to 5: the square, the
-// sub-square, the extended square or its 24 × 24 division), either letter case; nothing when a character
-// of them is out of its range. Field 20° × 10°, square 2° × 1°, sub-square 5′ × 2.5′, extended square
-// 30″ × 15″, and a 24 × 24 division of that.
-std::optional<pointing::Station> DivisionCentre(std::string_view locator, std::size_t pairs) {
-    struct Division {
+// The division named by the first `pairs` pairs of a locator (2 to 5: the square, the sub-square, the
+// extended square or its 24 × 24 division), either letter case; nothing when a character of them is out of
+// its range. Field 20° × 10°, square 2° × 1°, sub-square 5′ × 2.5′, extended square 30″ × 15″, and a
+// 24 × 24 division of that.
+std::optional<LocatorSquare> Division(std::string_view locator, std::size_t pairs) {
+    struct Step {
         std::optional<int> (*index)(char);
         long double width, height;
     };
-    static constexpr Division kDivisions[] = {
+    static constexpr Step kSteps[] = {
         {[](char c) { return Letter(c, 'R'); }, 20.0L, 10.0L},
         {Digit, 2.0L, 1.0L},
         {[](char c) { return Letter(c, 'X'); }, 1.0L / 12, 1.0L / 24},
         {Digit, 1.0L / 120, 1.0L / 240},
         {[](char c) { return Letter(c, 'X'); }, 1.0L / 2880, 1.0L / 5760},
     };
-    static_assert(std::size(kDivisions) == 5);
-    if (pairs < 2 || pairs > std::size(kDivisions) || locator.size() < 2 * pairs) return std::nullopt;
-    long double longitude = -180.0L, latitude = -90.0L;
+    static_assert(std::size(kSteps) == 5);
+    if (pairs < 2 || pairs > std::size(kSteps) || locator.size() < 2 * pairs) return std::nullopt;
+    LocatorSquare square{-90.0L, -180.0L, 0, 0};
     for (std::size_t i = 0; i < pairs; ++i) {
-        const Division& division = kDivisions[i];
-        const auto east = division.index(locator[2 * i]), north = division.index(locator[2 * i + 1]);
+        const Step& step = kSteps[i];
+        const auto east = step.index(locator[2 * i]), north = step.index(locator[2 * i + 1]);
         if (!east || !north) return std::nullopt;
-        longitude += *east * division.width;
-        latitude += *north * division.height;
+        square.west += *east * step.width;
+        square.south += *north * step.height;
+        square.width = step.width;
+        square.height = step.height;
     }
-    const Division& last = kDivisions[pairs - 1];
-    return pointing::Station{latitude + last.height / 2, longitude + last.width / 2, 0.0L};
+    return square;
+}
+
+pointing::Station Centre(const LocatorSquare& square) {
+    return pointing::Station{square.south + square.height / 2, square.west + square.width / 2, 0.0L};
+}
+
+// The great-circle distance between two places on a sphere of the Earth's mean radius, km.
+long double DistanceKm(const pointing::Station& a, const pointing::Station& b) {
+    constexpr long double kMeanEarthRadiusKm = 6371.0L;
+    constexpr long double kRadian = 3.14159265358979323846264338327950288L / 180;
+    const long double halfNorth = std::sin((b.latitude - a.latitude) * kRadian / 2);
+    const long double halfEast = std::sin((b.longitudeEast - a.longitudeEast) * kRadian / 2);
+    const long double haversine = halfNorth * halfNorth + std::cos(a.latitude * kRadian) *
+                                                              std::cos(b.latitude * kRadian) * halfEast * halfEast;
+    return 2 * kMeanEarthRadiusKm * std::asin(std::sqrt(std::min(1.0L, haversine)));
 }
 
 }  // namespace
 
 std::optional<pointing::Station> LocatorCentre(std::string_view locator) {
     if (locator.size() != 8 && locator.size() != 10) return std::nullopt;
-    return DivisionCentre(locator, locator.size() / 2);
+    const auto square = Division(locator, locator.size() / 2);
+    return square ? std::optional(Centre(*square)) : std::nullopt;
 }
 
-std::optional<pointing::Station> LocatorPoint(std::string_view locator) {
+std::optional<LocatorSquare> SmallestSquare(std::string_view locator) {
     for (std::size_t pairs = std::min<std::size_t>(locator.size() / 2, 5); pairs >= 2; --pairs) {
-        if (const auto centre = DivisionCentre(locator, pairs)) return centre;
+        if (const auto square = Division(locator, pairs)) return square;
         // Past the sixth character a locator may carry anything; the sub-square then stands for it.
         if (pairs <= 3) break;
     }
     return std::nullopt;
 }
 
+std::optional<pointing::Station> LocatorPoint(std::string_view locator) {
+    const auto square = SmallestSquare(locator);
+    return square ? std::optional(Centre(*square)) : std::nullopt;
+}
+
 pointing::Station PreciseStation(const Settings& settings, const std::string& locator) {
     if (settings.station) return *settings.station;
     return LocatorPoint(locator).value_or(pointing::Station{});
+}
+
+std::string PlaceAgainstLocator(const Settings& settings, const std::string& locator) {
+    const auto square = SmallestSquare(locator);
+    if (!settings.station || !square) return {};
+    const pointing::Station& place = *settings.station;
+    const bool inside = place.latitude >= square->south && place.latitude <= square->south + square->height &&
+                        place.longitudeEast >= square->west && place.longitudeEast <= square->west + square->width;
+    if (inside) return {};
+    char distance[48];
+    std::snprintf(distance, sizeof distance, "%.0Lf", DistanceKm(place, Centre(*square)));
+    return "outside the locator's square " + win1252::ToUtf8(locator) + ", " + distance + " km from its centre";
 }
 
 Settings Read(const std::string& settingsFile) {

@@ -42,12 +42,25 @@ Settings Read(const std::string& settingsFile);
 // locator, either letter case; nothing for any other length or a character out of its range.
 std::optional<pointing::Station> LocatorCentre(std::string_view locator);
 
-// The point that stands for a locator in precise pointing, planning and Doppler: the centre of its
-// smallest division, as EME operators take it: the square for 4 or 5 characters, the sub-square for 6 or
-// 7, the extended square for 8 or 9 and its 24 × 24 division for 10 (a longer part that is out of range
-// gives way to the sub-square). Nothing when the first six characters (four for a shorter locator) name no
-// place.
+// A division of the Maidenhead grid: its south-west corner (degrees north, degrees east) and its size.
+struct LocatorSquare {
+    long double south, west;
+    long double height, width;
+};
+
+// The smallest division a locator names: the square for 4 or 5 characters, the sub-square for 6 or 7, the
+// extended square for 8 or 9 and its 24 × 24 division for 10 (a longer part that is out of range gives way
+// to the sub-square). Nothing when the first six characters (four for a shorter locator) name no place.
+std::optional<LocatorSquare> SmallestSquare(std::string_view locator);
+
+// The point that stands for a locator in precise pointing, planning and Doppler, as EME operators take it:
+// the centre of its smallest square (SmallestSquare); nothing when the locator names no place.
 std::optional<pointing::Station> LocatorPoint(std::string_view locator);
+
+// When the exact place of the settings lies outside the locator's smallest square: where it lies, in UTF-8,
+// "outside the locator's square QF56OD, 1412 km from its centre" (great-circle km on a sphere of the mean
+// radius). Empty when no exact place is given, it lies inside, or the locator names no place.
+std::string PlaceAgainstLocator(const Settings& settings, const std::string& locator);
 
 // The station precise pointing works from: the exact place of the settings when given, otherwise the
 // locator's point (LocatorPoint), at height 0.

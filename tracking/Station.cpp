@@ -228,6 +228,7 @@ MoonStatus MoonNow() {
         const pointing::Station station = PointingSettings::PreciseStation(pointing, Unit3::Locator);
         status.latitude = station.latitude;
         status.eastLongitude = station.longitudeEast;
+        status.placeAgainstLocator = PointingSettings::PlaceAgainstLocator(pointing, Unit3::Locator);
     }
     const auto direction = [&pointing](double at) {
         return PointingSettings::Direction(pointing, at, Unit3::Locator, Location::Longitude, Location::Latitude);

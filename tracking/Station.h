@@ -75,6 +75,9 @@ struct MoonStatus {
     Location::Instant at;
     long double latitude = 0.0L;       // the station, degrees north
     long double eastLongitude = 0.0L;  // the station, degrees east
+    // In precise mode, when the station's exact place lies outside its locator's square: where, in UTF-8
+    // (PointingSettings::PlaceAgainstLocator); empty otherwise.
+    std::string placeAgainstLocator;
     long double azimuth = 0.0L;        // degrees from north through east
     long double elevation = 0.0L;      // degrees, as the main window rounds it
     long double rightAscension = 0.0L;  // apparent, degrees in [0, 360)

@@ -178,6 +178,25 @@ TEST_F(StationPagesTest, PointingChangesAreJournalledKeyByKey) {
     EXPECT_EQ(FileText(), Lunark("JO22IC") + "[Pointing]\nPrecise=0\nHeight=\nTarget=Sun\n");
 }
 
+// Exact coordinates in Helsinki against the locator QF56OD (Sydney): both the Pointing page and the station
+// window say so, with the distance from the square's centre (15199 km, astropy's angular separation times
+// 6371 km); coordinates within the square say nothing.
+TEST_F(StationPagesTest, AnExactPlaceOutsideTheLocatorsSquareIsPointedOut) {
+    Start(Lunark("QF56OD") + "[Pointing]\nPrecise=1\nLatitude=60.1699\nLongitude=24.9384\n");
+    const QString note = QStringLiteral("outside the locator's square QF56OD, 15199 km from its centre");
+    EXPECT_EQ(pointing_->PlaceNoteLabel->text(), QStringLiteral("The exact place lies ") + note + u'.');
+    EXPECT_FALSE(pointing_->PlaceNoteLabel->isHidden());
+    windows_->station->Refresh();
+    EXPECT_EQ(windows_->station->Field("stationPosition"), QStringLiteral("60.1699\u00B0 N, 24.9384\u00B0 E\n") + note);
+
+    pointing_->LatitudeEdit->setText("-33.86");
+    pointing_->LongitudeEdit->setText("151.2");
+    pointing_->ApplyButton->click();
+    EXPECT_TRUE(pointing_->PlaceNoteLabel->isHidden());
+    windows_->station->Refresh();
+    EXPECT_EQ(windows_->station->Field("stationPosition"), QStringLiteral("33.8600\u00B0 S, 151.2000\u00B0 E"));
+}
+
 // 2024-05-30 17:38:02.792 UTC at 40.954972 N, 115.070324 W, 1148.9 m: the Sun at azimuth 117.850,
 // elevation 58.386; the Moon at 238.224, 16.603 (astropy, topocentric, no refraction; a row of the
 // precise pointing reference table).
@@ -195,7 +214,7 @@ TEST_F(StationPagesTest, ThePointingPageTurnsTheWindowsAndTheCommandsToTheSun) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         now_ = sys_days{2024y / May / 30} + 17h + 38min + 2s + 792ms;
-        Start(Lunark("DN40AW"));
+        Start(Lunark("DN20LW"));  // the sub-square of the exact place below
         pointing_->PreciseBox->setChecked(true);
         pointing_->TargetBox->setCurrentText(c.target);
         pointing_->LatitudeEdit->setText("40.954972");

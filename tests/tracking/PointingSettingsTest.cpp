@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "PointingSettings.h"
@@ -37,6 +38,31 @@ TEST(LocatorCentre, CentreOfEightAndTenCharacterLocators) {
     for (const char* bad : {"", "JO22IC", "JO22IC4", "JO22IC4A", "JS22IC45", "JO22IY45", "JO2AIC45",
                             "JO22IC45A", "JO22IC45AY", "JO22IC45A1", "JO22IC45AAA"}) {
         EXPECT_FALSE(PointingSettings::LocatorCentre(bad).has_value()) << bad;
+    }
+}
+
+// An exact place outside the locator's smallest square is named with its great-circle distance from the
+// square's centre (astropy's angular separation times 6371 km): Helsinki against QF56OD, whose centre is
+// 33.8542 S, 151.2083 E in Sydney, 15199 km; a place 0.0001° east of JO22IC's sub-square, 2.89 km; a place
+// west of the square JO22, 74.46 km from 52.5 N, 5 E.
+TEST(PlaceAgainstLocator, NamesAPlaceOutsideTheLocatorsSquareAndItsDistance) {
+    const struct {
+        std::optional<pointing::Station> place;
+        const char* locator;
+        const char* note;
+    } cases[] = {
+        {pointing::Station{60.1699L, 24.9384L, 0}, "QF56OD", "outside the locator's square QF56OD, 15199 km from its centre"},
+        {pointing::Station{52.10L, 4.7501L, 0}, "JO22IC", "outside the locator's square JO22IC, 3 km from its centre"},
+        {pointing::Station{52.5L, 3.9L, 0}, "JO22", "outside the locator's square JO22, 74 km from its centre"},
+        {pointing::Station{52.10L, 4.7499L, 0}, "JO22IC", ""},  // inside
+        {pointing::Station{52.5L, 4.1L, 0}, "JO22", ""},
+        {std::nullopt, "QF56OD", ""},                           // no exact place
+        {pointing::Station{60.1699L, 24.9384L, 0}, "J022IC", ""},  // no locator to speak of
+    };
+    for (const auto& c : cases) {
+        PointingSettings::Settings settings;
+        settings.station = c.place;
+        EXPECT_EQ(PointingSettings::PlaceAgainstLocator(settings, c.locator), c.note) << c.locator;
     }
 }
 
