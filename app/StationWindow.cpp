@@ -88,6 +88,8 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* top = new QHBoxLayout;
     top->addWidget(AddGroup(this, QStringLiteral("Station"),
                             {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"}}));
+    // The place may carry a note on where it lies against the locator: it wraps rather than widen the window.
+    fields_[QStringLiteral("stationPosition")]->setWordWrap(true);
     targetGroup_ = AddGroup(this, QStringLiteral("Moon"),
                             {{"moonAzimuth", "Azimuth"},
                              {"moonElevation", "Elevation"},

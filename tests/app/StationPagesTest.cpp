@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -186,7 +187,12 @@ TEST_F(StationPagesTest, AnExactPlaceOutsideTheLocatorsSquareIsPointedOut) {
     const QString note = QStringLiteral("outside the locator's square QF56OD, 15199 km from its centre");
     EXPECT_EQ(pointing_->PlaceNoteLabel->text(), QStringLiteral("The exact place lies ") + note + u'.');
     EXPECT_FALSE(pointing_->PlaceNoteLabel->isHidden());
+    windows_->station->show();
+    QTest::qWait(50);
+    const int width = windows_->station->width();
     windows_->station->Refresh();
+    QTest::qWait(50);
+    EXPECT_EQ(windows_->station->width(), width);  // the note wraps rather than widen the window
     EXPECT_EQ(windows_->station->Field("stationPosition"), QStringLiteral("60.1699\u00B0 N, 24.9384\u00B0 E\n") + note);
 
     pointing_->LatitudeEdit->setText("-33.86");
