@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "IntegerText.h"
@@ -17,18 +22,19 @@ struct Line {
     std::string_view lineBreak;
 };
 
+// Lines end in CR LF, LF or a lone CR (old Macintosh editors), each line keeping its own.
 std::vector<Line> SplitLines(std::string_view content) {
     std::vector<Line> lines;
     std::size_t start = 0;
     while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
+        const std::size_t end = content.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
             lines.push_back({content.substr(start), {}});
             break;
         }
-        std::size_t textEnd = (end > start && content[end - 1] == '\r') ? end - 1 : end;
-        lines.push_back({content.substr(start, textEnd - start), content.substr(textEnd, end + 1 - textEnd)});
-        start = end + 1;
+        const std::size_t breakSize = content.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+        lines.push_back({content.substr(start, end - start), content.substr(end, breakSize)});
+        start = end + breakSize;
     }
     return lines;
 }
@@ -126,7 +132,7 @@ std::string WithKey(std::string_view content, std::string_view section, std::str
     updated.reserve(content.size() + keyLine.size() + section.size() + 8);
     if (!place.sectionFound) {
         updated = content;
-        if (!updated.empty() && updated.back() != '\n') updated += lineBreak;
+        if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += lineBreak;
         updated += '[';
         updated += section;
         updated += ']';
@@ -152,22 +158,93 @@ std::string WithKey(std::string_view content, std::string_view section, std::str
     return updated;
 }
 
+std::string Lowered(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return lower;
+}
+
+// Where a value is found: section and key names in letter case folded, in the file's own text.
+std::string LookupName(std::string_view section, std::string_view key) {
+    return Lowered(section) + '\n' + Lowered(key);  // no name holds a line break
+}
+
+// A file's values as reading finds them, read once and kept while the file stays the same: a
+// program reads dozens of keys per update, and a large file would otherwise be read whole for
+// each.
+struct ReadFile {
+    struct stat identity {};  // device, inode, size and times when it was read
+    text_encoding::Form form = text_encoding::Form::Plain;
+    std::unordered_map<std::string, std::string> values;  // by LookupName; Windows-1252, cut
+};
+
+bool SameContent(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Every value of the file, the first matching section and the first matching key in it winning.
+ReadFile Parse(std::string_view bytes, const struct stat& identity) {
+    ReadFile file;
+    file.identity = identity;
+    const text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
+    file.form = decoded.form;
+    std::unordered_map<std::string, bool> sectionsSeen;
+    std::optional<std::string> section;  // the section whose keys count, if any
+    for (const Line& line : SplitLines(decoded.text)) {
+        if (const auto name = SectionName(line.text)) {
+            const bool first = sectionsSeen.emplace(Lowered(*name), true).second;
+            section = first ? std::optional(Lowered(*name)) : std::nullopt;
+            continue;
+        }
+        const auto kv = KeyValue(line.text);
+        if (!section || !kv) continue;
+        const std::string value = text_encoding::ToWin1252(Unquoted(kv->second), decoded.form);
+        file.values.emplace(LookupName(*section, kv->first), value.substr(0, TIniFile::kMaxValueLength));
+    }
+    return file;
+}
+
+std::mutex& CacheLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The files read lately, by path; a program reads one or two.
+std::map<std::string, ReadFile>& Cache() {
+    static std::map<std::string, ReadFile> cache;
+    return cache;
+}
+constexpr std::size_t kFilesKept = 4;
+
+void Forget(const std::string& path) {
+    const std::lock_guard lock(CacheLock());
+    Cache().erase(path);
+}
+
 }  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
-    std::string bytes;
-    if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
-    const text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
-    const auto lines = SplitLines(decoded.text);
-    const auto place = FindKey(lines, text_encoding::FromWin1252(section, decoded.form),
-                               text_encoding::FromWin1252(key, decoded.form));
-    if (!place.keyLine) return std::string(defaultValue);
-    const std::string value =
-        text_encoding::ToWin1252(Unquoted(KeyValue(lines[*place.keyLine].text)->second), decoded.form);
-    return value.substr(0, kMaxValueLength);
+    // The file's identity is taken before it is read: should it change in between, the next read
+    // sees another identity and reads it again.
+    struct stat identity {};
+    if (::stat(fileName_.c_str(), &identity) != 0 || !S_ISREG(identity.st_mode)) return std::string(defaultValue);
+    const std::lock_guard lock(CacheLock());
+    auto known = Cache().find(fileName_);
+    if (known == Cache().end() || !SameContent(known->second.identity, identity)) {
+        std::string bytes;
+        if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
+        if (known == Cache().end() && Cache().size() >= kFilesKept) Cache().clear();
+        known = Cache().insert_or_assign(fileName_, Parse(bytes, identity)).first;
+    }
+    const ReadFile& file = known->second;
+    const auto value = file.values.find(LookupName(text_encoding::FromWin1252(section, file.form),
+                                                   text_encoding::FromWin1252(key, file.form)));
+    return value == file.values.end() ? std::string(defaultValue) : value->second;
 }
 
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {
@@ -182,6 +259,7 @@ void TIniFile::Unlock() { held_.Close(); }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     const auto fail = [&] { throw EIniWriteError("Unable to write to " + fileName_); };
+    Forget(fileName_);  // even one written within the file system's timestamp granularity is read anew
     LockedFile ownLock;
     LockedFile& file = held_.IsOpen() ? held_ : ownLock;
     // Normally once; again only when another process created the file after this one found none.
@@ -194,6 +272,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         decoded.text = WithKey(decoded.text, inFile(section), inFile(key), inFile(LineValue(value)));
         switch (file.Write(text_encoding::Encode(decoded))) {
             case LockedFile::WriteResult::Written:
+                Forget(fileName_);
                 return;
             case LockedFile::WriteResult::Failed:
                 fail();
