@@ -52,7 +52,8 @@ void BM_ReadAllKeysOfAnUnchangedFile(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 
-// The file changed before each update (its modification time moved): it is read again.
+// The file changed just before each update (its times moved): it is taken apart again, and read
+// again for each key while its times are too recent to tell a further change.
 void BM_ReadAllKeysOfAChangedFile(benchmark::State& state) {
     const std::string path = MakeFile(4 << 20);
     const TIniFile ini(path);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -169,14 +170,32 @@ std::string LookupName(std::string_view section, std::string_view key) {
     return Lowered(section) + '\n' + Lowered(key);  // no name holds a line break
 }
 
-// A file's values as reading finds them, read once and kept while the file stays the same: a
-// program reads dozens of keys per update, and a large file would otherwise be read whole for
-// each.
+// A file's values as reading finds them, worked out once and kept while the file stays the same:
+// a program reads dozens of keys per update, and a large file would otherwise be taken apart
+// whole for each.
 struct ReadFile {
     struct stat identity {};  // device, inode, size and times when it was read
+    std::chrono::system_clock::time_point readAt;
+    std::string bytes;
     text_encoding::Form form = text_encoding::Form::Plain;
     std::unordered_map<std::string, std::string> values;  // by LookupName; Windows-1252, cut
 };
+
+// File times are stamped from a clock that moves in steps (a few milliseconds; seconds on some file
+// systems), so a write just after a read can leave every one of them as it was. A file whose
+// times lie that close to its read is read again and compared byte for byte; once its last
+// change is kSettled older than the read, its times alone tell.
+constexpr std::chrono::seconds kSettled{2};
+
+std::chrono::system_clock::time_point TimeOf(const struct timespec& stamp) {
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+}
+
+bool Settled(const ReadFile& file) {
+    const auto changed = std::max(TimeOf(file.identity.st_mtim), TimeOf(file.identity.st_ctim));
+    return changed + kSettled < file.readAt;
+}
 
 bool SameContent(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
@@ -185,10 +204,12 @@ bool SameContent(const struct stat& a, const struct stat& b) {
 }
 
 // Every value of the file, the first matching section and the first matching key in it winning.
-ReadFile Parse(std::string_view bytes, const struct stat& identity) {
+ReadFile Parse(std::string bytes, const struct stat& identity, std::chrono::system_clock::time_point readAt) {
     ReadFile file;
     file.identity = identity;
-    const text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
+    file.readAt = readAt;
+    file.bytes = std::move(bytes);
+    const text_encoding::DecodedText decoded = text_encoding::Decode(file.bytes);
     file.form = decoded.form;
     std::unordered_map<std::string, bool> sectionsSeen;
     std::optional<std::string> section;  // the section whose keys count, if any
@@ -218,28 +239,29 @@ std::map<std::string, ReadFile>& Cache() {
 }
 constexpr std::size_t kFilesKept = 4;
 
-void Forget(const std::string& path) {
-    const std::lock_guard lock(CacheLock());
-    Cache().erase(path);
-}
-
 }  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
-    // The file's identity is taken before it is read: should it change in between, the next read
-    // sees another identity and reads it again.
+    // The file's identity and the time are taken before it is read: should it change in between,
+    // the next read sees another identity, or a time too close to tell, and reads it again.
+    const auto readAt = std::chrono::system_clock::now();
     struct stat identity {};
     if (::stat(fileName_.c_str(), &identity) != 0 || !S_ISREG(identity.st_mode)) return std::string(defaultValue);
     const std::lock_guard lock(CacheLock());
     auto known = Cache().find(fileName_);
-    if (known == Cache().end() || !SameContent(known->second.identity, identity)) {
+    const bool same = known != Cache().end() && SameContent(known->second.identity, identity);
+    if (!same || !Settled(known->second)) {
         std::string bytes;
         if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
-        if (known == Cache().end() && Cache().size() >= kFilesKept) Cache().clear();
-        known = Cache().insert_or_assign(fileName_, Parse(bytes, identity)).first;
+        if (same && bytes == known->second.bytes) {
+            known->second.readAt = readAt;
+        } else {
+            if (known == Cache().end() && Cache().size() >= kFilesKept) Cache().clear();
+            known = Cache().insert_or_assign(fileName_, Parse(std::move(bytes), identity, readAt)).first;
+        }
     }
     const ReadFile& file = known->second;
     const auto value = file.values.find(LookupName(text_encoding::FromWin1252(section, file.form),
@@ -259,7 +281,6 @@ void TIniFile::Unlock() { held_.Close(); }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     const auto fail = [&] { throw EIniWriteError("Unable to write to " + fileName_); };
-    Forget(fileName_);  // even one written within the file system's timestamp granularity is read anew
     LockedFile ownLock;
     LockedFile& file = held_.IsOpen() ? held_ : ownLock;
     // Normally once; again only when another process created the file after this one found none.
@@ -272,7 +293,6 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         decoded.text = WithKey(decoded.text, inFile(section), inFile(key), inFile(LineValue(value)));
         switch (file.Write(text_encoding::Encode(decoded))) {
             case LockedFile::WriteResult::Written:
-                Forget(fileName_);
                 return;
             case LockedFile::WriteResult::Failed:
                 fail();

@@ -15,9 +15,9 @@ public:
 };
 
 // A settings file in the Windows INI format. The object holds only the file's path. Reads take the
-// file's values as they were when it was last read whole, for as long as it keeps its device,
-// inode, size and change times (any process's write changes them); a write of this program makes
-// the next read read it anew. Every write goes to the file.
+// file's values as they were when it was last taken apart, for as long as it keeps its device,
+// inode, size and change times (any process's write changes them) and, while those times are too
+// recent to tell a change (two seconds), its bytes. Every write goes to the file.
 //
 // Reading follows the rules Windows programs expect: section and key names match without regard
 // to letter case, the first matching section and the first matching key in it win, blanks around

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -158,13 +160,20 @@ std::uint64_t BytesRead() {
 }
 
 // Dozens of keys are read per update: a large file is read once for all of them, and read again
-// once anything changes it, whoever writes it and however.
+// once anything changes it, whoever writes it and however, however soon after.
 TEST(IniFileRead, ReadsAFileOnceUntilItChanges) {
     TempDir dir;
     const std::string path = dir.File("a.ini");
     const std::string filler = "; " + std::string(1 << 20, 'x') + "\n";
-    WriteFileBytes(path, filler + "[Lunark]\nTop=1\n");
+    WriteFileBytes(path, "[Lunark]\nTop=0\n");
     const TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 9), 0);
+    WriteFileBytes(path, "[Lunark]\nTop=1\n");  // at once, in place, the same size
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 9), 1);
+
+    WriteFileBytes(path, filler + "[Lunark]\nTop=1\n");
+    // Times that close to the change cannot tell another change; two seconds later they can.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     const std::uint64_t before = BytesRead();
     for (int i = 0; i < 10; ++i) EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 1);
     EXPECT_LT(BytesRead() - before, 2 * filler.size());
