@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "IntegerText.h"
@@ -17,18 +23,19 @@ struct Line {
     std::string_view lineBreak;
 };
 
+// Lines end in CR LF, LF or a lone CR (old Macintosh editors), each line keeping its own.
 std::vector<Line> SplitLines(std::string_view content) {
     std::vector<Line> lines;
     std::size_t start = 0;
     while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
+        const std::size_t end = content.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
             lines.push_back({content.substr(start), {}});
             break;
         }
-        std::size_t textEnd = (end > start && content[end - 1] == '\r') ? end - 1 : end;
-        lines.push_back({content.substr(start, textEnd - start), content.substr(textEnd, end + 1 - textEnd)});
-        start = end + 1;
+        const std::size_t breakSize = content.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+        lines.push_back({content.substr(start, end - start), content.substr(end, breakSize)});
+        start = end + breakSize;
     }
     return lines;
 }
@@ -126,7 +133,7 @@ std::string WithKey(std::string_view content, std::string_view section, std::str
     updated.reserve(content.size() + keyLine.size() + section.size() + 8);
     if (!place.sectionFound) {
         updated = content;
-        if (!updated.empty() && updated.back() != '\n') updated += lineBreak;
+        if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += lineBreak;
         updated += '[';
         updated += section;
         updated += ']';
@@ -152,22 +159,114 @@ std::string WithKey(std::string_view content, std::string_view section, std::str
     return updated;
 }
 
+std::string Lowered(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return lower;
+}
+
+// Where a value is found: section and key names in letter case folded, in the file's own text.
+std::string LookupName(std::string_view section, std::string_view key) {
+    return Lowered(section) + '\n' + Lowered(key);  // no name holds a line break
+}
+
+// A file's values as reading finds them, worked out once and kept while the file stays the same:
+// a program reads dozens of keys per update, and a large file would otherwise be taken apart
+// whole for each.
+struct ReadFile {
+    struct stat identity {};  // device, inode, size and times when it was read
+    std::chrono::system_clock::time_point readAt;
+    std::string bytes;
+    text_encoding::Form form = text_encoding::Form::Plain;
+    std::unordered_map<std::string, std::string> values;  // by LookupName; Windows-1252, cut
+};
+
+// File times are stamped from a clock that moves in steps (a few milliseconds; seconds on some file
+// systems), so a write just after a read can leave every one of them as it was. A file whose
+// times lie that close to its read is read again and compared byte for byte; once its last
+// change is kSettled older than the read, its times alone tell.
+constexpr std::chrono::seconds kSettled{2};
+
+std::chrono::system_clock::time_point TimeOf(const struct timespec& stamp) {
+    return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+}
+
+bool Settled(const ReadFile& file) {
+    const auto changed = std::max(TimeOf(file.identity.st_mtim), TimeOf(file.identity.st_ctim));
+    return changed + kSettled < file.readAt;
+}
+
+bool SameContent(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Every value of the file, the first matching section and the first matching key in it winning.
+ReadFile Parse(std::string bytes, const struct stat& identity, std::chrono::system_clock::time_point readAt) {
+    ReadFile file;
+    file.identity = identity;
+    file.readAt = readAt;
+    file.bytes = std::move(bytes);
+    const text_encoding::DecodedText decoded = text_encoding::Decode(file.bytes);
+    file.form = decoded.form;
+    std::unordered_map<std::string, bool> sectionsSeen;
+    std::optional<std::string> section;  // the section whose keys count, if any
+    for (const Line& line : SplitLines(decoded.text)) {
+        if (const auto name = SectionName(line.text)) {
+            const bool first = sectionsSeen.emplace(Lowered(*name), true).second;
+            section = first ? std::optional(Lowered(*name)) : std::nullopt;
+            continue;
+        }
+        const auto kv = KeyValue(line.text);
+        if (!section || !kv) continue;
+        const std::string value = text_encoding::ToWin1252(Unquoted(kv->second), decoded.form);
+        file.values.emplace(LookupName(*section, kv->first), value.substr(0, TIniFile::kMaxValueLength));
+    }
+    return file;
+}
+
+std::mutex& CacheLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The files read lately, by path; a program reads one or two.
+std::map<std::string, ReadFile>& Cache() {
+    static std::map<std::string, ReadFile> cache;
+    return cache;
+}
+constexpr std::size_t kFilesKept = 4;
+
 }  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view defaultValue) const {
-    std::string bytes;
-    if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
-    const text_encoding::DecodedText decoded = text_encoding::Decode(bytes);
-    const auto lines = SplitLines(decoded.text);
-    const auto place = FindKey(lines, text_encoding::FromWin1252(section, decoded.form),
-                               text_encoding::FromWin1252(key, decoded.form));
-    if (!place.keyLine) return std::string(defaultValue);
-    const std::string value =
-        text_encoding::ToWin1252(Unquoted(KeyValue(lines[*place.keyLine].text)->second), decoded.form);
-    return value.substr(0, kMaxValueLength);
+    // The file's identity and the time are taken before it is read: should it change in between,
+    // the next read sees another identity, or a time too close to tell, and reads it again.
+    const auto readAt = std::chrono::system_clock::now();
+    struct stat identity {};
+    if (::stat(fileName_.c_str(), &identity) != 0 || !S_ISREG(identity.st_mode)) return std::string(defaultValue);
+    const std::lock_guard lock(CacheLock());
+    auto known = Cache().find(fileName_);
+    const bool same = known != Cache().end() && SameContent(known->second.identity, identity);
+    if (!same || !Settled(known->second)) {
+        std::string bytes;
+        if (ReadRegularFile(fileName_, bytes) != FileReadResult::Ok) return std::string(defaultValue);
+        if (same && bytes == known->second.bytes) {
+            known->second.readAt = readAt;
+        } else {
+            if (known == Cache().end() && Cache().size() >= kFilesKept) Cache().clear();
+            known = Cache().insert_or_assign(fileName_, Parse(std::move(bytes), identity, readAt)).first;
+        }
+    }
+    const ReadFile& file = known->second;
+    const auto value = file.values.find(LookupName(text_encoding::FromWin1252(section, file.form),
+                                                   text_encoding::FromWin1252(key, file.form)));
+    return value == file.values.end() ? std::string(defaultValue) : value->second;
 }
 
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const {

@@ -14,18 +14,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A settings file in the Windows INI format. The object holds only the file's path: every read and
-// every write goes to the file, nothing is cached.
+// A settings file in the Windows INI format. The object holds only the file's path. Reads take the
+// file's values as they were when it was last taken apart, for as long as it keeps its device,
+// inode, size and change times (any process's write changes them) and, while those times are too
+// recent to tell a change (two seconds), its bytes. Every write goes to the file.
 //
 // Reading follows the rules Windows programs expect: section and key names match without regard
 // to letter case, the first matching section and the first matching key in it win, blanks around
 // names and values are ignored, values are cut at 1023 bytes, and a missing or unreadable file
-// reads as empty; one pair of matching quotes (double or single) around a value is dropped. A file
-// that starts with a byte-order mark is read as UTF-8 or UTF-16 text and written back in the same
-// form; its values reach the program in Windows-1252 like those of any other file.
+// reads as empty; one pair of matching quotes (double or single) around a value is dropped. Lines
+// end in CR LF, LF or a lone CR. A file that starts with a byte-order mark, or UTF-16 without one,
+// is read as Unicode text and written back in the same form; its values reach the program in
+// Windows-1252 like those of any other file.
 //
 // A write replaces or adds one key and leaves every other byte of the file as it was; CRLF files
-// stay CRLF, LF files stay LF (a new file gets LF). Each write is a read, change and write of the
+// stay CRLF, LF files stay LF, CR files CR (a new file gets LF). Each write is a read, change and write of the
 // whole file under an advisory lock; the new content replaces the file in one step (see
 // LockedFile for how, and for the one case that writes in place).
 class TIniFile {

@@ -67,6 +67,17 @@ std::string Utf8ToUtf16(std::string_view text, bool bigEndian) {
     return out;
 }
 
+// UTF-16 without a mark: the file holds zero bytes, the high halves of its ASCII characters,
+// mostly at odd offsets (little-endian) or at even ones (big-endian).
+std::optional<Form> UnmarkedUtf16(std::string_view bytes) {
+    std::size_t zerosAtEven = 0, zerosAtOdd = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0') ++(i % 2 == 0 ? zerosAtEven : zerosAtOdd);
+    }
+    if (zerosAtEven == zerosAtOdd) return std::nullopt;  // none at all, or no telling
+    return zerosAtOdd > zerosAtEven ? Form::Utf16LE : Form::Utf16BE;
+}
+
 }  // namespace
 
 DecodedText Decode(std::string_view fileBytes) {
@@ -79,6 +90,11 @@ DecodedText Decode(std::string_view fileBytes) {
         const std::string_view units = fileBytes.substr(2);
         decoded.text = Utf16ToUtf8(units, BigEndian(decoded.form));
         if (units.size() % 2 != 0) decoded.tail.assign(1, units.back());
+    } else if (const std::optional<Form> unmarked = UnmarkedUtf16(fileBytes)) {
+        decoded.form = *unmarked;
+        decoded.marked = false;
+        decoded.text = Utf16ToUtf8(fileBytes, BigEndian(decoded.form));
+        if (fileBytes.size() % 2 != 0) decoded.tail.assign(1, fileBytes.back());
     } else {
         decoded.text = fileBytes;
     }
@@ -97,7 +113,7 @@ std::string Encode(const DecodedText& decoded) {
         case Form::Utf16LE:
         case Form::Utf16BE: {
             const bool bigEndian = BigEndian(decoded.form);
-            std::string bytes(bigEndian ? kUtf16BEMark : kUtf16LEMark);
+            std::string bytes(decoded.marked ? (bigEndian ? kUtf16BEMark : kUtf16LEMark) : "");
             bytes.append(Utf8ToUtf16(decoded.text, bigEndian));
             bytes.append(decoded.tail);
             return bytes;

@@ -7,7 +7,9 @@
 // How a settings file's text is stored. Without a byte-order mark the file is Windows-1252 bytes
 // and is taken byte for byte. A file that starts with a mark (Windows Notepad writes one) is
 // Unicode: its text is handled as UTF-8 in memory, its values reach the program as Windows-1252
-// and the file is written back in the form it came in, mark included.
+// and the file is written back in the form it came in, mark included. UTF-16 written without a
+// mark is told by its zero bytes (text never holds one; UTF-16 gives one for every ASCII
+// character) and written back without a mark.
 namespace text_encoding {
 
 enum class Form { Plain, Utf8, Utf16LE, Utf16BE };
@@ -16,6 +18,7 @@ struct DecodedText {
     Form form = Form::Plain;
     std::string text;  // Plain: the bytes as they are; otherwise UTF-8 without the mark
     std::string tail;  // a last odd byte of a UTF-16 file, kept as it was
+    bool marked = true;  // Unicode forms: the file starts with the byte-order mark
 };
 
 // Splits off the mark and, for UTF-16, converts to UTF-8. A lone surrogate is carried in the

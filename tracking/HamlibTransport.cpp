@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HamlibTransport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <condition_variable>
 #include <cstdio>
@@ -163,7 +164,8 @@ std::optional<Address> ParseRotator(std::string_view text) {
         speed = PositiveNumber(device.substr(secondComma + 1));
         device = device.substr(0, secondComma);
     }
-    if (!model || !speed || device.empty()) return std::nullopt;
+    // An empty device is left to the model: the simulated rotator needs none.
+    if (!model || !speed) return std::nullopt;
     return Address{*model, std::string(device), *speed};
 }
 
@@ -215,11 +217,22 @@ std::string CommsError(const Address& address) {
 }
 
 Bearing CurrentTarget() {
-    // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
-    // than the plain position: it goes where they point, in whole degrees.
-    if (!RotatorSettings::PointsPlainly(RotatorSettings::Current))
+    const Bearing plain = Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+    if (RotatorSettings::PointsPlainly(settings)) return plain;
+    // Parked, or waiting for the rise: a fixed point, in the whole degrees it was given.
+    if (Position::MoonElevation < 0 && settings.belowHorizon.policy != RotatorSettings::BelowHorizon::kFollow)
         return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
-    return Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    // Following: the unrounded position on the turn of the range the whole-degree target chose,
+    // held within the range and the elevation limits.
+    const int32_t plainWhole =
+        Position::AzimuthTarget(Position::RoundDegrees(Position::MoonAzimuth), Unit3::AZoffset);
+    const double turned = plain.azimuth + (Position::AZtarget - plainWhole);
+    const double highestElevation =
+        settings.elevation.maximum ? *settings.elevation.maximum : std::max(plain.elevation, 0.0);
+    return {std::clamp(turned, 0.0, static_cast<double>(settings.azimuthRange)),
+            std::clamp(plain.elevation, static_cast<double>(settings.elevation.minimum),
+                       std::max(highestElevation, static_cast<double>(settings.elevation.minimum)))};
 }
 
 void Send(bool azimuth, bool elevation) {

@@ -23,7 +23,8 @@ namespace HamlibTransport {
 std::optional<HamlibRotator::Address> AxisRotator(Protocols::Axis axis);
 void SetAxisRotatorForRun(Protocols::Axis axis, std::optional<HamlibRotator::Address> address);
 
-// "MODEL,DEVICE[,SPEED]" (601,/dev/ttyUSB0,9600; 2,localhost:4533); nullopt when malformed.
+// "MODEL,DEVICE[,SPEED]" (601,/dev/ttyUSB0,9600; 2,localhost:4533; 1, for the simulated rotator,
+// which has no device); nullopt when malformed. Whether the model needs a device is not checked.
 std::optional<HamlibRotator::Address> ParseRotator(std::string_view text);
 
 // What goes to the rotator for a position in degrees, unrounded: the offsets added, a negative
@@ -32,7 +33,8 @@ HamlibRotator::Bearing Target(long double azimuth, long double elevation, int32_
                               int32_t elevationOffset);
 
 // Where the Hamlib rotators go for Position's latest Moon position with Unit3's offsets: Target's
-// values, or the [Rotator] settings' whole degrees where those point elsewhere than plainly.
+// unrounded values, on the turn of an overlapping range the pass is held on and within the
+// elevation range; a park position or the rise waited for as the [Rotator] settings give it.
 HamlibRotator::Bearing CurrentTarget();
 
 // The box shown when a Hamlib rotator fails: "Comms error - " and its device.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PositionTool.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +38,8 @@ constexpr char kSettingsExtension[] = ".ini";
 constexpr std::chrono::seconds kHamlibWait{60};
 constexpr char kNothingSent[] = "nothing is sent";
 constexpr char kNotSent[] = "not sent";
+// 9999-12-31T23:59:59Z as a day number: the last instant a four-digit year prints.
+constexpr double kLastPrintableSecond = 2958466.0 - 1.0 / 86400.0;
 
 // The help text, before and after the lines of the two protocol options.
 constexpr char kHelpBeforeProtocols[] =
@@ -45,8 +49,9 @@ constexpr char kHelpBeforeProtocols[] =
     "                       [--az-range 0-N] [--el-range MIN-MAX] [--below-horizon POLICY]\n"
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
     "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
-    "       lunark-position --plan --dx LOCATOR [--from DATE] [--days N] [--min-el DEG]\n"
-    "                       [--dx-min-el DEG] [--frequency MHZ] [--json] [--locator LOCATOR]\n"
+    "       lunark-position --plan --dx LOCATOR [--dx LOCATOR]... [--from DATE] [--days N]\n"
+    "                       [--min-el DEG] [--dx-min-el DEG] [--frequency MHZ] [--json]\n"
+    "                       [--locator LOCATOR]\n"
     "                       [--settings FILE]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
@@ -67,7 +72,8 @@ constexpr char kHelpAfterProtocols[] =
     "  --az-hamlib MODEL,DEVICE[,SPEED]\n"
     "                     the rotator of an azimuth set to \"Hamlib\": Hamlib's model number (see\n"
     "                     --list-hamlib), its device (a serial path, a /dev/serial/by-id/ name, or\n"
-    "                     host:port of a rotctld for model 2) and, for serial models, the line speed\n"
+    "                     host:port of a rotctld for model 2; none for the simulated model 1, as in\n"
+    "                     1,) and, for serial models, the line speed (others ignore it, with a note)\n"
     "  --el-hamlib MODEL,DEVICE[,SPEED]\n"
     "                     likewise for the elevation; both naming one rotator move it in one call\n"
     "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
@@ -90,7 +96,7 @@ constexpr char kHelpAfterProtocols[] =
     "                     the lowest elevation)\n"
     "  --precise          precise pointing: the topocentric apparent position (the Moon's parallax\n"
     "                     from its distance, dynamical time) for the station coordinates\n"
-    "  --target moon|sun  the body to follow; the unrounded lines then name it\n"
+    "  --target moon|sun  the body to follow, in any letter case; the unrounded lines then name it\n"
     "  --lat DEG          the station's latitude, degrees north (south negative), with --lon\n"
     "  --lon DEG          the station's longitude, degrees EAST (west negative), with --lat\n"
     "  --height METRES    the station's height above sea level (default 0), with --lat and --lon\n"
@@ -98,7 +104,8 @@ constexpr char kHelpAfterProtocols[] =
     "  --frequency MHZ    also print the Doppler shift of one's own echo at this frequency (received\n"
     "                     less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
     "                     the path loss relative to the Moon at perigee (356400 km) and the echo delay\n"
-    "  --dx LOCATOR       Maidenhead locator of the DX station\n"
+    "  --dx LOCATOR       Maidenhead locator of the DX station; up to eight --dx, each window and\n"
+    "                     line then ends with (--json: \"dx\" names) its station\n"
     "  --plan             list the windows when the Moon stands above the minimum elevations of both\n"
     "                     stations (airless topocentric positions): start and end in UTC and the whole\n"
     "                     minutes, separated by two spaces; an edge cut by the search's start or end\n"
@@ -107,7 +114,7 @@ constexpr char kHelpAfterProtocols[] =
     "                     +1073/+1201/+1330 Hz\"); without a window, why there is none\n"
     "  --from DATE        start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
     "                     (default: now)\n"
-    "  --days N           days searched, 1 to 366 (default: 1)\n"
+    "  --days N           days searched, 1 to 366 (default: 1); the search ends with 9999-12-31\n"
     "  --min-el DEG       minimum elevation of the home station, 0 to 89 degrees (default: 5)\n"
     "  --dx-min-el DEG    minimum elevation of the DX station (default: 5)\n"
     "  --json             print the windows only, as a JSON array of objects with start, end,\n"
@@ -224,15 +231,29 @@ std::string ProtocolArgument(std::string_view option, Axis axis, const std::stri
     return name;
 }
 
-HamlibRotator::Address HamlibArgument(std::string_view option, const std::string& text) {
-    const std::optional<HamlibRotator::Address> address = HamlibTransport::ParseRotator(text);
+// A rotator typed as MODEL,DEVICE[,SPEED]. A line speed means nothing to a rotator reached over the
+// network (Hamlib would refuse every open for it): it is dropped, with a note.
+HamlibRotator::Address HamlibArgument(std::string_view option, const std::string& text,
+                                      std::vector<std::string>& notes) {
+    std::optional<HamlibRotator::Address> address = HamlibTransport::ParseRotator(text);
     if (!address) {
         throw EUsageError(std::string(option) + ": \"" + text +
                           "\" is not MODEL,DEVICE[,SPEED], e.g. 601,/dev/ttyUSB0,9600 or 2,localhost:4533");
     }
-    if (HamlibModels::FindModel(address->model) == nullptr) {
+    const HamlibModels::Model* model = HamlibModels::FindModel(address->model);
+    if (model == nullptr) {
         throw EUsageError(std::string(option) + ": Hamlib has no rotator model " +
                           std::to_string(address->model) + "; see --list-hamlib");
+    }
+    if (address->device.empty() && model->needsDevice) {
+        throw EUsageError(std::string(option) + ": \"" + text + "\" names no device, which model " +
+                          std::to_string(address->model) + " needs");
+    }
+    if (address->lineSpeed > 0 && !model->serial) {
+        notes.push_back(std::string(option) + ": model " + std::to_string(address->model) +
+                        " is not on a serial line; the line speed " + std::to_string(address->lineSpeed) +
+                        " is ignored");
+        address->lineSpeed = 0;
     }
     return *address;
 }
@@ -303,26 +324,47 @@ std::string AcrossTheWindow(const eme_plan::Window& window, bool withSign, const
     return text;
 }
 
-// The mutual windows, one a line or as a JSON array; with a frequency, each window's echo and DX Doppler at
-// its start, middle and end. Without a window, the reason on a line of its own.
-void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home,
-               const pointing::Station& dx) {
+// The mutual windows with each DX station, in time order, one a line or as a JSON array. With several DX
+// stations each window names its own; with a frequency, each window's echo and DX Doppler at its start,
+// middle and end. A DX station without a window gets the reason on a line of its own.
+void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home) {
     const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
-    const std::vector<eme_plan::Window> windows =
-        eme_plan::MutualWindows(from, options.days, home, dx, options.minElevation, options.dxMinElevation);
+    // Instants are printed with four-digit years: the search ends with 9999-12-31.
+    const double days = std::min<double>(options.days, kLastPrintableSecond - from);
+    struct Listed {
+        std::size_t dx;
+        eme_plan::Window window;
+    };
+    std::vector<pointing::Station> stations;
+    std::vector<Listed> windows;
+    std::vector<bool> hasWindow(options.dxLocators.size(), false);
+    for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
+        stations.push_back(PlanSettings::StationOf(options.dxLocators[dx]));
+        if (days <= 0) continue;
+        for (const eme_plan::Window& window :
+             eme_plan::MutualWindows(from, days, home, stations[dx], options.minElevation, options.dxMinElevation)) {
+            windows.push_back({dx, window});
+            hasWindow[dx] = true;
+        }
+    }
+    std::stable_sort(windows.begin(), windows.end(),
+                     [](const Listed& a, const Listed& b) { return a.window.start < b.window.start; });
+    const bool several = options.dxLocators.size() > 1;
     const long double hertz = options.frequencyMhz.value_or(0) * 1e6L;
     const auto echo = [&](double at) { return eme_plan::EchoDoppler(at, home, hertz); };
-    const auto dxDoppler = [&](double at) { return eme_plan::DxDoppler(at, home, dx, hertz); };
     if (options.json) out << '[';
     for (std::size_t i = 0; i < windows.size(); ++i) {
-        const eme_plan::Window& window = windows[i];
+        const eme_plan::Window& window = windows[i].window;
+        const std::string dx = win1252::ToUtf8(options.dxLocators[windows[i].dx]);
+        const pointing::Station& station = stations[windows[i].dx];
+        const auto dxDoppler = [&](double at) { return eme_plan::DxDoppler(at, home, station, hertz); };
         const std::string start = UtcText(window.start), end = UtcText(window.end);
         // Whole minutes between the two printed instants, the seconds left over dropped.
         const long long minutes = std::llround((window.end - window.start) * 86400) / 60;
         if (options.json) {
-            out << (i ? "," : "") << "\n  {\"start\": \"" << start << "\", \"end\": \"" << end
-                << "\", \"minutes\": " << minutes << ", \"max_el\": " << OneDecimal(window.highest)
-                << ", \"dx_max_el\": " << OneDecimal(window.dxHighest);
+            out << (i ? "," : "") << "\n  {" << (several ? "\"dx\": \"" + dx + "\", " : "") << "\"start\": \""
+                << start << "\", \"end\": \"" << end << "\", \"minutes\": " << minutes
+                << ", \"max_el\": " << OneDecimal(window.highest) << ", \"dx_max_el\": " << OneDecimal(window.dxHighest);
             if (options.frequencyMhz) {
                 out << ", \"echo_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", echo)
                     << "], \"dx_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", dxDoppler) << ']';
@@ -335,34 +377,41 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
                 out << "  echo " << AcrossTheWindow(window, true, "/", echo) << " Hz  DX "
                     << AcrossTheWindow(window, true, "/", dxDoppler) << " Hz";
             }
-            out << '\n';
+            out << (several ? "  " + dx : "") << '\n';
         }
     }
     if (options.json) {
         out << (windows.empty() ? "]\n" : "\n]\n");
-    } else if (windows.empty()) {
-        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(from, options.days, home, dx,
+        return;
+    }
+    for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
+        if (hasWindow[dx] || days <= 0) continue;
+        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(from, days, home, stations[dx],
                                                                     options.minElevation, options.dxMinElevation);
-        out << PlanSettings::NoWindowText(*options.dxLocator, options.days, shortfall, options.minElevation,
+        out << PlanSettings::NoWindowText(options.dxLocators[dx], options.days, shortfall, options.minElevation,
                                           options.dxMinElevation)
             << '\n';
     }
 }
 
-// Doppler, path loss and echo delay at the clock's instant.
+// Doppler, path loss and echo delay at the clock's instant; with several DX stations their lines
+// name them.
 void PrintDoppler(std::ostream& out, const Options& options, const pointing::Station& home) {
     const double now = Location::UtcNow();
     const long double hertz = *options.frequencyMhz * 1e6L;
-    char line[96];
+    char line[128];
     std::snprintf(line, sizeof line, "Echo Doppler: %+lld Hz\n", std::llround(eme_plan::EchoDoppler(now, home, hertz)));
     out << line;
-    if (!options.dxLocator) return;
-    const pointing::Station dx = PlanSettings::StationOf(*options.dxLocator);
-    std::snprintf(line, sizeof line, "DX Doppler: %+lld Hz\n", std::llround(eme_plan::DxDoppler(now, home, dx, hertz)));
-    out << line;
-    std::snprintf(line, sizeof line, "Path loss: %.1Lf dB (relative to perigee)\n",
-                  eme_plan::PathLossOverPerigee(now, home, dx));
-    out << line;
+    for (const std::string& locator : options.dxLocators) {
+        const pointing::Station dx = PlanSettings::StationOf(locator);
+        const std::string named = options.dxLocators.size() > 1 ? " (" + win1252::ToUtf8(locator) + ")" : "";
+        std::snprintf(line, sizeof line, "DX Doppler%s: %+lld Hz\n", named.c_str(),
+                      std::llround(eme_plan::DxDoppler(now, home, dx, hertz)));
+        out << line;
+        std::snprintf(line, sizeof line, "Path loss%s: %.1Lf dB (relative to perigee)\n", named.c_str(),
+                      eme_plan::PathLossOverPerigee(now, home, dx));
+        out << line;
+    }
     std::snprintf(line, sizeof line, "Echo delay: %.3Lf s\n", eme_plan::EchoDelay(now, home));
     out << line;
 }
@@ -379,8 +428,7 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
         return;
     }
     out << ' ' << HamlibTransport::RotatorText(*rotator) << '\n';
-    const HamlibRotator::Bearing target = HamlibTransport::Target(
-        Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();  // what Send sends
     const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
     const std::optional<HamlibRotator::Address> otherRotator =
         (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
@@ -524,13 +572,16 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         } else if (name == "--el-type") {
             options.elType = ProtocolArgument(name, Axis::kElevation, value());
         } else if (name == "--az-hamlib") {
-            options.azHamlib = HamlibArgument(name, value());
+            options.azHamlib = HamlibArgument(name, value(), options.notes);
         } else if (name == "--el-hamlib") {
-            options.elHamlib = HamlibArgument(name, value());
+            options.elHamlib = HamlibArgument(name, value(), options.notes);
         } else if (name == "--plan") {
             options.plan = flag();
         } else if (name == "--dx") {
-            options.dxLocator = LocatorArgument(name, value());
+            if (options.dxLocators.size() == PlanSettings::kMostDxStations)
+                throw EUsageError("--dx: at most " + std::to_string(PlanSettings::kMostDxStations) +
+                                  " DX stations");
+            options.dxLocators.push_back(LocatorArgument(name, value()));
         } else if (name == "--from") {
             const std::string text = value();
             options.from = ParseUtcDateOrInstant(text);
@@ -577,9 +628,11 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             options.precise = flag();
         } else if (name == "--target") {
             const std::string text = value();
-            if (text == "moon" || text == "Moon") {
+            std::string lower = text;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower == "moon") {
                 options.target = pointing::Target::Moon;
-            } else if (text == "sun" || text == "Sun") {
+            } else if (lower == "sun") {
                 options.target = pointing::Target::Sun;
             } else {
                 throw EUsageError("--target: \"" + text + "\" is neither moon nor sun");
@@ -603,13 +656,13 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             throw EUsageError("unknown argument \"" + arguments[i] + "\"");
         }
     }
-    if (options.plan && !options.dxLocator) throw EUsageError("--plan needs --dx LOCATOR");
+    if (options.plan && options.dxLocators.empty()) throw EUsageError("--plan needs --dx LOCATOR");
     if (options.plan && (options.send || options.at)) throw EUsageError("--plan goes with neither --send nor --at");
     if (!options.plan) {
         const bool planOnly = options.from || options.json || options.days != 1 || options.minElevation != 5 ||
                               options.dxMinElevation != 5;
         if (planOnly) throw EUsageError("--from, --days, --min-el, --dx-min-el and --json go with --plan");
-        if (options.dxLocator && !options.frequencyMhz) throw EUsageError("--dx goes with --plan or --frequency");
+        if (!options.dxLocators.empty() && !options.frequencyMhz) throw EUsageError("--dx goes with --plan or --frequency");
     }
     if (options.latitude.has_value() != options.longitude.has_value()) {
         throw EUsageError("--lat and --lon go together");
@@ -659,6 +712,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     Options options;
     try {
         options = ParseArguments(arguments);
+        for (const std::string& note : options.notes) err << kProgram << ": " << note << '\n';
         if (options.help) {
             out << kHelpBeforeProtocols
                 << ProtocolOptionHelp("--az-type NAME", "azimuth protocol:", Axis::kAzimuth)
@@ -726,10 +780,9 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         // The file name is the system's bytes, printed as they are.
         if (options.plan) {
             const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, pointing.station);
-            const pointing::Station dx = PlanSettings::StationOf(*options.dxLocator);
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
-            PrintPlan(out, options, home, dx);
+            PrintPlan(out, options, home);
         } else {
             out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             Position::UpdatePosition();

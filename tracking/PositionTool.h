@@ -41,7 +41,7 @@ struct Options {
     std::optional<HamlibRotator::Address> elHamlib;
     // EME planning: the mutual Moon windows with a DX station, or Doppler and path at one instant.
     bool plan = false;
-    std::optional<std::string> dxLocator;
+    std::vector<std::string> dxLocators;  // up to PlanSettings::kMostDxStations
     std::optional<Location::Instant> from;
     int32_t days = 1;
     double minElevation = 5;
@@ -57,6 +57,7 @@ struct Options {
     bool send = false;
     bool help = false;
     bool version = false;
+    std::vector<std::string> notes;  // what was taken otherwise than typed, for standard error
 };
 
 // Reads the arguments after the program name ("--name value" or "--name=value"). Raises EUsageError.

@@ -8,8 +8,13 @@
 // The station's log file: one line per send, failure and settings change, appended as it happens, so
 // that a night of unattended tracking can be read the next morning. The file is opened for each line
 // and never held open, and it is capped: when a line would take it past kCapBytes, it becomes
-// "<name>.1" (replacing the previous one) and a new file starts. A log that cannot be written costs
-// nothing but the line: the caller hears of the first failure and carries on.
+// "<name>.1" (replacing the previous one) and a new file starts. When the log is a symbolic link,
+// the file it names turns over and the link stays. Each line is written under a lock (flock) on the
+// file, so that processes sharing one log turn it over once. A log that cannot be written costs
+// nothing but the line: the caller hears of the first failure and carries on; anything but a
+// regular file (a FIFO, a device) counts as such a log and is never opened in a way that could
+// block. The first line that goes in again starts on a line of its own, after a note of the lines
+// lost ("12 lines lost: disk full").
 namespace StationLog {
 
 inline constexpr std::uintmax_t kCapBytes = 1024 * 1024;

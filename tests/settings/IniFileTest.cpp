@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -139,12 +141,54 @@ TEST(IniFileRead, TakesMarkedUnicodeFilesAndQuotedValues) {
         {"a lone quote stays", "[Lunark]\nLocator=\"\n", "Locator", "\""},
         {"a quote inside stays", "[Lunark]\nLocator=KP\"20\"\n", "Locator", "KP\"20\""},
         {"quotes in a UTF-16 file", Utf16File(u"[Lunark]\nLocator=\"KP20LE\"\n", false), "Locator", "KP20LE"},
+        {"a last line ending in a lone CR", "[Lunark]\r\nLocator=KP20LE\r", "Locator", "KP20LE"},
+        {"lines ending in CR only", "[Ports]\rCOM1=/dev/ttyS0\r[Lunark]\rLocator=KP20LE\rTop=1\r", "Locator", "KP20LE"},
+        {"UTF-16 LE without a mark", Utf16File(u"[Lunark]\r\nLocator=KP20LE\r\n", false).substr(2), "Locator", "KP20LE"},
+        {"UTF-16 BE without a mark", Utf16File(u"[Lunark]\nAZtype=M\u00B2\n", true).substr(2), "AZtype", "M\xB2"},
     };
     for (const auto& c : cases) {
         TempDir dir;
         WriteFileBytes(dir.File("a.ini"), c.file);
         EXPECT_EQ(TIniFile(dir.File("a.ini")).ReadString("Lunark", c.key, "default"), c.expected) << c.name;
     }
+}
+
+// Bytes this process has read from files so far (the kernel's count).
+std::uint64_t BytesRead() {
+    const std::string io = ReadFileBytes("/proc/self/io");
+    return std::stoull(io.substr(io.find("rchar: ") + 7));
+}
+
+// Dozens of keys are read per update: a large file is read once for all of them, and read again
+// once anything changes it, whoever writes it and however, however soon after.
+TEST(IniFileRead, ReadsAFileOnceUntilItChanges) {
+    TempDir dir;
+    const std::string path = dir.File("a.ini");
+    const std::string filler = "; " + std::string(1 << 20, 'x') + "\n";
+    WriteFileBytes(path, "[Lunark]\nTop=0\n");
+    const TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 9), 0);
+    WriteFileBytes(path, "[Lunark]\nTop=1\n");  // at once, in place, the same size
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 9), 1);
+
+    WriteFileBytes(path, filler + "[Lunark]\nTop=1\n");
+    // Times that close to the change cannot tell another change; two seconds later they can.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    const std::uint64_t before = BytesRead();
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 1);
+    EXPECT_LT(BytesRead() - before, 2 * filler.size());
+
+    WriteFileBytes(path, filler + "[Lunark]\nTop=2\n");  // in place, the same size
+    const struct timespec later[2] = {{0, UTIME_OMIT}, {StatOf(path).st_mtim.tv_sec + 1, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 2);
+    WriteFileBytes(dir.File("b.ini"), "[Lunark]\nTop=3\n");
+    std::filesystem::rename(dir.File("b.ini"), path);  // another file in its place
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 3);
+    TIniFile(path).WriteInteger("Lunark", "Top", 4);
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 4);
+    std::filesystem::remove(path);
+    EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 0);
 }
 
 TEST(IniFileWrite, CreatesTheFileWithTheSection) {
@@ -194,6 +238,12 @@ TEST(IniFileWrite, ChangesOneKeyAndKeepsEveryOtherByte) {
         {"UTF-16 BE stays UTF-16 BE",
          Utf16File(u"[Lunark]\nTop=1\n", true), "ELtype", "M\xB2 RC2800",
          Utf16File(u"[Lunark]\nTop=1\nELtype=M\u00B2 RC2800\n", true)},
+        {"CR line ends stay CR",
+         "[Lunark]\rTop=1\r\r[Ports]\rCOM1=/dev/ttyS0", "Left", "9",
+         "[Lunark]\rTop=1\rLeft=9\r\r[Ports]\rCOM1=/dev/ttyS0"},
+        {"UTF-16 without a mark stays without one",
+         Utf16File(u"[Lunark]\r\nTop=1\r\n", false).substr(2), "Top", "2",
+         Utf16File(u"[Lunark]\r\nTop=2\r\n", false).substr(2)},
         {"a lone surrogate and an odd last byte survive",
          Utf16File(u"; \xD800.\n[Lunark]\nTop=1\n", false) + "!", "Top", "2",
          Utf16File(u"; \xD800.\n[Lunark]\nTop=2\n", false) + "!"},

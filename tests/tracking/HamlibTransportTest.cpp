@@ -60,7 +60,8 @@ TEST(HamlibTransport, ReadsModelDeviceAndSpeed) {
         {"603,/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", Address{603, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", 0}},
         {"", std::nullopt},
         {"601", std::nullopt},
-        {"601,", std::nullopt},
+        {"601,", Address{601, "", 0}},  // no device: whether the model needs one is the caller's check
+        {"1,,9600", Address{1, "", 9600}},
         {"x,/dev/ttyS0", std::nullopt},
         {"0,/dev/ttyS0", std::nullopt},
         {"-601,/dev/ttyS0", std::nullopt},

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CommandText.h"
+#include "HamlibTransport.h"
 #include "HamlibStandIns.h"
 #include "Position.h"
 #include "PositionTool.h"
@@ -555,6 +556,82 @@ TEST_F(PositionToolRun, RefusesRotatorOptionsItCannotFollow) {
     EXPECT_EQ(Run({"--help"}), 0);
     for (const char* option : {"--az-range 0-N", "--el-range MIN-MAX", "--below-horizon P"})
         EXPECT_NE(out_.str().find(std::string("\n  ") + option + " "), std::string::npos) << option;
+}
+
+// The call printed for a Hamlib axis is the one sent (Hamlib's simulated rotator takes it); the
+// Moon over QF56OD as in PointsAsTheRotatorOptionsSay: at 00:06 azimuth 0.63, held on the upper
+// turn of 0-540 unrounded; at 00:00 elevation 79.1; at 12:00 below the horizon.
+TEST_F(PositionToolRun, PrintsTheHamlibCallItSends) {
+    Position::SetMoonPosition(nullptr);
+    const std::string settings = dir_.File("qf56od.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=QF56OD\nAZtype=Hamlib\nELtype=Hamlib\n");
+    const struct {
+        std::vector<std::string> options;
+        const char* printed;  // part of the call
+    } cases[] = {
+        {{"--at", "2026-12-07T12:00:00Z", "--below-horizon", "park:10,20"}, "(10.00, 20.00)"},
+        {{"--at", "2026-12-07T00:00:00Z", "--el-range", "0-5"}, ", 5.00)"},
+        {{"--at", "2026-12-07T00:06:00Z", "--az-range", "0-540"}, "upper turn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printed);
+        std::vector<std::string> arguments{"--settings", settings, "--az-hamlib", "1,", "--el-hamlib", "1,", "--send"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        const std::optional<HamlibTransport::AxisResult> result = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        ASSERT_TRUE(result && result->result.sent) << out_.str();
+        char sent[96];
+        std::snprintf(sent, sizeof sent, "rot_set_position(%.2f, %.2f)", result->result.sent->azimuth,
+                      result->result.sent->elevation);
+        EXPECT_NE(out_.str().find(std::string("  ") + sent + "    one call for both axes\n"), std::string::npos)
+            << sent << "\n" << out_.str();
+        std::string printed = c.printed;
+        if (printed == "upper turn") {  // the Moon's unrounded azimuth a turn further
+            const std::size_t at = out_.str().find("Moon azimuth:");
+            ASSERT_NE(at, std::string::npos);
+            char turned[32];
+            std::snprintf(turned, sizeof turned, "(%.2f,", std::stod(out_.str().substr(at + 13)) + 360);
+            printed = turned;
+        }
+        EXPECT_NE(std::string(sent).find(printed), std::string::npos) << sent;
+    }
+}
+
+// Several DX stations, a device-less simulated rotator, a target in capitals, a plan at the end of
+// year 9999, a line speed for a rotator on the network.
+TEST_F(PositionToolRun, TakesWhatTheCommandLineOnceLeftOut) {
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZtype=none\nELtype=none\n");
+    const std::vector<std::string> plan{"--settings", settings, "--plan", "--from", "2026-12-07", "--days", "3"};
+    std::vector<std::string> twoDx = plan;
+    twoDx.insert(twoDx.end(), {"--dx", "FN20XR", "--dx", "IO91WM"});
+    ASSERT_EQ(Run(twoDx), 0) << err_.str();
+    const std::string both = out_.str();
+    EXPECT_NE(both.find("  FN20XR\n"), std::string::npos) << both;
+    EXPECT_NE(both.find("  IO91WM\n"), std::string::npos) << both;
+    std::vector<std::string> oneDx = plan;
+    oneDx.insert(oneDx.end(), {"--dx", "IO91WM"});
+    ASSERT_EQ(Run(oneDx), 0);
+    EXPECT_EQ(out_.str().find("IO91WM"), std::string::npos);  // one station: the lines as they were
+
+    std::vector<std::string> nine{"--plan"};
+    for (int i = 0; i < 9; ++i) nine.insert(nine.end(), {"--dx", "FN20"});
+    EXPECT_EQ(Run(nine), 2);
+    EXPECT_NE(err_.str().find("at most 8"), std::string::npos) << err_.str();
+
+    EXPECT_EQ(Run({"--settings", settings, "--plan", "--dx", "FN20XR", "--from", "9999-12-30", "--days", "366"}), 0);
+    EXPECT_EQ(out_.str().find("10000-"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("\n9999-12-3"), std::string::npos) << out_.str();
+
+    EXPECT_EQ(Run({"--settings", settings, "--target", "SUN", "--az-type", "Hamlib", "--az-hamlib", "1,"}), 0)
+        << err_.str();
+    EXPECT_NE(out_.str().find("\nSun azimuth:"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run({"--az-type", "Hamlib", "--az-hamlib", "601,"}), 2);  // a serial model needs its line
+
+    EXPECT_EQ(PositionTool::ParseArguments({"--el-hamlib", "2,localhost:4533,9600"}).elHamlib,
+              (HamlibRotator::Address{2, "localhost:4533", 0}));
+    EXPECT_EQ(Run({"--settings", settings, "--el-hamlib", "2,localhost:4533,9600"}), 0);
+    EXPECT_NE(err_.str().find("line speed 9600 is ignored"), std::string::npos) << err_.str();
 }
 
 }  // namespace

@@ -1,13 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StationLog.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
 
 namespace {
@@ -124,6 +134,86 @@ TEST_F(LogFile, AFileThatCannotBeWrittenIsReportedAndNothingElseHappens) {
     StationLog::SetPath("");  // off: every line is taken, nothing is written
     EXPECT_TRUE(StationLog::Append("nowhere"));
     EXPECT_EQ(StationLog::Problem(), "");
+}
+
+// A FIFO in the log's place, or a link to one, would block the open until something read it: it is
+// reported as a log that cannot be written, and the program goes on (a hang ends the child).
+TEST_F(LogFile, AFifoInItsPlaceIsReportedWithoutBlocking) {
+    ASSERT_EQ(::mkfifo(dir_.File("fifo").c_str(), 0644), 0);
+    fs::create_symlink(dir_.File("fifo"), dir_.File("link-to-fifo"));
+    for (const char* name : {"fifo", "link-to-fifo"}) {
+        SCOPED_TRACE(name);
+        const auto end = test_support::RunInChildProcess(
+            [&] {
+                StationLog::SetPath(dir_.File(name));
+                EXPECT_FALSE(StationLog::Append("lost"));
+                EXPECT_EQ(StationLog::Problem(), dir_.File(name) + ": not a regular file");
+            },
+            test_support::RunAs::CurrentUser, 10);
+        EXPECT_TRUE(end.Passed()) << end.Describe();
+    }
+}
+
+// The log a link names turns over; the link stays and names the new log.
+TEST_F(LogFile, ALinkKeepsNamingTheCurrentLogWhenItTurnsOver) {
+    fs::create_directory(dir_.File("logs"));
+    const std::string file = dir_.File("logs/lunark.log"), link = dir_.File("lunark.log");
+    WriteFileBytes(file, std::string(StationLog::kCapBytes, 'a'));
+    fs::create_symlink(file, link);
+    StationLog::SetPath(link);
+    ASSERT_TRUE(StationLog::Append("new"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), file);
+    EXPECT_EQ(ReadFileBytes(file), "new\n");
+    EXPECT_EQ(fs::file_size(file + ".1"), StationLog::kCapBytes);
+}
+
+// A full disk, for real: a file size limit makes the write stop partway (EFBIG, as ENOSPC would).
+// The next line that goes in starts on a line of its own, after the count of the lines lost.
+TEST_F(LogFile, AfterAFullDiskTheNextLineSaysHowManyWereLost) {
+    const std::string path = dir_.File("lunark.log");
+    const auto end = test_support::RunInChildProcess(
+        [&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            StationLog::SetPath(path);
+            ASSERT_TRUE(StationLog::Append("first"));
+            struct rlimit limit {};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            const rlim_t unlimited = limit.rlim_cur;
+            limit.rlim_cur = 10;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+            EXPECT_FALSE(StationLog::Append("second line"));  // "seco" goes in
+            EXPECT_FALSE(StationLog::Append("third"));
+            limit.rlim_cur = unlimited;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+            EXPECT_TRUE(StationLog::Append("fourth"));
+            EXPECT_TRUE(StationLog::Append("fifth"));
+        },
+        test_support::RunAs::CurrentUser);
+    ASSERT_TRUE(end.Passed()) << end.Describe();
+    EXPECT_EQ(ReadFileBytes(path), "first\nseco\n2 lines lost: disk full\nfourth\nfifth\n");
+}
+
+// Another process turning the log over while this one waits for the lock: this one then writes
+// to the new log and does not turn it over a second time (which would lose the first log).
+TEST_F(LogFile, TwoProcessesSharingItTurnItOverOnce) {
+    const std::string path = dir_.File("lunark.log");
+    WriteFileBytes(path, std::string(StationLog::kCapBytes, 'a'));
+    const int held = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const pid_t child = test_support::StartChildProcess([&] {
+        ::close(held);  // the lock is the other process's alone
+        StationLog::SetPath(path);
+        EXPECT_TRUE(StationLog::Append("from the child"));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the child reaches the lock
+    fs::rename(path, path + ".1");  // the other process turns it over
+    WriteFileBytes(path, "the other's line\n");
+    ::close(held);
+    const test_support::ChildEnd end = test_support::WaitForChild(child);
+    EXPECT_TRUE(end.Passed()) << end.Describe();
+    EXPECT_EQ(fs::file_size(path + ".1"), StationLog::kCapBytes);
+    EXPECT_EQ(ReadFileBytes(path), "the other's line\nfrom the child\n");
 }
 
 }  // namespace

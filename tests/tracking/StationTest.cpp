@@ -2,12 +2,15 @@
 #include "Station.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "Journal.h"
 #include "Location.h"
 #include "Messages.h"
@@ -50,6 +53,22 @@ TEST(StationResults, NameTheReasonAndTheDeviceAndHelpWithPermissions) {
         const std::string hint = Station::HintFor(result);
         EXPECT_EQ(hint.find("dialout") != std::string::npos, c.hint) << hint;
     }
+}
+
+// A line refused for real: a terminal of root's with mode 0600, as /dev/ttyUSB0 is to an operator
+// outside dialout, opened by an unprivileged process (run by a user, the line is theirs with no
+// permissions at all).
+TEST(StationResults, ALineThatMayNotBeOpenedSaysSoAndPointsToDialout) {
+    tracking_test::PseudoTerminal line;
+    ASSERT_EQ(::chmod(line.Path().c_str(), ::geteuid() == 0 ? 0600 : 0), 0);
+    const Rotators::Send send{"COM1", "9600", "M142\r"};
+    const auto end = test_support::RunInChildProcess([&] {
+        const SerialPort::SendResult result = SerialPort::SendCommand(line.Path(), send.lineSpeed, send.command);
+        EXPECT_EQ(Station::ResultText({Axis::kAzimuth, "YAESU GS-232A 9600bd", send, result}),
+                  "permission denied (" + line.Path() + ")");
+        EXPECT_NE(Station::HintFor(result).find("dialout"), std::string::npos);
+    });
+    EXPECT_TRUE(end.Passed()) << end.Describe();
 }
 
 // Both lines named in [Ports]: the azimuth on a pseudo-terminal, the elevation on a missing device.
