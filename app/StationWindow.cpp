@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -93,7 +94,7 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                              {"moonElevation", "Elevation"},
                              {"moonRightAscension", "Right ascension"},
                              {"moonDeclination", "Declination"},
-                             {"moonDistance", "Distance"},
+                             {"moonDistance", "Distance from the station"},
                              {"moonHorizon", "Horizon"},
                              {"moonNext", "Next"}});
     targetGroup_->setObjectName(QStringLiteral("TargetGroup"));
@@ -170,7 +171,15 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
 
 void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
 
-void TStationWindow::AddSection(const QString& title, QWidget* content) { Pages->addTab(content, title); }
+void TStationWindow::AddSection(const QString& title, QWidget* content) {
+    // A page's minimum width is known only once it is first laid out, when it is first shown; the
+    // window would widen itself to it then. The page scrolls instead.
+    auto* scroll = new QScrollArea(Pages);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(content);
+    Pages->addTab(scroll, title);
+}
 
 void TStationWindow::ShowBeside(const QWidget* anchor) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);

@@ -23,6 +23,7 @@
 #include "Location.h"
 #include "PlanPage.h"
 #include "PlanSettings.h"
+#include "PositionTool.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -192,6 +193,37 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
         EXPECT_TRUE(page.Value(QStringLiteral("now"), QStringLiteral("echoDoppler")).endsWith(QStringLiteral(" Hz")));
         EXPECT_TRUE(page.Value(QStringLiteral("now"), QStringLiteral("echoDelay")).endsWith(QStringLiteral(" s")));
     }
+}
+
+// Each window lasts the whole minutes the command line prints for it, as h:mm: JO22IC and FN20XR
+// share windows of 66 min 39 s and 113 min 54 s that week, which read 1:06 and 1:53.
+TEST_F(PlanPageTest, DurationsAreTheCommandLinesWholeMinutes) {
+    SetClock(46363.0);  // 2026-12-07 00:00 UTC
+    std::ostringstream out, err;
+    ASSERT_EQ(PositionTool::Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--days",
+                                 "7"},
+                                dir_.File("lunark"), out, err),
+              0)
+        << err.str();
+    Unit3::ExecutablePath = dir_.File("lunark");
+    Unit3::Locator = "JO22IC";
+    std::vector<QString> expected;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("Settings:")) continue;
+        std::istringstream fields(line);
+        std::string start, end;
+        long long minutes = -1;
+        fields >> start >> end >> minutes;
+        expected.push_back(QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0')));
+    }
+    TPlanPage page;
+    page.Load();
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
+                      QStringLiteral("7")));
+    ASSERT_EQ(page.WindowList->topLevelItemCount(), static_cast<int>(expected.size())) << out.str();
+    for (int i = 0; i < page.WindowList->topLevelItemCount(); ++i)
+        EXPECT_EQ(page.WindowList->topLevelItem(i)->text(TPlanPage::kDuration), expected[static_cast<std::size_t>(i)]) << i;
 }
 
 // The list follows the clock: a window that ended leaves it, and a new hour brings a new plan with the

@@ -203,6 +203,52 @@ TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
     HamlibTransport::SetDelivery({});
 }
 
+// Both axes on one Hamlib rotator: whatever the [Rotator] settings, it is sent the Moon's
+// 170.25/39.56 unrounded with the offset (0.25 on the turn the whole degrees take), held only
+// by the elevation range.
+TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRotatorSettings) {
+    const struct {
+        const char* rotator;
+        double azimuth, elevation;
+    } cases[] = {
+        {"", 0.25, 39.56},
+        {"[Rotator]\nAzimuthRange=0-450\n", 0.25, 39.56},
+        {"[Rotator]\nAzimuthRange=0-540\nDeadband=5\nBelowHorizon=park:90,0\n", 0.25, 39.56},
+        {"[Rotator]\nElevationRange=0-30\n", 0.25, 30.0},
+    };
+    tracking_test::RotctlDaemon daemon;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rotator);
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     "[Lunark]\nLocator=JO22IC\nAZoffset=-170\nAZtype=Hamlib\nELtype=Hamlib\n"
+                                     "[Hamlib]\nAzModel=2\nAzDevice=" + daemon.Address() + "\nElModel=2\nElDevice=" +
+                                         daemon.Address() + "\n" + c.rotator);
+        Unit3::LoadSettings(Unit3::ExecutablePath);
+        HamlibTransport::ForgetResults();
+        TForm1 form;
+        form.show();
+        form.Button1->click();
+        const auto deadline = steady_clock::now() + 30s;
+        while (!HamlibTransport::LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline)
+            HamlibTransport::RunDelivered(20ms);
+        const auto last = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        ASSERT_TRUE(last && last->result.ok);
+        // The simulated rotator takes a moment to get there.
+        double azimuth = -1, elevation = -1;
+        for (int tries = 0; tries < 50 && !(daemon.ReadWithRotctl(azimuth, elevation) &&
+                                            std::abs(azimuth - c.azimuth) < 0.005 &&
+                                            std::abs(elevation - c.elevation) < 0.005);
+             ++tries) {
+            QTest::qWait(100);
+        }
+        EXPECT_NEAR(azimuth, c.azimuth, 0.005);
+        EXPECT_NEAR(elevation, c.elevation, 0.005);
+        form.hide();
+    }
+    RotatorSettings::Current = {};
+    RotatorTracking::Restart();
+}
+
 // A target that turns 0.1 degrees a second in azimuth from 100.2 at 2023-03-22 12:00 UTC, at a
 // fixed elevation of 30.2, and a clock the test moves.
 constexpr double kNoonDayNumber = 45007.5;

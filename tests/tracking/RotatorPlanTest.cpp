@@ -47,6 +47,7 @@ Settings WithRange(int32_t range) {
 struct TrackedRun {
     std::vector<int32_t> azimuths;
     std::vector<Instant> swings;
+    int32_t swingFrom = 0, swingTo = 0;  // the commands either side of the last swing
     std::optional<RotatorPlan::Pass> pass;
     int32_t largestStep = 0;
 };
@@ -56,11 +57,15 @@ TrackedRun TrackEachMinute(Instant from, Instant to, const Settings& settings) {
     TrackedRun run;
     for (Instant at = from; at < to; at += 1min) {
         const Horizontal moon = MoonFromQF56OD(at);
-        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings);
+        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings).whole;
         if (moon.elevation < 0.0L) continue;
         if (!run.azimuths.empty()) {
             const int32_t step = std::abs(targets.azimuth - run.azimuths.back());
-            if (step > 300) run.swings.push_back(at);
+            if (step > 300) {
+                run.swings.push_back(at);
+                run.swingFrom = run.azimuths.back();
+                run.swingTo = targets.azimuth;
+            }
             else run.largestStep = std::max(run.largestStep, step);
         }
         run.azimuths.push_back(targets.azimuth);
@@ -115,9 +120,13 @@ TEST(RotatorPass, ThroughNorthWithEachAzimuthRange) {
         if (c.range > 360) {
             ASSERT_TRUE(run.pass.has_value());
             EXPECT_EQ(run.pass->wholePass, c.wholePass);
-            EXPECT_EQ(run.pass->unwind.has_value(), !c.wholePass);
-            if (run.pass->unwind && c.swingAt) {
-                EXPECT_LE(abs(duration_cast<minutes>(*run.pass->unwind - *c.swingAt).count()), 5);
+            ASSERT_EQ(run.pass->swing.has_value(), !c.wholePass);
+            if (run.pass->swing) {
+                // The swing planned is the one the ticks sent, to the minute and the degree.
+                ASSERT_EQ(run.swings.size(), 1u);
+                EXPECT_EQ(run.pass->swing->at, run.swings.front());
+                EXPECT_EQ(run.pass->swing->from, run.swingFrom);
+                EXPECT_EQ(run.pass->swing->to, run.swingTo);
             }
         }
     }
@@ -168,7 +177,7 @@ TEST(RotatorPass, BelowTheHorizonEachPolicy) {
         if (c.elevation) settings.elevation = *c.elevation;
         RotatorPlan::Aim aim(MoonFromQF56OD);
         const Instant noon = December2026(7, 12, 0);
-        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings);
+        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings).whole;
         EXPECT_NEAR(targets.azimuth, c.azimuth, 1);
         EXPECT_EQ(targets.elevation, c.elevationSent);
     }
@@ -180,7 +189,7 @@ TEST(RotatorPass, WaitingAtTheRiseHandsOverToThePassWithoutASwing) {
     RotatorPlan::Aim aim(MoonFromQF56OD);
     std::optional<int32_t> previous;
     for (Instant at = December2026(7, 16, 0); at < December2026(7, 19, 0); at += 1min) {
-        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings).azimuth;
+        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings).whole.azimuth;
         if (previous) {
             EXPECT_LE(std::abs(azimuth - *previous), 2) << Location::DayNumber(at);
         }
@@ -212,9 +221,50 @@ TEST(RotatorTargets, PlainBehaviourByDefaultAndTheElevationRange) {
         if (c.elevationRange) settings.elevation = *c.elevationRange;
         RotatorPlan::Aim aim([](Instant) { return Horizontal{0.0L, 10.0L}; });
         const Protocols::Targets targets = aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation},
-                                                         c.azimuthOffset, c.elevationOffset, settings);
+                                                         c.azimuthOffset, c.elevationOffset, settings).whole;
         EXPECT_EQ(targets.azimuth, c.azimuthSent) << static_cast<double>(c.azimuth);
         EXPECT_EQ(targets.elevation, c.elevationSent) << static_cast<double>(c.elevation);
+    }
+}
+
+// A target at 10.3 turning 0.05 degrees a minute westwards through north from 00:00 (a day's pass
+// from 10.3 down to -61.7, held on the upper turn of 0-450), or one rising at 01:40 in 120.27.
+Horizontal ThroughNorth(Instant at) {
+    return {std::fmod(370.3L - 0.05L * duration_cast<minutes>(at - December2026(7, 0, 0)).count(), 360.0L), 45.0L};
+}
+Horizontal RisingAt0140(Instant at) {
+    return {120.27L, -10.0L + 0.1L * duration_cast<minutes>(at - December2026(7, 0, 0)).count()};
+}
+
+TEST(RotatorTargets, UnroundedOnTheTurnOfTheWholeDegrees) {
+    const struct {
+        const char* what;
+        RotatorPlan::Sky sky;
+        int32_t range;
+        const char* belowHorizon;
+        std::optional<RotatorSettings::ElevationRange> elevationRange;
+        int32_t azimuthOffset, elevationOffset;
+        Horizontal unrounded;
+    } cases[] = {
+        {"the upper turn of an overlap", ThroughNorth, 450, "follow", std::nullopt, 0, 0, {370.3L, 45.0L}},
+        {"offsets added", ThroughNorth, 450, "follow", std::nullopt, -5, -2, {365.3L, 43.0L}},
+        {"held by the elevation range", ThroughNorth, 360, "follow", RotatorSettings::ElevationRange{0, 30}, 0, 0,
+         {10.3L, 30.0L}},
+        {"waiting where it rises", RisingAt0140, 360, "wait", std::nullopt, 0, 0, {120.27L, 0.0L}},
+        {"waiting at the lowest elevation", RisingAt0140, 450, "wait", RotatorSettings::ElevationRange{4, 90}, 0, 0,
+         {120.27L, 4.0L}},
+        {"parked", RisingAt0140, 450, "park:400,12", std::nullopt, 0, 0, {400.0L, 12.0L}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings settings = WithRange(c.range);
+        settings.belowHorizon = *RotatorSettings::ParseBelowHorizon(c.belowHorizon);
+        if (c.elevationRange) settings.elevation = *c.elevationRange;
+        RotatorPlan::Aim aim(c.sky);
+        const Instant at = December2026(7, 0, 0);
+        const RotatorPlan::Aimed aimed = aim.TargetsAt(at, c.sky(at), c.azimuthOffset, c.elevationOffset, settings);
+        EXPECT_NEAR(static_cast<double>(aimed.unrounded.azimuth), static_cast<double>(c.unrounded.azimuth), 1e-9);
+        EXPECT_NEAR(static_cast<double>(aimed.unrounded.elevation), static_cast<double>(c.unrounded.elevation), 1e-9);
     }
 }
 
@@ -264,7 +314,7 @@ TEST(RotatorDeadband, CountsTheSendsOfAnHourOfTicks) {
         for (int minute = 0; minute < 60; ++minute) {
             const Horizontal target{100.1L + 0.5L * minute, 10.2L + 0.2L * minute};
             const Protocols::Targets targets =
-                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{});
+                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{}).whole;
             if (!deadband.Due(c.axis, targets, c.carriesAzimuth, c.deadband)) continue;
             ++sends;
             deadband.Sent(c.axis, targets, c.carriesAzimuth);
