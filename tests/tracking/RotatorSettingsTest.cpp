@@ -92,9 +92,6 @@ TEST_F(RotatorSettingsFile, AParkOutsideTheRangeReadsAsNotGiven) {
         {"AzimuthRange=0-450\nBelowHorizon=park:500,10\n", {},
          "Settings: [Rotator] BelowHorizon=park:500,10 not used: Park azimuth 500 lies outside the azimuth range "
          "0-450."},
-        {"BelowHorizon=park:400,10\n", {},
-         "Settings: [Rotator] BelowHorizon=park:400,10 not used: Park azimuth 400 lies outside the azimuth range "
-         "0-360."},
         {"ElevationRange=5-85\nBelowHorizon=park:180,90\n", {},
          "Settings: [Rotator] BelowHorizon=park:180,90 not used: Park elevation 90 lies outside the elevation "
          "range 5-85."},
