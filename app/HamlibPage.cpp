@@ -172,6 +172,7 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     });
     const auto command = [this, axis](bool (*send)(Axis), const QString& what) {
         Guarded([&] {
+            TellFromHere();
             if (send(axis)) {
                 MessageLabel->setStyleSheet(QString());
                 MessageLabel->setText(what + QStringLiteral(" asked of the ") +
@@ -189,6 +190,7 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
 }
 
 void THamlibPage::LoadSettings() {
+    TellFromHere();
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         AxisControls& controls = ControlsOf(axis);
@@ -271,6 +273,7 @@ std::optional<Address> THamlibPage::Chosen(const AxisControls& controls) const {
 }
 
 void THamlibPage::Apply() {
+    TellFromHere();
     std::optional<Address> chosen[2];
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         AxisControls& controls = ControlsOf(axis);
@@ -297,7 +300,19 @@ void THamlibPage::Apply() {
     Refresh();
 }
 
+void THamlibPage::TellFromHere() { toldEvent_ = HamlibTransport::LatestEvent().number; }
+
 void THamlibPage::Refresh() {
+    // A result that arrived since the line was last written is the latest event: it takes the line.
+    if (const HamlibTransport::Event& event = HamlibTransport::LatestEvent(); event.number != toldEvent_) {
+        toldEvent_ = event.number;
+        if (event.ok) {
+            MessageLabel->setStyleSheet(QString());
+            MessageLabel->setText(FromCore(event.text));
+        } else {
+            settings_page::Refuse(MessageLabel, event.text);
+        }
+    }
     RefreshAxis(Axis::kAzimuth);
     RefreshAxis(Axis::kElevation);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <optional>
 
 #include "HamlibRotator.h"
@@ -47,7 +48,7 @@ public:
     };
     AxisControls Azimuth, Elevation;
     QPushButton* ApplyButton = nullptr;
-    QLabel* MessageLabel = nullptr;  // what the last Apply, Stop or Park came to
+    QLabel* MessageLabel = nullptr;  // the latest event: what Apply, Stop or Park came to, or a rotator's result
 
     // Shows the [Hamlib] section's choices.
     void LoadSettings();
@@ -69,5 +70,9 @@ private:
     std::optional<HamlibRotator::Address> Chosen(const AxisControls& controls) const;
     void RefreshAxis(Protocols::Axis axis);
 
+    // The page's own action writes the line: results that arrived before it are not news.
+    void TellFromHere();
+
     int refreshes_ = 0;
+    std::uint64_t toldEvent_ = 0;  // the number of the latest HamlibTransport::Event the line has taken in
 };

@@ -111,8 +111,9 @@ QString UtcText(double dayNumber, bool cut) {
     return DateTimeOf(dayNumber).toString(QStringLiteral("yyyy-MM-dd HH:mm")) + (cut ? QStringLiteral("*") : QString());
 }
 
-QString DurationText(double days) {
-    const long long minutes = std::llround(days * 1440);
+// h:mm of the whole minutes the command line's plan gives.
+QString DurationText(const eme_plan::Window& window) {
+    const long long minutes = eme_plan::WholeMinutes(window);
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -129,7 +130,7 @@ struct ValueRow {
     const char* caption;
 };
 constexpr ValueRow kValueRows[] = {
-    {"echoDoppler", "Echo Doppler"},       {"dxDoppler", "DX Doppler"}, {"distance", "Moon distance"},
+    {"echoDoppler", "Echo Doppler"},       {"dxDoppler", "DX Doppler"}, {"distance", "Moon distance from the station"},
     {"pathLoss", "Path loss over perigee"}, {"declination", "Declination"}, {"echoDelay", "Echo delay"},
 };
 constexpr const char* kColumnsOfValues[] = {"now", "at"};
@@ -382,7 +383,7 @@ void TPlanPage::ShowList() {
         item->setText(kDx, core_text::ToQt(settings_.dxLocators[listed.dx]));
         item->setText(kStart, UtcText(w.start, w.startCut));
         item->setText(kEnd, UtcText(w.end, w.endCut));
-        item->setText(kDuration, DurationText(w.end - w.start));
+        item->setText(kDuration, DurationText(w));
         item->setText(kStartElevation, ElevationPair(listed.startElevation, listed.startDxElevation));
         item->setText(kEndElevation, ElevationPair(listed.endElevation, listed.endDxElevation));
         item->setText(kHighest, ElevationPair(w.highest, w.dxHighest));

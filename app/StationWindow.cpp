@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -76,6 +78,31 @@ Location::Instant FromDayNumber(double dayNumber) {
 
 QString When(Location::Instant at) { return FromCore(Journal::UtcDateTime(at)); }
 
+// A page that scrolls sideways where the window is narrower than it. A page's minimum width is
+// known only once it is laid out, when it is first shown, and the window would widen itself to
+// it then. Its height still counts: the window is as tall as the page needs.
+class SidewaysScroll final : public QScrollArea {
+public:
+    explicit SidewaysScroll(QWidget* content) {
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(content);
+        content->installEventFilter(this);
+    }
+    QSize minimumSizeHint() const override {
+        return {QScrollArea::minimumSizeHint().width(),
+                widget()->minimumSizeHint().height() + horizontalScrollBar()->sizeHint().height()};
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The page's layout changed: its height may ask more of the window.
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -95,7 +122,7 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                              {"moonElevation", "Elevation"},
                              {"moonRightAscension", "Right ascension"},
                              {"moonDeclination", "Declination"},
-                             {"moonDistance", "Distance"},
+                             {"moonDistance", "Distance from the station"},
                              {"moonHorizon", "Horizon"},
                              {"moonNext", "Next"}});
     targetGroup_->setObjectName(QStringLiteral("TargetGroup"));
@@ -172,7 +199,9 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
 
 void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
 
-void TStationWindow::AddSection(const QString& title, QWidget* content) { Pages->addTab(content, title); }
+void TStationWindow::AddSection(const QString& title, QWidget* content) {
+    Pages->addTab(new SidewaysScroll(content), title);
+}
 
 void TStationWindow::ShowBeside(const QWidget* anchor) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);

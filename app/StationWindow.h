@@ -34,9 +34,9 @@ public:
     using NextSendFunction = std::function<std::optional<Location::Instant>()>;
     void SetNextSend(NextSendFunction nextSend);
 
-    // Adds a page of its own beside the journal, below the axes (later station features). A page
-    // that shows live values updates them on Refreshed(), which comes every second while the
-    // window is open.
+    // Adds a page of its own beside the journal, below the axes (later station features); it
+    // scrolls where the window is narrower than it. A page that shows live values updates them on
+    // Refreshed(), which comes every second while the window is open.
     void AddSection(const QString& title, QWidget* content);
 
     // Opens the window at its stored place, or beside anchor when none is stored.

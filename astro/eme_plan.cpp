@@ -94,6 +94,11 @@ struct Planner {
 
 }  // namespace
 
+long long WholeMinutes(const Window& window) {
+    constexpr long long kSecondsPerDay = 86400, kSecondsPerMinute = 60;
+    return std::llround((window.end - window.start) * kSecondsPerDay) / kSecondsPerMinute;
+}
+
 std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
                                   const pointing::Station& dx, long double minElevation,
                                   long double dxMinElevation) {

@@ -30,6 +30,10 @@ struct Window {
     long double dxHighest;  // the same at the DX station
 };
 
+// How long a window lasts in whole minutes: its length taken to the second, the seconds left over
+// dropped. Every listing of a plan gives this count.
+long long WholeMinutes(const Window& window);
+
 // The windows from `from` over `days` days (positive, at most 366), in time order, with the minimum
 // elevations (degrees) of the home and the DX station. Every window or gap longer than a few seconds is
 // found: the search samples every two minutes and looks closer wherever the Moon comes near enough to a

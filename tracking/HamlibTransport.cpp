@@ -39,6 +39,8 @@ std::optional<AxisResult> lastResults[2];
 std::optional<AxisReading> readings[2];
 bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
 int outstanding = 0;
+std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
+Event latestEvent;
 
 // Shared with the workers.
 std::mutex deliveryMutex;
@@ -96,8 +98,11 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
     if (readBack && !answeringChanged) return;
     std::string outcome = OutcomeText(address, result);
     if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
-    Journal::Add(AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " +
-                 outcome);
+    latestEvent = Event{latestEvent.number + 1,
+                        AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) +
+                            ": " + outcome,
+                        result.ok};
+    Journal::Add(latestEvent.text);
     if (!result.ok) Messages::ShowMessage(CommsError(address));
 }
 
@@ -216,23 +221,21 @@ std::string CommsError(const Address& address) {
     return kCommsError + std::string("Hamlib") + (address.model > 0 ? " model " + std::to_string(address.model) : "");
 }
 
+void SetPointedTarget(long double azimuth, long double elevation) {
+    pointed = Bearing{HamlibRotator::TwoDecimals(static_cast<double>(azimuth)),
+                      HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
+}
+
+const Event& LatestEvent() { return latestEvent; }
+
 Bearing CurrentTarget() {
-    const Bearing plain = Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
-    const RotatorSettings::Settings& settings = RotatorSettings::Current;
-    if (RotatorSettings::PointsPlainly(settings)) return plain;
-    // Parked, or waiting for the rise: a fixed point, in the whole degrees it was given.
-    if (Position::MoonElevation < 0 && settings.belowHorizon.policy != RotatorSettings::BelowHorizon::kFollow)
+    // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
+    // than the plain position: it goes where they point, as finely as they pointed it.
+    if (!RotatorSettings::PointsPlainly(RotatorSettings::Current)) {
+        if (pointed) return *pointed;
         return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
-    // Following: the unrounded position on the turn of the range the whole-degree target chose,
-    // held within the range and the elevation limits.
-    const int32_t plainWhole =
-        Position::AzimuthTarget(Position::RoundDegrees(Position::MoonAzimuth), Unit3::AZoffset);
-    const double turned = plain.azimuth + (Position::AZtarget - plainWhole);
-    const double highestElevation =
-        settings.elevation.maximum ? *settings.elevation.maximum : std::max(plain.elevation, 0.0);
-    return {std::clamp(turned, 0.0, static_cast<double>(settings.azimuthRange)),
-            std::clamp(plain.elevation, static_cast<double>(settings.elevation.minimum),
-                       std::max(highestElevation, static_cast<double>(settings.elevation.minimum)))};
+    }
+    return Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
 }
 
 void Send(bool azimuth, bool elevation) {

@@ -32,9 +32,13 @@ std::optional<HamlibRotator::Address> ParseRotator(std::string_view text);
 HamlibRotator::Bearing Target(long double azimuth, long double elevation, int32_t azimuthOffset,
                               int32_t elevationOffset);
 
+// Where the [Rotator] settings point the rotators, unrounded (degrees, offsets added, on the turn
+// the whole-degree targets take); RotatorTracking sets it with each pointing.
+void SetPointedTarget(long double azimuth, long double elevation);
+
 // Where the Hamlib rotators go for Position's latest Moon position with Unit3's offsets: Target's
-// unrounded values, on the turn of an overlapping range the pass is held on and within the
-// elevation range; a park position or the rise waited for as the [Rotator] settings give it.
+// values, or where the [Rotator] settings point when they point elsewhere than plainly (the
+// whole-degree targets until they have pointed).
 HamlibRotator::Bearing CurrentTarget();
 
 // The box shown when a Hamlib rotator fails: "Comms error - " and its device.
@@ -86,6 +90,16 @@ struct AxisReading {
     std::string failure;  // why the latest request failed, "get position: Communication timed out"; empty when it answered
 };
 std::optional<AxisReading> Reading(Protocols::Axis axis);
+
+// The latest result the journal was told of (a command's, or a rotator that stopped or started
+// answering), as it was told, and how many came before it, so that a new one is told from an
+// equal one before it. Number 0 while there has been none.
+struct Event {
+    std::uint64_t number = 0;
+    std::string text;
+    bool ok = true;
+};
+const Event& LatestEvent();
 
 // Forgets results and readings (a new send of lunark-position; tests).
 void ForgetResults();

@@ -359,8 +359,7 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
         const pointing::Station& station = stations[windows[i].dx];
         const auto dxDoppler = [&](double at) { return eme_plan::DxDoppler(at, home, station, hertz); };
         const std::string start = UtcText(window.start), end = UtcText(window.end);
-        // Whole minutes between the two printed instants, the seconds left over dropped.
-        const long long minutes = std::llround((window.end - window.start) * 86400) / 60;
+        const long long minutes = eme_plan::WholeMinutes(window);
         if (options.json) {
             out << (i ? "," : "") << "\n  {" << (several ? "\"dx\": \"" + dx + "\", " : "") << "\"start\": \""
                 << start << "\", \"end\": \"" << end << "\", \"minutes\": " << minutes
@@ -428,7 +427,7 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
         return;
     }
     out << ' ' << HamlibTransport::RotatorText(*rotator) << '\n';
-    const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();  // what Send sends
+    const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
     const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
     const std::optional<HamlibRotator::Address> otherRotator =
         (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
@@ -751,6 +750,11 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.azRange) RotatorSettings::Current.azimuthRange = *options.azRange;
     if (options.elRange) RotatorSettings::Current.elevation = *options.elRange;
     if (options.belowHorizon) RotatorSettings::Current.belowHorizon = *options.belowHorizon;
+    if (const std::string problem = RotatorSettings::ParkProblem(RotatorSettings::Current); !problem.empty()) {
+        err << kProgram << ": --below-horizon: \""
+            << RotatorSettings::BelowHorizonText(RotatorSettings::Current.belowHorizon) << "\": " << problem << '\n';
+        return 2;
+    }
     if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
             << settingsFile << ' ' << problem << "; give one with --locator\n";

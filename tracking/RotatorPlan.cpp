@@ -40,10 +40,41 @@ int32_t WithinOneTurn(int64_t azimuth) {
 
 bool Inside(long double azimuth, int32_t range) { return azimuth >= 0.0L && azimuth <= range; }
 
-int32_t Clamp(int32_t value, const RotatorSettings::ElevationRange& range) {
-    if (value < range.minimum) return range.minimum;
-    if (range.maximum && value > *range.maximum) return *range.maximum;
+// An elevation, whole degrees or unrounded, held within the elevation range.
+template <typename Degrees>
+Degrees Clamp(Degrees value, const RotatorSettings::ElevationRange& range) {
+    if (value < range.minimum) return static_cast<Degrees>(range.minimum);
+    if (range.maximum && value > *range.maximum) return static_cast<Degrees>(*range.maximum);
     return value;
+}
+
+// The unrounded azimuth on the turn of the whole degrees it rounds to: on an overlap kept within
+// the range (a fraction never carries the rotator past a stop); with the stop at north lifted by
+// 360 once when negative, as the plain position is.
+long double OnTheSameTurn(int32_t whole, long double fraction, bool overlap, int32_t range) {
+    const long double azimuth = whole + fraction;
+    if (overlap) return std::clamp<long double>(azimuth, 0.0L, range);
+    return azimuth < 0.0L ? azimuth + kTurn : azimuth;
+}
+
+// The azimuth a send at `at` commands while following the pass, as Aim::TargetsAt computes it.
+int32_t Commanded(const Pass& pass, const Sky& sky, Location::Instant at, int32_t azimuthOffset, int32_t range) {
+    return pass.RotatorAzimuth(Position::RoundDegrees(sky(at).azimuth) + azimuthOffset, at, range);
+}
+
+// Whether two commands lie on either side of the stop: the rotator swings round between them.
+bool Swings(int32_t from, int32_t to) { return std::abs(to - from) > kTurn / 2; }
+
+// The first of the pass's samples whose command lies on the other side of the stop from the one
+// before it. The samples are a minute apart from the start, as the ticks of tracking are.
+std::optional<Pass::Swing> FirstSwing(const Pass& pass, const Sky& sky, int32_t azimuthOffset, int32_t range) {
+    int32_t from = Commanded(pass, sky, pass.start, azimuthOffset, range);
+    for (Location::Instant at = pass.start + kPassStep; at <= pass.end; at += kPassStep) {
+        const int32_t to = Commanded(pass, sky, at, azimuthOffset, range);
+        if (Swings(from, to)) return Pass::Swing{at, from, to};
+        from = to;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -93,12 +124,7 @@ Pass PlanPass(const Sky& sky, Location::Instant start, int32_t azimuthOffset, in
     pass.track.reserve(unwound.size());
     for (const long double azimuth : unwound) pass.track.push_back(azimuth + pass.shift);
     pass.wholePass = bestInside == unwound.size();
-    for (std::size_t i = 1; i < pass.track.size(); ++i) {
-        if (Inside(pass.track[i], range) != Inside(pass.track[i - 1], range)) {
-            pass.unwind = start + static_cast<int64_t>(i) * kPassStep;
-            break;
-        }
-    }
+    if (!pass.wholePass) pass.swing = FirstSwing(pass, sky, azimuthOffset, range);
     return pass;
 }
 
@@ -130,55 +156,66 @@ const Pass& Aim::PassFrom(Location::Instant start, int32_t azimuthOffset, int32_
     return *pass_;
 }
 
-Protocols::Targets Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset,
-                                  int32_t elevationOffset, const RotatorSettings::Settings& settings) {
+Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset, int32_t elevationOffset,
+                     const RotatorSettings::Settings& settings) {
     const int32_t range = settings.azimuthRange;
     const bool overlap = range > RotatorSettings::kStopAtNorth;
     const int32_t azimuth = Position::RoundDegrees(target.azimuth);
+    long double azimuthFraction = target.azimuth - azimuth;
     Protocols::Targets targets{Position::AzimuthTarget(azimuth, azimuthOffset),
                                Clamp(Position::ElevationTarget(Position::RoundDegrees(target.elevation),
                                                                elevationOffset),
                                      settings.elevation)};
+    long double elevation = Clamp(std::max(target.elevation + elevationOffset, 0.0L), settings.elevation);
+    bool followsOverlap = false;
 
     const bool settingsChanged = pass_ && (passOffset_ != azimuthOffset || passRange_ != range);
     if (settingsChanged) pass_.reset();
 
     if (target.elevation >= 0.0L) {
-        if (!overlap) return targets;
-        // The last sample of a pass lies up to a step before the target sets.
-        if (!pass_ || now < pass_->start || now > pass_->end + kPassStep) PassFrom(now, azimuthOffset, range);
-        targets.azimuth = pass_->RotatorAzimuth(azimuth + azimuthOffset, now, range);
-        return targets;
-    }
-
-    switch (settings.belowHorizon.policy) {
-        case BelowHorizon::kFollow:
-            pass_.reset();
-            break;
-        case BelowHorizon::kPark:
-            pass_.reset();
-            targets.azimuth = settings.belowHorizon.parkAzimuth <= range
-                                  ? settings.belowHorizon.parkAzimuth
-                                  : WithinOneTurn(settings.belowHorizon.parkAzimuth);
-            targets.elevation = Clamp(settings.belowHorizon.parkElevation, settings.elevation);
-            break;
-        case BelowHorizon::kWait: {
-            if (!pass_ || pass_->start <= now) {
+        if (overlap) {
+            // The last sample of a pass lies up to a step before the target sets.
+            if (!pass_ || now < pass_->start || now > pass_->end + kPassStep) PassFrom(now, azimuthOffset, range);
+            targets.azimuth = pass_->RotatorAzimuth(azimuth + azimuthOffset, now, range);
+            followsOverlap = true;
+        }
+    } else {
+        switch (settings.belowHorizon.policy) {
+            case BelowHorizon::kFollow:
                 pass_.reset();
-                const std::optional<Location::Instant> rise = NextRise(sky_, now);
-                if (!rise) break;  // the target stays down for a month: follow it
-                PassFrom(*rise, azimuthOffset, overlap ? range : kTurn);
+                break;
+            case BelowHorizon::kPark:
+                pass_.reset();
+                targets.azimuth = settings.belowHorizon.parkAzimuth <= range
+                                      ? settings.belowHorizon.parkAzimuth
+                                      : WithinOneTurn(settings.belowHorizon.parkAzimuth);
+                targets.elevation = Clamp(settings.belowHorizon.parkElevation, settings.elevation);
+                azimuthFraction = 0.0L;
+                elevation = targets.elevation;
+                break;
+            case BelowHorizon::kWait: {
+                if (!pass_ || pass_->start <= now) {
+                    pass_.reset();
+                    const std::optional<Location::Instant> rise = NextRise(sky_, now);
+                    if (!rise) break;  // the target stays down for a month: follow it
+                    PassFrom(*rise, azimuthOffset, overlap ? range : kTurn);
+                }
+                // Where it rises, as the rotator reads it at north (offset added), whatever the side.
+                const long double rising = pass_->track.empty() ? 0.0L : pass_->track.front() - pass_->shift;
+                const int32_t risingWhole = Position::RoundDegrees(rising);
+                const int32_t risingAzimuth = Position::AzimuthTarget(risingWhole, 0);
+                targets.azimuth =
+                    overlap ? pass_->RotatorAzimuth(risingAzimuth, pass_->start, range) : risingAzimuth;
+                targets.elevation = settings.elevation.minimum;
+                azimuthFraction = rising - risingWhole;
+                elevation = targets.elevation;
+                followsOverlap = overlap;
+                break;
             }
-            // Where it rises, as the rotator reads it at north (offset added), whatever the side.
-            const long double rising = pass_->track.empty() ? 0.0L : pass_->track.front() - pass_->shift;
-            const int32_t risingAzimuth = Position::AzimuthTarget(Position::RoundDegrees(rising), 0);
-            targets.azimuth = overlap ? pass_->RotatorAzimuth(risingAzimuth, pass_->start, range)
-                                      : risingAzimuth;
-            targets.elevation = settings.elevation.minimum;
-            break;
         }
     }
-    return targets;
+    return {targets,
+            {OnTheSameTurn(targets.azimuth, azimuthFraction, followsOverlap, range), elevation}};
 }
 
 void Aim::Restart() { pass_.reset(); }

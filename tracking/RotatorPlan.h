@@ -39,8 +39,16 @@ struct Pass {
     Location::Instant end;    // the target sets (or the look-ahead ends)
     int32_t shift = 0;        // degrees added to the azimuth as the rotator reads it at north: 0 or 360
     bool wholePass = true;    // the chosen side holds the whole pass
-    // When the rotator has to swing round through its stop, because no side holds the whole pass.
-    std::optional<Location::Instant> unwind;
+    // The rotator's swing round through its stop, when no side holds the whole pass: the first
+    // instant a command on the other side of the stop goes out (start + i * kPassStep, as the
+    // ticks of tracking from the start send), and the commands either side of it (rotator
+    // azimuths, whole degrees).
+    struct Swing {
+        Location::Instant at;
+        int32_t from;
+        int32_t to;
+    };
+    std::optional<Swing> swing;
     std::vector<long double> track;  // rotator azimuth at start + i * kPassStep
 
     // The rotator azimuth in [0, range] for a whole-degree azimuth (offset added) at an instant:
@@ -50,7 +58,7 @@ struct Pass {
 
 // Plans the pass that is under way at `start` (the target above the horizon, or rising then),
 // for an azimuth offset and a rotator range (361-540). The side that holds the whole pass wins;
-// when none does, the side that holds its longer part, with the time of the swing.
+// when none does, the side that holds its longer part, with the swing the commands make.
 Pass PlanPass(const Sky& sky, Location::Instant start, int32_t azimuthOffset, int32_t range);
 
 // The first instant after `from`, to the minute, at which the target stands on or above the
@@ -66,6 +74,13 @@ bool TakesAzimuthAbove359(std::string_view protocolName);
 // has an overlap; unchanged otherwise (the stop at north sends 360 as it always did).
 int32_t AzimuthForProtocol(int32_t azimuth, std::string_view protocolName, int32_t range);
 
+// Where the rotators point: whole degrees for the controllers of the protocol table, and the
+// same direction unrounded (offsets added, on the same turn) for Hamlib, which takes fractions.
+struct Aimed {
+    Protocols::Targets whole;
+    Horizontal unrounded;
+};
+
 // The targets sent over a run of tracking: keeps the pass being followed and the next rise.
 class Aim {
 public:
@@ -75,7 +90,7 @@ public:
     // offsets and settings. With every setting at its default this is the plain rounded
     // position plus offsets: the azimuth lifted by 360 once when negative, the elevation held
     // at 0.
-    Protocols::Targets TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset,
+    Aimed TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset,
                                  int32_t elevationOffset, const RotatorSettings::Settings& settings);
 
     // Tracking (re)starts: the next targets plan their pass afresh.

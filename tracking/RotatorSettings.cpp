@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "IniFile.h"
+#include "Journal.h"
 
 namespace RotatorSettings {
 
@@ -80,6 +81,23 @@ std::optional<BelowHorizonPolicy> ParseBelowHorizon(std::string_view text) {
     return BelowHorizonPolicy{BelowHorizon::kPark, park->first, park->second};
 }
 
+std::string ParkProblem(const Settings& settings) {
+    const BelowHorizonPolicy& park = settings.belowHorizon;
+    if (park.policy != BelowHorizon::kPark) return {};
+    std::string problem;
+    if (park.parkAzimuth > settings.azimuthRange) {
+        problem = "Park azimuth " + std::to_string(park.parkAzimuth) + " lies outside the azimuth range " +
+                  AzimuthRangeText(settings.azimuthRange) + ".";
+    }
+    const ElevationRange& limits = settings.elevation;
+    if (park.parkElevation < limits.minimum || (limits.maximum && park.parkElevation > *limits.maximum)) {
+        if (!problem.empty()) problem += ' ';
+        problem += "Park elevation " + std::to_string(park.parkElevation) + " lies outside the elevation range " +
+                   ElevationRangeText(limits) + ".";
+    }
+    return problem;
+}
+
 std::string AzimuthRangeText(int32_t range) { return "0-" + std::to_string(range); }
 
 std::string ElevationRangeText(const ElevationRange& range) {
@@ -105,6 +123,11 @@ Settings Load(const std::string& settingsFile) {
     const std::string elevation = ini.ReadString(kSection, kElevationRangeKey, "");
     if (!elevation.empty()) settings.elevation = ParseElevationRange(elevation).value_or(ElevationRange{});
     settings.belowHorizon = ParseBelowHorizon(ini.ReadString(kSection, kBelowHorizonKey, kFollow)).value_or(BelowHorizonPolicy{});
+    if (const std::string problem = ParkProblem(settings); !problem.empty()) {
+        Journal::Add("Settings: [" + std::string(kSection) + "] " + kBelowHorizonKey + "=" +
+                     BelowHorizonText(settings.belowHorizon) + " not used: " + problem);
+        settings.belowHorizon = {};
+    }
     const int32_t deadband = ini.ReadInteger(kSection, kDeadbandKey, 0);
     settings.deadband = deadband >= 0 && deadband <= kLargestDeadband ? deadband : 0;
     const int32_t interval = ini.ReadInteger(kSection, kIntervalSecondsKey, 0);
@@ -182,6 +205,7 @@ std::optional<Settings> FromEntries(const Entries& entries, std::string& problem
         add("Interval: whole seconds from 1 to 86400, or empty for TrackInterval's minutes.");
     settings.intervalSeconds = interval.value_or(0);
 
+    if (problem.empty()) problem = ParkProblem(settings);
     if (!problem.empty()) return std::nullopt;
     return settings;
 }

@@ -57,6 +57,11 @@ std::optional<ElevationRange> ParseElevationRange(std::string_view text);
 // "follow", "park:AZ,EL" (AZ 0-540, EL 0-180) or "wait"; nullopt for anything else.
 std::optional<BelowHorizonPolicy> ParseBelowHorizon(std::string_view text);
 
+// What is wrong with a park position the rotator cannot reach, as a message for the operator
+// naming the field and the range ("Park azimuth 500 lies outside the azimuth range 0-450.");
+// empty when the policy is not to park or the rotator reaches it.
+std::string ParkProblem(const Settings& settings);
+
 // The texts the parsers read, as the settings file keeps them.
 std::string AzimuthRangeText(int32_t range);
 std::string ElevationRangeText(const ElevationRange& range);
@@ -83,8 +88,9 @@ Entries ToEntries(const Settings& settings);
 std::optional<Settings> FromEntries(const Entries& entries, std::string& problem);
 
 // Reads the [Rotator] section of a settings file (keys AzimuthRange, ElevationRange, BelowHorizon,
-// Deadband, IntervalSeconds); a missing or unusable value takes its default. A missing file reads
-// as all defaults.
+// Deadband, IntervalSeconds); a missing or unusable value takes its default. A park position the
+// rotator cannot reach reads as not given, with a line in the journal. A missing file reads as
+// all defaults.
 Settings Load(const std::string& settingsFile);
 
 // Writes the five keys into the [Rotator] section under one lock, leaving every other line of the

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RotatorTracking.h"
 
+#include <cstdlib>
+
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "Position.h"
 #include "Rotators.h"
@@ -12,6 +15,8 @@ namespace RotatorTracking {
 namespace {
 
 using Protocols::Axis;
+
+constexpr char kDegree[] = "\u00B0";  // the notice is UTF-8 text
 
 RotatorPlan::Horizontal MoonAt(Location::Instant at) {
     long double elevation = 0.0L;
@@ -43,13 +48,14 @@ void PointTargets(Location::Instant now) {
         plannedLongitude = Location::Longitude;
         plannedLatitude = Location::Latitude;
     }
-    const Protocols::Targets targets =
+    const RotatorPlan::Aimed aimed =
         TheAim().TargetsAt(now, {Position::MoonAzimuth, Position::MoonElevation}, Unit3::AZoffset, Unit3::ELoffset,
                            RotatorSettings::Current);
-    Position::AZtarget = targets.azimuth;
-    Position::ELtarget = targets.elevation;
-    Position::AZvalue = Position::CommandValue(targets.azimuth);
-    Position::ELvalue = Position::CommandValue(targets.elevation);
+    Position::AZtarget = aimed.whole.azimuth;
+    Position::ELtarget = aimed.whole.elevation;
+    Position::AZvalue = Position::CommandValue(aimed.whole.azimuth);
+    Position::ELvalue = Position::CommandValue(aimed.whole.elevation);
+    HamlibTransport::SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
 }
 
 bool Send(bool automatic, const Rotators::SendObserver& observer) {
@@ -93,9 +99,12 @@ std::string PassNotice() {
     if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return {};
     std::string notice = "Pass on 0-" + std::to_string(range) + ": " + Journal::UtcMinute(pass->start) + " to " +
                          Journal::UtcMinute(pass->end) + ", ";
-    if (pass->unwind) {
-        return notice + "no side holds it all; the rotator swings through its stop at " +
-               Journal::UtcMinute(*pass->unwind);
+    if (pass->swing) {
+        const RotatorPlan::Pass::Swing& swing = *pass->swing;
+        return notice + "no side holds it all; the rotator swings through its stop at " + Journal::UtcMinute(swing.at) +
+               ", from " + std::to_string(swing.from) + kDegree + " to " + std::to_string(swing.to) + kDegree + " (" +
+               std::to_string(std::abs(swing.to - swing.from)) + kDegree +
+               (swing.to > swing.from ? " clockwise)" : " anticlockwise)");
     }
     return notice + "held whole on the " + (pass->shift == 0 ? "lower" : "upper") + " turn";
 }

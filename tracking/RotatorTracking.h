@@ -15,8 +15,9 @@
 namespace RotatorTracking {
 
 // Puts Position::AZtarget, ELtarget, AZvalue and ELvalue where the rotators are to point at
-// `now` for the Moon position of the latest update (Position::MoonAzimuth, MoonElevation). Nothing
-// changes while no position is known.
+// `now` for the Moon position of the latest update (Position::MoonAzimuth, MoonElevation), and
+// the same direction unrounded for the Hamlib rotators (HamlibTransport::SetPointedTarget).
+// Nothing changes while no position is known.
 void PointTargets(Location::Instant now);
 
 // Sends the pointed targets: "Track" (automatic false) always sends both axes; a tick of
@@ -40,9 +41,10 @@ void FollowPassFrom(Location::Instant start);
 const std::optional<RotatorPlan::Pass>& CurrentPass();
 
 // On an overlapping range, the pass followed and its side, or when the rotator has to swing
-// through its stop because no side holds the whole pass: "Pass on 0-450: 2026-12-06 16:54 UTC to
-// 2026-12-07 07:27 UTC, no side holds it all; the rotator swings through its stop at 2026-12-06
-// 20:31 UTC". Empty without an overlap, a pass or a position.
+// through its stop because no side holds the whole pass (the minute the first command on the
+// other side goes out) and the swing: "Pass on 0-450: 2026-12-06 16:54 UTC to 2026-12-07 07:27
+// UTC, no side holds it all; the rotator swings through its stop at 2026-12-06 20:31 UTC, from
+// 91° to 450° (359° clockwise)". UTF-8 text; empty without an overlap, a pass or a position.
 std::string PassNotice();
 
 // The tracking timer's interval: IntervalSeconds when set, else TrackInterval's minutes.

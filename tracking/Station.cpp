@@ -218,7 +218,7 @@ MoonStatus MoonNow() {
         moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
         status.rightAscension = Turn(record.rightAscension);
         status.declination = record.declination;
-        status.distanceKm = record.distance;
+        status.distanceKm = PointingSettings::Direction(pointing, day, Location::Longitude, Location::Latitude).distanceKm;
         status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
         status.known = true;
         return status;
@@ -236,18 +236,17 @@ MoonStatus MoonNow() {
     const pointing::Direction now = direction(day);
     status.elevation = now.elevation;
     status.azimuth = now.azimuth;
+    status.distanceKm = now.distanceKm;
     const double dynamical = astro_time::TerrestrialTime(day);
     if (status.sun) {
         const sun::SunApparent place = sun::SunApparentPosition(dynamical);
         status.rightAscension = Turn(place.place.rightAscension);
         status.declination = place.place.declination;
-        status.distanceKm = place.distanceKm;
     } else {
         moon::MoonCoordinates record{};
         moon::MoonEclipticPosition(record, dynamical);
         status.rightAscension = Turn(record.rightAscension);
         status.declination = record.declination;
-        status.distanceKm = record.distance;
     }
     status.next = moon_rise_set::NextHorizonCrossing(day, [&direction](double at) { return direction(at).elevation; });
     status.known = true;

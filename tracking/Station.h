@@ -82,7 +82,7 @@ struct MoonStatus {
     long double elevation = 0.0L;      // degrees, as the main window rounds it
     long double rightAscension = 0.0L;  // apparent, degrees in [0, 360)
     long double declination = 0.0L;     // apparent, degrees
-    long double distanceKm = 0.0L;      // centre of the Earth to centre of the Moon
+    long double distanceKm = 0.0L;      // the station to the centre of the Moon
     std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
 };
 

@@ -191,11 +191,18 @@ TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual
 TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
     ChooseDaemonForBothAxes();
     ASSERT_TRUE(Shows(page_->Azimuth.state, QStringLiteral("answers")));
+    page_->Azimuth.stop->click();
+    EXPECT_EQ(page_->MessageLabel->text(), QStringLiteral("Stop asked of the azimuth rotator."));
+    ASSERT_TRUE(Shows(page_->Azimuth.lastCommand, QStringLiteral("stop at ")));
     daemon_.Pause();
     windows_->form1->Button1->click();
     const QString address = QString::fromStdString(daemon_.Address());
     const QString failure = QStringLiteral("Comms error - ") + address + QStringLiteral(": set position: ");
     EXPECT_TRUE(Shows(page_->Azimuth.state, failure)) << page_->Azimuth.state->text().toStdString();
+    // The line beside the buttons tells the latest event, no longer the stop asked before it.
+    EXPECT_TRUE(Shows(page_->MessageLabel, QStringLiteral("Azimuth and elevation: set position ")))
+        << page_->MessageLabel->text().toStdString();
+    EXPECT_TRUE(page_->MessageLabel->text().contains(failure)) << page_->MessageLabel->text().toStdString();
     EXPECT_TRUE(page_->Elevation.state->text().startsWith(failure));
     EXPECT_TRUE(page_->Azimuth.lastCommand->text().endsWith(QStringLiteral(": failed")));
     windows_->station->Refresh();

@@ -23,6 +23,7 @@
 #include "Location.h"
 #include "PlanPage.h"
 #include "PlanSettings.h"
+#include "PositionTool.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -192,6 +193,32 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
         EXPECT_TRUE(page.Value(QStringLiteral("now"), QStringLiteral("echoDoppler")).endsWith(QStringLiteral(" Hz")));
         EXPECT_TRUE(page.Value(QStringLiteral("now"), QStringLiteral("echoDelay")).endsWith(QStringLiteral(" s")));
     }
+}
+
+// Each window lasts the whole minutes the command line prints for it, as h:mm: JO22IC and FN20XR
+// share windows of 66 min 39 s and 113 min 54 s that week, which read 1:06 and 1:53.
+TEST_F(PlanPageTest, DurationsAreTheCommandLinesWholeMinutes) {
+    std::ostringstream out, err;
+    ASSERT_EQ(PositionTool::Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--days",
+                                 "7"},
+                                dir_.File("lunark"), out, err),
+              0);
+    Unit3::ExecutablePath = dir_.File("lunark");  // the command line leaves its own settings and clock behind
+    SetClock(46363.0);
+    TPlanPage page;
+    page.Load();
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
+                      QStringLiteral("7")));
+    std::istringstream lines(out.str().substr(out.str().find('\n') + 1));  // after "Settings: ..."
+    std::string start, end;
+    long long minutes = 0;
+    int row = 0;
+    for (; lines >> start >> end >> minutes; ++row) {
+        ASSERT_LT(row, page.WindowList->topLevelItemCount());
+        EXPECT_EQ(page.WindowList->topLevelItem(row)->text(TPlanPage::kDuration),
+                  QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0')));
+    }
+    EXPECT_EQ(row, page.WindowList->topLevelItemCount());
 }
 
 // The list follows the clock: a window that ended leaves it, and a new hour brings a new plan with the

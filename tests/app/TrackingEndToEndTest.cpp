@@ -203,6 +203,45 @@ TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
     HamlibTransport::SetDelivery({});
 }
 
+// Both axes on one Hamlib rotator: whatever the [Rotator] settings, it is sent the Moon's
+// 170.25/39.56 unrounded with the offset (0.25 on the turn the whole degrees take), held only
+// by the elevation range.
+TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRotatorSettings) {
+    const struct {
+        const char* rotator;
+        double azimuth, elevation;
+    } cases[] = {
+        {"", 0.25, 39.56},
+        {"[Rotator]\nAzimuthRange=0-450\n", 0.25, 39.56},
+        {"[Rotator]\nAzimuthRange=0-540\nDeadband=5\nBelowHorizon=park:90,0\n", 0.25, 39.56},
+        {"[Rotator]\nElevationRange=0-30\n", 0.25, 30.0},
+    };
+    tracking_test::RotctlDaemon daemon;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rotator);
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     "[Lunark]\nLocator=JO22IC\nAZoffset=-170\nAZtype=Hamlib\nELtype=Hamlib\n"
+                                     "[Hamlib]\nAzModel=2\nAzDevice=" + daemon.Address() + "\nElModel=2\nElDevice=" +
+                                         daemon.Address() + "\n" + c.rotator);
+        Unit3::LoadSettings(Unit3::ExecutablePath);
+        HamlibTransport::ForgetResults();
+        TForm1 form;
+        form.show();
+        form.Button1->click();
+        const auto deadline = steady_clock::now() + 30s;
+        while (!HamlibTransport::LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // What rotctld took (its simulated rotator then turns there at its own pace).
+        const auto last = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        ASSERT_TRUE(last && last->result.ok && last->result.sent);
+        EXPECT_NEAR(last->result.sent->azimuth, c.azimuth, 0.005);
+        EXPECT_NEAR(last->result.sent->elevation, c.elevation, 0.005);
+        form.hide();
+    }
+    RotatorSettings::Current = {};
+    RotatorTracking::Restart();
+}
+
 // A target that turns 0.1 degrees a second in azimuth from 100.2 at 2023-03-22 12:00 UTC, at a
 // fixed elevation of 30.2, and a clock the test moves.
 constexpr double kNoonDayNumber = 45007.5;

@@ -130,11 +130,18 @@ TEST_F(SetupWindow, NoneHidesTheAxisPortAndOffsetFields) {
     EXPECT_FALSE(form.Edit4->isVisible());
     EXPECT_FALSE(form.Edit5->isVisible());
 
-    // A Hamlib rotator has no COM port, but its offset applies.
+    EXPECT_TRUE(form.Label5->isVisible());
+    EXPECT_TRUE(form.Label7->isVisible());
+
+    // A Hamlib rotator has no COM port, so no "COM" caption either, but its offset applies.
     form.ListBox2->setCurrentRow(4);
     EXPECT_EQ(form.Label9->text(), "Hamlib");
     EXPECT_FALSE(form.Edit4->isVisible());
+    EXPECT_FALSE(form.Label5->isVisible());
     EXPECT_TRUE(form.Edit5->isVisible());
+    EXPECT_TRUE(form.Label7->isVisible());
+    form.ListBox2->setCurrentRow(3);
+    EXPECT_TRUE(form.Label5->isVisible());
     form.hide();
 }
 

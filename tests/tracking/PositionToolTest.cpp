@@ -488,7 +488,7 @@ TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
 namespace {
 
 // The Moon over QF56OD on 6-7 December 2026 (astropy, topocentric): it rises at 16:54 UTC in
-// azimuth 116.4, is at 90.0 at 20:35, passes north between 00:06 (0.63) and 00:07 (359.43),
+// azimuth 116.4, is at 90.5 at 20:30:16 and 90.0 at 20:34, passes north between 00:06 (0.63) and 00:07 (359.43),
 // sets at 07:27; at 12:00 on the 7th it stands at 188.0, -31.8 and next rises at 17:33 in 120.2.
 // At 00:00 its elevation is 79.1.
 TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
@@ -509,11 +509,11 @@ TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
          "  4D 33 36 31 0D    M361<CR>\n",
          "W361 0",
          "Pass on 0-450: 2026-12-06 16:5"},
-        {"the pass that instant belongs to swings at 20:3x",
+        {"the pass that instant belongs to swings from 91 to 450 at 20:31, the first minute below 90.5",
          {"--at", "2026-12-07T00:07:00Z", "--az-range", "0-450"},
          "M359<CR>",
          "W359 0",
-         "swings through its stop at 2026-12-06 20:3"},
+         "swings through its stop at 2026-12-06 20:31 UTC, from 91\u00b0 to 450\u00b0 (359\u00b0 clockwise)\n"},
         {"540 holds it whole", {"--at", "2026-12-07T00:06:00Z", "--az-range=0-540"}, "M361<CR>", "W361 0",
          "held whole on the upper turn"},
         {"the elevation range holds it at the top", {"--at", "2026-12-07T00:00:00Z", "--el-range", "5-60"},
@@ -548,7 +548,8 @@ TEST_F(PositionToolRun, RefusesRotatorOptionsItCannotFollow) {
     for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
              {"--az-range", "0-541"}, {"--az-range", "0-359"}, {"--az-range", "450"},
              {"--el-range", "60-5"}, {"--el-range", "0-200"},
-             {"--below-horizon", "park"}, {"--below-horizon", "park:10"}, {"--below-horizon", "sleep"}}) {
+             {"--below-horizon", "park"}, {"--below-horizon", "park:10"}, {"--below-horizon", "sleep"},
+             {"--below-horizon", "park:400,10"}}) {
         SCOPED_TRACE(option + " " + value);
         EXPECT_EQ(Run({option, value}), 2);
         EXPECT_NE(err_.str().find(option + ": \"" + value + "\""), std::string::npos) << err_.str();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "Position.h"
 #include "RotatorPlan.h"
@@ -47,6 +48,7 @@ Settings WithRange(int32_t range) {
 struct TrackedRun {
     std::vector<int32_t> azimuths;
     std::vector<Instant> swings;
+    int32_t swingFrom = 0, swingTo = 0;  // the commands either side of the last swing
     std::optional<RotatorPlan::Pass> pass;
     int32_t largestStep = 0;
 };
@@ -56,11 +58,15 @@ TrackedRun TrackEachMinute(Instant from, Instant to, const Settings& settings) {
     TrackedRun run;
     for (Instant at = from; at < to; at += 1min) {
         const Horizontal moon = MoonFromQF56OD(at);
-        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings);
+        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings).whole;
         if (moon.elevation < 0.0L) continue;
         if (!run.azimuths.empty()) {
             const int32_t step = std::abs(targets.azimuth - run.azimuths.back());
-            if (step > 300) run.swings.push_back(at);
+            if (step > 300) {
+                run.swings.push_back(at);
+                run.swingFrom = run.azimuths.back();
+                run.swingTo = targets.azimuth;
+            }
             else run.largestStep = std::max(run.largestStep, step);
         }
         run.azimuths.push_back(targets.azimuth);
@@ -115,9 +121,13 @@ TEST(RotatorPass, ThroughNorthWithEachAzimuthRange) {
         if (c.range > 360) {
             ASSERT_TRUE(run.pass.has_value());
             EXPECT_EQ(run.pass->wholePass, c.wholePass);
-            EXPECT_EQ(run.pass->unwind.has_value(), !c.wholePass);
-            if (run.pass->unwind && c.swingAt) {
-                EXPECT_LE(abs(duration_cast<minutes>(*run.pass->unwind - *c.swingAt).count()), 5);
+            ASSERT_EQ(run.pass->swing.has_value(), !c.wholePass);
+            if (run.pass->swing) {
+                // The swing planned is the one the ticks sent, to the minute and the degree.
+                ASSERT_EQ(run.swings.size(), 1u);
+                EXPECT_EQ(run.pass->swing->at, run.swings.front());
+                EXPECT_EQ(run.pass->swing->from, run.swingFrom);
+                EXPECT_EQ(run.pass->swing->to, run.swingTo);
             }
         }
     }
@@ -168,7 +178,7 @@ TEST(RotatorPass, BelowTheHorizonEachPolicy) {
         if (c.elevation) settings.elevation = *c.elevation;
         RotatorPlan::Aim aim(MoonFromQF56OD);
         const Instant noon = December2026(7, 12, 0);
-        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings);
+        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings).whole;
         EXPECT_NEAR(targets.azimuth, c.azimuth, 1);
         EXPECT_EQ(targets.elevation, c.elevationSent);
     }
@@ -180,7 +190,7 @@ TEST(RotatorPass, WaitingAtTheRiseHandsOverToThePassWithoutASwing) {
     RotatorPlan::Aim aim(MoonFromQF56OD);
     std::optional<int32_t> previous;
     for (Instant at = December2026(7, 16, 0); at < December2026(7, 19, 0); at += 1min) {
-        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings).azimuth;
+        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings).whole.azimuth;
         if (previous) {
             EXPECT_LE(std::abs(azimuth - *previous), 2) << Location::DayNumber(at);
         }
@@ -212,7 +222,7 @@ TEST(RotatorTargets, PlainBehaviourByDefaultAndTheElevationRange) {
         if (c.elevationRange) settings.elevation = *c.elevationRange;
         RotatorPlan::Aim aim([](Instant) { return Horizontal{0.0L, 10.0L}; });
         const Protocols::Targets targets = aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation},
-                                                         c.azimuthOffset, c.elevationOffset, settings);
+                                                         c.azimuthOffset, c.elevationOffset, settings).whole;
         EXPECT_EQ(targets.azimuth, c.azimuthSent) << static_cast<double>(c.azimuth);
         EXPECT_EQ(targets.elevation, c.elevationSent) << static_cast<double>(c.elevation);
     }
@@ -264,7 +274,7 @@ TEST(RotatorDeadband, CountsTheSendsOfAnHourOfTicks) {
         for (int minute = 0; minute < 60; ++minute) {
             const Horizontal target{100.1L + 0.5L * minute, 10.2L + 0.2L * minute};
             const Protocols::Targets targets =
-                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{});
+                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{}).whole;
             if (!deadband.Due(c.axis, targets, c.carriesAzimuth, c.deadband)) continue;
             ++sends;
             deadband.Sent(c.axis, targets, c.carriesAzimuth);
@@ -315,7 +325,9 @@ void TurnsWithTheStation(double day, long double longitudeWest, long double, lon
     elevation = 45.0L;
 }
 
-// The program's tracking follows the station: a new locator plans its pass anew.
+// The program's tracking follows the station: a new locator plans its pass anew. At 00:06 the
+// target stands at 9.7 east of Greenwich and 10.3 west of it: a Hamlib rotator gets that, on the
+// turn the whole degrees take.
 TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     const Location::ClockFunction previous = Location::SetClock([] { return December2026(7, 0, 6); });
     const Position::MoonPositionFunction previousMoon = Position::SetMoonPosition(TurnsWithTheStation);
@@ -325,12 +337,14 @@ TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     const struct {
         const char* locator;
         int32_t azimuth;
-    } cases[] = {{"QF56OD", 370}, {"FN20XR", 10}, {"QF56OD", 370}};
+        double hamlibAzimuth;
+    } cases[] = {{"QF56OD", 370, 369.7}, {"FN20XR", 10, 10.3}, {"QF56OD", 370, 369.7}};
     for (const auto& c : cases) {
         Unit3::Locator = c.locator;
         Position::UpdatePosition();
         RotatorTracking::PointTargets(Location::Now());
         EXPECT_EQ(Position::AZtarget, c.azimuth) << c.locator;
+        EXPECT_DOUBLE_EQ(HamlibTransport::CurrentTarget().azimuth, c.hamlibAzimuth) << c.locator;
     }
     RotatorSettings::Current = {};
     RotatorTracking::Restart();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Journal.h"
 #include "RotatorSettings.h"
 
 namespace {
@@ -78,6 +79,31 @@ TEST_F(RotatorSettingsFile, AMissingSectionOrUnusableValuesReadAsThePlainBehavio
     Write("[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
           "IntervalSeconds=0x7FFFFFFF\n");
     EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
+}
+
+// A hand-edited park the rotator cannot reach reads as not given, and the journal says why.
+TEST_F(RotatorSettingsFile, AParkOutsideTheRangeReadsAsNotGiven) {
+    const struct {
+        const char* section;
+        BelowHorizonPolicy policy;
+        const char* journal;  // "" for none
+    } cases[] = {
+        {"AzimuthRange=0-450\nBelowHorizon=park:450,10\n", {BelowHorizon::kPark, 450, 10}, ""},
+        {"AzimuthRange=0-450\nBelowHorizon=park:500,10\n", {},
+         "Settings: [Rotator] BelowHorizon=park:500,10 not used: Park azimuth 500 lies outside the azimuth range "
+         "0-450."},
+        {"ElevationRange=5-85\nBelowHorizon=park:180,90\n", {},
+         "Settings: [Rotator] BelowHorizon=park:180,90 not used: Park elevation 90 lies outside the elevation "
+         "range 5-85."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        Journal::Clear();
+        Write(std::string("[Rotator]\n") + c.section);
+        EXPECT_EQ(RotatorSettings::Load(path_).belowHorizon, c.policy);
+        EXPECT_EQ(Journal::Entries().empty() ? "" : Journal::Entries().front().text, c.journal);
+    }
+    Journal::Clear();
 }
 
 TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
