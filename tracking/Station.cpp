@@ -218,7 +218,7 @@ MoonStatus MoonNow() {
         moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
         status.rightAscension = Turn(record.rightAscension);
         status.declination = record.declination;
-        status.distanceKm = PointingSettings::Direction(pointing, day, Location::Longitude, Location::Latitude).distanceKm;
+        status.distanceKm = PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude).distanceKm;
         status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
         status.known = true;
         return status;
