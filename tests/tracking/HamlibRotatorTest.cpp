@@ -8,10 +8,14 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 #include "HamlibRotator.h"
 #include "HamlibStandIns.h"
 #include "PseudoTerminal.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -254,6 +258,97 @@ TEST(HamlibRotator, ARetiredRotatorAnswersWhatItDidNotSend) {
     while (*answered < 5 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
     EXPECT_EQ(*answered, 5);
     EXPECT_GE(*notSent, 4);  // the one in progress, if any, timed out instead
+}
+
+// While the worker waits on a held answer, newer requests take the place of those not started:
+// the controller then gets the latest target once, its coordinates gathered from set positions
+// of one axis each.
+TEST(HamlibRotator, ARequestNotYetStartedGivesWayToANewerOne) {
+    struct Case {
+        std::vector<Request> waiting;
+        const char* bytes;  // after the held read
+        int skipped;
+    };
+    const Case cases[] = {
+        {{{Command::kSetPosition, 10, 1}, {Command::kSetPosition, 20, 2}, {Command::kSetPosition, 30, 3}},
+         "W030 003\rC2\r", 2},
+        {{{Command::kSetAzimuth, 200, 0}, {Command::kSetElevation, 0, 10}}, "W200 010\rC2\r", 0},
+        {{{Command::kSetPosition, 10, 1}, {Command::kSetAzimuth, 40, 0}}, "W040 001\rC2\r", 0},
+        {{{Command::kSetPosition, 10, 1}, {Command::kStop}}, "S\r", 1},
+        {{{Command::kGetPosition}, {Command::kGetPosition}}, "C2\r", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Gs232aController controller;
+        HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+        ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+        controller.TakeReceived();
+        controller.Hold();
+        auto answers = std::make_shared<std::vector<std::promise<Result>>>(c.waiting.size() + 1);
+        rotator.Post({Command::kGetPosition}, [answers](const Result& done) { (*answers)[0].set_value(done); });
+        // The worker now waits in Hamlib for the answer.
+        for (std::string read; read != "C2\r"; read += controller.TakeReceived()) std::this_thread::sleep_for(1ms);
+        for (std::size_t i = 0; i < c.waiting.size(); ++i) {
+            rotator.Post(c.waiting[i], [answers, i](const Result& done) { (*answers)[i + 1].set_value(done); });
+        }
+        controller.Release();
+        int skipped = 0;
+        for (auto& answer : *answers) {
+            std::future<Result> result = answer.get_future();
+            ASSERT_EQ(result.wait_for(30s), std::future_status::ready);
+            const Result done = result.get();
+            EXPECT_TRUE(done.ok || done.skipped) << done.reason;
+            skipped += done.skipped;
+        }
+        EXPECT_EQ(controller.TakeReceived(), c.bytes);
+        EXPECT_EQ(skipped, c.skipped);
+    }
+}
+
+// Letting a rotator go while its request waits on a silent controller returns at once; the
+// worker answers later, in its own time (the program's window closes without waiting for it).
+TEST(HamlibRotator, LettingGoNeverWaitsForTheController) {
+    Gs232aController controller;
+    auto answer = std::make_shared<std::promise<Result>>();
+    std::future<Result> result = answer->get_future();
+    {
+        HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+        ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+        controller.TakeReceived();
+        controller.SetSilent(true);
+        rotator.Post({Command::kGetPosition}, [answer](const Result& done) { answer->set_value(done); });
+        while (controller.TakeReceived().empty()) std::this_thread::sleep_for(1ms);  // the worker waits in Hamlib
+    }
+    EXPECT_EQ(result.wait_for(0s), std::future_status::timeout);
+    ASSERT_EQ(result.wait_for(30s), std::future_status::ready);
+    EXPECT_FALSE(result.get().ok);
+}
+
+TEST(HamlibRotator, OneRotatorUnderTwoNamesHasOneDestination) {
+    Gs232aController line, otherLine;
+    test_support::TempDir dir;
+    const std::string byId = dir.File("usb-FTDI_FT232R-if00-port0");
+    ASSERT_EQ(::symlink(line.Path().c_str(), byId.c_str()), 0);
+    constexpr int kNetRotctl = 2;
+    struct Case {
+        Address first, second;
+        bool same;
+    };
+    const Case cases[] = {
+        {{kGs232a, byId, 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, line.Path() + "\r", 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, " " + byId + "\r\n", 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, otherLine.Path(), 0}, {kGs232a, line.Path(), 0}, false},
+        {{kNetRotctl, "localhost:4533", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},
+        {{kNetRotctl, "localhost", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},  // rotctld's port
+        {{kNetRotctl, "LOCALHOST:4533\r", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},
+        {{kNetRotctl, "localhost:4534", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, false},
+        {{kNetRotctl, "127.0.0.2:4533", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first.device);
+        EXPECT_EQ(HamlibRotator::Destination(c.first) == HamlibRotator::Destination(c.second), c.same);
+    }
 }
 
 TEST(HamlibRotatorRegistry, SharesOneWorkerPerModelAndDevice) {
