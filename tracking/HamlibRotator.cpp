@@ -3,8 +3,10 @@
 
 #include <hamlib/rotator.h>
 #include <netdb.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +14,9 @@
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -60,9 +64,16 @@ std::string Trimmed(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-// "host:port", "[v6 address]:port" or "host" (rotctld's port) as the numeric address the host
-// resolves to, an IPv4 one where it has one; the text itself when it does not resolve.
-std::string ResolvedHost(const std::string& device) {
+// A network rotator's address as the system resolved it.
+struct NetworkAddress {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    std::string text;  // "127.0.0.1:4533", "[::1]:4533"
+};
+
+// "host:port", "[v6 address]:port" or "host" (rotctld's port) resolved, to an IPv4 address where
+// the host has one; nullopt when it does not resolve.
+std::optional<NetworkAddress> Resolve(const std::string& device) {
     std::string host = device;
     std::string port = kDefaultNetworkPort;
     if (const auto colon = device.rfind(':'); colon != std::string::npos && device.find(':') == colon) {
@@ -78,12 +89,13 @@ std::string ResolvedHost(const std::string& device) {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return device;
-    std::string best;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return std::nullopt;
+    std::optional<NetworkAddress> best;
     for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
         char address[NI_MAXHOST];
         char service[NI_MAXSERV];
-        if (::getnameinfo(entry->ai_addr, entry->ai_addrlen, address, sizeof address, service, sizeof service,
+        if (entry->ai_addrlen > sizeof(sockaddr_storage) ||
+            ::getnameinfo(entry->ai_addr, entry->ai_addrlen, address, sizeof address, service, sizeof service,
                           NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
             continue;
         }
@@ -91,10 +103,47 @@ std::string ResolvedHost(const std::string& device) {
         std::string text = v6 ? '[' + std::string(address) + "]:" + service : std::string(address) + ':' + service;
         // IPv4 first ('[' sorts after the digits), then the lowest, so that every name of one
         // machine gives the same text whatever order the resolver lists its addresses in.
-        if (best.empty() || text < best) best = std::move(text);
+        if (best && best->text <= text) continue;
+        best.emplace();
+        std::memcpy(&best->address, entry->ai_addr, entry->ai_addrlen);
+        best->length = entry->ai_addrlen;
+        best->text = std::move(text);
     }
     ::freeaddrinfo(found);
-    return best.empty() ? device : best;
+    return best;
+}
+
+std::string ResolvedHost(const std::string& device) {
+    const std::optional<NetworkAddress> resolved = Resolve(device);
+    return resolved ? resolved->text : device;
+}
+
+// Why a connection to the address cannot be made within kLongestWaitMs; nullopt when it can.
+// The connection is closed again at once.
+std::optional<std::string> Unreachable(const NetworkAddress& to) {
+    const int fd = ::socket(to.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return std::string("IO error: ") + std::strerror(errno);
+    int error = ::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0 ? 0 : errno;
+    if (error == EINPROGRESS) {
+        pollfd connected{fd, POLLOUT, 0};
+        if (::poll(&connected, 1, kLongestWaitMs) <= 0) {
+            ::close(fd);
+            return std::string("Communication timed out");
+        }
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    }
+    ::close(fd);
+    if (error == 0) return std::nullopt;
+    return std::string("IO error: ") + std::strerror(error);
+}
+
+// A rotator reached over the network rather than a device file: a model not on a serial line
+// whose device is not a path.
+bool OverNetwork(const Address& address, const std::string& device) {
+    if (device.empty() || device.starts_with('/')) return false;
+    const HamlibModels::Model* model = HamlibModels::FindModel(address.model);
+    return model && !model->serial;
 }
 
 // ResolvedHost, kept for a while: the sending thread asks at every send.
@@ -120,13 +169,11 @@ double TwoDecimals(double degrees) {
 
 std::string Destination(const Address& address) {
     const std::string device = Trimmed(address.device);
-    if (device.empty()) return device;
     if (device.starts_with('/')) {
         char real[PATH_MAX];
         return ::realpath(device.c_str(), real) ? std::string(real) : device;
     }
-    const HamlibModels::Model* model = HamlibModels::FindModel(address.model);
-    return model && !model->serial ? CachedResolvedHost(device) : device;
+    return OverNetwork(address, device) ? CachedResolvedHost(device) : device;
 }
 
 struct Rotator::Worker {
@@ -138,12 +185,14 @@ struct Rotator::Worker {
     explicit Worker(Address where) : address(std::move(where)) {}
     void Run();
     std::vector<Job> TakeOver(Request request, Completion done);
+    bool Reach(Result& result);
     Result Execute(const Request& request);
     bool Open(Result& result);
     void Close();
 
     const Address address;
     // The worker thread's own.
+    std::string pathname;  // the device as Hamlib is given it
     ROT* rot = nullptr;
     bool open = false;
     // Shared with the posting thread.
@@ -245,8 +294,8 @@ void Rotator::Worker::Run() {
             job = std::move(*next);
             next.reset();
         }
-        Result result;
-        {
+        Result result{job.request, false, {}, std::nullopt, std::nullopt};
+        if (open || Reach(result)) {
             // Another Hamlib rotator's request waits here for this one, at most one request long;
             // the sender never does.
             const std::lock_guard lock(HamlibModels::HamlibInUse());
@@ -273,6 +322,23 @@ void Rotator::Worker::Run() {
     ended = true;
 }
 
+// Before an open, outside Hamlib: a network rotator's host is resolved and connected to within
+// kLongestWaitMs, and Hamlib is given its numeric address. Hamlib resolves the name and connects
+// without a time limit of its own, which a host that is down would stretch to the system's
+// (minutes), with every other rotator waiting. False, with the reason, when it cannot be reached.
+bool Rotator::Worker::Reach(Result& result) {
+    pathname = Trimmed(address.device);
+    if (!OverNetwork(address, pathname)) return true;
+    const std::optional<NetworkAddress> to = Resolve(pathname);
+    const std::optional<std::string> why = to ? Unreachable(*to) : "IO error: no address for " + pathname;
+    if (why) {
+        result.reason = "open: " + *why;
+        return false;
+    }
+    pathname = to->text;
+    return true;
+}
+
 bool Rotator::Worker::Open(Result& result) {
     if (open) return true;
     rot = rot_init(address.model);
@@ -291,7 +357,7 @@ bool Rotator::Worker::Open(Result& result) {
         const token_t token = rot_token_lookup(rot, name);
         return token == RIG_CONF_END ? -RIG_EINVAL : rot_set_conf(rot, token, value.c_str());
     };
-    int code = configure("rot_pathname", address.device);
+    int code = configure("rot_pathname", pathname);
     const char* step = "device";
     if (code == RIG_OK && address.lineSpeed > 0) {
         code = configure("serial_speed", std::to_string(address.lineSpeed));

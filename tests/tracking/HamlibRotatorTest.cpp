@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "HamlibRotator.h"
@@ -214,13 +217,51 @@ TEST(HamlibRotator, PostingNeverWaitsForTheController) {
     EXPECT_TRUE(result.get().ok);
 }
 
+// A loopback port whose listener takes no more connections: its queue is full, so a connection's
+// first packet is dropped and the connection waits, as for a host that is down.
+class FullListener {
+public:
+    FullListener() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& client : waiting_) {
+            client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~FullListener() {
+        for (const int client : waiting_) ::close(client);
+        ::close(listener_);
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listener_;
+    int port_ = 0;
+    int waiting_[2] = {};
+};
+
 TEST(HamlibRotator, RequestsThatCannotBeCarriedOutSayWhy) {
     Gs232aController controller;
+    const FullListener full;
+    RotctlDaemon gone;
+    const std::string refused = gone.Address();
+    gone.Kill();
     struct Case {
         Address address;
         const char* reason;
     };
     const Case cases[] = {
+        // Hamlib would wait for the system's connect timeout, minutes, with every other rotator waiting.
+        {{kNetRotctl, full.Address(), 0}, "open: Communication timed out"},
+        {{kNetRotctl, refused, 0}, "open: IO error: Connection refused"},
+        {{kNetRotctl, "no-such-host.invalid:4533", 0}, "open: IO error: no address for no-such-host.invalid:4533"},
         {{99999, "/dev/null", 0}, "Hamlib has no rotator model 99999"},
         {{kGs232a, "/nonexistent/ttyUSB7", 0}, "open: IO error"},
         {{kGs232a, "/dev/null", 0}, "open: Invalid configuration"},  // not a serial line
@@ -329,7 +370,6 @@ TEST(HamlibRotator, OneRotatorUnderTwoNamesHasOneDestination) {
     test_support::TempDir dir;
     const std::string byId = dir.File("usb-FTDI_FT232R-if00-port0");
     ASSERT_EQ(::symlink(line.Path().c_str(), byId.c_str()), 0);
-    constexpr int kNetRotctl = 2;
     struct Case {
         Address first, second;
         bool same;
