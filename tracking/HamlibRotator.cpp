@@ -227,6 +227,7 @@ std::vector<Rotator::Worker::Job> Rotator::Worker::TakeOver(Request request, Com
         // reads are all alike: this one is answered with the one waiting
     } else if (IsSetPosition(request.command) && IsSetPosition(slot->request.command)) {
         Request& waiting = slot->request;
+        const Request before = waiting;
         const bool azimuth = GivesAzimuth(request.command) || GivesAzimuth(waiting.command);
         const bool elevation = GivesElevation(request.command) || GivesElevation(waiting.command);
         // The waiting request still counts when it gives a coordinate this one does not.
@@ -238,7 +239,7 @@ std::vector<Rotator::Worker::Job> Rotator::Worker::TakeOver(Request request, Com
                           : azimuth            ? Command::kSetAzimuth
                                                : Command::kSetElevation;
         if (!waitingCounts) {
-            replaced.push_back({slot->request, std::move(slot->done)});
+            replaced.push_back({before, std::move(slot->done)});
             slot->done.clear();
         }
     } else {
