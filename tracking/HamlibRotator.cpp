@@ -182,7 +182,8 @@ struct Rotator::Worker {
         std::vector<Completion> done;
     };
 
-    explicit Worker(Address where) : address(std::move(where)) {}
+    explicit Worker(Address where)
+        : address(std::move(where)), overNetwork(OverNetwork(address, Trimmed(address.device))) {}
     void Run();
     std::vector<Job> TakeOver(Request request, Completion done);
     bool Reach(Result& result);
@@ -191,6 +192,7 @@ struct Rotator::Worker {
     void Close();
 
     const Address address;
+    const bool overNetwork;  // found before the worker starts: it may run on while the program exits
     // The worker thread's own.
     std::string pathname;  // the device as Hamlib is given it
     ROT* rot = nullptr;
@@ -329,7 +331,7 @@ void Rotator::Worker::Run() {
 // (minutes), with every other rotator waiting. False, with the reason, when it cannot be reached.
 bool Rotator::Worker::Reach(Result& result) {
     pathname = Trimmed(address.device);
-    if (!OverNetwork(address, pathname)) return true;
+    if (!overNetwork) return true;
     const std::optional<NetworkAddress> to = Resolve(pathname);
     const std::optional<std::string> why = to ? Unreachable(*to) : "IO error: no address for " + pathname;
     if (why) {
