@@ -8,6 +8,7 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "HamlibPage.h"
+#include "HamlibRotator.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "Location.h"
@@ -70,7 +71,12 @@ void DeliverHamlibResults() {
     HamlibTransport::SetDelivery([](std::function<void()> work) {
         QMetaObject::invokeMethod(qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
     });
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { HamlibTransport::SetDelivery({}); });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
+        HamlibTransport::SetDelivery({});
+        // The links close; a request still inside Hamlib ends in its worker's own time, and the
+        // program does not wait for it.
+        HamlibRotator::Rotators().KeepOnly({});
+    });
 }
 
 ProgramWindows::~ProgramWindows() {

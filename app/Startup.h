@@ -20,7 +20,8 @@ void StartModules(const char* argv0);
 void InitialiseApplication();
 
 // Hamlib rotators answer from their worker threads: their results are handled by the
-// application's event loop, and no longer once it has ended. Part of InitialiseApplication.
+// application's event loop, and no longer once it has ended, when the rotators are let go
+// without waiting for them. Part of InitialiseApplication.
 void DeliverHamlibResults();
 
 struct ProgramWindows {

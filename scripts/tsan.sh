@@ -6,7 +6,7 @@
 # The timer component's worker hands its ticks over through queued calls that carry no data of
 # ours, and everything it shares with the timer sits behind one std::mutex, so Qt (not built with
 # ThreadSanitizer) needs no suppressions. Each Hamlib rotator's worker shares with the sending
-# thread only its request queue and the results' inbox, each behind a std::mutex. The station window's
+# thread only its waiting requests and the results' inbox, each behind a std::mutex. The station window's
 # Plan page hands its worker a copy of the inputs and takes the finished plan from behind a std::mutex.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

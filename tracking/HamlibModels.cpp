@@ -38,10 +38,24 @@ void PrepareHamlib() {
     });
 }
 
-std::mutex& HamlibInUse() {
-    // Constant-initialised, so it outlives every rotator, whose worker takes it to close at exit.
-    static constinit std::mutex inUse;
-    return inUse;
+void TakeTurns::lock() {
+    std::unique_lock lock(mutex_);
+    const uint64_t ticket = nextTicket_++;
+    turn_.wait(lock, [&] { return serving_ == ticket; });
+}
+
+void TakeTurns::unlock() {
+    {
+        const std::lock_guard lock(mutex_);
+        ++serving_;
+    }
+    turn_.notify_all();
+}
+
+TakeTurns& HamlibInUse() {
+    // Never destroyed: a rotator's worker may still be inside Hamlib while the program exits.
+    static TakeTurns* const inUse = new TakeTurns;
+    return *inUse;
 }
 
 const std::vector<Model>& Models() {

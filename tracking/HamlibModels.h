@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,8 +29,24 @@ const Model* FindModel(int number);
 // program comes after this. Safe from any thread.
 void PrepareHamlib();
 
-// Held around every Hamlib call. Hamlib 4.5 records each call in global buffers of its own (the
-// text behind rigerror) whatever the debug level, so two threads must never be inside it at once.
-std::mutex& HamlibInUse();
+// A lock that admits its threads in the order they asked for it: a thread that takes it again
+// at once after letting it go waits behind those already waiting.
+class TakeTurns {
+public:
+    void lock();
+    void unlock();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    uint64_t nextTicket_ = 0;
+    uint64_t serving_ = 0;
+};
+
+// Held around every Hamlib call. Every Hamlib 4.5 function writes its debug line into the global
+// buffers debugmsgsave2 and debugmsgsave (the text behind rigerror) before it looks at the debug
+// level, so rig_set_debug cannot keep two threads apart there: only one may be inside Hamlib at a
+// time. Turns are taken in order, so one rotator's calls never shut another's out.
+TakeTurns& HamlibInUse();
 
 }  // namespace HamlibModels

@@ -2,10 +2,23 @@
 #include "HamlibRotator.h"
 
 #include <hamlib/rotator.h>
+#include <netdb.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <csignal>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "HamlibModels.h"
 
@@ -14,6 +27,9 @@ namespace HamlibRotator {
 namespace {
 
 constexpr char kNotSent[] = "not sent: the rotator was closed";
+constexpr char kReplaced[] = "not sent: replaced by a newer request";
+constexpr char kDefaultNetworkPort[] = "4533";  // rotctld's own
+constexpr auto kResolvedKeptFor = std::chrono::minutes(1);
 
 // Hamlib's text for an error code, first line only (it comes from a static buffer: called with
 // HamlibInUse held, as every Hamlib call).
@@ -31,51 +47,239 @@ bool LinkIsSound(int code) {
     return RIG_IS_SOFT_ERRCODE(error);
 }
 
-}  // namespace
+bool IsSetPosition(Command command) {
+    return command == Command::kSetPosition || command == Command::kSetAzimuth || command == Command::kSetElevation;
+}
+bool GivesAzimuth(Command command) {
+    return command == Command::kSetPosition || command == Command::kSetAzimuth;
+}
+bool GivesElevation(Command command) {
+    return command == Command::kSetPosition || command == Command::kSetElevation;
+}
 
-struct Rotator::Hamlib {
-    ROT* rot = nullptr;
-    bool open = false;
+std::string Trimmed(const std::string& text) {
+    const auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
+    const auto first = std::ranges::find_if_not(text, blank);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), blank).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+// A network rotator's address as the system resolved it.
+struct NetworkAddress {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    std::string text;  // "127.0.0.1:4533", "[::1]:4533"
 };
+
+// "host:port", "[v6 address]:port" or "host" (rotctld's port) resolved, to an IPv4 address where
+// the host has one; nullopt when it does not resolve.
+std::optional<NetworkAddress> Resolve(const std::string& device) {
+    std::string host = device;
+    std::string port = kDefaultNetworkPort;
+    if (const auto colon = device.rfind(':'); colon != std::string::npos && device.find(':') == colon) {
+        host = device.substr(0, colon);
+        port = device.substr(colon + 1);
+    } else if (device.starts_with('[')) {
+        const auto close = device.find(']');
+        if (close != std::string::npos) {
+            host = device.substr(1, close - 1);
+            if (device.compare(close + 1, 1, ":") == 0) port = device.substr(close + 2);
+        }
+    }
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return std::nullopt;
+    std::optional<NetworkAddress> best;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        char address[NI_MAXHOST];
+        char service[NI_MAXSERV];
+        if (entry->ai_addrlen > sizeof(sockaddr_storage) ||
+            ::getnameinfo(entry->ai_addr, entry->ai_addrlen, address, sizeof address, service, sizeof service,
+                          NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+            continue;
+        }
+        const bool v6 = entry->ai_family == AF_INET6;
+        std::string text = v6 ? '[' + std::string(address) + "]:" + service : std::string(address) + ':' + service;
+        // IPv4 first ('[' sorts after the digits), then the lowest, so that every name of one
+        // machine gives the same text whatever order the resolver lists its addresses in.
+        if (best && best->text <= text) continue;
+        best.emplace();
+        std::memcpy(&best->address, entry->ai_addr, entry->ai_addrlen);
+        best->length = entry->ai_addrlen;
+        best->text = std::move(text);
+    }
+    ::freeaddrinfo(found);
+    return best;
+}
+
+std::string ResolvedHost(const std::string& device) {
+    const std::optional<NetworkAddress> resolved = Resolve(device);
+    return resolved ? resolved->text : device;
+}
+
+// Why a connection to the address cannot be made within kLongestWaitMs; nullopt when it can.
+// The connection is closed again at once.
+std::optional<std::string> Unreachable(const NetworkAddress& to) {
+    const int fd = ::socket(to.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return std::string("IO error: ") + std::strerror(errno);
+    int error = ::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0 ? 0 : errno;
+    if (error == EINPROGRESS) {
+        pollfd connected{fd, POLLOUT, 0};
+        if (::poll(&connected, 1, kLongestWaitMs) <= 0) {
+            ::close(fd);
+            return std::string("Communication timed out");
+        }
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    }
+    ::close(fd);
+    if (error == 0) return std::nullopt;
+    return std::string("IO error: ") + std::strerror(error);
+}
+
+// A rotator reached over the network rather than a device file: a model not on a serial line
+// whose device is not a path.
+bool OverNetwork(const Address& address, const std::string& device) {
+    if (device.empty() || device.starts_with('/')) return false;
+    const HamlibModels::Model* model = HamlibModels::FindModel(address.model);
+    return model && !model->serial;
+}
+
+// ResolvedHost, kept for a while: the sending thread asks at every send.
+std::string CachedResolvedHost(const std::string& device) {
+    struct Entry {
+        std::string resolved;
+        std::chrono::steady_clock::time_point at;
+    };
+    static std::mutex mutex;
+    static std::map<std::string, Entry> cache;
+    const auto now = std::chrono::steady_clock::now();
+    const std::lock_guard lock(mutex);
+    Entry& entry = cache[device];
+    if (entry.resolved.empty() || now - entry.at > kResolvedKeptFor) entry = {ResolvedHost(device), now};
+    return entry.resolved;
+}
+
+}  // namespace
 
 double TwoDecimals(double degrees) {
     return std::nearbyint(degrees * 100.0) / 100.0;
 }
 
-Rotator::Rotator(Address address) : address_(std::move(address)), hamlib_(std::make_unique<Hamlib>()) {
+std::string Destination(const Address& address) {
+    const std::string device = Trimmed(address.device);
+    if (device.starts_with('/')) {
+        char real[PATH_MAX];
+        return ::realpath(device.c_str(), real) ? std::string(real) : device;
+    }
+    return OverNetwork(address, device) ? CachedResolvedHost(device) : device;
+}
+
+struct Rotator::Worker {
+    struct Job {
+        Request request;
+        std::vector<Completion> done;
+    };
+
+    explicit Worker(Address where)
+        : address(std::move(where)), overNetwork(OverNetwork(address, Trimmed(address.device))) {}
+    void Run();
+    std::vector<Job> TakeOver(Request request, Completion done);
+    bool Reach(Result& result);
+    Result Execute(const Request& request);
+    bool Open(Result& result);
+    void Close();
+
+    const Address address;
+    const bool overNetwork;  // found before the worker starts: it may run on while the program exits
+    // The worker thread's own.
+    std::string pathname;  // the device as Hamlib is given it
+    ROT* rot = nullptr;
+    bool open = false;
+    // Shared with the posting thread.
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<Job> nextMotion;  // the latest set position, stop or park not yet started
+    std::optional<Job> nextRead;    // a read not yet started
+    bool retiring = false;
+    bool ended = false;
+};
+
+Rotator::Rotator(Address address) : worker_(std::make_shared<Worker>(std::move(address))) {
     HamlibModels::PrepareHamlib();
-    worker_ = std::thread([this] { Work(); });
+    std::thread([worker = worker_] { worker->Run(); }).detach();
 }
 
 Rotator::~Rotator() {
     Retire();
-    worker_.join();
+}
+
+const Address& Rotator::Where() const {
+    return worker_->address;
+}
+
+// Under the mutex: puts the request in its slot and gives back the jobs it replaces.
+std::vector<Rotator::Worker::Job> Rotator::Worker::TakeOver(Request request, Completion done) {
+    std::vector<Job> replaced;
+    std::optional<Job>& slot = request.command == Command::kGetPosition ? nextRead : nextMotion;
+    if (!slot) {
+        slot = Job{request, {}};
+    } else if (request.command == Command::kGetPosition) {
+        // reads are all alike: this one is answered with the one waiting
+    } else if (IsSetPosition(request.command) && IsSetPosition(slot->request.command)) {
+        Request& waiting = slot->request;
+        const Request before = waiting;
+        const bool azimuth = GivesAzimuth(request.command) || GivesAzimuth(waiting.command);
+        const bool elevation = GivesElevation(request.command) || GivesElevation(waiting.command);
+        // The waiting request still counts when it gives a coordinate this one does not.
+        const bool waitingCounts = (GivesAzimuth(waiting.command) && !GivesAzimuth(request.command)) ||
+                                   (GivesElevation(waiting.command) && !GivesElevation(request.command));
+        if (GivesAzimuth(request.command)) waiting.azimuth = request.azimuth;
+        if (GivesElevation(request.command)) waiting.elevation = request.elevation;
+        waiting.command = azimuth && elevation ? Command::kSetPosition
+                          : azimuth            ? Command::kSetAzimuth
+                                               : Command::kSetElevation;
+        if (!waitingCounts) {
+            replaced.push_back({before, std::move(slot->done)});
+            slot->done.clear();
+        }
+    } else {
+        replaced.push_back(std::move(*slot));
+        slot = Job{request, {}};
+    }
+    if (done) slot->done.push_back(std::move(done));
+    return replaced;
 }
 
 void Rotator::Post(Request request, Completion done) {
+    std::vector<Worker::Job> replaced;
     {
-        const std::lock_guard lock(mutex_);
-        if (!retiring_) {
-            jobs_.push_back({request, std::move(done)});
-            wake_.notify_one();
+        const std::lock_guard lock(worker_->mutex);
+        if (worker_->retiring) {
+            if (done) done({request, false, kNotSent, std::nullopt, std::nullopt, true});
             return;
         }
+        replaced = worker_->TakeOver(request, std::move(done));
+        worker_->wake.notify_one();
     }
-    if (done) done({request, false, kNotSent, std::nullopt, std::nullopt});
+    for (const Worker::Job& job : replaced) {
+        for (const Completion& answer : job.done) answer({job.request, false, kReplaced, std::nullopt, std::nullopt, true});
+    }
 }
 
 void Rotator::Retire() {
-    const std::lock_guard lock(mutex_);
-    retiring_ = true;
-    wake_.notify_one();
+    const std::lock_guard lock(worker_->mutex);
+    worker_->retiring = true;
+    worker_->wake.notify_one();
 }
 
 bool Rotator::Ended() const {
-    const std::lock_guard lock(mutex_);
-    return ended_;
+    const std::lock_guard lock(worker_->mutex);
+    return worker_->ended;
 }
 
-void Rotator::Work() {
+void Rotator::Worker::Run() {
     // A controller behind a socket that went away must give an error on this thread, not end the
     // program: SIGPIPE stays blocked here, so the write fails with EPIPE instead.
     sigset_t pipe;
@@ -86,55 +290,84 @@ void Rotator::Work() {
     for (;;) {
         Job job;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return retiring_ || !jobs_.empty(); });
-            if (retiring_) break;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return retiring || nextMotion || nextRead; });
+            if (retiring) break;
+            std::optional<Job>& next = nextMotion ? nextMotion : nextRead;
+            job = std::move(*next);
+            next.reset();
         }
-        Result result;
-        {
-            // Another Hamlib rotator's request waits here for this one; the sender never does.
+        Result result{job.request, false, {}, std::nullopt, std::nullopt};
+        if (open || Reach(result)) {
+            // Another Hamlib rotator's request waits here for this one, at most one request long;
+            // the sender never does.
             const std::lock_guard lock(HamlibModels::HamlibInUse());
             result = Execute(job.request);
         }
-        if (job.done) job.done(result);
+        for (const Completion& answer : job.done) answer(result);
     }
     {
         const std::lock_guard lock(HamlibModels::HamlibInUse());
         Close();
     }
-    std::deque<Job> unsent;
+    std::vector<Job> unsent;
     {
-        const std::lock_guard lock(mutex_);
-        unsent.swap(jobs_);
+        const std::lock_guard lock(mutex);
+        for (std::optional<Job>* slot : {&nextMotion, &nextRead}) {
+            if (*slot) unsent.push_back(std::move(**slot));
+            slot->reset();
+        }
     }
     for (const Job& job : unsent) {
-        if (job.done) job.done({job.request, false, kNotSent, std::nullopt, std::nullopt});
+        for (const Completion& answer : job.done) answer({job.request, false, kNotSent, std::nullopt, std::nullopt, true});
     }
-    const std::lock_guard lock(mutex_);
-    ended_ = true;
+    const std::lock_guard lock(mutex);
+    ended = true;
 }
 
-bool Rotator::Open(Result& result) {
-    if (hamlib_->open) return true;
-    hamlib_->rot = rot_init(address_.model);
-    if (hamlib_->rot == nullptr) {
-        result.reason = "Hamlib has no rotator model " + std::to_string(address_.model);
+// Before an open, outside Hamlib: a network rotator's host is resolved and connected to within
+// kLongestWaitMs, and Hamlib is given its numeric address. Hamlib resolves the name and connects
+// without a time limit of its own, which a host that is down would stretch to the system's
+// (minutes), with every other rotator waiting. False, with the reason, when it cannot be reached.
+bool Rotator::Worker::Reach(Result& result) {
+    pathname = Trimmed(address.device);
+    if (!overNetwork) return true;
+    const std::optional<NetworkAddress> to = Resolve(pathname);
+    const std::optional<std::string> why = to ? Unreachable(*to) : "IO error: no address for " + pathname;
+    if (why) {
+        result.reason = "open: " + *why;
         return false;
     }
+    pathname = to->text;
+    return true;
+}
+
+bool Rotator::Worker::Open(Result& result) {
+    if (open) return true;
+    rot = rot_init(address.model);
+    if (rot == nullptr) {
+        result.reason = "Hamlib has no rotator model " + std::to_string(address.model);
+        return false;
+    }
+    // A silent controller holds Hamlib, and so every other rotator, for its timeout times its
+    // tries: cut to kLongestWaitMs, the tries first.
+    hamlib_port_t& port = rot->state.rotport;
+    if (port.timeout > 0 && port.timeout * (port.retry + 1) > kLongestWaitMs) {
+        port.timeout = std::min(port.timeout, kLongestWaitMs);
+        port.retry = kLongestWaitMs / port.timeout - 1;
+    }
     const auto configure = [&](const char* name, const std::string& value) {
-        const token_t token = rot_token_lookup(hamlib_->rot, name);
-        return token == RIG_CONF_END ? -RIG_EINVAL : rot_set_conf(hamlib_->rot, token, value.c_str());
+        const token_t token = rot_token_lookup(rot, name);
+        return token == RIG_CONF_END ? -RIG_EINVAL : rot_set_conf(rot, token, value.c_str());
     };
-    int code = configure("rot_pathname", address_.device);
+    int code = configure("rot_pathname", pathname);
     const char* step = "device";
-    if (code == RIG_OK && address_.lineSpeed > 0) {
-        code = configure("serial_speed", std::to_string(address_.lineSpeed));
+    if (code == RIG_OK && address.lineSpeed > 0) {
+        code = configure("serial_speed", std::to_string(address.lineSpeed));
         step = "line speed";
     }
     if (code == RIG_OK) {
-        code = rot_open(hamlib_->rot);
+        code = rot_open(rot);
         step = "open";
     }
     if (code != RIG_OK) {
@@ -142,22 +375,21 @@ bool Rotator::Open(Result& result) {
         Close();
         return false;
     }
-    hamlib_->open = true;
+    open = true;
     return true;
 }
 
-void Rotator::Close() {
-    if (hamlib_->rot == nullptr) return;
-    if (hamlib_->open) rot_close(hamlib_->rot);
-    rot_cleanup(hamlib_->rot);
-    hamlib_->rot = nullptr;
-    hamlib_->open = false;
+void Rotator::Worker::Close() {
+    if (rot == nullptr) return;
+    if (open) rot_close(rot);
+    rot_cleanup(rot);
+    rot = nullptr;
+    open = false;
 }
 
-Result Rotator::Execute(const Request& request) {
+Result Rotator::Worker::Execute(const Request& request) {
     Result result{request, false, {}, std::nullopt, std::nullopt};
     if (!Open(result)) return result;
-    ROT* rot = hamlib_->rot;
 
     // Runs one Hamlib call; on failure records why and, when the link itself failed, closes.
     const auto call = [&](const char* step, int code) {
@@ -218,20 +450,31 @@ Result Rotator::Execute(const Request& request) {
 }
 
 Registry::~Registry() {
-    // Retire all first, so the workers close their rotators side by side.
     for (auto& [key, rotator] : rotators_) rotator->Retire();
     for (auto& rotator : retired_) rotator->Retire();
 }
 
 std::shared_ptr<Rotator> Registry::For(const Address& address) {
     SweepRetired();
-    auto& slot = rotators_[{address.model, address.device}];
+    auto& slot = rotators_[{address.model, Destination(address)}];
     if (slot && slot->Where().lineSpeed != address.lineSpeed) {
         slot->Retire();
         retired_.push_back(std::move(slot));
     }
-    if (!slot) slot = std::make_shared<Rotator>(address);
+    if (!slot) slot = std::make_shared<Rotator>(Address{address.model, Trimmed(address.device), address.lineSpeed});
     return slot;
+}
+
+void Registry::KeepOnly(const std::vector<Address>& inUse) {
+    std::vector<Key> kept;
+    for (const Address& address : inUse) kept.emplace_back(address.model, Destination(address));
+    std::erase_if(rotators_, [&](auto& entry) {
+        if (std::ranges::find(kept, entry.first) != kept.end()) return false;
+        entry.second->Retire();
+        retired_.push_back(std::move(entry.second));
+        return true;
+    });
+    SweepRetired();
 }
 
 void Registry::SweepRetired() {
@@ -239,8 +482,9 @@ void Registry::SweepRetired() {
 }
 
 Registry& Rotators() {
-    static Registry registry;
-    return registry;
+    // Never destroyed: the program ends without waiting for a rotator that is still inside Hamlib.
+    static Registry* const registry = new Registry;
+    return *registry;
 }
 
 }  // namespace HamlibRotator

@@ -42,28 +42,35 @@ int outstanding = 0;
 std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
 Event latestEvent;
 
-// Shared with the workers.
-std::mutex deliveryMutex;
-Delivery installedDelivery;
-std::mutex inboxMutex;
-std::condition_variable inboxFilled;
-std::deque<std::function<void()>> inbox;
+// Shared with the workers, which may still answer while the program exits: never destroyed.
+struct Shared {
+    std::mutex deliveryMutex;
+    Delivery installedDelivery;
+    std::mutex inboxMutex;
+    std::condition_variable inboxFilled;
+    std::deque<std::function<void()>> inbox;
+};
+Shared& Workers() {
+    static Shared* const shared = new Shared;
+    return *shared;
+}
 
 void Deliver(std::function<void()> work) {
+    Shared& shared = Workers();
     {
         // Called under the lock, so that once SetDelivery has replaced a delivery no worker is
         // still inside it (the program's event loop may be gone then).
-        const std::lock_guard lock(deliveryMutex);
-        if (installedDelivery) {
-            installedDelivery(std::move(work));
+        const std::lock_guard lock(shared.deliveryMutex);
+        if (shared.installedDelivery) {
+            shared.installedDelivery(std::move(work));
             return;
         }
     }
     {
-        const std::lock_guard lock(inboxMutex);
-        inbox.push_back(std::move(work));
+        const std::lock_guard lock(shared.inboxMutex);
+        shared.inbox.push_back(std::move(work));
     }
-    inboxFilled.notify_all();
+    shared.inboxFilled.notify_all();
 }
 
 std::string Decimals(double degrees) {
@@ -115,13 +122,17 @@ void Post(const Address& address, HamlibRotator::Request request, bool azimuth, 
                 if (azimuth) reading[0] = false;
                 if (elevation) reading[1] = false;
             }
-            Report(azimuth, elevation, address, result);
+            // A request replaced by a newer one, or dropped with a rotator no longer used, was
+            // never tried: nothing to tell.
+            if (!result.skipped) Report(azimuth, elevation, address, result);
         });
     });
 }
 
+// One rotator under two names (a host and its address, a device and a link to it) is one.
 bool SameRotator(const std::optional<Address>& first, const std::optional<Address>& second) {
-    return first && second && first->model == second->model && first->device == second->device;
+    return first && second && first->model == second->model &&
+           HamlibRotator::Destination(*first) == HamlibRotator::Destination(*second);
 }
 
 // The rotators of the axes set to "Hamlib".
@@ -130,10 +141,21 @@ std::optional<Address> HamlibAxisRotator(Axis axis) {
     return type == Protocols::kHamlib ? AxisRotator(axis) : std::nullopt;
 }
 
+// Lets go of every rotator that neither an axis set to "Hamlib" nor this request uses.
+void LetGoOfOthers(const std::optional<Address>& azimuth, const std::optional<Address>& elevation) {
+    std::vector<Address> inUse;
+    for (const std::optional<Address>& address :
+         {azimuth, elevation, HamlibAxisRotator(Axis::kAzimuth), HamlibAxisRotator(Axis::kElevation)}) {
+        if (address) inUse.push_back(*address);
+    }
+    HamlibRotator::Rotators().KeepOnly(inUse);
+}
+
 // Stops or parks the rotator of an axis, for every Hamlib axis it drives.
 bool CommandAxisRotator(Axis axis, Command command) {
     const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
     const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
+    LetGoOfOthers(azimuth, elevation);
     const std::optional<Address>& rotator = axis == Axis::kAzimuth ? azimuth : elevation;
     if (!rotator) return false;
     const bool shared = SameRotator(azimuth, elevation);
@@ -250,6 +272,7 @@ void Send(bool azimuth, bool elevation) {
     if (elevation && !elevationRotator) {
         Report(false, true, unset, {{Command::kSetElevation}, false, "no Hamlib rotator chosen", {}, {}});
     }
+    LetGoOfOthers(azimuthRotator, elevationRotator);
 
     if (SameRotator(azimuthRotator, elevationRotator)) {
         Post(*azimuthRotator, {Command::kSetPosition, target.azimuth, target.elevation}, true, true);
@@ -273,6 +296,7 @@ void ReadBack() {
     const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
     const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
     const HamlibRotator::Request read{Command::kGetPosition};
+    LetGoOfOthers(azimuth, elevation);
     if (SameRotator(azimuth, elevation)) {
         if (reading[0] || reading[1]) return;
         reading[0] = reading[1] = true;
@@ -305,22 +329,24 @@ void ForgetResults() {
 }
 
 void SetDelivery(Delivery delivery) {
-    const std::lock_guard lock(deliveryMutex);
-    installedDelivery = std::move(delivery);
+    Shared& shared = Workers();
+    const std::lock_guard lock(shared.deliveryMutex);
+    shared.installedDelivery = std::move(delivery);
 }
 
 int RunDelivered(std::chrono::milliseconds wait) {
+    Shared& shared = Workers();
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         std::deque<std::function<void()>> arrived;
         {
-            const std::lock_guard lock(inboxMutex);
-            arrived.swap(inbox);
+            const std::lock_guard lock(shared.inboxMutex);
+            arrived.swap(shared.inbox);
         }
         for (auto& work : arrived) work();
         if (outstanding == 0) return 0;
-        std::unique_lock lock(inboxMutex);
-        if (!inboxFilled.wait_until(lock, deadline, [] { return !inbox.empty(); })) return outstanding;
+        std::unique_lock lock(shared.inboxMutex);
+        if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); })) return outstanding;
     }
 }
 

@@ -55,8 +55,10 @@ std::string CallText(const HamlibRotator::Result& result);
 std::string OutcomeText(const HamlibRotator::Address& address, const HamlibRotator::Result& result);
 
 // Sends Position's latest Moon position, with Unit3's offsets, to the Hamlib rotators of the axes
-// marked true: one rot_set_position for both when they name the same rotator; otherwise each
-// keeps the other coordinate of its rotator as it stands. Returns at once; each result arrives
+// marked true: one rot_set_position for both when they lead to the same rotator (one model, one
+// HamlibRotator::Destination, whatever the names); otherwise each keeps the other coordinate of
+// its rotator as it stands. Rotators that neither this send nor an axis set to "Hamlib" uses are
+// let go, here and at every Stop, Park and ReadBack. Returns at once; each result arrives
 // later through the delivery, is kept for LastResult and Reading, goes into the journal, and a
 // failure shows CommsError.
 void Send(bool azimuth, bool elevation);

@@ -8,10 +8,17 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "HamlibRotator.h"
 #include "HamlibStandIns.h"
 #include "PseudoTerminal.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -125,8 +132,8 @@ TEST(HamlibRotator, AFailureIsReportedAndTheNextRequestReconnects) {
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_TRUE(ArrivesAt(rotator, 4.0, 2.0));
 
-    // A daemon that stops answering keeps the connection open: Hamlib's timeout (2 s for NET
-    // rotctl) ends the request.
+    // A daemon that stops answering keeps the connection open: Hamlib's timeout, cut to
+    // kLongestWaitMs, ends the request.
     daemon.Pause();
     const Result silent = Ask(rotator, {Command::kSetPosition, 5.0, 2.0});
     daemon.Resume();
@@ -210,13 +217,51 @@ TEST(HamlibRotator, PostingNeverWaitsForTheController) {
     EXPECT_TRUE(result.get().ok);
 }
 
+// A loopback port whose listener takes no more connections: its queue is full, so a connection's
+// first packet is dropped and the connection waits, as for a host that is down.
+class FullListener {
+public:
+    FullListener() : listener_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& client : waiting_) {
+            client = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~FullListener() {
+        for (const int client : waiting_) ::close(client);
+        ::close(listener_);
+    }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listener_;
+    int port_ = 0;
+    int waiting_[2] = {};
+};
+
 TEST(HamlibRotator, RequestsThatCannotBeCarriedOutSayWhy) {
     Gs232aController controller;
+    const FullListener full;
+    RotctlDaemon gone;
+    const std::string refused = gone.Address();
+    gone.Kill();
     struct Case {
         Address address;
         const char* reason;
     };
     const Case cases[] = {
+        // Hamlib would wait for the system's connect timeout, minutes, with every other rotator waiting.
+        {{kNetRotctl, full.Address(), 0}, "open: Communication timed out"},
+        {{kNetRotctl, refused, 0}, "open: IO error: Connection refused"},
+        {{kNetRotctl, "no-such-host.invalid:4533", 0}, "open: IO error: no address for no-such-host.invalid:4533"},
         {{99999, "/dev/null", 0}, "Hamlib has no rotator model 99999"},
         {{kGs232a, "/nonexistent/ttyUSB7", 0}, "open: IO error"},
         {{kGs232a, "/dev/null", 0}, "open: Invalid configuration"},  // not a serial line
@@ -236,20 +281,114 @@ TEST(HamlibRotator, RequestsThatCannotBeCarriedOutSayWhy) {
 TEST(HamlibRotator, ARetiredRotatorAnswersWhatItDidNotSend) {
     Gs232aController controller;
     controller.SetSilent(true);
-    std::atomic<int> notSent = 0;
+    // The worker may answer after the rotator is gone: what it answers into outlives the test's scope.
+    auto notSent = std::make_shared<std::atomic<int>>(0);
+    auto answered = std::make_shared<std::atomic<int>>(0);
+    const auto count = [notSent, answered](const Result& result) {
+        if (result.reason == "not sent: the rotator was closed" && result.skipped) ++*notSent;
+        ++*answered;
+    };
     {
         HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
-        for (int i = 0; i < 3; ++i) {
-            rotator.Post({Command::kGetPosition}, [&notSent](const Result& result) {
-                if (result.reason == "not sent: the rotator was closed") ++notSent;
-            });
-        }
+        rotator.Post({Command::kSetPosition, 1.0, 1.0}, count);
+        for (int i = 0; i < 3; ++i) rotator.Post({Command::kGetPosition}, count);
         rotator.Retire();
-        rotator.Post({Command::kStop}, [&notSent](const Result& result) {
-            if (!result.ok) ++notSent;
-        });
+        rotator.Post({Command::kStop}, count);
     }
-    EXPECT_GE(notSent, 3);  // the one in progress, if any, timed out instead
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (*answered < 5 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(*answered, 5);
+    EXPECT_GE(*notSent, 4);  // the one in progress, if any, timed out instead
+}
+
+// While the worker waits on a held answer, newer requests take the place of those not started:
+// the controller then gets the latest target once, its coordinates gathered from set positions
+// of one axis each.
+TEST(HamlibRotator, ARequestNotYetStartedGivesWayToANewerOne) {
+    struct Case {
+        std::vector<Request> waiting;
+        const char* bytes;  // after the held read
+        int skipped;
+    };
+    const Case cases[] = {
+        {{{Command::kSetPosition, 10, 1}, {Command::kSetPosition, 20, 2}, {Command::kSetPosition, 30, 3}},
+         "W030 003\rC2\r", 2},
+        {{{Command::kSetAzimuth, 200, 0}, {Command::kSetElevation, 0, 10}}, "W200 010\rC2\r", 0},
+        {{{Command::kSetPosition, 10, 1}, {Command::kSetAzimuth, 40, 0}}, "W040 001\rC2\r", 0},
+        {{{Command::kSetPosition, 10, 1}, {Command::kStop}}, "S\r", 1},
+        {{{Command::kGetPosition}, {Command::kGetPosition}}, "C2\r", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Gs232aController controller;
+        HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+        ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+        controller.TakeReceived();
+        controller.Hold();
+        auto answers = std::make_shared<std::vector<std::promise<Result>>>(c.waiting.size() + 1);
+        rotator.Post({Command::kGetPosition}, [answers](const Result& done) { (*answers)[0].set_value(done); });
+        // The worker now waits in Hamlib for the answer.
+        for (std::string read; read != "C2\r"; read += controller.TakeReceived()) std::this_thread::sleep_for(1ms);
+        for (std::size_t i = 0; i < c.waiting.size(); ++i) {
+            rotator.Post(c.waiting[i], [answers, i](const Result& done) { (*answers)[i + 1].set_value(done); });
+        }
+        controller.Release();
+        int skipped = 0;
+        for (auto& answer : *answers) {
+            std::future<Result> result = answer.get_future();
+            ASSERT_EQ(result.wait_for(30s), std::future_status::ready);
+            const Result done = result.get();
+            EXPECT_TRUE(done.ok || done.skipped) << done.reason;
+            skipped += done.skipped;
+        }
+        EXPECT_EQ(controller.TakeReceived(), c.bytes);
+        EXPECT_EQ(skipped, c.skipped);
+    }
+}
+
+// Letting a rotator go while its request waits on a silent controller returns at once; the
+// worker answers later, in its own time (the program's window closes without waiting for it).
+TEST(HamlibRotator, LettingGoNeverWaitsForTheController) {
+    Gs232aController controller;
+    auto answer = std::make_shared<std::promise<Result>>();
+    std::future<Result> result = answer->get_future();
+    {
+        HamlibRotator::Rotator rotator({kGs232a, controller.Path(), 0});
+        ASSERT_TRUE(Ask(rotator, {Command::kGetPosition}).ok);
+        controller.TakeReceived();
+        controller.SetSilent(true);
+        rotator.Post({Command::kGetPosition}, [answer](const Result& done) { answer->set_value(done); });
+        while (controller.TakeReceived().empty()) std::this_thread::sleep_for(1ms);  // the worker waits in Hamlib
+    }
+    EXPECT_EQ(result.wait_for(0s), std::future_status::timeout);
+    ASSERT_EQ(result.wait_for(30s), std::future_status::ready);
+    EXPECT_FALSE(result.get().ok);
+}
+
+TEST(HamlibRotator, OneRotatorUnderTwoNamesHasOneDestination) {
+    Gs232aController line, otherLine;
+    test_support::TempDir dir;
+    const std::string byId = dir.File("usb-FTDI_FT232R-if00-port0");
+    ASSERT_EQ(::symlink(line.Path().c_str(), byId.c_str()), 0);
+    struct Case {
+        Address first, second;
+        bool same;
+    };
+    const Case cases[] = {
+        {{kGs232a, byId, 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, line.Path() + "\r", 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, " " + byId + "\r\n", 0}, {kGs232a, line.Path(), 0}, true},
+        {{kGs232a, otherLine.Path(), 0}, {kGs232a, line.Path(), 0}, false},
+        {{kNetRotctl, "localhost:4533", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},
+        {{kNetRotctl, "localhost", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},  // rotctld's port
+        {{kNetRotctl, "LOCALHOST:4533\r", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, true},
+        {{kNetRotctl, "localhost:4534", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, false},
+        {{kNetRotctl, "127.0.0.2:4533", 0}, {kNetRotctl, "127.0.0.1:4533", 0}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first.device);
+        EXPECT_EQ(HamlibRotator::Destination(c.first) == HamlibRotator::Destination(c.second), c.same);
+    }
 }
 
 TEST(HamlibRotatorRegistry, SharesOneWorkerPerModelAndDevice) {

@@ -14,6 +14,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -52,20 +55,27 @@ bool Accepts(int port) {
 }  // namespace
 
 RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+    char log[] = "/tmp/lunark-rotctld-XXXXXX";
+    const int fd = ::mkstemp(log);
+    if (fd < 0) throw std::runtime_error("no file for rotctld's log");
+    ::close(fd);
+    log_ = log;
     Start();
 }
 
 RotctlDaemon::~RotctlDaemon() {
     Kill();
+    ::unlink(log_.c_str());
 }
 
 void RotctlDaemon::Start() {
     const std::string port = std::to_string(port_);
-    const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
+    // Verbose: the simulator logs every position it is given.
+    const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), "-vvvv", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_APPEND, 0);
     const int error = ::posix_spawnp(&pid_, "rotctld", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) throw std::runtime_error("cannot start rotctld (package libhamlib-utils)");
@@ -99,6 +109,36 @@ bool RotctlDaemon::ReadWithRotctl(double& azimuth, double& elevation) const {
     if (pipe == nullptr) return false;
     const bool read = std::fscanf(pipe, "%lf %lf", &azimuth, &elevation) == 2;
     return ::pclose(pipe) == 0 && read;
+}
+
+std::vector<std::pair<double, double>> RotctlDaemon::SetPositions() const {
+    std::vector<std::pair<double, double>> positions;
+    std::ifstream log(log_);
+    const std::string mark = "dummy_rot_set_position called: ";
+    for (std::string line; std::getline(log, line);) {
+        double azimuth = 0, elevation = 0;
+        const auto at = line.find(mark);
+        if (at != std::string::npos && std::sscanf(line.c_str() + at + mark.size(), "%lf %lf", &azimuth, &elevation) == 2) {
+            positions.emplace_back(azimuth, elevation);
+        }
+    }
+    return positions;
+}
+
+int RotctlDaemon::OpenConnections() const {
+    // Loopback connections show both ends in /proc/net/tcp: a client's end is the one whose remote
+    // port is the daemon's; state 01 is ESTABLISHED.
+    std::ifstream table("/proc/net/tcp");
+    char remote[16];
+    std::snprintf(remote, sizeof remote, ":%04X", port_);
+    int open = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, local, remoteAddress, state;
+        fields >> slot >> local >> remoteAddress >> state;
+        open += remoteAddress.ends_with(remote) && state == "01";
+    }
+    return open;
 }
 
 Gs232aController::Gs232aController() {

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace tracking_test {
 
@@ -27,11 +29,17 @@ public:
     void Resume();  // SIGCONT
     // The position Hamlib's own client reads (rotctl -m 2 -r ADDRESS p); false when it fails.
     bool ReadWithRotctl(double& azimuth, double& elevation) const;
+    // Every set position the simulator was given since the daemon was first started, in order,
+    // as its own log tells them.
+    std::vector<std::pair<double, double>> SetPositions() const;
+    // Connections to the daemon that are open.
+    int OpenConnections() const;
 
 private:
     int port_ = 0;
     pid_t pid_ = -1;
     std::string address_;
+    std::string log_;
 };
 
 // A Yaesu GS-232A controller on a pseudo-terminal, as far as Hamlib's GS-232A backend talks to

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <string>
 #include <thread>
@@ -152,6 +153,14 @@ protected:
         return false;
     }
 
+    // Handles results as the UI thread does for this long, whether or not some are outstanding.
+    static void HandleResultsFor(std::chrono::milliseconds span) {
+        for (const auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            if (HamlibTransport::RunDelivered(left) == 0) std::this_thread::sleep_for(10ms);
+        }
+    }
+
     test_support::TempDir dir_;
     RotctlDaemon first_, second_;
     std::vector<std::string> messages_;
@@ -295,6 +304,77 @@ TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers
     ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
     EXPECT_EQ(ReadingOf(Axis::kAzimuth).failure, "");
     EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << Journal::Text();
+}
+
+// localhost and 127.0.0.1 name one rotctld: both axes go in one call, as under one name.
+TEST_F(HamlibAxes, OneRotatorUnderTwoNamesMovesInOneCall) {
+    BothAxesHamlib();
+    const std::string port = first_.Address().substr(first_.Address().find(':'));
+    UseRotators("localhost" + port, first_.Address());
+    MoonAt(5.0L, 3.0L);
+    SendAndWait(true, true);
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        ASSERT_TRUE(Last(axis).result.ok) << Last(axis).result.reason;
+        EXPECT_EQ(Last(axis).result.request.command, Command::kSetPosition);
+    }
+    EXPECT_TRUE(Reaches(first_, 5.0, 3.0));
+    EXPECT_EQ(first_.SetPositions().size(), 1u);
+}
+
+// With the azimuth's rotctld stopped, the elevation's gets every command of a send each second,
+// and the stopped one, when it goes on, finishes the request it was in, if any, and then gets the
+// newest target only, no backlog.
+TEST_F(HamlibAxes, ASilentRotatorHoldsNoOtherUpAndGetsOnlyTheNewestTarget) {
+    BothAxesHamlib();
+    UseRotators(first_.Address(), second_.Address());
+    MoonAt(1.0L, 1.0L);
+    SendAndWait(true, true);
+    const std::size_t before = first_.SetPositions().size();
+    first_.Pause();
+    constexpr int kSends = 5;
+    for (int send = 1; send <= kSends; ++send) {
+        MoonAt(1.0L + send, 1.0L + send);
+        HamlibTransport::Send(true, true);
+        HandleResultsFor(1s);
+    }
+    first_.Resume();
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+
+    const auto healthy = second_.SetPositions();
+    ASSERT_EQ(healthy.size(), 1u + kSends);
+    for (int send = 1; send <= kSends; ++send) EXPECT_DOUBLE_EQ(healthy[send].second, 1.0 + send);
+    const auto silent = first_.SetPositions();
+    for (std::size_t i = before + 1; i < silent.size(); ++i) EXPECT_DOUBLE_EQ(silent[i].first, 1.0 + kSends) << i;
+
+    SendAndWait(true, true);  // and it answers again
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok) << Last(Axis::kAzimuth).result.reason;
+    EXPECT_DOUBLE_EQ(first_.SetPositions().back().first, 1.0 + kSends);
+}
+
+// A rotator no axis uses any longer is closed and its worker ends.
+TEST_F(HamlibAxes, ARotatorNoLongerUsedIsLetGo) {
+    const auto threads = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}); };
+    const auto settles = [](const auto& done) {
+        for (auto deadline = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < deadline;) {
+            if (done()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    };
+    BothAxesHamlib();
+    UseRotators(first_.Address(), first_.Address());
+    SendAndWait(true, true);
+    ASSERT_EQ(first_.OpenConnections(), 1);
+    const auto withOneRotator = threads();
+    for (int change = 0; change < 6; ++change) {
+        const RotctlDaemon& now = change % 2 == 0 ? second_ : first_;
+        const RotctlDaemon& before = change % 2 == 0 ? first_ : second_;
+        UseRotators(now.Address(), now.Address());
+        SendAndWait(true, true);
+        EXPECT_TRUE(settles([&] { return before.OpenConnections() == 0; })) << change;
+        EXPECT_EQ(now.OpenConnections(), 1);
+    }
+    EXPECT_TRUE(settles([&] { return threads() == withOneRotator; })) << threads() << " threads";
 }
 
 }  // namespace
