@@ -129,12 +129,6 @@ void Post(const Address& address, HamlibRotator::Request request, bool azimuth, 
     });
 }
 
-// One rotator under two names (a host and its address, a device and a link to it) is one.
-bool SameRotator(const std::optional<Address>& first, const std::optional<Address>& second) {
-    return first && second && first->model == second->model &&
-           HamlibRotator::Destination(*first) == HamlibRotator::Destination(*second);
-}
-
 // The rotators of the axes set to "Hamlib".
 std::optional<Address> HamlibAxisRotator(Axis axis) {
     const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
@@ -171,6 +165,11 @@ std::optional<int> PositiveNumber(std::string_view text) {
 }
 
 }  // namespace
+
+bool SameRotator(const std::optional<Address>& first, const std::optional<Address>& second) {
+    return first && second && first->model == second->model &&
+           HamlibRotator::Destination(*first) == HamlibRotator::Destination(*second);
+}
 
 std::optional<Address> AxisRotator(Axis axis) {
     if (const auto& forRun = rotatorsForRun[Index(axis)]) return forRun;

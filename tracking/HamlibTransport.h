@@ -23,6 +23,11 @@ namespace HamlibTransport {
 std::optional<HamlibRotator::Address> AxisRotator(Protocols::Axis axis);
 void SetAxisRotatorForRun(Protocols::Axis axis, std::optional<HamlibRotator::Address> address);
 
+// One rotator under two names (a host and its address, a device and a link to it) is one: the same
+// model reaching the same HamlibRotator::Destination.
+bool SameRotator(const std::optional<HamlibRotator::Address>& first,
+                 const std::optional<HamlibRotator::Address>& second);
+
 // "MODEL,DEVICE[,SPEED]" (601,/dev/ttyUSB0,9600; 2,localhost:4533; 1, for the simulated rotator,
 // which has no device); nullopt when malformed. Whether the model needs a device is not checked.
 std::optional<HamlibRotator::Address> ParseRotator(std::string_view text);

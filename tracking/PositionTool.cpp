@@ -433,8 +433,7 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
         (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
             ? HamlibTransport::AxisRotator(other)
             : std::nullopt;
-    const bool shared =
-        otherRotator && otherRotator->model == rotator->model && otherRotator->device == rotator->device;
+    const bool shared = HamlibTransport::SameRotator(rotator, otherRotator);
     const std::string kept = "as it stands";
     out << "  rot_set_position(" << (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept)
         << ", " << (shared || axis == Axis::kElevation ? TwoDecimals(target.elevation) : kept) << ')'

@@ -566,6 +566,10 @@ TEST_F(PositionToolRun, PrintsTheHamlibCallItSends) {
     Position::SetMoonPosition(nullptr);
     const std::string settings = dir_.File("qf56od.ini");
     test_support::WriteFileBytes(settings, "[Lunark]\nLocator=QF56OD\nAZtype=Hamlib\nELtype=Hamlib\n");
+    // One rotator under two names: a device and a link to it.
+    const std::string device = dir_.File("rotator"), link = dir_.File("rotator-by-id");
+    test_support::WriteFileBytes(device, "");
+    std::filesystem::create_symlink(device, link);
     const struct {
         std::vector<std::string> options;
         const char* printed;  // part of the call
@@ -573,6 +577,7 @@ TEST_F(PositionToolRun, PrintsTheHamlibCallItSends) {
         {{"--at", "2026-12-07T12:00:00Z", "--below-horizon", "park:10,20"}, "(10.00, 20.00)"},
         {{"--at", "2026-12-07T00:00:00Z", "--el-range", "0-5"}, ", 5.00)"},
         {{"--at", "2026-12-07T00:06:00Z", "--az-range", "0-540"}, "upper turn"},
+        {{"--at", "2026-12-07T12:00:00Z", "--az-hamlib", "1," + device, "--el-hamlib", "1," + link}, "rot_set_position("},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.printed);
