@@ -3,10 +3,11 @@
 # Draws the program's libraries and executables with the libraries each one links, from CMake's
 # --graphviz output, into docs/dependencies.png (graphviz dot; every arrow points down, from a
 # target to what it uses). First checks that every link follows the direction of the folders:
-#   app -> ui, gif, tracking, settings;  ui -> settings;  tracking -> settings, astro;
+#   app -> app/station, ui, gif, tracking, settings;  app/station -> ui, tracking, settings;
+#   tools -> ui;  ui -> settings;  tracking -> settings, astro;
 #   gif, settings and astro use nothing of ours.
-# With --check only the check runs (CI). Tests, benchmarks, helper programs and outside libraries
-# are left out of the picture.
+# With --check only the check runs (CI). Tests, benchmarks, the picture generators and outside
+# libraries are left out of the picture.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 check_only=false
@@ -21,7 +22,7 @@ set(GRAPHVIZ_OBJECT_LIBS FALSE)
 set(GRAPHVIZ_CUSTOM_TARGETS FALSE)
 set(GRAPHVIZ_GENERATE_PER_TARGET FALSE)
 set(GRAPHVIZ_GENERATE_DEPENDERS FALSE)
-set(GRAPHVIZ_IGNORE_TARGETS "gifdump;make_cat;make_icon;.*_autogen.*;.*_resources_.*")
+set(GRAPHVIZ_IGNORE_TARGETS "gifdump;.*_autogen.*;.*_resources_.*")
 OPTIONS
 cmake -S "$top" -B "$work" -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF -DLUNARK_FUZZ=OFF \
   --graphviz="$work/graph.dot" >/dev/null
@@ -31,17 +32,22 @@ cmake -S "$top" -B "$work" -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF -DLUNARK_FUZZ=O
 sed -nE 's/^ *"node[0-9]+" \[ label = "([^"]+)".*/\1/p' "$work/graph.dot" >"$work/names"
 sed -nE 's/^ *"node[0-9]+" -> "node[0-9]+".*\/\/ *([^ ]+) -> ([^ ]+) *$/\1 \2/p' "$work/graph.dot" >"$work/links"
 
-# The folder of each target: the folder whose CMake files create it.
+# The folder of each target: the folder whose CMake files create it, named from the top (app,
+# app/station); every program under tools/ belongs to tools.
 folder_of() {
-  local hit
-  hit=$(grep -lE "add_(library|executable)\($1( |\))" "$top"/*/CMakeLists.txt "$top"/*/*.cmake 2>/dev/null |
-    head -n 1)
-  basename "$(dirname "$hit")"
+  local hit folder
+  hit=$(grep -lE "add_(library|executable)\($1( |\))" "$top"/*/CMakeLists.txt "$top"/*/*/CMakeLists.txt \
+    "$top"/*/*.cmake 2>/dev/null | head -n 1)
+  folder=$(dirname "${hit#"$top"/}")
+  case "$folder" in tools/*) folder=tools ;; esac
+  echo "$folder"
 }
 allowed() {  # allowed USER_FOLDER USED_FOLDER
   [ "$1" = "$2" ] && return 0
   case "$1:$2" in
-    app:ui | app:gif | app:tracking | app:settings | ui:settings | tracking:settings | tracking:astro) return 0 ;;
+    app:app/station | app:ui | app:gif | app:tracking | app:settings) return 0 ;;
+    app/station:ui | app/station:tracking | app/station:settings) return 0 ;;
+    tools:ui | ui:settings | tracking:settings | tracking:astro) return 0 ;;
   esac
   return 1
 }
@@ -63,15 +69,18 @@ fi
 echo "deps-graph: $(wc -l <"$work/links") links, every one pointing down"
 $check_only && exit 0
 
-# One box per target, grouped by folder, users above what they use.
+# One box per target, grouped by folder, users above what they use; the picture generators, which
+# only the picture scripts build, stay out.
+generators='^(make_cat|make_icon)( |$)'
 {
   echo 'digraph lunark {'
   echo '  rankdir=TB; node [shape=box, style=filled, fillcolor="#eef3f8", fontname="DejaVu Sans"];'
   echo '  edge [color="#556677"]; compound=true;'
-  while read -r name; do
+  grep -vE "$generators" "$work/names" | while read -r name; do
     echo "  \"$name\" [label=\"$name\\n$(folder_of "$name")/\"];"
-  done <"$work/names"
-  while read -r user used; do echo "  \"$user\" -> \"$used\";"; done <"$work/links"
+  done
+  grep -vE "$generators" "$work/links" |
+    while read -r user used; do echo "  \"$user\" -> \"$used\";"; done
   echo '}'
 } >"$work/lunark.dot"
 command -v dot >/dev/null || { echo "deps-graph: drawing needs graphviz (apt-get install graphviz)" >&2; exit 1; }

@@ -7,4 +7,4 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUNARK_BUILD_DIR:-$top/build}
 cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" --target make_cat
-"$build/app/make_cat" "$top/app/resources/cat.gif" "$top/app/resources/cat.data"
+"$build/tools/make_cat" "$top/app/resources/cat.gif" "$top/app/resources/cat.data"

@@ -9,5 +9,5 @@ cmake -S "$top" -B "$build" >/dev/null
 cmake --build "$build" --target make_icon
 mkdir -p "$top/app/resources/icons"
 for size in 48 64 128 256; do
-  "$build/app/make_icon" "$size" "$top/app/resources/icons/lunark-$size.png"
+  "$build/tools/make_icon" "$size" "$top/app/resources/icons/lunark-$size.png"
 done
