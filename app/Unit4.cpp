@@ -63,12 +63,14 @@ void FillList(QListWidget* list, Protocols::Axis axis) {
     }
 }
 
-// A protocol of "none" hides the axis's port and offset fields and leaves their captions;
-// "Hamlib" hides the port with its "COM" caption, since its rotator is chosen in the [Hamlib]
-// settings, and keeps the offset, which still applies.
-void ApplyVisibilityRule(const QLabel* protocol, QLabel* portCaption, QLineEdit* port, QLineEdit* offset) {
+// A protocol of "none" hides the axis's port and offset fields and leaves their captions; one
+// that goes through Hamlib hides the port with its "COM" caption, since its rotator is chosen in
+// the [Hamlib] settings, and keeps the offset, which still applies.
+void ApplyVisibilityRule(Protocols::Axis axis, const QLabel* protocol, QLabel* portCaption, QLineEdit* port,
+                         QLineEdit* offset) {
     const bool used = protocol->text() != QLatin1String(Protocols::kNoRotator);
-    const bool hamlib = protocol->text() == QLatin1String(Protocols::kHamlib);
+    const bool hamlib =
+        Protocols::GoesOver(axis, core_text::ToCore(protocol->text()), Protocols::TransportKind::kHamlib);
     port->setVisible(used && !hamlib);
     portCaption->setVisible(!hamlib);
     offset->setVisible(used);
@@ -151,18 +153,18 @@ void TForm4::FormCreate() {
     Label8->adjustSize();
     Label9->setText(core_text::ToQt(Unit3::ELtype));
     Label9->adjustSize();
-    ApplyVisibilityRule(Label8, Label3, Edit2, Edit3);
-    ApplyVisibilityRule(Label9, Label5, Edit4, Edit5);
+    ApplyVisibilityRule(Protocols::Axis::kAzimuth, Label8, Label3, Edit2, Edit3);
+    ApplyVisibilityRule(Protocols::Axis::kElevation, Label9, Label5, Edit4, Edit5);
 }
 
 void TForm4::ListBox1Click() {
     ShowChosenRow(ListBox1, Label8);
-    ApplyVisibilityRule(Label8, Label3, Edit2, Edit3);
+    ApplyVisibilityRule(Protocols::Axis::kAzimuth, Label8, Label3, Edit2, Edit3);
 }
 
 void TForm4::ListBox2Click() {
     ShowChosenRow(ListBox2, Label9);
-    ApplyVisibilityRule(Label9, Label5, Edit4, Edit5);
+    ApplyVisibilityRule(Protocols::Axis::kElevation, Label9, Label5, Edit4, Edit5);
 }
 
 bool TForm4::FormClose() {

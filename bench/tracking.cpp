@@ -13,7 +13,7 @@
 
 #include "Messages.h"
 #include "Position.h"
-#include "Transport.h"
+#include "SerialTransport.h"
 #include "Unit3.h"
 
 namespace {
@@ -54,7 +54,7 @@ void BM_SendSerialCycle(benchmark::State& state) {
     char drain[4096];
     int sent = 0;
     for (auto _ : state) {
-        Transport::SendSerial("COM1", "9600", "M123\r");
+        SerialTransport::SendSerial("COM1", "9600", "M123\r");
         if (++sent % 256 == 0) {
             while (::read(master, drain, sizeof drain) > 0) {
             }

@@ -13,9 +13,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUNARK_TSAN_BUILD_DIR:-$top/build-tsan}
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_TSAN=ON -DLUNARK_BENCH=OFF \
   -DLUNARK_WERROR=ON >/dev/null
-cmake --build "$build" --target test_timer_ex test_hamlib test_plan_page --parallel 2
+cmake --build "$build" --target test_timer_ex test_rotator_hamlib test_hamlib test_plan_page --parallel 2
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 "$build/tests/gif/test_timer_ex" "$@"
+"$build/tests/rotator/test_rotator_hamlib" "$@"
 "$build/tests/tracking/test_hamlib" "$@"
 "$build/tests/app/test_plan_page" "$@"

@@ -132,7 +132,7 @@ void Post(const Address& address, HamlibRotator::Request request, bool azimuth, 
 // The rotators of the axes set to "Hamlib".
 std::optional<Address> HamlibAxisRotator(Axis axis) {
     const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
-    return type == Protocols::kHamlib ? AxisRotator(axis) : std::nullopt;
+    return Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib) ? AxisRotator(axis) : std::nullopt;
 }
 
 // Lets go of every rotator that neither an axis set to "Hamlib" nor this request uses.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Location.h"
+#include "Protocols.h"
 #include "Unit3.h"
 #include "moon.h"
 
@@ -29,8 +30,6 @@ constexpr char kAzimuthPrefix[] = "Azimuth:   ";
 constexpr char kElevationPrefix[] = "Elevation: ";
 constexpr char kNoPosition[] = "---";
 constexpr char kInvalidOperation[] = "Invalid floating point operation";
-constexpr std::size_t kCommandValueWidth = 3;
-
 MoonPositionFunction installedMoonPosition = moon::MoonHorizontalPosition;
 
 PointingSettings::Settings SettingsFilePointing() {
@@ -98,12 +97,6 @@ int32_t RoundDegrees(long double degrees) {
     return static_cast<int32_t>(rounded);
 }
 
-std::string CommandValue(int32_t degrees) {
-    std::string text = std::to_string(degrees);
-    while (text.size() < kCommandValueWidth) text.insert(0, 1, '0');
-    return text;
-}
-
 int32_t AzimuthTarget(int32_t azimuth, int32_t offset) {
     int32_t target = SaturatedSum(azimuth, offset);
     if (target < 0) target += 360;  // once only: a sum of 360 or more is sent as it is
@@ -141,9 +134,9 @@ void UpdatePosition() {
     AzimuthLine = kAzimuthPrefix + std::to_string(Azimuth);
     ElevationLine = kElevationPrefix + std::to_string(Elevation);
     AZtarget = AzimuthTarget(Azimuth, Unit3::AZoffset);
-    AZvalue = CommandValue(AZtarget);
+    AZvalue = Protocols::CommandValue(AZtarget);
     ELtarget = ElevationTarget(Elevation, Unit3::ELoffset);
-    ELvalue = CommandValue(ELtarget);
+    ELvalue = Protocols::CommandValue(ELtarget);
 }
 
 }  // namespace Position

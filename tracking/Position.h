@@ -72,10 +72,6 @@ void UpdatePosition();
 // -2.5 -> -2). Raises EInvalidOp for a value that is not finite or beyond 32 bits.
 int32_t RoundDegrees(long double degrees);
 
-// A command value: the number in decimal, prefixed with "0" until it has three characters; a
-// minus sign counts as a character ("-5" becomes "0-5").
-std::string CommandValue(int32_t degrees);
-
 // The value sent for an azimuth plus offset, and for an elevation plus offset.
 int32_t AzimuthTarget(int32_t azimuth, int32_t offset);
 int32_t ElevationTarget(int32_t elevation, int32_t offset);

@@ -20,8 +20,8 @@
 #include "Position.h"
 #include "RotatorTracking.h"
 #include "Rotators.h"
+#include "SerialTransport.h"
 #include "Station.h"
-#include "Transport.h"
 #include "Unit3.h"
 #include "Win1252.h"
 
@@ -430,7 +430,8 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
     const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
     const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
     const std::optional<HamlibRotator::Address> otherRotator =
-        (other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype) == Protocols::kHamlib
+        Protocols::GoesOver(other, other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype,
+                            Protocols::TransportKind::kHamlib)
             ? HamlibTransport::AxisRotator(other)
             : std::nullopt;
     const bool shared = HamlibTransport::SameRotator(rotator, otherRotator);
@@ -443,7 +444,7 @@ void PrintHamlibAxis(std::ostream& out, Axis axis) {
 void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
-    if (type == Protocols::kHamlib) {
+    if (Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib)) {
         PrintHamlibAxis(out, axis);
         return;
     }
@@ -457,7 +458,7 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
         return;
     }
     const Rotators::Send& first = sends->front();
-    const std::optional<std::string> device = Transport::DevicePathFor(first.port);
+    const std::optional<std::string> device = SerialTransport::DevicePathFor(first.port);
     out << " on " << first.port << " (" << (device ? *device : "no device") << ") at " << first.lineSpeed
         << " baud, 8-N-1\n";
     for (const Rotators::Send& send : *sends) {

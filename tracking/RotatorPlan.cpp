@@ -17,8 +17,6 @@ using namespace std::chrono;
 using RotatorSettings::BelowHorizon;
 
 constexpr int32_t kTurn = 360;
-constexpr char kGs232a[] = "YAESU GS-232A 9600bd";
-constexpr char kHamlib[] = "Hamlib";
 constexpr int kMsPerMinute = 60000;
 constexpr int kMsPerSecond = 1000;
 // Below the horizon the next rise is looked for in coarse steps, then to the minute.
@@ -140,12 +138,8 @@ std::optional<Location::Instant> NextRise(const Sky& sky, Location::Instant from
     return std::nullopt;
 }
 
-bool TakesAzimuthAbove359(std::string_view protocolName) {
-    return protocolName == kGs232a || protocolName == kHamlib;
-}
-
-int32_t AzimuthForProtocol(int32_t azimuth, std::string_view protocolName, int32_t range) {
-    if (range <= RotatorSettings::kStopAtNorth || TakesAzimuthAbove359(protocolName)) return azimuth;
+int32_t AzimuthForProtocol(int32_t azimuth, const Protocols::Protocol& protocol, int32_t range) {
+    if (range <= RotatorSettings::kStopAtNorth || protocol.TakesAzimuthAbove359()) return azimuth;
     return WithinOneTurn(azimuth);
 }
 

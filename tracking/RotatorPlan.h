@@ -66,13 +66,10 @@ Pass PlanPass(const Sky& sky, Location::Instant start, int32_t azimuthOffset, in
 inline constexpr std::chrono::days kLongestWait{31};
 std::optional<Location::Instant> NextRise(const Sky& sky, Location::Instant from);
 
-// Whether the protocol's controller takes azimuths above 359 (GS-232A, Hamlib); the others are
-// sent the azimuth within 0-359.
-bool TakesAzimuthAbove359(std::string_view protocolName);
-
-// The azimuth a protocol is sent: within 0-359 for those that do not take more when the range
-// has an overlap; unchanged otherwise (the stop at north sends 360 as it always did).
-int32_t AzimuthForProtocol(int32_t azimuth, std::string_view protocolName, int32_t range);
+// The azimuth a protocol is sent: within 0-359 for those whose controllers take no more
+// (Protocol::TakesAzimuthAbove359) when the range has an overlap; unchanged otherwise (the stop at
+// north sends 360 as it always did).
+int32_t AzimuthForProtocol(int32_t azimuth, const Protocols::Protocol& protocol, int32_t range);
 
 // Where the rotators point: whole degrees for the controllers of the protocol table, and the
 // same direction unrounded (offsets added, on the same turn) for Hamlib, which takes fractions.

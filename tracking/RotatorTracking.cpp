@@ -53,8 +53,8 @@ void PointTargets(Location::Instant now) {
                            RotatorSettings::Current);
     Position::AZtarget = aimed.whole.azimuth;
     Position::ELtarget = aimed.whole.elevation;
-    Position::AZvalue = Position::CommandValue(aimed.whole.azimuth);
-    Position::ELvalue = Position::CommandValue(aimed.whole.elevation);
+    Position::AZvalue = Protocols::CommandValue(aimed.whole.azimuth);
+    Position::ELvalue = Protocols::CommandValue(aimed.whole.elevation);
     HamlibTransport::SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
 }
 

@@ -6,7 +6,7 @@
 #include "Position.h"
 #include "RotatorPlan.h"
 #include "RotatorSettings.h"
-#include "Transport.h"
+#include "SerialTransport.h"
 #include "Unit3.h"
 
 namespace Rotators {
@@ -22,7 +22,7 @@ constexpr char kReselectElevation[] = "Please reselect Elevation protocol in Set
 // The targets as a protocol's controller takes them: with an overlapping azimuth range, only some
 // take azimuths above 359.
 Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protocols::Targets& targets) {
-    return {RotatorPlan::AzimuthForProtocol(targets.azimuth, protocol.name, RotatorSettings::Current.azimuthRange),
+    return {RotatorPlan::AzimuthForProtocol(targets.azimuth, protocol, RotatorSettings::Current.azimuthRange),
             targets.elevation};
 }
 
@@ -37,7 +37,7 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const S
     const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
     const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(targets)};
     bool allWritten = true;
-    for (const SerialPort::SendResult& result : Transport::SendOverSerialLine(send.port, *protocol, targets)) {
+    for (const SerialPort::SendResult& result : SerialTransport::SendOverSerialLine(send.port, *protocol, targets)) {
         allWritten = result.Sent() && allWritten;
         if (observer) observer(SendOutcome{axis, protocolName, send, result});
     }
@@ -65,7 +65,9 @@ AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer) {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
     if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer);
     if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer);
-    HamlibTransport::Send(azimuth && Unit3::AZtype == Protocols::kHamlib, elevation && Unit3::ELtype == Protocols::kHamlib);
+    using Protocols::TransportKind;
+    HamlibTransport::Send(azimuth && Protocols::GoesOver(Axis::kAzimuth, Unit3::AZtype, TransportKind::kHamlib),
+                          elevation && Protocols::GoesOver(Axis::kElevation, Unit3::ELtype, TransportKind::kHamlib));
     return sent;
 }
 

@@ -11,7 +11,7 @@
 #include "Location.h"
 #include "Position.h"
 #include "CommandText.h"
-#include "Transport.h"
+#include "SerialTransport.h"
 #include "Unit3.h"
 #include "Win1252.h"
 #include "astro_time.h"
@@ -158,11 +158,11 @@ AxisStatus StatusOf(Axis axis) {
     status.protocolKnown = protocol != nullptr;
     status.sends = protocol != nullptr && protocol->copies > 0;
     status.port = Rotators::PortText(status.comNr);
-    status.device = Transport::DevicePathFor(status.port).value_or("");
+    status.device = SerialTransport::DevicePathFor(status.port).value_or("");
     if (protocol != nullptr) status.lineSpeed = std::string(protocol->lineSpeed);
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
     status.last = Current().last[IndexOf(axis)];
-    if (protocol != nullptr && protocol->name == std::string_view(Protocols::kHamlib)) {
+    if (protocol != nullptr && protocol->transport == Protocols::TransportKind::kHamlib) {
         status.last.reset();
         FillHamlibStatus(axis, status);
     }

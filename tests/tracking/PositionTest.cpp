@@ -8,6 +8,7 @@
 
 #include "Location.h"
 #include "Position.h"
+#include "Protocols.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -90,8 +91,8 @@ TEST_F(PositionUpdate, PointingSectionOfTheSettingsFileSwitchesTheComputation) {
         EXPECT_EQ(Position::TargetIsSun, c.sun);
         EXPECT_EQ(Position::Azimuth, c.roundedAzimuth);
         EXPECT_EQ(Position::Elevation, c.roundedElevation);
-        EXPECT_EQ(Position::AZvalue, Position::CommandValue(c.roundedAzimuth));
-        EXPECT_EQ(Position::ELvalue, Position::CommandValue(c.roundedElevation));
+        EXPECT_EQ(Position::AZvalue, Protocols::CommandValue(c.roundedAzimuth));
+        EXPECT_EQ(Position::ELvalue, Protocols::CommandValue(c.roundedElevation));
         if (!std::isnan(c.azimuth)) {
             EXPECT_NEAR(Position::MoonAzimuth, c.azimuth, 0.02L);
             EXPECT_NEAR(Position::MoonElevation, c.elevation, 0.02L);

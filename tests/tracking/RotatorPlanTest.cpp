@@ -244,8 +244,12 @@ TEST(RotatorTargets, AzimuthsAbove359OnlyToControllersThatTakeThem) {
         {359, "Prosistel-D", 540, 359},
         {540, "Prosistel-D combined", 540, 180},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(RotatorPlan::AzimuthForProtocol(c.azimuth, c.protocol, c.range), c.sent) << c.protocol << c.azimuth;
+    for (const auto& c : cases) {
+        const Protocols::Protocol* protocol = Protocols::FindProtocol(Axis::kAzimuth, c.protocol);
+        if (protocol == nullptr) protocol = Protocols::FindProtocol(Axis::kElevation, c.protocol);
+        ASSERT_NE(protocol, nullptr) << c.protocol;
+        EXPECT_EQ(RotatorPlan::AzimuthForProtocol(c.azimuth, *protocol, c.range), c.sent) << c.protocol << c.azimuth;
+    }
 }
 
 // An hour of 1-minute ticks with the target moving 0.5 degrees a minute in azimuth from 100.1 and

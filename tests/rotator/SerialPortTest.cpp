@@ -8,14 +8,13 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "Messages.h"
 #include "PseudoTerminal.h"
 #include "SerialPort.h"
 #include "TempDir.h"
 #include "Transport.h"
-#include "Unit3.h"
 
 namespace {
 
@@ -23,30 +22,25 @@ using SerialPort::SendStatus;
 
 class SerialLine : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Unit3::ExecutablePath = dir_.File("lunark");
-        previous_ =
-            Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-    }
-    void TearDown() override {
-        Messages::SetMessageHandler(previous_);
-        Unit3::ExecutablePath.clear();
-    }
-    void MapCom7To(const std::string& device) {
-        test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM7=" + device + "\n");
+    void MapCom7To(const std::string& device) { com7_ = device; }
+    // One command through the transport, with COM7's entry and the messages recorded.
+    SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command) {
+        return Transport::SendSerial(
+            [this](const std::string& name) { return name == "COM7" ? com7_ : std::string(); }, port, lineSpeed,
+            command, [this](const std::string& text) { messages_.push_back(text); });
     }
 
     test_support::TempDir dir_;
     tracking_test::PseudoTerminal line_;
+    std::string com7_;
     std::vector<std::string> messages_;
-    Messages::MessageHandler previous_;
 };
 
 TEST_F(SerialLine, WritesAnyBytesWholeAndClosesTheLine) {
     MapCom7To(line_.Path());
     tracking_test::OpenCloseWatch opens(line_.Path());
     const std::string command("\002AG\0\xFF\r", 6);
-    const SerialPort::SendResult result = Transport::SendSerial("COM7", "4800", command);
+    const SerialPort::SendResult result = SendSerial("COM7", "4800", command);
     EXPECT_TRUE(result.Sent());
     EXPECT_EQ(result.error, 0);
     EXPECT_EQ(result.devicePath, line_.Path());
@@ -105,17 +99,17 @@ TEST_F(SerialLine, EveryFailureIsNamedReportedOnceAndLeavesNothingOpen) {
         }
         EXPECT_TRUE(messages_.empty());  // the serial layer tells nobody
 
-        EXPECT_EQ(Transport::SendSerial("COM7", c.lineSpeed, "M123\r").status, c.status);
+        EXPECT_EQ(SendSerial("COM7", c.lineSpeed, "M123\r").status, c.status);
         EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - COM7"});
         EXPECT_EQ(test_support::OpenDescriptorCount(), descriptors);
         if (holder >= 0) ::close(holder), holder = -1;
         EXPECT_EQ(line_.Received(0).find("M123"), std::string::npos);
     }
     MapCom7To(line_.Path());  // free again, the line works
-    EXPECT_TRUE(Transport::SendSerial("COM7", "9600", "M123\r").Sent());
+    EXPECT_TRUE(SendSerial("COM7", "9600", "M123\r").Sent());
     EXPECT_TRUE(line_.Received(5).ends_with("M123\r"));
     messages_.clear();
-    const SerialPort::SendResult unmapped = Transport::SendSerial("COM0", "9600", "M123\r");  // no device
+    const SerialPort::SendResult unmapped = SendSerial("COM0", "9600", "M123\r");  // no device
     EXPECT_EQ(unmapped.status, SendStatus::kNotFound);
     EXPECT_EQ(unmapped.devicePath, "");
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - COM0"});

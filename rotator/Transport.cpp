@@ -3,16 +3,11 @@
 
 #include <charconv>
 
-#include "IniFile.h"
-#include "Messages.h"
-#include "Unit3.h"
-
 namespace Transport {
 
 namespace {
 
 constexpr char kCommsError[] = "Comms error - ";
-constexpr char kPortsSection[] = "Ports";
 constexpr std::string_view kPortPrefix = "COM";
 
 struct DeviceRange {
@@ -40,11 +35,9 @@ std::optional<int> PortNumber(std::string_view port) {
 
 }  // namespace
 
-std::optional<std::string> DevicePathFor(const std::string& port) {
-    if (!Unit3::ExecutablePath.empty()) {
-        const TIniFile settings(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-        std::string mapped = settings.ReadString(kPortsSection, port, "");
-        if (!mapped.empty()) return mapped;
+std::optional<std::string> DevicePathFor(const PortEntries& ports, const std::string& port) {
+    if (ports) {
+        if (std::string mapped = ports(port); !mapped.empty()) return mapped;
     }
     const std::optional<int> number = PortNumber(port);
     if (!number) return std::nullopt;
@@ -56,22 +49,24 @@ std::optional<std::string> DevicePathFor(const std::string& port) {
     return std::nullopt;
 }
 
-SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command) {
-    const std::optional<std::string> device = DevicePathFor(port);
+SerialPort::SendResult SendSerial(const PortEntries& ports, const std::string& port, std::string_view lineSpeed,
+                                  std::string_view command, const ShowMessage& show) {
+    const std::optional<std::string> device = DevicePathFor(ports, port);
     const SerialPort::SendResult result =
         device ? SerialPort::SendCommand(*device, lineSpeed, command)
                : SerialPort::SendResult{SerialPort::SendStatus::kNotFound, 0, std::string()};
     // The line is closed by now, whatever happened: the operator may take time over the message.
-    if (!result.Sent()) Messages::ShowMessage(kCommsError + port);
+    if (!result.Sent() && show) show(kCommsError + port);
     return result;
 }
 
-std::vector<SerialPort::SendResult> SendOverSerialLine(const std::string& port, const Protocols::Protocol& protocol,
-                                                       const Protocols::Targets& targets) {
+std::vector<SerialPort::SendResult> SendOverSerialLine(const PortEntries& ports, const std::string& port,
+                                                       const Protocols::Protocol& protocol,
+                                                       const Protocols::Targets& targets, const ShowMessage& show) {
     const std::string command = protocol.Command(targets);
     std::vector<SerialPort::SendResult> results;
     for (int copy = 0; copy < protocol.copies; ++copy) {
-        results.push_back(SendSerial(port, protocol.lineSpeed, command));
+        results.push_back(SendSerial(ports, port, protocol.lineSpeed, command, show));
     }
     return results;
 }

@@ -11,26 +11,28 @@ namespace {
 using Protocols::Axis;
 
 // The setup lists: each axis's protocols in the controllers' order, then "Hamlib" (no bytes of
-// its own) and "none" last, with the line speed and the number of copies of the controllers'
-// manuals.
-TEST(Protocols, EachAxisListsItsControllersWithSpeedAndCopies) {
+// its own: Hamlib takes the position itself, unrounded) and "none" last, with the line speed and
+// the number of copies of the controllers' manuals.
+TEST(Protocols, EachAxisListsItsControllersWithSpeedCopiesAndTransport) {
+    using enum Protocols::TransportKind;
     struct Row {
         const char* name;
         const char* lineSpeed;
         int copies;
+        Protocols::TransportKind transport;
     };
-    const std::vector<Row> azimuth = {{"Hy-Gain DCU-1", "4800", 1},
-                                      {"Prosistel-D", "9600", 2},
-                                      {"M\xB2 RC2800", "9600", 1},
-                                      {"YAESU GS-232A 9600bd", "9600", 1},
-                                      {"Hamlib", "", 0},
-                                      {"none", "", 0}};
-    const std::vector<Row> elevation = {{"Prosistel-D", "9600", 2},
-                                        {"Prosistel-D combined", "9600", 2},
-                                        {"M\xB2 RC2800", "9600", 1},
-                                        {"YAESU GS-232A 9600bd", "9600", 1},
-                                        {"Hamlib", "", 0},
-                                        {"none", "", 0}};
+    const std::vector<Row> azimuth = {{"Hy-Gain DCU-1", "4800", 1, kSerialLine},
+                                      {"Prosistel-D", "9600", 2, kSerialLine},
+                                      {"M\xB2 RC2800", "9600", 1, kSerialLine},
+                                      {"YAESU GS-232A 9600bd", "9600", 1, kSerialLine},
+                                      {"Hamlib", "", 0, kHamlib},
+                                      {"none", "", 0, kNone}};
+    const std::vector<Row> elevation = {{"Prosistel-D", "9600", 2, kSerialLine},
+                                        {"Prosistel-D combined", "9600", 2, kSerialLine},
+                                        {"M\xB2 RC2800", "9600", 1, kSerialLine},
+                                        {"YAESU GS-232A 9600bd", "9600", 1, kSerialLine},
+                                        {"Hamlib", "", 0, kHamlib},
+                                        {"none", "", 0, kNone}};
     for (const auto& [axis, rows] : {std::pair{Axis::kAzimuth, azimuth}, std::pair{Axis::kElevation, elevation}}) {
         const auto protocols = Protocols::ProtocolsOf(axis);
         ASSERT_EQ(protocols.size(), rows.size());
@@ -40,11 +42,15 @@ TEST(Protocols, EachAxisListsItsControllersWithSpeedAndCopies) {
             EXPECT_EQ(protocols[i]->axis, axis);
             EXPECT_EQ(protocols[i]->lineSpeed, rows[i].lineSpeed);
             EXPECT_EQ(protocols[i]->copies, rows[i].copies);
+            EXPECT_EQ(protocols[i]->transport, rows[i].transport);
+            EXPECT_EQ(protocols[i]->fractionalDegrees, rows[i].transport == kHamlib);
+            EXPECT_TRUE(Protocols::GoesOver(axis, rows[i].name, rows[i].transport));
             EXPECT_EQ(Protocols::FindProtocol(axis, rows[i].name), protocols[i]);
         }
     }
     EXPECT_EQ(Protocols::FindProtocol(Axis::kElevation, "Hy-Gain DCU-1"), nullptr);
     EXPECT_EQ(Protocols::FindProtocol(Axis::kAzimuth, "Prosistel-D combined"), nullptr);
+    EXPECT_FALSE(Protocols::GoesOver(Axis::kAzimuth, "hamlib", kHamlib));  // names match byte for byte
 }
 
 // One copy's bytes for targets of every width: values are at least three characters, "0"-padded,
