@@ -4,7 +4,8 @@
 # --graphviz output, into docs/dependencies.png (graphviz dot; every arrow points down, from a
 # target to what it uses). First checks that every link follows the direction of the folders:
 #   app -> ui, gif, tracking, settings;  ui -> settings;  tracking -> settings, astro;
-#   gif, settings and astro use nothing of ours.
+#   tools -> tracking and what tracking uses;  gif, settings and astro use nothing of ours;
+#   nothing uses tools.
 # With --check only the check runs (CI). Tests, benchmarks, helper programs and outside libraries
 # are left out of the picture.
 set -euo pipefail
@@ -31,17 +32,21 @@ cmake -S "$top" -B "$work" -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF -DLUNARK_FUZZ=O
 sed -nE 's/^ *"node[0-9]+" \[ label = "([^"]+)".*/\1/p' "$work/graph.dot" >"$work/names"
 sed -nE 's/^ *"node[0-9]+" -> "node[0-9]+".*\/\/ *([^ ]+) -> ([^ ]+) *$/\1 \2/p' "$work/graph.dot" >"$work/links"
 
-# The folder of each target: the folder whose CMake files create it.
+# The folder of each target: the top folder whose CMake files create it (tools/lunark-position/ is
+# in tools/).
 folder_of() {
   local hit
-  hit=$(grep -lE "add_(library|executable)\($1( |\))" "$top"/*/CMakeLists.txt "$top"/*/*.cmake 2>/dev/null |
-    head -n 1)
-  basename "$(dirname "$hit")"
+  hit=$(grep -lE "add_(library|executable)\($1( |\))" "$top"/*/CMakeLists.txt "$top"/*/*/CMakeLists.txt \
+    "$top"/*/*.cmake 2>/dev/null | head -n 1)
+  hit=${hit#"$top"/}
+  echo "${hit%%/*}"
 }
 allowed() {  # allowed USER_FOLDER USED_FOLDER
   [ "$1" = "$2" ] && return 0
   case "$1:$2" in
     app:ui | app:gif | app:tracking | app:settings | ui:settings | tracking:settings | tracking:astro) return 0 ;;
+    tools:tracking) return 0 ;;
+    tools:*) allowed tracking "$2" && return 0 ;;
   esac
   return 1
 }
