@@ -212,11 +212,12 @@ bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& v
     return true;
 }
 
-// A latitude, longitude or height argument.
-long double CoordinateArgument(std::string_view option, const std::string& text,
-                               std::optional<long double> (*parse)(std::string_view), const char* range) {
-    const std::optional<long double> value = parse(text);
-    if (!value) throw EUsageError(std::string(option) + ": \"" + text + "\" is not a number " + range);
+// A value that `parse` reads, or a refusal saying what it should have been: "--at: \"x\" is not an
+// instant like ...".
+template <typename Parse>
+auto ParsedArgument(std::string_view option, const std::string& text, Parse parse, std::string_view expected) {
+    const auto value = parse(text);
+    if (!value) throw EUsageError(std::string(option) + ": \"" + text + "\" is not " + std::string(expected));
     return *value;
 }
 
@@ -485,9 +486,8 @@ constexpr Option kOptions[] = {
      "Maidenhead locator of the station, e.g. JO22IC (four characters: the\n"
      "centre of the square)"},
     {"--at", "INSTANT",
-     [](Options& o, std::string_view, const std::string& value) {
-         o.at = ParseUtcInstant(value);
-         if (!o.at) throw EUsageError("--at: \"" + value + "\" is not an instant like 2023-03-22T12:00:00Z");
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.at = ParsedArgument(name, value, ParseUtcInstant, "an instant like 2023-03-22T12:00:00Z");
      },
      "the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)"},
     {"--az-offset", "N",
@@ -533,28 +533,24 @@ constexpr Option kOptions[] = {
      "list the rotator models Hamlib drives: number, manufacturer and name,\n"
      "separated by tabs, one a line"},
     {"--az-range", "0-N",
-     [](Options& o, std::string_view, const std::string& value) {
-         o.azRange = RotatorSettings::ParseAzimuthRange(value);
-         if (!o.azRange)
-             throw EUsageError("--az-range: \"" + value + "\" is not 0-360 or 0-N with N from 361 to 540");
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.azRange = ParsedArgument(name, value, RotatorSettings::ParseAzimuthRange,
+                                    "0-360 or 0-N with N from 361 to 540");
      },
      "the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
      "north, N from 361 to 540; each pass is then held on the side that holds\n"
      "it, chosen when it began (azimuths above 359 go only to GS-232A and Hamlib)"},
     {"--el-range", "MIN-MAX",
-     [](Options& o, std::string_view, const std::string& value) {
-         o.elRange = RotatorSettings::ParseElevationRange(value);
-         if (!o.elRange)
-             throw EUsageError("--el-range: \"" + value + "\" is not MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.elRange = ParsedArgument(name, value, RotatorSettings::ParseElevationRange,
+                                    "MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
      },
      "the elevation range, whole degrees from 0 to 180; elevations outside are\n"
      "held at it"},
     {"--below-horizon", "P",
-     [](Options& o, std::string_view, const std::string& value) {
-         o.belowHorizon = RotatorSettings::ParseBelowHorizon(value);
-         if (!o.belowHorizon)
-             throw EUsageError("--below-horizon: \"" + value +
-                               "\" is not follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.belowHorizon = ParsedArgument(name, value, RotatorSettings::ParseBelowHorizon,
+                                         "follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
      },
      "while the Moon is below the horizon: follow (the rotators follow it),\n"
      "park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
@@ -577,17 +573,17 @@ constexpr Option kOptions[] = {
      "the body to follow, in any letter case; the unrounded lines then name it"},
     {"--lat", "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
-         o.latitude = CoordinateArgument(name, value, PointingSettings::Latitude, "from -90 to 90");
+         o.latitude = ParsedArgument(name, value, PointingSettings::Latitude, "a number from -90 to 90");
      },
      "the station's latitude, degrees north (south negative), with --lon", {{"--lon"}}},
     {"--lon", "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
-         o.longitude = CoordinateArgument(name, value, PointingSettings::Longitude, "from -180 to 180");
+         o.longitude = ParsedArgument(name, value, PointingSettings::Longitude, "a number from -180 to 180");
      },
      "the station's longitude, degrees EAST (west negative), with --lat", {{"--lat"}}},
     {"--height", "METRES",
      [](Options& o, std::string_view name, const std::string& value) {
-         o.height = CoordinateArgument(name, value, PointingSettings::Height, "of metres from -500 to 9000");
+         o.height = ParsedArgument(name, value, PointingSettings::Height, "a number of metres from -500 to 9000");
      },
      "the station's height above sea level (default 0), with --lat and --lon\n"
      "(station coordinates count in precise mode only)",
@@ -617,11 +613,9 @@ constexpr Option kOptions[] = {
      "+1073/+1201/+1330 Hz\"); without a window, why there is none",
      {{"--dx"}, true, {"--send", "--at"}}},
     {"--from", "DATE",
-     [](Options& o, std::string_view, const std::string& value) {
-         o.from = ParseUtcDateOrInstant(value);
-         if (!o.from)
-             throw EUsageError("--from: \"" + value +
-                               "\" is not a date like 2023-03-22 or an instant like 2023-03-22T12:00:00Z");
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.from = ParsedArgument(name, value, ParseUtcDateOrInstant,
+                                 "a date like 2023-03-22 or an instant like 2023-03-22T12:00:00Z");
      },
      "start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
      "(default: now)",
