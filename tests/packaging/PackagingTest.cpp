@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The man page of lunark-position names exactly the options its --help names, so the two never
-// drift apart; and the version is the same wherever a user or a software centre reads it.
+// The man page of lunark-position names exactly the options its --help names, each with a value
+// where its option table takes one, so the three never drift apart; and the version is the same
+// wherever a user or a software centre reads it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+
+#include "PositionTool.h"
 
 namespace {
 
@@ -51,6 +54,33 @@ TEST(Packaging, ManPageNamesTheOptionsHelpNames) {
     const std::set<std::string> pageOptions = Matches(options, std::regex(R"(\*(--[a-z][a-z-]*)\*)"));
     EXPECT_GE(helpOptions.size(), 10u);
     EXPECT_EQ(pageOptions, helpOptions);
+}
+
+// The man page's entry of each option the table lists: its first line sets the names in bold, each
+// with its value in italics when it takes one ("*--az-offset* _N_, *--el-offset* _N_").
+TEST(Packaging, ManPageGivesAValueToTheOptionsTheTableGivesOne) {
+    const std::string page = ReadFile(LUNARK_SOURCE_DIR "/packaging/man/lunark-position.1.scd");
+    const std::size_t start = page.find("\n# OPTIONS");
+    ASSERT_NE(start, std::string::npos);
+    std::istringstream options(page.substr(start, page.find("\n# ", start + 1) - start));
+    const std::regex name(R"(\*(--[a-z][a-z-]*)\*( _)?)");
+    std::set<std::string> withValue, without;
+    for (std::string line; std::getline(options, line);) {
+        if (line.empty() || line.front() == '\t') continue;  // descriptions are indented
+        for (auto it = std::sregex_iterator(line.begin(), line.end(), name); it != std::sregex_iterator(); ++it) {
+            ((*it)[2].matched ? withValue : without).insert((*it)[1].str());
+        }
+    }
+    std::size_t listed = 0;
+    for (const PositionTool::Option& option : PositionTool::OptionTable()) {
+        if (option.help.empty()) continue;
+        ++listed;
+        const std::string name(option.name);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(withValue.contains(name), !option.argument.empty());
+        EXPECT_EQ(without.contains(name), option.argument.empty());
+    }
+    EXPECT_EQ(withValue.size() + without.size(), listed);
 }
 
 TEST(Packaging, OneVersionEverywhere) {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "HamlibRotator.h"
 #include "Location.h"
+#include "Protocols.h"
 #include "RotatorSettings.h"
 #include "pointing.h"
 
@@ -58,7 +61,31 @@ struct Options {
     bool help = false;
     bool version = false;
     std::vector<std::string> notes;  // what was taken otherwise than typed, for standard error
+    bool operator==(const Options&) const = default;
 };
+
+// The options an option goes with: it is refused when none of `with` is given beside it, and when
+// one of `without` is. Two options that name only each other go together.
+struct Companions {
+    std::array<std::string_view, 2> with{};
+    bool needs = false;  // "needs --lat and --lon" (each of them) rather than "goes with --plan or --frequency"
+    std::array<std::string_view, 2> without{};
+};
+
+// One command-line option: how it is typed, what it sets, how --help and the man page list it.
+struct Option {
+    // Reads the value (empty for a switch) into the options; raises EUsageError.
+    using Handler = void (*)(Options& options, std::string_view name, const std::string& value);
+    std::string_view name;      // "--locator"
+    std::string_view argument;  // what --help calls its value; empty for a switch
+    Handler handler;
+    std::string_view help;  // --help's description, '\n' between its lines; empty: not listed
+    Companions goesWith{};
+    std::optional<Protocols::Axis> protocolsOf{};  // the description goes on with the axis's protocols
+};
+
+// Every option, in the order --help lists them.
+std::span<const Option> OptionTable();
 
 // Reads the arguments after the program name ("--name value" or "--name=value"). Raises EUsageError.
 Options ParseArguments(const std::vector<std::string>& arguments);

@@ -90,6 +90,33 @@ TEST(PositionToolArguments, RejectsWhatItCannotFollow) {
     }
 }
 
+// Options that go with others: the refusal names the first rule broken, plan before station, in
+// the words a user reads; an option that sets nothing of its own ("--days 1") goes without --plan.
+TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* refusal;  // empty: accepted
+    } cases[] = {
+        {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
+        {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
+        {{"--dx", "FN20", "--json", "--lat", "1"}, "--from, --days, --min-el, --dx-min-el and --json go with --plan"},
+        {{"--dx", "FN20", "--lon", "1"}, "--dx goes with --plan or --frequency"},
+        {{"--height", "3", "--lon", "4"}, "--lat and --lon go together"},
+        {{"--height", "3"}, "--height needs --lat and --lon"},
+        {{"--days", "2", "--days", "1", "--min-el", "5"}, ""},
+        {{"--dx", "FN20", "--frequency", "144", "--lat", "1", "--lon", "2", "--height", "3"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
+        try {
+            PositionTool::ParseArguments(c.arguments);
+            EXPECT_STREQ(c.refusal, "");
+        } catch (const PositionTool::EUsageError& error) {
+            EXPECT_STREQ(error.what(), c.refusal);
+        }
+    }
+}
+
 TEST(CommandText, ShowsCommandsInHexadecimalAndWithNamedControlBytes) {
     EXPECT_EQ(CommandText::HexBytes("\002AG123\r\r"), "02 41 47 31 32 33 0D 0D");
     EXPECT_EQ(CommandText::ReadableBytes("\002AG123\r\r"), "<STX>AG123<CR><CR>");

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <set>
 
 #include "CommandText.h"
 #include "HamlibModels.h"
@@ -41,8 +42,8 @@ constexpr char kNotSent[] = "not sent";
 // 9999-12-31T23:59:59Z as a day number: the last instant a four-digit year prints.
 constexpr double kLastPrintableSecond = 2958466.0 - 1.0 / 86400.0;
 
-// The help text, before and after the lines of the two protocol options.
-constexpr char kHelpBeforeProtocols[] =
+// The help text before and after the list of options.
+constexpr char kHelpBeforeOptions[] =
     "Usage: lunark-position [--locator LOCATOR] [--at YYYY-MM-DDTHH:MM:SS[.fff]Z]\n"
     "                       [--az-offset N] [--el-offset N] [--az-type NAME] [--el-type NAME]\n"
     "                       [--az-hamlib MODEL,DEVICE[,SPEED]] [--el-hamlib MODEL,DEVICE[,SPEED]]\n"
@@ -62,66 +63,8 @@ constexpr char kHelpBeforeProtocols[] =
     "four decimals; then for each rotator its protocol, port, device and line speed, and one line\n"
     "per copy of its command, in hexadecimal and as text with control bytes named.\n"
     "\n"
-    "Options (each one not given is taken from the settings file):\n"
-    "  --locator LOCATOR  Maidenhead locator of the station, e.g. JO22IC (four characters: the\n"
-    "                     centre of the square)\n"
-    "  --at INSTANT       the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)\n"
-    "  --az-offset N      whole degrees added to the azimuth sent\n"
-    "  --el-offset N      whole degrees added to the elevation sent\n";
-constexpr char kHelpAfterProtocols[] =
-    "  --az-hamlib MODEL,DEVICE[,SPEED]\n"
-    "                     the rotator of an azimuth set to \"Hamlib\": Hamlib's model number (see\n"
-    "                     --list-hamlib), its device (a serial path, a /dev/serial/by-id/ name, or\n"
-    "                     host:port of a rotctld for model 2; none for the simulated model 1, as in\n"
-    "                     1,) and, for serial models, the line speed (others ignore it, with a note)\n"
-    "  --el-hamlib MODEL,DEVICE[,SPEED]\n"
-    "                     likewise for the elevation; both naming one rotator move it in one call\n"
-    "  --settings FILE    the settings file to read (a name ending in .ini); default: the Lunark\n"
-    "                     program's own, lunark.ini beside this tool (a build) or in\n"
-    "                     ~/.config/lunark (a copy installed under /usr)\n"
-    "  --send             send the commands once to the rotators (ports as in the settings file,\n"
-    "                     device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
-    "                     COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31), then print\n"
-    "                     \"Azimuth result:\" and \"Elevation result:\", each \"sent\" or the\n"
-    "                     reason with the device, e.g. \"permission denied (/dev/ttyUSB0)\"\n"
-    "  --list-hamlib      list the rotator models Hamlib drives: number, manufacturer and name,\n"
-    "                     separated by tabs, one a line\n"
-    "  --az-range 0-N     the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
-    "                     north, N from 361 to 540; each pass is then held on the side that holds\n"
-    "                     it, chosen when it began (azimuths above 359 go only to GS-232A and Hamlib)\n"
-    "  --el-range MIN-MAX the elevation range, whole degrees from 0 to 180; elevations outside are\n"
-    "                     held at it\n"
-    "  --below-horizon P  while the Moon is below the horizon: follow (the rotators follow it),\n"
-    "                     park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
-    "                     the lowest elevation)\n"
-    "  --precise          precise pointing: the topocentric apparent position (the Moon's parallax\n"
-    "                     from its distance, dynamical time) for the station coordinates\n"
-    "  --target moon|sun  the body to follow, in any letter case; the unrounded lines then name it\n"
-    "  --lat DEG          the station's latitude, degrees north (south negative), with --lon\n"
-    "  --lon DEG          the station's longitude, degrees EAST (west negative), with --lat\n"
-    "  --height METRES    the station's height above sea level (default 0), with --lat and --lon\n"
-    "                     (station coordinates count in precise mode only)\n"
-    "  --frequency MHZ    also print the Doppler shift of one's own echo at this frequency (received\n"
-    "                     less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
-    "                     the path loss relative to the Moon at perigee (356400 km) and the echo delay\n"
-    "  --dx LOCATOR       Maidenhead locator of the DX station; up to eight --dx, each window and\n"
-    "                     line then ends with (--json: \"dx\" names) its station\n"
-    "  --plan             list the windows when the Moon stands above the minimum elevations of both\n"
-    "                     stations (airless topocentric positions): start and end in UTC and the whole\n"
-    "                     minutes, separated by two spaces; an edge cut by the search's start or end\n"
-    "                     is marked with *; with --frequency also the echo and DX Doppler shifts at\n"
-    "                     the window's start, middle and end (\"echo -766/-512/-240 Hz  DX\n"
-    "                     +1073/+1201/+1330 Hz\"); without a window, why there is none\n"
-    "  --from DATE        start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
-    "                     (default: now)\n"
-    "  --days N           days searched, 1 to 366 (default: 1); the search ends with 9999-12-31\n"
-    "  --min-el DEG       minimum elevation of the home station, 0 to 89 degrees (default: 5)\n"
-    "  --dx-min-el DEG    minimum elevation of the DX station (default: 5)\n"
-    "  --json             print the windows only, as a JSON array of objects with start, end,\n"
-    "                     minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
-    "                     dx_doppler_hz, each the three shifts)\n"
-    "  --help             show this text\n"
-    "  --version          show the version of Lunark\n"
+    "Options (each one not given is taken from the settings file):\n";
+constexpr char kHelpAfterOptions[] =
     "\n"
     "Protocol names are typed as they read (UTF-8) and must match exactly, letter case included.\n"
     "\n"
@@ -269,11 +212,12 @@ bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& v
     return true;
 }
 
-// A latitude, longitude or height argument.
-long double CoordinateArgument(std::string_view option, const std::string& text,
-                               std::optional<long double> (*parse)(std::string_view), const char* range) {
-    const std::optional<long double> value = parse(text);
-    if (!value) throw EUsageError(std::string(option) + ": \"" + text + "\" is not a number " + range);
+// A value that `parse` reads, or a refusal saying what it should have been: "--at: \"x\" is not an
+// instant like ...".
+template <typename Parse>
+auto ParsedArgument(std::string_view option, const std::string& text, Parse parse, std::string_view expected) {
+    const auto value = parse(text);
+    if (!value) throw EUsageError(std::string(option) + ": \"" + text + "\" is not " + std::string(expected));
     return *value;
 }
 
@@ -535,10 +479,277 @@ std::string SettingsExecutable(const Options& options, const std::string& execut
     return file;  // a name ending in .ini is its own settings file
 }
 
+// The options, in the order --help lists them. A value is "--name value" or "--name=value".
+constexpr Option kOptions[] = {
+    {"--locator", "LOCATOR",
+     [](Options& o, std::string_view name, const std::string& value) { o.locator = LocatorArgument(name, value); },
+     "Maidenhead locator of the station, e.g. JO22IC (four characters: the\n"
+     "centre of the square)"},
+    {"--at", "INSTANT",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.at = ParsedArgument(name, value, ParseUtcInstant, "an instant like 2023-03-22T12:00:00Z");
+     },
+     "the instant in UTC, e.g. 2023-03-22T12:00:00Z (default: now)"},
+    {"--az-offset", "N",
+     [](Options& o, std::string_view name, const std::string& value) { o.azOffset = DegreesArgument(name, value); },
+     "whole degrees added to the azimuth sent"},
+    {"--el-offset", "N",
+     [](Options& o, std::string_view name, const std::string& value) { o.elOffset = DegreesArgument(name, value); },
+     "whole degrees added to the elevation sent"},
+    {"--az-type", "NAME",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.azType = ProtocolArgument(name, Axis::kAzimuth, value);
+     },
+     "azimuth protocol:", {}, Axis::kAzimuth},
+    {"--el-type", "NAME",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.elType = ProtocolArgument(name, Axis::kElevation, value);
+     },
+     "elevation protocol:", {}, Axis::kElevation},
+    {"--az-hamlib", "MODEL,DEVICE[,SPEED]",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.azHamlib = HamlibArgument(name, value, o.notes);
+     },
+     "the rotator of an azimuth set to \"Hamlib\": Hamlib's model number (see\n"
+     "--list-hamlib), its device (a serial path, a /dev/serial/by-id/ name, or\n"
+     "host:port of a rotctld for model 2; none for the simulated model 1, as in\n"
+     "1,) and, for serial models, the line speed (others ignore it, with a note)"},
+    {"--el-hamlib", "MODEL,DEVICE[,SPEED]",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.elHamlib = HamlibArgument(name, value, o.notes);
+     },
+     "likewise for the elevation; both naming one rotator move it in one call"},
+    {"--settings", "FILE", [](Options& o, std::string_view, const std::string& value) { o.settingsFile = value; },
+     "the settings file to read (a name ending in .ini); default: the Lunark\n"
+     "program's own, lunark.ini beside this tool (a build) or in\n"
+     "~/.config/lunark (a copy installed under /usr)"},
+    {"--send", "", [](Options& o, std::string_view, const std::string&) { o.send = true; },
+     "send the commands once to the rotators (ports as in the settings file,\n"
+     "device paths from its [Ports] entries, else COM1-32 /dev/ttyS0-31,\n"
+     "COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31), then print\n"
+     "\"Azimuth result:\" and \"Elevation result:\", each \"sent\" or the\n"
+     "reason with the device, e.g. \"permission denied (/dev/ttyUSB0)\""},
+    {"--list-hamlib", "", [](Options& o, std::string_view, const std::string&) { o.listHamlib = true; },
+     "list the rotator models Hamlib drives: number, manufacturer and name,\n"
+     "separated by tabs, one a line"},
+    {"--az-range", "0-N",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.azRange = ParsedArgument(name, value, RotatorSettings::ParseAzimuthRange,
+                                    "0-360 or 0-N with N from 361 to 540");
+     },
+     "the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
+     "north, N from 361 to 540; each pass is then held on the side that holds\n"
+     "it, chosen when it began (azimuths above 359 go only to GS-232A and Hamlib)"},
+    {"--el-range", "MIN-MAX",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.elRange = ParsedArgument(name, value, RotatorSettings::ParseElevationRange,
+                                    "MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
+     },
+     "the elevation range, whole degrees from 0 to 180; elevations outside are\n"
+     "held at it"},
+    {"--below-horizon", "P",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.belowHorizon = ParsedArgument(name, value, RotatorSettings::ParseBelowHorizon,
+                                         "follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
+     },
+     "while the Moon is below the horizon: follow (the rotators follow it),\n"
+     "park:AZ,EL (point there), or wait (at the azimuth where it next rises, at\n"
+     "the lowest elevation)"},
+    {"--precise", "", [](Options& o, std::string_view, const std::string&) { o.precise = true; },
+     "precise pointing: the topocentric apparent position (the Moon's parallax\n"
+     "from its distance, dynamical time) for the station coordinates"},
+    {"--target", "moon|sun",
+     [](Options& o, std::string_view, const std::string& value) {
+         std::string lower = value;
+         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         if (lower == "moon") {
+             o.target = pointing::Target::Moon;
+         } else if (lower == "sun") {
+             o.target = pointing::Target::Sun;
+         } else {
+             throw EUsageError("--target: \"" + value + "\" is neither moon nor sun");
+         }
+     },
+     "the body to follow, in any letter case; the unrounded lines then name it"},
+    {"--lat", "DEG",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.latitude = ParsedArgument(name, value, PointingSettings::Latitude, "a number from -90 to 90");
+     },
+     "the station's latitude, degrees north (south negative), with --lon", {{"--lon"}}},
+    {"--lon", "DEG",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.longitude = ParsedArgument(name, value, PointingSettings::Longitude, "a number from -180 to 180");
+     },
+     "the station's longitude, degrees EAST (west negative), with --lat", {{"--lat"}}},
+    {"--height", "METRES",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.height = ParsedArgument(name, value, PointingSettings::Height, "a number of metres from -500 to 9000");
+     },
+     "the station's height above sea level (default 0), with --lat and --lon\n"
+     "(station coordinates count in precise mode only)",
+     {{"--lat", "--lon"}, true}},
+    {"--frequency", "MHZ",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.frequencyMhz = NumberArgument(name, value, 0.001, 1e6);
+     },
+     "also print the Doppler shift of one's own echo at this frequency (received\n"
+     "less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
+     "the path loss relative to the Moon at perigee (356400 km) and the echo delay"},
+    {"--dx", "LOCATOR",
+     [](Options& o, std::string_view name, const std::string& value) {
+         if (o.dxLocators.size() == PlanSettings::kMostDxStations)
+             throw EUsageError("--dx: at most " + std::to_string(PlanSettings::kMostDxStations) + " DX stations");
+         o.dxLocators.push_back(LocatorArgument(name, value));
+     },
+     "Maidenhead locator of the DX station; up to eight --dx, each window and\n"
+     "line then ends with (--json: \"dx\" names) its station",
+     {{"--plan", "--frequency"}}},
+    {"--plan", "", [](Options& o, std::string_view, const std::string&) { o.plan = true; },
+     "list the windows when the Moon stands above the minimum elevations of both\n"
+     "stations (airless topocentric positions): start and end in UTC and the whole\n"
+     "minutes, separated by two spaces; an edge cut by the search's start or end\n"
+     "is marked with *; with --frequency also the echo and DX Doppler shifts at\n"
+     "the window's start, middle and end (\"echo -766/-512/-240 Hz  DX\n"
+     "+1073/+1201/+1330 Hz\"); without a window, why there is none",
+     {{"--dx"}, true, {"--send", "--at"}}},
+    {"--from", "DATE",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.from = ParsedArgument(name, value, ParseUtcDateOrInstant,
+                                 "a date like 2023-03-22 or an instant like 2023-03-22T12:00:00Z");
+     },
+     "start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
+     "(default: now)",
+     {{"--plan"}}},
+    {"--days", "N",
+     [](Options& o, std::string_view, const std::string& value) {
+         int32_t days = 0;
+         const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), days);
+         if (value.empty() || error != std::errc() || end != value.data() + value.size() || days < 1 || days > 366)
+             throw EUsageError("--days: \"" + value + "\" is not a whole number of days from 1 to 366");
+         o.days = days;
+     },
+     "days searched, 1 to 366 (default: 1); the search ends with 9999-12-31", {{"--plan"}}},
+    {"--min-el", "DEG",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.minElevation = NumberArgument(name, value, 0, 89);
+     },
+     "minimum elevation of the home station, 0 to 89 degrees (default: 5)", {{"--plan"}}},
+    {"--dx-min-el", "DEG",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.dxMinElevation = NumberArgument(name, value, 0, 89);
+     },
+     "minimum elevation of the DX station (default: 5)", {{"--plan"}}},
+    {"--json", "", [](Options& o, std::string_view, const std::string&) { o.json = true; },
+     "print the windows only, as a JSON array of objects with start, end,\n"
+     "minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
+     "dx_doppler_hz, each the three shifts)",
+     {{"--plan"}}},
+    {"--help", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, "show this text"},
+    {"-h", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, ""},
+    {"--version", "", [](Options& o, std::string_view, const std::string&) { o.version = true; },
+     "show the version of Lunark"},
+};
+static_assert(std::size(kOptions) == 30);
+
+const Option* FindOption(std::string_view name) {
+    for (const Option& option : kOptions) {
+        if (option.name == name) return &option;
+    }
+    return nullptr;
+}
+
+// "a, b and c"
+std::string JoinedList(const std::vector<std::string_view>& names, std::string_view last) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? last : ", ");
+        text += names[i];
+    }
+    return text;
+}
+
+// Why an option given without any of its companions is refused: "--lat and --lon go together",
+// "--from, --days ... go with --plan" (every option with the same companions), "--height needs --lat
+// and --lon", "--plan needs --dx LOCATOR" (one companion is named with its value).
+std::string WithoutCompanionText(const Option& option) {
+    const Companions& companions = option.goesWith;
+    std::vector<std::string_view> with;
+    for (const std::string_view name : companions.with) {
+        if (!name.empty()) with.push_back(name);
+    }
+    if (const Option* other = with.size() == 1 ? FindOption(with.front()) : nullptr;
+        other != nullptr && other->goesWith.with == std::array<std::string_view, 2>{option.name}) {
+        const bool first = &option < other;
+        return std::string(first ? option.name : other->name) + " and " +
+               std::string(first ? other->name : option.name) + " go together";
+    }
+    std::string companionText = JoinedList(with, companions.needs ? " and " : " or ");
+    if (with.size() == 1 && companions.needs) companionText += " " + std::string(FindOption(with.front())->argument);
+    std::vector<std::string_view> alike;
+    for (const Option& other : kOptions) {
+        if (other.goesWith.with == companions.with && other.goesWith.needs == companions.needs)
+            alike.push_back(other.name);
+    }
+    if (alike.size() > 1) return JoinedList(alike, " and ") + " go with " + companionText;
+    return std::string(option.name) + (companions.needs ? " needs " : " goes with ") + companionText;
+}
+
+std::string BesideExcludedText(const Option& option) {
+    const auto& without = option.goesWith.without;
+    return std::string(option.name) + (without[1].empty() ? " does not go with " + std::string(without[0])
+                                                          : " goes with neither " + std::string(without[0]) +
+                                                                " nor " + std::string(without[1]));
+}
+
+// An option counts as given when it sets something of its own: "--days 1" alone asks for what is
+// done anyway and goes without --plan.
+bool SetsSomething(const Option& option, const std::string& value) {
+    Options alone;
+    option.handler(alone, option.name, value);
+    return !(alone == Options{});
+}
+
+// Each option given checks its companions; an option's companions are checked after those of the
+// options listed after it (so that the plan's options are judged before the station's).
+void CheckCompanions(const std::set<std::string_view>& given) {
+    for (auto option = std::rbegin(kOptions); option != std::rend(kOptions); ++option) {
+        if (!given.contains(option->name)) continue;
+        const Companions& companions = option->goesWith;
+        const auto isGiven = [&given](std::string_view name) { return !name.empty() && given.contains(name); };
+        if (!companions.with[0].empty() && std::none_of(companions.with.begin(), companions.with.end(), isGiven))
+            throw EUsageError(WithoutCompanionText(*option));
+        if (std::any_of(companions.without.begin(), companions.without.end(), isGiven))
+            throw EUsageError(BesideExcludedText(*option));
+    }
+}
+
+// An option's line of --help: the name and value, the description from the description column.
+std::string OptionHelp(const Option& option) {
+    const std::string label = std::string(option.name) + (option.argument.empty() ? "" : " ") +
+                              std::string(option.argument);
+    if (option.protocolsOf) return ProtocolOptionHelp(label, option.help, *option.protocolsOf);
+    std::string help = "  " + label;
+    if (help.size() < kHelpIndent) {
+        help.resize(kHelpIndent, ' ');
+    } else {
+        help += '\n' + std::string(kHelpIndent, ' ');
+    }
+    for (const char c : option.help) {
+        help += c;
+        if (c == '\n') help += std::string(kHelpIndent, ' ');
+    }
+    return help + '\n';
+}
+
 }  // namespace
+
+std::span<const Option> OptionTable() {
+    return kOptions;
+}
 
 Options ParseArguments(const std::vector<std::string>& arguments) {
     Options options;
+    std::set<std::string_view> given;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> attached;
@@ -546,127 +757,26 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             attached = name.substr(equals + 1);
             name.resize(equals);
         }
-        const auto value = [&]() -> std::string {
-            if (attached) return *attached;
-            if (i + 1 >= arguments.size()) throw EUsageError(name + " needs a value");
-            return arguments[++i];
-        };
-        const auto flag = [&] {
+        const Option* option = FindOption(name);
+        if (option == nullptr) throw EUsageError("unknown argument \"" + arguments[i] + "\"");
+        std::string value;
+        if (option->argument.empty()) {
             if (attached) throw EUsageError(name + " takes no value");
-            return true;
-        };
-        if (name == "--locator") {
-            options.locator = LocatorArgument(name, value());
-        } else if (name == "--at") {
-            const std::string text = value();
-            options.at = ParseUtcInstant(text);
-            if (!options.at)
-                throw EUsageError("--at: \"" + text + "\" is not an instant like 2023-03-22T12:00:00Z");
-        } else if (name == "--az-offset") {
-            options.azOffset = DegreesArgument(name, value());
-        } else if (name == "--el-offset") {
-            options.elOffset = DegreesArgument(name, value());
-        } else if (name == "--az-type") {
-            options.azType = ProtocolArgument(name, Axis::kAzimuth, value());
-        } else if (name == "--el-type") {
-            options.elType = ProtocolArgument(name, Axis::kElevation, value());
-        } else if (name == "--az-hamlib") {
-            options.azHamlib = HamlibArgument(name, value(), options.notes);
-        } else if (name == "--el-hamlib") {
-            options.elHamlib = HamlibArgument(name, value(), options.notes);
-        } else if (name == "--plan") {
-            options.plan = flag();
-        } else if (name == "--dx") {
-            if (options.dxLocators.size() == PlanSettings::kMostDxStations)
-                throw EUsageError("--dx: at most " + std::to_string(PlanSettings::kMostDxStations) +
-                                  " DX stations");
-            options.dxLocators.push_back(LocatorArgument(name, value()));
-        } else if (name == "--from") {
-            const std::string text = value();
-            options.from = ParseUtcDateOrInstant(text);
-            if (!options.from)
-                throw EUsageError("--from: \"" + text + "\" is not a date like 2023-03-22 or an instant like "
-                                  "2023-03-22T12:00:00Z");
-        } else if (name == "--days") {
-            const std::string text = value();
-            int32_t days = 0;
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
-            if (text.empty() || error != std::errc() || end != text.data() + text.size() || days < 1 || days > 366)
-                throw EUsageError("--days: \"" + text + "\" is not a whole number of days from 1 to 366");
-            options.days = days;
-        } else if (name == "--min-el") {
-            options.minElevation = NumberArgument(name, value(), 0, 89);
-        } else if (name == "--dx-min-el") {
-            options.dxMinElevation = NumberArgument(name, value(), 0, 89);
-        } else if (name == "--json") {
-            options.json = flag();
-        } else if (name == "--frequency") {
-            options.frequencyMhz = NumberArgument(name, value(), 0.001, 1e6);
-        } else if (name == "--list-hamlib") {
-            options.listHamlib = flag();
-        } else if (name == "--az-range") {
-            const std::string text = value();
-            options.azRange = RotatorSettings::ParseAzimuthRange(text);
-            if (!options.azRange)
-                throw EUsageError("--az-range: \"" + text + "\" is not 0-360 or 0-N with N from 361 to 540");
-        } else if (name == "--el-range") {
-            const std::string text = value();
-            options.elRange = RotatorSettings::ParseElevationRange(text);
-            if (!options.elRange)
-                throw EUsageError("--el-range: \"" + text +
-                                  "\" is not MIN-MAX, whole degrees 0 <= MIN <= MAX <= 180");
-        } else if (name == "--below-horizon") {
-            const std::string text = value();
-            options.belowHorizon = RotatorSettings::ParseBelowHorizon(text);
-            if (!options.belowHorizon)
-                throw EUsageError("--below-horizon: \"" + text +
-                                  "\" is not follow, park:AZ,EL (AZ 0-540, EL 0-180) or wait");
-        } else if (name == "--settings") {
-            options.settingsFile = value();
-        } else if (name == "--precise") {
-            options.precise = flag();
-        } else if (name == "--target") {
-            const std::string text = value();
-            std::string lower = text;
-            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (lower == "moon") {
-                options.target = pointing::Target::Moon;
-            } else if (lower == "sun") {
-                options.target = pointing::Target::Sun;
-            } else {
-                throw EUsageError("--target: \"" + text + "\" is neither moon nor sun");
-            }
-        } else if (name == "--lat") {
-            options.latitude =
-                CoordinateArgument(name, value(), PointingSettings::Latitude, "from -90 to 90");
-        } else if (name == "--lon") {
-            options.longitude =
-                CoordinateArgument(name, value(), PointingSettings::Longitude, "from -180 to 180");
-        } else if (name == "--height") {
-            options.height =
-                CoordinateArgument(name, value(), PointingSettings::Height, "of metres from -500 to 9000");
-        } else if (name == "--send") {
-            options.send = flag();
-        } else if (name == "--help" || name == "-h") {
-            options.help = flag();
-        } else if (name == "--version") {
-            options.version = flag();
+        } else if (attached) {
+            value = *attached;
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
         } else {
-            throw EUsageError("unknown argument \"" + arguments[i] + "\"");
+            throw EUsageError(name + " needs a value");
+        }
+        option->handler(options, name, value);
+        if (SetsSomething(*option, value)) {
+            given.insert(option->name);
+        } else {
+            given.erase(option->name);
         }
     }
-    if (options.plan && options.dxLocators.empty()) throw EUsageError("--plan needs --dx LOCATOR");
-    if (options.plan && (options.send || options.at)) throw EUsageError("--plan goes with neither --send nor --at");
-    if (!options.plan) {
-        const bool planOnly = options.from || options.json || options.days != 1 || options.minElevation != 5 ||
-                              options.dxMinElevation != 5;
-        if (planOnly) throw EUsageError("--from, --days, --min-el, --dx-min-el and --json go with --plan");
-        if (!options.dxLocators.empty() && !options.frequencyMhz) throw EUsageError("--dx goes with --plan or --frequency");
-    }
-    if (options.latitude.has_value() != options.longitude.has_value()) {
-        throw EUsageError("--lat and --lon go together");
-    }
-    if (options.height && !options.latitude) throw EUsageError("--height needs --lat and --lon");
+    CheckCompanions(given);
     return options;
 }
 
@@ -713,10 +823,11 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         options = ParseArguments(arguments);
         for (const std::string& note : options.notes) err << kProgram << ": " << note << '\n';
         if (options.help) {
-            out << kHelpBeforeProtocols
-                << ProtocolOptionHelp("--az-type NAME", "azimuth protocol:", Axis::kAzimuth)
-                << ProtocolOptionHelp("--el-type NAME", "elevation protocol:", Axis::kElevation)
-                << kHelpAfterProtocols;
+            out << kHelpBeforeOptions;
+            for (const Option& option : kOptions) {
+                if (!option.help.empty()) out << OptionHelp(option);
+            }
+            out << kHelpAfterOptions;
             return 0;
         }
         if (options.version) {
