@@ -80,27 +80,51 @@ QString When(Location::Instant at) { return FromCore(Journal::UtcDateTime(at)); 
 
 // A page that scrolls sideways where the window is narrower than it. A page's minimum width is
 // known only once it is laid out, when it is first shown, and the window would widen itself to
-// it then. Its height still counts: the window is as tall as the page needs.
+// it then. Its height still counts: the window is as tall as the page needs, and the page is
+// fitted to the height there is, as a page of the tabs would be, never cut off below (a page
+// with wrapping text would otherwise be laid out at its preferred height).
 class SidewaysScroll final : public QScrollArea {
 public:
-    explicit SidewaysScroll(QWidget* content) {
+    explicit SidewaysScroll(QWidget* content) : content_(content) {
         setWidgetResizable(true);
         setFrameShape(QFrame::NoFrame);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setWidget(content);
+        setWidget(new Frame(content));
         content->installEventFilter(this);
     }
     QSize minimumSizeHint() const override {
         return {QScrollArea::minimumSizeHint().width(),
-                widget()->minimumSizeHint().height() + horizontalScrollBar()->sizeHint().height()};
+                content_->minimumSizeHint().height() + horizontalScrollBar()->sizeHint().height()};
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // The page's layout changed: its height may ask more of the window.
-        if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+        // The page's layout changed, or it is laid out for its first showing: its size may ask
+        // more of the window.
+        if (watched == content_ && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show)) {
+            widget()->updateGeometry();
+            updateGeometry();
+            QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+        }
         return QScrollArea::eventFilter(watched, event);
     }
+
+private:
+    // Holds the page without a layout of its own, so that the scroll area sizes it to the viewport
+    // (no smaller than the page's minimum) rather than to a height for its width.
+    class Frame final : public QWidget {
+    public:
+        explicit Frame(QWidget* page) : page_(page) { page->setParent(this); }
+        QSize minimumSizeHint() const override { return page_->minimumSizeHint(); }
+        QSize sizeHint() const override { return page_->sizeHint(); }
+
+    protected:
+        void resizeEvent(QResizeEvent*) override { page_->setGeometry(rect()); }
+
+    private:
+        QWidget* page_;
+    };
+    QWidget* content_;
 };
 
 }  // namespace

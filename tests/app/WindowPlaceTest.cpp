@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 
@@ -73,6 +74,11 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
                 station.Refresh();
                 QTest::qWait(200);
                 EXPECT_EQ(station.width(), width) << station.Pages->tabText(page).toStdString();
+                // The window is as tall as the page needs: nothing of it is cut off below.
+                const auto* scroll = qobject_cast<const QScrollArea*>(station.Pages->currentWidget());
+                ASSERT_NE(scroll, nullptr);
+                EXPECT_LE(scroll->widget()->height(), scroll->viewport()->height())
+                    << station.Pages->tabText(page).toStdString();
             }
         }
         station.close();
