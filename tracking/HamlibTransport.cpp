@@ -135,11 +135,10 @@ std::optional<Address> HamlibAxisRotator(Axis axis) {
     return Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib) ? AxisRotator(axis) : std::nullopt;
 }
 
-// Lets go of every rotator that neither an axis set to "Hamlib" nor this request uses.
+// Lets go of every rotator but the two in use: each axis's, or the one this request sends it to.
 void LetGoOfOthers(const std::optional<Address>& azimuth, const std::optional<Address>& elevation) {
     std::vector<Address> inUse;
-    for (const std::optional<Address>& address :
-         {azimuth, elevation, HamlibAxisRotator(Axis::kAzimuth), HamlibAxisRotator(Axis::kElevation)}) {
+    for (const std::optional<Address>& address : {azimuth, elevation}) {
         if (address) inUse.push_back(*address);
     }
     HamlibRotator::Rotators().KeepOnly(inUse);
@@ -271,7 +270,9 @@ void Send(bool azimuth, bool elevation) {
     if (elevation && !elevationRotator) {
         Report(false, true, unset, {{Command::kSetElevation}, false, "no Hamlib rotator chosen", {}, {}});
     }
-    LetGoOfOthers(azimuthRotator, elevationRotator);
+    // The axis not sent keeps its rotator, read only then: the settings are read once per axis.
+    LetGoOfOthers(azimuth ? azimuthRotator : HamlibAxisRotator(Axis::kAzimuth),
+                  elevation ? elevationRotator : HamlibAxisRotator(Axis::kElevation));
 
     if (SameRotator(azimuthRotator, elevationRotator)) {
         Post(*azimuthRotator, {Command::kSetPosition, target.azimuth, target.elevation}, true, true);
