@@ -45,7 +45,6 @@ constexpr int kHintHidePauseMs = 60000;
 constexpr int kFrameCheckMs = 20;
 constexpr int kFrameWaitMs = 5000;
 constexpr char kTitle[] = "Lunark by Tarvo";
-constexpr char kSunTitle[] = "Lunark by Tarvo (Sun)";  // while the Sun is the target
 
 QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -322,7 +321,12 @@ void TForm1::FocusWindowChanged(QWindow* window) {
 
 void TForm1::RunPositionUpdate() {
     Position::UpdatePosition();
-    setWindowTitle(QString::fromLatin1(Position::TargetIsSun ? kSunTitle : kTitle));
+    // Another target than the Moon is named in the title: "Lunark by Tarvo (Sun)".
+    const Targets::Target& target = Position::FollowedTarget;
+    setWindowTitle(target.IsBody(pointing::Target::Moon)
+                       ? QString::fromLatin1(kTitle)
+                       : QString::fromLatin1(kTitle) + QStringLiteral(" (") + QString::fromStdString(Targets::Name(target)) +
+                             QStringLiteral(")"));
     RotatorTracking::PointTargets(Location::Now());
     Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();

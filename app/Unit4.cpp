@@ -69,10 +69,10 @@ void FillList(QListWidget* list, Protocols::Axis axis) {
 void ApplyVisibilityRule(Protocols::Axis axis, const QLabel* protocol, QLabel* portCaption, QLineEdit* port,
                          QLineEdit* offset) {
     const bool used = protocol->text() != QLatin1String(Protocols::kNoRotator);
-    const bool hamlib =
-        Protocols::GoesOver(axis, core_text::ToCore(protocol->text()), Protocols::TransportKind::kHamlib);
-    port->setVisible(used && !hamlib);
-    portCaption->setVisible(!hamlib);
+    const Protocols::Protocol* row = Protocols::FindProtocol(axis, core_text::ToCore(protocol->text()));
+    const bool comPort = row == nullptr || row->UsesComPort();
+    port->setVisible(used && comPort);
+    portCaption->setVisible(comPort);
     offset->setVisible(used);
 }
 

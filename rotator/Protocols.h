@@ -61,6 +61,10 @@ struct Protocol {
     // Whether an overlapping azimuth range may send this controller azimuths above 359.
     bool TakesAzimuthAbove359() const { return highestAzimuth > kOneTurnAzimuth; }
 
+    // Whether the axis's COM port number applies: not for a rotator chosen elsewhere (Hamlib's, in
+    // the [Hamlib] settings).
+    bool UsesComPort() const { return transport != TransportKind::kHamlib; }
+
     // The bytes of one copy for the targets.
     std::string Command(const Targets& targets) const;
 };

@@ -255,7 +255,7 @@ Bearing CurrentTarget() {
         if (pointed) return *pointed;
         return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
     }
-    return Target(Position::MoonAzimuth, Position::MoonElevation, Unit3::AZoffset, Unit3::ELoffset);
+    return Target(Position::TargetAzimuth, Position::TargetElevation, Unit3::AZoffset, Unit3::ELoffset);
 }
 
 void Send(bool azimuth, bool elevation) {

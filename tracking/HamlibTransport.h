@@ -41,7 +41,7 @@ HamlibRotator::Bearing Target(long double azimuth, long double elevation, int32_
 // the whole-degree targets take); RotatorTracking sets it with each pointing.
 void SetPointedTarget(long double azimuth, long double elevation);
 
-// Where the Hamlib rotators go for Position's latest Moon position with Unit3's offsets: Target's
+// Where the Hamlib rotators go for Position's latest target position with Unit3's offsets: Target's
 // values, or where the [Rotator] settings point when they point elsewhere than plainly (the
 // whole-degree targets until they have pointed).
 HamlibRotator::Bearing CurrentTarget();
@@ -59,7 +59,7 @@ std::string RotatorText(const HamlibRotator::Address& address);
 std::string CallText(const HamlibRotator::Result& result);
 std::string OutcomeText(const HamlibRotator::Address& address, const HamlibRotator::Result& result);
 
-// Sends Position's latest Moon position, with Unit3's offsets, to the Hamlib rotators of the axes
+// Sends Position's latest target position, with Unit3's offsets, to the Hamlib rotators of the axes
 // marked true: one rot_set_position for both when they lead to the same rotator (one model, one
 // HamlibRotator::Destination, whatever the names); otherwise each keeps the other coordinate of
 // its rotator as it stands. Rotators that neither this send nor an axis set to "Hamlib" uses are

@@ -108,6 +108,7 @@ std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts) {
 }
 
 std::string Problem(const Texts& texts) {
+    const std::string targetMessage = "Target: " + Targets::BodyNamesJoined() + ".";
     // Each text with what makes it usable; an empty one is "not given".
     const struct {
         const std::string& text;
@@ -115,7 +116,7 @@ std::string Problem(const Texts& texts) {
         const char* message;
     } checks[] = {
         {texts.precise, texts.precise == "0" || texts.precise == "1", "Precise: 0 (off) or 1 (on)."},
-        {texts.target, Lower(texts.target) == "moon" || Lower(texts.target) == "sun", "Target: Moon or Sun."},
+        {texts.target, Targets::BodyNamed(texts.target).has_value(), targetMessage.c_str()},
         {texts.latitude, Latitude(texts.latitude).has_value(),
          "Latitude: degrees from -90 to 90, north positive, with a decimal point (52.0912)."},
         {texts.longitude, Longitude(texts.longitude).has_value(),
@@ -253,9 +254,7 @@ Settings Read(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     Settings settings;
     settings.precise = Switch(ini, "Precise");
-    std::string target = ini.ReadString(kSection, "Target", "Moon");
-    for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (target == "sun") settings.target = pointing::Target::Sun;
+    settings.target = Targets::BodyNamed(ini.ReadString(kSection, "Target", "")).value_or(settings.target);
 
     const auto latitude = Latitude(ini.ReadString(kSection, "Latitude", ""));
     const auto longitude = Longitude(ini.ReadString(kSection, "Longitude", ""));
@@ -282,11 +281,7 @@ pointing::Direction Direction(const Settings& settings, double utcDayNumber, con
     const pointing::Station station = settings.precise ? PreciseStation(settings, locator)
                                                        : pointing::Station{latitude, -longitudeWest, 0.0L};
     const pointing::Atmosphere atmosphere = settings.precise ? settings.atmosphere : pointing::Atmosphere{};
-    return pointing::PrecisePosition(settings.target, utcDayNumber, station, atmosphere);
-}
-
-const char* TargetName(pointing::Target target) {
-    return target == pointing::Target::Sun ? "Sun" : "Moon";
+    return Targets::DirectionOf(settings.target, utcDayNumber, station, atmosphere);
 }
 
 }  // namespace PointingSettings

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "Targets.h"
 #include "pointing.h"
 
 // The [Pointing] section of the settings file: precise pointing, the body to follow, the station's exact
@@ -30,7 +31,7 @@ inline constexpr char kSection[] = "Pointing";
 
 struct Settings {
     bool precise = false;
-    pointing::Target target = pointing::Target::Moon;
+    Targets::Target target;  // the Moon unless the file names another body
     std::optional<pointing::Station> station;  // exact coordinates, used in precise mode
     pointing::Atmosphere atmosphere;           // refraction used in precise mode when switched on
 };
@@ -120,8 +121,5 @@ void Write(const std::string& settingsFile, const Texts& texts);
 // latitude, at sea level); refraction only in precise mode.
 pointing::Direction Direction(const Settings& settings, double utcDayNumber, const std::string& locator,
                               long double longitudeWest, long double latitude);
-
-// "Moon" or "Sun".
-const char* TargetName(pointing::Target target);
 
 }  // namespace PointingSettings

@@ -20,9 +20,9 @@ std::string AZvalue;
 std::string ELvalue;
 std::string AzimuthLine;
 std::string ElevationLine;
-long double MoonAzimuth = 0.0L;
-long double MoonElevation = 0.0L;
-bool TargetIsSun = false;
+long double TargetAzimuth = 0.0L;
+long double TargetElevation = 0.0L;
+Targets::Target FollowedTarget;
 
 namespace {
 
@@ -59,10 +59,10 @@ MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition) {
 namespace {
 
 // The target's position by the [Pointing] settings: the installed Moon computation by default, the
-// precise path in precise mode or for the Sun.
+// precise path in precise mode or for any other target.
 void TargetPosition(const PointingSettings::Settings& pointing, double dayNumber, long double& elevation,
                     long double& azimuth) {
-    if (pointing.precise || pointing.target != pointing::Target::Moon) {
+    if (pointing.precise || !pointing.target.IsBody(pointing::Target::Moon)) {
         const pointing::Direction direction =
             PointingSettings::Direction(pointing, dayNumber, Unit3::Locator, Location::Longitude,
                                         Location::Latitude);
@@ -75,7 +75,7 @@ void TargetPosition(const PointingSettings::Settings& pointing, double dayNumber
 
 }  // namespace
 
-void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth) {
+void TargetPositionAt(double dayNumber, long double& elevation, long double& azimuth) {
     TargetPosition(installedPointingSource(), dayNumber, elevation, azimuth);
 }
 
@@ -126,9 +126,9 @@ void UpdatePosition() {
     const int32_t roundedAzimuth = RoundDegrees(azimuth);
     const int32_t roundedElevation = RoundDegrees(elevation);
 
-    MoonAzimuth = azimuth;
-    MoonElevation = elevation;
-    TargetIsSun = pointing.target == pointing::Target::Sun;
+    TargetAzimuth = azimuth;
+    TargetElevation = elevation;
+    FollowedTarget = pointing.target;
     Azimuth = roundedAzimuth;
     Elevation = roundedElevation;
     AzimuthLine = kAzimuthPrefix + std::to_string(Azimuth);

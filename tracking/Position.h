@@ -7,6 +7,7 @@
 #include <string>
 
 #include "PointingSettings.h"
+#include "Targets.h"
 
 // One position update: where the Moon stands for the observer now, rounded for the display, and
 // the values the rotator commands carry. Everything lives until the next update.
@@ -24,13 +25,13 @@ extern std::string ELvalue;  // ELtarget likewise
 extern std::string AzimuthLine;
 extern std::string ElevationLine;
 
-// The Moon's position as computed, before rounding: degrees. While the Sun is the target ([Pointing]
-// Target=Sun), the Sun's, like everything above.
-extern long double MoonAzimuth;
-extern long double MoonElevation;
+// The followed target's position as computed, before rounding: degrees. While another body than the
+// Moon is the target ([Pointing] Target=Sun), that body's, like everything above.
+extern long double TargetAzimuth;
+extern long double TargetElevation;
 
-// Whether the latest update followed the Sun rather than the Moon.
-extern bool TargetIsSun;
+// What the latest update followed: the Moon unless the [Pointing] settings name another target.
+extern Targets::Target FollowedTarget;
 
 // Where an update takes its [Pointing] settings from: by default the settings file of
 // Unit3::ExecutablePath, read at every update so that a hand edit takes effect at once (no path: the
@@ -55,14 +56,14 @@ using MoonPositionFunction = void (*)(double dayNumber, long double longitudeWes
 // Installs the Moon computation (nullptr restores the astronomy library's) and returns the previous.
 MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
 
-// The Moon's elevation and azimuth (degrees) at a day number (UTC) for the observer of the latest
-// usable locator (Location::Longitude, Latitude), by the installed Moon computation; the target's by the
-// precise path when the [Pointing] settings ask for precise mode or the Sun, as UpdatePosition does.
-void MoonPositionAt(double dayNumber, long double& elevation, long double& azimuth);
+// The target's elevation and azimuth (degrees) at a day number (UTC) for the observer of the latest
+// usable locator (Location::Longitude, Latitude): the Moon by the installed Moon computation; by the
+// precise path when the [Pointing] settings ask for precise mode or another target, as UpdatePosition does.
+void TargetPositionAt(double dayNumber, long double& elevation, long double& azimuth);
 
 // Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset, the [Pointing] settings and the clock and
 // sets all of the above. Without precise mode and with the Moon as the target (the defaults) the Moon
-// computation above is used; otherwise the precise path of PointingSettings::Direction.
+// computation above is used; otherwise the precise path of PointingSettings::Direction for the target.
 // A locator that names no place (too short, or a character off the grid) leaves no position: both lines show
 // "---" and the two command values become empty, so nothing is sent. Errors of the Moon computation propagate
 // before anything is changed.

@@ -18,15 +18,15 @@ using Protocols::Axis;
 
 constexpr char kDegree[] = "\u00B0";  // the notice is UTF-8 text
 
-RotatorPlan::Horizontal MoonAt(Location::Instant at) {
+RotatorPlan::Horizontal TargetAt(Location::Instant at) {
     long double elevation = 0.0L;
     long double azimuth = 0.0L;
-    Position::MoonPositionAt(Location::DayNumber(at), elevation, azimuth);
+    Position::TargetPositionAt(Location::DayNumber(at), elevation, azimuth);
     return {azimuth, elevation};
 }
 
 RotatorPlan::Aim& TheAim() {
-    static RotatorPlan::Aim aim(MoonAt);
+    static RotatorPlan::Aim aim(TargetAt);
     return aim;
 }
 
@@ -49,7 +49,7 @@ void PointTargets(Location::Instant now) {
         plannedLatitude = Location::Latitude;
     }
     const RotatorPlan::Aimed aimed =
-        TheAim().TargetsAt(now, {Position::MoonAzimuth, Position::MoonElevation}, Unit3::AZoffset, Unit3::ELoffset,
+        TheAim().TargetsAt(now, {Position::TargetAzimuth, Position::TargetElevation}, Unit3::AZoffset, Unit3::ELoffset,
                            RotatorSettings::Current);
     Position::AZtarget = aimed.whole.azimuth;
     Position::ELtarget = aimed.whole.elevation;
@@ -87,7 +87,7 @@ void Use(const RotatorSettings::Settings& settings) {
 
 void FollowPassFrom(Location::Instant start) {
     TheAim().Restart();
-    const RotatorPlan::Horizontal atStart = MoonAt(start);
+    const RotatorPlan::Horizontal atStart = TargetAt(start);
     TheAim().TargetsAt(start, atStart, Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
 }
 
@@ -116,10 +116,10 @@ int TimerMilliseconds() {
 bool FreshPositionEachTick() { return RotatorSettings::Current.intervalSeconds > 0; }
 
 Location::Instant PassStartBefore(Location::Instant at) {
-    if (MoonAt(at).elevation < 0.0L) return at;
+    if (TargetAt(at).elevation < 0.0L) return at;
     Location::Instant start = at;
     const Location::Instant earliest = at - RotatorPlan::kLongestPass;
-    while (start - RotatorPlan::kPassStep >= earliest && MoonAt(start - RotatorPlan::kPassStep).elevation >= 0.0L)
+    while (start - RotatorPlan::kPassStep >= earliest && TargetAt(start - RotatorPlan::kPassStep).elevation >= 0.0L)
         start -= RotatorPlan::kPassStep;
     return start;
 }

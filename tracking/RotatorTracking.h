@@ -15,7 +15,7 @@
 namespace RotatorTracking {
 
 // Puts Position::AZtarget, ELtarget, AZvalue and ELvalue where the rotators are to point at
-// `now` for the Moon position of the latest update (Position::MoonAzimuth, MoonElevation), and
+// `now` for the target's position of the latest update (Position::TargetAzimuth, TargetElevation), and
 // the same direction unrounded for the Hamlib rotators (HamlibTransport::SetPointedTarget).
 // Nothing changes while no position is known.
 void PointTargets(Location::Instant now);

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Rotators.h"
 
-#include "HamlibTransport.h"
+#include "AxisTransports.h"
 #include "Messages.h"
 #include "Position.h"
 #include "RotatorPlan.h"
 #include "RotatorSettings.h"
-#include "SerialTransport.h"
 #include "Unit3.h"
 
 namespace Rotators {
@@ -26,7 +25,8 @@ Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protoco
             targets.elevation};
 }
 
-// Sends one axis; false when its name is unknown or a send failed.
+// Sends one axis through the transport of its protocol row; false when its name is unknown or a
+// send failed.
 bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const SendObserver& observer) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) {
@@ -35,13 +35,7 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const S
         return false;
     }
     const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
-    const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(targets)};
-    bool allWritten = true;
-    for (const SerialPort::SendResult& result : SerialTransport::SendOverSerialLine(send.port, *protocol, targets)) {
-        allWritten = result.Sent() && allWritten;
-        if (observer) observer(SendOutcome{axis, protocolName, send, result});
-    }
-    return allWritten;
+    return AxisTransports::For(protocol).SendAxis(axis, *protocol, comNr, targets, observer);
 }
 
 }  // namespace
@@ -65,9 +59,7 @@ AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer) {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
     if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer);
     if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer);
-    using Protocols::TransportKind;
-    HamlibTransport::Send(azimuth && Protocols::GoesOver(Axis::kAzimuth, Unit3::AZtype, TransportKind::kHamlib),
-                          elevation && Protocols::GoesOver(Axis::kElevation, Unit3::ELtype, TransportKind::kHamlib));
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->FinishStep();
     return sent;
 }
 

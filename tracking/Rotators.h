@@ -54,7 +54,8 @@ AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer = {
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
 // not in the list shows the axis's message and sends nothing on that axis; a failed send does not
-// stop the others. Axes set to "Hamlib" go to HamlibTransport::Send, whose results come later.
+// stop the others. Each axis goes through the transport of its protocol row (AxisTransports); a
+// Hamlib rotator's results come later.
 // Nothing is sent while no position is known (Position::AZvalue empty). True when every serial
 // command went out whole. observer, when given, hears of every serial command once it is done,
 // and of each name not in the list.

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "HamlibTransport.h"
+#include "AxisTransports.h"
 #include "Journal.h"
 #include "Location.h"
 #include "Position.h"
@@ -16,7 +16,6 @@
 #include "Win1252.h"
 #include "astro_time.h"
 #include "moon.h"
-#include "sun.h"
 
 namespace Station {
 
@@ -120,35 +119,6 @@ std::string HintFor(const SerialPort::SendResult& result) {
     return kDialoutHint;
 }
 
-namespace {
-
-// An axis set to "Hamlib": the rotator of the [Hamlib] section, the value Hamlib is sent to two
-// decimals, and the last command's call and outcome.
-void FillHamlibStatus(Axis axis, AxisStatus& status) {
-    status.hamlib = true;
-    const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
-    status.sends = rotator.has_value();
-    if (rotator) {
-        status.port = HamlibTransport::ModelText(*rotator);
-        status.device = rotator->device;
-        if (rotator->lineSpeed > 0) status.lineSpeed = std::to_string(rotator->lineSpeed);
-    }
-    if (!Position::AZvalue.empty()) {
-        const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
-        status.target = axis == Axis::kAzimuth ? target.azimuth : target.elevation;
-    }
-    if (const auto last = HamlibTransport::LastResult(axis)) {
-        // A failure reads as a serial line's does: the reason, then the device.
-        const HamlibRotator::Result& result = last->result;
-        status.last = LastCommand{{}, last->at, result.ok,
-                                  result.ok ? HamlibTransport::OutcomeText(last->address, result)
-                                            : result.reason + " (" + last->address.device + ")",
-                                  {}, HamlibTransport::CallText(result)};
-    }
-}
-
-}  // namespace
-
 AxisStatus StatusOf(Axis axis) {
     AxisStatus status;
     const bool azimuth = axis == Axis::kAzimuth;
@@ -161,11 +131,9 @@ AxisStatus StatusOf(Axis axis) {
     status.device = SerialTransport::DevicePathFor(status.port).value_or("");
     if (protocol != nullptr) status.lineSpeed = std::string(protocol->lineSpeed);
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
+    status.fractionalDegrees = protocol != nullptr && protocol->fractionalDegrees;
     status.last = Current().last[IndexOf(axis)];
-    if (protocol != nullptr && protocol->transport == Protocols::TransportKind::kHamlib) {
-        status.last.reset();
-        FillHamlibStatus(axis, status);
-    }
+    AxisTransports::For(protocol).Describe(axis, status);
     return status;
 }
 
@@ -203,16 +171,16 @@ void NoteChanges(const KeyTexts& before, const KeyTexts& after) {
     }
 }
 
-MoonStatus MoonNow() {
-    MoonStatus status;
+TargetStatus TargetNow() {
+    TargetStatus status;
     status.at = Location::Now();
     if (!Location::LocatorToLonLat(Unit3::Locator)) return status;
     const double day = Location::DayNumber(status.at);
     const PointingSettings::Settings pointing = Position::Pointing();
-    status.sun = pointing.target == pointing::Target::Sun;
+    status.target = pointing.target;
     status.latitude = Location::Latitude;
     status.eastLongitude = -Location::Longitude;
-    if (!pointing.precise && !status.sun) {
+    if (!pointing.precise && status.target.IsBody(pointing::Target::Moon)) {
         moon::MoonCoordinates record{};
         moon::MoonEclipticPosition(record, day);
         moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
@@ -223,7 +191,7 @@ MoonStatus MoonNow() {
         status.known = true;
         return status;
     }
-    // Precise pointing or the Sun: where the position update points, from the station it points from.
+    // Precise pointing or another target: where the position update points, from the station it points from.
     if (pointing.precise) {
         const pointing::Station station = PointingSettings::PreciseStation(pointing, Unit3::Locator);
         status.latitude = station.latitude;
@@ -238,15 +206,9 @@ MoonStatus MoonNow() {
     status.azimuth = now.azimuth;
     status.distanceKm = now.distanceKm;
     const double dynamical = astro_time::TerrestrialTime(day);
-    if (status.sun) {
-        const sun::SunApparent place = sun::SunApparentPosition(dynamical);
-        status.rightAscension = Turn(place.place.rightAscension);
-        status.declination = place.place.declination;
-    } else {
-        moon::MoonCoordinates record{};
-        moon::MoonEclipticPosition(record, dynamical);
-        status.rightAscension = Turn(record.rightAscension);
-        status.declination = record.declination;
+    if (const std::optional<Targets::SkyPlace> place = Targets::PlaceOf(status.target, dynamical)) {
+        status.rightAscension = place->rightAscension;
+        status.declination = place->declination;
     }
     status.next = moon_rise_set::NextHorizonCrossing(day, [&direction](double at) { return direction(at).elevation; });
     status.known = true;

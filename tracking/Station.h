@@ -10,6 +10,7 @@
 
 #include "Location.h"
 #include "Rotators.h"
+#include "Targets.h"
 #include "moon_rise_set.h"
 
 // The station as the operator watches it: for each axis what it is set to and what it was last
@@ -31,16 +32,26 @@ struct AxisStatus {
     std::string protocol;   // the name as set
     bool protocolKnown = false;
     bool sends = false;     // false for "none", for a name not in the list and for "Hamlib" without a rotator
-    bool hamlib = false;    // driven through Hamlib: port is the model, device where it is reached
     int32_t comNr = 0;
     std::string port;       // "COM40"; for Hamlib "model 2 (Hamlib NET rotctl)"
     std::string device;     // the device the port stands for now; empty when none
     std::string lineSpeed;  // "9600"; for Hamlib empty when the model's own applies
     std::optional<double> target;  // the value sent, offsets included, from the last position update
+    bool fractionalDegrees = false;  // the target is sent unrounded (the protocol row's own)
     std::optional<LastCommand> last;
+
+    // The axis as the station window words it, by its transport (AxisTransports): an empty text
+    // stands for none.
+    struct Shown {
+        std::string portCaption;  // "Port"; "Hamlib model"
+        std::string port;         // "COM40"; "model 2 (Hamlib NET rotctl)"
+        std::string device;       // "/dev/ttyUSB7"; "no device for this port"
+        std::string lineSpeed;    // "9600 baud, 8-N-1"
+        std::string command;      // the last command: its bytes in hex and readable, or the call
+    } shown;
 };
 
-// Settings as they are now, the last command as it was recorded.
+// Settings as they are now, the last command as it was recorded, worded by the axis's transport.
 AxisStatus StatusOf(Protocols::Axis axis);
 
 // Records what became of one command (a Rotators::SendObserver): the axis's last command and a
@@ -69,9 +80,9 @@ using KeyTexts = std::vector<std::pair<std::string, std::string>>;
 // an absent or empty text reads "none".
 void NoteChanges(const KeyTexts& before, const KeyTexts& after);
 
-struct MoonStatus {
+struct TargetStatus {
     bool known = false;  // false while the locator names no position
-    bool sun = false;    // the Sun is the target ([Pointing] Target=Sun): everything below is the Sun's
+    Targets::Target target;  // the Moon unless [Pointing] Target names another: everything below is its
     Location::Instant at;
     long double latitude = 0.0L;       // the station, degrees north
     long double eastLongitude = 0.0L;  // the station, degrees east
@@ -82,14 +93,14 @@ struct MoonStatus {
     long double elevation = 0.0L;      // degrees, as the main window rounds it
     long double rightAscension = 0.0L;  // apparent, degrees in [0, 360)
     long double declination = 0.0L;     // apparent, degrees
-    long double distanceKm = 0.0L;      // the station to the centre of the Moon
+    long double distanceKm = 0.0L;      // the station to the centre of the target
     std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
 };
 
 // The target for the station at the clock's present reading: the Moon for the locator by default;
-// in precise mode or for the Sun, where the position update points (PointingSettings::Direction),
+// in precise mode or for another target, where the position update points (PointingSettings::Direction),
 // from the station's exact place when one is set, with the apparent place of date.
-MoonStatus MoonNow();
+TargetStatus TargetNow();
 
 // Forgets the recorded commands and the settings last noted (a new run; tests).
 void Reset();

@@ -16,14 +16,8 @@
 #include "IniFile.h"
 #include "SettingsPage.h"
 #include "Station.h"
+#include "Targets.h"
 #include "Unit3.h"
-
-namespace {
-
-constexpr char kMoon[] = "Moon";
-constexpr char kSun[] = "Sun";
-
-}  // namespace
 
 TPointingPage::TPointingPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PointingPage"));
@@ -34,7 +28,7 @@ TPointingPage::TPointingPage(QWidget* parent) : QWidget(parent) {
                                             "exact place; off: whole degrees from the locator's corner");
     TargetBox = new QComboBox(aim);
     TargetBox->setObjectName(QStringLiteral("TargetBox"));
-    TargetBox->addItems({QString::fromLatin1(kMoon), QString::fromLatin1(kSun)});
+    for (const std::string& body : Targets::BodyNames()) TargetBox->addItem(QString::fromStdString(body));
     aimForm->addRow(QStringLiteral("Target"), TargetBox);
     RefractionBox = settings_page::AddCheckBox(aimForm, "RefractionBox", "Refraction",
                                                "In precise mode, raise the target by the atmosphere's refraction");
@@ -68,7 +62,7 @@ void TPointingPage::Load() {
     const PointingSettings::Settings settings = PointingSettings::Read(file);
     const PointingSettings::Texts texts = PointingSettings::ReadTexts(file);
     PreciseBox->setChecked(settings.precise);
-    TargetBox->setCurrentIndex(settings.target == pointing::Target::Sun ? 1 : 0);
+    TargetBox->setCurrentText(QString::fromStdString(Targets::Name(settings.target)));
     RefractionBox->setChecked(settings.atmosphere.refraction);
     // The file's own texts, so that an entry it cannot use shows as it is and is refused on Apply.
     LatitudeEdit->setText(core_text::ToQt(texts.latitude));

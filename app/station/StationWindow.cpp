@@ -19,7 +19,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "CommandText.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
@@ -271,7 +270,7 @@ void TStationWindow::Refresh() {
 }
 
 void TStationWindow::RefreshStation() {
-    const Station::MoonStatus moon = Station::MoonNow();
+    const Station::TargetStatus moon = Station::TargetNow();
     SetField("stationLocator", core_text::ToQt(Unit3::Locator));
     SetField("stationClock", When(moon.at));
     if (!moon.known) {
@@ -282,7 +281,7 @@ void TStationWindow::RefreshStation() {
         }
         return;
     }
-    const QString target = moon.sun ? QStringLiteral("Sun") : QStringLiteral("Moon");
+    const QString target = QString::fromStdString(Targets::Name(moon.target));
     if (targetGroup_->title() != target) targetGroup_->setTitle(target);
     QString position = LatitudeLongitude(moon.latitude, moon.eastLongitude);
     if (!moon.placeAgainstLocator.empty()) position += u'\n' + FromCore(moon.placeAgainstLocator);
@@ -311,28 +310,19 @@ void TStationWindow::RefreshAxes() {
         set("Protocol", u'"' + FromCore(status.protocol) + u'"' +
                             (status.protocolKnown ? QString() : QStringLiteral(": not a protocol of this axis")));
         const QString none = QString::fromUtf8(kNone);
-        // A Hamlib axis names its rotator by model and device; the line speed is the model's own
-        // unless one is set.
-        SetCaption((a + "Port").c_str(), status.hamlib ? QStringLiteral("Hamlib model") : QStringLiteral("Port"));
-        if (status.hamlib) {
-            set("Port", status.sends ? FromCore(status.port) : QStringLiteral("none chosen: see the Hamlib page"));
-            set("Device", status.sends && !status.device.empty() ? FromCore(status.device) : none);
-            set("LineSpeed", !status.lineSpeed.empty() ? FromCore(status.lineSpeed) + QStringLiteral(" baud") : none);
-        } else {
-            set("Port", status.sends ? FromCore(status.port) : none);
-            set("Device", status.sends ? (status.device.empty() ? QStringLiteral("no device for this port")
-                                                                : FromCore(status.device))
-                                       : none);
-            set("LineSpeed", status.sends ? FromCore(status.lineSpeed) + QStringLiteral(" baud, 8-N-1") : none);
-        }
-        const QString target = status.target ? (status.hamlib ? QString::number(*status.target, 'f', 2)
-                                                              : QString::number(*status.target))
+        // The axis's transport words its port, device and line speed (a Hamlib axis names its
+        // rotator by model and device).
+        const auto shownOrNone = [&none](const std::string& text) { return text.empty() ? none : FromCore(text); };
+        SetCaption((a + "Port").c_str(), FromCore(status.shown.portCaption));
+        set("Port", shownOrNone(status.shown.port));
+        set("Device", shownOrNone(status.shown.device));
+        set("LineSpeed", shownOrNone(status.shown.lineSpeed));
+        const QString target = status.target ? (status.fractionalDegrees ? QString::number(*status.target, 'f', 2)
+                                                                         : QString::number(*status.target))
                                              : QString();
         set("Target", status.sends && status.target ? target + QStringLiteral("\u00B0") : none);
         if (status.last) {
-            set("Command", status.hamlib ? FromCore(status.last->call)
-                                         : FromCore(CommandText::HexBytes(status.last->bytes)) + QStringLiteral("    ") +
-                                               FromCore(CommandText::ReadableBytes(status.last->bytes)));
+            set("Command", FromCore(status.shown.command));
             set("SentAt", When(status.last->at));
             set("Result", FromCore(status.last->result) +
                               (status.last->hint.empty() ? QString() : u'\n' + FromCore(status.last->hint)));

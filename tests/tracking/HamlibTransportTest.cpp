@@ -128,8 +128,8 @@ protected:
                                                                   "\nElModel=2\nElDevice=" + elevation + "\n");
     }
     static void MoonAt(long double azimuth, long double elevation) {
-        Position::MoonAzimuth = azimuth;
-        Position::MoonElevation = elevation;
+        Position::TargetAzimuth = azimuth;
+        Position::TargetElevation = elevation;
     }
     // Sends and handles the results as the UI thread does.
     static void SendAndWait(bool azimuth, bool elevation) {

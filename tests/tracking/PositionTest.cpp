@@ -88,14 +88,14 @@ TEST_F(PositionUpdate, PointingSectionOfTheSettingsFileSwitchesTheComputation) {
         test_support::WriteFileBytes(dir.File("lunark.ini"),
                                      std::string("[Lunark]\nLocator=JO22IC\n") + c.section);
         UpdateWith(100.0L, 20.0L);
-        EXPECT_EQ(Position::TargetIsSun, c.sun);
+        EXPECT_EQ(Position::FollowedTarget.IsBody(pointing::Target::Sun), c.sun);
         EXPECT_EQ(Position::Azimuth, c.roundedAzimuth);
         EXPECT_EQ(Position::Elevation, c.roundedElevation);
         EXPECT_EQ(Position::AZvalue, Protocols::CommandValue(c.roundedAzimuth));
         EXPECT_EQ(Position::ELvalue, Protocols::CommandValue(c.roundedElevation));
         if (!std::isnan(c.azimuth)) {
-            EXPECT_NEAR(Position::MoonAzimuth, c.azimuth, 0.02L);
-            EXPECT_NEAR(Position::MoonElevation, c.elevation, 0.02L);
+            EXPECT_NEAR(Position::TargetAzimuth, c.azimuth, 0.02L);
+            EXPECT_NEAR(Position::TargetElevation, c.elevation, 0.02L);
         }
     }
     Unit3::ExecutablePath.clear();

@@ -33,7 +33,7 @@ Instant December2026(int day, int hour, int minute) {
 Horizontal MoonFromQF56OD(Instant at) {
     EXPECT_TRUE(Location::LocatorToLonLat("QF56OD"));
     long double elevation = 0.0L, azimuth = 0.0L;
-    Position::MoonPositionAt(Location::DayNumber(at), elevation, azimuth);
+    Position::TargetPositionAt(Location::DayNumber(at), elevation, azimuth);
     return {azimuth, elevation};
 }
 

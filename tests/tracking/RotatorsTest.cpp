@@ -140,8 +140,8 @@ TEST_F(RotatorLines, HamlibAxesLeaveTheirLinesToHamlib) {
     test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" +
                                                               elevationLine_.Path() + "\n[Hamlib]\nAzModel=2\nAzDevice=" +
                                                               daemon.Address() + "\n");
-    Position::MoonAzimuth = 1.5L;
-    Position::MoonElevation = 45.0L;
+    Position::TargetAzimuth = 1.5L;
+    Position::TargetElevation = 45.0L;
     Unit3::AZoffset = Unit3::ELoffset = 0;
     Unit3::AZtype = "Hamlib";
     Unit3::ELtype = "YAESU GS-232A 9600bd";

@@ -10,7 +10,7 @@
 #include <ostream>
 #include <set>
 
-#include "CommandText.h"
+#include "AxisTransports.h"
 #include "HamlibModels.h"
 #include "eme_plan.h"
 #include "HamlibTransport.h"
@@ -21,7 +21,6 @@
 #include "Position.h"
 #include "RotatorTracking.h"
 #include "Rotators.h"
-#include "SerialTransport.h"
 #include "Station.h"
 #include "Unit3.h"
 #include "Win1252.h"
@@ -36,7 +35,7 @@ using Protocols::Axis;
 constexpr char kProgram[] = "lunark-position";
 constexpr char kSettingsExtension[] = ".ini";
 // Hamlib's own timeouts and retries end a silent rotator's request well within this.
-constexpr std::chrono::seconds kHamlibWait{60};
+constexpr std::chrono::seconds kLateResultWait{60};
 constexpr char kNothingSent[] = "nothing is sent";
 constexpr char kNotSent[] = "not sent";
 // 9999-12-31T23:59:59Z as a day number: the last instant a four-digit year prints.
@@ -359,62 +358,23 @@ void PrintDoppler(std::ostream& out, const Options& options, const pointing::Sta
     out << line;
 }
 
-// A Hamlib axis: its rotator and the call that moves it; the other coordinate of a rotator that
-// only this axis uses is the rotator's own, read before the call.
-void PrintHamlibAxis(std::ostream& out, Axis axis) {
-    const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
-    if (!rotator) {
-        out << ": no rotator chosen ("
-            << (axis == Axis::kAzimuth ? "--az-hamlib or [Hamlib] AzModel"
-                                       : "--el-hamlib or [Hamlib] ElModel")
-            << ")\n";
-        return;
-    }
-    out << ' ' << HamlibTransport::RotatorText(*rotator) << '\n';
-    const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
-    const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
-    const std::optional<HamlibRotator::Address> otherRotator =
-        Protocols::GoesOver(other, other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype,
-                            Protocols::TransportKind::kHamlib)
-            ? HamlibTransport::AxisRotator(other)
-            : std::nullopt;
-    const bool shared = HamlibTransport::SameRotator(rotator, otherRotator);
-    const std::string kept = "as it stands";
-    out << "  rot_set_position(" << (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept)
-        << ", " << (shared || axis == Axis::kElevation ? TwoDecimals(target.elevation) : kept) << ')'
-        << (shared ? "    one call for both axes" : "") << '\n';
-}
-
 void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
-    if (Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib)) {
-        PrintHamlibAxis(out, axis);
-        return;
-    }
-    const auto sends = Rotators::CommandsFor(axis, type, comNr, {Position::AZtarget, Position::ELtarget});
-    if (!sends) {
+    const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, type);
+    if (protocol == nullptr) {
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
         return;
     }
-    if (sends->empty()) {
-        out << ": nothing is sent\n";
-        return;
-    }
-    const Rotators::Send& first = sends->front();
-    const std::optional<std::string> device = SerialTransport::DevicePathFor(first.port);
-    out << " on " << first.port << " (" << (device ? *device : "no device") << ") at " << first.lineSpeed
-        << " baud, 8-N-1\n";
-    for (const Rotators::Send& send : *sends) {
-        out << "  " << CommandText::HexBytes(send.command) << "    " << CommandText::ReadableBytes(send.command) << '\n';
-    }
+    out << AxisTransports::For(protocol).PlanText(axis, *protocol, comNr);
 }
 
-// Sends once; waits for the Hamlib rotators sent to; then prints what became of each axis ("sent",
-// or the first failure's reason and device) and where each Hamlib axis's rotator stands. False
-// when a command failed or a Hamlib rotator did not answer (a failure has shown its message).
+// Sends once; waits for the results that come after the send (a Hamlib rotator's); then prints
+// what became of each axis ("sent", or the first failure's reason and device) and where a rotator
+// that says so stands. False when a command failed or a rotator did not answer (a failure has
+// shown its message).
 bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
-    HamlibTransport::ForgetResults();
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->ForgetResults();
     std::optional<std::string> results[2];
     bool allSent = Rotators::SendToRotators([&results](const Rotators::SendOutcome& outcome) {
         std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
@@ -424,23 +384,28 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
             result = Station::ResultText(outcome);
         }
     });
-    if (HamlibTransport::RunDelivered(kHamlibWait) > 0) {
-        err << kProgram << ": a Hamlib rotator gave no result within " << kHamlibWait.count() << " s\n";
-        allSent = false;
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
+        if (transport->AwaitResults(kLateResultWait) > 0) {
+            err << kProgram << ": a " << transport->Name() << " rotator gave no result within "
+                << kLateResultWait.count() << " s\n";
+            allSent = false;
+        }
     }
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         const char* name = axis == Axis::kAzimuth ? "Azimuth" : "Elevation";
         std::optional<std::string>& result = results[axis == Axis::kAzimuth ? 0 : 1];
-        const std::optional<HamlibTransport::AxisResult> hamlib = HamlibTransport::LastResult(axis);
-        if (hamlib) {
-            allSent = allSent && hamlib->result.ok;
-            result = hamlib->result.ok ? std::string(Station::kSentText)
-                                       : hamlib->result.reason + " (" + hamlib->address.device + ")";
+        const Protocols::Protocol* protocol =
+            Protocols::FindProtocol(axis, axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
+        const std::optional<AxisTransports::LateResult> late =
+            protocol != nullptr ? AxisTransports::For(protocol).LateResultOf(axis) : std::nullopt;
+        if (late) {
+            allSent = allSent && late->ok;
+            result = late->text;
         }
         out << name << " result: " << result.value_or(kNothingSent) << '\n';
-        if (hamlib && hamlib->result.readBack) {
-            out << name << " read back: " << TwoDecimals(hamlib->result.readBack->azimuth) << ' '
-                << TwoDecimals(hamlib->result.readBack->elevation) << '\n';
+        if (late && late->readBack) {
+            out << name << " read back: " << TwoDecimals(late->readBack->azimuth) << ' '
+                << TwoDecimals(late->readBack->elevation) << '\n';
         }
     }
     return allSent;
@@ -560,15 +525,13 @@ constexpr Option kOptions[] = {
      "from its distance, dynamical time) for the station coordinates"},
     {"--target", "moon|sun",
      [](Options& o, std::string_view, const std::string& value) {
-         std::string lower = value;
-         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-         if (lower == "moon") {
-             o.target = pointing::Target::Moon;
-         } else if (lower == "sun") {
-             o.target = pointing::Target::Sun;
-         } else {
-             throw EUsageError("--target: \"" + value + "\" is neither moon nor sun");
+         const std::optional<Targets::Target> body = Targets::BodyNamed(value);
+         if (!body) {
+             std::string names = Targets::BodyNamesJoined("nor");
+             for (char& c : names) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+             throw EUsageError("--target: \"" + value + "\" is neither " + names);
          }
+         o.target = *body;
      },
      "the body to follow, in any letter case; the unrounded lines then name it"},
     {"--lat", "DEG",
@@ -904,9 +867,9 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             PointForThePass(Location::Now());
             out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
                 << win1252::ToUtf8(Position::ElevationLine) << '\n';
-            const std::string body = PointingSettings::TargetName(pointing.target);
-            out << body << " azimuth:   " << Degrees(Position::MoonAzimuth) << '\n';
-            out << body << " elevation: " << Degrees(Position::MoonElevation) << '\n';
+            const std::string body = Targets::Name(pointing.target);
+            out << body << " azimuth:   " << Degrees(Position::TargetAzimuth) << '\n';
+            out << body << " elevation: " << Degrees(Position::TargetElevation) << '\n';
             if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);

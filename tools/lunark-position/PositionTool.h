@@ -16,6 +16,7 @@
 #include "Location.h"
 #include "Protocols.h"
 #include "RotatorSettings.h"
+#include "Targets.h"
 #include "pointing.h"
 
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
@@ -53,7 +54,7 @@ struct Options {
     std::optional<double> frequencyMhz;
     bool listHamlib = false;
     bool precise = false;                    // precise pointing, whatever the settings file says
-    std::optional<pointing::Target> target;  // the Moon or the Sun
+    std::optional<Targets::Target> target;  // a body: the Moon or the Sun
     std::optional<long double> latitude;     // the station, degrees north (with longitude)
     std::optional<long double> longitude;    // degrees EAST (with latitude)
     std::optional<long double> height;       // metres above sea level
