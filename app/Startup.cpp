@@ -80,7 +80,6 @@ void DeliverHamlibResults() {
 }
 
 ProgramWindows::~ProgramWindows() {
-    if (station && StationWindow::Station1 == station.get()) StationWindow::Station1 = nullptr;
     if (form4 && Unit4::Form4 == form4.get()) Unit4::Form4 = nullptr;
     if (form1 && Unit1::Form1 == form1.get()) Unit1::Form1 = nullptr;
 }
@@ -94,8 +93,8 @@ ProgramWindows CreateWindows() {
     Unit4::Form4 = windows.form4.get();
     StartJournal();
     windows.station = std::make_unique<TStationWindow>();
-    StationWindow::Station1 = windows.station.get();
     TForm1* form1 = windows.form1.get();
+    form1->SetStationWindow(windows.station.get());
     windows.station->SetNextSend([form1] { return form1->NextSendTime(); });
     // Settings applied in the station window take effect at once: a position update, and the
     // tracking timer at the interval they give.

@@ -262,9 +262,13 @@ void TForm1::Setup1Click() {
 
 void TForm1::Station1Click() {
     Guarded([this] {
-        if (StationWindow::Station1 != nullptr) StationWindow::Station1->ShowBeside(this);
+        if (stationWindow_ != nullptr) stationWindow_->ShowBeside(this);
     });
 }
+
+void TForm1::SetStationWindow(TStationWindow* station) { stationWindow_ = station; }
+
+TStationWindow* TForm1::StationWindow() const { return stationWindow_; }
 
 std::optional<Location::Instant> TForm1::NextSendTime() const {
     if (!CheckBox1->isChecked() || !Timer1->IsRunning()) return std::nullopt;
@@ -298,7 +302,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // Closing the main window ends the program, even with the setup or station window open; the
     // station window keeps its place.
     if (Unit4::Form4 != nullptr) Unit4::Form4->hide();
-    if (StationWindow::Station1 != nullptr && StationWindow::Station1->isVisible()) StationWindow::Station1->close();
+    if (stationWindow_ != nullptr && stationWindow_->isVisible()) stationWindow_->close();
 }
 
 bool TForm1::event(QEvent* event) {

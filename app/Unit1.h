@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -16,6 +17,7 @@ class QPushButton;
 class QTimer;
 class QWindow;
 class TGIFImage;
+class TStationWindow;
 class TTimer;
 
 // The main window: the Moon's azimuth and elevation on two lines, "Track", "Cont. track", the
@@ -70,6 +72,10 @@ public:
     // not: "Cont. track" off or the timer stopped.
     std::optional<Location::Instant> NextSendTime() const;
 
+    // The station window that "Station" opens, made at start-up (none: the item does nothing).
+    void SetStationWindow(TStationWindow* station);
+    TStationWindow* StationWindow() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -77,6 +83,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QPointer<TStationWindow> stationWindow_;
     void CreateControls();
     void LoadCatPicture();
     void FocusWindowChanged(QWindow* window);

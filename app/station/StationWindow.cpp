@@ -29,10 +29,6 @@
 #include "StationSettings.h"
 #include "Unit3.h"
 
-namespace StationWindow {
-TStationWindow* Station1 = nullptr;
-}
-
 namespace {
 
 using Protocols::Axis;

@@ -78,7 +78,3 @@ private:
     NextSendFunction nextSend_;
     std::uint64_t shownRevision_ = ~std::uint64_t{0};
 };
-
-namespace StationWindow {
-extern TStationWindow* Station1;
-}

@@ -67,7 +67,6 @@ protected:
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
         Unit4::Form4 = nullptr;
-        StationWindow::Station1 = nullptr;
         Unit1::Form1 = nullptr;
         StationLog::SetPath("");
         Station::Reset();
@@ -153,7 +152,7 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     TForm1 form;
     owner_ = &form;
     TStationWindow station;
-    StationWindow::Station1 = &station;
+    form.SetStationWindow(&station);
     station.SetNextSend([&form] { return form.NextSendTime(); });
     form.show();
     form.Button1->click();
@@ -252,7 +251,7 @@ TEST_F(StationWindowTest, TheStartWritesTheLogUnlessItIsTurnedOff) {
         {
             const startup::ProgramWindows windows = startup::CreateWindows();
             windows.form1->Button1->click();
-            ASSERT_NE(StationWindow::Station1, nullptr);
+            ASSERT_NE(windows.form1->StationWindow(), nullptr);
         }
         ::unsetenv("XDG_STATE_HOME");
         if (!enabled) {
