@@ -202,9 +202,13 @@ StationFigures FiguresAt(double utcDayNumber, const pointing::Station& station, 
 
 PathFigures PathAt(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx,
                    long double frequencyHz) {
+    return PathBetween(FiguresAt(utcDayNumber, home, frequencyHz), FiguresAt(utcDayNumber, dx, frequencyHz), frequencyHz);
+}
+
+PathFigures PathBetween(const StationFigures& home, const StationFigures& dx, long double frequencyHz) {
     PathFigures path{};
-    path.home = FiguresAt(utcDayNumber, home, frequencyHz);
-    path.dx = FiguresAt(utcDayNumber, dx, frequencyHz);
+    path.home = home;
+    path.dx = dx;
     path.dxSpreadHz = DxSpread(path.home.rotation, path.dx.rotation, frequencyHz);
     path.polarisationOffsetDegrees = FoldedPolarisation(path.dx.parallacticAngle - path.home.parallacticAngle);
     path.nonReciprocityDb = NonReciprocity(path.polarisationOffsetDegrees);

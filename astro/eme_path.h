@@ -101,5 +101,7 @@ struct PathFigures {
 };
 PathFigures PathAt(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx,
                    long double frequencyHz);
+// The same from the two stations' figures at one instant and frequency.
+PathFigures PathBetween(const StationFigures& home, const StationFigures& dx, long double frequencyHz);
 
 }  // namespace eme_path
