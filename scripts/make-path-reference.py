@@ -41,21 +41,16 @@ import random
 import sys
 import warnings
 
-from astropy.utils import iers
+from astropy_offline import day_number, place  # first: astropy stays offline
 
-iers.conf.auto_download = False
-iers.conf.auto_max_age = None
-iers.conf.iers_degraded_accuracy = "warn"
-
-import astropy  # noqa: E402
-import astropy.units as u  # noqa: E402
-import erfa  # noqa: E402
-import numpy as np  # noqa: E402
-from astropy.coordinates import AltAz, EarthLocation, get_body  # noqa: E402
-from astropy.time import Time, TimeDelta  # noqa: E402
+import astropy  # noqa: I100
+import astropy.units as u
+import erfa
+import numpy as np
+from astropy.coordinates import AltAz, EarthLocation, get_body
+from astropy.time import Time, TimeDelta
 
 SEED = 20261221
-DAY_ZERO = datetime.datetime(1899, 12, 30)
 FIRST = datetime.datetime(2000, 1, 1)
 LAST = datetime.datetime(2040, 1, 1)
 WORKED_INSTANT = datetime.datetime(2026, 12, 21)
@@ -75,15 +70,6 @@ CHECK_ROWS = 40
 HERE = os.path.dirname(os.path.abspath(__file__))
 SKY_TABLE = os.path.join(HERE, "..", "astro", "data", "sky_temperature_144mhz.csv")
 OUTPUT = os.path.join(HERE, "..", "tests", "astro", "data", "path_reference.csv")
-
-
-def day_number(t):
-    delta = t - DAY_ZERO
-    return delta.days + delta.seconds / 86400
-
-
-def place(rng):
-    return round(rng.uniform(-70.0, 70.0), 4), round(rng.uniform(-180.0, 180.0), 4)
 
 
 def cases():
