@@ -41,7 +41,8 @@ Seen MoonSeen(double utcDayNumber, const pointing::Station& station) {
     const long double sinA = am::SinDeg(alpha), cosA = am::CosDeg(alpha);
     const long double sinD = am::SinDeg(delta), cosD = am::CosDeg(delta);
     MoonPlace moon{};
-    moon.eclipticLongitude = am::NormalizeDegrees(am::ArcTan2Deg(sinA * cosD * cosE + sinD * sinE, cosA * cosD));
+    moon.eclipticLongitude =
+        am::NormalizeDegrees(am::ArcTan2Deg(sinA * cosD * cosE + sinD * sinE, cosA * cosD));
     if (moon.eclipticLongitude >= 360) moon.eclipticLongitude -= 360;
     moon.eclipticLatitude = am::ArcSinDeg(sinD * cosE - cosD * sinE * sinA);
     moon.distanceKm = seen.place.distanceKm;
@@ -57,8 +58,10 @@ Libration LibrationOf(double utcDayNumber, const pointing::Station& station) {
     // W: the Moon's longitude from the lunar equator's ascending node, on the mean equinox of date.
     const long double w = seen.moon.eclipticLongitude - seen.nutationInLongitude - node;
     const long double sinW = am::SinDeg(w), cosW = am::CosDeg(w);
-    const long double sinB = am::SinDeg(seen.moon.eclipticLatitude), cosB = am::CosDeg(seen.moon.eclipticLatitude);
-    const long double sinI = am::SinDeg(kLunarEquatorInclination), cosI = am::CosDeg(kLunarEquatorInclination);
+    const long double sinB = am::SinDeg(seen.moon.eclipticLatitude),
+                      cosB = am::CosDeg(seen.moon.eclipticLatitude);
+    const long double sinI = am::SinDeg(kLunarEquatorInclination),
+                      cosI = am::CosDeg(kLunarEquatorInclination);
     const long double a = am::ArcTan2Deg(sinW * cosB * cosI - sinB * sinI, cosW * cosB);
     return {std::remainder(a - argumentOfLatitude, 360.0L), am::ArcSinDeg(-sinW * cosB * sinI - sinB * cosI)};
 }
@@ -165,7 +168,8 @@ long double DopplerRate(double utcDayNumber, const pointing::Station& station, l
     RequirePositive(frequencyHz);
     const double before = utcDayNumber - kDopplerRateHalfSpanSeconds * kSecond;
     const double after = utcDayNumber + kDopplerRateHalfSpanSeconds * kSecond;
-    return (eme_plan::EchoDoppler(after, station, frequencyHz) - eme_plan::EchoDoppler(before, station, frequencyHz)) /
+    return (eme_plan::EchoDoppler(after, station, frequencyHz) -
+            eme_plan::EchoDoppler(before, station, frequencyHz)) /
            ((after - before) * 86400.0L);
 }
 
@@ -192,8 +196,8 @@ StationFigures FiguresAt(double utcDayNumber, const pointing::Station& station, 
     figures.sunMoonDegrees = SunMoonOf(utcDayNumber, station, seen);
     figures.semiDiameterDegrees = SemiDiameter(seen.moon.distanceKm);
     Check(figures.rotation.east, figures.rotation.north, figures.moon.eclipticLongitude,
-          figures.moon.eclipticLatitude, figures.moon.distanceKm, figures.parallacticAngle, figures.sunMoonDegrees,
-          figures.semiDiameterDegrees);
+          figures.moon.eclipticLatitude, figures.moon.distanceKm, figures.parallacticAngle,
+          figures.sunMoonDegrees, figures.semiDiameterDegrees);
     figures.spreadHz = EchoSpread(figures.rotation, frequencyHz);
     figures.skyKelvin = sky_temperature::SkyTemperature(seen.moon.eclipticLongitude, frequencyHz);
     figures.degradationDb = Degradation(seen.moon.distanceKm, figures.skyKelvin, frequencyHz);
@@ -202,7 +206,8 @@ StationFigures FiguresAt(double utcDayNumber, const pointing::Station& station, 
 
 PathFigures PathAt(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx,
                    long double frequencyHz) {
-    return PathBetween(FiguresAt(utcDayNumber, home, frequencyHz), FiguresAt(utcDayNumber, dx, frequencyHz), frequencyHz);
+    return PathBetween(FiguresAt(utcDayNumber, home, frequencyHz), FiguresAt(utcDayNumber, dx, frequencyHz),
+                       frequencyHz);
 }
 
 PathFigures PathBetween(const StationFigures& home, const StationFigures& dx, long double frequencyHz) {
@@ -210,7 +215,8 @@ PathFigures PathBetween(const StationFigures& home, const StationFigures& dx, lo
     path.home = home;
     path.dx = dx;
     path.dxSpreadHz = DxSpread(path.home.rotation, path.dx.rotation, frequencyHz);
-    path.polarisationOffsetDegrees = FoldedPolarisation(path.dx.parallacticAngle - path.home.parallacticAngle);
+    path.polarisationOffsetDegrees =
+        FoldedPolarisation(path.dx.parallacticAngle - path.home.parallacticAngle);
     path.nonReciprocityDb = NonReciprocity(path.polarisationOffsetDegrees);
     return path;
 }

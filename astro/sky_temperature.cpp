@@ -16,6 +16,7 @@ constexpr long double kColdestKelvin = 13.0L;
 constexpr long double kColdestHz = 408e6L;
 
 // astro/data/sky_temperature_144mhz.csv, K at 144 MHz, bin k centred on ecliptic longitude 2k degrees.
+// clang-format off
 constexpr std::array<short, kBins> kKelvin144 = {
     231, 234, 246, 257, 267, 275, 280, 283, 286, 291, 298, 305, 313, 322, 331,
     341, 351, 361, 369, 376, 381, 383, 382, 379, 374, 370, 366, 363, 361, 363,
@@ -30,12 +31,14 @@ constexpr std::array<short, kBins> kKelvin144 = {
     392, 373, 360, 353, 350, 350, 350, 350, 350, 350, 348, 344, 337, 329, 319,
     307, 295, 284, 276, 272, 272, 273, 274, 274, 271, 266, 260, 252, 245, 238,
 };
+// clang-format on
 static_assert(kKelvin144.size() == kBins);
 
 }  // namespace
 
 int Bin(long double eclipticLongitude) {
-    if (!std::isfinite(eclipticLongitude)) throw std::invalid_argument("the ecliptic longitude is not a number");
+    if (!std::isfinite(eclipticLongitude))
+        throw std::invalid_argument("the ecliptic longitude is not a number");
     const long double halves = std::floor(eclipticLongitude / 2 + 0.5L);
     const long double bin = halves - kBins * std::floor(halves / kBins);
     return static_cast<int>(bin) % kBins;
@@ -47,7 +50,8 @@ long double KelvinAt144MHz(int bin) {
 
 long double SkyTemperature(long double eclipticLongitude, long double frequencyHz) {
     const long double scale = std::pow(kTableHz / frequencyHz, kSpectralIndex);
-    return (KelvinAt144MHz(Bin(eclipticLongitude)) - kCosmicBackgroundKelvin) * scale + kCosmicBackgroundKelvin;
+    return (KelvinAt144MHz(Bin(eclipticLongitude)) - kCosmicBackgroundKelvin) * scale +
+           kCosmicBackgroundKelvin;
 }
 
 long double ColdestSky(long double frequencyHz) {

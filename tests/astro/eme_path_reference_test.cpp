@@ -14,10 +14,13 @@
 
 namespace {
 
+// The table's columns, in its order.
+// clang-format off
 enum Column {
     kUtc, kDayNumber, kLatA, kLonA, kLatB, kLonB, kMegahertz, kSpreadA, kSpreadB, kDxSpread, kOffset, kSunMoonA,
     kSunMoonB, kLambdaA, kLambdaB, kSkyA, kSkyB, kDegradationA, kDegradationB, kDopplerRateA, kColumns
 };
+// clang-format on
 
 // A longitude this close to a bin's edge may fall on either side of it: the two theories differ by
 // a few thousandths of a degree.
@@ -36,7 +39,9 @@ bool NearBinEdge(long double longitude) {
 struct Worst {
     const char* name;
     long double difference = 0;
-    void Take(long double ours, long double theirs) { difference = std::max(difference, std::fabs(ours - theirs)); }
+    void Take(long double ours, long double theirs) {
+        difference = std::max(difference, std::fabs(ours - theirs));
+    }
 };
 
 // Spread within 2 % or 0.1 Hz, polarisation offset within 0.1°, Sun-Moon angle within 0.01°, sky temperature
@@ -49,10 +54,11 @@ TEST(EmePathReference, FiguresAgreeWithAstropy) {
     int skippedAtEdges = 0;
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), static_cast<std::size_t>(kColumns));
-        SCOPED_TRACE(row[kUtc] + " " + row[kLatA] + "," + row[kLonA] + " - " + row[kLatB] + "," + row[kLonB] + " at " +
-                     row[kMegahertz] + " MHz");
+        SCOPED_TRACE(row[kUtc] + " " + row[kLatA] + "," + row[kLonA] + " - " + row[kLatB] + "," + row[kLonB] +
+                     " at " + row[kMegahertz] + " MHz");
         const long double hertz = Value(row, kMegahertz) * 1e6L;
-        const pointing::Station home{Value(row, kLatA), Value(row, kLonA), 0}, dx{Value(row, kLatB), Value(row, kLonB), 0};
+        const pointing::Station home{Value(row, kLatA), Value(row, kLonA), 0},
+            dx{Value(row, kLatB), Value(row, kLonB), 0};
         const eme_path::PathFigures path = eme_path::PathAt(std::stod(row[kDayNumber]), home, dx, hertz);
         const auto nearSpread = [&](long double ours, Column column) {
             const long double theirs = Value(row, column);
@@ -66,7 +72,8 @@ TEST(EmePathReference, FiguresAgreeWithAstropy) {
             eme_path::FoldedPolarisation(path.polarisationOffsetDegrees - Value(row, kOffset));
         EXPECT_NEAR(offsetDifference, 0, 0.1L);
         offset.Take(offsetDifference, 0);
-        for (const auto& [ours, column] : {std::pair{path.home.sunMoonDegrees, kSunMoonA}, {path.dx.sunMoonDegrees, kSunMoonB}}) {
+        for (const auto& [ours, column] :
+             {std::pair{path.home.sunMoonDegrees, kSunMoonA}, {path.dx.sunMoonDegrees, kSunMoonB}}) {
             EXPECT_NEAR(ours, Value(row, column), 0.01L);
             sunMoon.Take(ours, Value(row, column));
         }
@@ -74,7 +81,8 @@ TEST(EmePathReference, FiguresAgreeWithAstropy) {
             const eme_path::StationFigures& figures;
             Column lambda, sky, degradation;
         };
-        for (const Side side : {Side{path.home, kLambdaA, kSkyA, kDegradationA}, Side{path.dx, kLambdaB, kSkyB, kDegradationB}}) {
+        for (const Side side : {Side{path.home, kLambdaA, kSkyA, kDegradationA},
+                                Side{path.dx, kLambdaB, kSkyB, kDegradationB}}) {
             if (NearBinEdge(Value(row, side.lambda))) {
                 ++skippedAtEdges;
             } else {
