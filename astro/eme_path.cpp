@@ -27,7 +27,14 @@ void RequirePositive(long double frequencyHz) {
         throw std::invalid_argument("the frequency must be a positive number of hertz");
 }
 
-// The Moon's topocentric place with the horizon's hour angle frame of the instant.
+// The optical libration: the selenographic longitude and latitude of the point of the Moon's surface
+// nearest the observer, degrees.
+struct Libration {
+    long double longitude;
+    long double latitude;
+};
+
+// The Moon's topocentric place with what the horizon and the libration need of the instant.
 struct Seen {
     MoonPlace moon;
     long double rightAscension, declination, siderealTime, nutationInLongitude;
@@ -103,31 +110,7 @@ long double Length(const Rotation& rotation) {
     return std::hypot(rotation.east, rotation.north);
 }
 
-template <typename... T>
-void Check(T... results) {
-    astro_math::ThrowOnFault(results...);
-}
-
 }  // namespace
-
-MoonPlace TopocentricMoon(double utcDayNumber, const pointing::Station& station) {
-    astro_math::ClearFaults();
-    const MoonPlace moon = MoonSeen(utcDayNumber, station).moon;
-    Check(moon.eclipticLongitude, moon.eclipticLatitude, moon.distanceKm);
-    return moon;
-}
-
-Libration OpticalLibration(double utcDayNumber, const pointing::Station& station) {
-    const Libration libration = LibrationOf(utcDayNumber, station);
-    Check(libration.longitude, libration.latitude);
-    return libration;
-}
-
-Rotation ApparentRotation(double utcDayNumber, const pointing::Station& station) {
-    const Rotation rotation = RotationOf(utcDayNumber, station);
-    Check(rotation.east, rotation.north);
-    return rotation;
-}
 
 long double EchoSpread(const Rotation& rotation, long double frequencyHz) {
     RequirePositive(frequencyHz);
@@ -160,7 +143,7 @@ long double NonReciprocity(long double offsetDegrees) {
 long double SunMoonAngle(double utcDayNumber, const pointing::Station& station) {
     astro_math::ClearFaults();
     const long double angle = SunMoonOf(utcDayNumber, station, MoonSeen(utcDayNumber, station));
-    Check(angle);
+    astro_math::ThrowOnFault(angle);
     return angle;
 }
 
@@ -195,9 +178,9 @@ StationFigures FiguresAt(double utcDayNumber, const pointing::Station& station, 
     figures.parallacticAngle = ParallacticOf(seen, station);
     figures.sunMoonDegrees = SunMoonOf(utcDayNumber, station, seen);
     figures.semiDiameterDegrees = SemiDiameter(seen.moon.distanceKm);
-    Check(figures.rotation.east, figures.rotation.north, figures.moon.eclipticLongitude,
-          figures.moon.eclipticLatitude, figures.moon.distanceKm, figures.parallacticAngle,
-          figures.sunMoonDegrees, figures.semiDiameterDegrees);
+    astro_math::ThrowOnFault(figures.rotation.east, figures.rotation.north, figures.moon.eclipticLongitude,
+                             figures.moon.eclipticLatitude, figures.moon.distanceKm, figures.parallacticAngle,
+                             figures.sunMoonDegrees, figures.semiDiameterDegrees);
     figures.spreadHz = EchoSpread(figures.rotation, frequencyHz);
     figures.skyKelvin = sky_temperature::SkyTemperature(seen.moon.eclipticLongitude, frequencyHz);
     figures.degradationDb = Degradation(seen.moon.distanceKm, figures.skyKelvin, frequencyHz);

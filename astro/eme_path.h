@@ -28,24 +28,15 @@ struct MoonPlace {
     long double eclipticLatitude;   // β, degrees
     long double distanceKm;
 };
-MoonPlace TopocentricMoon(double utcDayNumber, const pointing::Station& station);
 
-// The optical libration seen from the station (Meeus' Astronomical Algorithms, chapter 53): the
-// selenographic longitude and latitude of the point of the Moon's surface nearest the observer, degrees.
-struct Libration {
-    long double longitude;
-    long double latitude;
-};
-Libration OpticalLibration(double utcDayNumber, const pointing::Station& station);
-
-// The Moon's apparent rotation seen from the station, rad/s: the rate at which the libration point moves
-// across the lunar surface, east (cos b·dl/dt) and north (db/dt). Only this rotation, across the line of
-// sight, spreads the echo in frequency.
+// The Moon's apparent rotation seen from the station, rad/s: the rate at which the point of its surface
+// nearest the observer (its optical libration, Meeus' Astronomical Algorithms, chapter 53) moves across the
+// lunar surface, east (cos b·dl/dt) and north (db/dt). Only this rotation, across the line of sight,
+// spreads the echo in frequency.
 struct Rotation {
     long double east;
     long double north;
 };
-Rotation ApparentRotation(double utcDayNumber, const pointing::Station& station);
 
 // The limb-to-limb Doppler spread, Hz: of one's own echo, 4·R·|ω|·f/c, and of the path between two
 // stations, 2·R·|ω_home + ω_dx|·f/c.
