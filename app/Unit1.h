@@ -95,8 +95,12 @@ private:
     // Puts the window at a stored place: Top and Left are the frame's top-left corner.
     void PlaceWindow(QPoint frameTopLeft);
     void PlaceFrameOnceFramed();
+    // The retry timer at [Station] RetrySeconds (stopped at 0).
+    void SetRetryInterval();
 
     bool activatedBefore_ = false;
+    QTimer* retryTimer_ = nullptr;    // resends to a serial rotator whose last command failed
+    QTimer* rotatorWatch_ = nullptr;  // asks a silent Hamlib rotator every second whether it answers again
     QTimer* frameWatch_ = nullptr;  // waits for the window manager's frame after the first show
     QPoint framePlace_;
     int frameChecks_ = 0;
