@@ -116,6 +116,35 @@ TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
     ExpectCommandsMatchLabels(form);
 }
 
+// With [Station] RetrySeconds, a line whose command failed is sent the position again while
+// "Cont. track" is ticked, as soon as it takes it, and not waiting for the next tick.
+TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
+    TForm1 form;
+    ShowWindow(form, dir_.File("unplugged"));
+    const std::string lunark = test_support::ReadFileBytes(dir_.File("lunark.ini"));
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), lunark + "[Station]\nRetrySeconds=1\n");
+    form.SettingsApplied();
+    form.CheckBox1->click();
+    form.Timer2Timer();
+    form.Timer1Timer();
+    ASSERT_EQ(plainBoxes_, std::vector<std::string>{"Comms error - COM1"});
+    const std::string elevationCommand = elevationLine_.ReceivedNow();
+    ASSERT_FALSE(elevationCommand.empty());
+
+    // Plugged in again: the next retry reaches it; the elevation line, which took its command, is
+    // left alone.
+    std::string plugged = lunark;
+    plugged.replace(plugged.find(dir_.File("unplugged")), dir_.File("unplugged").size(), azimuthLine_.Path());
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), plugged + "[Station]\nRetrySeconds=1\n");
+    std::string received;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (received += azimuthLine_.ReceivedNow()).find('\r') != std::string::npos; },
+                                10000));
+    std::string azimuthCommand = "M";  // the azimuth the elevation line was given
+    azimuthCommand.append(elevationCommand, 1, elevationCommand.find(' ') - 1).append("\r");
+    EXPECT_EQ(received, azimuthCommand);
+    EXPECT_EQ(elevationLine_.ReceivedNow(), "");
+}
+
 // The real message box as the program's start wires it: the plain one, no icon, no "." added,
 // open without holding anything up.
 TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCommand) {
