@@ -23,6 +23,7 @@
 #include "FormStorage.h"
 #include "FormStyle.h"
 #include "GIFImage.h"
+#include "Journal.h"
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Position.h"
@@ -114,6 +115,13 @@ void TForm1::CreateControls() {
     // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
     connect(CheckBox1, &QCheckBox::toggled, this, [](bool on) {
         if (on) RotatorTracking::Restart();
+        // Kept at once, so that a kill or a power cut leaves it as it was.
+        Guarded([on] {
+            const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+            if (!Unit3::ExecutablePath.empty() && StationSettings::ResumeTracking(settingsFile)) {
+                StationSettings::WriteTracking(settingsFile, on);
+            }
+        });
     });
     setTabOrder(Button1, CheckBox1);
 
@@ -363,6 +371,23 @@ void TForm1::RunPositionUpdate() {
     Label1->adjustSize();
     Label2->setText(core_text::ToQt(Position::ElevationLine));
     Label2->adjustSize();
+    if (resumeSendPending_ && !Position::AZvalue.empty()) SendResumed();
+}
+
+void TForm1::ResumeTrackingIfItWasOn() {
+    Guarded([this] {
+        const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+        if (!StationSettings::ResumeTracking(settingsFile) || !StationSettings::TrackingWasOn(settingsFile)) return;
+        CheckBox1->setChecked(true);
+        Journal::Add("Tracking resumed");
+        resumeSendPending_ = true;
+        if (!Position::AZvalue.empty()) SendResumed();
+    });
+}
+
+void TForm1::SendResumed() {
+    resumeSendPending_ = false;
+    if (CheckBox1->isChecked()) SendPositionCommands();
 }
 
 void TForm1::SendPositionCommands() {

@@ -20,8 +20,16 @@ bool LogEnabled(const std::string& settingsFile);
 inline constexpr int32_t kMostRetrySeconds = 3600;
 int32_t RetrySeconds(const std::string& settingsFile);
 
+// ResumeTracking=1: "Cont. track" is ticked again at start-up when it was ticked as Lunark last
+// closed or was killed, as kept in Tracking=0|1. Anything else, or none: never.
+bool ResumeTracking(const std::string& settingsFile);
+bool TrackingWasOn(const std::string& settingsFile);
+// Keeps whether "Cont. track" is ticked (Tracking); raises EIniWriteError.
+void WriteTracking(const std::string& settingsFile, bool on);
+
 // Every key of the section, for the reference to name.
-inline constexpr const char* kKeys[] = {"Log", "Left", "Top", "Width", "Height", "RetrySeconds"};
+inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",     "Width", "Height",
+                                        "RetrySeconds", "ResumeTracking", "Tracking"};
 
 struct WindowPlace {
     int32_t Left;

@@ -18,6 +18,7 @@
 
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
+#include "Journal.h"
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
@@ -143,6 +144,39 @@ TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
     azimuthCommand.append(elevationCommand, 1, elevationCommand.find(' ') - 1).append("\r");
     EXPECT_EQ(received, azimuthCommand);
     EXPECT_EQ(elevationLine_.ReceivedNow(), "");
+}
+
+// With [Station] ResumeTracking=1, "Cont. track" comes back at start-up as it was when Lunark last
+// ran, and the first position known goes out at once; the box's state is kept whenever it
+// changes. Without the switch neither happens.
+TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
+    for (const bool resume : {true, false}) {
+        SCOPED_TRACE(resume);
+        TForm1 settingsWriter;
+        ShowWindow(settingsWriter);
+        settingsWriter.hide();
+        const std::string station = std::string("[Station]\nLog=0\nTracking=1\n") + (resume ? "ResumeTracking=1\n" : "");
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     test_support::ReadFileBytes(dir_.File("lunark.ini")) + station);
+        Journal::Clear();
+        Position::AZvalue.clear();  // a new run: no position yet
+        Position::ELvalue.clear();
+        const startup::ProgramWindows windows = startup::CreateWindows();
+        TForm1& form = *windows.form1;
+        EXPECT_EQ(form.CheckBox1->isChecked(), resume);
+        EXPECT_EQ(azimuthLine_.ReceivedNow(), "");  // nothing before a position is known
+        form.Timer2Timer();                         // the first position
+        if (resume) {
+            ExpectCommandsMatchLabels(form);
+            EXPECT_NE(Journal::Text().find("Tracking resumed"), std::string::npos) << Journal::Text();
+        } else {
+            EXPECT_EQ(azimuthLine_.ReceivedNow() + elevationLine_.ReceivedNow(), "");
+            EXPECT_EQ(Journal::Text().find("Tracking resumed"), std::string::npos);
+        }
+        form.CheckBox1->setChecked(!form.CheckBox1->isChecked());
+        const std::string kept = test_support::ReadFileBytes(dir_.File("lunark.ini"));
+        EXPECT_NE(kept.find(resume ? "Tracking=0" : "Tracking=1"), std::string::npos) << kept;
+    }
 }
 
 // The real message box as the program's start wires it: the plain one, no icon, no "." added,
