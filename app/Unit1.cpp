@@ -172,6 +172,7 @@ void TForm1::FormCreate() {
 
     const std::string& executable = Unit3::ExecutablePath;
     if (!std::filesystem::exists(Unit3::SettingsFileFor(executable))) {
+        startedWithoutSettings_ = true;
         Unit3::Locator = Unit3::kDefaultLocator;
         Unit3::AZ_COM_NR = Unit3::kDefaultAzComNr;
         Unit3::EL_COM_NR = Unit3::kDefaultElComNr;

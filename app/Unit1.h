@@ -77,6 +77,9 @@ public:
     // once the journal is started.
     void ResumeTrackingIfItWasOn();
 
+    // Whether this run began without a settings file (the first-run settings were written).
+    bool StartedWithoutSettings() const { return startedWithoutSettings_; }
+
     // The station window that "Station" opens, made at start-up (none: the item does nothing).
     void SetStationWindow(TStationWindow* station);
     TStationWindow* StationWindow() const;
@@ -106,7 +109,8 @@ private:
     void SendResumed();
 
     bool activatedBefore_ = false;
-    bool resumeSendPending_ = false;  // tracking resumed: the first known position is sent at once
+    bool resumeSendPending_ = false;
+    bool startedWithoutSettings_ = false;  // tracking resumed: the first known position is sent at once
     QTimer* retryTimer_ = nullptr;    // resends to a serial rotator whose last command failed
     QTimer* rotatorWatch_ = nullptr;  // asks a silent Hamlib rotator every second whether it answers again
     QTimer* frameWatch_ = nullptr;  // waits for the window manager's frame after the first show
