@@ -10,7 +10,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -176,6 +181,42 @@ TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
         form.CheckBox1->setChecked(!form.CheckBox1->isChecked());
         const std::string kept = test_support::ReadFileBytes(dir_.File("lunark.ini"));
         EXPECT_NE(kept.find(resume ? "Tracking=0" : "Tracking=1"), std::string::npos) << kept;
+    }
+}
+
+// The program killed with tracking on (kill -9, as a power cut) resumes at its next start when
+// asked to: its first position goes out on the lines without anyone ticking the box.
+TEST(ProgramRestart, TrackingOnWhenKilledResumesAtTheNextStart) {
+    test_support::TempDir dir;
+    PseudoTerminal azimuthLine, elevationLine;
+    const std::string program = dir.File("lunark");
+    std::filesystem::copy_file(LUNARK_PROGRAM_PATH, program);  // its settings lie beside it
+    test_support::WriteFileBytes(
+        dir.File("lunark.ini"),
+        "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
+        "ELtype=YAESU GS-232A 9600bd\nTrackInterval=60\n[Ports]\nCOM1=" + azimuthLine.Path() + "\nCOM2=" +
+            elevationLine.Path() + "\n[Station]\nLog=0\nResumeTracking=1\nTracking=1\n");
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::string received;
+        const auto deadline = steady_clock::now() + 20s;
+        while (received.find('\r') == std::string::npos && steady_clock::now() < deadline) {
+            received += azimuthLine.Received(1);
+        }
+        const std::string elevation = elevationLine.Received(1);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(received.size() >= 5 && received.front() == 'M' && received.back() == '\r') << received;
+        EXPECT_EQ(elevation.substr(0, 1), "W");
+        EXPECT_NE(test_support::ReadFileBytes(dir.File("lunark.ini")).find("Tracking=1"), std::string::npos);
     }
 }
 
