@@ -48,7 +48,7 @@ struct Request {
     long double minElevation = 5;
     long double dxMinElevation = 5;
     long double frequencyHz = 1296e6;
-    horizon_mask::Mask mask;
+    horizon_mask::Mask mask{};
 };
 
 // One row per UTC day. Throws std::invalid_argument for days outside 1 to 366 or a frequency not positive.
