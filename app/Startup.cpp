@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "CalendarPage.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
@@ -111,6 +112,8 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    auto* calendar = new TCalendarPage;
+    windows.station->AddSection(QStringLiteral("Calendar"), calendar);
     return windows;
 }
 

@@ -25,6 +25,7 @@
 #include "GIFImage.h"
 #include "Location.h"
 #include "Position.h"
+#include "HorizonSettings.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
 #include "Station.h"
@@ -159,6 +160,7 @@ void TForm1::FormCreate() {
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
     RotatorSettings::Current = RotatorSettings::Load(Unit3::SettingsFileFor(executable));
+    HorizonSettings::Current = HorizonSettings::Read(Unit3::SettingsFileFor(executable)).mask;
 }
 
 // A place on no screen (a monitor since unplugged) opens the window in the middle of the primary
