@@ -21,10 +21,9 @@ Usage: scripts/make-calendar-reference.py           (rewrite the table, about a 
 import datetime
 import os
 import sys
-import warnings
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from astropy_offline import day_number  # noqa: E402
+from astropy_offline import check_or_write, day_number  # noqa: E402
 
 import astropy  # noqa: E402
 import astropy.units as u  # noqa: E402
@@ -146,19 +145,11 @@ def check(data):
     return problems
 
 
-def main():
-    warnings.simplefilter("ignore")
-    data = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "astro", "data")
-    if sys.argv[1:] == ["--check"]:
-        problems = check(data)
-        if problems:
-            sys.exit("make-calendar-reference: the committed table differs from what astropy computes:\n" +
-                     "\n".join(problems))
-        print("make-calendar-reference: the committed table agrees with astropy")
-        return
+def write(data):
     with open(os.path.join(data, "calendar_days.csv"), "w", encoding="ascii", newline="\n") as out:
         out.write("\n".join(table(DAYS, PAIRS)) + "\n")
 
 
 if __name__ == "__main__":
-    main()
+    check_or_write("make-calendar-reference",
+                   os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "astro", "data"), check, write)
