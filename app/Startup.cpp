@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "CalendarPage.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
@@ -17,6 +18,7 @@
 #include "PlanPage.h"
 #include "PointingPage.h"
 #include "RotatorPage.h"
+#include "SkyPlot.h"
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
@@ -113,6 +115,15 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    auto* calendar = new TCalendarPage;
+    windows.station->AddSection(QStringLiteral("Calendar"), calendar);
+    auto* sky = new TSkyPlot;
+    windows.station->AddSection(QStringLiteral("Sky"), sky);
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, sky, [sky] {
+        Guarded([sky] {
+            if (sky->isVisible()) sky->Refresh();
+        });
+    });
     return windows;
 }
 

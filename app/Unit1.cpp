@@ -27,6 +27,7 @@
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Position.h"
+#include "HorizonSettings.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
 #include "Station.h"
@@ -183,6 +184,7 @@ void TForm1::FormCreate() {
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
     RotatorSettings::Current = RotatorSettings::Load(Unit3::SettingsFileFor(executable));
+    HorizonSettings::Current = HorizonSettings::Read(Unit3::SettingsFileFor(executable)).mask;
     SetRetryInterval();
 }
 

@@ -31,6 +31,10 @@ long double Elevation(double dayNumber, const pointing::Station& station) {
     return pointing::PrecisePosition(pointing::Target::Moon, dayNumber, station, kNoRefraction).elevation;
 }
 
+pointing::Direction MoonAt(double dayNumber, const pointing::Station& station) {
+    return pointing::PrecisePosition(pointing::Target::Moon, dayNumber, station, kNoRefraction);
+}
+
 long double Distance(double dayNumber, const pointing::Station& station) {
     return pointing::PrecisePosition(pointing::Target::Moon, dayNumber, station, kNoRefraction).distanceKm;
 }
@@ -38,26 +42,42 @@ long double Distance(double dayNumber, const pointing::Station& station) {
 struct Sample {
     double at;
     long double elevation, dxElevation;
+    long double azimuth;  // at the home station, for its horizon mask
 };
 
 struct Planner {
     const pointing::Station& home;
     const pointing::Station& dx;
     long double minElevation, dxMinElevation;
+    const horizon_mask::Mask& mask;
 
-    Sample At(double dayNumber) const { return {dayNumber, Elevation(dayNumber, home), Elevation(dayNumber, dx)}; }
+    Sample At(double dayNumber) const {
+        const pointing::Direction moon = MoonAt(dayNumber, home);
+        return {dayNumber, moon.elevation, Elevation(dayNumber, dx), moon.azimuth};
+    }
+
+    // The home station's lowest usable elevation where the Moon stands.
+    long double HomeMinimum(const Sample& sample) const { return mask.Lowest(sample.azimuth, minElevation); }
 
     bool Both(const Sample& sample) const {
-        return sample.elevation > minElevation && sample.dxElevation > dxMinElevation;
+        return sample.elevation > HomeMinimum(sample) && sample.dxElevation > dxMinElevation;
     }
 
     // Whether the state (both up or not) might change and change back between a and b, which have the
     // same state: the Moon can dip under a minimum and return only if the two margins above it add up to
     // less than the elevation it can travel, and a window can open between two samples outside only if
-    // each station can climb out of its deficit at both ends.
+    // each station can climb out of its deficit at both ends. Under a horizon mask the home minimum moves
+    // with the azimuth: a dip is judged against its highest between the samples, a rise against its lowest.
     bool MayHideChange(const Sample& a, const Sample& b) const {
         const long double reach = kMostDegreesPerDay * (b.at - a.at);
-        const long double home0 = a.elevation - minElevation, home1 = b.elevation - minElevation;
+        long double dipMinimum = minElevation, riseMinimum = minElevation;
+        if (!mask.Empty()) {
+            const horizon_mask::Mask::Span span = mask.Along(a.azimuth, b.azimuth);
+            dipMinimum = std::max(minElevation, span.high);
+            riseMinimum = std::max(minElevation, span.low);
+        }
+        const long double homeMinimum = Both(a) ? dipMinimum : riseMinimum;
+        const long double home0 = a.elevation - homeMinimum, home1 = b.elevation - homeMinimum;
         const long double dx0 = a.dxElevation - dxMinElevation, dx1 = b.dxElevation - dxMinElevation;
         if (Both(a)) return home0 + home1 <= reach || dx0 + dx1 <= reach;
         const auto deficit = [](long double margin) { return std::max(0.0L, -margin); };
@@ -101,9 +121,9 @@ long long WholeMinutes(const Window& window) {
 
 std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
                                   const pointing::Station& dx, long double minElevation,
-                                  long double dxMinElevation) {
+                                  long double dxMinElevation, const horizon_mask::Mask& homeMask) {
     if (!(days > 0 && days <= 366)) throw std::invalid_argument("the number of days must be from 1 to 366");
-    const Planner planner{home, dx, minElevation, dxMinElevation};
+    const Planner planner{home, dx, minElevation, dxMinElevation, homeMask};
     const double until = from + days;
     std::vector<Window> windows;
     Sample previous = planner.At(from);
@@ -160,12 +180,12 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
 }
 
 Shortfall WhyNoWindow(double from, double days, const pointing::Station& home, const pointing::Station& dx,
-                      long double minElevation, long double dxMinElevation) {
+                      long double minElevation, long double dxMinElevation, const horizon_mask::Mask& homeMask) {
     // A station paired with itself has its windows wherever it alone has the Moon above the minimum.
-    const auto risesAbove = [&](const pointing::Station& station, long double minimum) {
-        return !MutualWindows(from, days, station, station, minimum, minimum).empty();
+    const auto risesAbove = [&](const pointing::Station& station, long double minimum, const horizon_mask::Mask& mask) {
+        return !MutualWindows(from, days, station, station, minimum, minimum, mask).empty();
     };
-    Shortfall shortfall{risesAbove(home, minElevation), risesAbove(dx, dxMinElevation), false, 0, 0};
+    Shortfall shortfall{risesAbove(home, minElevation, homeMask), risesAbove(dx, dxMinElevation, {}), false, 0, 0};
     for (const Window& window : MutualWindows(from, days, home, dx, 0, 0)) {
         shortfall.highest = shortfall.together ? std::max(shortfall.highest, window.highest) : window.highest;
         shortfall.dxHighest = shortfall.together ? std::max(shortfall.dxHighest, window.dxHighest) : window.dxHighest;

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "horizon_mask.h"
 #include "pointing.h"
 
 namespace eme_plan {
@@ -37,10 +38,11 @@ long long WholeMinutes(const Window& window);
 // The windows from `from` over `days` days (positive, at most 366), in time order, with the minimum
 // elevations (degrees) of the home and the DX station. Every window or gap longer than a few seconds is
 // found: the search samples every two minutes and looks closer wherever the Moon comes near enough to a
-// minimum to cross it and back between two samples.
+// minimum to cross it and back between two samples. A horizon mask at home raises its minimum wherever the
+// mask stands higher.
 std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
                                   const pointing::Station& dx, long double minElevation,
-                                  long double dxMinElevation);
+                                  long double dxMinElevation, const horizon_mask::Mask& homeMask = {});
 
 // Why two stations have no window over a search (MutualWindows with the same arguments found none):
 // whether the Moon rises above each one's minimum at all, and the highest it stands at each while both
@@ -53,7 +55,8 @@ struct Shortfall {
     long double dxHighest;     // the same at the DX station (both 0 unless `together`)
 };
 Shortfall WhyNoWindow(double from, double days, const pointing::Station& home, const pointing::Station& dx,
-                      long double minElevation, long double dxMinElevation);
+                      long double minElevation, long double dxMinElevation,
+                      const horizon_mask::Mask& homeMask = {});
 
 // The rate at which the Moon's distance from a station grows, km/s (negative while it approaches): the
 // station turns with the Earth.

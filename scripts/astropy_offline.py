@@ -22,3 +22,18 @@ def day_number(t):
 def place(rng, most_latitude=70.0):
     """A random station: latitude within +-most_latitude, any longitude, to 4 decimals."""
     return round(rng.uniform(-most_latitude, most_latitude), 4), round(rng.uniform(-180.0, 180.0), 4)
+
+
+def check_or_write(name, data_folder, check, write):
+    """A reference script's command line: with --check, compare the committed table with astropy (check
+    gives the problems found) and fail on any; without, write the tables afresh."""
+    import sys
+    import warnings
+    warnings.simplefilter("ignore")
+    if sys.argv[1:] == ["--check"]:
+        problems = check(data_folder)
+        if problems:
+            sys.exit("%s: the committed table differs from what astropy computes:\n%s" % (name, "\n".join(problems)))
+        print("%s: the committed table agrees with astropy" % name)
+        return
+    write(data_folder)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "HorizonSettings.h"
 #include "Position.h"
 
 namespace RotatorPlan {
@@ -193,13 +194,17 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
                     const std::optional<Location::Instant> rise = NextRise(sky_, now);
                     if (!rise) break;  // the target stays down for a month: follow it
                     PassFrom(*rise, azimuthOffset, overlap ? range : kTurn);
+                    risingIndex_ = ClearsTheMask(*pass_);
                 }
-                // Where it rises, as the rotator reads it at north (offset added), whatever the side.
-                const long double rising = pass_->track.empty() ? 0.0L : pass_->track.front() - pass_->shift;
+                // Where it rises (above the horizon mask, when there is one), as the rotator reads it at
+                // north (offset added), whatever the side.
+                const std::size_t index = pass_->track.empty() ? 0 : std::min(risingIndex_, pass_->track.size() - 1);
+                const long double rising = pass_->track.empty() ? 0.0L : pass_->track[index] - pass_->shift;
                 const int32_t risingWhole = Position::RoundDegrees(rising);
                 const int32_t risingAzimuth = Position::AzimuthTarget(risingWhole, 0);
+                const Location::Instant risingAt = pass_->start + static_cast<int>(index) * kPassStep;
                 targets.azimuth =
-                    overlap ? pass_->RotatorAzimuth(risingAzimuth, pass_->start, range) : risingAzimuth;
+                    overlap ? pass_->RotatorAzimuth(risingAzimuth, risingAt, range) : risingAzimuth;
                 targets.elevation = settings.elevation.minimum;
                 azimuthFraction = rising - risingWhole;
                 elevation = targets.elevation;
@@ -210,6 +215,16 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
     }
     return {targets,
             {OnTheSameTurn(targets.azimuth, azimuthFraction, followsOverlap, range), elevation}};
+}
+
+std::size_t Aim::ClearsTheMask(const Pass& pass) const {
+    const horizon_mask::Mask& mask = HorizonSettings::Current;
+    if (mask.Empty()) return 0;
+    for (std::size_t i = 0; i < pass.track.size(); ++i) {
+        const Horizontal seen = sky_(pass.start + static_cast<int>(i) * kPassStep);
+        if (seen.elevation >= mask.ElevationAt(seen.azimuth)) return i;
+    }
+    return 0;  // hidden all pass: wait where it rises
 }
 
 void Aim::Restart() { pass_.reset(); }

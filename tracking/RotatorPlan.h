@@ -98,9 +98,12 @@ public:
 
 private:
     const Pass& PassFrom(Location::Instant start, int32_t azimuthOffset, int32_t range);
+    std::size_t ClearsTheMask(const Pass& pass) const;
 
     Sky sky_;
     std::optional<Pass> pass_;
+    // The sample of the pass waited for at which the target clears the horizon mask (0 without one).
+    std::size_t risingIndex_ = 0;
     int32_t passOffset_ = 0;
     int32_t passRange_ = 0;
 };

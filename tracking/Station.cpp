@@ -8,6 +8,7 @@
 
 #include "AxisTransports.h"
 #include "Journal.h"
+#include "HorizonSettings.h"
 #include "Location.h"
 #include "Position.h"
 #include "CommandText.h"
@@ -187,6 +188,17 @@ TargetStatus TargetNow() {
     status.target = pointing.target;
     status.latitude = Location::Latitude;
     status.eastLongitude = -Location::Longitude;
+    // Behind a horizon mask the target rises and sets where it crosses the mask.
+    const horizon_mask::Mask& mask = HorizonSettings::Current;
+    const auto crossMask = [&] {
+        const auto aboveMask = [&](double at) {
+            const pointing::Direction seen =
+                PointingSettings::Direction(pointing, at, Unit3::Locator, Location::Longitude, Location::Latitude);
+            return seen.elevation - mask.ElevationAt(seen.azimuth);
+        };
+        status.next = moon_rise_set::NextHorizonCrossing(day, aboveMask);
+        status.nextAgainstMask = true;
+    };
     if (!pointing.precise && status.target.IsBody(pointing::Target::Moon)) {
         moon::MoonCoordinates record{};
         moon::MoonEclipticPosition(record, day);
@@ -195,6 +207,7 @@ TargetStatus TargetNow() {
         status.declination = record.declination;
         status.distanceKm = PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude).distanceKm;
         status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
+        if (!mask.Empty()) crossMask();
         status.known = true;
         return status;
     }
@@ -218,6 +231,7 @@ TargetStatus TargetNow() {
         status.declination = place->declination;
     }
     status.next = moon_rise_set::NextHorizonCrossing(day, [&direction](double at) { return direction(at).elevation; });
+    if (!mask.Empty()) crossMask();
     status.known = true;
     return status;
 }

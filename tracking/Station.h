@@ -99,6 +99,7 @@ struct TargetStatus {
     long double declination = 0.0L;     // apparent, degrees
     long double distanceKm = 0.0L;      // the station to the centre of the target
     std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
+    bool nextAgainstMask = false;  // `next` crosses the horizon mask ([Horizon]), not the horizon
 };
 
 // The target for the station at the clock's present reading: the Moon for the locator by default;

@@ -20,6 +20,7 @@
 #include "CoreText.h"
 #include "ElevationPlot.h"
 #include "EventGuard.h"
+#include "HorizonSettings.h"
 #include "IniFile.h"
 #include "Location.h"
 #include "PathText.h"
@@ -52,6 +53,7 @@ struct PlanInput {
     long double minElevation, dxMinElevation;
     double from, days, plotFrom;
     int32_t listedDays;  // the list runs from plotFrom over these days
+    horizon_mask::Mask mask;  // at home
 };
 
 long double Elevation(double dayNumber, const pointing::Station& station) {
@@ -75,7 +77,7 @@ TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& c
         for (std::size_t i = 0; i < input.dx.size() && !cancelled; ++i) {
             bool listed = false;
             for (const eme_plan::Window& window : eme_plan::MutualWindows(
-                     input.from, input.days, input.home, input.dx[i], input.minElevation, input.dxMinElevation)) {
+                     input.from, input.days, input.home, input.dx[i], input.minElevation, input.dxMinElevation, input.mask)) {
                 result.windows.push_back({i, window, Elevation(window.start, input.home),
                                           Elevation(window.start, input.dx[i]), Elevation(window.end, input.home),
                                           Elevation(window.end, input.dx[i])});
@@ -84,7 +86,7 @@ TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& c
             if (listed) continue;
             const eme_plan::Shortfall shortfall =
                 eme_plan::WhyNoWindow(input.plotFrom, input.listedDays, input.home, input.dx[i],
-                                      input.minElevation, input.dxMinElevation);
+                                      input.minElevation, input.dxMinElevation, input.mask);
             result.noWindow.push_back(PlanSettings::NoWindowText(input.dxLocators[i], input.listedDays, shortfall,
                                                                  input.minElevation, input.dxMinElevation));
         }
@@ -333,7 +335,8 @@ void TPlanPage::StartPlan() {
                           from,
                           days,
                           plannedHour_,
-                          settings_.days};
+                          settings_.days,
+                          HorizonSettings::Current};
     if (worker_.joinable()) worker_.join();
     handover_ = std::make_shared<Handover>();
     computing_ = true;

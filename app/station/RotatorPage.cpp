@@ -12,6 +12,7 @@
 
 #include "CoreText.h"
 #include "EventGuard.h"
+#include "HorizonSettings.h"
 #include "IniFile.h"
 #include "Position.h"
 #include "RotatorTracking.h"
@@ -61,11 +62,19 @@ TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
     PassLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     whenForm->addRow(QStringLiteral("Pass"), PassLabel);
 
+    auto* horizon = new QGroupBox(QStringLiteral("Horizon"), this);
+    auto* horizonForm = new QFormLayout(horizon);
+    HorizonMaskEdit = settings_page::AddEdit(horizonForm, "HorizonMaskEdit", "Mask (AZ:EL,…)",
+                                             "none, e.g. 90:12,135:20,180:8");
+    HorizonMaskEdit->setToolTip(QStringLiteral("What hides the low sky: points of azimuth and elevation joined by "
+                                               "straight lines, through north from the last to the first"));
+
     auto* groups = new QHBoxLayout;
     groups->addWidget(where);
     groups->addWidget(when);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(groups);
+    layout->addWidget(horizon);
     settings_page::AddApplyRow(layout, this, ApplyButton, MessageLabel);
     layout->addStretch(1);
 
@@ -94,6 +103,7 @@ void TRotatorPage::Load() {
     ParkElevationEdit->setText(QString::fromStdString(entries.parkElevation));
     DeadbandEdit->setText(QString::fromStdString(entries.deadband));
     IntervalEdit->setText(QString::fromStdString(entries.intervalSeconds));
+    HorizonMaskEdit->setText(QString::fromStdString(horizon_mask::Text(HorizonSettings::Current)));
 }
 
 RotatorSettings::Entries TRotatorPage::Entered() const {
@@ -113,7 +123,19 @@ bool TRotatorPage::Apply() {
     std::string problem;
     const std::optional<RotatorSettings::Settings> entered = RotatorSettings::FromEntries(Entered(), problem);
     if (!entered) return settings_page::Refuse(MessageLabel, problem);
+    const horizon_mask::Parsed mask = horizon_mask::Parse(core_text::ToCore(HorizonMaskEdit->text()));
+    if (!mask.problem.empty()) return settings_page::Refuse(MessageLabel, mask.problem);
     const std::string file = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+    const horizon_mask::Mask maskBefore = HorizonSettings::Current;
+    if (mask.mask != HorizonSettings::Read(file).mask) {
+        try {
+            HorizonSettings::Write(file, mask.mask);
+        } catch (const EIniWriteError& error) {
+            return settings_page::RefuseWrite(MessageLabel, error.what());
+        }
+    }
+    HorizonSettings::Current = HorizonSettings::Read(file).mask;
+    Station::NoteChanges(HorizonSettings::KeyTexts(maskBefore), HorizonSettings::KeyTexts(HorizonSettings::Current));
     const RotatorSettings::Settings before = RotatorSettings::Current;
     // A file that already says so is left untouched (no section is added for the defaults).
     if (*entered != RotatorSettings::Load(file)) {
@@ -128,7 +150,7 @@ bool TRotatorPage::Apply() {
     Station::NoteChanges(RotatorSettings::KeyTexts(before), RotatorSettings::KeyTexts(after));
     RotatorTracking::Use(after);
     Load();
-    settings_page::Accept(MessageLabel, before != after);
+    settings_page::Accept(MessageLabel, before != after || maskBefore != HorizonSettings::Current);
     emit Applied();
     Refresh();
     return true;

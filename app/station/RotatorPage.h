@@ -14,7 +14,8 @@ class QPushButton;
 // the elevation range, what the rotators do while the target is below the horizon, the deadband
 // and the tracking interval in seconds. "Apply" checks the entries, writes the [Rotator] section,
 // journals what changed and puts it in force at once (Applied(): the main window sets its timer).
-// Below, the pass followed on an overlapping range and its side, or when the rotator will unwind.
+// Below, the pass followed on an overlapping range and its side, or when the rotator will unwind. The
+// Horizon part edits the horizon mask ([Horizon] Mask), applied with the rest.
 class TRotatorPage : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +39,7 @@ public:
     QPushButton* ApplyButton = nullptr;
     QLabel* MessageLabel = nullptr;
     QLabel* PassLabel = nullptr;
+    QLineEdit* HorizonMaskEdit = nullptr;
 
 signals:
     void Applied();

@@ -305,8 +305,11 @@ void TStationWindow::RefreshStation() {
     SetField("moonDistance", Kilometres(moon.distanceKm));
     SetField("moonHorizon", moon.elevation > 0 ? QStringLiteral("above") : QStringLiteral("below"));
     if (moon.next) {
-        SetField("moonNext", (moon.next->rising ? QStringLiteral("rises at ") : QStringLiteral("sets at ")) +
-                                 When(FromDayNumber(moon.next->dayNumber)));
+        const QString crossing = moon.nextAgainstMask
+                                     ? (moon.next->rising ? QStringLiteral("rises above the mask at ")
+                                                          : QStringLiteral("sets below the mask at "))
+                                     : (moon.next->rising ? QStringLiteral("rises at ") : QStringLiteral("sets at "));
+        SetField("moonNext", crossing + When(FromDayNumber(moon.next->dayNumber)));
     } else {
         SetField("moonNext", moon.elevation > 0 ? QStringLiteral("stays up for two days")
                                                 : QStringLiteral("stays down for two days"));

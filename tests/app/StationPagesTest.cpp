@@ -22,6 +22,7 @@
 #include <string>
 #include <tuple>
 
+#include "HorizonSettings.h"
 #include "Journal.h"
 #include "Location.h"
 #include "PointingPage.h"
@@ -107,12 +108,14 @@ protected:
 TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     Start(Lunark("JO22IC"));
     QTabWidget* pages = windows_->station->Pages;
-    ASSERT_EQ(pages->count(), 5);
+    ASSERT_EQ(pages->count(), 7);
     EXPECT_EQ(pages->tabText(0), "Journal");
     EXPECT_EQ(pages->tabText(1), "Pointing");
     EXPECT_EQ(pages->tabText(2), "Rotator");
     EXPECT_EQ(pages->tabText(3), "Hamlib");
     EXPECT_EQ(pages->tabText(4), "Plan");
+    EXPECT_EQ(pages->tabText(5), "Calendar");
+    EXPECT_EQ(pages->tabText(6), "Sky");
 }
 
 // Entries on the Pointing page: what the section gets, appended after the rest of the file that
@@ -308,6 +311,37 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
             EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
             EXPECT_TRUE(SettingsJournal().empty());
         }
+    }
+}
+
+// The Rotator page's Horizon part: a mask is written to [Horizon] and put in force, the rise and set line
+// then counts from the mask; a mask that cannot be read is refused with the point named and nothing
+// written; no mask (the default) writes nothing.
+TEST_F(StationPagesTest, HorizonMaskIsAppliedOrRefusedOnTheRotatorPage) {
+    const struct {
+        const char* mask;
+        const char* written;  // nullptr: refused
+        const char* message;
+        const char* next;  // the start of the rise and set line
+    } cases[] = {
+        {"", "", "Nothing changed.", ""},
+        {"270:15, 90:10", "[Horizon]\nMask=90:10,270:15\n", "Applied", "above the mask at "},
+        {"90:x", nullptr, "The horizon mask's point 1, \"90:x\", is not AZ:EL, e.g. 120:15", ""},
+        {"90:10,90:12", nullptr, "The horizon mask has two points at azimuth 90", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mask);
+        const std::string before = Lunark("JO22IC");
+        Start(before);
+        rotator_->HorizonMaskEdit->setText(c.mask);
+        rotator_->ApplyButton->click();
+        EXPECT_TRUE(rotator_->MessageLabel->text().contains(c.message)) << rotator_->MessageLabel->text().toStdString();
+        EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
+        windows_->station->Refresh();
+        const QString next = windows_->station->Field("moonNext");
+        EXPECT_EQ(next.contains(QStringLiteral("the mask at ")), *c.next != '\0') << next.toStdString();
+        EXPECT_EQ(HorizonSettings::Current.Empty(), c.written == nullptr || *c.written == '\0');
+        HorizonSettings::Current = {};
     }
 }
 

@@ -99,15 +99,20 @@ TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords)
     } cases[] = {
         {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
         {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
-        {{"--dx", "FN20", "--days", "2", "--lat", "1"}, "--from, --days, --min-el and --dx-min-el go with --plan"},
-        {{"--dx", "FN20", "--json", "--lat", "1"}, "--dx and --json go with --plan or --frequency"},
+        {{"--dx", "FN20", "--days", "2", "--lat", "1"}, "--from, --days, --min-el and --dx-min-el go with --plan or --calendar"},
+        {{"--dx", "FN20", "--json", "--lat", "1"}, "--dx and --json go with --plan, --frequency or --calendar"},
         {{"--json", "--frequency", "144", "--send"}, "--json does not go with --send"},
         {{"--dx", "FN20", "--frequency", "144", "--json"}, ""},
-        {{"--dx", "FN20", "--lon", "1"}, "--dx and --json go with --plan or --frequency"},
+        {{"--dx", "FN20", "--lon", "1"}, "--dx and --json go with --plan, --frequency or --calendar"},
         {{"--height", "3", "--lon", "4"}, "--lat and --lon go together"},
         {{"--height", "3"}, "--height needs --lat and --lon"},
         {{"--days", "2", "--days", "1", "--min-el", "5"}, ""},
         {{"--dx", "FN20", "--frequency", "144", "--lat", "1", "--lon", "2", "--height", "3"}, ""},
+        {{"--calendar", "--dx", "FN20", "--days", "60", "--json", "--mask", "90:10"}, ""},
+        {{"--calendar", "--plan", "--dx", "FN20"}, "--calendar goes with neither --plan, --send nor --at"},
+        {{"--calendar", "--send"}, "--calendar goes with neither --plan, --send nor --at"},
+        {{"--calendar", "--mask", "90:10,90:20"}, "--mask: The horizon mask has two points at azimuth 90"},
+        {{"--mask", "north"}, "--mask: The horizon mask's point 1, \"north\", is not AZ:EL, e.g. 120:15"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.front() + " " + c.arguments[1]);
@@ -307,6 +312,42 @@ TEST_F(PositionToolRun, PlansMutualWindowsAsLinesOrJson) {
     // No mutual window when the DX station is on the other side of the Earth.
     ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "RE78", "--from", "2026-12-07", "--json", "--min-el", "30"}), 0);
     EXPECT_EQ(out_.str(), "[]\n");
+}
+
+// The calendar: 30 days unless told, a header and a line per day with its columns two blanks apart, DX
+// stations and frequency from [Plan]; JSON with the same fields; a mask in the file or on the command line
+// shortens the hours, an empty --mask changes nothing, and a broken mask in the file is named, not used.
+TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n");
+    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08"}), 0) << err_.str();
+    std::istringstream lines(out_.str());
+    std::string line;
+    std::vector<std::string> rows;
+    while (std::getline(lines, line)) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 32u) << out_.str();  // Settings, header, 30 days
+    EXPECT_TRUE(rows[1].starts_with("Date        Highest     At  Up h  h FN20XR  h PM95VR    Dec")) << rows[1];
+    EXPECT_TRUE(rows[2].starts_with("2026-12-08     10.3  11:01   4.6       0.6       0.0  -26.7")) << rows[2];
+    EXPECT_TRUE(rows[2].find("8.4!") != std::string::npos) << rows[2];  // the Sun within 15 degrees
+    EXPECT_TRUE(rows[18].ends_with("excellent  perigee full")) << rows[18];
+    EXPECT_TRUE(rows[31].starts_with("2027-01-06")) << rows[31];
+
+    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
+    const std::string plain = out_.str();
+    EXPECT_TRUE(plain.starts_with("[\n  {\"date\": \"2026-12-08\", \"highest_el\": 10.300, \"highest_at\": "
+                                  "\"2026-12-08T11:00:53Z\", \"hours_up\": 4.6")) << plain;
+    EXPECT_NE(plain.find("\"mutual_hours\": [{\"dx\": \"FN20XR\", \"hours\": 0.5"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("\"sun_close\": true"), std::string::npos) << plain;
+    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json", "--mask", ""}), 0);
+    EXPECT_EQ(out_.str(), plain);
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:30\n");
+    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
+    EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:300\n");
+    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
+    EXPECT_EQ(out_.str(), plain);
+    EXPECT_EQ(err_.str(), "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 "
+                          "to 90 degrees; no mask is used\n");
 }
 
 // Without a window the plan says why, after the Settings line. astropy (airless, every 20 s) for the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HamlibTransport.h"
+#include "HorizonSettings.h"
 #include "Location.h"
 #include "Position.h"
 #include "RotatorPlan.h"
@@ -357,3 +358,27 @@ TEST(RotatorTracking, ANewLocatorPlansAfresh) {
 }
 
 }  // namespace
+
+// Waiting below the horizon with a horizon mask: the rotator waits where the Moon clears the mask, not where
+// it rises; without the mask where it rises.
+TEST(RotatorPass, WaitingPointsWhereTheMoonClearsTheHorizonMask) {
+    Settings settings = WithRange(360);
+    settings.belowHorizon.policy = BelowHorizon::kWait;
+    const Instant waiting = December2026(7, 16, 0);
+    const auto waitsAt = [&] {
+        RotatorPlan::Aim aim(MoonFromQF56OD);
+        return aim.TargetsAt(waiting, MoonFromQF56OD(waiting), 0, 0, settings).whole.azimuth;
+    };
+    const int32_t unmasked = waitsAt();
+    HorizonSettings::Current = horizon_mask::Mask({{0, 20}});  // 20 degrees all round
+    const int32_t masked = waitsAt();
+    HorizonSettings::Current = {};
+    // Where the Moon stands when it first reaches 20 degrees after rising.
+    const std::optional<Instant> rise = RotatorPlan::NextRise(MoonFromQF56OD, waiting);
+    ASSERT_TRUE(rise);
+    Instant at = *rise;
+    while (MoonFromQF56OD(at).elevation < 20) at += 1min;
+    EXPECT_EQ(masked, Position::RoundDegrees(MoonFromQF56OD(at).azimuth));
+    EXPECT_EQ(unmasked, Position::RoundDegrees(MoonFromQF56OD(*rise).azimuth));
+    EXPECT_NE(masked, unmasked);
+}

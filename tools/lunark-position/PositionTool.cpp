@@ -11,6 +11,9 @@
 #include <set>
 
 #include "AxisTransports.h"
+#include "CalendarText.h"
+#include "HorizonSettings.h"
+#include "eme_calendar.h"
 #include "HamlibModels.h"
 #include "eme_path.h"
 #include "eme_plan.h"
@@ -40,6 +43,8 @@ constexpr char kSettingsExtension[] = ".ini";
 constexpr std::chrono::seconds kLateResultWait{60};
 constexpr char kNothingSent[] = "nothing is sent";
 constexpr char kNotSent[] = "not sent";
+// How many days the calendar lists unless told.
+constexpr int32_t kCalendarDays = 30;
 // 9999-12-31T23:59:59Z as a day number: the last instant a four-digit year prints.
 constexpr double kLastPrintableSecond = 2958466.0 - 1.0 / 86400.0;
 
@@ -56,6 +61,8 @@ constexpr char kHelpBeforeOptions[] =
     "                       [--min-el DEG] [--dx-min-el DEG] [--frequency MHZ] [--json]\n"
     "                       [--locator LOCATOR]\n"
     "                       [--settings FILE]\n"
+    "       lunark-position --calendar [--from DATE] [--days N] [--dx LOCATOR]... [--frequency MHZ]\n"
+    "                       [--mask AZ:EL,...] [--json]\n"
     "\n"
     "Computes the Moon's azimuth and elevation for a station, as the Lunark main window does, and\n"
     "shows the command each rotator controller would receive.\n"
@@ -273,7 +280,8 @@ std::string AcrossTheWindow(const eme_plan::Window& window, bool withSign, const
 // The mutual windows with each DX station, in time order, one a line or as a JSON array. With several DX
 // stations each window names its own; with a frequency, each window's echo and DX Doppler at its start,
 // middle and end. A DX station without a window gets the reason on a line of its own.
-void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home) {
+void PrintPlan(std::ostream& out, const Options& options, const pointing::Station& home,
+               const horizon_mask::Mask& mask) {
     const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
     // Instants are printed with four-digit years: the search ends with 9999-12-31.
     const double days = std::min<double>(options.days, kLastPrintableSecond - from);
@@ -288,7 +296,7 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
         stations.push_back(PlanSettings::StationOf(options.dxLocators[dx]));
         if (days <= 0) continue;
         for (const eme_plan::Window& window :
-             eme_plan::MutualWindows(from, days, home, stations[dx], options.minElevation, options.dxMinElevation)) {
+             eme_plan::MutualWindows(from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask)) {
             windows.push_back({dx, window});
             hasWindow[dx] = true;
         }
@@ -331,12 +339,28 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
     }
     for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
         if (hasWindow[dx] || days <= 0) continue;
-        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(from, days, home, stations[dx],
-                                                                    options.minElevation, options.dxMinElevation);
+        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(
+            from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask);
         out << PlanSettings::NoWindowText(options.dxLocators[dx], options.days, shortfall, options.minElevation,
                                           options.dxMinElevation)
             << '\n';
     }
+}
+
+// The days ahead, a row each, as a table or a JSON array. DX stations and frequency not given come from
+// the [Plan] section.
+void PrintCalendar(std::ostream& out, const Options& options, const pointing::Station& home,
+                   const horizon_mask::Mask& mask, const std::string& settingsFile) {
+    const PlanSettings::Settings plan = PlanSettings::Read(settingsFile);
+    const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
+    const std::vector<std::string>& locators = options.dxLocators.empty() ? plan.dxLocators : options.dxLocators;
+    eme_calendar::Request request{from, static_cast<int>(std::min<double>(options.days, kLastPrintableSecond - from)),
+                                  home, {}, options.minElevation, options.dxMinElevation,
+                                  options.frequencyMhz ? *options.frequencyMhz * 1e6L : plan.frequencyMhz * 1e6L, mask};
+    for (const std::string& locator : locators) request.dx.push_back(PlanSettings::StationOf(locator));
+    if (request.days < 1) return;
+    const std::vector<eme_calendar::Day> days = eme_calendar::Calendar(request);
+    out << (options.json ? CalendarText::Json(days, locators) : CalendarText::Table(days, locators));
 }
 
 // Doppler, path loss and echo delay at the clock's instant; with several DX stations their lines
@@ -633,7 +657,7 @@ constexpr Option kOptions[] = {
      },
      "Maidenhead locator of the DX station; up to eight --dx, each window and\n"
      "line then ends with (--json: \"dx\" names) its station",
-     {{"--plan", "--frequency"}}},
+     {{"--plan", "--frequency", "--calendar"}}},
     {"--plan", "", [](Options& o, std::string_view, const std::string&) { o.plan = true; },
      "list the windows when the Moon stands above the minimum elevations of both\n"
      "stations (airless topocentric positions): start and end in UTC and the whole\n"
@@ -649,7 +673,7 @@ constexpr Option kOptions[] = {
      },
      "start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
      "(default: now)",
-     {{"--plan"}}},
+     {{"--plan", "--calendar"}}},
     {"--days", "N",
      [](Options& o, std::string_view, const std::string& value) {
          int32_t days = 0;
@@ -658,17 +682,17 @@ constexpr Option kOptions[] = {
              throw EUsageError("--days: \"" + value + "\" is not a whole number of days from 1 to 366");
          o.days = days;
      },
-     "days searched, 1 to 366 (default: 1); the search ends with 9999-12-31", {{"--plan"}}},
+     "days searched, 1 to 366 (default: 1); the search ends with 9999-12-31", {{"--plan", "--calendar"}}},
     {"--min-el", "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.minElevation = NumberArgument(name, value, 0, 89);
      },
-     "minimum elevation of the home station, 0 to 89 degrees (default: 5)", {{"--plan"}}},
+     "minimum elevation of the home station, 0 to 89 degrees (default: 5)", {{"--plan", "--calendar"}}},
     {"--dx-min-el", "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.dxMinElevation = NumberArgument(name, value, 0, 89);
      },
-     "minimum elevation of the DX station (default: 5)", {{"--plan"}}},
+     "minimum elevation of the DX station (default: 5)", {{"--plan", "--calendar"}}},
     {"--json", "", [](Options& o, std::string_view, const std::string&) { o.json = true; },
      "print the windows only, as a JSON array of objects with start, end,\n"
      "minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
@@ -679,13 +703,31 @@ constexpr Option kOptions[] = {
      "dx_doppler_hz, path_loss_db, dx_spread_hz, polarisation_offset_deg and\n"
      "non_reciprocity_db (with several --dx in an array \"dx\" of objects naming\n"
      "their station)",
-     {{"--plan", "--frequency"}, false, {"--send"}}},
+     {{"--plan", "--frequency", "--calendar"}, false, {"--send"}}},
+    {"--calendar", "", [](Options& o, std::string_view, const std::string&) { o.calendar = true; },
+     "list the days ahead, one a line (default: 30 days from today, --dx and\n"
+     "--frequency default to the [Plan] section's): the date, the Moon's highest\n"
+     "elevation here and when, hours above the lowest usable elevation, mutual\n"
+     "hours with each DX station, and at the highest point the declination, the\n"
+     "distance, the path loss over perigee, the Sun\xE2\x80\x93Moon angle (\"!\" under\n"
+     "15 degrees), the degradation and its rating; then the marks perigee,\n"
+     "apogee, new and full; with --json an array of objects with the same fields",
+     {{}, false, {"--plan", "--send", "--at"}}},
+    {"--mask", "AZ:EL,...",
+     [](Options& o, std::string_view name, const std::string& value) {
+         horizon_mask::Parsed parsed = horizon_mask::Parse(value);
+         if (!parsed.problem.empty()) throw EUsageError(std::string(name) + ": " + parsed.problem);
+         o.mask = std::move(parsed.mask);
+     },
+     "the horizon seen from home, points AZ:EL joined by straight lines through\n"
+     "north (\"\" for none; default: the settings file's [Horizon] Mask): the\n"
+     "plan and the calendar count the Moon only above it"},
     {"--help", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, "show this text"},
     {"-h", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, ""},
     {"--version", "", [](Options& o, std::string_view, const std::string&) { o.version = true; },
      "show the version of Lunark"},
 };
-static_assert(std::size(kOptions) == 30);
+static_assert(std::size(kOptions) == 32);
 
 const Option* FindOption(std::string_view name) {
     for (const Option& option : kOptions) {
@@ -714,7 +756,7 @@ std::string WithoutCompanionText(const Option& option) {
         if (!name.empty()) with.push_back(name);
     }
     if (const Option* other = with.size() == 1 ? FindOption(with.front()) : nullptr;
-        other != nullptr && other->goesWith.with == std::array<std::string_view, 2>{option.name}) {
+        other != nullptr && other->goesWith.with == std::array<std::string_view, 3>{option.name}) {
         const bool first = &option < other;
         return std::string(first ? option.name : other->name) + " and " +
                std::string(first ? other->name : option.name) + " go together";
@@ -732,9 +774,12 @@ std::string WithoutCompanionText(const Option& option) {
 
 std::string BesideExcludedText(const Option& option) {
     const auto& without = option.goesWith.without;
-    return std::string(option.name) + (without[1].empty() ? " does not go with " + std::string(without[0])
-                                                          : " goes with neither " + std::string(without[0]) +
-                                                                " nor " + std::string(without[1]));
+    std::vector<std::string_view> names;
+    for (const std::string_view name : without) {
+        if (!name.empty()) names.push_back(name);
+    }
+    return std::string(option.name) + (names.size() == 1 ? " does not go with " + std::string(names[0])
+                                                         : " goes with neither " + JoinedList(names, " nor "));
 }
 
 // An option counts as given when it sets something of its own: "--days 1" alone asks for what is
@@ -786,6 +831,7 @@ std::span<const Option> OptionTable() {
 Options ParseArguments(const std::vector<std::string>& arguments) {
     Options options;
     std::set<std::string_view> given;
+    bool daysTyped = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> attached;
@@ -806,6 +852,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
             throw EUsageError(name + " needs a value");
         }
         option->handler(options, name, value);
+        if (option->name == "--days") daysTyped = true;
         if (SetsSomething(*option, value)) {
             given.insert(option->name);
         } else {
@@ -813,6 +860,7 @@ Options ParseArguments(const std::vector<std::string>& arguments) {
         }
     }
     CheckCompanions(given);
+    if (options.calendar && !daysTyped) options.days = kCalendarDays;
     return options;
 }
 
@@ -926,14 +974,23 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     const auto previousHandler = Messages::SetMessageHandler(
         [&err](const std::string& text) { err << kProgram << ": " << win1252::ToUtf8(text) << '\n'; });
 
+    const HorizonSettings::Settings horizon = HorizonSettings::Read(settingsFile);
+    if (!options.mask && !horizon.problem.empty())
+        err << kProgram << ": [" << HorizonSettings::kSection << "] " << horizon.problem << "; no mask is used\n";
+    HorizonSettings::Current = options.mask.value_or(horizon.mask);
+
     int status = 0;
     try {
         // The file name is the system's bytes, printed as they are.
-        if (options.plan) {
+        if (options.plan || options.calendar) {
             const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, pointing.station);
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
-            PrintPlan(out, options, home);
+            if (options.plan) {
+                PrintPlan(out, options, home, HorizonSettings::Current);
+            } else {
+                PrintCalendar(out, options, home, HorizonSettings::Current, settingsFile);
+            }
         } else if (options.json) {
             PrintFiguresJson(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         } else {
@@ -963,6 +1020,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
     Position::SetPointingSource(nullptr);
+    HorizonSettings::Current = {};
     return status;
 }
 

@@ -17,6 +17,7 @@
 #include "Protocols.h"
 #include "RotatorSettings.h"
 #include "Targets.h"
+#include "horizon_mask.h"
 #include "pointing.h"
 
 // lunark-position: the Moon's position for a station and the rotator commands that go with it,
@@ -51,6 +52,9 @@ struct Options {
     double minElevation = 5;
     double dxMinElevation = 5;
     bool json = false;
+    // The weeks ahead: a row per UTC day from --from over --days (default 30 for the calendar).
+    bool calendar = false;
+    std::optional<horizon_mask::Mask> mask;  // the horizon mask at home, over the settings file's
     std::optional<double> frequencyMhz;
     bool listHamlib = false;
     bool precise = false;                    // precise pointing, whatever the settings file says
@@ -68,9 +72,9 @@ struct Options {
 // The options an option goes with: it is refused when none of `with` is given beside it, and when
 // one of `without` is. Two options that name only each other go together.
 struct Companions {
-    std::array<std::string_view, 2> with{};
+    std::array<std::string_view, 3> with{};
     bool needs = false;  // "needs --lat and --lon" (each of them) rather than "goes with --plan or --frequency"
-    std::array<std::string_view, 2> without{};
+    std::array<std::string_view, 3> without{};
 };
 
 // One command-line option: how it is typed, what it sets, how --help and the man page list it.
