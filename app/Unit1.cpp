@@ -27,6 +27,7 @@
 #include "Position.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
+#include "StationRotators.h"
 #include "Station.h"
 #include "StationWindow.h"
 #include "Unit3.h"
@@ -110,7 +111,10 @@ void TForm1::CreateControls() {
     CheckBox1->setChecked(false);
     // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
     connect(CheckBox1, &QCheckBox::toggled, this, [](bool on) {
-        if (on) RotatorTracking::Restart();
+        if (on) {
+            StationLink::ForgetClientDirection();  // the operator takes the antenna back from a client
+            RotatorTracking::Restart();
+        }
     });
     setTabOrder(Button1, CheckBox1);
 
@@ -244,6 +248,7 @@ void TForm1::Timer2Timer() {
 
 void TForm1::Button1Click() {
     Guarded([this] {
+        StationLink::ForgetClientDirection();
         RunPositionUpdate();
         SendPositionCommands();
     });
@@ -264,6 +269,20 @@ void TForm1::Station1Click() {
     Guarded([this] {
         if (stationWindow_ != nullptr) stationWindow_->ShowBeside(this);
     });
+}
+
+bool TForm1::Tracking() const { return CheckBox1->isChecked(); }
+
+void TForm1::StopTracking() { CheckBox1->setChecked(false); }
+
+bool TForm1::PointAndSend() {
+    bool sent = false;
+    Guarded([this, &sent] {
+        RunPositionUpdate();
+        Station::NoteSettings();
+        sent = RotatorTracking::Send(false, Station::RecordOutcome);
+    });
+    return sent;
 }
 
 void TForm1::SetStationWindow(TStationWindow* station) { stationWindow_ = station; }

@@ -72,6 +72,12 @@ public:
     // not: "Cont. track" off or the timer stopped.
     std::optional<Location::Instant> NextSendTime() const;
 
+    // For the programs the rotctld server lets in: whether "Cont. track" is ticked; unticking it; a
+    // position update and a send of both axes, as "Track" does (true when every command went out).
+    bool Tracking() const;
+    void StopTracking();
+    bool PointAndSend();
+
     // The station window that "Station" opens, made at start-up (none: the item does nothing).
     void SetStationWindow(TStationWindow* station);
     TStationWindow* StationWindow() const;
