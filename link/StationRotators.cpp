@@ -7,7 +7,6 @@
 #include "Journal.h"
 #include "Position.h"
 #include "RotatorSettings.h"
-#include "Station.h"
 #include "Unit3.h"
 
 namespace StationLink {
@@ -37,8 +36,9 @@ double AxisPosition(Protocols::Axis axis) {
         const std::optional<HamlibRotator::Bearing> bearing = reading->actual ? reading->actual : reading->commanded;
         if (bearing) return (azimuth ? bearing->azimuth : bearing->elevation) - offset;
     }
-    const Station::AxisStatus status = Station::StatusOf(axis);
-    return status.target ? *status.target - offset : 0.0;
+    // The serial line's value of the latest position update: what its last send carried.
+    if (Position::AZvalue.empty()) return 0.0;
+    return (azimuth ? Position::AZtarget : Position::ELtarget) - offset;
 }
 
 }  // namespace

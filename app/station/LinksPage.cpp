@@ -171,7 +171,7 @@ void TLinksPage::Refresh() {
         status = QStringLiteral("not listening: ") + QString::fromStdString(busy.empty() ? server_.Problem() : busy);
     }
     ServerStatusLabel->setText(status);
-    const bool exposed = inForce_.serverEnabled && !LinkSettings::IsLocalOnly(inForce_.address);
+    const bool exposed = server_.IsListening() && !LinkSettings::IsLocalOnly(inForce_.address);
     ServerWarningLabel->setText(exposed ? QStringLiteral("Warning: %1 lets other computers of the network turn the "
                                                          "antenna; the protocol has no password.")
                                               .arg(QString::fromStdString(inForce_.address))

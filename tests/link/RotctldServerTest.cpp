@@ -215,7 +215,7 @@ TEST_F(RotctldServerTest, TwoClientsAtOnce) {
         if (match.hasMatch()) clients.insert(match.captured(1));
     }
     EXPECT_EQ(clients.size(), 2);
-    EXPECT_TRUE(JournalHas(" P 123.00 45.00 -> RPRT 0"));
+    EXPECT_TRUE(JournalHas(" P 123.000000 45.000000 -> RPRT 0")) << Journal::Text();
 }
 
 // What the server answers, line for line, against Hamlib's rotctld with its simulated rotator:
