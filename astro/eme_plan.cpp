@@ -191,7 +191,11 @@ long double DxDoppler(double utcDayNumber, const pointing::Station& home, const 
 }
 
 long double PathLossOverPerigee(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx) {
-    return 20 * std::log10(Distance(utcDayNumber, home) * Distance(utcDayNumber, dx) / (kPerigeeKm * kPerigeeKm));
+    return SpreadingLossOverPerigee(Distance(utcDayNumber, home), Distance(utcDayNumber, dx));
+}
+
+long double SpreadingLossOverPerigee(long double homeDistanceKm, long double dxDistanceKm) {
+    return 20 * std::log10(homeDistanceKm * dxDistanceKm / (kPerigeeKm * kPerigeeKm));
 }
 
 long double EchoDelay(double utcDayNumber, const pointing::Station& home) {

@@ -68,6 +68,8 @@ long double DxDoppler(double utcDayNumber, const pointing::Station& home, const 
 // The spreading loss of the path home → Moon → dx over that of the same path with both legs at the
 // perigee distance, dB: 20·log10(d_home·d_dx / perigee²), which is 40·log10(d/perigee) for one's own echo.
 long double PathLossOverPerigee(double utcDayNumber, const pointing::Station& home, const pointing::Station& dx);
+// The same from the two distances, km.
+long double SpreadingLossOverPerigee(long double homeDistanceKm, long double dxDistanceKm);
 
 // The time from sending to hearing one's own echo, s.
 long double EchoDelay(double utcDayNumber, const pointing::Station& home);

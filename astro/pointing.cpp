@@ -31,24 +31,30 @@ GeocentricPlace BodyPlace(Target target, double dynamicalDayNumber,
 
 }  // namespace
 
-Direction PrecisePosition(Target target, double utcDayNumber, const Station& station,
-                          const Atmosphere& atmosphere) {
-    astro_math::ClearFaults();
-    astro_math::Fence(utcDayNumber);
+TopocentricApparent TopocentricApparentUnchecked(Target target, double utcDayNumber, const Station& station) {
     const double dynamical = astro_time::TerrestrialTime(utcDayNumber);
     const sky_frames::NutationValues nutation = sky_frames::NutationAt(dynamical);
     const GeocentricPlace geocentric = BodyPlace(target, dynamical, nutation);
 
     // The Earth turns with Universal Time, taken as UTC.
     const long double siderealTime = sky_frames::ApparentSiderealTime(utcDayNumber, nutation);
-    const long double longitudeWest = -station.longitudeEast;
     const sky_frames::GeocentricObserver observer =
         sky_frames::ObserverOnEllipsoid(station.latitude, station.heightMetres);
-    const sky_frames::TopocentricPlace topocentric =
-        sky_frames::TopocentricFromGeocentric(geocentric.rightAscension, geocentric.declination,
-                                              geocentric.distanceKm, siderealTime, longitudeWest, observer);
+    return {sky_frames::TopocentricFromGeocentric(geocentric.rightAscension, geocentric.declination,
+                                                  geocentric.distanceKm, siderealTime, -station.longitudeEast,
+                                                  observer),
+            nutation, siderealTime};
+}
+
+Direction PrecisePosition(Target target, double utcDayNumber, const Station& station,
+                          const Atmosphere& atmosphere) {
+    astro_math::ClearFaults();
+    astro_math::Fence(utcDayNumber);
+    const TopocentricApparent seen = TopocentricApparentUnchecked(target, utcDayNumber, station);
+    const sky_frames::TopocentricPlace& topocentric = seen.place;
     const sky_frames::HorizontalPosition horizontal = sky_frames::EquatorialToHorizontal(
-        topocentric.rightAscension, topocentric.declination, siderealTime, longitudeWest, station.latitude);
+        topocentric.rightAscension, topocentric.declination, seen.siderealTime, -station.longitudeEast,
+        station.latitude);
 
     Direction direction{};
     direction.elevation = horizontal.altitude;

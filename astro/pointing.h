@@ -8,6 +8,8 @@
 // throws astro_math::InvalidOperation, DivisionByZero or FloatingPointOverflow.
 #pragma once
 
+#include "sky_frames.h"
+
 namespace pointing {
 
 enum class Target { Moon, Sun };
@@ -36,5 +38,15 @@ struct Direction {
 
 Direction PrecisePosition(Target target, double utcDayNumber, const Station& station,
                           const Atmosphere& atmosphere);
+
+// The body's apparent place seen from the station (true equator and equinox of date), with the nutation
+// and the apparent sidereal time at Greenwich of the instant. No fault check: for a caller that clears the
+// faults before a longer computation and checks its results after it.
+struct TopocentricApparent {
+    sky_frames::TopocentricPlace place;
+    sky_frames::NutationValues nutation;
+    long double siderealTime;
+};
+TopocentricApparent TopocentricApparentUnchecked(Target target, double utcDayNumber, const Station& station);
 
 }  // namespace pointing

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one Moon position for an observer: the library's entry, the plain extended-precision evaluation
 // of the same formulas, and libnova's full ELP 2000-82B lunar position with its
-// horizontal transformation, for the same instants; and the precise topocentric position of the Moon and
-// the Sun.
+// horizontal transformation, for the same instants; the precise topocentric position of the Moon and
+// the Sun; and one panel of the EME path's figures.
 #include <benchmark/benchmark.h>
 #include <libnova/lunar.h>
 #include <libnova/transform.h>
@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 
+#include "eme_path.h"
 #include "eme_plan.h"
 #include "moon.h"
 #include "moon_reference.h"
@@ -76,6 +77,19 @@ void MutualWindows(benchmark::State& state) {
     }
 }
 BENCHMARK(MutualWindows)->Name("BM_MutualWindows/days")->Arg(1)->Arg(30)->Unit(benchmark::kMillisecond);
+
+// One panel of the EME path's figures (both stations' spreads, Sun-Moon angles, Doppler rates, sky
+// temperatures and degradations, the DX spread and the polarisation offset) for JO22IC and FN20XR at 3 cm:
+// what the Plan page works out for each of its two columns at every refresh.
+void PathPanel(benchmark::State& state) {
+    const pointing::Station home{52.1042, 4.7083, 0}, dx{40.7292, -74.0417, 0};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const eme_path::PathFigures path = eme_path::PathAt(kInstants[i++ % kInstants.size()], home, dx, 10368e6L);
+        benchmark::DoNotOptimize(path);
+    }
+}
+BENCHMARK(PathPanel)->Name("BM_EmePath/panel")->Unit(benchmark::kMicrosecond);
 
 void Libnova(benchmark::State& state) {
     ln_lnlat_posn observer{-kLongitudeWest, kLatitude};  // libnova counts longitude east-positive

@@ -14,12 +14,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "CoreText.h"
 #include "ElevationPlot.h"
 #include "EventGuard.h"
 #include "IniFile.h"
 #include "Location.h"
+#include "PathText.h"
 #include "Position.h"
 #include "Station.h"
 #include "Unit3.h"
@@ -133,6 +136,19 @@ constexpr ValueRow kValueRows[] = {
     {"echoDoppler", "Echo Doppler"},       {"dxDoppler", "DX Doppler"}, {"distance", "Moon distance from the station"},
     {"pathLoss", "Path loss over perigee"}, {"declination", "Declination"}, {"echoDelay", "Echo delay"},
 };
+
+// Every row of values by name and caption: the rows above, then the path's figures, each station's own
+// captioned "here / DX".
+std::vector<std::pair<QString, QString>> AllValueRows() {
+    std::vector<std::pair<QString, QString>> rows;
+    for (const ValueRow& row : kValueRows) rows.emplace_back(QLatin1String(row.name), QLatin1String(row.caption));
+    for (const PathText::Figure& figure : PathText::Figures()) {
+        const QString caption = QString::fromUtf8(figure.caption.data(), static_cast<qsizetype>(figure.caption.size()));
+        rows.emplace_back(QString::fromUtf8(figure.jsonKey.data(), static_cast<qsizetype>(figure.jsonKey.size())),
+                          figure.scope == PathText::Scope::kStation ? caption + QStringLiteral(" here / DX") : caption);
+    }
+    return rows;
+}
 constexpr const char* kColumnsOfValues[] = {"now", "at"};
 
 }  // namespace
@@ -213,12 +229,12 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
     connect(AtEdit, &QDateTimeEdit::dateTimeChanged, this,
             [this](const QDateTime& at) { ShowValues(QStringLiteral("at"), DayNumberOf(at)); });
     int row = 1;
-    for (const ValueRow& value : kValueRows) {
-        values->addWidget(new QLabel(QLatin1String(value.caption), this), row, 0);
+    for (const auto& [name, caption] : AllValueRows()) {
+        values->addWidget(new QLabel(caption, this), row, 0);
         int column = 1;
         for (const char* which : kColumnsOfValues) {
             auto* label = new QLabel(QStringLiteral("---"), this);
-            label->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(which), QLatin1String(value.name)));
+            label->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(which), name));
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             values->addWidget(label, row, column++);
             values_[label->objectName()] = label;
@@ -460,18 +476,21 @@ void TPlanPage::Refresh() {
 
 void TPlanPage::ShowValues(const QString& column, double dayNumber) {
     const int dx = DxChoice->currentIndex();
-    const auto set = [&](const char* name, const QString& text) {
-        values_[column + QLatin1Char('_') + QLatin1String(name)]->setText(text);
+    const auto set = [&](const QString& name, const QString& text) {
+        values_[column + QLatin1Char('_') + name]->setText(text);
+    };
+    const auto clear = [&] {
+        for (const auto& row : AllValueRows()) set(row.first, QStringLiteral("---"));
     };
     if (settings_.dxLocators.empty() || PlanSettings::LocatorProblem(Unit3::Locator) != "" || dx < 0 ||
         static_cast<std::size_t>(dx) >= settings_.dxLocators.size()) {
-        for (const ValueRow& row : kValueRows) set(row.name, QStringLiteral("---"));
+        clear();
         return;
     }
     try {
         const pointing::Station home = Home();
         const pointing::Station other = PlanSettings::StationOf(settings_.dxLocators[static_cast<std::size_t>(dx)]);
-        const long double hertz = settings_.frequencyMhz * 1e6L;
+        const long double hertz = FrequencyHz();
         set("echoDoppler", Signed(std::round(eme_plan::EchoDoppler(dayNumber, home, hertz)), 0) + QStringLiteral(" Hz"));
         set("dxDoppler", Signed(std::round(eme_plan::DxDoppler(dayNumber, home, other, hertz)), 0) + QStringLiteral(" Hz"));
         const long double distance =
@@ -482,10 +501,21 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
         set("declination", Signed(eme_plan::MoonDeclination(dayNumber), 2) + QStringLiteral("°"));
         set("echoDelay", QString::number(static_cast<double>(eme_plan::EchoDelay(dayNumber, home)), 'f', 3) +
                              QStringLiteral(" s"));
+        const eme_path::PathFigures path = eme_path::PathAt(dayNumber, home, other, hertz);
+        for (const PathText::Figure& figure : PathText::Figures()) {
+            std::string text = PathText::ValueText(figure, path.home, path);
+            if (figure.scope == PathText::Scope::kStation) text += " / " + PathText::ValueText(figure, path.dx, path);
+            set(QString::fromUtf8(figure.jsonKey.data(), static_cast<qsizetype>(figure.jsonKey.size())),
+                QString::fromStdString(text));
+        }
     } catch (const std::exception& error) {
-        for (const ValueRow& row : kValueRows) set(row.name, QStringLiteral("---"));
+        clear();
         ShowMessage(QStringLiteral("No values for that instant: %1.").arg(QString::fromUtf8(error.what())), true);
     }
+}
+
+long double TPlanPage::FrequencyHz() const {
+    return settings_.frequencyMhz * 1e6L;
 }
 
 QString TPlanPage::Value(const QString& column, const QString& name) const {

@@ -28,7 +28,8 @@ class TElevationPlot;
 // elevations and a number of days ([Plan] in the settings file); the page lists the mutual windows of every
 // DX station in time order and marks the running one, plots the Moon's elevation at home and at the chosen
 // DX station over the next 24 hours with the windows shaded, and shows the Doppler shifts, the distance,
-// the path loss, the declination and the echo delay now and at an instant the operator picks.
+// the path loss, the declination, the echo delay and the path's figures (spreads, polarisation offset,
+// Sun-Moon angle, sky temperature, degradation ...) now and at an instant the operator picks.
 //
 // Plans are computed on a worker thread of the page's own when the inputs change and when the clock enters a
 // new hour; the worker shares only its finished result, behind a mutex, which a timer of the window's
@@ -65,8 +66,12 @@ public:
     const std::vector<Listed>& Windows() const { return windows_; }
     const PlanSettings::Settings& InForce() const { return settings_; }
     // A value of the present ("now") or the picked ("at") column by its name: "echoDoppler", "dxDoppler",
-    // "distance", "pathLoss", "declination", "echoDelay".
+    // "distance", "pathLoss", "declination", "echoDelay", or a path figure's JSON key ("spread_hz", ...;
+    // a station's own figure reads "here / DX").
     QString Value(const QString& column, const QString& name) const;
+
+    // The frequency the values are worked out at, Hz: [Plan] Frequency.
+    long double FrequencyHz() const;
 
     QLineEdit* DxEdit = nullptr;
     QLineEdit* FrequencyEdit = nullptr;

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <chrono>
@@ -305,6 +306,30 @@ TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
         EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)), page.Value(QStringLiteral("now"), QLatin1String(name)))
             << name;
     }
+}
+
+// The path's figures for home and the chosen DX station, in the worked example's numbers: JO22IC and FN20XR
+// on 2026-12-21 00:00 UTC at 3 cm, spreads 55.9 and 97.9 Hz within 2 %; each station's own figure reads
+// "here / DX", those between the stations once.
+TEST_F(PlanPageTest, ShowsThePathsFiguresForHomeAndTheDxStation) {
+    SetClock(46377.0);
+    TPlanPage page;
+    page.Load();
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"),
+                      QStringLiteral("5"), QStringLiteral("1")));
+    page.Refresh();
+    const QString spread = page.Value(QStringLiteral("now"), QStringLiteral("spread_hz"));
+    const QRegularExpression pair(QStringLiteral("^(\\d+\\.\\d) Hz / (\\d+\\.\\d) Hz$"));
+    const QRegularExpressionMatch spreads = pair.match(spread);
+    ASSERT_TRUE(spreads.hasMatch()) << spread.toStdString();
+    EXPECT_NEAR(spreads.captured(1).toDouble(), 55.9, 0.02 * 55.9);
+    const QString dxSpread = page.Value(QStringLiteral("now"), QStringLiteral("dx_spread_hz"));
+    ASSERT_TRUE(dxSpread.endsWith(QStringLiteral(" Hz")) && !dxSpread.contains(QLatin1Char('/'))) << dxSpread.toStdString();
+    EXPECT_NEAR(dxSpread.chopped(3).toDouble(), 97.9, 0.02 * 97.9);
+    for (const char* name : {"sun_moon_deg", "doppler_rate_hz_s", "semi_diameter_deg", "sky_temperature_k", "degradation_db"})
+        EXPECT_EQ(page.Value(QStringLiteral("now"), QLatin1String(name)).count(QStringLiteral(" / ")), 1) << name;
+    for (const char* name : {"polarisation_offset_deg", "non_reciprocity_db"})
+        EXPECT_FALSE(page.Value(QStringLiteral("now"), QLatin1String(name)).contains(QLatin1Char('/'))) << name;
 }
 
 // Each field refuses what it cannot use with a message on the page; the plan and the file stay as they were.

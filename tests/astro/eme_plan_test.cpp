@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "eme_plan.h"
 
+#include "csv_table.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,26 +15,6 @@ namespace {
 
 constexpr double kSecond = 1.0 / 86400;
 constexpr long double kLightMetresPerSecond = 299792458.0L;
-
-std::vector<std::vector<std::string>> ReadTable(const std::string& path) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << "cannot read " << path;
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-        if (line.empty() || line.front() == '#') continue;
-        if (header) {
-            header = false;
-            continue;
-        }
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-        rows.push_back(fields);
-    }
-    return rows;
-}
 
 pointing::Station At(const std::string& latitude, const std::string& longitudeEast) {
     return {std::stold(latitude), std::stold(longitudeEast), 0};

@@ -99,8 +99,11 @@ TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords)
     } cases[] = {
         {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
         {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
-        {{"--dx", "FN20", "--json", "--lat", "1"}, "--from, --days, --min-el, --dx-min-el and --json go with --plan"},
-        {{"--dx", "FN20", "--lon", "1"}, "--dx goes with --plan or --frequency"},
+        {{"--dx", "FN20", "--days", "2", "--lat", "1"}, "--from, --days, --min-el and --dx-min-el go with --plan"},
+        {{"--dx", "FN20", "--json", "--lat", "1"}, "--dx and --json go with --plan or --frequency"},
+        {{"--json", "--frequency", "144", "--send"}, "--json does not go with --send"},
+        {{"--dx", "FN20", "--frequency", "144", "--json"}, ""},
+        {{"--dx", "FN20", "--lon", "1"}, "--dx and --json go with --plan or --frequency"},
         {{"--height", "3", "--lon", "4"}, "--lat and --lon go together"},
         {{"--height", "3"}, "--height needs --lat and --lon"},
         {{"--days", "2", "--days", "1", "--min-el", "5"}, ""},
@@ -369,6 +372,37 @@ TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
     ASSERT_EQ(Run({"--locator", "JO22IC", "--at", "2026-12-07T12:00:00Z", "--frequency", "1296"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("\nEcho Doppler: "), std::string::npos);
     EXPECT_EQ(out_.str().find("DX Doppler"), std::string::npos);
+}
+
+// With a DX station, the path's figures follow the rotators, in the worked example's numbers (JO22IC and
+// FN20XR at 3 cm: spreads 55.9 and 97.9 Hz within 2 %); --json gives the same figures as one object.
+TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
+    const std::vector<std::string> arguments = {"--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-21T00:00:00Z",
+                                                "--frequency", "10368"};
+    ASSERT_EQ(Run(arguments), 0) << err_.str();
+    const std::regex lines("[^]*\nElevation rotator:[^]*\nSpread: (\\d+\\.\\d) Hz\nDX spread: (\\d+\\.\\d) Hz\n"
+                           "Polarisation offset: ([+-]\\d+\\.\\d)\xC2\xB0\nNon-reciprocity: (\\d+\\.\\d) dB\n"
+                           "Sun\xE2\x80\x93Moon angle: (\\d+\\.\\d\\d)\xC2\xB0\nDoppler rate: ([+-]\\d+\\.\\d\\d) Hz/s\n"
+                           "Semi-diameter: (0\\.\\d{3})\xC2\xB0\nSky temperature: (\\d+) K\nDegradation: (-?\\d+\\.\\d) dB\n");
+    std::smatch text;
+    const std::string printed = out_.str();
+    ASSERT_TRUE(std::regex_match(printed, text, lines)) << printed;
+    EXPECT_NEAR(std::stod(text[1]), 55.9, 0.02 * 55.9);
+    EXPECT_NEAR(std::stod(text[2]), 97.9, 0.02 * 97.9);
+    std::vector<std::string> json = arguments;
+    json.push_back("--json");
+    ASSERT_EQ(Run(json), 0) << err_.str();
+    const std::string object = out_.str();
+    const char* keys[] = {"spread_hz", "dx_spread_hz", "polarisation_offset_deg", "non_reciprocity_db", "sun_moon_deg",
+                          "doppler_rate_hz_s", "semi_diameter_deg", "sky_temperature_k", "degradation_db"};
+    ASSERT_EQ(object.front(), '{') << object;
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        std::smatch value;
+        ASSERT_TRUE(std::regex_search(object, value, std::regex(std::string("\"") + keys[i] + "\": (-?[0-9.]+)[,}]")))
+            << keys[i] << " in " << object;
+        // The polarisation offset has two decimals in JSON, one on its line.
+        EXPECT_NEAR(std::stod(value[1]), std::stod(text[1 + i]), i == 2 ? 0.051 : 1e-9) << keys[i];
+    }
 }
 
 // With exact station coordinates, from the settings file or the command line, the Doppler is the one of

@@ -12,10 +12,12 @@
 
 #include "AxisTransports.h"
 #include "HamlibModels.h"
+#include "eme_path.h"
 #include "eme_plan.h"
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "Messages.h"
+#include "PathText.h"
 #include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "Position.h"
@@ -49,6 +51,7 @@ constexpr char kHelpBeforeOptions[] =
     "                       [--az-range 0-N] [--el-range MIN-MAX] [--below-horizon POLICY]\n"
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
     "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
+    "                       [--dx LOCATOR]... [--json]\n"
     "       lunark-position --plan --dx LOCATOR [--dx LOCATOR]... [--from DATE] [--days N]\n"
     "                       [--min-el DEG] [--dx-min-el DEG] [--frequency MHZ] [--json]\n"
     "                       [--locator LOCATOR]\n"
@@ -358,6 +361,66 @@ void PrintDoppler(std::ostream& out, const Options& options, const pointing::Sta
     out << line;
 }
 
+// The path's figures at the clock's instant, one line each in the order of PathText: one's own echo's once,
+// those between the stations once per DX station, naming it when there are several.
+void PrintPathFigures(std::ostream& out, const Options& options, const pointing::Station& home) {
+    const double now = Location::UtcNow();
+    const long double hertz = *options.frequencyMhz * 1e6L;
+    const eme_path::StationFigures own = eme_path::FiguresAt(now, home, hertz);
+    std::vector<eme_path::PathFigures> paths;
+    for (const std::string& locator : options.dxLocators)
+        paths.push_back(eme_path::PathBetween(own, eme_path::FiguresAt(now, PlanSettings::StationOf(locator), hertz), hertz));
+    for (const PathText::Figure& figure : PathText::Figures()) {
+        if (figure.scope == PathText::Scope::kStation) {
+            out << figure.caption << ": " << PathText::ValueText(figure, own, paths.front()) << '\n';
+            continue;
+        }
+        for (std::size_t dx = 0; dx < paths.size(); ++dx) {
+            out << figure.caption
+                << (paths.size() > 1 ? " (" + win1252::ToUtf8(options.dxLocators[dx]) + ")" : std::string()) << ": "
+                << PathText::ValueText(figure, own, paths[dx]) << '\n';
+        }
+    }
+}
+
+// The instant's figures as one JSON object: one's own echo's Doppler, delay and figures; with one DX
+// station also its Doppler, the path loss and the figures between the stations, with several an array "dx"
+// of such objects, each naming its station.
+void PrintFiguresJson(std::ostream& out, const Options& options, const pointing::Station& home) {
+    const double now = Location::UtcNow();
+    const long double hertz = *options.frequencyMhz * 1e6L;
+    const eme_path::StationFigures own = eme_path::FiguresAt(now, home, hertz);
+    const eme_path::PathFigures alone = eme_path::PathBetween(own, own, hertz);
+    char number[64];
+    std::snprintf(number, sizeof number, "%lld", std::llround(eme_plan::EchoDoppler(now, home, hertz)));
+    out << "{\"echo_doppler_hz\": " << number;
+    std::snprintf(number, sizeof number, "%.3Lf", eme_plan::EchoDelay(now, home));
+    out << ", \"echo_delay_s\": " << number;
+    const auto figures = [&](PathText::Scope scope, const eme_path::PathFigures& path) {
+        for (const PathText::Figure& figure : PathText::Figures()) {
+            if (figure.scope == scope)
+                out << ", \"" << figure.jsonKey << "\": " << PathText::JsonNumber(figure, own, path);
+        }
+    };
+    figures(PathText::Scope::kStation, alone);
+    const bool several = options.dxLocators.size() > 1;
+    if (several) out << ", \"dx\": [";
+    for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
+        const pointing::Station station = PlanSettings::StationOf(options.dxLocators[dx]);
+        if (several)
+            out << (dx ? ", " : "") << "{\"dx\": \"" << win1252::ToUtf8(options.dxLocators[dx]) << "\"" << ", ";
+        else
+            out << ", ";
+        std::snprintf(number, sizeof number, "%lld", std::llround(eme_plan::DxDoppler(now, home, station, hertz)));
+        out << "\"dx_doppler_hz\": " << number;
+        std::snprintf(number, sizeof number, "%.1Lf", eme_plan::PathLossOverPerigee(now, home, station));
+        out << ", \"path_loss_db\": " << number;
+        figures(PathText::Scope::kPath, eme_path::PathBetween(own, eme_path::FiguresAt(now, station, hertz), hertz));
+        if (several) out << '}';
+    }
+    out << (several ? "]}\n" : "}\n");
+}
+
 void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
@@ -557,7 +620,11 @@ constexpr Option kOptions[] = {
      },
      "also print the Doppler shift of one's own echo at this frequency (received\n"
      "less sent, whole hertz) and, with --dx, that of the DX station's reception,\n"
-     "the path loss relative to the Moon at perigee (356400 km) and the echo delay"},
+     "the path loss relative to the Moon at perigee (356400 km) and the echo delay;\n"
+     "with --dx, after the rotators, the path's figures: Spread, DX spread,\n"
+     "Polarisation offset, Non-reciprocity, Sun\xE2\x80\x93Moon angle, Doppler rate,\n"
+     "Semi-diameter, Sky temperature and Degradation (against the Moon at\n"
+     "perigee before the coldest sky, for an 80 K receiving system)"},
     {"--dx", "LOCATOR",
      [](Options& o, std::string_view name, const std::string& value) {
          if (o.dxLocators.size() == PlanSettings::kMostDxStations)
@@ -605,8 +672,14 @@ constexpr Option kOptions[] = {
     {"--json", "", [](Options& o, std::string_view, const std::string&) { o.json = true; },
      "print the windows only, as a JSON array of objects with start, end,\n"
      "minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
-     "dx_doppler_hz, each the three shifts)",
-     {{"--plan"}}},
+     "dx_doppler_hz, each the three shifts); without --plan, with --frequency:\n"
+     "the instant's figures only, as one JSON object with echo_doppler_hz,\n"
+     "echo_delay_s, spread_hz, sun_moon_deg, doppler_rate_hz_s,\n"
+     "semi_diameter_deg, sky_temperature_k and degradation_db, and per --dx\n"
+     "dx_doppler_hz, path_loss_db, dx_spread_hz, polarisation_offset_deg and\n"
+     "non_reciprocity_db (with several --dx in an array \"dx\" of objects naming\n"
+     "their station)",
+     {{"--plan", "--frequency"}, false, {"--send"}}},
     {"--help", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, "show this text"},
     {"-h", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, ""},
     {"--version", "", [](Options& o, std::string_view, const std::string&) { o.version = true; },
@@ -861,6 +934,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             PrintPlan(out, options, home);
+        } else if (options.json) {
+            PrintFiguresJson(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         } else {
             out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             Position::UpdatePosition();
@@ -874,6 +949,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
             PrintPass(out);
+            if (options.frequencyMhz && !options.dxLocators.empty())
+                PrintPathFigures(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         }
         out.flush();
         if (options.send && !SendAndPrintResults(out, err)) status = 1;
