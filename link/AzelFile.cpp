@@ -69,17 +69,9 @@ std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFi
     Snapshot snapshot;
     snapshot.at = at;
     const double day = Location::DayNumber(at);
-    PointingSettings::Settings pointing = Position::Pointing();
-    pointing.target = pointing::Target::Moon;
-    const pointing::Direction moon =
-        PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude);
-    pointing.target = pointing::Target::Sun;
-    const pointing::Direction sun =
-        PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude);
-    snapshot.moonAzimuth = moon.azimuth;
-    snapshot.moonElevation = moon.elevation;
-    snapshot.sunAzimuth = sun.azimuth;
-    snapshot.sunElevation = sun.elevation;
+    Position::PositionOfAt(pointing::Target::Moon, day, snapshot.moonElevation, snapshot.moonAzimuth);
+    Position::PositionOfAt(pointing::Target::Sun, day, snapshot.sunElevation, snapshot.sunAzimuth);
+    const PointingSettings::Settings pointing = Position::Pointing();
     snapshot.radio = RadioNow(settingsFile);
 
     // The shifts now, and their rates from half a minute before to half a minute after.

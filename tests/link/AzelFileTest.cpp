@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "AzelFile.h"
 #include "Journal.h"
 #include "Location.h"
+#include "Station.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -67,6 +69,12 @@ TEST(AzelFileTest, AFolderThatCannotBeWrittenIsReportedOnce) {
     EXPECT_TRUE(text.starts_with("12:00:30,")) << text;
     EXPECT_NE(text.find("\n432.065,0,0.00,"), std::string::npos) << text;  // no DX station: DxDop 0
     EXPECT_TRUE(text.ends_with(",0, R\n")) << text;
+    // The Moon where the station window shows it, which is where Lunark points.
+    const Station::TargetStatus moon = Station::TargetNow();
+    char moonLine[64];
+    std::snprintf(moonLine, sizeof moonLine, "12:00:30,%.1f,%.1f,Moon\n", static_cast<double>(moon.azimuth),
+                  static_cast<double>(moon.elevation));
+    EXPECT_TRUE(text.starts_with(moonLine)) << text << moonLine;
 
     file.SetPath(dir.File("missing/azel.dat"));
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(file.WriteNow());

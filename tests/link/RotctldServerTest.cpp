@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -189,6 +190,24 @@ TEST_F(RotctldServerTest, HamlibsClientGivesEachCommand) {
         EXPECT_EQ(elevationLine_.Received(std::strlen(c.elevationBytes)), c.elevationBytes);
         EXPECT_EQ(ContTrack()->isChecked(), c.trackingAfter);
     }
+}
+
+// A client's direction holds until the operator takes the antenna back: "Track" points at the Moon
+// again, and the window's title says what is followed meanwhile.
+TEST_F(RotctldServerTest, TheOperatorTakesTheAntennaBack) {
+    Start();
+    RawClient client(port_);
+    client.Send("P 200 30\n");
+    EXPECT_EQ(client.Receive(1), "RPRT 0\n");
+    EXPECT_EQ(azimuthLine_.Received(5), "M200\r");
+    EXPECT_TRUE(windows_->form1->windowTitle().endsWith("(fixed)")) << windows_->form1->windowTitle().toStdString();
+    windows_->form1->Timer2Timer();  // the 30-second refresh keeps the client's direction
+    EXPECT_EQ(windows_->form1->Label1->text(), "Azimuth:   200");
+    windows_->form1->Button1->click();
+    EXPECT_FALSE(windows_->form1->windowTitle().endsWith("(fixed)"));
+    EXPECT_NE(windows_->form1->Label1->text(), "Azimuth:   200");
+    EXPECT_NE(azimuthLine_.Received(5), "M200\r");
+    EXPECT_TRUE(JournalHas("Server: the antenna follows its own target again"));
 }
 
 // Two clients polling at once each get every answer, and the journal tells them apart by address.
