@@ -98,6 +98,8 @@ ProgramWindows CreateWindows() {
     windows.station = std::make_unique<TStationWindow>();
     TForm1* form1 = windows.form1.get();
     form1->SetStationWindow(windows.station.get());
+    windows.station->SetFirstStart(form1->StartedWithoutSettings());
+    form1->ResumeTrackingIfItWasOn();
     windows.station->SetNextSend([form1] { return form1->NextSendTime(); });
     // Settings applied in the station window take effect at once: a position update, and the
     // tracking timer at the interval they give.

@@ -23,12 +23,15 @@
 #include "FormStorage.h"
 #include "FormStyle.h"
 #include "GIFImage.h"
+#include "Journal.h"
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "Position.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
 #include "StationRotators.h"
 #include "Station.h"
+#include "StationSettings.h"
 #include "StationWindow.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -45,6 +48,7 @@ constexpr int kHintHidePauseMs = 60000;
 // How often, and how long, the newly shown window looks for the frame the window manager gives it.
 constexpr int kFrameCheckMs = 20;
 constexpr int kFrameWaitMs = 5000;
+constexpr int kRotatorWatchMs = 1000;
 constexpr char kTitle[] = "Lunark by Tarvo";
 
 QLabel* MakeFixedsysLabel(QWidget* parent, const char* name, const char* caption, QRect geometry) {
@@ -115,6 +119,13 @@ void TForm1::CreateControls() {
             StationLink::ForgetClientDirection();  // the operator takes the antenna back from a client
             RotatorTracking::Restart();
         }
+        // Kept at once, so that a kill or a power cut leaves it as it was.
+        Guarded([on] {
+            const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+            if (!Unit3::ExecutablePath.empty() && StationSettings::ResumeTracking(settingsFile)) {
+                StationSettings::WriteTracking(settingsFile, on);
+            }
+        });
     });
     setTabOrder(Button1, CheckBox1);
 
@@ -132,6 +143,18 @@ void TForm1::CreateControls() {
 
     Timer2 = new TTimer(kRefreshIntervalMs, this);
     Timer2->SetOnTimer([this] { Timer2Timer(); });
+
+    // A rotator that answers again gets the position at once rather than at the next tick.
+    retryTimer_ = new QTimer(this);
+    connect(retryTimer_, &QTimer::timeout, this, [this] {
+        Guarded([this] {
+            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(Station::RecordOutcome);
+        });
+    });
+    rotatorWatch_ = new QTimer(this);
+    rotatorWatch_->setInterval(kRotatorWatchMs);
+    connect(rotatorWatch_, &QTimer::timeout, this, [] { Guarded([] { HamlibTransport::ProbeSilent(); }); });
+    rotatorWatch_->start();
 
     form_style::ApplyFixedBorder(this, QSize());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -153,6 +176,7 @@ void TForm1::FormCreate() {
 
     const std::string& executable = Unit3::ExecutablePath;
     if (!std::filesystem::exists(Unit3::SettingsFileFor(executable))) {
+        startedWithoutSettings_ = true;
         Unit3::Locator = Unit3::kDefaultLocator;
         Unit3::AZ_COM_NR = Unit3::kDefaultAzComNr;
         Unit3::EL_COM_NR = Unit3::kDefaultElComNr;
@@ -163,6 +187,16 @@ void TForm1::FormCreate() {
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
     RotatorSettings::Current = RotatorSettings::Load(Unit3::SettingsFileFor(executable));
+    SetRetryInterval();
+}
+
+void TForm1::SetRetryInterval() {
+    const int32_t seconds = StationSettings::RetrySeconds(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    if (seconds == 0) {
+        retryTimer_->stop();
+    } else if (!retryTimer_->isActive() || retryTimer_->interval() != seconds * 1000) {
+        retryTimer_->start(seconds * 1000);
+    }
 }
 
 // A place on no screen (a monitor since unplugged) opens the window in the middle of the primary
@@ -218,6 +252,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::OnActivate() {
     Guarded([this] {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        SetRetryInterval();
         Station::NoteSettings();  // a return from the setup window brings its changes
         RunPositionUpdate();
     });
@@ -227,6 +262,7 @@ void TForm1::SettingsApplied() {
     Guarded([this] {
         RotatorTracking::Restart();
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        SetRetryInterval();
         RunPositionUpdate();
     });
 }
@@ -355,6 +391,23 @@ void TForm1::RunPositionUpdate() {
     Label1->adjustSize();
     Label2->setText(core_text::ToQt(Position::ElevationLine));
     Label2->adjustSize();
+    if (resumeSendPending_ && !Position::AZvalue.empty()) SendResumed();
+}
+
+void TForm1::ResumeTrackingIfItWasOn() {
+    Guarded([this] {
+        const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
+        if (!StationSettings::ResumeTracking(settingsFile) || !StationSettings::TrackingWasOn(settingsFile)) return;
+        CheckBox1->setChecked(true);
+        Journal::Add("Tracking resumed");
+        resumeSendPending_ = true;
+        if (!Position::AZvalue.empty()) SendResumed();
+    });
+}
+
+void TForm1::SendResumed() {
+    resumeSendPending_ = false;
+    if (CheckBox1->isChecked()) SendPositionCommands();
 }
 
 void TForm1::SendPositionCommands() {

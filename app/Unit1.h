@@ -78,6 +78,14 @@ public:
     void StopTracking();
     bool PointAndSend();
 
+    // With [Station] ResumeTracking=1 and tracking on when Lunark last ran: ticks "Cont. track",
+    // journals it, and sends as soon as the first position is known. The program's start calls it
+    // once the journal is started.
+    void ResumeTrackingIfItWasOn();
+
+    // Whether this run began without a settings file (the first-run settings were written).
+    bool StartedWithoutSettings() const { return startedWithoutSettings_; }
+
     // The station window that "Station" opens, made at start-up (none: the item does nothing).
     void SetStationWindow(TStationWindow* station);
     TStationWindow* StationWindow() const;
@@ -101,8 +109,16 @@ private:
     // Puts the window at a stored place: Top and Left are the frame's top-left corner.
     void PlaceWindow(QPoint frameTopLeft);
     void PlaceFrameOnceFramed();
+    // The retry timer at [Station] RetrySeconds (stopped at 0).
+    void SetRetryInterval();
+    // The first send of resumed tracking.
+    void SendResumed();
 
     bool activatedBefore_ = false;
+    bool resumeSendPending_ = false;
+    bool startedWithoutSettings_ = false;  // tracking resumed: the first known position is sent at once
+    QTimer* retryTimer_ = nullptr;    // resends to a serial rotator whose last command failed
+    QTimer* rotatorWatch_ = nullptr;  // asks a silent Hamlib rotator every second whether it answers again
     QTimer* frameWatch_ = nullptr;  // waits for the window manager's frame after the first show
     QPoint framePlace_;
     int frameChecks_ = 0;

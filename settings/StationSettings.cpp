@@ -14,12 +14,32 @@ constexpr char kLeft[] = "Left";
 constexpr char kTop[] = "Top";
 constexpr char kWidth[] = "Width";
 constexpr char kHeight[] = "Height";
+constexpr char kRetrySeconds[] = "RetrySeconds";
+constexpr char kResumeTracking[] = "ResumeTracking";
+constexpr char kTracking[] = "Tracking";
 constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
 
 }  // namespace
 
 bool LogEnabled(const std::string& settingsFile) {
     return TIniFile(settingsFile).ReadInteger(kSection, kLog, 1) != 0;
+}
+
+int32_t RetrySeconds(const std::string& settingsFile) {
+    const int32_t seconds = TIniFile(settingsFile).ReadInteger(kSection, kRetrySeconds, 0);
+    return seconds >= 0 && seconds <= kMostRetrySeconds ? seconds : 0;
+}
+
+bool ResumeTracking(const std::string& settingsFile) {
+    return TIniFile(settingsFile).ReadInteger(kSection, kResumeTracking, 0) == 1;
+}
+
+bool TrackingWasOn(const std::string& settingsFile) {
+    return TIniFile(settingsFile).ReadInteger(kSection, kTracking, 0) == 1;
+}
+
+void WriteTracking(const std::string& settingsFile, bool on) {
+    TIniFile(settingsFile).WriteInteger(kSection, kTracking, on ? 1 : 0);
 }
 
 std::optional<WindowPlace> ReadWindowPlace(const std::string& settingsFile) {

@@ -14,6 +14,23 @@ inline constexpr char kSection[] = "Station";
 // Log=0 turns the log file off; any other value, or none, leaves it on.
 bool LogEnabled(const std::string& settingsFile);
 
+// RetrySeconds=N (1 to 3600): while "Cont. track" is ticked, a serial rotator whose last command
+// failed is sent the position again every N seconds until it goes out. 0, none or anything else:
+// no retries, the next tick sends.
+inline constexpr int32_t kMostRetrySeconds = 3600;
+int32_t RetrySeconds(const std::string& settingsFile);
+
+// ResumeTracking=1: "Cont. track" is ticked again at start-up when it was ticked as Lunark last
+// closed or was killed, as kept in Tracking=0|1. Anything else, or none: never.
+bool ResumeTracking(const std::string& settingsFile);
+bool TrackingWasOn(const std::string& settingsFile);
+// Keeps whether "Cont. track" is ticked (Tracking); raises EIniWriteError.
+void WriteTracking(const std::string& settingsFile, bool on);
+
+// Every key of the section, for the reference to name.
+inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",     "Width", "Height",
+                                        "RetrySeconds", "ResumeTracking", "Tracking"};
+
 struct WindowPlace {
     int32_t Left;
     int32_t Top;

@@ -68,18 +68,12 @@ public:
 // both axes of a step go together, in one call when they lead to the same rotator.
 class HamlibRotators final : public AxisTransport {
 public:
-    bool SendAxis(Axis axis, const Protocols::Protocol&, int32_t, const Protocols::Targets&,
+    bool SendAxis(Axis, const Protocols::Protocol&, int32_t, const Protocols::Targets&,
                   const Rotators::SendObserver&) override {
-        (axis == Axis::kAzimuth ? azimuth_ : elevation_) = true;
-        return true;  // the results come later
+        return true;  // sent at the end of the step, both axes together; the results come later
     }
 
-    void FinishStep() override {
-        const bool azimuth = azimuth_;
-        const bool elevation = elevation_;
-        azimuth_ = elevation_ = false;
-        HamlibTransport::Send(azimuth, elevation);
-    }
+    void FinishStep(bool azimuth, bool elevation) override { HamlibTransport::Send(azimuth, elevation); }
 
     // The rotator of the [Hamlib] section in place of the port, the value Hamlib is sent to two
     // decimals, and the last command's call and outcome.
@@ -150,12 +144,9 @@ public:
     }
 
     const char* Name() const override { return "Hamlib"; }
-
-private:
-    bool azimuth_ = false;  // asked for in the step under way
-    bool elevation_ = false;
 };
 
+// The transports hold no state of their own: one of each serves the program.
 struct Transports {
     SerialLine serialLine;
     HamlibRotators hamlib;

@@ -34,9 +34,9 @@ public:
     virtual bool SendAxis(Protocols::Axis axis, const Protocols::Protocol& protocol, int32_t comNr,
                           const Protocols::Targets& targets, const Rotators::SendObserver& observer) = 0;
 
-    // The end of a send step, after every axis asked for; called whichever axes went this way, so
-    // that a transport may also let go of what no axis uses any more.
-    virtual void FinishStep() {}
+    // The end of a send step, after every axis asked for, with the axes that went this way
+    // (SendAxis); called even when none did, so that a transport may let go of what no axis uses.
+    virtual void FinishStep(bool /*azimuth*/, bool /*elevation*/) {}
 
     // Fills what the station window shows of the axis (status.shown, and for a transport that
     // keeps them itself the axis's device, target and last command); status already holds the

@@ -83,18 +83,30 @@ std::string AxesText(bool azimuth, bool elevation) {
     return azimuth && elevation ? "Azimuth and elevation" : azimuth ? "Azimuth" : "Elevation";
 }
 
+std::optional<Address> HamlibAxisRotator(Axis axis);
+
+// Whether the axis's last command was a position it never reached the rotator with.
+bool OwesPosition(std::size_t axis) {
+    const std::optional<AxisResult>& last = lastResults[axis];
+    return last && !last->result.ok && last->result.request.command != Command::kStop &&
+           last->result.request.command != Command::kPark;
+}
+
 // On the sending thread: one result for one or both axes. A command's result is kept and
 // journaled, its failure shown; a read-back's only when the rotator stops or starts answering.
+// A rotator that answers a read-back again after a failed position is sent the position at once.
 void Report(bool azimuth, bool elevation, const Address& address, const Result& result) {
     const bool readBack = result.request.command == Command::kGetPosition;
     const Location::Instant now = Location::Now();
     bool answeringChanged = false;
+    bool owed[2] = {false, false};
     for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
         if (!(axis == 0 ? azimuth : elevation)) continue;
         if (!readBack) lastResults[axis] = AxisResult{address, result, now};
         std::optional<AxisReading>& kept = readings[axis];
         if (!kept || !(kept->address == address)) kept = AxisReading{address, {}, {}, {}, {}};
         answeringChanged = answeringChanged || kept->failure.empty() != result.ok;
+        owed[axis] = readBack && result.ok && !kept->failure.empty() && OwesPosition(axis);
         if (result.sent) kept->commanded = result.sent;
         if (result.readBack) {
             kept->actual = result.readBack;
@@ -111,6 +123,10 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
                         result.ok};
     Journal::Add(latestEvent.text);
     if (!result.ok) Messages::ShowMessage(CommsError(address));
+    // Only to an axis still set to this rotator.
+    const bool resendAzimuth = owed[0] && HamlibAxisRotator(Axis::kAzimuth) == address;
+    const bool resendElevation = owed[1] && HamlibAxisRotator(Axis::kElevation) == address;
+    if (resendAzimuth || resendElevation) Send(resendAzimuth, resendElevation);
 }
 
 void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation) {
@@ -288,6 +304,18 @@ bool Stop(Axis axis) {
 
 bool Park(Axis axis) {
     return CommandAxisRotator(axis, Command::kPark);
+}
+
+bool Silent() {
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        const std::optional<AxisReading>& kept = readings[Index(axis)];
+        if (kept && !kept->failure.empty() && HamlibAxisRotator(axis) == kept->address) return true;
+    }
+    return false;
+}
+
+void ProbeSilent() {
+    if (Silent()) ReadBack();
 }
 
 void ReadBack() {

@@ -79,6 +79,14 @@ bool Park(Protocols::Axis axis);
 // a rotator that stops answering, or answers again, is reported once, not at every read.
 void ReadBack();
 
+// Whether the rotator of an axis set to "Hamlib" failed its latest request.
+bool Silent();
+
+// Reads back (ReadBack) while a rotator is Silent, so that one that answers again is noticed:
+// a rotator whose last position did not reach it is then sent the position at once. The program
+// calls it every second.
+void ProbeSilent();
+
 // The latest result of a command to an axis (set position, stop, park), if it has one.
 struct AxisResult {
     HamlibRotator::Address address;

@@ -8,6 +8,7 @@
 #include "Position.h"
 #include "Rotators.h"
 #include "RotatorSettings.h"
+#include "Station.h"
 #include "Unit3.h"
 
 namespace RotatorTracking {
@@ -58,21 +59,40 @@ void PointTargets(Location::Instant now) {
     HamlibTransport::SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
 }
 
-bool Send(bool automatic, const Rotators::SendObserver& observer) {
+namespace {
+
+// Sends the pointed targets to the axes asked for; the deadband notes what went out.
+bool SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver& observer) {
     const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
     const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
     const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-    const int32_t deadband = automatic ? RotatorSettings::Current.deadband : 0;
     RotatorPlan::Deadband& sparing = TheDeadband();
-    const bool azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
-    const bool elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
-    if (!azimuth && !elevation) return true;
     const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation, observer);
     // An unknown protocol sent nothing, so it moved nothing either.
     if (sent.azimuth && azimuthProtocol != nullptr) sparing.Sent(Axis::kAzimuth, targets, false);
     if (sent.elevation && elevationProtocol != nullptr)
         sparing.Sent(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol));
     return (sent.azimuth || !azimuth) && (sent.elevation || !elevation);
+}
+
+}  // namespace
+
+bool Send(bool automatic, const Rotators::SendObserver& observer) {
+    const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
+    const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
+    const int32_t deadband = automatic ? RotatorSettings::Current.deadband : 0;
+    RotatorPlan::Deadband& sparing = TheDeadband();
+    const bool azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
+    const bool elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
+    if (!azimuth && !elevation) return true;
+    return SendAxesAndNote(azimuth, elevation, observer);
+}
+
+bool RetryFailed(const Rotators::SendObserver& observer) {
+    const bool azimuth = Station::LastSendFailed(Axis::kAzimuth);
+    const bool elevation = Station::LastSendFailed(Axis::kElevation);
+    if (!azimuth && !elevation) return true;
+    return SendAxesAndNote(azimuth, elevation, observer);
 }
 
 void Restart() {

@@ -25,6 +25,11 @@ void PointTargets(Location::Instant now);
 // observer hears of every serial command once it is done (Rotators::SendToRotators).
 bool Send(bool automatic, const Rotators::SendObserver& observer = {});
 
+// Sends the pointed targets again to the axes whose last command on their line failed
+// (Station::LastSendFailed), as a send of "Cont. track" would; nothing when none did. True when
+// every command sent went out.
+bool RetryFailed(const Rotators::SendObserver& observer = {});
+
 // Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
 // deadband forgets what was sent.
 void Restart();

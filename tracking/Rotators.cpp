@@ -27,7 +27,8 @@ Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protoco
 
 // Sends one axis through the transport of its protocol row; false when its name is unknown or a
 // send failed.
-bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const SendObserver& observer) {
+bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const SendObserver& observer,
+              const AxisTransports::AxisTransport*& via) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) {
         Messages::ShowMessage(ReselectMessage(axis));
@@ -35,7 +36,9 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const S
         return false;
     }
     const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
-    return AxisTransports::For(protocol).SendAxis(axis, *protocol, comNr, targets, observer);
+    AxisTransports::AxisTransport& transport = AxisTransports::For(protocol);
+    via = &transport;
+    return transport.SendAxis(axis, *protocol, comNr, targets, observer);
 }
 
 }  // namespace
@@ -57,9 +60,13 @@ const char* ReselectMessage(Axis axis) {
 AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer) {
     AxesSent sent;
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
-    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer);
-    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer);
-    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->FinishStep();
+    const AxisTransports::AxisTransport* azimuthVia = nullptr;
+    const AxisTransports::AxisTransport* elevationVia = nullptr;
+    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer, azimuthVia);
+    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer, elevationVia);
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
+        transport->FinishStep(azimuthVia == transport, elevationVia == transport);
+    }
     return sent;
 }
 

@@ -137,6 +137,13 @@ AxisStatus StatusOf(Axis axis) {
     return status;
 }
 
+bool LastSendFailed(Axis axis) {
+    const Protocols::Protocol* protocol =
+        Protocols::FindProtocol(axis, axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
+    const std::optional<LastCommand>& last = Current().last[IndexOf(axis)];
+    return protocol != nullptr && protocol->UsesComPort() && protocol->copies > 0 && last && !last->sent;
+}
+
 bool SendToRotators() {
     NoteSettings();
     return Rotators::SendToRotators(RecordOutcome);

@@ -58,6 +58,10 @@ AxisStatus StatusOf(Protocols::Axis axis);
 // journal line.
 void RecordOutcome(const Rotators::SendOutcome& outcome);
 
+// Whether the last command this run sent on the axis's serial line failed, with the axis still
+// set to a protocol that sends on its line.
+bool LastSendFailed(Protocols::Axis axis);
+
 // Sends the latest position to both rotators (Rotators::SendToRotators) and records every command
 // and its outcome, in the axis status and in the journal. True when every command went out whole.
 bool SendToRotators();

@@ -24,6 +24,7 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "Journal.h"
+#include "Position.h"
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
@@ -133,9 +134,17 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(AddGroup(this, QStringLiteral("Station"),
-                            {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"}}));
+                            {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"},
+                             {"stationPointing", "Pointing"}}));
     // The place may carry a note on where it lies against the locator: it wraps rather than widen the window.
     fields_[QStringLiteral("stationPosition")]->setWordWrap(true);
+    FirstRunLabel = new QLabel(QStringLiteral("%1 is the locator Lunark starts with on a first run: set yours in Setup.")
+                                   .arg(QString::fromLatin1(Unit3::kDefaultLocator)),
+                               fields_[QStringLiteral("stationLocator")]->parentWidget());
+    FirstRunLabel->setObjectName(QStringLiteral("FirstRunLabel"));
+    FirstRunLabel->setWordWrap(true);
+    FirstRunLabel->setVisible(false);
+    static_cast<QFormLayout*>(FirstRunLabel->parentWidget()->layout())->addRow(FirstRunLabel);
     targetGroup_ = AddGroup(this, QStringLiteral("Moon"),
                             {{"moonAzimuth", "Azimuth"},
                              {"moonElevation", "Elevation"},
@@ -218,6 +227,8 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
 
 void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
 
+void TStationWindow::SetFirstStart(bool firstStart) { firstStart_ = firstStart; }
+
 void TStationWindow::AddSection(const QString& title, QWidget* content) {
     Pages->addTab(new SidewaysScroll(content), title);
 }
@@ -268,6 +279,11 @@ void TStationWindow::Refresh() {
 void TStationWindow::RefreshStation() {
     const Station::TargetStatus moon = Station::TargetNow();
     SetField("stationLocator", core_text::ToQt(Unit3::Locator));
+    if (firstStart_ && Unit3::Locator != Unit3::kDefaultLocator) firstStart_ = false;  // changed once: for good
+    FirstRunLabel->setVisible(firstStart_);
+    SetField("stationPointing", Position::Pointing().precise
+                                    ? QStringLiteral("precise, topocentric")
+                                    : QStringLiteral("whole degrees with the fixed 0.9\u00B0 allowance"));
     SetField("stationClock", When(moon.at));
     if (!moon.known) {
         SetField("stationPosition", QStringLiteral("no position: give a locator in Setup"));

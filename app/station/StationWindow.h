@@ -34,6 +34,10 @@ public:
     using NextSendFunction = std::function<std::optional<Location::Instant>()>;
     void SetNextSend(NextSendFunction nextSend);
 
+    // This run began without a settings file: until the locator is first changed, a line tells
+    // the operator that the first-run locator is in use and where to set theirs.
+    void SetFirstStart(bool firstStart);
+
     // Adds a page of its own beside the journal, below the axes (later station features); it
     // scrolls where the window is narrower than it. A page that shows live values updates them on
     // Refreshed(), which comes every second while the window is open.
@@ -55,6 +59,7 @@ public:
     QTabWidget* Pages = nullptr;  // the journal first, then each section
     QPushButton* CopyButton = nullptr;
     QLabel* LogLabel = nullptr;
+    QLabel* FirstRunLabel = nullptr;  // shown after a first start until the locator is changed
 
 signals:
     void Refreshed();
@@ -75,6 +80,7 @@ private:
     std::map<QString, QLabel*> fields_;
     QGroupBox* targetGroup_ = nullptr;  // "Moon", or "Sun" while the Sun is the target
     QTimer* refreshTimer_ = nullptr;
+    bool firstStart_ = false;
     NextSendFunction nextSend_;
     std::uint64_t shownRevision_ = ~std::uint64_t{0};
 };

@@ -236,6 +236,45 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     again.hide();
 }
 
+// The window says which pointing is in force; after a start without a settings file it says that
+// the first-run locator is in use, until the locator is first changed, even when changed back.
+TEST_F(StationWindowTest, SaysThePointingModeAndTheFirstRunLocatorUntilItIsChanged) {
+    test_support::TempDir state;
+    ::setenv("XDG_STATE_HOME", state.Path().c_str(), 1);
+    std::filesystem::remove(dir_.File("lunark.ini"));
+    {
+        const startup::ProgramWindows windows = startup::CreateWindows();
+        TStationWindow& station = *windows.form1->StationWindow();
+        const struct {
+            const char* locator;
+            const char* pointing;  // [Pointing] section
+            bool firstRunLine;
+            const char* mode;
+        } steps[] = {
+            {"JO22IC", "", true, "whole degrees with the fixed 0.9\u00B0 allowance"},
+            {"KO85SS", "[Pointing]\nPrecise=1\n", false, "precise, topocentric"},
+            {"JO22IC", "", false, "whole degrees with the fixed 0.9\u00B0 allowance"},
+        };
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.locator);
+            Unit3::Locator = step.locator;
+            test_support::WriteFileBytes(dir_.File("lunark.ini"), std::string("[Lunark]\nLocator=") + step.locator +
+                                                                      "\n" + step.pointing);
+            station.Refresh();
+            EXPECT_EQ(!station.FirstRunLabel->isHidden(), step.firstRunLine);
+            EXPECT_EQ(station.Field("stationPointing"), QString::fromUtf8(step.mode));
+        }
+    }
+    {
+        // A start with a settings file: no first-run line.
+        const startup::ProgramWindows windows = startup::CreateWindows();
+        Unit3::Locator = "JO22IC";
+        windows.form1->StationWindow()->Refresh();
+        EXPECT_TRUE(windows.form1->StationWindow()->FirstRunLabel->isHidden());
+    }
+    ::unsetenv("XDG_STATE_HOME");
+}
+
 // The program's start opens the log where the settings are kept; [Station] Log=0 keeps it shut.
 TEST_F(StationWindowTest, TheStartWritesTheLogUnlessItIsTurnedOff) {
     for (const bool enabled : {true, false}) {

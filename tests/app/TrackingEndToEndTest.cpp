@@ -10,7 +10,12 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -18,6 +23,7 @@
 
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
+#include "Journal.h"
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
@@ -114,6 +120,104 @@ TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
     form.Timer2Timer();                       // the refresh computes and shows
     form.Timer1Timer();                       // the tracking tick sends what was computed
     ExpectCommandsMatchLabels(form);
+}
+
+// With [Station] RetrySeconds, a line whose command failed is sent the position again while
+// "Cont. track" is ticked, as soon as it takes it, and not waiting for the next tick.
+TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
+    TForm1 form;
+    ShowWindow(form, dir_.File("unplugged"));
+    const std::string lunark = test_support::ReadFileBytes(dir_.File("lunark.ini"));
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), lunark + "[Station]\nRetrySeconds=1\n");
+    form.SettingsApplied();
+    form.CheckBox1->click();
+    form.Timer2Timer();
+    form.Timer1Timer();
+    ASSERT_EQ(plainBoxes_, std::vector<std::string>{"Comms error - COM1"});
+    const std::string elevationCommand = elevationLine_.ReceivedNow();
+    ASSERT_FALSE(elevationCommand.empty());
+
+    // Plugged in again: the next retry reaches it; the elevation line, which took its command, is
+    // left alone.
+    std::string plugged = lunark;
+    plugged.replace(plugged.find(dir_.File("unplugged")), dir_.File("unplugged").size(), azimuthLine_.Path());
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), plugged + "[Station]\nRetrySeconds=1\n");
+    std::string received;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (received += azimuthLine_.ReceivedNow()).find('\r') != std::string::npos; },
+                                10000));
+    std::string azimuthCommand = "M";  // the azimuth the elevation line was given
+    azimuthCommand.append(elevationCommand, 1, elevationCommand.find(' ') - 1).append("\r");
+    EXPECT_EQ(received, azimuthCommand);
+    EXPECT_EQ(elevationLine_.ReceivedNow(), "");
+}
+
+// With [Station] ResumeTracking=1, "Cont. track" comes back at start-up as it was when Lunark last
+// ran, and the first position known goes out at once; the box's state is kept whenever it
+// changes. Without the switch neither happens.
+TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
+    for (const bool resume : {true, false}) {
+        SCOPED_TRACE(resume);
+        TForm1 settingsWriter;
+        ShowWindow(settingsWriter);
+        settingsWriter.hide();
+        const std::string station = std::string("[Station]\nLog=0\nTracking=1\n") + (resume ? "ResumeTracking=1\n" : "");
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     test_support::ReadFileBytes(dir_.File("lunark.ini")) + station);
+        Journal::Clear();
+        Position::AZvalue.clear();  // a new run: no position yet
+        Position::ELvalue.clear();
+        const startup::ProgramWindows windows = startup::CreateWindows();
+        TForm1& form = *windows.form1;
+        EXPECT_EQ(form.CheckBox1->isChecked(), resume);
+        EXPECT_EQ(azimuthLine_.ReceivedNow(), "");  // nothing before a position is known
+        form.Timer2Timer();                         // the first position
+        if (resume) {
+            ExpectCommandsMatchLabels(form);
+            EXPECT_NE(Journal::Text().find("Tracking resumed"), std::string::npos) << Journal::Text();
+        } else {
+            EXPECT_EQ(azimuthLine_.ReceivedNow() + elevationLine_.ReceivedNow(), "");
+            EXPECT_EQ(Journal::Text().find("Tracking resumed"), std::string::npos);
+        }
+        form.CheckBox1->setChecked(!form.CheckBox1->isChecked());
+        const std::string kept = test_support::ReadFileBytes(dir_.File("lunark.ini"));
+        EXPECT_NE(kept.find(resume ? "Tracking=0" : "Tracking=1"), std::string::npos) << kept;
+    }
+}
+
+// The program killed with tracking on (kill -9, as a power cut) resumes at its next start when
+// asked to: its first position goes out on the lines without anyone ticking the box.
+TEST(ProgramRestart, TrackingOnWhenKilledResumesAtTheNextStart) {
+    test_support::TempDir dir;
+    PseudoTerminal azimuthLine, elevationLine;
+    const std::string program = dir.File("lunark");
+    std::filesystem::copy_file(LUNARK_PROGRAM_PATH, program);  // its settings lie beside it
+    test_support::WriteFileBytes(
+        dir.File("lunark.ini"),
+        "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
+        "ELtype=YAESU GS-232A 9600bd\nTrackInterval=60\n[Ports]\nCOM1=" + azimuthLine.Path() + "\nCOM2=" +
+            elevationLine.Path() + "\n[Station]\nLog=0\nResumeTracking=1\nTracking=1\n");
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        std::string received;
+        const auto deadline = steady_clock::now() + 20s;
+        while (received.find('\r') == std::string::npos && steady_clock::now() < deadline) {
+            received += azimuthLine.Received(1);
+        }
+        const std::string elevation = elevationLine.Received(1);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(received.size() >= 5 && received.front() == 'M' && received.back() == '\r') << received;
+        EXPECT_EQ(elevation.substr(0, 1), "W");
+        EXPECT_NE(test_support::ReadFileBytes(dir.File("lunark.ini")).find("Tracking=1"), std::string::npos);
+    }
 }
 
 // The real message box as the program's start wires it: the plain one, no icon, no "." added,

@@ -34,6 +34,23 @@ TEST(StationSection, LogIsOnUnlessLogIsZero) {
     EXPECT_TRUE(StationSettings::LogEnabled(dir.File("missing.ini")));
 }
 
+// Retries are off unless a whole number of seconds within the hour is given.
+TEST(StationSection, RetrySecondsWithinTheHourOrNone) {
+    test_support::TempDir dir;
+    const std::string file = dir.File("lunark.ini");
+    const struct {
+        const char* value;
+        int32_t seconds;
+    } cases[] = {
+        {"5", 5}, {" 3600 ", 3600}, {"0", 0}, {"3601", 0}, {"-5", 0}, {"ten", 0}, {"", 0},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(file, std::string("[Station]\nRetrySeconds=") + c.value + "\n");
+        EXPECT_EQ(StationSettings::RetrySeconds(file), c.seconds) << c.value;
+    }
+    EXPECT_EQ(StationSettings::RetrySeconds(dir.File("missing.ini")), 0);
+}
+
 TEST(StationSection, WindowPlaceIsStoredBesideTheLunarkKeysWithoutTouchingThem) {
     test_support::TempDir dir;
     const std::string file = dir.File("lunark.ini");

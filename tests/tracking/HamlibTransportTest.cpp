@@ -306,6 +306,37 @@ TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers
     EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << Journal::Text();
 }
 
+// A rotator that was sent a position while it was gone gets it as soon as a read-back finds it
+// answering again; while it stays gone, the reads send nothing.
+TEST_F(HamlibAxes, ARotatorThatAnswersAgainIsSentThePositionAtOnce) {
+    BothAxesHamlib();
+    UseRotators(first_.Address(), first_.Address());
+    MoonAt(2.0L, 1.0L);
+    SendAndWait(true, true);
+    EXPECT_FALSE(HamlibTransport::Silent());
+    first_.Kill();
+    MoonAt(4.0L, 3.0L);
+    SendAndWait(true, true);
+    ASSERT_FALSE(Last(Axis::kAzimuth).result.ok);
+    ASSERT_TRUE(HamlibTransport::Silent());
+    HamlibTransport::ProbeSilent();
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    EXPECT_FALSE(Last(Axis::kAzimuth).result.ok);
+
+    first_.Start();
+    HamlibTransport::ProbeSilent();  // the program's watch, within a second of its return
+    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);  // the read-back, then the position it was owed
+    EXPECT_FALSE(HamlibTransport::Silent());
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        ASSERT_TRUE(Last(axis).result.ok) << Last(axis).result.reason;
+        ASSERT_TRUE(Last(axis).result.sent);
+        EXPECT_EQ(Last(axis).result.sent->azimuth, 4.0);
+        EXPECT_EQ(Last(axis).result.sent->elevation, 3.0);
+    }
+    EXPECT_EQ(JournalLinesWith(": answers again; read back"), 1) << Journal::Text();
+    EXPECT_TRUE(Reaches(first_, 4.0, 3.0));
+}
+
 // localhost and 127.0.0.1 name one rotctld: both axes go in one call, as under one name.
 TEST_F(HamlibAxes, OneRotatorUnderTwoNamesMovesInOneCall) {
     BothAxesHamlib();

@@ -16,6 +16,7 @@
 #include "Messages.h"
 #include "Position.h"
 #include "PseudoTerminal.h"
+#include "RotatorTracking.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -150,6 +151,32 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
     ASSERT_TRUE(elevation.last.has_value());
     EXPECT_FALSE(elevation.last->sent);
     EXPECT_EQ(elevation.last->result, "not found (" + unplugged + ")");
+}
+
+// A retry sends the position again on the line whose command failed, and on no other; once the
+// line takes it, or the axis no longer sends on a line, a retry has nothing to send.
+TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
+    EXPECT_FALSE(Station::SendToRotators());
+    ASSERT_EQ(azimuthLine_.Received(16).size(), 16u);
+    EXPECT_FALSE(Station::LastSendFailed(Axis::kAzimuth));
+    ASSERT_TRUE(Station::LastSendFailed(Axis::kElevation));
+    EXPECT_FALSE(RotatorTracking::RetryFailed(Station::RecordOutcome));  // still unplugged
+    EXPECT_EQ(azimuthLine_.ReceivedNow(), "");
+
+    tracking_test::PseudoTerminal elevationLine;  // plugged in again
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
+                                                              "\nCOM2=" + elevationLine.Path() + "\n");
+    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::RecordOutcome));
+    EXPECT_EQ(elevationLine.Received(5), "E004\r");
+    EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
+    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::RecordOutcome));
+    EXPECT_EQ(elevationLine.ReceivedNow() + azimuthLine_.ReceivedNow(), "");
+    EXPECT_EQ(Journal::Entries().front().text, "Elevation: E004<CR> (45 30 30 34 0D) on COM2 at 9600 baud: sent");
+
+    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM2=" + dir_.File("unplugged") + "\n");
+    EXPECT_FALSE(Station::SendToRotators());
+    Unit3::ELtype = "none";  // the failed line is no longer the axis's
+    EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
 }
 
 TEST_F(StationSends, NamesNotInTheListAndChangedSettingsAreJournalled) {
