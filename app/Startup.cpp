@@ -8,7 +8,10 @@
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
+#include "AzelFile.h"
 #include "HamlibPage.h"
+#include "LinksPage.h"
+#include "RotctldServer.h"
 #include "HamlibRotator.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
@@ -124,6 +127,14 @@ ProgramWindows CreateWindows() {
             if (sky->isVisible()) sky->Refresh();
         });
     });
+    // The rotctld server and azel.dat, both off until the Links page's settings turn them on.
+    windows.linkedRotators = std::make_unique<StationLink::StationRotators>(StationLink::Program{
+        [form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); }, [form1] { return form1->PointAndSend(); }});
+    auto* server = new RotctldServer(*windows.linkedRotators, windows.station.get());
+    auto* azel = new AzelFile(windows.station.get());
+    auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel);
+    windows.station->AddSection(QStringLiteral("Links"), links);
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links, [links] { Guarded([links] { links->Refresh(); }); });
     return windows;
 }
 

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "StationRotators.h"
 #include "StationWindow.h"
 #include "Unit1.h"
 #include "Unit4.h"
@@ -27,6 +28,7 @@ void DeliverHamlibResults();
 struct ProgramWindows {
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;
+    std::unique_ptr<StationLink::StationRotators> linkedRotators;  // the server's clients' way to the rotators
     std::unique_ptr<TStationWindow> station;
     ProgramWindows() = default;
     ProgramWindows(ProgramWindows&&) = default;

@@ -30,6 +30,7 @@
 #include "HorizonSettings.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
+#include "StationRotators.h"
 #include "Station.h"
 #include "StationSettings.h"
 #include "StationWindow.h"
@@ -115,7 +116,10 @@ void TForm1::CreateControls() {
     CheckBox1->setChecked(false);
     // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
     connect(CheckBox1, &QCheckBox::toggled, this, [](bool on) {
-        if (on) RotatorTracking::Restart();
+        if (on) {
+            StationLink::ForgetClientDirection();  // the operator takes the antenna back from a client
+            RotatorTracking::Restart();
+        }
         // Kept at once, so that a kill or a power cut leaves it as it was.
         Guarded([on] {
             const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
@@ -282,6 +286,7 @@ void TForm1::Timer2Timer() {
 
 void TForm1::Button1Click() {
     Guarded([this] {
+        StationLink::ForgetClientDirection();
         RunPositionUpdate();
         SendPositionCommands();
     });
@@ -302,6 +307,20 @@ void TForm1::Station1Click() {
     Guarded([this] {
         if (stationWindow_ != nullptr) stationWindow_->ShowBeside(this);
     });
+}
+
+bool TForm1::Tracking() const { return CheckBox1->isChecked(); }
+
+void TForm1::StopTracking() { CheckBox1->setChecked(false); }
+
+bool TForm1::PointAndSend() {
+    bool sent = false;
+    Guarded([this, &sent] {
+        RunPositionUpdate();
+        Station::NoteSettings();
+        sent = RotatorTracking::Send(false, Station::RecordOutcome);
+    });
+    return sent;
 }
 
 void TForm1::SetStationWindow(TStationWindow* station) { stationWindow_ = station; }

@@ -72,6 +72,12 @@ public:
     // not: "Cont. track" off or the timer stopped.
     std::optional<Location::Instant> NextSendTime() const;
 
+    // For the programs the rotctld server lets in: whether "Cont. track" is ticked; unticking it; a
+    // position update and a send of both axes, as "Track" does (true when every command went out).
+    bool Tracking() const;
+    void StopTracking();
+    bool PointAndSend();
+
     // With [Station] ResumeTracking=1 and tracking on when Lunark last ran: ticks "Cont. track",
     // journals it, and sends as soon as the first position is known. The program's start calls it
     // once the journal is started.

@@ -79,6 +79,12 @@ void TargetPositionAt(double dayNumber, long double& elevation, long double& azi
     TargetPosition(installedPointingSource(), dayNumber, elevation, azimuth);
 }
 
+void PositionOfAt(const Targets::Target& target, double dayNumber, long double& elevation, long double& azimuth) {
+    PointingSettings::Settings pointing = installedPointingSource();
+    pointing.target = target;
+    TargetPosition(pointing, dayNumber, elevation, azimuth);
+}
+
 PointingSettings::Settings Pointing() { return installedPointingSource(); }
 
 PointingSource SetPointingSource(PointingSource source) {

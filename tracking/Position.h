@@ -61,6 +61,10 @@ MoonPositionFunction SetMoonPosition(MoonPositionFunction moonPosition);
 // precise path when the [Pointing] settings ask for precise mode or another target, as UpdatePosition does.
 void TargetPositionAt(double dayNumber, long double& elevation, long double& azimuth);
 
+// The same for a body or direction other than the followed target (the Moon and the Sun for another
+// program): where the position update would point at it under the [Pointing] settings in force.
+void PositionOfAt(const Targets::Target& target, double dayNumber, long double& elevation, long double& azimuth);
+
 // Reads Unit3::Locator, Unit3::AZoffset, Unit3::ELoffset, the [Pointing] settings and the clock and
 // sets all of the above. Without precise mode and with the Moon as the target (the defaults) the Moon
 // computation above is used; otherwise the precise path of PointingSettings::Direction for the target.

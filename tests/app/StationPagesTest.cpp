@@ -108,7 +108,7 @@ protected:
 TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     Start(Lunark("JO22IC"));
     QTabWidget* pages = windows_->station->Pages;
-    ASSERT_EQ(pages->count(), 7);
+    ASSERT_EQ(pages->count(), 8);
     EXPECT_EQ(pages->tabText(0), "Journal");
     EXPECT_EQ(pages->tabText(1), "Pointing");
     EXPECT_EQ(pages->tabText(2), "Rotator");
@@ -116,6 +116,7 @@ TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     EXPECT_EQ(pages->tabText(4), "Plan");
     EXPECT_EQ(pages->tabText(5), "Calendar");
     EXPECT_EQ(pages->tabText(6), "Sky");
+    EXPECT_EQ(pages->tabText(7), "Links");
 }
 
 // Entries on the Pointing page: what the section gets, appended after the rest of the file that

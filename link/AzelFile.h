@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "Location.h"
+
+class QTimer;
+
+// azel.dat, the file EME programs and rotator scripts read for where the Moon and the Sun stand and
+// what the Doppler is, four lines with times in UTC:
+//
+//   hh:mm:ss,AAA.A,EEE.E,Moon
+//   hh:mm:ss,AAA.A,EEE.E,Sun
+//   hh:mm:ss,AAA.A,EEE.E,Source
+//   fMHz,DxDop,dfdt,SelfDop,dfdt0,Doppler, R
+//
+// The Moon and the Sun as Lunark points at them (the [Pointing] settings), the Source line 0.0,0.0.
+// DxDop is the Doppler of a signal from here heard at the DX station, SelfDop that of one's own
+// echo, in whole hertz; dfdt and dfdt0 their rates in Hz per minute; Doppler the correction the
+// radio applies now; R while receiving, T while transmitting.
+namespace Azel {
+
+// What the radio contributes: the frequency (MHz), the correction it applies now (Hz) and whether
+// it transmits. Until Lunark drives a radio: [Plan] Frequency, no correction, receiving.
+struct Radio {
+    long double frequencyMhz = 1296;
+    long double correctionHz = 0;
+    bool transmitting = false;
+};
+Radio RadioNow(const std::string& settingsFile);
+
+struct Snapshot {
+    Location::Instant at;
+    long double moonAzimuth = 0, moonElevation = 0;
+    long double sunAzimuth = 0, sunElevation = 0;
+    Radio radio;
+    long double dxDoppler = 0, dxRate = 0;      // Hz, Hz per minute; 0 without a DX station
+    long double selfDoppler = 0, selfRate = 0;  // Hz, Hz per minute
+};
+
+// Everything the file says, for the station of the settings (its locator, [Pointing] and [Plan]
+// sections) at `at`; nullopt while the locator names no place.
+std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFile);
+
+// The file's four lines.
+std::string Text(const Snapshot& snapshot);
+
+// Writes text to path whole or not at all: a temporary file beside it, then renamed over it, so a
+// reader never sees half a file. False with `problem` saying why.
+bool WriteWhole(const std::string& path, const std::string& text, std::string& problem);
+
+}  // namespace Azel
+
+// Writes azel.dat every second while a path is set.
+class AzelFile : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kIntervalMs = 1000;
+    explicit AzelFile(QObject* parent = nullptr);
+
+    // An empty path stops the writing. A new path is written at once.
+    void SetPath(const std::string& path);
+    const std::string& Path() const { return path_; }
+    // Writes the file now; false when it could not be written (the first failure of a path goes
+    // into the journal, the next ones only into Problem()).
+    bool WriteNow();
+    // Why the latest write failed; empty after one that worked.
+    const std::string& Problem() const { return problem_; }
+    int Written() const { return written_; }
+
+private:
+    QTimer* timer_ = nullptr;
+    std::string path_;
+    std::string problem_;
+    bool reported_ = false;
+    int written_ = 0;
+};

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "StationRotators.h"
+
+#include <cmath>
+
+#include "HamlibTransport.h"
+#include "Journal.h"
+#include "Position.h"
+#include "RotatorSettings.h"
+#include "Unit3.h"
+
+namespace StationLink {
+
+namespace {
+
+std::optional<Targets::Target> clientDirection;
+bool sourceInstalled = false;
+
+// The position update reads its [Pointing] settings through this source: the file's, with a
+// client's direction in place of the target while one is set.
+void InstallSource() {
+    if (sourceInstalled) return;
+    sourceInstalled = true;
+    auto previous = std::make_shared<Position::PointingSource>();
+    *previous = Position::SetPointingSource([previous] {
+        PointingSettings::Settings settings = (*previous) ? (*previous)() : PointingSettings::Settings{};
+        if (clientDirection) settings.target = *clientDirection;
+        return settings;
+    });
+}
+
+double AxisPosition(Protocols::Axis axis) {
+    const bool azimuth = axis == Protocols::Axis::kAzimuth;
+    const int32_t offset = azimuth ? Unit3::AZoffset : Unit3::ELoffset;
+    if (const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis)) {
+        const std::optional<HamlibRotator::Bearing> bearing = reading->actual ? reading->actual : reading->commanded;
+        if (bearing) return (azimuth ? bearing->azimuth : bearing->elevation) - offset;
+    }
+    // The serial line's value of the latest position update: what its last send carried.
+    if (Position::AZvalue.empty()) return 0.0;
+    return (azimuth ? Position::AZtarget : Position::ELtarget) - offset;
+}
+
+}  // namespace
+
+std::optional<Targets::Target> ClientDirection() { return clientDirection; }
+
+void SetClientDirection(std::optional<Targets::Target> direction) {
+    InstallSource();
+    clientDirection = direction;
+}
+
+void ForgetClientDirection() {
+    if (!clientDirection) return;
+    clientDirection.reset();
+    Journal::Add("Server: the antenna follows its own target again");
+}
+
+StationRotators::StationRotators(Program program) : program_(std::move(program)) { InstallSource(); }
+
+Rotctld::Ranges StationRotators::Limits() const {
+    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+    Rotctld::Ranges ranges;
+    ranges.maximumAzimuth = settings.azimuthRange;
+    ranges.minimumElevation = settings.elevation.minimum;
+    ranges.maximumElevation = settings.elevation.maximum.value_or(90);
+    return ranges;
+}
+
+Rotctld::Bearing StationRotators::Position() const {
+    return {AxisPosition(Protocols::Axis::kAzimuth), AxisPosition(Protocols::Axis::kElevation)};
+}
+
+bool StationRotators::MayMove(const std::string& client, const char* what) {
+    if (!program_.tracking || !program_.tracking()) return true;
+    if (commands_ == LinkSettings::Commands::kRefuse) {
+        Journal::Add("Server: " + client + " " + what + " refused: Lunark is tracking (Commands=refuse)");
+        return false;
+    }
+    Journal::Add("Server: " + client + " " + what + " ends tracking: \"Cont. track\" unticked");
+    if (program_.stopTracking) program_.stopTracking();
+    return true;
+}
+
+int StationRotators::PointAt(long double azimuth, long double elevation) {
+    long double within = std::fmod(azimuth, 360.0L);
+    if (within < 0) within += 360.0L;
+    SetClientDirection(Targets::Fixed(within, elevation));
+    const bool sent = program_.pointAndSend ? program_.pointAndSend() : false;
+    return sent ? Rotctld::kOk : Rotctld::kIoError;
+}
+
+int StationRotators::SetPosition(double azimuth, double elevation, const std::string& client) {
+    if (!MayMove(client, "set position")) return Rotctld::kRejected;
+    return PointAt(azimuth, elevation);
+}
+
+int StationRotators::Stop(const std::string& client) {
+    if (!MayMove(client, "stop")) return Rotctld::kRejected;
+    HamlibTransport::Stop(Protocols::Axis::kAzimuth);
+    HamlibTransport::Stop(Protocols::Axis::kElevation);
+    return Rotctld::kOk;
+}
+
+int StationRotators::Park(const std::string& client) {
+    if (!MayMove(client, "park")) return Rotctld::kRejected;
+    const bool azimuthParked = HamlibTransport::Park(Protocols::Axis::kAzimuth);
+    const bool elevationParked = HamlibTransport::Park(Protocols::Axis::kElevation);
+    if (azimuthParked || elevationParked) return Rotctld::kOk;
+    const RotatorSettings::BelowHorizonPolicy& park = RotatorSettings::Current.belowHorizon;
+    if (park.policy != RotatorSettings::BelowHorizon::kPark) return Rotctld::kNotAvailable;
+    // The park position is the rotator's own reading: the offsets the send adds are taken off first.
+    return PointAt(park.parkAzimuth - Unit3::AZoffset, park.parkElevation - Unit3::ELoffset);
+}
+
+std::string StationRotators::Info() const { return "Lunark " LUNARK_VERSION; }
+
+}  // namespace StationLink
