@@ -14,6 +14,11 @@ inline constexpr char kSection[] = "Station";
 // Log=0 turns the log file off; any other value, or none, leaves it on.
 bool LogEnabled(const std::string& settingsFile);
 
+// Period: the length of one transmit or receive period of a weak-signal contact, in seconds (default
+// kDefaultPeriod, from 1 to 3600; anything else takes the default).
+inline constexpr int32_t kDefaultPeriod = 60;
+int32_t PeriodSeconds(const std::string& settingsFile);
+
 struct WindowPlace {
     int32_t Left;
     int32_t Top;

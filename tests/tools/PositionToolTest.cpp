@@ -100,7 +100,7 @@ TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords)
         {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
         {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
         {{"--dx", "FN20", "--json", "--lat", "1"}, "--from, --days, --min-el, --dx-min-el and --json go with --plan"},
-        {{"--dx", "FN20", "--lon", "1"}, "--dx goes with --plan or --frequency"},
+        {{"--dx", "FN20", "--lon", "1"}, "--dx goes with --plan, --frequency or --sked"},
         {{"--height", "3", "--lon", "4"}, "--lat and --lon go together"},
         {{"--height", "3"}, "--height needs --lat and --lon"},
         {{"--days", "2", "--days", "1", "--min-el", "5"}, ""},
