@@ -16,6 +16,7 @@
 #include "Messages.h"
 #include "PlanPage.h"
 #include "PointingPage.h"
+#include "RadioPage.h"
 #include "RotatorPage.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -112,6 +113,7 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage);
     return windows;
 }
 
