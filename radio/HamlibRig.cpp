@@ -118,7 +118,7 @@ struct Rig::Worker {
     // The worker thread's own.
     RIG* rig = nullptr;
     bool open = false;
-    bool splitOn = false;
+    std::optional<bool> splitOn;  // as last set; unknown after an open
     // Shared with the posting thread.
     mutable std::mutex mutex;
     std::condition_variable wake;
@@ -236,7 +236,7 @@ bool Rig::Worker::Open(Result& result) {
     // Every read goes to the rig: a frequency moved on the dial must be seen.
     rig_set_cache_timeout_ms(rig, HAMLIB_CACHE_ALL, 0);
     open = true;
-    splitOn = false;
+    splitOn.reset();
     return true;
 }
 
@@ -270,7 +270,9 @@ Result Rig::Worker::Execute(const Request& request) {
         return false;
     };
     bool failed = false;
-    if (split != splitOn && (split || request.transmitHz)) {
+    // Split is set at the first request after an open (a rig left split by another program is taken
+    // out of it when this one works without) and whenever the request differs.
+    if (result.hasSplit && splitOn != split) {
         const split_t mode = split ? RIG_SPLIT_ON : RIG_SPLIT_OFF;
         if (call("set split", [&] { return rig_set_split_vfo(rig, RIG_VFO_CURR, mode, RIG_VFO_B); })) {
             splitOn = split;

@@ -51,6 +51,7 @@ struct Tracker {
     bool hasSplit = true;   // until the rig says otherwise
     std::optional<long long> dial;  // what the current VFO was last set to
     Location::Instant receiveSetAt{}, transmitSetAt{}, lastPost{}, holdUntil{};
+    Location::Instant transmitFor{};  // the instant the transmit frequency under way was computed for
 };
 
 Tracker& State() {
@@ -100,10 +101,12 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
     s.split = t.settings.split && result.hasSplit;
     if (result.receiveSet) {
         s.setReceive = result.request.receiveHz;
+        s.receiveSetFor = t.receiveSetAt;
         t.dial = result.request.receiveHz;
     }
     if (result.transmitSet) {
         s.setTransmit = result.request.transmitHz;
+        s.transmitSetFor = t.transmitFor;
         if (!s.split) t.dial = result.request.transmitHz;
     }
     if (result.receiveHz) {
@@ -237,16 +240,18 @@ void Tick(Location::Instant now) {
     // QSY in transmit is tuned once, for the middle of the transmit period: with split before it starts.
     const Location::Instant period = PeriodStart(now, settings.periodSeconds);
     const seconds half(settings.periodSeconds / 2);
+    Location::Instant transmitFor = now;
     if (split) {
-        const std::optional<long long> wanted =
-            !settings.noTxQsy ? std::optional(s.wanted->rigTransmit)
-            : transmitting    ? std::nullopt
-                              : std::optional(TuningAt(t, period + seconds(settings.periodSeconds) + half)->rigTransmit);
+        if (settings.noTxQsy) transmitFor = period + seconds(settings.periodSeconds) + half;
+        const std::optional<long long> wanted = !settings.noTxQsy ? std::optional(s.wanted->rigTransmit)
+                                                : transmitting    ? std::nullopt
+                                                                  : std::optional(TuningAt(t, transmitFor)->rigTransmit);
         if (wanted && Drifted(s.setTransmit, *wanted, settings.stepHz) && now - t.transmitSetAt >= interval)
             request.transmitHz = wanted;
     } else if (transmitting) {
         if (!s.setTransmit) {
-            request.transmitHz = settings.noTxQsy ? TuningAt(t, period + half)->rigTransmit : s.wanted->rigTransmit;
+            if (settings.noTxQsy) transmitFor = period + half;
+            request.transmitHz = TuningAt(t, transmitFor)->rigTransmit;
         } else if (!settings.noTxQsy && Drifted(s.setTransmit, s.wanted->rigTransmit, settings.stepHz) &&
                    now - t.transmitSetAt >= interval) {
             request.transmitHz = s.wanted->rigTransmit;
@@ -255,7 +260,10 @@ void Tick(Location::Instant now) {
     const bool pttMatters = !split || settings.noTxQsy;
     if (!request.receiveHz && !request.transmitHz && now - t.lastPost < (pttMatters ? kPttPoll : interval)) return;
     if (request.receiveHz) t.receiveSetAt = now;
-    if (request.transmitHz) t.transmitSetAt = now;
+    if (request.transmitHz) {
+        t.transmitSetAt = now;
+        t.transmitFor = transmitFor;
+    }
     Post(t, request, now);
 }
 
@@ -292,7 +300,7 @@ void Reset() {
     t.answering = true;
     t.hasSplit = true;
     t.dial.reset();
-    t.receiveSetAt = t.transmitSetAt = t.lastPost = t.holdUntil = {};
+    t.receiveSetAt = t.transmitSetAt = t.lastPost = t.holdUntil = t.transmitFor = {};
 }
 
 }  // namespace RadioTracking

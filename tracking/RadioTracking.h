@@ -38,6 +38,7 @@ struct Status {
     long double correctionHz = 0;   // the receive frequency less the sked frequency, now
     long double rateHzPerSecond = 0;  // how fast that changes
     std::optional<long long> setReceive, setTransmit;    // last set on the rig's dial
+    Location::Instant receiveSetFor{}, transmitSetFor{};  // the instants they were computed for
     std::optional<long long> readReceive, readTransmit;  // last read back
     std::optional<bool> transmitting;
     bool split = false;    // working split

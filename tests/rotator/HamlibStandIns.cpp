@@ -141,6 +141,80 @@ int RotctlDaemon::OpenConnections() const {
     return open;
 }
 
+RigctlDaemon::RigctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+    const std::string port = std::to_string(port_);
+    const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const int error = ::posix_spawnp(&pid_, "rigctld", &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) throw std::runtime_error("cannot start rigctld (package libhamlib-utils)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Accepts(port_)) {
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rigctld does not listen");
+        ::usleep(20000);
+    }
+}
+
+RigctlDaemon::~RigctlDaemon() {
+    ::kill(pid_, SIGKILL);
+    ::kill(pid_, SIGCONT);
+    ::waitpid(pid_, nullptr, 0);
+}
+
+void RigctlDaemon::Pause() {
+    ::kill(pid_, SIGSTOP);
+    ::waitpid(pid_, nullptr, WUNTRACED);
+}
+
+void RigctlDaemon::Resume() {
+    ::kill(pid_, SIGCONT);
+}
+
+std::string RigctlDaemon::Ask(const std::string& command) const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string line = command + "\n";
+        if (::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+            // An answer ends with its last line: the value, or "RPRT n" for a set or an extended read.
+            const bool extended = command.starts_with('+') || command.starts_with('T');
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (std::chrono::steady_clock::now() < deadline) {
+                pollfd ready{fd, POLLIN, 0};
+                if (::poll(&ready, 1, 50) <= 0) continue;
+                char buffer[512];
+                const ssize_t got = ::read(fd, buffer, sizeof buffer);
+                if (got <= 0) break;
+                answer.append(buffer, static_cast<std::size_t>(got));
+                if (answer.ends_with('\n') && (!extended || answer.find("RPRT") != std::string::npos)) break;
+            }
+        }
+    }
+    ::close(fd);
+    return answer;
+}
+
+long long RigctlDaemon::Frequency() const {
+    long long hz = -1;
+    std::sscanf(Ask("f").c_str(), "%lld", &hz);
+    return hz;
+}
+
+long long RigctlDaemon::SplitFrequency() const {
+    const std::string answer = Ask("+i");
+    const auto at = answer.find("TX Frequency: ");
+    long long hz = -1;
+    if (at != std::string::npos) std::sscanf(answer.c_str() + at + 14, "%lld", &hz);
+    return hz;
+}
+
 Gs232aController::Gs232aController() {
     char name[256] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
