@@ -221,11 +221,12 @@ void Tick(Location::Instant now) {
     if (!t.status.driving) return;
     Status& s = t.status;
     const Settings& settings = t.settings;
+    // While the rig works on a request, or after a failure, nothing is worked out: nothing could be sent.
+    if (t.inFlight || now < t.holdUntil) return;
     const RadioSettings::Doppler doppler = DopplerOf(t, now);
     s.wanted = RadioSettings::Tune(settings, doppler);
     s.correctionHz = Correction(t, doppler);
     s.rateHzPerSecond = Correction(t, DopplerOf(t, now + seconds(1))) - s.correctionHz;
-    if (t.inFlight || now < t.holdUntil) return;
 
     const milliseconds interval(settings.intervalMs);
     const bool split = settings.split && t.hasSplit;
