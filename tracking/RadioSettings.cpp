@@ -138,8 +138,13 @@ void Write(const std::string& settingsFile, const Texts& texts) {
     TIniFile ini(settingsFile);
     ini.LockForUpdate();
     const Texts old = ReadTexts(settingsFile);
+    // A text that says what an absent key means changes nothing.
+    const auto meaning = [](std::string_view text, const Key& key) {
+        return Trimmed(text).empty() ? std::string_view(key.absent) : Trimmed(text);
+    };
     for (std::size_t i = 0; i < kKeyCount; ++i) {
-        if (Trimmed(old[i]) != Trimmed(texts[i])) ini.WriteString(kSection, kKeys[i].key, Trimmed(texts[i]));
+        if (meaning(old[i], kKeys[i]) != meaning(texts[i], kKeys[i]))
+            ini.WriteString(kSection, kKeys[i].key, Trimmed(texts[i]));
     }
 }
 

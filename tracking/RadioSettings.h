@@ -92,7 +92,8 @@ Settings Read(const std::string& settingsFile);
 std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts);
 // What is wrong with texts an operator entered, one sentence a line; empty when all can be used.
 std::string Problem(const Texts& texts);
-// Writes the keys whose text changed, under one lock; nothing when none did. Raises EIniWriteError.
+// Writes the keys whose meaning changed (an absent key means its default), under one lock; nothing
+// when none did. Raises EIniWriteError.
 void Write(const std::string& settingsFile, const Texts& texts);
 
 // The one-way Doppler shifts at the sked frequency, Hz: -f0·(dr/dt)/c for each station.
