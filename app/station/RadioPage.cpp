@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -82,14 +81,8 @@ std::string SettingsFile() { return Unit3::SettingsFileFor(Unit3::ExecutablePath
 
 TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("RadioPage"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(scroll);
-    auto* layout = new QVBoxLayout(content);
+    QVBoxLayout* layout = settings_page::ScrollingLayout(this);
+    QWidget* content = layout->parentWidget();
     auto* columns = new QHBoxLayout;
     auto* rigBox = new QGroupBox(QStringLiteral("Rig"), content);
     auto* rigForm = new QFormLayout(rigBox);
@@ -150,8 +143,6 @@ TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
     settings_page::AddApplyRow(layout, content, ApplyButton, MessageLabel);
     ApplyButton->setToolTip(QStringLiteral("Keep these in the [Radio] section of the settings file and tune the rig by them"));
     layout->addStretch(1);
-    scroll->setWidget(content);
-    outer->addWidget(scroll);
 
     connect(SearchEdit, &QLineEdit::textChanged, this, [this] { Guarded([this] { FilterModels(); }); });
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });

@@ -52,6 +52,26 @@ bool Accepts(int port) {
     return connected;
 }
 
+// Starts one of Hamlib's daemons (argv[0]), its standard error appended to `log`, and waits until it
+// listens on the port; gives its process.
+pid_t SpawnDaemon(const char* const argv[], const std::string& log, int port) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_APPEND, 0);
+    pid_t pid = -1;
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    const std::string name = argv[0];
+    if (error != 0) throw std::runtime_error("cannot start " + name + " (package libhamlib-utils)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Accepts(port)) {
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error(name + " does not listen");
+        ::usleep(20000);
+    }
+    return pid;
+}
+
 }  // namespace
 
 RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
@@ -72,18 +92,7 @@ void RotctlDaemon::Start() {
     const std::string port = std::to_string(port_);
     // Verbose: the simulator logs every position it is given.
     const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), "-vvvv", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_APPEND, 0);
-    const int error = ::posix_spawnp(&pid_, "rotctld", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw std::runtime_error("cannot start rotctld (package libhamlib-utils)");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Accepts(port_)) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rotctld does not listen");
-        ::usleep(20000);
-    }
+    pid_ = SpawnDaemon(argv, log_, port_);
 }
 
 void RotctlDaemon::Kill() {
@@ -144,18 +153,7 @@ int RotctlDaemon::OpenConnections() const {
 RigctlDaemon::RigctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
     const std::string port = std::to_string(port_);
     const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int error = ::posix_spawnp(&pid_, "rigctld", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw std::runtime_error("cannot start rigctld (package libhamlib-utils)");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Accepts(port_)) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rigctld does not listen");
-        ::usleep(20000);
-    }
+    pid_ = SpawnDaemon(argv, "/dev/null", port_);
 }
 
 RigctlDaemon::~RigctlDaemon() {
