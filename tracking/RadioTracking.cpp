@@ -110,7 +110,8 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
         if (!s.split) t.dial = result.request.transmitHz;
     }
     if (result.receiveHz) {
-        if (t.dial && std::llabs(*result.receiveHz - *t.dial) > kForeignMoveHz) {
+        // In transmit a split rig may show its transmit VFO: only a receiving dial is compared.
+        if (t.dial && !result.transmitting.value_or(false) && std::llabs(*result.receiveHz - *t.dial) > kForeignMoveHz) {
             s.warning = "The rig's frequency moved to " + std::to_string(*result.receiveHz) +
                         " Hz without Lunark setting it: another program tunes it too (its own split and "
                         "Doppler tracking must be off).";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RadioPage.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -146,6 +147,11 @@ TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
 
     connect(SearchEdit, &QLineEdit::textChanged, this, [this] { Guarded([this] { FilterModels(); }); });
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
+    // The rig is let go when the program ends; a call still inside Hamlib ends in its worker's own time.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        Ticker.stop();
+        RadioTracking::Reset();
+    });
     Ticker.setInterval(kTickMs);
     connect(&Ticker, &QTimer::timeout, this, [this] {
         Guarded([this] {
