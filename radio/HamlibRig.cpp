@@ -280,6 +280,11 @@ Result Rig::Worker::Execute(const Request& request) {
             failed = true;
         }
     }
+    freq_t hz = 0;
+    // The dial before it is set, so that a move by someone else shows even when this request moves it.
+    const bool setsDial = request.receiveHz || (request.transmitHz && !split);
+    if (setsDial && call("get frequency", [&] { return rig_get_freq(rig, RIG_VFO_CURR, &hz); }))
+        result.dialBeforeHz = std::llround(hz);
     if (request.receiveHz) {
         result.receiveSet = call("set frequency", [&] {
             return rig_set_freq(rig, RIG_VFO_CURR, static_cast<freq_t>(*request.receiveHz));
@@ -293,7 +298,6 @@ Result Rig::Worker::Execute(const Request& request) {
                                    : call("set frequency", [&] { return rig_set_freq(rig, RIG_VFO_CURR, hz); });
         failed = failed || !result.transmitSet;
     }
-    freq_t hz = 0;
     if (call("get frequency", [&] { return rig_get_freq(rig, RIG_VFO_CURR, &hz); })) result.receiveHz = std::llround(hz);
     if (split && call("get split frequency", [&] { return rig_get_split_freq(rig, RIG_VFO_TX, &hz); }))
         result.transmitHz = std::llround(hz);

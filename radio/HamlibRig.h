@@ -46,6 +46,7 @@ struct Result {
     std::string reason;                  // the step and Hamlib's error text; empty when ok
     bool receiveSet = false;             // the receive frequency went to the rig
     bool transmitSet = false;            // the transmit frequency went to the rig
+    std::optional<long long> dialBeforeHz;  // the current VFO read before it was set
     std::optional<long long> receiveHz;  // read back: the current VFO
     std::optional<long long> transmitHz;  // read back: the split VFO, when split
     std::optional<bool> transmitting;    // the rig's PTT; nullopt when the rig cannot tell

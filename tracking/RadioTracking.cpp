@@ -99,6 +99,17 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
     Status& s = t.status;
     t.hasSplit = result.hasSplit;
     s.split = t.settings.split && result.hasSplit;
+    // The dial as it stood before this request, then as it stands after it, against what was last set
+    // (in transmit a split rig may show its transmit VFO: only a receiving dial counts).
+    const auto compare = [&t, &s, receiving = !result.transmitting.value_or(false)](const std::optional<long long>& dial) {
+        if (!dial || !t.dial || !receiving || std::llabs(*dial - *t.dial) <= kForeignMoveHz) return;
+        s.warning = "The rig's frequency moved to " + std::to_string(*dial) +
+                    " Hz without Lunark setting it: another program tunes it too (its own split and "
+                    "Doppler tracking must be off).";
+        Journal::Add("Radio: " + s.warning);
+        t.dial = dial;
+    };
+    compare(result.dialBeforeHz);
     if (result.receiveSet) {
         s.setReceive = result.request.receiveHz;
         s.receiveSetFor = t.receiveSetAt;
@@ -109,17 +120,8 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
         s.transmitSetFor = t.transmitFor;
         if (!s.split) t.dial = result.request.transmitHz;
     }
-    if (result.receiveHz) {
-        // In transmit a split rig may show its transmit VFO: only a receiving dial is compared.
-        if (t.dial && !result.transmitting.value_or(false) && std::llabs(*result.receiveHz - *t.dial) > kForeignMoveHz) {
-            s.warning = "The rig's frequency moved to " + std::to_string(*result.receiveHz) +
-                        " Hz without Lunark setting it: another program tunes it too (its own split and "
-                        "Doppler tracking must be off).";
-            Journal::Add("Radio: " + s.warning);
-            t.dial = result.receiveHz;
-        }
-        s.readReceive = result.receiveHz;
-    }
+    compare(result.receiveHz);
+    if (result.receiveHz) s.readReceive = result.receiveHz;
     if (result.transmitHz) s.readTransmit = result.transmitHz;
     const bool wasTransmitting = s.transmitting.value_or(false);
     s.transmitting = result.transmitting;

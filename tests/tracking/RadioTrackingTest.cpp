@@ -54,7 +54,7 @@ protected:
         Messages::SetMessageHandler(previous_);
     }
 
-    void Use(Mode mode, long long loHz, bool split, HamlibRig::Address rig) {
+    void Use(Mode mode, long long loHz, bool split, HamlibRig::Address rig, bool noTxQsy = false) {
         RadioSettings::Settings settings;
         settings.enabled = true;
         settings.rig = std::move(rig);
@@ -62,6 +62,7 @@ protected:
         settings.mode = mode;
         settings.loHz = loHz;
         settings.split = split;
+        settings.noTxQsy = noTxQsy;
         settings.dx = "FN20XR";
         RadioTracking::Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
         start_ = steady_clock::now();
@@ -119,23 +120,28 @@ TEST_F(RadioTrackingTest, SimulatedRigIsTunedToEachModesFrequencies) {
 
 // Behind rigctld, checked over its own protocol (f, and +i for the split frequency): with split both
 // VFOs follow, PTT or not; without split the one VFO takes the transmit frequency while the PTT is on
-// and the receive frequency again when it goes off.
+// and the receive frequency again when it goes off. A rig that cannot QSY in transmit is tuned for the
+// middle of the transmit period (60 s periods from kAt): the next one with split, the current one at PTT.
 TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSplit) {
     tracking_test::RigctlDaemon daemon;
     const struct {
         Mode mode;
         long long loHz;
-        bool split, ptt;
+        bool split, ptt, noTxQsy;
+        seconds transmitFor;  // after kAt, with noTxQsy
     } cases[] = {
-        {Mode::kOwnEcho, 0, true, false},
-        {Mode::kFullForTheDx, 10224000000, true, true},
-        {Mode::kConstantOnTheMoon, -10512000000, false, false},
-        {Mode::kConstantOnTheMoon, 10224000000, false, true},
+        {Mode::kOwnEcho, 0, true, false, false, {}},
+        {Mode::kFullForTheDx, 10224000000, true, true, false, {}},
+        {Mode::kConstantOnTheMoon, -10512000000, false, false, false, {}},
+        {Mode::kConstantOnTheMoon, 10224000000, false, true, false, {}},
+        {Mode::kConstantOnTheMoon, 0, true, false, true, 90s},
+        {Mode::kFullForTheDx, 10224000000, false, true, true, 30s},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(RadioSettings::RowOf(c.mode).name) + (c.split ? " split" : "") + (c.ptt ? " PTT" : ""));
+        SCOPED_TRACE(std::string(RadioSettings::RowOf(c.mode).name) + (c.split ? " split" : "") + (c.ptt ? " PTT" : "") +
+                     (c.noTxQsy ? " no QSY in transmit" : ""));
         daemon.Ask("T 0");
-        Use(c.mode, c.loHz, c.split, {2, daemon.Address(), 0});
+        Use(c.mode, c.loHz, c.split, {2, daemon.Address(), 0}, c.noTxQsy);
         ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; }))
             << RadioTracking::Current().state;
         EXPECT_NEAR(*RadioTracking::Current().setReceive, Formula(c.mode, false, c.loHz, RadioTracking::Current().receiveSetFor), 1);
@@ -148,6 +154,9 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         }
         const RadioTracking::Status& s = RadioTracking::Current();
         if (c.split || c.ptt) {
+            if (c.noTxQsy) {
+                EXPECT_EQ(s.transmitSetFor, kAt + c.transmitFor);
+            }
             EXPECT_NEAR(*s.setTransmit, Formula(c.mode, true, c.loHz, s.transmitSetFor), 1);
             EXPECT_EQ(c.split ? daemon.SplitFrequency() : daemon.Frequency(), *s.setTransmit);
         } else {
@@ -168,6 +177,20 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
 // A rigctld stopped with SIGSTOP: the ticks go on, a rotator behind rotctld is answered while the rig
 // still says nothing, the failure is told once as the rotators' are, and the rig is tuned again once it
 // is let go on.
+// Another program moving the dial by more than 100 Hz is warned of, on the page and in the journal.
+TEST_F(RadioTrackingTest, DialMovedByAnotherProgramIsWarnedOf) {
+    tracking_test::RigctlDaemon daemon;
+    Use(Mode::kOwnEcho, 0, true, {2, daemon.Address(), 0});
+    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; })) << RadioTracking::Current().state;
+    EXPECT_EQ(RadioTracking::Current().warning, "");
+    daemon.Ask("F 10368000000");
+    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return !s.warning.empty(); }))
+        << daemon.Frequency() << ' ' << RadioTracking::Current().readReceive.value_or(-1) << ' '
+        << RadioTracking::Current().transmitting.value_or(-1) << ' ' << RadioTracking::Current().state;
+    EXPECT_NE(RadioTracking::Current().warning.find("10368000000 Hz without Lunark setting it"), std::string::npos);
+    EXPECT_NE(Journal::Text().find("Radio: The rig's frequency moved to 10368000000 Hz"), std::string::npos);
+}
+
 TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     tracking_test::RigctlDaemon rig;
     tracking_test::RotctlDaemon rotator;
