@@ -52,6 +52,22 @@ bool Accepts(int port) {
     return connected;
 }
 
+int OpenConnectionsTo(int port) {
+    // Loopback connections show both ends in /proc/net/tcp: a client's end is the one whose remote
+    // port is the daemon's; state 01 is ESTABLISHED.
+    std::ifstream table("/proc/net/tcp");
+    char remote[16];
+    std::snprintf(remote, sizeof remote, ":%04X", port);
+    int open = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, local, remoteAddress, state;
+        fields >> slot >> local >> remoteAddress >> state;
+        open += remoteAddress.ends_with(remote) && state == "01";
+    }
+    return open;
+}
+
 // Starts one of Hamlib's daemons (argv[0]), its standard error appended to `log`, and waits until it
 // listens on the port; gives its process.
 pid_t SpawnDaemon(const char* const argv[], const std::string& log, int port) {
@@ -135,20 +151,13 @@ std::vector<std::pair<double, double>> RotctlDaemon::SetPositions() const {
 }
 
 int RotctlDaemon::OpenConnections() const {
-    // Loopback connections show both ends in /proc/net/tcp: a client's end is the one whose remote
-    // port is the daemon's; state 01 is ESTABLISHED.
-    std::ifstream table("/proc/net/tcp");
-    char remote[16];
-    std::snprintf(remote, sizeof remote, ":%04X", port_);
-    int open = 0;
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream fields(line);
-        std::string slot, local, remoteAddress, state;
-        fields >> slot >> local >> remoteAddress >> state;
-        open += remoteAddress.ends_with(remote) && state == "01";
-    }
-    return open;
+    return OpenConnectionsTo(port_);
 }
+
+int RigctlDaemon::OpenConnections() const {
+    return OpenConnectionsTo(port_);
+}
+
 
 RigctlDaemon::RigctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
     const std::string port = std::to_string(port_);

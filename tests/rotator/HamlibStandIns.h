@@ -60,6 +60,8 @@ public:
     // The receive frequency (f) and the split transmit frequency (+i), Hz; -1 when not read.
     long long Frequency() const;
     long long SplitFrequency() const;
+    // Connections to the daemon that are open.
+    int OpenConnections() const;
 
 private:
     int port_ = 0;

@@ -147,8 +147,13 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         EXPECT_NEAR(*RadioTracking::Current().setReceive, Formula(c.mode, false, c.loHz, RadioTracking::Current().receiveSetFor), 1);
         EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
         if (c.ptt) {
+            // rigctld turns the PTT off when a client leaves while it is on: the previous case's rig,
+            // let go without waiting, must have left first.
+            ASSERT_TRUE(TickUntil([&](const RadioTracking::Status&) { return daemon.OpenConnections() == 1; }));
             daemon.Ask("T 1");
-            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == true && s.setTransmit; }));
+            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == true && s.setTransmit; }))
+                << RadioTracking::Current().state << ", PTT " << RadioTracking::Current().transmitting.value_or(-1)
+                << ", dial " << daemon.Frequency();
         } else if (c.split) {
             ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setTransmit.has_value(); }));
         }
@@ -167,7 +172,9 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         }
         if (c.ptt && !c.split) {
             daemon.Ask("T 0");
-            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == false && s.setReceive; }));
+            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == false && s.setReceive; }))
+                << RadioTracking::Current().state << ", PTT " << RadioTracking::Current().transmitting.value_or(-1)
+                << ", dial " << daemon.Frequency();
             EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
         }
         RadioTracking::Reset();
