@@ -192,7 +192,7 @@ std::string RigctlDaemon::Ask(const std::string& command) const {
         if (::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
             // An answer ends with its last line: the value, or "RPRT n" for a set or an extended read.
             const bool extended = command.starts_with('+') || command.starts_with('T');
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
             while (std::chrono::steady_clock::now() < deadline) {
                 pollfd ready{fd, POLLIN, 0};
                 if (::poll(&ready, 1, 50) <= 0) continue;

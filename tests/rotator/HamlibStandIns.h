@@ -55,7 +55,7 @@ public:
     void Pause();   // SIGSTOP: connections stay open, nothing is answered
     void Resume();  // SIGCONT
     // One command ("f", "+i", "T 1") on a connection of its own; the answer's lines, or empty when
-    // none came within two seconds.
+    // none came within ten seconds (a loaded machine).
     std::string Ask(const std::string& command) const;
     // The receive frequency (f) and the split transmit frequency (+i), Hz; -1 when not read.
     long long Frequency() const;
