@@ -20,6 +20,7 @@
 #include "Messages.h"
 #include "PlanPage.h"
 #include "PointingPage.h"
+#include "RadioPage.h"
 #include "RotatorPage.h"
 #include "SkyPlot.h"
 #include "Station.h"
@@ -118,6 +119,7 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage);
     auto* calendar = new TCalendarPage;
     windows.station->AddSection(QStringLiteral("Calendar"), calendar);
     auto* sky = new TSkyPlot;

@@ -8,15 +8,17 @@
 # ThreadSanitizer) needs no suppressions. Each Hamlib rotator's worker shares with the sending
 # thread only its waiting requests and the results' inbox, each behind a std::mutex. The station window's
 # Plan page hands its worker a copy of the inputs and takes the finished plan from behind a std::mutex.
+# The radio's rig worker shares its waiting request and the answers' mailbox, each behind a std::mutex.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${LUNARK_TSAN_BUILD_DIR:-$top/build-tsan}
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUNARK_TSAN=ON -DLUNARK_BENCH=OFF \
   -DLUNARK_WERROR=ON >/dev/null
-cmake --build "$build" --target test_timer_ex test_rotator_hamlib test_hamlib test_plan_page --parallel 2
+cmake --build "$build" --target test_timer_ex test_rotator_hamlib test_hamlib test_radio test_plan_page --parallel 2
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 "$build/tests/gif/test_timer_ex" "$@"
 "$build/tests/rotator/test_rotator_hamlib" "$@"
 "$build/tests/tracking/test_hamlib" "$@"
+"$build/tests/tracking/test_radio" "$@"
 "$build/tests/app/test_plan_page" "$@"

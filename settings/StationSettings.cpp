@@ -10,6 +10,8 @@ namespace StationSettings {
 namespace {
 
 constexpr char kLog[] = "Log";
+constexpr char kPeriod[] = "Period";
+constexpr int32_t kLongestPeriod = 3600;
 constexpr char kLeft[] = "Left";
 constexpr char kTop[] = "Top";
 constexpr char kWidth[] = "Width";
@@ -23,6 +25,11 @@ constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
 
 bool LogEnabled(const std::string& settingsFile) {
     return TIniFile(settingsFile).ReadInteger(kSection, kLog, 1) != 0;
+}
+
+int32_t PeriodSeconds(const std::string& settingsFile) {
+    const int32_t period = TIniFile(settingsFile).ReadInteger(kSection, kPeriod, kDefaultPeriod);
+    return period >= 1 && period <= kLongestPeriod ? period : kDefaultPeriod;
 }
 
 int32_t RetrySeconds(const std::string& settingsFile) {

@@ -14,6 +14,11 @@ inline constexpr char kSection[] = "Station";
 // Log=0 turns the log file off; any other value, or none, leaves it on.
 bool LogEnabled(const std::string& settingsFile);
 
+// Period: the length of one transmit or receive period of a weak-signal contact, in seconds (default
+// kDefaultPeriod, from 1 to 3600; anything else takes the default).
+inline constexpr int32_t kDefaultPeriod = 60;
+int32_t PeriodSeconds(const std::string& settingsFile);
+
 // RetrySeconds=N (1 to 3600): while "Cont. track" is ticked, a serial rotator whose last command
 // failed is sent the position again every N seconds until it goes out. 0, none or anything else:
 // no retries, the next tick sends.
@@ -29,7 +34,7 @@ void WriteTracking(const std::string& settingsFile, bool on);
 
 // Every key of the section, for the reference to name.
 inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",     "Width", "Height",
-                                        "RetrySeconds", "ResumeTracking", "Tracking"};
+                                        "RetrySeconds", "ResumeTracking", "Tracking", "Period"};
 
 struct WindowPlace {
     int32_t Left;

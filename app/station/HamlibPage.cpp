@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
@@ -79,15 +78,8 @@ void SetText(QLabel* label, const QString& text) {
 
 THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
     setObjectName(QStringLiteral("HamlibPage"));
-    // The page scrolls rather than make the station window taller than the journal needs.
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(scroll);
-    auto* layout = new QVBoxLayout(content);
+    QVBoxLayout* layout = settings_page::ScrollingLayout(this);
+    QWidget* content = layout->parentWidget();
     auto* axes = new QHBoxLayout;
     axes->addWidget(BuildAxis(content, Axis::kAzimuth, Azimuth));
     axes->addWidget(BuildAxis(content, Axis::kElevation, Elevation));
@@ -97,8 +89,6 @@ THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
     ApplyButton->setToolTip(QStringLiteral("Keep both rotators in the [Hamlib] section of the settings file"));
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
     layout->addStretch(1);
-    scroll->setWidget(content);
-    outer->addWidget(scroll);
 
     LoadSettings();
     connect(&window, &TStationWindow::Refreshed, this, [this] {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 
 namespace settings_page {
 
@@ -24,6 +25,20 @@ QLineEdit* AddEdit(QFormLayout* form, const char* name, const char* caption, con
     edit->setPlaceholderText(QString::fromUtf8(placeholder));
     form->addRow(QString::fromUtf8(caption), edit);
     return edit;
+}
+
+QVBoxLayout* ScrollingLayout(QWidget* page) {
+    auto* outer = new QVBoxLayout(page);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(page);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
+    scroll->setWidget(content);
+    outer->addWidget(scroll);
+    return layout;
 }
 
 void AddApplyRow(QBoxLayout* layout, QWidget* page, QPushButton*& apply, QLabel*& message) {

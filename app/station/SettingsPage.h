@@ -5,6 +5,7 @@
 #include <string>
 
 class QBoxLayout;
+class QVBoxLayout;
 class QCheckBox;
 class QFormLayout;
 class QLabel;
@@ -19,6 +20,9 @@ namespace settings_page {
 QCheckBox* AddCheckBox(QFormLayout* form, const char* name, const char* caption, const char* hint);
 // A one-line entry; placeholder shows the default or an example while it is empty.
 QLineEdit* AddEdit(QFormLayout* form, const char* name, const char* caption, const char* placeholder);
+// Makes the page's content scroll up and down rather than make the station window taller than the
+// journal needs; gives the layout to fill (its parent widget is the content).
+QVBoxLayout* ScrollingLayout(QWidget* page);
 // The "Apply" button and the message line beside it, at the end of layout.
 void AddApplyRow(QBoxLayout* layout, QWidget* page, QPushButton*& apply, QLabel*& message);
 

@@ -108,15 +108,16 @@ protected:
 TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     Start(Lunark("JO22IC"));
     QTabWidget* pages = windows_->station->Pages;
-    ASSERT_EQ(pages->count(), 8);
+    ASSERT_EQ(pages->count(), 9);
     EXPECT_EQ(pages->tabText(0), "Journal");
     EXPECT_EQ(pages->tabText(1), "Pointing");
     EXPECT_EQ(pages->tabText(2), "Rotator");
     EXPECT_EQ(pages->tabText(3), "Hamlib");
     EXPECT_EQ(pages->tabText(4), "Plan");
-    EXPECT_EQ(pages->tabText(5), "Calendar");
-    EXPECT_EQ(pages->tabText(6), "Sky");
-    EXPECT_EQ(pages->tabText(7), "Links");
+    EXPECT_EQ(pages->tabText(5), "Radio");
+    EXPECT_EQ(pages->tabText(6), "Calendar");
+    EXPECT_EQ(pages->tabText(7), "Sky");
+    EXPECT_EQ(pages->tabText(8), "Links");
 }
 
 // Entries on the Pointing page: what the section gets, appended after the rest of the file that

@@ -52,6 +52,42 @@ bool Accepts(int port) {
     return connected;
 }
 
+int OpenConnectionsTo(int port) {
+    // Loopback connections show both ends in /proc/net/tcp: a client's end is the one whose remote
+    // port is the daemon's; state 01 is ESTABLISHED.
+    std::ifstream table("/proc/net/tcp");
+    char remote[16];
+    std::snprintf(remote, sizeof remote, ":%04X", port);
+    int open = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, local, remoteAddress, state;
+        fields >> slot >> local >> remoteAddress >> state;
+        open += remoteAddress.ends_with(remote) && state == "01";
+    }
+    return open;
+}
+
+// Starts one of Hamlib's daemons (argv[0]), its standard error appended to `log`, and waits until it
+// listens on the port; gives its process.
+pid_t SpawnDaemon(const char* const argv[], const std::string& log, int port) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_APPEND, 0);
+    pid_t pid = -1;
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    const std::string name = argv[0];
+    if (error != 0) throw std::runtime_error("cannot start " + name + " (package libhamlib-utils)");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Accepts(port)) {
+        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error(name + " does not listen");
+        ::usleep(20000);
+    }
+    return pid;
+}
+
 }  // namespace
 
 RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
@@ -72,18 +108,7 @@ void RotctlDaemon::Start() {
     const std::string port = std::to_string(port_);
     // Verbose: the simulator logs every position it is given.
     const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), "-vvvv", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_APPEND, 0);
-    const int error = ::posix_spawnp(&pid_, "rotctld", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw std::runtime_error("cannot start rotctld (package libhamlib-utils)");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Accepts(port_)) {
-        if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rotctld does not listen");
-        ::usleep(20000);
-    }
+    pid_ = SpawnDaemon(argv, log_, port_);
 }
 
 void RotctlDaemon::Kill() {
@@ -126,19 +151,75 @@ std::vector<std::pair<double, double>> RotctlDaemon::SetPositions() const {
 }
 
 int RotctlDaemon::OpenConnections() const {
-    // Loopback connections show both ends in /proc/net/tcp: a client's end is the one whose remote
-    // port is the daemon's; state 01 is ESTABLISHED.
-    std::ifstream table("/proc/net/tcp");
-    char remote[16];
-    std::snprintf(remote, sizeof remote, ":%04X", port_);
-    int open = 0;
-    for (std::string line; std::getline(table, line);) {
-        std::istringstream fields(line);
-        std::string slot, local, remoteAddress, state;
-        fields >> slot >> local >> remoteAddress >> state;
-        open += remoteAddress.ends_with(remote) && state == "01";
+    return OpenConnectionsTo(port_);
+}
+
+int RigctlDaemon::OpenConnections() const {
+    return OpenConnectionsTo(port_);
+}
+
+
+RigctlDaemon::RigctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+    const std::string port = std::to_string(port_);
+    const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
+    pid_ = SpawnDaemon(argv, "/dev/null", port_);
+}
+
+RigctlDaemon::~RigctlDaemon() {
+    ::kill(pid_, SIGKILL);
+    ::kill(pid_, SIGCONT);
+    ::waitpid(pid_, nullptr, 0);
+}
+
+void RigctlDaemon::Pause() {
+    ::kill(pid_, SIGSTOP);
+    ::waitpid(pid_, nullptr, WUNTRACED);
+}
+
+void RigctlDaemon::Resume() {
+    ::kill(pid_, SIGCONT);
+}
+
+std::string RigctlDaemon::Ask(const std::string& command) const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port_));
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string line = command + "\n";
+        if (::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+            // An answer ends with its last line: the value, or "RPRT n" for a set or an extended read.
+            const bool extended = command.starts_with('+') || command.starts_with('T');
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (std::chrono::steady_clock::now() < deadline) {
+                pollfd ready{fd, POLLIN, 0};
+                if (::poll(&ready, 1, 50) <= 0) continue;
+                char buffer[512];
+                const ssize_t got = ::read(fd, buffer, sizeof buffer);
+                if (got <= 0) break;
+                answer.append(buffer, static_cast<std::size_t>(got));
+                if (answer.ends_with('\n') && (!extended || answer.find("RPRT") != std::string::npos)) break;
+            }
+        }
     }
-    return open;
+    ::close(fd);
+    return answer;
+}
+
+long long RigctlDaemon::Frequency() const {
+    long long hz = -1;
+    std::sscanf(Ask("f").c_str(), "%lld", &hz);
+    return hz;
+}
+
+long long RigctlDaemon::SplitFrequency() const {
+    const std::string answer = Ask("+i");
+    const auto at = answer.find("TX Frequency: ");
+    long long hz = -1;
+    if (at != std::string::npos) std::sscanf(answer.c_str() + at + 14, "%lld", &hz);
+    return hz;
 }
 
 Gs232aController::Gs232aController() {

@@ -42,6 +42,33 @@ private:
     std::string log_;
 };
 
+// Hamlib's rig daemon serving its simulated rig (model 1, its PTT read from the rig) on a free
+// loopback port, asked over rigctld's own protocol.
+class RigctlDaemon {
+public:
+    RigctlDaemon();  // started, and accepting connections
+    ~RigctlDaemon();
+    RigctlDaemon(const RigctlDaemon&) = delete;
+    RigctlDaemon& operator=(const RigctlDaemon&) = delete;
+
+    const std::string& Address() const { return address_; }  // "127.0.0.1:PORT"
+    void Pause();   // SIGSTOP: connections stay open, nothing is answered
+    void Resume();  // SIGCONT
+    // One command ("f", "+i", "T 1") on a connection of its own; the answer's lines, or empty when
+    // none came within ten seconds (a loaded machine).
+    std::string Ask(const std::string& command) const;
+    // The receive frequency (f) and the split transmit frequency (+i), Hz; -1 when not read.
+    long long Frequency() const;
+    long long SplitFrequency() const;
+    // Connections to the daemon that are open.
+    int OpenConnections() const;
+
+private:
+    int port_ = 0;
+    pid_t pid_ = -1;
+    std::string address_;
+};
+
 // A Yaesu GS-232A controller on a pseudo-terminal, as far as Hamlib's GS-232A backend talks to
 // it: "Waaa eee" CR turns (no answer), "C2" CR is answered "+0aaa+0eee" CR LF, "S" CR stops.
 class Gs232aController {

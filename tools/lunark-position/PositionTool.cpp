@@ -24,6 +24,7 @@
 #include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "Position.h"
+#include "RadioTracking.h"
 #include "RotatorTracking.h"
 #include "Rotators.h"
 #include "Station.h"
@@ -57,6 +58,7 @@ constexpr char kHelpBeforeOptions[] =
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
     "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
     "                       [--dx LOCATOR]... [--json]\n"
+                       [--sked MHZ [--doppler-mode MODE] [--lo MHZ] [--rig MODEL,DEVICE[,SPEED]]]
     "       lunark-position --plan --dx LOCATOR [--dx LOCATOR]... [--from DATE] [--days N]\n"
     "                       [--min-el DEG] [--dx-min-el DEG] [--frequency MHZ] [--json]\n"
     "                       [--locator LOCATOR]\n"
@@ -208,6 +210,22 @@ HamlibRotator::Address HamlibArgument(std::string_view option, const std::string
         address->lineSpeed = 0;
     }
     return *address;
+}
+
+// A rig typed as MODEL,DEVICE[,SPEED], a model Hamlib knows.
+HamlibRig::Address RigArgument(std::string_view option, const std::string& text) {
+    const std::optional<HamlibRotator::Address> address = HamlibTransport::ParseRotator(text);
+    if (!address) {
+        throw EUsageError(std::string(option) + ": \"" + text +
+                          "\" is not MODEL,DEVICE[,SPEED], e.g. 1, or 2,localhost:4532");
+    }
+    const HamlibRig::Model* model = HamlibRig::FindModel(RadioTracking::HamlibGate(), address->model);
+    if (model == nullptr) throw EUsageError(std::string(option) + ": Hamlib has no rig model " + std::to_string(address->model));
+    if (address->device.empty() && model->needsDevice) {
+        throw EUsageError(std::string(option) + ": \"" + text + "\" names no device, which model " +
+                          std::to_string(address->model) + " needs");
+    }
+    return {address->model, address->device, model->serial ? address->lineSpeed : 0};
 }
 
 // Reads a fixed number of decimal digits at text[at...]; false when they are not all digits.
@@ -405,6 +423,51 @@ void PrintPathFigures(std::ostream& out, const Options& options, const pointing:
                 << PathText::ValueText(figure, own, paths[dx]) << '\n';
         }
     }
+}
+
+// The radio's settings for this run: [Radio] with the command line's values in their place.
+RadioSettings::Settings RadioForRun(const Options& options, const std::string& settingsFile) {
+    RadioSettings::Settings radio = RadioSettings::Read(settingsFile);
+    radio.skedHz = std::llround(*options.skedMhz * 1e6);
+    if (options.dopplerMode) radio.mode = *options.dopplerMode;
+    if (options.loMhz) radio.loHz = std::llround(*options.loMhz * 1e6);
+    if (options.rig) radio.rig = *options.rig;
+    if (!options.dxLocators.empty()) radio.dx = options.dxLocators.front();
+    return radio;
+}
+
+// The frequencies the Doppler mode asks for at the clock's instant; nothing for mode none or a mode
+// that needs a DX station when none is known (said on standard error).
+std::optional<RadioSettings::Tuning> PrintRadio(std::ostream& out, std::ostream& err, const RadioSettings::Settings& radio,
+                                                const pointing::Station& home, const std::string& settingsFile) {
+    const std::string dx = RadioTracking::ChooseDx(radio, settingsFile);
+    if (RadioSettings::RowOf(radio.mode).needsDx && dx.empty()) {
+        err << kProgram << ": --doppler-mode \"full for the DX\" needs a DX station: --dx or [Radio] DX\n";
+        return std::nullopt;
+    }
+    const std::optional<pointing::Station> dxStation = dx.empty() ? std::nullopt : std::optional(PlanSettings::StationOf(dx));
+    const auto tuning = RadioSettings::Tune(radio, RadioTracking::DopplerAt(Location::UtcNow(), home, dxStation, radio.skedHz));
+    if (!tuning) {
+        out << "Radio: mode none, the rig is not touched\n";
+        return std::nullopt;
+    }
+    out << "Receive: " << tuning->receive << "\nTransmit: " << tuning->transmit << '\n';
+    if (radio.loHz != 0) out << "Rig receive: " << tuning->rigReceive << "\nRig transmit: " << tuning->rigTransmit << '\n';
+    return tuning;
+}
+
+// Tunes the rig once; prints what became of it and its dial read back. False when it failed.
+bool SendToRadio(std::ostream& out, const RadioSettings::Settings& radio, const RadioSettings::Tuning& tuning) {
+    const auto result = RadioTracking::TuneOnce(radio.rig, radio.split, tuning, kHamlibWait);
+    const std::string device = radio.rig.device.empty() ? "Hamlib model " + std::to_string(radio.rig.model) : radio.rig.device;
+    if (!result) {
+        out << "Radio result: no answer within " << kHamlibWait.count() << " s (" << device << ")\n";
+        return false;
+    }
+    out << "Radio result: " << (result->ok ? std::string("set") : result->reason + " (" + device + ")") << '\n';
+    const auto hz = [](const std::optional<long long>& value) { return value ? std::to_string(*value) : std::string("-"); };
+    out << "Radio read back: " << hz(result->receiveHz) << ' ' << hz(result->transmitHz) << '\n';
+    return result->ok;
 }
 
 // The instant's figures as one JSON object: one's own echo's Doppler, delay and figures; with one DX
@@ -657,7 +720,7 @@ constexpr Option kOptions[] = {
      },
      "Maidenhead locator of the DX station; up to eight --dx, each window and\n"
      "line then ends with (--json: \"dx\" names) its station",
-     {{"--plan", "--frequency", "--calendar"}}},
+     {{"--plan", "--frequency", "--calendar", "--sked"}}},
     {"--plan", "", [](Options& o, std::string_view, const std::string&) { o.plan = true; },
      "list the windows when the Moon stands above the minimum elevations of both\n"
      "stations (airless topocentric positions): start and end in UTC and the whole\n"
@@ -722,12 +785,40 @@ constexpr Option kOptions[] = {
      "the horizon seen from home, points AZ:EL joined by straight lines through\n"
      "north (\"\" for none; default: the settings file's [Horizon] Mask): the\n"
      "plan and the calendar count the Moon only above it"},
+    {"--sked", "MHZ",
+     [](Options& o, std::string_view name, const std::string& value) { o.skedMhz = NumberArgument(name, value, 0.001, 1e6); },
+     "the sked frequency on the air: print after the position the frequencies the\n"
+     "Doppler mode puts the radio on, \"Receive: HZ\" and \"Transmit: HZ\" (whole\n"
+     "hertz on the air, [Radio] TxOffset added to the transmit frequency)"},
+    {"--doppler-mode", "MODE",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.dopplerMode = ParsedArgument(name, value, RadioSettings::ParseMode,
+                                        "\"none\", \"own echo\", \"constant on the Moon\" or \"full for the DX\"");
+     },
+     "how the radio corrects (default: [Radio] Mode): \"own echo\" (receive\n"
+     "f0+2d, transmit f0), \"constant on the Moon\" (f0+d, f0-d), \"full for the\n"
+     "DX\" (f0+d+dx, f0-d-dx, the DX station from --dx, [Radio] DX or the Plan\n"
+     "page's first) or \"none\"; d and dx the one-way Doppler of each station",
+     {{"--sked"}, true}},
+    {"--lo", "MHZ",
+     [](Options& o, std::string_view name, const std::string& value) { o.loMhz = NumberArgument(name, value, -1e6, 1e6); },
+     "a transverter's local oscillator (default: [Radio] LO), negative for a\n"
+     "high-side one: also print \"Rig receive: HZ\" and \"Rig transmit: HZ\"",
+     {{"--sked"}, true}},
+    {"--rig", "MODEL,DEVICE[,SPEED]",
+     [](Options& o, std::string_view name, const std::string& value) { o.rig = RigArgument(name, value); },
+     "the radio for --send (default: [Radio] Model, Device and Speed): Hamlib's\n"
+     "rig model, its device (host:port of a rigctld for model 2; none for the\n"
+     "simulated model 1) and line speed; --send then sets the frequencies and\n"
+     "prints \"Radio result: set\" (or the reason and device) and \"Radio read\n"
+     "back: RX_HZ TX_HZ\" (the rig's dial)",
+     {{"--sked"}, true}},
     {"--help", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, "show this text"},
     {"-h", "", [](Options& o, std::string_view, const std::string&) { o.help = true; }, ""},
     {"--version", "", [](Options& o, std::string_view, const std::string&) { o.version = true; },
      "show the version of Lunark"},
 };
-static_assert(std::size(kOptions) == 32);
+static_assert(std::size(kOptions) == 36);
 
 const Option* FindOption(std::string_view name) {
     for (const Option& option : kOptions) {
@@ -980,6 +1071,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     HorizonSettings::Current = options.mask.value_or(horizon.mask);
 
     int status = 0;
+    RadioSettings::Settings radio;
+    std::optional<RadioSettings::Tuning> tuning;
     try {
         // The file name is the system's bytes, printed as they are.
         if (options.plan || options.calendar) {
@@ -1003,6 +1096,11 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             out << body << " azimuth:   " << Degrees(Position::TargetAzimuth) << '\n';
             out << body << " elevation: " << Degrees(Position::TargetElevation) << '\n';
             if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
+            if (options.skedMhz) {
+                radio = RadioForRun(options, settingsFile);
+                tuning = PrintRadio(out, err, radio, PlanSettings::HomeStation(Unit3::Locator, pointing.station), settingsFile);
+                if (!tuning && radio.mode != RadioSettings::Mode::kNone) status = 1;
+            }
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
             PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
             PrintPass(out);
@@ -1011,6 +1109,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
         }
         out.flush();
         if (options.send && !SendAndPrintResults(out, err)) status = 1;
+        if (options.send && tuning && radio.rig.model > 0 && !SendToRadio(out, radio, *tuning)) status = 1;
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
         status = 1;

@@ -12,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "HamlibRig.h"
 #include "HamlibRotator.h"
 #include "Location.h"
 #include "Protocols.h"
+#include "RadioSettings.h"
 #include "RotatorSettings.h"
 #include "Targets.h"
 #include "horizon_mask.h"
@@ -63,6 +65,11 @@ struct Options {
     std::optional<long double> longitude;    // degrees EAST (with latitude)
     std::optional<long double> height;       // metres above sea level
     bool send = false;
+    // The radio: the frequencies the Doppler mode asks for, and the rig they are sent to.
+    std::optional<double> skedMhz;
+    std::optional<RadioSettings::Mode> dopplerMode;
+    std::optional<double> loMhz;
+    std::optional<HamlibRig::Address> rig;
     bool help = false;
     bool version = false;
     std::vector<std::string> notes;  // what was taken otherwise than typed, for standard error
@@ -72,7 +79,7 @@ struct Options {
 // The options an option goes with: it is refused when none of `with` is given beside it, and when
 // one of `without` is. Two options that name only each other go together.
 struct Companions {
-    std::array<std::string_view, 3> with{};
+    std::array<std::string_view, 4> with{};
     bool needs = false;  // "needs --lat and --lon" (each of them) rather than "goes with --plan or --frequency"
     std::array<std::string_view, 3> without{};
 };
