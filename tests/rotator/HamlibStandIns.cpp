@@ -15,10 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
+
+#include "TimeScale.h"
 
 extern char** environ;
 
@@ -41,26 +44,44 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-bool Accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+// Whether process pid itself listens on the loopback port: the listening socket of /proc/net/tcp
+// (state 0A) on that port is one of the process's open files. Another program that took the port
+// does not count.
+bool ListensOn(pid_t pid, int port) {
+    std::ifstream table("/proc/net/tcp");
+    char local[24];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, localAddress, remoteAddress, state, queues, timer, retransmits, user, timeout, inode;
+        fields >> slot >> localAddress >> remoteAddress >> state >> queues >> timer >> retransmits >> user >> timeout >>
+            inode;
+        if (localAddress != local || state != "0A") continue;
+        const std::string socket = "socket:[" + inode + "]";
+        std::error_code error;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+            if (std::filesystem::read_symlink(fd.path(), error).string() == socket) return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
-RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+RotctlDaemon::RotctlDaemon() {
     char log[] = "/tmp/lunark-rotctld-XXXXXX";
     const int fd = ::mkstemp(log);
     if (fd < 0) throw std::runtime_error("no file for rotctld's log");
     ::close(fd);
     log_ = log;
-    Start();
+    // Another program may take the free port before rotctld binds it: then another port.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        port_ = FreeLoopbackPort();
+        address_ = "127.0.0.1:" + std::to_string(port_);
+        if (Launch()) return;
+    }
+    ::unlink(log_.c_str());
+    throw std::runtime_error("rotctld found no free loopback port");
 }
 
 RotctlDaemon::~RotctlDaemon() {
@@ -69,6 +90,10 @@ RotctlDaemon::~RotctlDaemon() {
 }
 
 void RotctlDaemon::Start() {
+    if (!Launch()) throw std::runtime_error("rotctld cannot listen on " + address_ + ": another program took the port");
+}
+
+bool RotctlDaemon::Launch() {
     const std::string port = std::to_string(port_);
     // Verbose: the simulator logs every position it is given.
     const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), "-vvvv", nullptr};
@@ -79,11 +104,16 @@ void RotctlDaemon::Start() {
     const int error = ::posix_spawnp(&pid_, "rotctld", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) throw std::runtime_error("cannot start rotctld (package libhamlib-utils)");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Accepts(port_)) {
+    const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(std::chrono::seconds(10));
+    while (!ListensOn(pid_, port_)) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {  // it could not bind the port
+            pid_ = -1;
+            return false;
+        }
         if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("rotctld does not listen");
         ::usleep(20000);
     }
+    return true;
 }
 
 void RotctlDaemon::Kill() {
