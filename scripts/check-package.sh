@@ -22,11 +22,20 @@ hints=$(desktop-file-validate "$top/app/resources/lunark.desktop")
 if [ -n "$hints" ]; then echo "$hints"; exit 1; fi
 
 echo "== install into a clean Debian 12 root"
-root=$work/bookworm
-if [ ! -x "$root/usr/bin/apt-get" ]; then
-  rm -rf "$root"
-  debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
+# debootstrap's minimal root is made once and kept between runs, as the compiler cache is
+# (LUNARK_DEBIAN_ROOT_CACHE, default ~/.cache/lunark/bookworm-minbase); each run installs into a
+# fresh copy of it.
+pristine=${LUNARK_DEBIAN_ROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lunark/bookworm-minbase}
+if [ ! -x "$pristine/usr/bin/apt-get" ]; then
+  rm -rf "$pristine" "$pristine.new"
+  mkdir -p "$(dirname "$pristine")"
+  debootstrap --variant=minbase bookworm "$pristine.new" http://deb.debian.org/debian >/dev/null
+  mv "$pristine.new" "$pristine"
 fi
+root=$work/bookworm
+umount "$root/proc" 2>/dev/null || true  # left mounted by a run that was killed
+rm -rf "$root"
+cp -a "$pristine" "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 cp "$package" "$root/tmp/"
 mount -t proc proc "$root/proc"

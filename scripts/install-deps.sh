@@ -6,6 +6,7 @@
 #   scripts/install-deps.sh run    build and run Lunark (scripts/run.sh)
 #   scripts/install-deps.sh test   also the tests and the benchmarks (scripts/test.sh; the default)
 #   scripts/install-deps.sh fuzz   build Lunark and fuzz it with clang and libFuzzer (scripts/fuzz-gif.sh)
+#   scripts/install-deps.sh format   the formatter (scripts/format.sh)
 #   scripts/install-deps.sh package  build the Debian package and check it (scripts/package.sh,
 #                                  scripts/check-package.sh)
 set -euo pipefail
@@ -14,6 +15,8 @@ group=${1:-test}
 
 run_packages=(
   cmake make g++ pkg-config
+  # the compiler cache every build goes through (~/.cache/ccache)
+  ccache
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-dejavu-core
   # the man pages are written in scdoc and made by the build
@@ -36,6 +39,10 @@ package_packages=(
   # Debian's packaging tools and the checkers of the package, its AppStream data and menu entry
   dpkg-dev lintian appstream desktop-file-utils debootstrap
 )
+format_packages=(
+  # the formatter of scripts/format.sh
+  clang-format-14
+)
 fuzz_packages=(
   # clang with libFuzzer and the sanitizer runtimes
   clang-14 libclang-rt-14-dev
@@ -46,8 +53,9 @@ case $group in
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   fuzz) packages=("${run_packages[@]}" "${fuzz_packages[@]}") ;;
   package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+  format) packages=("${format_packages[@]}") ;;
   *)
-    echo "usage: scripts/install-deps.sh [run|test|fuzz|package]" >&2
+    echo "usage: scripts/install-deps.sh [run|test|fuzz|format|package]" >&2
     exit 2
     ;;
 esac

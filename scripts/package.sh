@@ -5,6 +5,9 @@
 # file, the changelog, man pages, icons, desktop entry and AppStream data, and dependencies
 # computed from the shared libraries the programs really link.
 #   scripts/package.sh [OUTPUT_FOLDER]     (default: the top of the source tree)
+# The build tree is build-package/, or LUNARK_PACKAGE_BUILD_DIR: a tree configured before (CI's
+# Release build, tests and all) is used as it is when it is a Release build with Debian's hardening
+# flags, and refused otherwise; the package takes only the programs and their files from it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$top}" && cd "${1:-$top}" && pwd)
@@ -13,17 +16,28 @@ build=${LUNARK_PACKAGE_BUILD_DIR:-$top/build-package}
 "$top/scripts/install-deps.sh" package
 
 # Debian's hardening flags (fortified functions, read-only relocations, immediate binding).
-eval "$(dpkg-buildflags --export=sh)"
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+. "$top/scripts/hardening-flags.sh"
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+if [ -f "$build/CMakeCache.txt" ] && { [ "$(cached CMAKE_BUILD_TYPE)" != Release ] ||
+  [ "$(cached CMAKE_CXX_FLAGS)" != "$CXXFLAGS" ] || [ "$(cached CMAKE_EXE_LINKER_FLAGS)" != "$LDFLAGS" ]; }; then
+  if [ -n "${LUNARK_PACKAGE_BUILD_DIR:-}" ]; then
+    echo "$build is not a Release build with Debian's hardening flags (scripts/hardening-flags.sh)" >&2
+    exit 1
+  fi
+  rm -rf "$build"
+fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUNARK_TESTS=OFF -DLUNARK_BENCH=OFF \
+    -DCMAKE_C_FLAGS="$CFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
+fi
+cmake --build "$build" --parallel "$(nproc)" --target lunark lunark-position man_pages
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 arch=$(dpkg --print-architecture)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 root=$stage/root
-DESTDIR=$root cmake --install "$build" --strip >/dev/null
+DESTDIR=$root cmake --install "$build" --prefix /usr --strip >/dev/null
 
 doc=$root/usr/share/doc/lunark
 install -d "$doc"

@@ -23,6 +23,8 @@ constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
 
 }  // namespace
 
+std::vector<std::string> KeyNames() { return {kLog, kLeft, kTop, kWidth, kHeight}; }
+
 bool LogEnabled(const std::string& settingsFile) {
     return TIniFile(settingsFile).ReadInteger(kSection, kLog, 1) != 0;
 }

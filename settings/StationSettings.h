@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The station window's own section of the settings file, [Station]: where the window stands and
 // whether the station's log is written. The eight settings of [Lunark] are not touched.
 namespace StationSettings {
 
 inline constexpr char kSection[] = "Station";
+
+// The section's keys.
+std::vector<std::string> KeyNames();
 
 // Log=0 turns the log file off; any other value, or none, leaves it on.
 bool LogEnabled(const std::string& settingsFile);

@@ -78,6 +78,10 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath) {
     return (folderForUser / fs::path(realExecutablePath).filename()).string();
 }
 
+std::vector<std::string> KeyNames() {
+    return {"Locator", "Top", "Left", "AZ_COM_NR", "EL_COM_NR", "AZoffset", "ELoffset", "AZtype", "ELtype", "TrackInterval"};
+}
+
 StoredPosition LoadSettings(const std::string& executablePath) {
     const TIniFile ini(SettingsFileFor(executablePath));
     StoredPosition position{};

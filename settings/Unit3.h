@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The program's settings: eight values shared by the whole program, kept in an INI file beside the
 // executable ("lunark" keeps them in "lunark.ini", section "Lunark"). Texts are Windows-1252 bytes.
@@ -53,6 +54,9 @@ std::string RunningExecutablePath(const std::string& invokedAs);
 // when run as root; any other copy uses the executable itself when its folder already holds the
 // settings file or can be written to, and the user's configuration folder otherwise.
 std::string SettingsExecutablePath(const std::string& realExecutablePath);
+
+// The keys of the [Lunark] section, in the order a save writes them.
+std::vector<std::string> KeyNames();
 
 // Fills the eight settings from the file, each missing or unusable value taking its default, and
 // returns the stored main window position (100, 100 where missing).

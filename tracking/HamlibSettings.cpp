@@ -31,6 +31,12 @@ bool IsQuote(char c) { return c == '"' || c == '\''; }
 
 }  // namespace
 
+std::vector<std::string> KeyNames() {
+    std::vector<std::string> names;
+    for (const AxisKeys& keys : {kAzimuthKeys, kElevationKeys}) names.insert(names.end(), {keys.model, keys.device, keys.speed});
+    return names;
+}
+
 std::optional<Address> Load(const std::string& settingsFile, Axis axis) {
     const AxisKeys& keys = KeysOf(axis);
     const TIniFile settings(settingsFile);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "HamlibRotator.h"
 #include "Protocols.h"
@@ -14,6 +15,9 @@
 namespace HamlibSettings {
 
 inline constexpr char kSection[] = "Hamlib";
+
+// The section's keys: the azimuth's, then the elevation's.
+std::vector<std::string> KeyNames();
 
 // The axis's rotator in the file; nullopt when no model is chosen.
 std::optional<HamlibRotator::Address> Load(const std::string& settingsFile, Protocols::Axis axis);

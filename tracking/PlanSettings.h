@@ -73,6 +73,9 @@ pointing::Station StationOf(const std::string& locator);
 // (the [Pointing] section, or --lat/--lon on the command line), otherwise the place its locator names.
 pointing::Station HomeStation(const std::string& locator, const std::optional<pointing::Station>& exact);
 
+// The section's keys, in the order Write puts them.
+std::vector<std::string> KeyNames();
+
 // Reads the section; a missing file or section gives the defaults and no DX station.
 Settings Read(const std::string& settingsFile);
 

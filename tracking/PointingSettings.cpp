@@ -94,6 +94,12 @@ const KeyText kKeys[9] = {
     {"Pressure", &Texts::pressure, Kind::kValue, ""},
 };
 
+std::vector<std::string> KeyNames() {
+    std::vector<std::string> names;
+    for (const KeyText& key : kKeys) names.emplace_back(key.key);
+    return names;
+}
+
 Texts ReadTexts(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     Texts texts;

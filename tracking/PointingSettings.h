@@ -103,6 +103,9 @@ struct KeyText {
 };
 extern const KeyText kKeys[9];
 
+// The keys' names, in the order of kKeys.
+std::vector<std::string> KeyNames();
+
 Texts ReadTexts(const std::string& settingsFile);
 // Each key with its text, in the order of kKeys.
 std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts);

@@ -116,6 +116,10 @@ std::string BelowHorizonText(const BelowHorizonPolicy& policy) {
     return kFollow;
 }
 
+std::vector<std::string> KeyNames() {
+    return {kAzimuthRangeKey, kElevationRangeKey, kBelowHorizonKey, kDeadbandKey, kIntervalSecondsKey};
+}
+
 Settings Load(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     Settings settings;

@@ -87,6 +87,9 @@ Entries ToEntries(const Settings& settings);
 // The settings the entries give; nullopt with `problem` saying, for the operator, what is wrong.
 std::optional<Settings> FromEntries(const Entries& entries, std::string& problem);
 
+// The section's keys, in the order Save writes them.
+std::vector<std::string> KeyNames();
+
 // Reads the [Rotator] section of a settings file (keys AzimuthRange, ElevationRange, BelowHorizon,
 // Deadband, IntervalSeconds); a missing or unusable value takes its default. A park position the
 // rotator cannot reach reads as not given, with a line in the journal. A missing file reads as

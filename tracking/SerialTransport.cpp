@@ -8,16 +8,12 @@
 
 namespace SerialTransport {
 
-namespace {
-
-constexpr char kPortsSection[] = "Ports";
-
-}  // namespace
+std::vector<std::string> KeyNames() { return {"COM<n>"}; }
 
 std::string PortEntry(const std::string& port) {
     if (Unit3::ExecutablePath.empty()) return {};
     const TIniFile settings(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-    return settings.ReadString(kPortsSection, port, "");
+    return settings.ReadString(kSection, port, "");
 }
 
 std::optional<std::string> DevicePathFor(const std::string& port) { return Transport::DevicePathFor(PortEntry, port); }

@@ -12,6 +12,10 @@
 // the program's settings file, failures told through Messages::ShowMessage.
 namespace SerialTransport {
 
+// The section's key: one per port, "COM" and its number (COM3=/dev/serial/by-id/...).
+inline constexpr char kSection[] = "Ports";
+std::vector<std::string> KeyNames();
+
 // The [Ports] entry for port in the settings file (Unit3::SettingsFileFor(Unit3::ExecutablePath)),
 // read at each call; empty when there is none or no settings file is known.
 std::string PortEntry(const std::string& port);

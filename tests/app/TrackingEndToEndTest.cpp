@@ -367,13 +367,14 @@ protected:
         RotatorTracking::Restart();
         TrackingWindow::TearDown();
     }
-    // Ticks "Cont. track" every 10 seconds for a minute; the azimuth commands received.
+    // Ticks "Cont. track" every 10 seconds for a minute; the azimuth commands received. A tick's
+    // serial send is done when the tick returns, so what it sent is there at once.
     std::vector<std::string> TickForAMinute(TForm1& form) {
         std::vector<std::string> commands;
         for (int tick = 1; tick <= 6; ++tick) {
             seconds_ += 10s;
             form.Timer1Timer();
-            const std::string received = azimuthLine_.Received(5);
+            const std::string received = azimuthLine_.ReceivedNow();
             if (!received.empty()) commands.push_back(received);
         }
         return commands;

@@ -19,6 +19,7 @@
 #include "HamlibStandIns.h"
 #include "PseudoTerminal.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 
 namespace {
 
@@ -47,14 +48,14 @@ Result Ask(HamlibRotator::Rotator& rotator, Request request) {
 
 // Reads the simulated rotator until it stands at the target (it turns 6 degrees a second).
 bool ArrivesAt(HamlibRotator::Rotator& rotator, double azimuth, double elevation) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(20s);
     while (std::chrono::steady_clock::now() < deadline) {
         const Result read = Ask(rotator, {Command::kGetPosition});
         if (read.ok && read.readBack && std::abs(read.readBack->azimuth - azimuth) < 0.005 &&
             std::abs(read.readBack->elevation - elevation) < 0.005) {
             return true;
         }
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(20ms);
     }
     return false;
 }
@@ -104,7 +105,12 @@ TEST(HamlibRotator, DrivesARotatorServedByRotctld) {
 
     // Stop holds the rotator where it is while turning.
     ASSERT_TRUE(Ask(rotator, {Command::kSetPosition, 10.0, 0.0}).ok);
-    std::this_thread::sleep_for(300ms);
+    const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(20s);
+    for (Result turning; std::chrono::steady_clock::now() < deadline;) {  // until it has left 0
+        turning = Ask(rotator, {Command::kGetPosition});
+        if (turning.readBack && turning.readBack->azimuth > 0.005) break;
+        std::this_thread::sleep_for(20ms);
+    }
     ASSERT_TRUE(Ask(rotator, {Command::kStop}).ok);
     const Result stopped = Ask(rotator, {Command::kGetPosition});
     ASSERT_TRUE(stopped.readBack);

@@ -15,10 +15,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
+
+#include "TimeScale.h"
 
 extern char** environ;
 
@@ -41,15 +44,26 @@ int FreeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-bool Accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+// Whether process pid itself listens on the loopback port: the listening socket of /proc/net/tcp
+// (state 0A) on that port is one of the process's open files. Another program that took the port
+// does not count.
+bool ListensOn(pid_t pid, int port) {
+    std::ifstream table("/proc/net/tcp");
+    char local[24];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, localAddress, remoteAddress, state, queues, timer, retransmits, user, timeout, inode;
+        fields >> slot >> localAddress >> remoteAddress >> state >> queues >> timer >> retransmits >> user >> timeout >>
+            inode;
+        if (localAddress != local || state != "0A") continue;
+        const std::string socket = "socket:[" + inode + "]";
+        std::error_code error;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+            if (std::filesystem::read_symlink(fd.path(), error).string() == socket) return true;
+        }
+    }
+    return false;
 }
 
 int OpenConnectionsTo(int port) {
@@ -69,34 +83,44 @@ int OpenConnectionsTo(int port) {
 }
 
 // Starts one of Hamlib's daemons (argv[0]), its standard error appended to `log`, and waits until it
-// listens on the port; gives its process.
-pid_t SpawnDaemon(const char* const argv[], const std::string& log, int port) {
+// itself listens on the port; false when it exits first (another program took the port).
+bool SpawnDaemon(const char* const argv[], const std::string& log, int port, pid_t& pid) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_APPEND, 0);
-    pid_t pid = -1;
     const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     const std::string name = argv[0];
     if (error != 0) throw std::runtime_error("cannot start " + name + " (package libhamlib-utils)");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!Accepts(port)) {
+    const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(std::chrono::seconds(10));
+    while (!ListensOn(pid, port)) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {  // it could not bind the port
+            pid = -1;
+            return false;
+        }
         if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error(name + " does not listen");
         ::usleep(20000);
     }
-    return pid;
+    return true;
 }
 
 }  // namespace
 
-RotctlDaemon::RotctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
+RotctlDaemon::RotctlDaemon() {
     char log[] = "/tmp/lunark-rotctld-XXXXXX";
     const int fd = ::mkstemp(log);
     if (fd < 0) throw std::runtime_error("no file for rotctld's log");
     ::close(fd);
     log_ = log;
-    Start();
+    // Another program may take the free port before rotctld binds it: then another port.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        port_ = FreeLoopbackPort();
+        address_ = "127.0.0.1:" + std::to_string(port_);
+        if (Launch()) return;
+    }
+    ::unlink(log_.c_str());
+    throw std::runtime_error("rotctld found no free loopback port");
 }
 
 RotctlDaemon::~RotctlDaemon() {
@@ -105,10 +129,14 @@ RotctlDaemon::~RotctlDaemon() {
 }
 
 void RotctlDaemon::Start() {
+    if (!Launch()) throw std::runtime_error("rotctld cannot listen on " + address_ + ": another program took the port");
+}
+
+bool RotctlDaemon::Launch() {
     const std::string port = std::to_string(port_);
     // Verbose: the simulator logs every position it is given.
     const char* argv[] = {"rotctld", "-m", "1", "-T", "127.0.0.1", "-t", port.c_str(), "-vvvv", nullptr};
-    pid_ = SpawnDaemon(argv, log_, port_);
+    return SpawnDaemon(argv, log_, port_, pid_);
 }
 
 void RotctlDaemon::Kill() {
@@ -158,11 +186,16 @@ int RigctlDaemon::OpenConnections() const {
     return OpenConnectionsTo(port_);
 }
 
-
-RigctlDaemon::RigctlDaemon() : port_(FreeLoopbackPort()), address_("127.0.0.1:" + std::to_string(port_)) {
-    const std::string port = std::to_string(port_);
-    const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
-    pid_ = SpawnDaemon(argv, "/dev/null", port_);
+RigctlDaemon::RigctlDaemon() {
+    // Another program may take the free port before rigctld binds it: then another port.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        port_ = FreeLoopbackPort();
+        address_ = "127.0.0.1:" + std::to_string(port_);
+        const std::string port = std::to_string(port_);
+        const char* argv[] = {"rigctld", "-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", port.c_str(), nullptr};
+        if (SpawnDaemon(argv, "/dev/null", port_, pid_)) return;
+    }
+    throw std::runtime_error("rigctld found no free loopback port");
 }
 
 RigctlDaemon::~RigctlDaemon() {
@@ -265,7 +298,7 @@ void Gs232aController::Hold() {
 void Gs232aController::Release() {
     const std::lock_guard lock(mutex_);
     held_ = false;
-    ::write(master_, heldAnswers_.data(), heldAnswers_.size());
+    [[maybe_unused]] const ssize_t written = ::write(master_, heldAnswers_.data(), heldAnswers_.size());
     heldAnswers_.clear();
 }
 
@@ -304,7 +337,8 @@ void Gs232aController::Serve() {
             if (held_) {
                 heldAnswers_ += answer;
             } else {
-                ::write(master_, answer.data(), answer.size());
+                // A program that closed the line misses the answer, as it would a real controller's.
+                [[maybe_unused]] const ssize_t written = ::write(master_, answer.data(), answer.size());
             }
         }
     }

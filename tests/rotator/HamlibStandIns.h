@@ -36,6 +36,8 @@ public:
     int OpenConnections() const;
 
 private:
+    bool Launch();  // false when rotctld could not bind the port
+
     int port_ = 0;
     pid_t pid_ = -1;
     std::string address_;

@@ -7,7 +7,10 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
+
+#include "TimeScale.h"
 
 namespace tracking_test {
 
@@ -31,10 +34,12 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 std::string PseudoTerminal::Received(std::size_t expectedCount) {
+    using namespace std::chrono_literals;
     std::string bytes;
     for (;;) {
         pollfd ready{master_, POLLIN, 0};
-        if (::poll(&ready, 1, bytes.size() >= expectedCount ? 50 : 2000) <= 0) return bytes;
+        const auto wait = bytes.size() >= expectedCount ? 50ms : test_support::Scaled(2000ms);
+        if (::poll(&ready, 1, static_cast<int>(wait.count())) <= 0) return bytes;
         char buffer[4096];
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
         if (n <= 0) return bytes;

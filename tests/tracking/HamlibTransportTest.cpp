@@ -148,7 +148,7 @@ protected:
                 std::abs(readElevation - elevation) < 0.005) {
                 return true;
             }
-            std::this_thread::sleep_for(200ms);
+            std::this_thread::sleep_for(50ms);
         }
         return false;
     }
