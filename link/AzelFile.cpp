@@ -11,6 +11,8 @@
 
 #include "Journal.h"
 #include "PlanSettings.h"
+#include "RadioSettings.h"
+#include "RadioTracking.h"
 #include "PointingSettings.h"
 #include "Position.h"
 #include "Unit3.h"
@@ -59,7 +61,15 @@ std::string BodyLine(Location::Instant at, long double azimuth, long double elev
 
 Radio RadioNow(const std::string& settingsFile) {
     Radio radio;
-    radio.frequencyMhz = PlanSettings::Read(settingsFile).frequencyMhz;
+    const RadioSettings::Settings settings = RadioSettings::Read(settingsFile);
+    if (!settings.enabled || settings.skedHz <= 0) {
+        radio.frequencyMhz = PlanSettings::Read(settingsFile).frequencyMhz;
+        return radio;
+    }
+    radio.frequencyMhz = settings.skedHz / 1e6L;
+    const RadioTracking::Status& status = RadioTracking::Current();
+    if (status.driving) radio.correctionHz = status.correctionHz;
+    radio.transmitting = status.transmitting.value_or(false);
     return radio;
 }
 

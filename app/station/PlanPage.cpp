@@ -25,6 +25,7 @@
 #include "Location.h"
 #include "PathText.h"
 #include "Position.h"
+#include "RadioSettings.h"
 #include "Station.h"
 #include "Unit3.h"
 
@@ -517,7 +518,10 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
     }
 }
 
+// The radio's sked frequency while the radio is driven, else the page's own.
 long double TPlanPage::FrequencyHz() const {
+    const RadioSettings::Settings radio = RadioSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    if (radio.enabled && radio.skedHz > 0) return static_cast<long double>(radio.skedHz);
     return settings_.frequencyMhz * 1e6L;
 }
 

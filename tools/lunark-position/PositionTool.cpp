@@ -58,7 +58,7 @@ constexpr char kHelpBeforeOptions[] =
     "                       [--settings FILE] [--send] [--list-hamlib] [--frequency MHZ]\n"
     "                       [--precise] [--target moon|sun] [--lat DEG --lon DEG [--height METRES]]\n"
     "                       [--dx LOCATOR]... [--json]\n"
-                       [--sked MHZ [--doppler-mode MODE] [--lo MHZ] [--rig MODEL,DEVICE[,SPEED]]]
+    "                       [--sked MHZ [--doppler-mode MODE] [--lo MHZ] [--rig MODEL,DEVICE[,SPEED]]]\n"
     "       lunark-position --plan --dx LOCATOR [--dx LOCATOR]... [--from DATE] [--days N]\n"
     "                       [--min-el DEG] [--dx-min-el DEG] [--frequency MHZ] [--json]\n"
     "                       [--locator LOCATOR]\n"
@@ -458,10 +458,10 @@ std::optional<RadioSettings::Tuning> PrintRadio(std::ostream& out, std::ostream&
 
 // Tunes the rig once; prints what became of it and its dial read back. False when it failed.
 bool SendToRadio(std::ostream& out, const RadioSettings::Settings& radio, const RadioSettings::Tuning& tuning) {
-    const auto result = RadioTracking::TuneOnce(radio.rig, radio.split, tuning, kHamlibWait);
+    const auto result = RadioTracking::TuneOnce(radio.rig, radio.split, tuning, kLateResultWait);
     const std::string device = radio.rig.device.empty() ? "Hamlib model " + std::to_string(radio.rig.model) : radio.rig.device;
     if (!result) {
-        out << "Radio result: no answer within " << kHamlibWait.count() << " s (" << device << ")\n";
+        out << "Radio result: no answer within " << kLateResultWait.count() << " s (" << device << ")\n";
         return false;
     }
     out << "Radio result: " << (result->ok ? std::string("set") : result->reason + " (" + device + ")") << '\n';
@@ -847,7 +847,7 @@ std::string WithoutCompanionText(const Option& option) {
         if (!name.empty()) with.push_back(name);
     }
     if (const Option* other = with.size() == 1 ? FindOption(with.front()) : nullptr;
-        other != nullptr && other->goesWith.with == std::array<std::string_view, 3>{option.name}) {
+        other != nullptr && other->goesWith.with == decltype(Companions::with){option.name}) {
         const bool first = &option < other;
         return std::string(first ? option.name : other->name) + " and " +
                std::string(first ? other->name : option.name) + " go together";
