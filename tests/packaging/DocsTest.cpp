@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "HamlibSettings.h"
@@ -32,14 +31,11 @@ namespace {
 
 const fs::path kSource = LUNARK_SOURCE_DIR;
 
-// The names of a key table whose rows name their key in `name` (a member, or the row itself).
+// The names of a key table whose rows name their key in the member kName.
 template <const auto& kTable, auto kName>
 std::vector<std::string> NamesOf() {
     std::vector<std::string> names;
-    for (const auto& row : kTable) {
-        if constexpr (std::is_member_object_pointer_v<decltype(kName)>) names.emplace_back(row.*kName);
-        else names.emplace_back(row);
-    }
+    for (const auto& row : kTable) names.emplace_back(row.*kName);
     return names;
 }
 
@@ -65,7 +61,7 @@ const Section kSections[] = {
     {RotatorSettings::kSection, RotatorSettings::KeyNames},
     {HamlibSettings::kSection, HamlibSettings::KeyNames},
     {PlanSettings::kSection, PlanSettings::KeyNames},
-    {StationSettings::kSection, NamesOf<StationSettings::kKeys, nullptr>},
+    {StationSettings::kSection, StationSettings::KeyNames},
     {RadioSettings::kSection, NamesOf<RadioSettings::kKeys, &RadioSettings::Key::key>},
     {LinkSettings::kServerSection, LinkKeysOf<LinkSettings::kServerSection>},
     {LinkSettings::kLinkSection, LinkKeysOf<LinkSettings::kLinkSection>},
