@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StationSettings.h"
 
+#include <iterator>
 #include <limits>
 
 #include "IniFile.h"
@@ -23,7 +24,9 @@ constexpr int32_t kMissing = std::numeric_limits<int32_t>::min();
 
 }  // namespace
 
-std::vector<std::string> KeyNames() { return {kLog, kLeft, kTop, kWidth, kHeight}; }
+std::vector<std::string> KeyNames() {
+    return {std::begin(kKeys), std::end(kKeys)};
+}
 
 bool LogEnabled(const std::string& settingsFile) {
     return TIniFile(settingsFile).ReadInteger(kSection, kLog, 1) != 0;

@@ -85,9 +85,16 @@ TEST(LinkSettingsTest, APortAHamlibRotatorUsesIsRefused) {
 
 // The operator's reference names every key of both sections.
 TEST(LinkSettingsTest, TheReferenceNamesEveryKey) {
-    const std::string reference = test_support::ReadFileBytes(LUNARK_SOURCE_DIR "/docs/incoming-link.md");
+    const std::string reference = test_support::ReadFileBytes(LUNARK_SOURCE_DIR "/docs/settings.md");
     for (const LinkSettings::Key& key : LinkSettings::kKeys) {
-        EXPECT_NE(reference.find("`[" + std::string(key.section) + "] " + key.key + "`"), std::string::npos) << key.key;
+        std::string heading = "\n### [";
+        heading.append(key.section).append("]\n");
+        std::string name = "`";
+        name.append(key.key).append("`");
+        const std::size_t start = reference.find(heading);
+        ASSERT_NE(start, std::string::npos) << key.section;
+        const std::string section = reference.substr(start, reference.find("\n### ", start + 1) - start);
+        EXPECT_NE(section.find(name), std::string::npos) << key.section << ' ' << key.key;
     }
 }
 

@@ -11,11 +11,15 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HamlibSettings.h"
+#include "HorizonSettings.h"
+#include "LinkSettings.h"
 #include "PlanSettings.h"
 #include "PointingSettings.h"
+#include "RadioSettings.h"
 #include "RotatorSettings.h"
 #include "SerialTransport.h"
 #include "StationSettings.h"
@@ -26,6 +30,24 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kSource = LUNARK_SOURCE_DIR;
+
+// The names of a key table whose rows name their key in the member kName.
+template <const auto& kTable, auto kName>
+std::vector<std::string> NamesOf() {
+    std::vector<std::string> names;
+    for (const auto& row : kTable) names.emplace_back(row.*kName);
+    return names;
+}
+
+// The keys of one section of the [Server] and [Link] table, whose rows name their section.
+template <const char* kName>
+std::vector<std::string> LinkKeysOf() {
+    std::vector<std::string> names;
+    for (const LinkSettings::Key& row : LinkSettings::kKeys) {
+        if (std::string_view(row.section) == kName) names.emplace_back(row.key);
+    }
+    return names;
+}
 
 // Every section of the settings file with its key table; a new section is one line here.
 struct Section {
@@ -40,6 +62,10 @@ const Section kSections[] = {
     {HamlibSettings::kSection, HamlibSettings::KeyNames},
     {PlanSettings::kSection, PlanSettings::KeyNames},
     {StationSettings::kSection, StationSettings::KeyNames},
+    {RadioSettings::kSection, NamesOf<RadioSettings::kKeys, &RadioSettings::Key::key>},
+    {LinkSettings::kServerSection, LinkKeysOf<LinkSettings::kServerSection>},
+    {LinkSettings::kLinkSection, LinkKeysOf<LinkSettings::kLinkSection>},
+    {HorizonSettings::kSection, NamesOf<HorizonSettings::kKeys, &HorizonSettings::Key::name>},
 };
 
 std::string ReadFile(const fs::path& path) {
