@@ -16,6 +16,7 @@
 #include "Messages.h"
 #include "PlanPage.h"
 #include "PointingPage.h"
+#include "PortsPage.h"
 #include "RotatorPage.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -113,6 +114,10 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    auto* ports = new TPortsPage;
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, ports,
+                     [ports] { Guarded([ports] { ports->Refresh(); }); });
+    windows.station->AddSection(QStringLiteral("Ports"), ports);
     return windows;
 }
 
