@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 
 #include "CoreText.h"
 #include "EventGuard.h"
@@ -23,6 +24,9 @@
 namespace {
 
 QString FromCore(std::string_view text) { return core_text::ToQt(text); }
+
+// A link's own name, without its folder (the group's title names the folder).
+QString FileName(const std::string& path) { return FromCore(std::filesystem::path(path).filename().string()); }
 using Protocols::Axis;
 
 // The COM ports the axes send on over the serial line, each once, with the axes using it.
@@ -46,7 +50,9 @@ TPortsPage::TPortsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PortsPage"));
     auto* inUse = new QGroupBox(QStringLiteral("Ports in use"), this);
     portsForm_ = new QFormLayout(inUse);
-    auto* present = new QGroupBox(QStringLiteral("Serial devices present"), this);
+    auto* present = new QGroupBox(FromCore("Serial devices present (" + SerialDevices::ByIdFolder() + ", " +
+                                           SerialDevices::ByPathFolder() + ")"),
+                                  this);
     auto* presentLayout = new QVBoxLayout(present);
     DeviceTable = new QTableWidget(0, 3, present);
     DeviceTable->setObjectName(QStringLiteral("DeviceTable"));
@@ -102,8 +108,8 @@ void TPortsPage::Rebuild() {
     for (int row = 0; row < static_cast<int>(shownDevices_.size()); ++row) {
         const SerialDevices::Device& device = shownDevices_[static_cast<std::size_t>(row)];
         QString byPath;
-        for (const std::string& path : device.byPath) byPath += (byPath.isEmpty() ? QString() : QStringLiteral("\n")) + FromCore(path);
-        DeviceTable->setItem(row, 0, new QTableWidgetItem(FromCore(device.byId)));
+        for (const std::string& path : device.byPath) byPath += (byPath.isEmpty() ? QString() : QStringLiteral("\n")) + FileName(path);
+        DeviceTable->setItem(row, 0, new QTableWidgetItem(FileName(device.byId)));
         DeviceTable->setItem(row, 1, new QTableWidgetItem(byPath.isEmpty() ? QStringLiteral("none") : byPath));
         DeviceTable->setItem(row, 2, new QTableWidgetItem(FromCore(device.kernel)));
     }
