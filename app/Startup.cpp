@@ -21,6 +21,7 @@
 #include "PlanPage.h"
 #include "PointingPage.h"
 #include "RadioPage.h"
+#include "PortsPage.h"
 #include "RotatorPage.h"
 #include "SkyPlot.h"
 #include "Station.h"
@@ -137,6 +138,10 @@ ProgramWindows CreateWindows() {
     auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel);
     windows.station->AddSection(QStringLiteral("Links"), links);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links, [links] { Guarded([links] { links->Refresh(); }); });
+    auto* ports = new TPortsPage;
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, ports,
+                     [ports] { Guarded([ports] { ports->Refresh(); }); });
+    windows.station->AddSection(QStringLiteral("Ports"), ports);
     return windows;
 }
 

@@ -154,7 +154,12 @@ void TForm1::CreateControls() {
     });
     rotatorWatch_ = new QTimer(this);
     rotatorWatch_->setInterval(kRotatorWatchMs);
-    connect(rotatorWatch_, &QTimer::timeout, this, [] { Guarded([] { HamlibTransport::ProbeSilent(); }); });
+    connect(rotatorWatch_, &QTimer::timeout, this, [] {
+        Guarded([] {
+            HamlibTransport::ProbeSilent();
+            HamlibTransport::WatchFollowing();
+        });
+    });
     rotatorWatch_->start();
 
     form_style::ApplyFixedBorder(this, QSize());

@@ -37,8 +37,10 @@ bool TrackingWasOn(const std::string& settingsFile);
 void WriteTracking(const std::string& settingsFile, bool on);
 
 // Every key of the section, for the reference to name.
-inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",     "Width", "Height",
-                                        "RetrySeconds", "ResumeTracking", "Tracking", "Period"};
+// FollowLimit, FollowTime and FollowAction are read by FollowWatch::Load.
+inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",         "Width",      "Height",
+                                        "RetrySeconds", "ResumeTracking", "Tracking",    "Period",     "FollowLimit",
+                                        "FollowTime",   "FollowAction"};
 
 struct WindowPlace {
     int32_t Left;

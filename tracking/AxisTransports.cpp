@@ -6,6 +6,7 @@
 #include "CommandText.h"
 #include "HamlibTransport.h"
 #include "Position.h"
+#include "SerialDevices.h"
 #include "SerialTransport.h"
 #include "Unit3.h"
 
@@ -166,6 +167,11 @@ void AxisTransport::Describe(Axis, Station::AxisStatus& status) const {
     shown.portCaption = "Port";
     shown.port = status.sends ? status.port : std::string();
     shown.device = !status.sends ? std::string() : status.device.empty() ? "no device for this port" : status.device;
+    // A device mapped in [Ports] that is not there (an adapter unplugged, or renamed by a replug).
+    if (status.sends && !status.device.empty() && !SerialTransport::PortEntry(status.port).empty() &&
+        SerialDevices::Absent(status.device)) {
+        shown.device += " (absent)";
+    }
     shown.lineSpeed = status.sends ? status.lineSpeed + " baud, 8-N-1" : std::string();
     shown.command = status.last ? CommandText::HexBytes(status.last->bytes) + "    " +
                                       CommandText::ReadableBytes(status.last->bytes)

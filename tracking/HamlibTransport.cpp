@@ -9,12 +9,14 @@
 #include <mutex>
 #include <utility>
 
+#include "FollowWatch.h"
 #include "HamlibModels.h"
 #include "HamlibSettings.h"
 #include "Journal.h"
 #include "Messages.h"
 #include "Position.h"
 #include "RotatorSettings.h"
+#include "StationSettings.h"
 #include "Unit3.h"
 
 namespace HamlibTransport {
@@ -41,6 +43,8 @@ bool reading[2] = {false, false};  // a read-back of the axis's rotator is under
 int outstanding = 0;
 std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
 Event latestEvent;
+FollowWatch::Watch follow[2];
+std::optional<FollowWatch::Clock::time_point> lastFollowRead;
 
 // Shared with the workers, which may still answer while the program exits: never destroyed.
 struct Shared {
@@ -84,6 +88,55 @@ std::string AxesText(bool azimuth, bool elevation) {
 }
 
 std::optional<Address> HamlibAxisRotator(Axis axis);
+void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation);
+bool CommandAxisRotator(Axis axis, Command command);
+
+const char* AxisName(std::size_t axis) { return axis == 0 ? "Azimuth" : "Elevation"; }
+
+// What FollowAction asks of an axis found not following.
+void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
+    if (action == FollowWatch::Action::kStop) {
+        CommandAxisRotator(axis, Command::kStop);
+        return;
+    }
+    if (action != FollowWatch::Action::kPark) return;
+    const RotatorSettings::BelowHorizonPolicy& below = RotatorSettings::Current.belowHorizon;
+    if (below.policy != RotatorSettings::BelowHorizon::kPark) {
+        CommandAxisRotator(axis, Command::kPark);
+        return;
+    }
+    const std::optional<Address> rotator = HamlibAxisRotator(axis);
+    if (!rotator) return;
+    const double azimuth = below.parkAzimuth, elevation = below.parkElevation;
+    if (SameRotator(HamlibAxisRotator(Axis::kAzimuth), HamlibAxisRotator(Axis::kElevation))) {
+        Post(*rotator, {Command::kSetPosition, azimuth, elevation}, true, true);
+    } else if (axis == Axis::kAzimuth) {
+        Post(*rotator, {Command::kSetAzimuth, azimuth, 0}, true, false);
+    } else {
+        Post(*rotator, {Command::kSetElevation, 0, elevation}, false, true);
+    }
+}
+
+// Weighs a fresh read-back of an axis against what it was commanded.
+void WeighFollowing(std::size_t axis, const AxisReading& kept) {
+    const FollowWatch::Settings settings = FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    if (!kept.commanded || !kept.actual) return;
+    const bool azimuth = axis == 0;
+    const double commanded = azimuth ? kept.commanded->azimuth : kept.commanded->elevation;
+    const double actual = azimuth ? kept.actual->azimuth : kept.actual->elevation;
+    FollowWatch::Watch& watch = follow[axis];
+    const bool wasAlarmed = watch.Alarmed();
+    const FollowWatch::Change change = watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
+    if (change == FollowWatch::Change::kAlarm) {
+        const std::string text = FollowWatch::AlarmText(AxisName(axis), watch);
+        Journal::Add(text + " (" + FollowWatch::ActionText(settings.action) + ")");
+        Messages::ShowMessage(text);
+        ActOnNotFollowing(azimuth ? Axis::kAzimuth : Axis::kElevation, settings.action);
+    } else if (change == FollowWatch::Change::kCleared && wasAlarmed) {
+        Journal::Add(std::string(AxisName(axis)) + " rotator following again - commanded " + Decimals(commanded) +
+                     ", at " + Decimals(actual));
+    }
+}
 
 // Whether the axis's last command was a position it never reached the rotator with.
 bool OwesPosition(std::size_t axis) {
@@ -104,7 +157,10 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
         if (!(axis == 0 ? azimuth : elevation)) continue;
         if (!readBack) lastResults[axis] = AxisResult{address, result, now};
         std::optional<AxisReading>& kept = readings[axis];
-        if (!kept || !(kept->address == address)) kept = AxisReading{address, {}, {}, {}, {}};
+        if (!kept || !(kept->address == address)) {
+            kept = AxisReading{address, {}, {}, {}, {}};
+            follow[axis].Reset();  // another rotator
+        }
         answeringChanged = answeringChanged || kept->failure.empty() != result.ok;
         owed[axis] = readBack && result.ok && !kept->failure.empty() && OwesPosition(axis);
         if (result.sent) kept->commanded = result.sent;
@@ -113,6 +169,9 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
             kept->actualAt = now;
         }
         kept->failure = result.reason;
+    }
+    for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
+        if ((axis == 0 ? azimuth : elevation) && result.readBack) WeighFollowing(axis, *readings[axis]);
     }
     if (readBack && !answeringChanged) return;
     std::string outcome = OutcomeText(address, result);
@@ -318,6 +377,24 @@ void ProbeSilent() {
     if (Silent()) ReadBack();
 }
 
+void WatchFollowing() {
+    if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
+        for (FollowWatch::Watch& watch : follow) watch.Reset();
+        lastFollowRead.reset();
+        return;
+    }
+    const auto now = FollowWatch::Clock::now();
+    if (lastFollowRead && now - *lastFollowRead < std::chrono::seconds(kFollowReadSeconds)) return;
+    lastFollowRead = now;
+    ReadBack();
+}
+
+std::string NotFollowing(Axis axis) {
+    const FollowWatch::Watch& watch = follow[Index(axis)];
+    if (!watch.Alarmed() || !HamlibAxisRotator(axis)) return {};
+    return FollowWatch::AlarmText(AxisName(Index(axis)), watch);
+}
+
 void ReadBack() {
     // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
     // timeouts.
@@ -353,6 +430,7 @@ void ForgetResults() {
     for (std::size_t axis : {0, 1}) {
         lastResults[axis].reset();
         readings[axis].reset();
+        follow[axis].Reset();
     }
 }
 

@@ -16,6 +16,11 @@ std::string PortEntry(const std::string& port) {
     return settings.ReadString(kSection, port, "");
 }
 
+void WritePortEntry(const std::string& port, const std::string& device) {
+    if (Unit3::ExecutablePath.empty() || PortEntry(port) == device) return;
+    TIniFile(Unit3::SettingsFileFor(Unit3::ExecutablePath)).WriteString(kPortsSection, port, device);
+}
+
 std::optional<std::string> DevicePathFor(const std::string& port) { return Transport::DevicePathFor(PortEntry, port); }
 
 SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command) {

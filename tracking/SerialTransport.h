@@ -20,6 +20,10 @@ std::vector<std::string> KeyNames();
 // read at each call; empty when there is none or no settings file is known.
 std::string PortEntry(const std::string& port);
 
+// Maps port to device in [Ports] (COM40=/dev/serial/by-id/...), writing only when the entry changes
+// and keeping every other byte of the file. Raises EIniWriteError.
+void WritePortEntry(const std::string& port, const std::string& device);
+
 // The device behind port (Transport::DevicePathFor) with the settings file's entries.
 std::optional<std::string> DevicePathFor(const std::string& port);
 

@@ -23,6 +23,7 @@
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "Position.h"
 #include "Station.h"
@@ -164,7 +165,8 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         // The field names outlive this loop: they are kept as QStrings in fields_.
         const std::string protocol = name("Protocol"), port = name("Port"), device = name("Device"),
                           speed = name("LineSpeed"), target = name("Target"), command = name("Command"),
-                          sentAt = name("SentAt"), result = name("Result"), next = name("NextSend");
+                          sentAt = name("SentAt"), result = name("Result"), next = name("NextSend"),
+                          following = name("Following");
         axes->addWidget(AddGroup(this, a == "azimuth" ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"),
                                  {{protocol.c_str(), "Protocol"},
                                   {port.c_str(), "Port"},
@@ -174,7 +176,8 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                                   {command.c_str(), "Last command"},
                                   {sentAt.c_str(), "Sent at"},
                                   {result.c_str(), "Result"},
-                                  {next.c_str(), "Next send"}}));
+                                  {next.c_str(), "Next send"},
+                                  {following.c_str(), "Following"}}));
     }
     layout->addLayout(axes);
 
@@ -345,6 +348,11 @@ void TStationWindow::RefreshAxes() {
             for (const char* field : {"Command", "SentAt"}) set(field, none);
             set("Result", status.sends ? QStringLiteral("nothing sent yet") : QStringLiteral("nothing is sent"));
         }
+        const std::string notFollowing = HamlibTransport::NotFollowing(axis);
+        const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+        set("Following", !notFollowing.empty()            ? FromCore(notFollowing)
+                         : status.sends && reading && reading->actual ? QStringLiteral("following")
+                                                                     : none);
         set("NextSend", !status.sends ? none
                         : next        ? When(std::chrono::round<std::chrono::seconds>(*next))
                                       : QStringLiteral("only on Track (Cont. track is off)"));

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTabWidget>
 #include <QTest>
 #include <algorithm>
@@ -21,11 +22,13 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "HorizonSettings.h"
 #include "Journal.h"
 #include "Location.h"
 #include "PointingPage.h"
+#include "PortsPage.h"
 #include "PseudoTerminal.h"
 #include "RotatorPage.h"
 #include "RotatorSettings.h"
@@ -108,7 +111,7 @@ protected:
 TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     Start(Lunark("JO22IC"));
     QTabWidget* pages = windows_->station->Pages;
-    ASSERT_EQ(pages->count(), 9);
+    ASSERT_EQ(pages->count(), 10);
     EXPECT_EQ(pages->tabText(0), "Journal");
     EXPECT_EQ(pages->tabText(1), "Pointing");
     EXPECT_EQ(pages->tabText(2), "Rotator");
@@ -118,6 +121,68 @@ TEST_F(StationPagesTest, ThePagesSitBesideTheJournal) {
     EXPECT_EQ(pages->tabText(6), "Calendar");
     EXPECT_EQ(pages->tabText(7), "Sky");
     EXPECT_EQ(pages->tabText(8), "Links");
+    EXPECT_EQ(pages->tabText(9), "Ports");
+}
+
+// The Ports page over a folder of links standing in for /dev/serial/by-id/ (and by-path/ beside
+// it): the adapters present with their names, a mapped device that is gone read "absent" on the
+// page and in the axis group, and Apply changes the one line of [Ports] that was chosen.
+TEST_F(StationPagesTest, PortsPageListsAdaptersByNameAndApplyWritesOnlyTheChosenLine) {
+    namespace fs = std::filesystem;
+    const fs::path byId = fs::path(dir_.File("serial")) / "by-id", byPath = fs::path(dir_.File("serial")) / "by-path";
+    fs::create_directories(byId);
+    fs::create_directories(byPath);
+    fs::create_symlink(azimuthLine_.Path(), byId / "usb-FTDI_FT232R_A1");
+    fs::create_symlink(elevationLine_.Path(), byId / "usb-Prolific_PL2303_B2");
+    fs::create_symlink(dir_.File("unplugged"), byId / "usb-Gone_C3");  // a link left behind
+    fs::create_symlink(azimuthLine_.Path(), byPath / "pci-0000:00:14.0-usb-0:2:1.0-port0");
+    ::setenv("LUNARK_SERIAL_BY_ID_DIR", byId.c_str(), 1);
+    const std::string gone = (byId / "usb-Gone_C3").string(), chosen = (byId / "usb-Prolific_PL2303_B2").string();
+    std::string settings = Lunark("JO22IC");
+    settings.replace(settings.find("COM2=") + 5, elevationLine_.Path().size(), gone);
+    settings = "; my station\r\n" + settings + "[Other]\nKeep=this line\n";
+    Start(settings);
+    auto* page = windows_->station->findChild<TPortsPage*>();
+    ASSERT_NE(page, nullptr);
+    windows_->station->Refresh();
+
+    const struct {
+        const char* byId;
+        const char* byPath;
+        std::string now;
+    } rows[] = {
+        {"usb-FTDI_FT232R_A1", "pci-0000:00:14.0-usb-0:2:1.0-port0", fs::canonical(azimuthLine_.Path()).string()},
+        {"usb-Prolific_PL2303_B2", nullptr, fs::canonical(elevationLine_.Path()).string()},
+    };
+    ASSERT_EQ(page->DeviceTable->rowCount(), static_cast<int>(std::size(rows)));
+    for (int row = 0; row < static_cast<int>(std::size(rows)); ++row) {
+        const auto& expected = rows[row];
+        EXPECT_EQ(page->DeviceTable->item(row, 0)->text().toStdString(), expected.byId);
+        EXPECT_EQ(page->DeviceTable->item(row, 1)->text().toStdString(), expected.byPath ? expected.byPath : "none");
+        EXPECT_EQ(page->DeviceTable->item(row, 2)->text().toStdString(), expected.now);
+    }
+    ASSERT_EQ(page->Ports, (std::vector<std::string>{"COM1", "COM2"}));
+    EXPECT_EQ(page->MappingLabels[0]->text().toStdString(), "COM1: " + azimuthLine_.Path());
+    EXPECT_EQ(page->MappingLabels[1]->text().toStdString(), "COM2: " + gone + " (absent)");
+    EXPECT_EQ(windows_->station->Field(QStringLiteral("elevationDevice")).toStdString(), gone + " (absent)");
+    EXPECT_EQ(windows_->station->Field(QStringLiteral("azimuthDevice")).toStdString(), azimuthLine_.Path());
+
+    const int choice = page->DeviceBoxes[1]->findData(QString::fromStdString(chosen));
+    ASSERT_GE(choice, 0);
+    page->DeviceBoxes[1]->setCurrentIndex(choice);
+    page->ApplyButton->click();
+    std::string expected = settings;
+    expected.replace(expected.find(gone), gone.size(), chosen);
+    EXPECT_EQ(FileText(), expected);
+    EXPECT_EQ(SettingsJournal(), std::vector<std::string>{"Settings: COM2 " + gone + " -> " + chosen});
+    EXPECT_EQ(page->MappingLabels[1]->text().toStdString(),
+              "COM2: " + chosen + " (now " + fs::canonical(elevationLine_.Path()).string() + ")");
+    windows_->station->Refresh();
+    EXPECT_EQ(windows_->station->Field(QStringLiteral("elevationDevice")).toStdString(), chosen);
+    page->ApplyButton->click();  // nothing chosen anew: the file stays as it is
+    EXPECT_EQ(FileText(), expected);
+    EXPECT_EQ(page->MessageLabel->text(), QStringLiteral("Nothing changed."));
+    ::unsetenv("LUNARK_SERIAL_BY_ID_DIR");
 }
 
 // Entries on the Pointing page: what the section gets, appended after the rest of the file that

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -13,6 +18,7 @@
 #include "Journal.h"
 #include "Messages.h"
 #include "Position.h"
+#include "RotatorSettings.h"
 #include "TempDir.h"
 #include "Unit3.h"
 
@@ -409,3 +415,62 @@ TEST_F(HamlibAxes, ARotatorNoLongerUsedIsLetGo) {
 }
 
 }  // namespace
+
+// A rotator held where it stands by another client of its rotctld (a jammed motor, seen from
+// here) is found not following after FollowTime, told once, sent to the park position of
+// [Rotator] BelowHorizon as FollowAction=park says, and cleared when let go.
+TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
+    BothAxesHamlib();
+    test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                 "[Hamlib]\nAzModel=2\nAzDevice=" + first_.Address() + "\nElModel=2\nElDevice=" +
+                                     first_.Address() + "\n[Station]\nFollowLimit=2\nFollowTime=2\nFollowAction=park\n");
+    // The holder keeps telling the simulator to stop, over a connection of its own.
+    std::atomic<bool> holding{true};
+    const int port = std::stoi(first_.Address().substr(first_.Address().find(':') + 1));
+    std::thread holder([&holding, port] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+        char reply[256];
+        while (holding) {
+            if (::write(fd, "S\n", 2) != 2 || ::read(fd, reply, sizeof reply) <= 0) break;
+            std::this_thread::sleep_for(20ms);
+        }
+        ::close(fd);
+    });
+    MoonAt(20.0L, 5.0L);
+    SendAndWait(true, true);
+    RotatorSettings::Current.belowHorizon = {RotatorSettings::BelowHorizon::kPark, 30, 10};
+    const auto waitFor = [](const auto& done) {
+        for (auto deadline = std::chrono::steady_clock::now() + 40s; std::chrono::steady_clock::now() < deadline;) {
+            HamlibTransport::WatchFollowing();  // as the program's watch does every second
+            HandleResultsFor(200ms);
+            if (done()) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(waitFor([] { return !HamlibTransport::NotFollowing(Axis::kAzimuth).empty(); }));
+    HandleResultsFor(500ms);
+    RotatorSettings::Current = {};
+    ASSERT_FALSE(first_.SetPositions().empty());
+    EXPECT_EQ(first_.SetPositions().back(), std::make_pair(30.0, 10.0));
+    holding = false;
+    holder.join();
+    const std::string alarm = HamlibTransport::NotFollowing(Axis::kAzimuth);
+    // Once parking, the rotator is watched against the park position.
+    EXPECT_EQ(alarm.rfind("Azimuth rotator not following - commanded 30.0, at ", 0), 0u) << alarm;
+    EXPECT_EQ(JournalLinesWith("Azimuth rotator not following - commanded 20.0"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Elevation rotator not following - commanded 5.0"), 1) << Journal::Text();
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_EQ(messages_.front().rfind("Azimuth rotator not following - commanded 20.0", 0), 0u) << messages_.front();
+
+    SendAndWait(true, true);  // the next tick, with the rotator free again
+    EXPECT_TRUE(waitFor([] {
+        return HamlibTransport::NotFollowing(Axis::kAzimuth).empty() && HamlibTransport::NotFollowing(Axis::kElevation).empty();
+    }));
+    EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 20.00"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << Journal::Text();
+}
