@@ -18,7 +18,7 @@ std::string PortEntry(const std::string& port) {
 
 void WritePortEntry(const std::string& port, const std::string& device) {
     if (Unit3::ExecutablePath.empty() || PortEntry(port) == device) return;
-    TIniFile(Unit3::SettingsFileFor(Unit3::ExecutablePath)).WriteString(kPortsSection, port, device);
+    TIniFile(Unit3::SettingsFileFor(Unit3::ExecutablePath)).WriteString(kSection, port, device);
 }
 
 std::optional<std::string> DevicePathFor(const std::string& port) { return Transport::DevicePathFor(PortEntry, port); }

@@ -100,7 +100,7 @@ TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords)
         {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
         {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
         {{"--dx", "FN20", "--days", "2", "--lat", "1"}, "--from, --days, --min-el and --dx-min-el go with --plan or --calendar"},
-        {{"--dx", "FN20", "--json", "--lat", "1"}, "--dx goes with --plan, --frequency, --calendar or --sked"},
+        {{"--dx", "FN20", "--json", "--lat", "1"}, "--json goes with --plan, --frequency or --calendar"},
         {{"--json", "--lat", "1"}, "--json goes with --plan, --frequency or --calendar"},
         {{"--json", "--frequency", "144", "--send"}, "--json does not go with --send"},
         {{"--dx", "FN20", "--frequency", "144", "--json"}, ""},
