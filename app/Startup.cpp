@@ -3,26 +3,26 @@
 
 #include <QApplication>
 
+#include "AzelFile.h"
 #include "CalendarPage.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
-#include "AzelFile.h"
 #include "HamlibPage.h"
-#include "LinksPage.h"
-#include "RotctldServer.h"
 #include "HamlibRotator.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
+#include "LinksPage.h"
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
 #include "PlanPage.h"
 #include "PointingPage.h"
-#include "RadioPage.h"
 #include "PortsPage.h"
+#include "RadioPage.h"
 #include "RotatorPage.h"
+#include "RotctldServer.h"
 #include "SkyPlot.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -76,7 +76,8 @@ void InitialiseApplication() {
 
 void DeliverHamlibResults() {
     HamlibTransport::SetDelivery([](std::function<void()> work) {
-        QMetaObject::invokeMethod(qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
     });
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
         HamlibTransport::SetDelivery({});
@@ -119,7 +120,8 @@ ProgramWindows CreateWindows() {
     auto* plan = new TPlanPage;
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
-    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan, [plan] { Guarded([plan] { plan->Refresh(); }); });
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan,
+                     [plan] { Guarded([plan] { plan->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage);
     auto* calendar = new TCalendarPage;
     windows.station->AddSection(QStringLiteral("Calendar"), calendar);
@@ -131,13 +133,15 @@ ProgramWindows CreateWindows() {
         });
     });
     // The rotctld server and azel.dat, both off until the Links page's settings turn them on.
-    windows.linkedRotators = std::make_unique<StationLink::StationRotators>(StationLink::Program{
-        [form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); }, [form1] { return form1->PointAndSend(); }});
+    windows.linkedRotators = std::make_unique<StationLink::StationRotators>(
+        StationLink::Program{[form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); },
+                             [form1] { return form1->PointAndSend(); }});
     auto* server = new RotctldServer(*windows.linkedRotators, windows.station.get());
     auto* azel = new AzelFile(windows.station.get());
     auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel);
     windows.station->AddSection(QStringLiteral("Links"), links);
-    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links, [links] { Guarded([links] { links->Refresh(); }); });
+    QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links,
+                     [links] { Guarded([links] { links->Refresh(); }); });
     auto* ports = new TPortsPage;
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, ports,
                      [ports] { Guarded([ports] { ports->Refresh(); }); });

@@ -23,15 +23,15 @@
 #include "FormStorage.h"
 #include "FormStyle.h"
 #include "GIFImage.h"
-#include "Journal.h"
 #include "HamlibTransport.h"
+#include "HorizonSettings.h"
+#include "Journal.h"
 #include "Location.h"
 #include "Position.h"
-#include "HorizonSettings.h"
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
-#include "StationRotators.h"
 #include "Station.h"
+#include "StationRotators.h"
 #include "StationSettings.h"
 #include "StationWindow.h"
 #include "Unit3.h"
@@ -211,12 +211,11 @@ void TForm1::SetRetryInterval() {
 void TForm1::PlaceWindow(QPoint frameTopLeft) {
     const QRect window(frameTopLeft, QSize(kClientWidth, kClientHeight));
     const QList<QScreen*> screens = QGuiApplication::screens();
-    const bool onAScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
-        return screen->geometry().intersects(window);
-    });
+    const bool onAScreen = std::any_of(screens.begin(), screens.end(),
+                                       [&](const QScreen* screen) { return screen->geometry().intersects(window); });
     if (!onAScreen && QGuiApplication::primaryScreen() != nullptr) {
-        frameTopLeft = QGuiApplication::primaryScreen()->availableGeometry().center() - window.center() +
-                       window.topLeft();
+        frameTopLeft =
+            QGuiApplication::primaryScreen()->availableGeometry().center() - window.center() + window.topLeft();
     }
     // The frame is unknown until the window manager has put one around the shown window, and X
     // window managers place a new window by its client area. So the client area goes to the place
@@ -314,9 +313,13 @@ void TForm1::Station1Click() {
     });
 }
 
-bool TForm1::Tracking() const { return CheckBox1->isChecked(); }
+bool TForm1::Tracking() const {
+    return CheckBox1->isChecked();
+}
 
-void TForm1::StopTracking() { CheckBox1->setChecked(false); }
+void TForm1::StopTracking() {
+    CheckBox1->setChecked(false);
+}
 
 bool TForm1::PointAndSend() {
     bool sent = false;
@@ -328,9 +331,13 @@ bool TForm1::PointAndSend() {
     return sent;
 }
 
-void TForm1::SetStationWindow(TStationWindow* station) { stationWindow_ = station; }
+void TForm1::SetStationWindow(TStationWindow* station) {
+    stationWindow_ = station;
+}
 
-TStationWindow* TForm1::StationWindow() const { return stationWindow_; }
+TStationWindow* TForm1::StationWindow() const {
+    return stationWindow_;
+}
 
 std::optional<Location::Instant> TForm1::NextSendTime() const {
     if (!CheckBox1->isChecked() || !Timer1->IsRunning()) return std::nullopt;
@@ -391,8 +398,8 @@ void TForm1::RunPositionUpdate() {
     const Targets::Target& target = Position::FollowedTarget;
     setWindowTitle(target.IsBody(pointing::Target::Moon)
                        ? QString::fromLatin1(kTitle)
-                       : QString::fromLatin1(kTitle) + QStringLiteral(" (") + QString::fromStdString(Targets::Name(target)) +
-                             QStringLiteral(")"));
+                       : QString::fromLatin1(kTitle) + QStringLiteral(" (") +
+                             QString::fromStdString(Targets::Name(target)) + QStringLiteral(")"));
     RotatorTracking::PointTargets(Location::Now());
     Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();

@@ -50,7 +50,7 @@ public:
     TTimer* Timer1 = nullptr;  // tracking timer
     QMenuBar* MainMenu1 = nullptr;
     QAction* Setup1 = nullptr;
-    TTimer* Timer2 = nullptr;  // refresh timer
+    TTimer* Timer2 = nullptr;     // refresh timer
     QAction* Station1 = nullptr;  // opens the station window
 
     // Event handlers.
@@ -117,9 +117,9 @@ private:
     bool activatedBefore_ = false;
     bool resumeSendPending_ = false;
     bool startedWithoutSettings_ = false;  // tracking resumed: the first known position is sent at once
-    QTimer* retryTimer_ = nullptr;    // resends to a serial rotator whose last command failed
-    QTimer* rotatorWatch_ = nullptr;  // asks a silent Hamlib rotator every second whether it answers again
-    QTimer* frameWatch_ = nullptr;  // waits for the window manager's frame after the first show
+    QTimer* retryTimer_ = nullptr;         // resends to a serial rotator whose last command failed
+    QTimer* rotatorWatch_ = nullptr;       // asks a silent Hamlib rotator every second whether it answers again
+    QTimer* frameWatch_ = nullptr;         // waits for the window manager's frame after the first show
     QPoint framePlace_;
     int frameChecks_ = 0;
     bool focusVisitedOwnWindow_ = false;

@@ -120,11 +120,9 @@ void TForm4::CreateControls() {
     // A row is chosen when it becomes selected: by a click, the arrow keys or the program. A list
     // that takes the focus makes its first row current without selecting it; that is no choice.
     ListBox1 = MakeList(this, "ListBox1", {64, 112, 161, 49});
-    connect(ListBox1, &QListWidget::itemSelectionChanged, this,
-            [this] { Guarded([this] { ListBox1Click(); }); });
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox2 = MakeList(this, "ListBox2", {64, 256, 161, 49});
-    connect(ListBox2, &QListWidget::itemSelectionChanged, this,
-            [this] { Guarded([this] { ListBox2Click(); }); });
+    connect(ListBox2, &QListWidget::itemSelectionChanged, this, [this] { Guarded([this] { ListBox2Click(); }); });
     Edit5 = MakeEdit(this, "Edit5", "Edit5", {128, 320, 25, 21});
     Edit6 = MakeEdit(this, "Edit6", "Edit6", {176, 40, 25, 21});
 

@@ -32,14 +32,14 @@ public:
     QLabel* Label9 = nullptr;  // chosen elevation protocol
     QLabel* Label10 = nullptr;
     QLabel* Label11 = nullptr;
-    QLineEdit* Edit1 = nullptr;  // locator
-    QLineEdit* Edit2 = nullptr;  // azimuth port number
-    QLineEdit* Edit3 = nullptr;  // azimuth offset
-    QLineEdit* Edit4 = nullptr;  // elevation port number
+    QLineEdit* Edit1 = nullptr;       // locator
+    QLineEdit* Edit2 = nullptr;       // azimuth port number
+    QLineEdit* Edit3 = nullptr;       // azimuth offset
+    QLineEdit* Edit4 = nullptr;       // elevation port number
     QListWidget* ListBox1 = nullptr;  // azimuth protocols
     QListWidget* ListBox2 = nullptr;  // elevation protocols
-    QLineEdit* Edit5 = nullptr;  // elevation offset
-    QLineEdit* Edit6 = nullptr;  // tracking interval, minutes
+    QLineEdit* Edit5 = nullptr;       // elevation offset
+    QLineEdit* Edit6 = nullptr;       // tracking interval, minutes
 
     // Event handlers.
     void FormCreate();

@@ -18,9 +18,7 @@ struct Polynomial {
     long double c0, c1, c2 = 0.0L, c3 = 0.0L, c4 = 0.0L;
 
     // Horner form; a missing power contributes 0 × T, which is exact for any finite T.
-    constexpr long double operator()(long double t) const {
-        return (((c4 * t + c3) * t + c2) * t + c1) * t + c0;
-    }
+    constexpr long double operator()(long double t) const { return (((c4 * t + c3) * t + c2) * t + c1) * t + c0; }
 };
 
 // cos θ + i sin θ: multiplying two adds their angles.

@@ -55,7 +55,8 @@ long double Elongation(double at) {
     const double dynamical = astro_time::TerrestrialTime(at);
     moon::MoonCoordinates record{};
     moon::MoonEclipticPosition(record, dynamical);
-    const long double difference = std::fmod(record.longitude - sun::SunApparentPosition(dynamical).place.longitude, 360.0L);
+    const long double difference =
+        std::fmod(record.longitude - sun::SunApparentPosition(dynamical).place.longitude, 360.0L);
     return difference < 0 ? difference + 360 : difference;
 }
 
@@ -94,11 +95,16 @@ Rating RatingOf(long double degradationDb) {
 
 const char* RatingName(Rating rating) {
     switch (rating) {
-        case Rating::Excellent: return "excellent";
-        case Rating::Good: return "good";
-        case Rating::Fair: return "fair";
-        case Rating::Poor: return "poor";
-        case Rating::VeryPoor: break;
+        case Rating::Excellent:
+            return "excellent";
+        case Rating::Good:
+            return "good";
+        case Rating::Fair:
+            return "fair";
+        case Rating::Poor:
+            return "poor";
+        case Rating::VeryPoor:
+            break;
     }
     return "very poor";
 }
@@ -119,7 +125,8 @@ Events LunarEvents(double from, double until) {
             events.apogees.push_back(Largest(at[i - 1], at[i + 1], GeocentricDistance));
     }
     for (std::size_t i = 0; i + 1 < at.size(); ++i) {
-        if (elongation[i] > 180 && elongation[i + 1] < 180) events.newMoons.push_back(PhaseCrossing(at[i], at[i + 1], 0));
+        if (elongation[i] > 180 && elongation[i + 1] < 180)
+            events.newMoons.push_back(PhaseCrossing(at[i], at[i + 1], 0));
         if (elongation[i] < 180 && elongation[i + 1] >= 180)
             events.fullMoons.push_back(PhaseCrossing(at[i], at[i + 1], 180));
     }

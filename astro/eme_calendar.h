@@ -26,17 +26,17 @@ Rating RatingOf(long double degradationDb);
 const char* RatingName(Rating rating);  // "excellent", ..., "very poor"
 
 struct Day {
-    double start;                   // day number of 00:00 UTC
-    double highestAt;               // when the Moon stands highest here during the day
-    long double highest;            // its elevation then (may be negative: it stays below the horizon)
-    long double hoursUp;            // hours above the lowest usable elevation (mask included)
-    std::vector<long double> mutualHours;  // hours above both stations' minimums, one per DX station
-    long double declination;        // the Moon's apparent geocentric declination at its highest
-    long double distanceKm;         // from here, at its highest
-    long double pathLossDb;         // one's own echo over the same at perigee distance, at its highest
-    long double sunMoonDegrees;     // at its highest
-    long double degradationDb;      // at its highest (eme_path::Degradation)
-    bool sunClose;                  // sunMoonDegrees < kSunMoonWarningDegrees
+    double start;                             // day number of 00:00 UTC
+    double highestAt;                         // when the Moon stands highest here during the day
+    long double highest;                      // its elevation then (may be negative: it stays below the horizon)
+    long double hoursUp;                      // hours above the lowest usable elevation (mask included)
+    std::vector<long double> mutualHours;     // hours above both stations' minimums, one per DX station
+    long double declination;                  // the Moon's apparent geocentric declination at its highest
+    long double distanceKm;                   // from here, at its highest
+    long double pathLossDb;                   // one's own echo over the same at perigee distance, at its highest
+    long double sunMoonDegrees;               // at its highest
+    long double degradationDb;                // at its highest (eme_path::Degradation)
+    bool sunClose;                            // sunMoonDegrees < kSunMoonWarningDegrees
     bool perigee, apogee, newMoon, fullMoon;  // the instant of each falls within the day
 };
 

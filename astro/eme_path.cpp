@@ -48,8 +48,7 @@ Seen MoonSeen(double utcDayNumber, const pointing::Station& station) {
     const long double sinA = am::SinDeg(alpha), cosA = am::CosDeg(alpha);
     const long double sinD = am::SinDeg(delta), cosD = am::CosDeg(delta);
     MoonPlace moon{};
-    moon.eclipticLongitude =
-        am::NormalizeDegrees(am::ArcTan2Deg(sinA * cosD * cosE + sinD * sinE, cosA * cosD));
+    moon.eclipticLongitude = am::NormalizeDegrees(am::ArcTan2Deg(sinA * cosD * cosE + sinD * sinE, cosA * cosD));
     if (moon.eclipticLongitude >= 360) moon.eclipticLongitude -= 360;
     moon.eclipticLatitude = am::ArcSinDeg(sinD * cosE - cosD * sinE * sinA);
     moon.distanceKm = seen.place.distanceKm;
@@ -65,10 +64,8 @@ Libration LibrationOf(double utcDayNumber, const pointing::Station& station) {
     // W: the Moon's longitude from the lunar equator's ascending node, on the mean equinox of date.
     const long double w = seen.moon.eclipticLongitude - seen.nutationInLongitude - node;
     const long double sinW = am::SinDeg(w), cosW = am::CosDeg(w);
-    const long double sinB = am::SinDeg(seen.moon.eclipticLatitude),
-                      cosB = am::CosDeg(seen.moon.eclipticLatitude);
-    const long double sinI = am::SinDeg(kLunarEquatorInclination),
-                      cosI = am::CosDeg(kLunarEquatorInclination);
+    const long double sinB = am::SinDeg(seen.moon.eclipticLatitude), cosB = am::CosDeg(seen.moon.eclipticLatitude);
+    const long double sinI = am::SinDeg(kLunarEquatorInclination), cosI = am::CosDeg(kLunarEquatorInclination);
     const long double a = am::ArcTan2Deg(sinW * cosB * cosI - sinB * sinI, cosW * cosB);
     return {std::remainder(a - argumentOfLatitude, 360.0L), am::ArcSinDeg(-sinW * cosB * sinI - sinB * cosI)};
 }
@@ -151,8 +148,7 @@ long double DopplerRate(double utcDayNumber, const pointing::Station& station, l
     RequirePositive(frequencyHz);
     const double before = utcDayNumber - kDopplerRateHalfSpanSeconds * kSecond;
     const double after = utcDayNumber + kDopplerRateHalfSpanSeconds * kSecond;
-    return (eme_plan::EchoDoppler(after, station, frequencyHz) -
-            eme_plan::EchoDoppler(before, station, frequencyHz)) /
+    return (eme_plan::EchoDoppler(after, station, frequencyHz) - eme_plan::EchoDoppler(before, station, frequencyHz)) /
            ((after - before) * 86400.0L);
 }
 
@@ -198,8 +194,7 @@ PathFigures PathBetween(const StationFigures& home, const StationFigures& dx, lo
     path.home = home;
     path.dx = dx;
     path.dxSpreadHz = DxSpread(path.home.rotation, path.dx.rotation, frequencyHz);
-    path.polarisationOffsetDegrees =
-        FoldedPolarisation(path.dx.parallacticAngle - path.home.parallacticAngle);
+    path.polarisationOffsetDegrees = FoldedPolarisation(path.dx.parallacticAngle - path.home.parallacticAngle);
     path.nonReciprocityDb = NonReciprocity(path.polarisationOffsetDegrees);
     return path;
 }

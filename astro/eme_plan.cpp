@@ -119,9 +119,9 @@ long long WholeMinutes(const Window& window) {
     return std::llround((window.end - window.start) * kSecondsPerDay) / kSecondsPerMinute;
 }
 
-std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
-                                  const pointing::Station& dx, long double minElevation,
-                                  long double dxMinElevation, const horizon_mask::Mask& homeMask) {
+std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home, const pointing::Station& dx,
+                                  long double minElevation, long double dxMinElevation,
+                                  const horizon_mask::Mask& homeMask) {
     if (!(days > 0 && days <= 366)) throw std::invalid_argument("the number of days must be from 1 to 366");
     const Planner planner{home, dx, minElevation, dxMinElevation, homeMask};
     const double until = from + days;

@@ -40,9 +40,9 @@ long long WholeMinutes(const Window& window);
 // found: the search samples every two minutes and looks closer wherever the Moon comes near enough to a
 // minimum to cross it and back between two samples. A horizon mask at home raises its minimum wherever the
 // mask stands higher.
-std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home,
-                                  const pointing::Station& dx, long double minElevation,
-                                  long double dxMinElevation, const horizon_mask::Mask& homeMask = {});
+std::vector<Window> MutualWindows(double from, double days, const pointing::Station& home, const pointing::Station& dx,
+                                  long double minElevation, long double dxMinElevation,
+                                  const horizon_mask::Mask& homeMask = {});
 
 // Why two stations have no window over a search (MutualWindows with the same arguments found none):
 // whether the Moon rises above each one's minimum at all, and the highest it stands at each while both
@@ -55,8 +55,7 @@ struct Shortfall {
     long double dxHighest;     // the same at the DX station (both 0 unless `together`)
 };
 Shortfall WhyNoWindow(double from, double days, const pointing::Station& home, const pointing::Station& dx,
-                      long double minElevation, long double dxMinElevation,
-                      const horizon_mask::Mask& homeMask = {});
+                      long double minElevation, long double dxMinElevation, const horizon_mask::Mask& homeMask = {});
 
 // The rate at which the Moon's distance from a station grows, km/s (negative while it approaches): the
 // station turns with the Earth.

@@ -40,8 +40,8 @@ constexpr int kMaxD = 4, kMaxM = 2, kMaxMPrime = 4, kMaxF = 3;
 template <typename Row>
 constexpr bool WithinMultiples(const Row& row) {
     auto within = [](int k, int low, int high) { return low <= k && k <= high; };
-    return within(row.d, 0, kMaxD) && within(row.m, -kMaxM, kMaxM) &&
-           within(row.mPrime, -kMaxMPrime, kMaxMPrime) && within(row.f, -kMaxF, kMaxF);
+    return within(row.d, 0, kMaxD) && within(row.m, -kMaxM, kMaxM) && within(row.mPrime, -kMaxMPrime, kMaxMPrime) &&
+           within(row.f, -kMaxF, kMaxF);
 }
 
 constexpr bool TablesWithinMultiples() {
@@ -141,8 +141,8 @@ LunarTermSums PeriodicSumsUnchecked(const LunarElements& elements) {
     const UnitTurn meanLongitude = TurnOf(elements.meanLongitude);
     const UnitTurn a1 = TurnOf(elements.a1);
     sumL += 3958 * a1.s + 1962 * (meanLongitude * f[-1]).s + 318 * TurnOf(elements.a2).s;
-    sumB += -2235 * meanLongitude.s + 382 * TurnOf(elements.a3).s + 175 * (a1 * f[-1]).s +
-            175 * (a1 * f[1]).s + 127 * (meanLongitude * mPrime[-1]).s - 115 * (meanLongitude * mPrime[1]).s;
+    sumB += -2235 * meanLongitude.s + 382 * TurnOf(elements.a3).s + 175 * (a1 * f[-1]).s + 175 * (a1 * f[1]).s +
+            127 * (meanLongitude * mPrime[-1]).s - 115 * (meanLongitude * mPrime[1]).s;
     return {sumL, sumB, sumR};
 }
 
@@ -189,12 +189,11 @@ auto CheckedFields(const std::array<long double, N>& values) {
     return std::apply([](const auto&... x) { return std::tie(x...); }, values);
 }
 auto CheckedFields(const MoonCoordinates& r) {
-    return std::tie(r.longitude, r.latitude, r.distance, r.rightAscension, r.declination, r.altitude,
-                    r.azimuth);
+    return std::tie(r.longitude, r.latitude, r.distance, r.rightAscension, r.declination, r.altitude, r.azimuth);
 }
 auto CheckedFields(const LunarElements& e) {
-    return std::tie(e.meanElongation, e.sunMeanAnomaly, e.moonMeanAnomaly, e.argumentOfLatitude,
-                    e.meanLongitude, e.a1, e.a2, e.a3, e.eccentricityFactor);
+    return std::tie(e.meanElongation, e.sunMeanAnomaly, e.moonMeanAnomaly, e.argumentOfLatitude, e.meanLongitude, e.a1,
+                    e.a2, e.a3, e.eccentricityFactor);
 }
 auto CheckedFields(const LunarTermSums& s) {
     return std::tie(s.longitude, s.latitude, s.distance);
@@ -270,27 +269,25 @@ void MoonEclipticPosition(MoonCoordinates& record, double dayNumber) {
 }
 
 long double ApparentSiderealTime(double dayNumber) {
-    return Checked(
-        [](double day) { return sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)); },
-        dayNumber);
+    return Checked([](double day) { return sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)); },
+                   dayNumber);
 }
 
 void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long double longitudeWest,
                             long double latitude) {
     const MoonCoordinates work = Checked(
         [](MoonCoordinates r, double day, long double west, long double north) {
-            HorizontalPlace(r, sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)), west,
-                            north);
+            HorizontalPlace(r, sky_frames::ApparentSiderealTime(day, sky_frames::NutationAt(day)), west, north);
             return r;
         },
-        Only<&MoonCoordinates::rightAscension, &MoonCoordinates::declination>(record), dayNumber,
-        longitudeWest, latitude);
+        Only<&MoonCoordinates::rightAscension, &MoonCoordinates::declination>(record), dayNumber, longitudeWest,
+        latitude);
     record.altitude = work.altitude;
     record.azimuth = work.azimuth;
 }
 
-void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long double latitude,
-                            long double& elevation, long double& azimuth) {
+void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long double latitude, long double& elevation,
+                            long double& azimuth) {
     const auto [el, az] = Checked(
         [](double day, long double west, long double north) {
             // The nutation enters both the apparent place and the sidereal time; it is worked out once.

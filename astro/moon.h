@@ -44,14 +44,13 @@ long double ApparentSiderealTime(double dayNumber);
 
 // Reads α and δ; writes the geocentric altitude h and the azimuth A (from the south, [-90, 270]) for an
 // observer at longitudeWest (degrees, positive west) and latitude (degrees, positive north).
-void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long double longitudeWest,
-                            long double latitude);
+void EquatorialToHorizontal(MoonCoordinates& record, double dayNumber, long double longitudeWest, long double latitude);
 
 // The Moon's elevation (geocentric altitude less 0.9°) and azimuth (bearing from north through east,
 // in (0, 360]; due north is 360) for an observer at longitudeWest (degrees, positive west) and latitude
 // (degrees, positive north) at the given day number (UTC).
-void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long double latitude,
-                            long double& elevation, long double& azimuth);
+void MoonHorizontalPosition(double dayNumber, long double longitudeWest, long double latitude, long double& elevation,
+                            long double& azimuth);
 
 // --- Stages of the computation, for callers that need the intermediate values. ---
 

@@ -22,8 +22,8 @@ long double Elevation(double dayNumber, long double longitudeWest, long double l
 
 }  // namespace
 
-std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest,
-                                                   long double latitude, double searchDays) {
+std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest, long double latitude,
+                                                   double searchDays) {
     return NextHorizonCrossing(
         dayNumber, [=](double day) { return Elevation(day, longitudeWest, latitude); }, searchDays);
 }
@@ -32,8 +32,7 @@ std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, const Eleva
                                                    double searchDays) {
     double before = dayNumber;
     bool above = elevationAt(before) > 0.0L;
-    for (double after = dayNumber + kStepDays; after <= dayNumber + searchDays + kStepDays / 2;
-         after += kStepDays) {
+    for (double after = dayNumber + kStepDays; after <= dayNumber + searchDays + kStepDays / 2; after += kStepDays) {
         if ((elevationAt(after) > 0.0L) == above) {
             before = after;
             continue;

@@ -18,8 +18,8 @@ struct HorizonCrossing {
 // longitudeWest (degrees, positive west) and latitude (degrees, positive north); nullopt when the
 // Moon stays above or below the horizon that long (near the poles). Throws what
 // moon::MoonHorizontalPosition throws.
-std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest,
-                                                   long double latitude, double searchDays = 2.0);
+std::optional<HorizonCrossing> NextHorizonCrossing(double dayNumber, long double longitudeWest, long double latitude,
+                                                   double searchDays = 2.0);
 
 // The same for any body that moves as slowly across the sky (the Sun), by its elevation in degrees
 // at a UTC day number; throws what elevationAt throws.

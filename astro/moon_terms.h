@@ -14,11 +14,9 @@ namespace moon {
 using angle_series::Polynomial;
 
 // Mean elements of the lunar theory, in degrees (not reduced to one turn).
-inline constexpr Polynomial kMeanElongation{297.8502042L, 445267.1115168L, -0.00163L, 1.0L / 545868,
-                                            -1.0L / 113065000};
+inline constexpr Polynomial kMeanElongation{297.8502042L, 445267.1115168L, -0.00163L, 1.0L / 545868, -1.0L / 113065000};
 inline constexpr Polynomial kSunMeanAnomaly{357.5291092L, 35999.0502909L, -0.0001536L, 1.0L / 24490000};
-inline constexpr Polynomial kMoonMeanAnomaly{134.9634114L, 477198.8676313L, 0.008997L, 1.0L / 69699,
-                                             -1.0L / 14712000};
+inline constexpr Polynomial kMoonMeanAnomaly{134.9634114L, 477198.8676313L, 0.008997L, 1.0L / 69699, -1.0L / 14712000};
 inline constexpr Polynomial kArgumentOfLatitude{93.2720993L, 483202.0175273L, -0.0034029L, -1.0L / 3526000,
                                                 1.0L / 863310000};
 inline constexpr Polynomial kMoonMeanLongitude{218.3164591L, 481267.88134236L, -0.0013268L, 1.0L / 538841,

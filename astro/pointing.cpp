@@ -18,8 +18,7 @@ struct GeocentricPlace {
     long double rightAscension, declination, distanceKm;
 };
 
-GeocentricPlace BodyPlace(Target target, double dynamicalDayNumber,
-                          const sky_frames::NutationValues& nutation) {
+GeocentricPlace BodyPlace(Target target, double dynamicalDayNumber, const sky_frames::NutationValues& nutation) {
     if (target == Target::Sun) {
         const sun::SunApparent sun = sun::SunApparentPositionUnchecked(dynamicalDayNumber, nutation);
         return {sun.place.rightAscension, sun.place.declination, sun.distanceKm};
@@ -40,27 +39,26 @@ TopocentricApparent TopocentricApparentUnchecked(Target target, double utcDayNum
     const long double siderealTime = sky_frames::ApparentSiderealTime(utcDayNumber, nutation);
     const sky_frames::GeocentricObserver observer =
         sky_frames::ObserverOnEllipsoid(station.latitude, station.heightMetres);
-    return {sky_frames::TopocentricFromGeocentric(geocentric.rightAscension, geocentric.declination,
-                                                  geocentric.distanceKm, siderealTime, -station.longitudeEast,
-                                                  observer),
-            nutation, siderealTime};
+    return {
+        sky_frames::TopocentricFromGeocentric(geocentric.rightAscension, geocentric.declination, geocentric.distanceKm,
+                                              siderealTime, -station.longitudeEast, observer),
+        nutation, siderealTime};
 }
 
-Direction PrecisePosition(Target target, double utcDayNumber, const Station& station,
-                          const Atmosphere& atmosphere) {
+Direction PrecisePosition(Target target, double utcDayNumber, const Station& station, const Atmosphere& atmosphere) {
     astro_math::ClearFaults();
     astro_math::Fence(utcDayNumber);
     const TopocentricApparent seen = TopocentricApparentUnchecked(target, utcDayNumber, station);
     const sky_frames::TopocentricPlace& topocentric = seen.place;
-    const sky_frames::HorizontalPosition horizontal = sky_frames::EquatorialToHorizontal(
-        topocentric.rightAscension, topocentric.declination, seen.siderealTime, -station.longitudeEast,
-        station.latitude);
+    const sky_frames::HorizontalPosition horizontal =
+        sky_frames::EquatorialToHorizontal(topocentric.rightAscension, topocentric.declination, seen.siderealTime,
+                                           -station.longitudeEast, station.latitude);
 
     Direction direction{};
     direction.elevation = horizontal.altitude;
     if (atmosphere.refraction) {
-        direction.elevation += sky_frames::Refraction(horizontal.altitude, atmosphere.temperatureCelsius,
-                                                      atmosphere.pressureHpa);
+        direction.elevation +=
+            sky_frames::Refraction(horizontal.altitude, atmosphere.temperatureCelsius, atmosphere.pressureHpa);
     }
     direction.azimuth = horizontal.azimuth + 180.0L;
     if (direction.azimuth > 360.0L) direction.azimuth -= 360.0L;

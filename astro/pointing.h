@@ -36,8 +36,7 @@ struct Direction {
     long double distanceKm;  // from the observer to the body's centre
 };
 
-Direction PrecisePosition(Target target, double utcDayNumber, const Station& station,
-                          const Atmosphere& atmosphere);
+Direction PrecisePosition(Target target, double utcDayNumber, const Station& station, const Atmosphere& atmosphere);
 
 // The body's apparent place seen from the station (true equator and equinox of date), with the nutation
 // and the apparent sidereal time at Greenwich of the instant. No fault check: for a caller that clears the

@@ -57,8 +57,7 @@ NutationValues NutationAt(double dayNumber) {
     return n;
 }
 
-EquatorialPosition EclipticToEquatorial(long double longitude, long double latitude,
-                                        const NutationValues& nutation) {
+EquatorialPosition EclipticToEquatorial(long double longitude, long double latitude, const NutationValues& nutation) {
     const long double lambda = am::NormalizeDegrees(longitude + nutation.deltaPsi);
     const UnitTurn e = nutation.obliquity, l = TurnOf(lambda), b = TurnOf(latitude);
     return {lambda, am::ArcTan2Deg(l.s * e.c - (b.s / b.c) * e.s, l.c),
@@ -69,14 +68,12 @@ long double ApparentSiderealTime(double dayNumber, const NutationValues& nutatio
     const long double daysFromJ2000 = astro_time::DayNumberToJd(dayNumber) - astro_time::kJ2000;
     const long double t = daysFromJ2000 * (1.0L / 36525);
     const long double theta = 280.46061837L + 360.98564736629L * daysFromJ2000 +
-                              t * t * (0.000387933L - t * (1.0L / 38710000)) +
-                              nutation.deltaPsi * nutation.obliquity.c;
+                              t * t * (0.000387933L - t * (1.0L / 38710000)) + nutation.deltaPsi * nutation.obliquity.c;
     return am::NormalizeDegrees(theta);
 }
 
-HorizontalPosition EquatorialToHorizontal(long double rightAscension, long double declination,
-                                          long double siderealTime, long double longitudeWest,
-                                          long double latitude) {
+HorizontalPosition EquatorialToHorizontal(long double rightAscension, long double declination, long double siderealTime,
+                                          long double longitudeWest, long double latitude) {
     const long double hourAngle = am::NormalizeDegrees(siderealTime - rightAscension - longitudeWest);
     const UnitTurn h = TurnOf(hourAngle), phi = TurnOf(latitude), delta = TurnOf(declination);
     // The products are formed in extended precision: near the zenith both arguments of the arctangent are
@@ -97,9 +94,9 @@ GeocentricObserver ObserverOnEllipsoid(long double latitude, long double heightM
     return {kPolarOverEquatorial * std::sin(u) + heightInRadii * phi.s, std::cos(u) + heightInRadii * phi.c};
 }
 
-TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination,
-                                           long double distanceKm, long double siderealTime,
-                                           long double longitudeWest, const GeocentricObserver& observer) {
+TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination, long double distanceKm,
+                                           long double siderealTime, long double longitudeWest,
+                                           const GeocentricObserver& observer) {
     // In the frame of the observer's meridian (x towards hour angle 0 on the equator, y towards hour angle
     // 90°, i.e. west, z towards the north pole) the observer sits at (ρ cos φ′, 0, ρ sin φ′) Earth radii;
     // the body's topocentric vector is its geocentric one less that.
@@ -112,8 +109,8 @@ TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long doub
     const long double equatorial = std::hypot(x, y);
     // The hour angle moves by the parallax; the right ascension by the opposite amount.
     const long double parallaxInHourAngle = am::RadToDeg(std::atan2(y, x)) - am::NormalizeDegrees(hourAngle);
-    return {rightAscension - std::remainder(parallaxInHourAngle, 360.0L),
-            am::RadToDeg(std::atan2(z, equatorial)), std::hypot(equatorial, z) * kEquatorialRadiusKm};
+    return {rightAscension - std::remainder(parallaxInHourAngle, 360.0L), am::RadToDeg(std::atan2(z, equatorial)),
+            std::hypot(equatorial, z) * kEquatorialRadiusKm};
 }
 
 long double Refraction(long double altitude, long double temperatureCelsius, long double pressureHpa) {
@@ -125,8 +122,7 @@ long double Refraction(long double altitude, long double temperatureCelsius, lon
     const long double h = altitude < kFormulaFloor ? kFormulaFloor : altitude;
     // The small constant makes the refraction vanish at the zenith, where the formula alone gives -0.0019′.
     const long double arcMinutes = 1.02L / am::TanDeg(h + 10.3L / (h + 5.11L)) + 0.0019279L;
-    const long double taper =
-        altitude < kFormulaFloor ? (altitude - kTaperEnd) / (kFormulaFloor - kTaperEnd) : 1.0L;
+    const long double taper = altitude < kFormulaFloor ? (altitude - kTaperEnd) / (kFormulaFloor - kTaperEnd) : 1.0L;
     return taper * arcMinutes / 60.0L * (pressureHpa / 1010.0L) * (283.0L / (273.0L + temperatureCelsius));
 }
 

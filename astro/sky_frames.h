@@ -31,8 +31,7 @@ struct EquatorialPosition {
 };
 
 // Ecliptic longitude and latitude referred to the mean equinox of date to the apparent place.
-EquatorialPosition EclipticToEquatorial(long double longitude, long double latitude,
-                                        const NutationValues& nutation);
+EquatorialPosition EclipticToEquatorial(long double longitude, long double latitude, const NutationValues& nutation);
 
 // Apparent sidereal time at Greenwich in degrees, [0, 360]: the IAU 1982 mean sidereal time of the day
 // number (taken as Universal Time) plus the equation of the equinoxes Δψ cos ε.
@@ -45,9 +44,8 @@ struct HorizontalPosition {
 };
 
 // α and δ to altitude and azimuth for an observer at longitudeWest and latitude, at the given sidereal time.
-HorizontalPosition EquatorialToHorizontal(long double rightAscension, long double declination,
-                                          long double siderealTime, long double longitudeWest,
-                                          long double latitude);
+HorizontalPosition EquatorialToHorizontal(long double rightAscension, long double declination, long double siderealTime,
+                                          long double longitudeWest, long double latitude);
 
 // The observer's place relative to the Earth's centre, on the WGS-84 ellipsoid: ρ sin φ′ and ρ cos φ′ in
 // equatorial radii (φ′ the geocentric latitude, ρ the distance from the centre).
@@ -71,9 +69,9 @@ struct TopocentricPlace {
     long double declination;
     long double distanceKm;  // from the observer
 };
-TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination,
-                                           long double distanceKm, long double siderealTime,
-                                           long double longitudeWest, const GeocentricObserver& observer);
+TopocentricPlace TopocentricFromGeocentric(long double rightAscension, long double declination, long double distanceKm,
+                                           long double siderealTime, long double longitudeWest,
+                                           const GeocentricObserver& observer);
 
 // Atmospheric refraction in degrees to add to a true (airless) altitude in degrees: Saemundsson's formula
 // for a standard atmosphere, scaled by pressure (hPa) and temperature (°C), down to -1° of altitude; from

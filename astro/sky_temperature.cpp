@@ -37,8 +37,7 @@ static_assert(kKelvin144.size() == kBins);
 }  // namespace
 
 int Bin(long double eclipticLongitude) {
-    if (!std::isfinite(eclipticLongitude))
-        throw std::invalid_argument("the ecliptic longitude is not a number");
+    if (!std::isfinite(eclipticLongitude)) throw std::invalid_argument("the ecliptic longitude is not a number");
     const long double halves = std::floor(eclipticLongitude / 2 + 0.5L);
     const long double bin = halves - kBins * std::floor(halves / kBins);
     return static_cast<int>(bin) % kBins;
@@ -50,8 +49,7 @@ long double KelvinAt144MHz(int bin) {
 
 long double SkyTemperature(long double eclipticLongitude, long double frequencyHz) {
     const long double scale = std::pow(kTableHz / frequencyHz, kSpectralIndex);
-    return (KelvinAt144MHz(Bin(eclipticLongitude)) - kCosmicBackgroundKelvin) * scale +
-           kCosmicBackgroundKelvin;
+    return (KelvinAt144MHz(Bin(eclipticLongitude)) - kCosmicBackgroundKelvin) * scale + kCosmicBackgroundKelvin;
 }
 
 long double ColdestSky(long double frequencyHz) {

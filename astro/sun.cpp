@@ -70,8 +70,7 @@ SunGeometric GeometricUnchecked(double dynamicalDayNumber) {
 
 }  // namespace
 
-SunApparent SunApparentPositionUnchecked(double dynamicalDayNumber,
-                                         const sky_frames::NutationValues& nutation) {
+SunApparent SunApparentPositionUnchecked(double dynamicalDayNumber, const sky_frames::NutationValues& nutation) {
     const SunGeometric geometric = GeometricUnchecked(dynamicalDayNumber);
     const long double aberration = -kAberrationDegrees / geometric.distanceAu;
     return {sky_frames::EclipticToEquatorial(geometric.longitude + aberration, 0.0L, nutation),
@@ -91,8 +90,8 @@ SunApparent SunApparentPosition(double dynamicalDayNumber) {
     astro_math::Fence(dynamicalDayNumber);
     const SunApparent apparent =
         SunApparentPositionUnchecked(dynamicalDayNumber, sky_frames::NutationAt(dynamicalDayNumber));
-    astro_math::ThrowOnFault(apparent.place.longitude, apparent.place.rightAscension,
-                             apparent.place.declination, apparent.distanceKm);
+    astro_math::ThrowOnFault(apparent.place.longitude, apparent.place.rightAscension, apparent.place.declination,
+                             apparent.distanceKm);
     return apparent;
 }
 

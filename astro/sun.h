@@ -30,7 +30,6 @@ struct SunApparent {
 SunApparent SunApparentPosition(double dynamicalDayNumber);
 
 // The same with the nutation of that instant supplied and no fault check, for a caller that checks once.
-SunApparent SunApparentPositionUnchecked(double dynamicalDayNumber,
-                                         const sky_frames::NutationValues& nutation);
+SunApparent SunApparentPositionUnchecked(double dynamicalDayNumber, const sky_frames::NutationValues& nutation);
 
 }  // namespace sun

@@ -24,8 +24,7 @@ constexpr double kLatitude = 52.0833333333333333;
 // 1024 instants spread over 1950-2050 (day numbers 18264 to 54789), not on whole hours.
 std::array<double, 1024> Instants() {
     std::array<double, 1024> days{};
-    for (std::size_t i = 0; i < days.size(); ++i)
-        days[i] = 18264.0 + 35.67013 * static_cast<double>(i) + 0.0137;
+    for (std::size_t i = 0; i < days.size(); ++i) days[i] = 18264.0 + 35.67013 * static_cast<double>(i) + 0.0137;
     return days;
 }
 
@@ -35,8 +34,7 @@ void Lunark(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
         long double elevation = 0, azimuth = 0;
-        moon::MoonHorizontalPosition(kInstants[i++ % kInstants.size()], kLongitudeWest, kLatitude, elevation,
-                                     azimuth);
+        moon::MoonHorizontalPosition(kInstants[i++ % kInstants.size()], kLongitudeWest, kLatitude, elevation, azimuth);
         benchmark::DoNotOptimize(elevation);
         benchmark::DoNotOptimize(azimuth);
     }

@@ -36,11 +36,9 @@ Ecliptic PrecessFromJ2000(Ecliptic j2000, double t) {
     const double pi = 174.876384 * kDegree + (-869.8089 * t + 0.03536 * t * t) * kArcsecond;
     const double p = (5029.0966 * t + 1.11113 * t * t - 0.000006 * t * t * t) * kArcsecond;
     const double lambda0 = j2000.longitude * kDegree, beta0 = j2000.latitude * kDegree;
-    const double a =
-        std::cos(eta) * std::cos(beta0) * std::sin(pi - lambda0) - std::sin(eta) * std::sin(beta0);
+    const double a = std::cos(eta) * std::cos(beta0) * std::sin(pi - lambda0) - std::sin(eta) * std::sin(beta0);
     const double b = std::cos(beta0) * std::cos(pi - lambda0);
-    const double c =
-        std::cos(eta) * std::sin(beta0) + std::sin(eta) * std::cos(beta0) * std::sin(pi - lambda0);
+    const double c = std::cos(eta) * std::sin(beta0) + std::sin(eta) * std::cos(beta0) * std::sin(pi - lambda0);
     return {(p + pi - std::atan2(a, b)) / kDegree, std::asin(c) / kDegree};
 }
 
@@ -94,8 +92,7 @@ int main() {
 
         const moon::LunarElements elements = moon::MeanLunarElements(day);
         const moon::LunarTermSums sums = moon::LunarPeriodicSums(elements);
-        const long double ours =
-            astro_math::NormalizeDegrees(elements.meanLongitude + sums.longitude * 1e-6L);
+        const long double ours = astro_math::NormalizeDegrees(elements.meanLongitude + sums.longitude * 1e-6L);
         const long double oursLatitude = sums.latitude * 1e-6L;
 
         ln_lnlat_posn full{};
@@ -110,8 +107,7 @@ int main() {
         moon::MoonCoordinates record{};
         moon::MoonEclipticPosition(record, day);
         moon::EquatorialToHorizontal(record, day, longitudeWest, observerLatitude);
-        const moon::MoonCoordinates plain =
-            moon_reference::FullPosition(day, longitudeWest, observerLatitude);
+        const moon::MoonCoordinates plain = moon_reference::FullPosition(day, longitudeWest, observerLatitude);
         const long double deviations[] = {
             AngleDifference(record.longitude, plain.longitude),
             record.latitude - plain.latitude,
@@ -123,13 +119,11 @@ int main() {
         for (long double d : deviations) fastDeviation = std::max(fastDeviation, std::fabs(d));
     }
 
-    std::printf(
-        "Truncated theory against libnova's full ELP 2000-82B, %d instants 1950-2050, mean equinox of date\n",
-        kInstants);
+    std::printf("Truncated theory against libnova's full ELP 2000-82B, %d instants 1950-2050, mean equinox of date\n",
+                kInstants);
     std::printf("  longitude: largest %.3f arcsec, RMS %.3f arcsec\n", longitude.largest, longitude.Rms());
     std::printf("  latitude:  largest %.3f arcsec, RMS %.3f arcsec\n", latitude.largest, latitude.Rms());
-    std::printf(
-        "Fast evaluation against the plain extended-precision one (lambda, beta, alpha, delta, h, A):\n");
+    std::printf("Fast evaluation against the plain extended-precision one (lambda, beta, alpha, delta, h, A):\n");
     std::printf("  largest deviation %.3Le degree\n", fastDeviation);
 
     const std::vector<pointing_reference::Case> cases = pointing_reference::Load();

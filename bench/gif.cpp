@@ -58,8 +58,8 @@ std::vector<uint8_t> AnimationFrame(int w, int h, int n, std::mt19937& rng) {
     std::vector<uint8_t> px(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            px[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(((x + 3 * n) / 8 + (y + n) / 6) % 64 +
-                                                                      (rng() % 8 == 0 ? rng() % 64 : 0));
+            px[static_cast<size_t>(y) * w + x] =
+                static_cast<uint8_t>(((x + 3 * n) / 8 + (y + n) / 6) % 64 + (rng() % 8 == 0 ? rng() % 64 : 0));
     return px;
 }
 
@@ -90,7 +90,13 @@ std::vector<uint8_t> PhotoLike(int w, int h, std::mt19937& rng) {
     std::vector<Slab> slabs(8);
     for (auto& s : slabs) {
         const double x = unit(rng), y = unit(rng);
-        s = {x, y, x + 0.1 + 0.3 * unit(rng), y + 0.05 + 0.2 * unit(rng), unit(rng), unit(rng), unit(rng),
+        s = {x,
+             y,
+             x + 0.1 + 0.3 * unit(rng),
+             y + 0.05 + 0.2 * unit(rng),
+             unit(rng),
+             unit(rng),
+             unit(rng),
              unit(rng) - 0.5};
     }
     std::normal_distribution<double> grain(0.0, 0.01);
@@ -339,8 +345,9 @@ int CompareDecoders() {
 #ifdef LUNARK_BENCH_WUFFS
     decoders.push_back({"Wuffs", DecodeWuffs});
 #else
-    std::printf("Wuffs not built in (its single-file release wuffs-v0.4.c was not found in LUNARK_PEERS_DIR at "
-                "configure time): its column is left out.\n");
+    std::printf(
+        "Wuffs not built in (its single-file release wuffs-v0.4.c was not found in LUNARK_PEERS_DIR at "
+        "configure time): its column is left out.\n");
 #endif
     const auto& files = Files();
     bool same = true;
@@ -372,8 +379,8 @@ int CompareDecoders() {
         }
     }
     constexpr int kRounds = 11;
-    std::vector<std::vector<std::vector<double>>> samples(
-        files.size(), std::vector<std::vector<double>>(decoders.size()));
+    std::vector<std::vector<std::vector<double>>> samples(files.size(),
+                                                          std::vector<std::vector<double>>(decoders.size()));
     size_t sink = 0;
     for (int round = 0; round < kRounds; ++round) {
         for (size_t f = 0; f < files.size(); ++f) {
@@ -426,9 +433,8 @@ void ReportMemory() {
         }
         frames += image->CompositeBitmap().sizeInBytes() + image->CompositeMask().sizeInBytes();
         const double ratio = static_cast<double>(peak) / static_cast<double>(frames + file.bytes.size());
-        std::printf(
-            "%-30s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
-            file.name.c_str(), file.bytes.size(), static_cast<long long>(frames), peak, ratio);
+        std::printf("%-30s file %8zu B  frames+composite %9lld B  peak growth during load %9zu B  ratio %.2f\n",
+                    file.name.c_str(), file.bytes.size(), static_cast<long long>(frames), peak, ratio);
         image.reset();
     }
 }

@@ -12,8 +12,8 @@ extern "C" {
 
 // Called after each frame with the plane (width x height of the logical screen, stride bytes a
 // row) and the frame's rectangle in it.
-typedef void (*wuffs_bench_frame_fn)(void* context, const uint8_t* plane, size_t stride, uint32_t x0,
-                                     uint32_t y0, uint32_t x1, uint32_t y1);
+typedef void (*wuffs_bench_frame_fn)(void* context, const uint8_t* plane, size_t stride, uint32_t x0, uint32_t y0,
+                                     uint32_t x1, uint32_t y1);
 
 // Gives the number of frames decoded, or -1 with a message in error (NULL allowed) on failure.
 // frameDone may be NULL.

@@ -2,8 +2,8 @@
 // The rotctld-compatible server on a thread of its own, as the program's event loop runs it, reached
 // over loopback TCP: the round trip of "p" against Hamlib's rotctld serving its simulated rotator
 // (model 1), and the server thread's CPU time while ten clients poll at 10 Hz.
-#include <benchmark/benchmark.h>
 #include <arpa/inet.h>
+#include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <pthread.h>
@@ -47,7 +47,8 @@ public:
         while (!ready_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ~ServerThread() {
-        QMetaObject::invokeMethod(&anchor_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &anchor_, [this] { delete server_; }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
     }
@@ -123,7 +124,8 @@ void BM_GetPositionRotctld(benchmark::State& state) {
     const pid_t daemon = ::fork();
     if (daemon == 0) {
         const std::string portText = std::to_string(port);
-        ::execlp("rotctld", "rotctld", "-m", "1", "-T", "127.0.0.1", "-t", portText.c_str(), static_cast<char*>(nullptr));
+        ::execlp("rotctld", "rotctld", "-m", "1", "-T", "127.0.0.1", "-t", portText.c_str(),
+                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
     const int socket = Connect(port);

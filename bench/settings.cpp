@@ -18,8 +18,8 @@ namespace {
 
 // The sections and keys of the program's settings file, as a position update reads them.
 const std::vector<std::pair<const char*, std::vector<const char*>>> kKeys = {
-    {"Lunark", {"Locator", "Top", "Left", "AZ_COM_NR", "EL_COM_NR", "AZoffset", "ELoffset", "AZtype", "ELtype",
-                "TrackInterval"}},
+    {"Lunark",
+     {"Locator", "Top", "Left", "AZ_COM_NR", "EL_COM_NR", "AZoffset", "ELoffset", "AZtype", "ELtype", "TrackInterval"}},
     {"Rotator", {"AzimuthRange", "ElevationRange", "BelowHorizon", "Deadband", "IntervalSeconds"}},
     {"Pointing", {"Precise", "Target", "Latitude", "Longitude", "Height", "Refraction", "Pressure", "Temperature"}},
     {"Hamlib", {"AzModel", "AzDevice", "AzSpeed", "ElModel", "ElDevice", "ElSpeed"}},

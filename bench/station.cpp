@@ -3,10 +3,10 @@
 // (the bodies' and the rotators' places, then a paint of the kept background and the moving points), the
 // first paint after the day or the settings changed (tracks and background drawn afresh), and a month's
 // calendar with two DX stations.
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <benchmark/benchmark.h>
 #include <cstdlib>
 
 #include "HorizonSettings.h"
@@ -49,7 +49,8 @@ void BM_SkyPlotNewDay(benchmark::State& state) {
 BENCHMARK(BM_SkyPlotNewDay)->Unit(benchmark::kMillisecond);
 
 void BM_CalendarMonth(benchmark::State& state) {
-    const eme_calendar::Request request{46363, 30, {52.1042L, 4.7083L, 0}, {{40.7292L, -74.0417L, 0}, {45.8L, 137.2L, 0}}};
+    const eme_calendar::Request request{
+        46363, 30, {52.1042L, 4.7083L, 0}, {{40.7292L, -74.0417L, 0}, {45.8L, 137.2L, 0}}};
     for (auto _ : state) benchmark::DoNotOptimize(eme_calendar::Calendar(request));
 }
 BENCHMARK(BM_CalendarMonth)->Unit(benchmark::kMillisecond);

@@ -40,16 +40,15 @@ void TMemoryStream::LoadFrom(TStream& source) {
     pos_ = 0;
 }
 
-void TFormWriter::DefineBinaryProperty(const std::string& name, const TStreamProc&,
-                                       const TStreamProc& writeData, bool hasData) {
+void TFormWriter::DefineBinaryProperty(const std::string& name, const TStreamProc&, const TStreamProc& writeData,
+                                       bool hasData) {
     if (!hasData) return;
     TMemoryStream stream;
     writeData(stream);
     properties[name] = stream.Bytes();
 }
 
-void TFormReader::DefineBinaryProperty(const std::string& name, const TStreamProc& readData,
-                                       const TStreamProc&, bool) {
+void TFormReader::DefineBinaryProperty(const std::string& name, const TStreamProc& readData, const TStreamProc&, bool) {
     auto it = properties.find(name);
     if (it == properties.end()) return;
     TMemoryStream stream(it->second);

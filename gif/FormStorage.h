@@ -65,8 +65,8 @@ public:
 // Collects the byte-block properties of a component, by name, as their writers produce them.
 class TFormWriter : public TFiler {
 public:
-    void DefineBinaryProperty(const std::string& name, const TStreamProc& readData,
-                              const TStreamProc& writeData, bool hasData) override;
+    void DefineBinaryProperty(const std::string& name, const TStreamProc& readData, const TStreamProc& writeData,
+                              bool hasData) override;
     std::map<std::string, std::vector<uint8_t>> properties;
 };
 
@@ -74,9 +74,8 @@ public:
 // component declares but that is not stored is left alone.
 class TFormReader : public TFiler {
 public:
-    explicit TFormReader(std::map<std::string, std::vector<uint8_t>> stored)
-        : properties(std::move(stored)) {}
-    void DefineBinaryProperty(const std::string& name, const TStreamProc& readData,
-                              const TStreamProc& writeData, bool hasData) override;
+    explicit TFormReader(std::map<std::string, std::vector<uint8_t>> stored) : properties(std::move(stored)) {}
+    void DefineBinaryProperty(const std::string& name, const TStreamProc& readData, const TStreamProc& writeData,
+                              bool hasData) override;
     std::map<std::string, std::vector<uint8_t>> properties;
 };

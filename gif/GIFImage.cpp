@@ -20,10 +20,8 @@ void ReleasePlane(void* bits) {
 }
 
 // Wraps a decoded plane in an image without copying it; the image frees it.
-QImage AdoptPlane(std::unique_ptr<uint8_t[]>& plane, int width, int height, size_t stride,
-                  QImage::Format format) {
-    QImage image(plane.get(), width, height, static_cast<qsizetype>(stride), format, ReleasePlane,
-                 plane.get());
+QImage AdoptPlane(std::unique_ptr<uint8_t[]>& plane, int width, int height, size_t stride, QImage::Format format) {
+    QImage image(plane.get(), width, height, static_cast<qsizetype>(stride), format, ReleasePlane, plane.get());
     if (image.isNull()) throw std::bad_alloc();
     plane.release();
     return image;
@@ -48,8 +46,7 @@ QImage NewMask(int width, int height, bool seeThrough) {
 // a whole, as the platform's MulDiv gives it.
 int32_t Percentage(size_t part, size_t whole) {
     if (whole == 0) return -1;
-    return static_cast<int32_t>((200 * static_cast<uint64_t>(part) + whole) /
-                                (2 * static_cast<uint64_t>(whole)));
+    return static_cast<int32_t>((200 * static_cast<uint64_t>(part) + whole) / (2 * static_cast<uint64_t>(whole)));
 }
 
 int32_t Clamp32(size_t value) {
@@ -95,12 +92,12 @@ void BuildBitmap(TGIFFrame& frame, gif_core::GifFrame& decoded) {
     for (int i = 0; i < decoded.ColorCount; ++i) {
         colors[i] = qRgb(decoded.Colors[3 * i], decoded.Colors[3 * i + 1], decoded.Colors[3 * i + 2]);
     }
-    frame.Bitmap = AdoptPlane(decoded.Pixels, decoded.Width, decoded.Height, decoded.PixelStride(),
-                              QImage::Format_Indexed8);
+    frame.Bitmap =
+        AdoptPlane(decoded.Pixels, decoded.Width, decoded.Height, decoded.PixelStride(), QImage::Format_Indexed8);
     frame.Bitmap.setColorTable(colors);
     if (decoded.Transparent) {
-        frame.Mask = AdoptPlane(decoded.MaskBits, decoded.Width, decoded.Height, decoded.MaskStride(),
-                                QImage::Format_Mono);
+        frame.Mask =
+            AdoptPlane(decoded.MaskBits, decoded.Width, decoded.Height, decoded.MaskStride(), QImage::Format_Mono);
         frame.Mask.setColorTable(kMaskColors);
     }
 }
@@ -137,16 +134,15 @@ TGIFImage::~TGIFImage() {
 
 void TGIFImage::DefineProperties(TFiler& filer) {
     filer.DefineBinaryProperty(
-        "Data", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); },
-        FDataStream.Size() > 0);
+        "Data", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); }, FDataStream.Size() > 0);
 }
 
 void TGIFImage::ReadData(TStream& stream) {
     if (loading_) throw std::logic_error("picture data cannot change while it is being loaded");
     uint8_t count[4];
     stream.ReadBuffer(count, sizeof count);
-    const int32_t n = static_cast<int32_t>(count[0] | (count[1] << 8) | (count[2] << 16) |
-                                           (static_cast<uint32_t>(count[3]) << 24));
+    const int32_t n =
+        static_cast<int32_t>(count[0] | (count[1] << 8) | (count[2] << 16) | (static_cast<uint32_t>(count[3]) << 24));
     if (n <= 0) return;
     // The bytes must be there before anything is allocated for them.
     if (stream.Size() - stream.Position() < static_cast<size_t>(n)) throw gif_core::ReadError();
@@ -455,16 +451,14 @@ void TGIFImage::DisposeFrame(int32_t n) {
     // A frame not drawn since the load or since its last disposal has nothing to restore. The
     // saved copies have the frame's size by construction (DrawFrame); reading them is only safe
     // while that holds.
-    if (restore && (f->SaveBitmap.size() != r.size() || f->SaveBitmap.format() != QImage::Format_RGB32))
-        return;
+    if (restore && (f->SaveBitmap.size() != r.size() || f->SaveBitmap.format() != QImage::Format_RGB32)) return;
     const bool withMask = FAnyTransparent && !FCompositeMask.isNull() &&
                           (!restore || (f->SaveMask.size() == r.size() && f->SaveMask.depth() == 1));
     for (int y = 0; y < r.height(); ++y) {
         if (withMask) {
             uchar* maskRow = FCompositeMask.scanLine(r.top() + y);
             const uchar* saved = restore ? f->SaveMask.constScanLine(y) : nullptr;
-            for (int x = 0; x < r.width(); ++x)
-                SetMaskBit(maskRow, r.left() + x, saved ? MaskBit(saved, x) : true);
+            for (int x = 0; x < r.width(); ++x) SetMaskBit(maskRow, r.left() + x, saved ? MaskBit(saved, x) : true);
         }
         auto* dst = reinterpret_cast<QRgb*>(FCompositeBitmap.scanLine(r.top() + y)) + r.left();
         if (restore) {
@@ -516,8 +510,7 @@ void TGIFImage::AnimationStep(QObject*) {
     Changing();
     // The handler may have stopped the animation, replaced the picture or destroyed the control;
     // then there is no step left to take.
-    if (!alive || Empty || !FAnimate || !FAnimationTimer || FCurrentFrame < 1 || FCurrentFrame > FFrameCount)
-        return;
+    if (!alive || Empty || !FAnimate || !FAnimationTimer || FCurrentFrame < 1 || FCurrentFrame > FFrameCount) return;
 
     if (FirstStep) {
         FirstStep = false;  // frame 1 was composed by the load
@@ -690,8 +683,7 @@ void TGIFImage::SetThreaded(bool value) {
 
 void TGIFImage::SetThreadPriority(TThreadPriority value) {
     if (value < tpIdle || value > tpTimeCritical)
-        throw std::invalid_argument("thread priority out of range: " +
-                                    std::to_string(static_cast<int>(value)));
+        throw std::invalid_argument("thread priority out of range: " + std::to_string(static_cast<int>(value)));
     FThreadPriority = value;
     if (FAnimationTimer) FAnimationTimer->SetThreadPriority(value);
 }

@@ -34,9 +34,8 @@ class TGIFImage;
 
 // Progress while a picture loads: the control, bytes read and bytes in all (32-bit), the percentage
 // read, and a flag the handler clears to stop the load.
-using TProgressEvent =
-    std::function<void(QObject* Sender, const int32_t BytesProcessed, const int32_t BytesToProcess,
-                       int32_t PercentageProcessed, bool& KeepOnProcessing)>;
+using TProgressEvent = std::function<void(QObject* Sender, const int32_t BytesProcessed, const int32_t BytesToProcess,
+                                          int32_t PercentageProcessed, bool& KeepOnProcessing)>;
 
 // Raised when a picture is assigned from or to an object that cannot carry one.
 class EConvertError : public std::runtime_error {

@@ -96,8 +96,7 @@ constexpr LaneMasks kLane;
 
 // The head of a string of length len followed by the first index of next.
 Head Append(Head head, size_t len, Head next) {
-    const Head firstEverywhere =
-        __builtin_shufflevector(next, next, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    const Head firstEverywhere = __builtin_shufflevector(next, next, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     return head | (LoadHead(kLane.lanes[std::min<size_t>(len, 16)]) & firstEverywhere);
 }
 
@@ -146,8 +145,7 @@ public:
         // Size the run once: a first pass over the length bytes.
         size_t total = 0;
         size_t blocks = 0;
-        for (size_t pos = stream.Position();
-             pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
+        for (size_t pos = stream.Position(); pos < stream.Size() && stream.Current()[pos - stream.Position()] != 0;) {
             const size_t length = stream.Current()[pos - stream.Position()];
             total += length;
             ++blocks;
@@ -396,8 +394,7 @@ public:
         const uint8_t* const bytes = bytes_;
         bool taken = true;
         do {
-            const unsigned c =
-                static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
+            const unsigned c = static_cast<unsigned>(Load64(bytes + (bitpos >> 3)) >> (bitpos & 7)) & codeMask;
             size_t len;
             Head head;
             if (full || __builtin_expect(c < nextFree, 1)) {
@@ -523,8 +520,7 @@ private:
     // to 15 bytes past the string, into bytes later strings overwrite. A string that runs into
     // itself (the code not yet in the table) is copied forward, so it repeats as it should. Not
     // inlined: the loop that calls it keeps its state in registers only without it.
-    __attribute__((noinline)) static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len,
-                                                   size_t total) {
+    __attribute__((noinline)) static void CopyLong(uint8_t* out, size_t p, size_t from, size_t len, size_t total) {
         if (p + len <= total) {
             for (size_t i = 16; i < len; i += 16) StoreHead(out + p + i, LoadHead(out + from + i));
         } else {
@@ -727,8 +723,7 @@ public:
     // animation, the same picture loaded again).
     LzwDecoder& Make(const BlockData& data, int minCodeSize, int seeThroughCode) {
         static_assert(std::is_trivially_destructible_v<LzwDecoder>);
-        const bool literalsReady =
-            room_->minCodeSize == minCodeSize && room_->seeThroughCode == seeThroughCode;
+        const bool literalsReady = room_->minCodeSize == minCodeSize && room_->seeThroughCode == seeThroughCode;
         room_->minCodeSize = minCodeSize;
         room_->seeThroughCode = seeThroughCode;
         return *new (room_->bytes) LzwDecoder(data, minCodeSize, seeThroughCode, literalsReady);
@@ -782,8 +777,7 @@ uint16_t SeeThrough16(const uint8_t* values, uint8_t see) {
 
 // One row of the transparency plane: pixels whose value is see, and every pixel from have on,
 // are see-through. values may be read 16 bytes at a time up to the width rounded up to 16.
-void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width,
-                  size_t stride) {
+void BuildMaskRow(uint8_t* mask, const uint8_t* values, uint8_t see, size_t have, size_t width, size_t stride) {
     // The row's last 32-bit word first: the steps below leave its bytes after the width alone.
     std::memset(mask + stride - 4, 0, 4);
     size_t x = 0;

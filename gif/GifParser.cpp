@@ -126,9 +126,7 @@ GifLayout WalkGifStream(ByteStream stream, bool firstImageOnly, int32_t screenWi
     GifPicture ignored;
     RunBlockLoop(
         stream, firstImageOnly, ignored, [] {},
-        [&](const GraphicControlBlock&) {
-            return WalkImage(stream, kMaxDecodedPixels - layout.framePixels, layout);
-        });
+        [&](const GraphicControlBlock&) { return WalkImage(stream, kMaxDecodedPixels - layout.framePixels, layout); });
     return layout;
 }
 
@@ -157,9 +155,9 @@ bool ParseGifStream(ByteStream& stream, bool firstImageOnly, GifPicture& picture
         throw LimitError("logical screen too large");
 
     int64_t pixelBudget = kMaxDecodedPixels;
-    const ProgressHook progress =
-        client.WantsProgress() ? ProgressHook([&] { client.Progress(stream.Position(), stream.Size()); })
-                               : ProgressHook();
+    const ProgressHook progress = client.WantsProgress()
+                                      ? ProgressHook([&] { client.Progress(stream.Position(), stream.Size()); })
+                                      : ProgressHook();
     int32_t right = picture.ScreenWidth;
     int32_t bottom = picture.ScreenHeight;
 
@@ -168,8 +166,8 @@ bool ParseGifStream(ByteStream& stream, bool firstImageOnly, GifPicture& picture
         [&](const GraphicControlBlock& graphicControl) {
             auto frame = std::make_unique<GifFrame>();
             try {
-                if (!ReadFrame(*frame, stream, picture.GlobalPalette, graphicControl, picture.ColorBits,
-                               pixelBudget, progress))
+                if (!ReadFrame(*frame, stream, picture.GlobalPalette, graphicControl, picture.ColorBits, pixelBudget,
+                               progress))
                     return ImageOutcome::NoImage;
                 pixelBudget -= int64_t{frame->Width} * frame->Height;
                 const int32_t localBits = frame->LocalBits;

@@ -118,8 +118,7 @@ TTimerThread::TTimerThread(std::shared_ptr<TimerLink> link, TThreadPriority prio
 
 TTimerThread::~TTimerThread() = default;
 
-std::shared_ptr<TTimerThread> TTimerThread::Create(std::shared_ptr<TimerLink> link,
-                                                   TThreadPriority priority) {
+std::shared_ptr<TTimerThread> TTimerThread::Create(std::shared_ptr<TimerLink> link, TThreadPriority priority) {
     std::shared_ptr<TTimerThread> worker;
     try {
         worker.reset(new TTimerThread(std::move(link), priority));
@@ -212,8 +211,7 @@ void TTimerThread::Run(std::shared_ptr<TTimerThread> self) {
             link.changed.wait(lock, resumedOrTerminated);
             if (self->terminated_) break;
             // While not terminated the timer exists: its destructor terminates the worker first.
-            const auto end =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(link.timer->Interval());
+            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(link.timer->Interval());
             // Suspending and resuming never shortens or restarts the sleep; ending it early only
             // serves to let a terminated worker go at once.
             link.changed.wait_until(lock, end, [&] { return self->terminated_; });
@@ -415,8 +413,7 @@ void TTimerEx::Reconfigure() {
         thread_->Resume();
     } else {
         const std::uint32_t interval = interval_.load();
-        windowTimer_->start(interval > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX
-                                                                           : static_cast<int>(interval));
+        windowTimer_->start(interval > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(interval));
         // Qt reports a timer it could not register (no event dispatcher on this thread) as id 0.
         if (windowTimer_->timerId() <= 0) {
             windowTimer_->stop();

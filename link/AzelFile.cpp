@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AzelFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QTimer>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "Journal.h"
 #include "PlanSettings.h"
-#include "RadioSettings.h"
-#include "RadioTracking.h"
 #include "PointingSettings.h"
 #include "Position.h"
+#include "RadioSettings.h"
+#include "RadioTracking.h"
 #include "Unit3.h"
 #include "eme_plan.h"
 
@@ -89,7 +89,8 @@ std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFi
     const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, pointing.station);
     const double halfMinute = 30.0 / kSecondsPerDay;
     snapshot.selfDoppler = eme_plan::EchoDoppler(day, home, hertz);
-    snapshot.selfRate = eme_plan::EchoDoppler(day + halfMinute, home, hertz) - eme_plan::EchoDoppler(day - halfMinute, home, hertz);
+    snapshot.selfRate =
+        eme_plan::EchoDoppler(day + halfMinute, home, hertz) - eme_plan::EchoDoppler(day - halfMinute, home, hertz);
     const std::vector<std::string> dx = PlanSettings::Read(settingsFile).dxLocators;
     if (!dx.empty()) {
         const pointing::Station far = PlanSettings::StationOf(dx.front());
@@ -104,8 +105,8 @@ std::string Text(const Snapshot& snapshot) {
     std::string text = BodyLine(snapshot.at, snapshot.moonAzimuth, snapshot.moonElevation, "Moon");
     text += BodyLine(snapshot.at, snapshot.sunAzimuth, snapshot.sunElevation, "Sun");
     text += ClockTime(snapshot.at) + ",0.0,0.0,Source\n";
-    text += Formatted("%.3f", snapshot.radio.frequencyMhz) + "," + Formatted("%.0f", std::round(snapshot.dxDoppler)) + "," +
-            Formatted("%.2f", snapshot.dxRate) + "," + Formatted("%.0f", std::round(snapshot.selfDoppler)) + "," +
+    text += Formatted("%.3f", snapshot.radio.frequencyMhz) + "," + Formatted("%.0f", std::round(snapshot.dxDoppler)) +
+            "," + Formatted("%.2f", snapshot.dxRate) + "," + Formatted("%.0f", std::round(snapshot.selfDoppler)) + "," +
             Formatted("%.2f", snapshot.selfRate) + "," + Formatted("%.0f", std::round(snapshot.radio.correctionHz)) +
             (snapshot.radio.transmitting ? ", T\n" : ", R\n");
     return text;
@@ -160,7 +161,8 @@ void AzelFile::SetPath(const std::string& path) {
 
 bool AzelFile::WriteNow() {
     if (path_.empty()) return false;
-    const std::optional<Azel::Snapshot> snapshot = Azel::Take(Location::Now(), Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    const std::optional<Azel::Snapshot> snapshot =
+        Azel::Take(Location::Now(), Unit3::SettingsFileFor(Unit3::ExecutablePath));
     std::string problem;
     if (!snapshot) {
         problem = "the locator names no place";

@@ -68,7 +68,9 @@ const Key kKeys[5] = {
     {kLinkSection, kAzelFileKey, ""},
 };
 
-const char* CommandsText(Commands commands) { return commands == Commands::kFollow ? "follow" : "refuse"; }
+const char* CommandsText(Commands commands) {
+    return commands == Commands::kFollow ? "follow" : "refuse";
+}
 
 KeyTexts Texts(const Settings& settings) {
     return {{kEnabledKey, settings.serverEnabled ? "1" : "0"},
@@ -127,8 +129,8 @@ std::string PortProblem(const std::string& settingsFile, int32_t port) {
         if (colon == std::string::npos) continue;
         if (PortNumber(rotator->device.substr(colon + 1)) == port) {
             return "Port " + std::to_string(port) + " is the port of the " +
-                   (axis == Protocols::Axis::kAzimuth ? "azimuth" : "elevation") + " Hamlib rotator (" + rotator->device +
-                   "): the server would answer Lunark itself. Choose another port.";
+                   (axis == Protocols::Axis::kAzimuth ? "azimuth" : "elevation") + " Hamlib rotator (" +
+                   rotator->device + "): the server would answer Lunark itself. Choose another port.";
         }
     }
     return {};

@@ -49,10 +49,10 @@ constexpr struct {
     const char* name;
     Command command;
 } kCommands[] = {
-    {0, "dump_state", Command::kDumpState}, {'p', "get_pos", Command::kGetPosition},
+    {0, "dump_state", Command::kDumpState},  {'p', "get_pos", Command::kGetPosition},
     {'P', "set_pos", Command::kSetPosition}, {'S', "stop", Command::kStop},
-    {'K', "park", Command::kPark},          {'_', "get_info", Command::kGetInfo},
-    {'q', nullptr, Command::kQuit},         {'Q', nullptr, Command::kQuit},
+    {'K', "park", Command::kPark},           {'_', "get_info", Command::kGetInfo},
+    {'q', nullptr, Command::kQuit},          {'Q', nullptr, Command::kQuit},
 };
 
 bool Printable(std::string_view line) {
@@ -121,8 +121,9 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
         case Command::kDumpState: {
             const Ranges ranges = station.Limits();
             if (extended) {
-                reply.text = "dump_state:" + sep + "rotctld Protocol Ver: 1" + sep + "Rotor Model: " + std::to_string(kModel) +
-                             sep + "Minimum Azimuth: " + Formatted("%f", ranges.minimumAzimuth) + sep +
+                reply.text = "dump_state:" + sep + "rotctld Protocol Ver: 1" + sep +
+                             "Rotor Model: " + std::to_string(kModel) + sep +
+                             "Minimum Azimuth: " + Formatted("%f", ranges.minimumAzimuth) + sep +
                              "Maximum Azimuth: " + Formatted("%f", ranges.maximumAzimuth) + sep +
                              "Minimum Elevation: " + Formatted("%f", ranges.minimumElevation) + sep +
                              "Maximum Elevation: " + Formatted("%f", ranges.maximumElevation) + sep + "South Zero: 0" +
@@ -131,7 +132,8 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
                 reply.text = "1\n" + std::to_string(kModel) + "\nmin_az=" + Formatted("%f", ranges.minimumAzimuth) +
                              "\nmax_az=" + Formatted("%f", ranges.maximumAzimuth) +
                              "\nmin_el=" + Formatted("%f", ranges.minimumElevation) +
-                             "\nmax_el=" + Formatted("%f", ranges.maximumElevation) + "\nsouth_zero=0\nrot_type=AzEl\ndone\n";
+                             "\nmax_el=" + Formatted("%f", ranges.maximumElevation) +
+                             "\nsouth_zero=0\nrot_type=AzEl\ndone\n";
             }
             break;
         }
@@ -139,8 +141,9 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
             const Bearing bearing = station.Position();
             const std::string azimuth = Formatted("%.2f", bearing.azimuth);
             const std::string elevation = Formatted("%.2f", bearing.elevation);
-            reply.text = extended ? "get_pos:" + sep + "Azimuth: " + azimuth + sep + "Elevation: " + elevation + sep + "RPRT 0\n"
-                                  : azimuth + "\n" + elevation + "\n";
+            reply.text =
+                extended ? "get_pos:" + sep + "Azimuth: " + azimuth + sep + "Elevation: " + elevation + sep + "RPRT 0\n"
+                         : azimuth + "\n" + elevation + "\n";
             break;
         }
         case Command::kSetPosition: {
@@ -150,7 +153,8 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
                 echoed.append(argument);
             }
             double azimuth = 0.0, elevation = 0.0;
-            const bool numbers = arguments.size() == 2 && Number(arguments[0], azimuth) && Number(arguments[1], elevation);
+            const bool numbers =
+                arguments.size() == 2 && Number(arguments[0], azimuth) && Number(arguments[1], elevation);
             const Ranges ranges = station.Limits();
             int code = kInvalid;
             if (numbers && azimuth >= ranges.minimumAzimuth && azimuth <= ranges.maximumAzimuth &&
@@ -167,7 +171,8 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
             reply.text = status(station.Park(client));
             break;
         case Command::kGetInfo:
-            reply.text = extended ? "get_info:" + sep + "Info: " + station.Info() + sep + "RPRT 0\n" : station.Info() + "\n";
+            reply.text =
+                extended ? "get_info:" + sep + "Info: " + station.Info() + sep + "RPRT 0\n" : station.Info() + "\n";
             break;
     }
     return reply;
@@ -199,7 +204,9 @@ std::string Summary(const std::string& text) {
 
 RotctldServer::RotctldServer(Rotctld::Station& station, QObject* parent) : QObject(parent), station_(station) {}
 
-RotctldServer::~RotctldServer() { Close(); }
+RotctldServer::~RotctldServer() {
+    Close();
+}
 
 bool RotctldServer::Listen(const QString& address, quint16 port) {
     Close();
@@ -240,9 +247,13 @@ void RotctldServer::Close() {
     emit ClientsChanged();
 }
 
-bool RotctldServer::IsListening() const { return server_ != nullptr && server_->isListening(); }
+bool RotctldServer::IsListening() const {
+    return server_ != nullptr && server_->isListening();
+}
 
-quint16 RotctldServer::Port() const { return server_ != nullptr ? server_->serverPort() : 0; }
+quint16 RotctldServer::Port() const {
+    return server_ != nullptr ? server_->serverPort() : 0;
+}
 
 int RotctldServer::ClientCount() const {
     if (server_ == nullptr) return 0;
@@ -257,7 +268,8 @@ void RotctldServer::Accept() {
     while (server_ != nullptr && server_->hasPendingConnections()) {
         QTcpSocket* client = server_->nextPendingConnection();
         if (ClientCount() > kMostClients) {
-            Journal::Add("Server: " + ClientText(client) + " refused: already " + std::to_string(kMostClients) + " clients");
+            Journal::Add("Server: " + ClientText(client) + " refused: already " + std::to_string(kMostClients) +
+                         " clients");
             client->abort();
             client->deleteLater();
             continue;

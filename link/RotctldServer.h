@@ -31,10 +31,10 @@ namespace Rotctld {
 
 // Hamlib's error codes as rotctld sends them negated after "RPRT".
 inline constexpr int kOk = 0;
-inline constexpr int kInvalid = -1;       // an argument out of range or not a number
+inline constexpr int kInvalid = -1;  // an argument out of range or not a number
 inline constexpr int kNotImplemented = -4;
-inline constexpr int kIoError = -6;       // the command could not be sent
-inline constexpr int kRejected = -9;      // not allowed now
+inline constexpr int kIoError = -6;   // the command could not be sent
+inline constexpr int kRejected = -9;  // not allowed now
 inline constexpr int kNotAvailable = -11;
 
 inline constexpr std::size_t kLongestLine = 1024;

@@ -43,7 +43,9 @@ double AxisPosition(Protocols::Axis axis) {
 
 }  // namespace
 
-std::optional<Targets::Target> ClientDirection() { return clientDirection; }
+std::optional<Targets::Target> ClientDirection() {
+    return clientDirection;
+}
 
 void SetClientDirection(std::optional<Targets::Target> direction) {
     InstallSource();
@@ -56,7 +58,9 @@ void ForgetClientDirection() {
     Journal::Add("Server: the antenna follows its own target again");
 }
 
-StationRotators::StationRotators(Program program) : program_(std::move(program)) { InstallSource(); }
+StationRotators::StationRotators(Program program) : program_(std::move(program)) {
+    InstallSource();
+}
 
 Rotctld::Ranges StationRotators::Limits() const {
     const RotatorSettings::Settings& settings = RotatorSettings::Current;
@@ -113,6 +117,8 @@ int StationRotators::Park(const std::string& client) {
     return PointAt(park.parkAzimuth - Unit3::AZoffset, park.parkElevation - Unit3::ELoffset);
 }
 
-std::string StationRotators::Info() const { return "Lunark " LUNARK_VERSION; }
+std::string StationRotators::Info() const {
+    return "Lunark " LUNARK_VERSION;
+}
 
 }  // namespace StationLink

@@ -40,8 +40,9 @@ bool LinkIsSound(int code) {
 
 int CollectModel(const rig_caps* caps, rig_ptr_t data) {
     auto* models = static_cast<std::vector<Model>*>(data);
-    models->push_back({static_cast<int>(caps->rig_model), caps->mfg_name ? caps->mfg_name : "", caps->model_name ? caps->model_name : "",
-                       caps->port_type == RIG_PORT_SERIAL, caps->port_type != RIG_PORT_NONE});
+    models->push_back({static_cast<int>(caps->rig_model), caps->mfg_name ? caps->mfg_name : "",
+                       caps->model_name ? caps->model_name : "", caps->port_type == RIG_PORT_SERIAL,
+                       caps->port_type != RIG_PORT_NONE});
     return 1;  // go on
 }
 
@@ -129,8 +130,8 @@ struct Rig::Worker {
 
 Rig::Rig(Address address, Gate& gate) : worker_(std::make_shared<Worker>(std::move(address), gate)) {
     const Model* model = FindModel(gate, worker_->address.model);
-    worker_->overNetwork = model && !model->serial && !worker_->address.device.empty() &&
-                           !worker_->address.device.starts_with('/');
+    worker_->overNetwork =
+        model && !model->serial && !worker_->address.device.empty() && !worker_->address.device.starts_with('/');
     std::thread([worker = worker_] { worker->Run(); }).detach();
 }
 
@@ -286,19 +287,20 @@ Result Rig::Worker::Execute(const Request& request) {
     if (setsDial && call("get frequency", [&] { return rig_get_freq(rig, RIG_VFO_CURR, &hz); }))
         result.dialBeforeHz = std::llround(hz);
     if (request.receiveHz) {
-        result.receiveSet = call("set frequency", [&] {
-            return rig_set_freq(rig, RIG_VFO_CURR, static_cast<freq_t>(*request.receiveHz));
-        });
+        result.receiveSet = call(
+            "set frequency", [&] { return rig_set_freq(rig, RIG_VFO_CURR, static_cast<freq_t>(*request.receiveHz)); });
         failed = failed || !result.receiveSet;
     }
     // Without split one VFO does both: a request that gives both frequencies tunes it to receive.
     if (request.transmitHz && (split || !request.receiveHz)) {
         const freq_t hz = static_cast<freq_t>(*request.transmitHz);
-        result.transmitSet = split ? call("set split frequency", [&] { return rig_set_split_freq(rig, RIG_VFO_TX, hz); })
-                                   : call("set frequency", [&] { return rig_set_freq(rig, RIG_VFO_CURR, hz); });
+        result.transmitSet = split
+                                 ? call("set split frequency", [&] { return rig_set_split_freq(rig, RIG_VFO_TX, hz); })
+                                 : call("set frequency", [&] { return rig_set_freq(rig, RIG_VFO_CURR, hz); });
         failed = failed || !result.transmitSet;
     }
-    if (call("get frequency", [&] { return rig_get_freq(rig, RIG_VFO_CURR, &hz); })) result.receiveHz = std::llround(hz);
+    if (call("get frequency", [&] { return rig_get_freq(rig, RIG_VFO_CURR, &hz); }))
+        result.receiveHz = std::llround(hz);
     if (split && call("get split frequency", [&] { return rig_get_split_freq(rig, RIG_VFO_TX, &hz); }))
         result.transmitHz = std::llround(hz);
     // A rig that cannot tell its PTT (a soft error) is taken as receiving, with nothing reported.

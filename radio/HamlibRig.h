@@ -43,15 +43,15 @@ struct Request {
 struct Result {
     Request request;
     bool ok = false;
-    std::string reason;                  // the step and Hamlib's error text; empty when ok
-    bool receiveSet = false;             // the receive frequency went to the rig
-    bool transmitSet = false;            // the transmit frequency went to the rig
+    std::string reason;                     // the step and Hamlib's error text; empty when ok
+    bool receiveSet = false;                // the receive frequency went to the rig
+    bool transmitSet = false;               // the transmit frequency went to the rig
     std::optional<long long> dialBeforeHz;  // the current VFO read before it was set
-    std::optional<long long> receiveHz;  // read back: the current VFO
-    std::optional<long long> transmitHz;  // read back: the split VFO, when split
-    std::optional<bool> transmitting;    // the rig's PTT; nullopt when the rig cannot tell
-    bool hasSplit = false;               // the model has split VFOs
-    bool skipped = false;                // never tried: replaced by a newer request, or the rig let go
+    std::optional<long long> receiveHz;     // read back: the current VFO
+    std::optional<long long> transmitHz;    // read back: the split VFO, when split
+    std::optional<bool> transmitting;       // the rig's PTT; nullopt when the rig cannot tell
+    bool hasSplit = false;                  // the model has split VFOs
+    bool skipped = false;                   // never tried: replaced by a newer request, or the rig let go
 };
 
 using Completion = std::function<void(const Result&)>;

@@ -14,7 +14,7 @@ struct Model {
     int number;                // Hamlib's model number (1 Dummy, 2 NET rotctl, 601 GS-232A, ...)
     std::string manufacturer;  // as Hamlib spells it, ASCII
     std::string name;
-    bool serial;  // reached over a serial line (a line speed applies); otherwise network or none
+    bool serial;       // reached over a serial line (a line speed applies); otherwise network or none
     bool needsDevice;  // false for the simulated rotator, which is reached over nothing
 };
 

@@ -9,12 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -264,7 +264,8 @@ void Rotator::Post(Request request, Completion done) {
         worker_->wake.notify_one();
     }
     for (const Worker::Job& job : replaced) {
-        for (const Completion& answer : job.done) answer({job.request, false, kReplaced, std::nullopt, std::nullopt, true});
+        for (const Completion& answer : job.done)
+            answer({job.request, false, kReplaced, std::nullopt, std::nullopt, true});
     }
 }
 
@@ -319,7 +320,8 @@ void Rotator::Worker::Run() {
         }
     }
     for (const Job& job : unsent) {
-        for (const Completion& answer : job.done) answer({job.request, false, kNotSent, std::nullopt, std::nullopt, true});
+        for (const Completion& answer : job.done)
+            answer({job.request, false, kNotSent, std::nullopt, std::nullopt, true});
     }
     const std::lock_guard lock(mutex);
     ended = true;
@@ -407,43 +409,43 @@ Result Rotator::Worker::Execute(const Request& request) {
     };
 
     switch (request.command) {
-    case Command::kSetPosition:
-    case Command::kSetAzimuth:
-    case Command::kSetElevation: {
-        Bearing target{TwoDecimals(request.azimuth), TwoDecimals(request.elevation)};
-        if (request.command != Command::kSetPosition) {
-            Bearing current{};
-            if (!call("get position", read(current))) return result;
-            if (request.command == Command::kSetAzimuth) target.elevation = current.elevation;
-            if (request.command == Command::kSetElevation) target.azimuth = current.azimuth;
+        case Command::kSetPosition:
+        case Command::kSetAzimuth:
+        case Command::kSetElevation: {
+            Bearing target{TwoDecimals(request.azimuth), TwoDecimals(request.elevation)};
+            if (request.command != Command::kSetPosition) {
+                Bearing current{};
+                if (!call("get position", read(current))) return result;
+                if (request.command == Command::kSetAzimuth) target.elevation = current.elevation;
+                if (request.command == Command::kSetElevation) target.azimuth = current.azimuth;
+            }
+            if (!call("set position", rot_set_position(rot, static_cast<azimuth_t>(target.azimuth),
+                                                       static_cast<elevation_t>(target.elevation)))) {
+                return result;
+            }
+            result.sent = target;
+            Bearing actual{};
+            const int code = read(actual);
+            if (code == RIG_OK) {
+                result.readBack = actual;
+            } else if (!LinkIsSound(code)) {
+                call("get position", code);  // moved, perhaps, but no longer answering
+                return result;
+            }
+            break;
         }
-        if (!call("set position", rot_set_position(rot, static_cast<azimuth_t>(target.azimuth),
-                                                   static_cast<elevation_t>(target.elevation)))) {
-            return result;
-        }
-        result.sent = target;
-        Bearing actual{};
-        const int code = read(actual);
-        if (code == RIG_OK) {
+        case Command::kGetPosition: {
+            Bearing actual{};
+            if (!call("get position", read(actual))) return result;
             result.readBack = actual;
-        } else if (!LinkIsSound(code)) {
-            call("get position", code);  // moved, perhaps, but no longer answering
-            return result;
+            break;
         }
-        break;
-    }
-    case Command::kGetPosition: {
-        Bearing actual{};
-        if (!call("get position", read(actual))) return result;
-        result.readBack = actual;
-        break;
-    }
-    case Command::kStop:
-        if (!call("stop", rot_stop(rot))) return result;
-        break;
-    case Command::kPark:
-        if (!call("park", rot_park(rot))) return result;
-        break;
+        case Command::kStop:
+            if (!call("stop", rot_stop(rot))) return result;
+            break;
+        case Command::kPark:
+            if (!call("park", rot_park(rot))) return result;
+            break;
     }
     result.ok = true;
     return result;

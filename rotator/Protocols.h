@@ -55,8 +55,8 @@ struct Protocol {
     std::string_view tail;
     int copies;
     TransportKind transport;
-    int32_t highestAzimuth;   // kOneTurnAzimuth or kOverlapAzimuth
-    bool fractionalDegrees;   // takes the targets unrounded (Hamlib); otherwise whole degrees
+    int32_t highestAzimuth;  // kOneTurnAzimuth or kOverlapAzimuth
+    bool fractionalDegrees;  // takes the targets unrounded (Hamlib); otherwise whole degrees
 
     // Whether an overlapping azimuth range may send this controller azimuths above 359.
     bool TakesAzimuthAbove359() const { return highestAzimuth > kOneTurnAzimuth; }

@@ -49,8 +49,8 @@ std::string_view Trim(std::string_view text) {
 
 bool SameName(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The section name of a "[name]" line, or nullopt for any other line.
@@ -98,7 +98,9 @@ KeyPlace FindKey(const std::vector<Line>& lines, std::string_view section, std::
     return place;
 }
 
-bool IsQuote(char c) { return c == '"' || c == '\''; }
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 bool InMatchingQuotes(std::string_view value) {
     return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
@@ -114,13 +116,13 @@ std::string_view Unquoted(std::string_view value) {
 // is itself in quotes gets one more pair, so that reading it back gives it whole.
 std::string LineValue(std::string_view value) {
     std::string text(value);
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return InMatchingQuotes(text) ? '"' + text + '"' : text;
 }
 
 // The file's text with one key set, every other byte as it was.
-std::string WithKey(std::string_view content, std::string_view section, std::string_view key,
-                    std::string_view value) {
+std::string WithKey(std::string_view content, std::string_view section, std::string_view key, std::string_view value) {
     const auto lines = SplitLines(content);
     const std::string_view lineBreak =
         (!lines.empty() && !lines.front().lineBreak.empty()) ? lines.front().lineBreak : std::string_view("\n");
@@ -243,8 +245,7 @@ constexpr std::size_t kFilesKept = 4;
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
 
-std::string TIniFile::ReadString(std::string_view section, std::string_view key,
-                                 std::string_view defaultValue) const {
+std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const {
     // The file's identity and the time are taken before it is read: should it change in between,
     // the next read sees another identity, or a time too close to tell, and reads it again.
     const auto readAt = std::chrono::system_clock::now();
@@ -264,8 +265,8 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
         }
     }
     const ReadFile& file = known->second;
-    const auto value = file.values.find(LookupName(text_encoding::FromWin1252(section, file.form),
-                                                   text_encoding::FromWin1252(key, file.form)));
+    const auto value = file.values.find(
+        LookupName(text_encoding::FromWin1252(section, file.form), text_encoding::FromWin1252(key, file.form)));
     return value == file.values.end() ? std::string(defaultValue) : value->second;
 }
 
@@ -277,7 +278,9 @@ void TIniFile::LockForUpdate() {
     if (!held_.Open(fileName_, true)) throw EIniWriteError("Unable to write to " + fileName_);
 }
 
-void TIniFile::Unlock() { held_.Close(); }
+void TIniFile::Unlock() {
+    held_.Close();
+}
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     const auto fail = [&] { throw EIniWriteError("Unable to write to " + fileName_); };

@@ -33,7 +33,9 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // The path with every symbolic link at its end followed, also the last one of a dangling chain;
 // nullopt for a loop or a link that cannot be read.
@@ -113,7 +115,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& fileNa
         if (!IsTemporaryOf(entry->d_name, fileName)) continue;
         const int fd = ::openat(folderFd, entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(folderFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named)) {
             ::unlinkat(folderFd, entry->d_name, 0);
@@ -149,7 +152,8 @@ std::optional<Temporary> CreateTemporary(const std::string& folder, const std::s
         }
         LockWaiting(temporary.fd);
         // Another process cleaning up may have taken the name away before the lock was ours.
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         if (::fstat(temporary.fd, &opened) == 0 && ::lstat(temporary.path.c_str(), &named) == 0 &&
             SameFile(opened, named)) {
             return temporary;
@@ -185,10 +189,13 @@ FileReadResult ReadRegularFile(const std::string& path, std::string& content) {
     return ok ? FileReadResult::Ok : FileReadResult::Failed;
 }
 
-LockedFile::~LockedFile() { Close(); }
+LockedFile::~LockedFile() {
+    Close();
+}
 
 void LockedFile::Close() {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (createdEmpty_ && ::fstat(fd_, &held) == 0 && held.st_size == 0 && ::stat(target_.c_str(), &named) == 0 &&
         SameFile(held, named)) {
         ::unlink(target_.c_str());
@@ -208,7 +215,8 @@ bool LockedFile::Open(const std::string& path, bool createMissing) {
     // Retries after a wait for the lock are not counted: the holder replaces the file with every
     // write, and this process waits for as many as the holder makes.
     for (int attempt = 0; attempt < kMaxAttempts;) {
-        struct stat named {}, opened {};
+        struct stat named {
+        }, opened{};
         if (::stat(target_.c_str(), &named) != 0) {
             if (errno != ENOENT) return false;
             if (!createMissing) {
@@ -278,8 +286,8 @@ LockedFile::WriteResult LockedFile::Write(std::string_view content) {
     }
     if (exists) {
         struct stat made {};
-        const bool sameOwner = ::fstat(temporary->fd, &made) == 0 && made.st_uid == old.st_uid &&
-                               made.st_gid == old.st_gid;
+        const bool sameOwner =
+            ::fstat(temporary->fd, &made) == 0 && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
         if (!sameOwner && ::fchown(temporary->fd, old.st_uid, old.st_gid) != 0) {
             // Only the owner's own process or root can hand a file to its owner: rewrite it instead
             // of taking it away from its owner.
@@ -312,14 +320,14 @@ LockedFile::WriteResult LockedFile::Write(std::string_view content) {
 LockedFile::WriteResult LockedFile::WriteInPlace(std::string_view content) {
     const int fd = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return WriteResult::Failed;
-    struct stat opened {}, held {};
+    struct stat opened {
+    }, held{};
     bool ok = ::fstat(fd, &opened) == 0 && ::fstat(fd_, &held) == 0 && SameFile(opened, held);
     // Reserve the space first, so that a full disk fails before a byte of the file has changed.
     if (ok && !content.empty() && ::fallocate(fd, 0, 0, static_cast<off_t>(content.size())) != 0) {
         ok = errno != ENOSPC && errno != EFBIG && errno != EDQUOT;
     }
-    ok = ok && WriteAllAt(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
-         ::fsync(fd) == 0;
+    ok = ok && WriteAllAt(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     return ok ? WriteResult::Written : WriteResult::Failed;
 }

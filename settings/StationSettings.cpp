@@ -57,8 +57,7 @@ void WriteTracking(const std::string& settingsFile, bool on) {
 std::optional<WindowPlace> ReadWindowPlace(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     const WindowPlace place{ini.ReadInteger(kSection, kLeft, kMissing), ini.ReadInteger(kSection, kTop, kMissing),
-                            ini.ReadInteger(kSection, kWidth, kMissing),
-                            ini.ReadInteger(kSection, kHeight, kMissing)};
+                            ini.ReadInteger(kSection, kWidth, kMissing), ini.ReadInteger(kSection, kHeight, kMissing)};
     if (place.Left == kMissing || place.Top == kMissing || place.Width <= 0 || place.Height <= 0) {
         return std::nullopt;
     }

@@ -38,8 +38,8 @@ void WriteTracking(const std::string& settingsFile, bool on);
 
 // Every key of the section, for the reference to name.
 // FollowLimit, FollowTime and FollowAction are read by FollowWatch::Load.
-inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",         "Width",      "Height",
-                                        "RetrySeconds", "ResumeTracking", "Tracking",    "Period",     "FollowLimit",
+inline constexpr const char* kKeys[] = {"Log",          "Left",           "Top",      "Width",  "Height",
+                                        "RetrySeconds", "ResumeTracking", "Tracking", "Period", "FollowLimit",
                                         "FollowTime",   "FollowAction"};
 
 struct WindowPlace {

@@ -14,7 +14,9 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 
-bool BigEndian(Form form) { return form == Form::Utf16BE; }
+bool BigEndian(Form form) {
+    return form == Form::Utf16BE;
+}
 
 char16_t UnitAt(std::string_view bytes, std::size_t at, bool bigEndian) {
     const auto first = static_cast<unsigned char>(bytes[at]);
@@ -29,8 +31,12 @@ void AppendUnit(std::string& out, char16_t unit, bool bigEndian) {
     out += bigEndian ? low : high;
 }
 
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;

@@ -16,8 +16,8 @@ enum class Form { Plain, Utf8, Utf16LE, Utf16BE };
 
 struct DecodedText {
     Form form = Form::Plain;
-    std::string text;  // Plain: the bytes as they are; otherwise UTF-8 without the mark
-    std::string tail;  // a last odd byte of a UTF-16 file, kept as it was
+    std::string text;    // Plain: the bytes as they are; otherwise UTF-8 without the mark
+    std::string tail;    // a last odd byte of a UTF-16 file, kept as it was
     bool marked = true;  // Unicode forms: the file starts with the byte-order mark
 };
 

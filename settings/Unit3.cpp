@@ -28,8 +28,7 @@ constexpr char kInstalledPrefix[] = "/usr/";
 // Whether a file can be created in folder: tried for real, because permission bits alone do not
 // tell (root, read-only mounts).
 bool CanCreateFileIn(const std::filesystem::path& folder) {
-    std::string probe =
-        (folder.empty() ? std::filesystem::path(".") : folder).string() + "/.lunark-probe-XXXXXX";
+    std::string probe = (folder.empty() ? std::filesystem::path(".") : folder).string() + "/.lunark-probe-XXXXXX";
     const int fd = ::mkstemp(probe.data());
     if (fd < 0) return false;
     ::close(fd);
@@ -79,7 +78,8 @@ std::string SettingsExecutablePath(const std::string& realExecutablePath) {
 }
 
 std::vector<std::string> KeyNames() {
-    return {"Locator", "Top", "Left", "AZ_COM_NR", "EL_COM_NR", "AZoffset", "ELoffset", "AZtype", "ELtype", "TrackInterval"};
+    return {"Locator",  "Top",      "Left",   "AZ_COM_NR", "EL_COM_NR",
+            "AZoffset", "ELoffset", "AZtype", "ELtype",    "TrackInterval"};
 }
 
 StoredPosition LoadSettings(const std::string& executablePath) {

@@ -27,7 +27,8 @@ class SerialLine final : public AxisTransport {
 public:
     bool SendAxis(Axis axis, const Protocols::Protocol& protocol, int32_t comNr, const Protocols::Targets& targets,
                   const Rotators::SendObserver& observer) override {
-        const Rotators::Send send{Rotators::PortText(comNr), std::string(protocol.lineSpeed), protocol.Command(targets)};
+        const Rotators::Send send{Rotators::PortText(comNr), std::string(protocol.lineSpeed),
+                                  protocol.Command(targets)};
         bool allWritten = true;
         for (const SerialPort::SendResult& result : SerialTransport::SendOverSerialLine(send.port, protocol, targets)) {
             allWritten = result.Sent() && allWritten;
@@ -37,16 +38,16 @@ public:
     }
 
     std::string PlanText(Axis axis, const Protocols::Protocol& protocol, int32_t comNr) const override {
-        const auto sends =
-            Rotators::CommandsFor(axis, protocol.name, comNr, {Position::AZtarget, Position::ELtarget}).value_or(
-                std::vector<Rotators::Send>{});
+        const auto sends = Rotators::CommandsFor(axis, protocol.name, comNr, {Position::AZtarget, Position::ELtarget})
+                               .value_or(std::vector<Rotators::Send>{});
         if (sends.empty()) return ": nothing is sent\n";
         const Rotators::Send& first = sends.front();
         const std::optional<std::string> device = SerialTransport::DevicePathFor(first.port);
         std::string text = " on " + first.port + " (" + (device ? *device : "no device") + ") at " + first.lineSpeed +
                            " baud, 8-N-1\n";
         for (const Rotators::Send& send : sends) {
-            text += "  " + CommandText::HexBytes(send.command) + "    " + CommandText::ReadableBytes(send.command) + '\n';
+            text +=
+                "  " + CommandText::HexBytes(send.command) + "    " + CommandText::ReadableBytes(send.command) + '\n';
         }
         return text;
     }
@@ -94,10 +95,13 @@ public:
         if (const auto last = HamlibTransport::LastResult(axis)) {
             // A failure reads as a serial line's does: the reason, then the device.
             const HamlibRotator::Result& result = last->result;
-            status.last = Station::LastCommand{{}, last->at, result.ok,
+            status.last = Station::LastCommand{{},
+                                               last->at,
+                                               result.ok,
                                                result.ok ? HamlibTransport::OutcomeText(last->address, result)
                                                          : result.reason + " (" + last->address.device + ")",
-                                               {}, HamlibTransport::CallText(result)};
+                                               {},
+                                               HamlibTransport::CallText(result)};
         }
         // The line speed is the model's own unless one is set.
         Station::AxisStatus::Shown& shown = status.shown;
@@ -139,9 +143,9 @@ public:
         const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
         if (!last) return std::nullopt;
         const HamlibRotator::Result& result = last->result;
-        return LateResult{result.ok,
-                          result.ok ? std::string(Station::kSentText) : result.reason + " (" + last->address.device + ")",
-                          result.readBack};
+        return LateResult{
+            result.ok, result.ok ? std::string(Station::kSentText) : result.reason + " (" + last->address.device + ")",
+            result.readBack};
     }
 
     const char* Name() const override { return "Hamlib"; }
@@ -182,13 +186,18 @@ AxisTransport& For(const Protocols::Protocol* protocol) {
     Transports& transports = TheTransports();
     if (protocol == nullptr) return transports.none;
     switch (protocol->transport) {
-    case Protocols::TransportKind::kSerialLine: return transports.serialLine;
-    case Protocols::TransportKind::kHamlib: return transports.hamlib;
-    case Protocols::TransportKind::kNone: return transports.none;
+        case Protocols::TransportKind::kSerialLine:
+            return transports.serialLine;
+        case Protocols::TransportKind::kHamlib:
+            return transports.hamlib;
+        case Protocols::TransportKind::kNone:
+            return transports.none;
     }
     return transports.none;
 }
 
-const std::vector<AxisTransport*>& All() { return TheTransports().all; }
+const std::vector<AxisTransport*>& All() {
+    return TheTransports().all;
+}
 
 }  // namespace AxisTransports

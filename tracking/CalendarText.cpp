@@ -67,9 +67,8 @@ std::string Marks(const eme_calendar::Day& day) {
 }
 
 std::size_t Width(const std::string& utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 }  // namespace
@@ -124,20 +123,20 @@ std::string Json(const std::vector<eme_calendar::Day>& days, const std::vector<s
     const auto boolean = [](bool value) { return value ? "true" : "false"; };
     for (std::size_t i = 0; i < days.size(); ++i) {
         const eme_calendar::Day& day = days[i];
-        text += std::string(i ? "," : "") + "\n  {\"date\": \"" + DateText(day.start) + "\", \"highest_el\": " +
-                Fixed(day.highest, 3) + ", \"highest_at\": \"" + TimeText(day.highestAt, true) +
-                "\", \"hours_up\": " + Fixed(day.hoursUp, 4) + ", \"mutual_hours\": [";
+        text += std::string(i ? "," : "") + "\n  {\"date\": \"" + DateText(day.start) +
+                "\", \"highest_el\": " + Fixed(day.highest, 3) + ", \"highest_at\": \"" +
+                TimeText(day.highestAt, true) + "\", \"hours_up\": " + Fixed(day.hoursUp, 4) + ", \"mutual_hours\": [";
         for (std::size_t dx = 0; dx < day.mutualHours.size() && dx < dxLocators.size(); ++dx) {
             text += std::string(dx ? ", " : "") + "{\"dx\": \"" + win1252::ToUtf8(dxLocators[dx]) +
                     "\", \"hours\": " + Fixed(day.mutualHours[dx], 4) + "}";
         }
-        text += "], \"declination\": " + Fixed(day.declination, 3) + ", \"distance_km\": " +
-                Fixed(day.distanceKm, 1) + ", \"path_loss_db\": " + Fixed(day.pathLossDb, 2) +
+        text += "], \"declination\": " + Fixed(day.declination, 3) + ", \"distance_km\": " + Fixed(day.distanceKm, 1) +
+                ", \"path_loss_db\": " + Fixed(day.pathLossDb, 2) +
                 ", \"sun_moon_deg\": " + Fixed(day.sunMoonDegrees, 2) + ", \"sun_close\": " + boolean(day.sunClose) +
                 ", \"degradation_db\": " + Fixed(day.degradationDb, 2) + ", \"rating\": \"" +
-                eme_calendar::RatingName(eme_calendar::RatingOf(day.degradationDb)) + "\", \"perigee\": " +
-                boolean(day.perigee) + ", \"apogee\": " + boolean(day.apogee) + ", \"new_moon\": " +
-                boolean(day.newMoon) + ", \"full_moon\": " + boolean(day.fullMoon) + "}";
+                eme_calendar::RatingName(eme_calendar::RatingOf(day.degradationDb)) +
+                "\", \"perigee\": " + boolean(day.perigee) + ", \"apogee\": " + boolean(day.apogee) +
+                ", \"new_moon\": " + boolean(day.newMoon) + ", \"full_moon\": " + boolean(day.fullMoon) + "}";
     }
     return text + (days.empty() ? "]\n" : "\n]\n");
 }

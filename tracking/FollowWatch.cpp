@@ -90,8 +90,7 @@ double Gap(double commanded, double actual, bool wraps) {
     return gap;
 }
 
-Change Watch::Observe(const Settings& settings, double commanded, double actual, bool wraps,
-                      Clock::time_point now) {
+Change Watch::Observe(const Settings& settings, double commanded, double actual, bool wraps, Clock::time_point now) {
     commanded_ = commanded;
     actual_ = actual;
     latest_ = now;

@@ -65,7 +65,7 @@ private:
     bool alarmed_ = false;
     double referenceGap_ = 0.0;       // the gap to shrink from, around the circle
     double referenceStraight_ = 0.0;  // and as the plain difference
-    Clock::time_point since_{};  // when the rotator last made progress
+    Clock::time_point since_{};       // when the rotator last made progress
     Clock::time_point latest_{};
     double commanded_ = 0.0;
     double actual_ = 0.0;

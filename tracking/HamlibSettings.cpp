@@ -25,15 +25,20 @@ struct AxisKeys {
 constexpr AxisKeys kAzimuthKeys{"AzModel", "AzDevice", "AzSpeed", "azimuth"};
 constexpr AxisKeys kElevationKeys{"ElModel", "ElDevice", "ElSpeed", "elevation"};
 
-const AxisKeys& KeysOf(Axis axis) { return axis == Axis::kAzimuth ? kAzimuthKeys : kElevationKeys; }
+const AxisKeys& KeysOf(Axis axis) {
+    return axis == Axis::kAzimuth ? kAzimuthKeys : kElevationKeys;
+}
 
-bool IsQuote(char c) { return c == '"' || c == '\''; }
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 }  // namespace
 
 std::vector<std::string> KeyNames() {
     std::vector<std::string> names;
-    for (const AxisKeys& keys : {kAzimuthKeys, kElevationKeys}) names.insert(names.end(), {keys.model, keys.device, keys.speed});
+    for (const AxisKeys& keys : {kAzimuthKeys, kElevationKeys})
+        names.insert(names.end(), {keys.model, keys.device, keys.speed});
     return names;
 }
 
@@ -59,7 +64,8 @@ std::string Problem(Axis axis, const Address& rotator) {
     }
     const bool printable = std::ranges::all_of(device, [](char c) { return c >= ' ' && c < 0x7F; }) &&
                            device.front() != ' ' && device.back() != ' ';
-    if (!printable) return "The device of the " + name + " rotator must be printable ASCII text without blanks around it";
+    if (!printable)
+        return "The device of the " + name + " rotator must be printable ASCII text without blanks around it";
     if (IsQuote(device.front()) && device.back() == device.front())
         return "The device of the " + name + " rotator must not be quoted";
     if (device.size() > TIniFile::kMaxValueLength)
@@ -99,7 +105,8 @@ int Save(const std::string& settingsFile, Axis axis, const std::optional<Address
             ++changed;
         }
     } catch (const EIniWriteError& error) {
-        Journal::Add(std::string("Settings: the Hamlib rotator of the ") + keys.axisName + " not kept: " + error.what());
+        Journal::Add(std::string("Settings: the Hamlib rotator of the ") + keys.axisName +
+                     " not kept: " + error.what());
         throw;
     }
     return changed;

@@ -91,7 +91,9 @@ std::optional<Address> HamlibAxisRotator(Axis axis);
 void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation);
 bool CommandAxisRotator(Axis axis, Command command);
 
-const char* AxisName(std::size_t axis) { return axis == 0 ? "Azimuth" : "Elevation"; }
+const char* AxisName(std::size_t axis) {
+    return axis == 0 ? "Azimuth" : "Elevation";
+}
 
 // What FollowAction asks of an axis found not following.
 void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
@@ -176,10 +178,10 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
     if (readBack && !answeringChanged) return;
     std::string outcome = OutcomeText(address, result);
     if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
-    latestEvent = Event{latestEvent.number + 1,
-                        AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) +
-                            ": " + outcome,
-                        result.ok};
+    latestEvent = Event{
+        latestEvent.number + 1,
+        AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " + outcome,
+        result.ok};
     Journal::Add(latestEvent.text);
     if (!result.ok) Messages::ShowMessage(CommsError(address));
     // Only to an axis still set to this rotator.
@@ -282,13 +284,18 @@ std::string CallText(const Result& result) {
     const HamlibRotator::Request& request = result.request;
     if (result.sent) return "set position " + Decimals(result.sent->azimuth) + " " + Decimals(result.sent->elevation);
     switch (request.command) {
-    case Command::kSetPosition:
-        return "set position " + Decimals(request.azimuth) + " " + Decimals(request.elevation);
-    case Command::kSetAzimuth: return "set azimuth " + Decimals(request.azimuth);
-    case Command::kSetElevation: return "set elevation " + Decimals(request.elevation);
-    case Command::kGetPosition: return "get position";
-    case Command::kStop: return "stop";
-    case Command::kPark: return "park";
+        case Command::kSetPosition:
+            return "set position " + Decimals(request.azimuth) + " " + Decimals(request.elevation);
+        case Command::kSetAzimuth:
+            return "set azimuth " + Decimals(request.azimuth);
+        case Command::kSetElevation:
+            return "set elevation " + Decimals(request.elevation);
+        case Command::kGetPosition:
+            return "get position";
+        case Command::kStop:
+            return "stop";
+        case Command::kPark:
+            return "park";
     }
     return {};
 }
@@ -296,7 +303,8 @@ std::string CallText(const Result& result) {
 std::string OutcomeText(const Address& address, const Result& result) {
     if (!result.ok) return CommsError(address) + ": " + result.reason;
     std::string text = "done";
-    if (result.readBack) text += "; read back " + Decimals(result.readBack->azimuth) + " " + Decimals(result.readBack->elevation);
+    if (result.readBack)
+        text += "; read back " + Decimals(result.readBack->azimuth) + " " + Decimals(result.readBack->elevation);
     return text;
 }
 
@@ -321,7 +329,9 @@ void SetPointedTarget(long double azimuth, long double elevation) {
                       HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
 }
 
-const Event& LatestEvent() { return latestEvent; }
+const Event& LatestEvent() {
+    return latestEvent;
+}
 
 Bearing CurrentTarget() {
     // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere

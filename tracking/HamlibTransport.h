@@ -115,7 +115,8 @@ struct AxisReading {
     std::optional<HamlibRotator::Bearing> commanded;  // the last rot_set_position, both coordinates
     std::optional<HamlibRotator::Bearing> actual;     // the last rot_get_position
     Location::Instant actualAt;
-    std::string failure;  // why the latest request failed, "get position: Communication timed out"; empty when it answered
+    std::string
+        failure;  // why the latest request failed, "get position: Communication timed out"; empty when it answered
 };
 std::optional<AxisReading> Reading(Protocols::Axis axis);
 

@@ -37,13 +37,16 @@ void Add(std::string text) {
     State& state = Current();
     if (logged || state.logProblemReported) return;
     state.logProblemReported = true;
-    Keep({Location::Now(), "The log cannot be written (" + StationLog::Problem() +
-                                    "); tracking goes on without it"});
+    Keep({Location::Now(), "The log cannot be written (" + StationLog::Problem() + "); tracking goes on without it"});
 }
 
-const std::deque<Entry>& Entries() { return Current().entries; }
+const std::deque<Entry>& Entries() {
+    return Current().entries;
+}
 
-std::uint64_t Revision() { return Current().revision; }
+std::uint64_t Revision() {
+    return Current().revision;
+}
 
 void Clear() {
     State& state = Current();
@@ -65,14 +68,18 @@ std::string UtcDateTime(Location::Instant at) {
     return text;
 }
 
-std::string UtcTime(Location::Instant at) { return UtcDateTime(at).substr(11); }
+std::string UtcTime(Location::Instant at) {
+    return UtcDateTime(at).substr(11);
+}
 
 std::string UtcMinute(Location::Instant at) {
     constexpr std::size_t kSeconds = 16;  // ":SS" after "YYYY-MM-DD HH:MM"
     return UtcDateTime(at).erase(kSeconds, 3);
 }
 
-std::string Line(const Entry& entry) { return UtcDateTime(entry.at) + "  " + entry.text; }
+std::string Line(const Entry& entry) {
+    return UtcDateTime(entry.at) + "  " + entry.text;
+}
 
 std::string Text() {
     std::string text;

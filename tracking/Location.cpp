@@ -102,6 +102,8 @@ double UtcNow() {
     return DayNumber(Now());
 }
 
-Instant Now() { return InstalledClock()(); }
+Instant Now() {
+    return InstalledClock()();
+}
 
 }  // namespace Location

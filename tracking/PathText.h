@@ -30,8 +30,7 @@ std::span<const Figure> Figures();
 
 // The value as a line or the page shows it: "55.9 Hz", "+12.3°". For a station's figure, `station` is the
 // station's; a path's figure reads `path`.
-std::string ValueText(const Figure& figure, const eme_path::StationFigures& station,
-                      const eme_path::PathFigures& path);
+std::string ValueText(const Figure& figure, const eme_path::StationFigures& station, const eme_path::PathFigures& path);
 
 // The plain number JSON takes: "55.9", "-12.34".
 std::string JsonNumber(const Figure& figure, const eme_path::StationFigures& station,

@@ -130,7 +130,9 @@ pointing::Station HomeStation(const std::string& locator, const std::optional<po
     return exact ? *exact : StationOf(locator);
 }
 
-std::vector<std::string> KeyNames() { return {kDxKey, kFrequencyKey, kMinElevationKey, kDxMinElevationKey, kDaysKey}; }
+std::vector<std::string> KeyNames() {
+    return {kDxKey, kFrequencyKey, kMinElevationKey, kDxMinElevationKey, kDaysKey};
+}
 
 Settings Read(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);

@@ -83,14 +83,10 @@ std::optional<long double> Pressure(std::string_view text) {
 
 using Kind = KeyText::Kind;
 const KeyText kKeys[9] = {
-    {"Precise", &Texts::precise, Kind::kSwitch, "0"},
-    {"Target", &Texts::target, Kind::kName, "Moon"},
-    {"Latitude", &Texts::latitude, Kind::kValue, ""},
-    {"Longitude", &Texts::longitude, Kind::kValue, ""},
-    {"Locator", &Texts::locator, Kind::kName, ""},
-    {"Height", &Texts::height, Kind::kValue, ""},
-    {"Refraction", &Texts::refraction, Kind::kSwitch, "0"},
-    {"Temperature", &Texts::temperature, Kind::kValue, ""},
+    {"Precise", &Texts::precise, Kind::kSwitch, "0"},       {"Target", &Texts::target, Kind::kName, "Moon"},
+    {"Latitude", &Texts::latitude, Kind::kValue, ""},       {"Longitude", &Texts::longitude, Kind::kValue, ""},
+    {"Locator", &Texts::locator, Kind::kName, ""},          {"Height", &Texts::height, Kind::kValue, ""},
+    {"Refraction", &Texts::refraction, Kind::kSwitch, "0"}, {"Temperature", &Texts::temperature, Kind::kValue, ""},
     {"Pressure", &Texts::pressure, Kind::kValue, ""},
 };
 
@@ -131,8 +127,7 @@ std::string Problem(const Texts& texts) {
          "Locator: 8 or 10 characters (JO22IC45 or JO22IC45XW)."},
         {texts.height, Height(texts.height).has_value(), "Height: metres above sea level from -500 to 9000."},
         {texts.refraction, texts.refraction == "0" || texts.refraction == "1", "Refraction: 0 (off) or 1 (on)."},
-        {texts.temperature, Temperature(texts.temperature).has_value(),
-         "Temperature: degrees Celsius from -90 to 60."},
+        {texts.temperature, Temperature(texts.temperature).has_value(), "Temperature: degrees Celsius from -90 to 60."},
         {texts.pressure, Pressure(texts.pressure).has_value(), "Pressure: hectopascals from 0 to 1100."},
     };
     std::string problems;
@@ -212,8 +207,8 @@ long double DistanceKm(const pointing::Station& a, const pointing::Station& b) {
     constexpr long double kRadian = 3.14159265358979323846264338327950288L / 180;
     const long double halfNorth = std::sin((b.latitude - a.latitude) * kRadian / 2);
     const long double halfEast = std::sin((b.longitudeEast - a.longitudeEast) * kRadian / 2);
-    const long double haversine = halfNorth * halfNorth + std::cos(a.latitude * kRadian) *
-                                                              std::cos(b.latitude * kRadian) * halfEast * halfEast;
+    const long double haversine =
+        halfNorth * halfNorth + std::cos(a.latitude * kRadian) * std::cos(b.latitude * kRadian) * halfEast * halfEast;
     return 2 * kMeanEarthRadiusKm * std::asin(std::sqrt(std::min(1.0L, haversine)));
 }
 
@@ -269,8 +264,7 @@ Settings Read(const std::string& settingsFile) {
     } else {
         settings.station = LocatorCentre(ini.ReadString(kSection, "Locator", ""));
     }
-    if (settings.station)
-        settings.station->heightMetres = Height(ini.ReadString(kSection, "Height", "")).value_or(0);
+    if (settings.station) settings.station->heightMetres = Height(ini.ReadString(kSection, "Height", "")).value_or(0);
 
     settings.atmosphere.refraction = Switch(ini, "Refraction");
     settings.atmosphere.temperatureCelsius =
@@ -284,8 +278,8 @@ Settings Read(const std::string& settingsFile) {
 
 pointing::Direction Direction(const Settings& settings, double utcDayNumber, const std::string& locator,
                               long double longitudeWest, long double latitude) {
-    const pointing::Station station = settings.precise ? PreciseStation(settings, locator)
-                                                       : pointing::Station{latitude, -longitudeWest, 0.0L};
+    const pointing::Station station =
+        settings.precise ? PreciseStation(settings, locator) : pointing::Station{latitude, -longitudeWest, 0.0L};
     const pointing::Atmosphere atmosphere = settings.precise ? settings.atmosphere : pointing::Atmosphere{};
     return Targets::DirectionOf(settings.target, utcDayNumber, station, atmosphere);
 }

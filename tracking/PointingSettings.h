@@ -31,7 +31,7 @@ inline constexpr char kSection[] = "Pointing";
 
 struct Settings {
     bool precise = false;
-    Targets::Target target;  // the Moon unless the file names another body
+    Targets::Target target;                    // the Moon unless the file names another body
     std::optional<pointing::Station> station;  // exact coordinates, used in precise mode
     pointing::Atmosphere atmosphere;           // refraction used in precise mode when switched on
 };
@@ -81,13 +81,13 @@ std::optional<long double> Pressure(std::string_view text);
 // The section as the settings file keeps it, key by key, as text ("" for a key that is absent). The
 // station window edits these and writes them back.
 struct Texts {
-    std::string precise;      // "1" on, "0" (or absent) off
-    std::string target;       // "Moon" or "Sun"
+    std::string precise;  // "1" on, "0" (or absent) off
+    std::string target;   // "Moon" or "Sun"
     std::string latitude;
     std::string longitude;
-    std::string locator;      // 8 or 10 characters
+    std::string locator;  // 8 or 10 characters
     std::string height;
-    std::string refraction;   // "1" on, "0" (or absent) off
+    std::string refraction;  // "1" on, "0" (or absent) off
     std::string temperature;
     std::string pressure;
     bool operator==(const Texts&) const = default;

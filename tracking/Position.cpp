@@ -64,8 +64,7 @@ void TargetPosition(const PointingSettings::Settings& pointing, double dayNumber
                     long double& azimuth) {
     if (pointing.precise || !pointing.target.IsBody(pointing::Target::Moon)) {
         const pointing::Direction direction =
-            PointingSettings::Direction(pointing, dayNumber, Unit3::Locator, Location::Longitude,
-                                        Location::Latitude);
+            PointingSettings::Direction(pointing, dayNumber, Unit3::Locator, Location::Longitude, Location::Latitude);
         elevation = direction.elevation;
         azimuth = direction.azimuth;
     } else {
@@ -85,7 +84,9 @@ void PositionOfAt(const Targets::Target& target, double dayNumber, long double& 
     TargetPosition(pointing, dayNumber, elevation, azimuth);
 }
 
-PointingSettings::Settings Pointing() { return installedPointingSource(); }
+PointingSettings::Settings Pointing() {
+    return installedPointingSource();
+}
 
 PointingSource SetPointingSource(PointingSource source) {
     PointingSource previous = std::move(installedPointingSource);

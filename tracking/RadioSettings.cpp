@@ -29,23 +29,59 @@ std::optional<long long> Whole(std::string_view text, long double lowest, long d
     return static_cast<long long>(*value);
 }
 
-bool Switch(std::string_view text) { return Trimmed(text) == "0" || Trimmed(text) == "1"; }
-bool ModelNumber(std::string_view text) { return Whole(text, 1, 1e8).has_value(); }
-bool AnyDevice(std::string_view) { return true; }
-bool LineSpeed(std::string_view text) { return Trimmed(text).empty() || Whole(text, 1, 1e7).has_value(); }
-bool Sked(std::string_view text) { return Number(text, 0.001L, 1e6L).has_value(); }
-bool ModeName(std::string_view text) { return ParseMode(text).has_value(); }
+bool Switch(std::string_view text) {
+    return Trimmed(text) == "0" || Trimmed(text) == "1";
+}
+bool ModelNumber(std::string_view text) {
+    return Whole(text, 1, 1e8).has_value();
+}
+bool AnyDevice(std::string_view) {
+    return true;
+}
+bool LineSpeed(std::string_view text) {
+    return Trimmed(text).empty() || Whole(text, 1, 1e7).has_value();
+}
+bool Sked(std::string_view text) {
+    return Number(text, 0.001L, 1e6L).has_value();
+}
+bool ModeName(std::string_view text) {
+    return ParseMode(text).has_value();
+}
 bool DxLocator(std::string_view text) {
     return Trimmed(text).empty() || PlanSettings::LocatorProblem(std::string(Trimmed(text))).empty();
 }
-bool Offset(std::string_view text) { return Whole(text, -1e6L, 1e6L).has_value(); }
-bool Oscillator(std::string_view text) { return Number(text, -1e6L, 1e6L).has_value(); }
-bool Step(std::string_view text) { return Whole(text, 1, 1e5L).has_value(); }
-bool Interval(std::string_view text) { return Whole(text, 100, 60000).has_value(); }
+bool Offset(std::string_view text) {
+    return Whole(text, -1e6L, 1e6L).has_value();
+}
+bool Oscillator(std::string_view text) {
+    return Number(text, -1e6L, 1e6L).has_value();
+}
+bool Step(std::string_view text) {
+    return Whole(text, 1, 1e5L).has_value();
+}
+bool Interval(std::string_view text) {
+    return Whole(text, 100, 60000).has_value();
+}
 
-enum KeyIndex { kEnabled, kModel, kDevice, kSpeed, kSked, kMode, kDx, kTxOffset, kLo, kStep, kInterval, kNoTxQsy, kSplit };
+enum KeyIndex {
+    kEnabled,
+    kModel,
+    kDevice,
+    kSpeed,
+    kSked,
+    kMode,
+    kDx,
+    kTxOffset,
+    kLo,
+    kStep,
+    kInterval,
+    kNoTxQsy,
+    kSplit
+};
 
-long long Hz(long double megahertz) { return std::llround(megahertz * 1e6L); }
+long long Hz(long double megahertz) {
+    return std::llround(megahertz * 1e6L);
+}
 
 }  // namespace
 
@@ -159,8 +195,8 @@ std::optional<Tuning> Tune(const Settings& settings, const Doppler& doppler) {
     const long double f0 = static_cast<long double>(settings.skedHz);
     Tuning tuning{};
     tuning.receive = std::llround(f0 + row.receiveHome * doppler.home + row.receiveDx * doppler.dx);
-    tuning.transmit = std::llround(f0 + row.transmitHome * doppler.home + row.transmitDx * doppler.dx) +
-                      settings.transmitOffsetHz;
+    tuning.transmit =
+        std::llround(f0 + row.transmitHome * doppler.home + row.transmitDx * doppler.dx) + settings.transmitOffsetHz;
     tuning.rigReceive = OnRig(tuning.receive, settings.loHz);
     tuning.rigTransmit = OnRig(tuning.transmit, settings.loHz);
     return tuning;

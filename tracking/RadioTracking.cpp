@@ -47,8 +47,8 @@ struct Tracker {
     std::shared_ptr<Mailbox> mailbox = std::make_shared<Mailbox>();
     Status status;
     bool inFlight = false;
-    bool answering = true;  // the first failure is told
-    bool hasSplit = true;   // until the rig says otherwise
+    bool answering = true;          // the first failure is told
+    bool hasSplit = true;           // until the rig says otherwise
     std::optional<long long> dial;  // what the current VFO was last set to
     Location::Instant receiveSetAt{}, transmitSetAt{}, lastPost{}, holdUntil{};
     Location::Instant transmitFor{};  // the instant the transmit frequency under way was computed for
@@ -59,7 +59,9 @@ Tracker& State() {
     return tracker;
 }
 
-double DayOf(Location::Instant at) { return Location::DayNumber(at); }
+double DayOf(Location::Instant at) {
+    return Location::DayNumber(at);
+}
 
 // The start of the transmit or receive period `at` falls in, periods counted from midnight UTC.
 Location::Instant PeriodStart(Location::Instant at, int periodSeconds) {
@@ -101,7 +103,8 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
     s.split = t.settings.split && result.hasSplit;
     // The dial as it stood before this request, then as it stands after it, against what was last set
     // (in transmit a split rig may show its transmit VFO: only a receiving dial counts).
-    const auto compare = [&t, &s, receiving = !result.transmitting.value_or(false)](const std::optional<long long>& dial) {
+    const auto compare = [&t, &s,
+                          receiving = !result.transmitting.value_or(false)](const std::optional<long long>& dial) {
         if (!dial || !t.dial || !receiving || std::llabs(*dial - *t.dial) <= kForeignMoveHz) return;
         s.warning = "The rig's frequency moved to " + std::to_string(*dial) +
                     " Hz without Lunark setting it: another program tunes it too (its own split and "
@@ -135,13 +138,15 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
         s.state = result.reason;
         t.holdUntil = now + milliseconds(t.settings.intervalMs);
         if (t.answering) {
-            Journal::Add("Radio: " + CallText(result.request) + ": " + ErrorText(t.settings.rig) + ": " + result.reason);
+            Journal::Add("Radio: " + CallText(result.request) + ": " + ErrorText(t.settings.rig) + ": " +
+                         result.reason);
             Messages::ShowMessage(ErrorText(t.settings.rig));
         }
         t.answering = false;
         return;
     }
-    if (!t.answering) Journal::Add("Radio: " + ErrorText(t.settings.rig).substr(sizeof kRadioError - 1) + " answers again");
+    if (!t.answering)
+        Journal::Add("Radio: " + ErrorText(t.settings.rig).substr(sizeof kRadioError - 1) + " answers again");
     t.answering = true;
     s.state = "answers";
 }
@@ -206,12 +211,12 @@ void Use(const Settings& settings, const pointing::Station& home, const std::str
     const bool needsDx = RadioSettings::RowOf(settings.mode).needsDx;
     t.status.driving = settings.enabled && settings.mode != RadioSettings::Mode::kNone && settings.skedHz > 0 &&
                        settings.rig.model > 0 && (t.dx || !needsDx);
-    t.status.state = !settings.enabled                          ? "off"
-                     : settings.rig.model <= 0                  ? "no rig chosen"
+    t.status.state = !settings.enabled                             ? "off"
+                     : settings.rig.model <= 0                     ? "no rig chosen"
                      : settings.mode == RadioSettings::Mode::kNone ? "mode none: the rig is not touched"
-                     : settings.skedHz <= 0                     ? "no sked frequency"
-                     : !t.dx && needsDx                         ? "no DX station"
-                                                                : "waiting for the rig";
+                     : settings.skedHz <= 0                        ? "no sked frequency"
+                     : !t.dx && needsDx                            ? "no DX station"
+                                                                   : "waiting for the rig";
     if (t.status.driving) {
         HamlibModels::PrepareHamlib();
         t.rig = std::make_unique<HamlibRig::Rig>(settings.rig, HamlibGate());
@@ -249,7 +254,7 @@ void Tick(Location::Instant now) {
         if (settings.noTxQsy) transmitFor = period + seconds(settings.periodSeconds) + half;
         const std::optional<long long> wanted = !settings.noTxQsy ? std::optional(s.wanted->rigTransmit)
                                                 : transmitting    ? std::nullopt
-                                                                  : std::optional(TuningAt(t, transmitFor)->rigTransmit);
+                                                               : std::optional(TuningAt(t, transmitFor)->rigTransmit);
         if (wanted && Drifted(s.setTransmit, *wanted, settings.stepHz) && now - t.transmitSetAt >= interval)
             request.transmitHz = wanted;
     } else if (transmitting) {

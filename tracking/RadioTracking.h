@@ -31,18 +31,18 @@ std::string ErrorText(const HamlibRig::Address& address);
 
 // What the Radio page shows.
 struct Status {
-    bool driving = false;  // enabled, with a mode and a sked frequency
-    std::string state;     // "off", "waiting for the rig", "answers", or why it does not
-    std::string dx;        // the DX locator in use, or empty
-    std::optional<RadioSettings::Tuning> wanted;  // now
-    long double correctionHz = 0;   // the receive frequency less the sked frequency, now
-    long double rateHzPerSecond = 0;  // how fast that changes
-    std::optional<long long> setReceive, setTransmit;    // last set on the rig's dial
+    bool driving = false;                                 // enabled, with a mode and a sked frequency
+    std::string state;                                    // "off", "waiting for the rig", "answers", or why it does not
+    std::string dx;                                       // the DX locator in use, or empty
+    std::optional<RadioSettings::Tuning> wanted;          // now
+    long double correctionHz = 0;                         // the receive frequency less the sked frequency, now
+    long double rateHzPerSecond = 0;                      // how fast that changes
+    std::optional<long long> setReceive, setTransmit;     // last set on the rig's dial
     Location::Instant receiveSetFor{}, transmitSetFor{};  // the instants they were computed for
-    std::optional<long long> readReceive, readTransmit;  // last read back
+    std::optional<long long> readReceive, readTransmit;   // last read back
     std::optional<bool> transmitting;
-    bool split = false;    // working split
-    std::string warning;   // the rig's frequency moved without Lunark setting it
+    bool split = false;   // working split
+    std::string warning;  // the rig's frequency moved without Lunark setting it
 };
 
 // Puts settings in force (start-up, the Radio page's Apply): the rig is let go and taken anew. The

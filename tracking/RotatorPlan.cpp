@@ -37,7 +37,9 @@ int32_t WithinOneTurn(int64_t azimuth) {
     return static_cast<int32_t>(value < 0 ? value + kTurn : value);
 }
 
-bool Inside(long double azimuth, int32_t range) { return azimuth >= 0.0L && azimuth <= range; }
+bool Inside(long double azimuth, int32_t range) {
+    return azimuth >= 0.0L && azimuth <= range;
+}
 
 // An elevation, whole degrees or unrounded, held within the elevation range.
 template <typename Degrees>
@@ -62,7 +64,9 @@ int32_t Commanded(const Pass& pass, const Sky& sky, Location::Instant at, int32_
 }
 
 // Whether two commands lie on either side of the stop: the rotator swings round between them.
-bool Swings(int32_t from, int32_t to) { return std::abs(to - from) > kTurn / 2; }
+bool Swings(int32_t from, int32_t to) {
+    return std::abs(to - from) > kTurn / 2;
+}
 
 // The first of the pass's samples whose command lies on the other side of the stop from the one
 // before it. The samples are a minute apart from the start, as the ticks of tracking are.
@@ -79,8 +83,8 @@ std::optional<Pass::Swing> FirstSwing(const Pass& pass, const Sky& sky, int32_t 
 }  // namespace
 
 int32_t Pass::RotatorAzimuth(int32_t azimuth, Location::Instant at, int32_t range) const {
-    const auto index = std::clamp<int64_t>(duration_cast<minutes>(at - start) / kPassStep, 0,
-                                           static_cast<int64_t>(track.size()) - 1);
+    const auto index =
+        std::clamp<int64_t>(duration_cast<minutes>(at - start) / kPassStep, 0, static_cast<int64_t>(track.size()) - 1);
     const long double predicted = track.empty() ? 0.0L : track[static_cast<std::size_t>(index)];
     const long double turns = std::nearbyint((predicted - azimuth) / kTurn);
     const int64_t nearest = azimuth + static_cast<int64_t>(turns) * kTurn;
@@ -157,10 +161,10 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
     const bool overlap = range > RotatorSettings::kStopAtNorth;
     const int32_t azimuth = Position::RoundDegrees(target.azimuth);
     long double azimuthFraction = target.azimuth - azimuth;
-    Protocols::Targets targets{Position::AzimuthTarget(azimuth, azimuthOffset),
-                               Clamp(Position::ElevationTarget(Position::RoundDegrees(target.elevation),
-                                                               elevationOffset),
-                                     settings.elevation)};
+    Protocols::Targets targets{
+        Position::AzimuthTarget(azimuth, azimuthOffset),
+        Clamp(Position::ElevationTarget(Position::RoundDegrees(target.elevation), elevationOffset),
+              settings.elevation)};
     long double elevation = Clamp(std::max(target.elevation + elevationOffset, 0.0L), settings.elevation);
     bool followsOverlap = false;
 
@@ -203,8 +207,7 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
                 const int32_t risingWhole = Position::RoundDegrees(rising);
                 const int32_t risingAzimuth = Position::AzimuthTarget(risingWhole, 0);
                 const Location::Instant risingAt = pass_->start + static_cast<int>(index) * kPassStep;
-                targets.azimuth =
-                    overlap ? pass_->RotatorAzimuth(risingAzimuth, risingAt, range) : risingAzimuth;
+                targets.azimuth = overlap ? pass_->RotatorAzimuth(risingAzimuth, risingAt, range) : risingAzimuth;
                 targets.elevation = settings.elevation.minimum;
                 azimuthFraction = rising - risingWhole;
                 elevation = targets.elevation;
@@ -213,8 +216,7 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
             }
         }
     }
-    return {targets,
-            {OnTheSameTurn(targets.azimuth, azimuthFraction, followsOverlap, range), elevation}};
+    return {targets, {OnTheSameTurn(targets.azimuth, azimuthFraction, followsOverlap, range), elevation}};
 }
 
 std::size_t Aim::ClearsTheMask(const Pass& pass) const {
@@ -227,7 +229,9 @@ std::size_t Aim::ClearsTheMask(const Pass& pass) const {
     return 0;  // hidden all pass: wait where it rises
 }
 
-void Aim::Restart() { pass_.reset(); }
+void Aim::Restart() {
+    pass_.reset();
+}
 
 bool Deadband::Due(Protocols::Axis axis, const Protocols::Targets& targets, bool carriesAzimuth,
                    int32_t deadband) const {

@@ -36,9 +36,9 @@ inline constexpr std::chrono::hours kLongestPass{24};
 // chosen for it.
 struct Pass {
     Location::Instant start;
-    Location::Instant end;    // the target sets (or the look-ahead ends)
-    int32_t shift = 0;        // degrees added to the azimuth as the rotator reads it at north: 0 or 360
-    bool wholePass = true;    // the chosen side holds the whole pass
+    Location::Instant end;  // the target sets (or the look-ahead ends)
+    int32_t shift = 0;      // degrees added to the azimuth as the rotator reads it at north: 0 or 360
+    bool wholePass = true;  // the chosen side holds the whole pass
     // The rotator's swing round through its stop, when no side holds the whole pass: the first
     // instant a command on the other side of the stop goes out (start + i * kPassStep, as the
     // ticks of tracking from the start send), and the commands either side of it (rotator
@@ -87,8 +87,8 @@ public:
     // offsets and settings. With every setting at its default this is the plain rounded
     // position plus offsets: the azimuth lifted by 360 once when negative, the elevation held
     // at 0.
-    Aimed TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset,
-                                 int32_t elevationOffset, const RotatorSettings::Settings& settings);
+    Aimed TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset, int32_t elevationOffset,
+                    const RotatorSettings::Settings& settings);
 
     // Tracking (re)starts: the next targets plan their pass afresh.
     void Restart();

@@ -98,7 +98,9 @@ std::string ParkProblem(const Settings& settings) {
     return problem;
 }
 
-std::string AzimuthRangeText(int32_t range) { return "0-" + std::to_string(range); }
+std::string AzimuthRangeText(int32_t range) {
+    return "0-" + std::to_string(range);
+}
 
 std::string ElevationRangeText(const ElevationRange& range) {
     return std::to_string(range.minimum) + "-" + std::to_string(range.maximum.value_or(kHighestElevation));
@@ -126,7 +128,8 @@ Settings Load(const std::string& settingsFile) {
     settings.azimuthRange = ParseAzimuthRange(ini.ReadString(kSection, kAzimuthRangeKey, "")).value_or(kStopAtNorth);
     const std::string elevation = ini.ReadString(kSection, kElevationRangeKey, "");
     if (!elevation.empty()) settings.elevation = ParseElevationRange(elevation).value_or(ElevationRange{});
-    settings.belowHorizon = ParseBelowHorizon(ini.ReadString(kSection, kBelowHorizonKey, kFollow)).value_or(BelowHorizonPolicy{});
+    settings.belowHorizon =
+        ParseBelowHorizon(ini.ReadString(kSection, kBelowHorizonKey, kFollow)).value_or(BelowHorizonPolicy{});
     if (const std::string problem = ParkProblem(settings); !problem.empty()) {
         Journal::Add("Settings: [" + std::string(kSection) + "] " + kBelowHorizonKey + "=" +
                      BelowHorizonText(settings.belowHorizon) + " not used: " + problem);

@@ -29,8 +29,8 @@ struct BelowHorizonPolicy {
 };
 
 struct ElevationRange {
-    int32_t minimum = 0;                 // the lowest elevation sent, degrees
-    std::optional<int32_t> maximum;      // the highest; none: no upper limit
+    int32_t minimum = 0;             // the lowest elevation sent, degrees
+    std::optional<int32_t> maximum;  // the highest; none: no upper limit
     bool operator==(const ElevationRange&) const = default;
 };
 

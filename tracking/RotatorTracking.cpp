@@ -6,8 +6,8 @@
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "Position.h"
-#include "Rotators.h"
 #include "RotatorSettings.h"
+#include "Rotators.h"
 #include "Station.h"
 #include "Unit3.h"
 
@@ -36,7 +36,9 @@ RotatorPlan::Deadband& TheDeadband() {
     return deadband;
 }
 
-bool CarriesAzimuth(const Protocols::Protocol* protocol) { return protocol != nullptr && protocol->carriesAzimuth; }
+bool CarriesAzimuth(const Protocols::Protocol* protocol) {
+    return protocol != nullptr && protocol->carriesAzimuth;
+}
 
 }  // namespace
 
@@ -49,9 +51,8 @@ void PointTargets(Location::Instant now) {
         plannedLongitude = Location::Longitude;
         plannedLatitude = Location::Latitude;
     }
-    const RotatorPlan::Aimed aimed =
-        TheAim().TargetsAt(now, {Position::TargetAzimuth, Position::TargetElevation}, Unit3::AZoffset, Unit3::ELoffset,
-                           RotatorSettings::Current);
+    const RotatorPlan::Aimed aimed = TheAim().TargetsAt(now, {Position::TargetAzimuth, Position::TargetElevation},
+                                                        Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
     Position::AZtarget = aimed.whole.azimuth;
     Position::ELtarget = aimed.whole.elevation;
     Position::AZvalue = Protocols::CommandValue(aimed.whole.azimuth);
@@ -111,7 +112,9 @@ void FollowPassFrom(Location::Instant start) {
     TheAim().TargetsAt(start, atStart, Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
 }
 
-const std::optional<RotatorPlan::Pass>& CurrentPass() { return TheAim().CurrentPass(); }
+const std::optional<RotatorPlan::Pass>& CurrentPass() {
+    return TheAim().CurrentPass();
+}
 
 std::string PassNotice() {
     const int32_t range = RotatorSettings::Current.azimuthRange;
@@ -133,7 +136,9 @@ int TimerMilliseconds() {
     return RotatorPlan::TickMilliseconds(Unit3::TrackInterval, RotatorSettings::Current.intervalSeconds);
 }
 
-bool FreshPositionEachTick() { return RotatorSettings::Current.intervalSeconds > 0; }
+bool FreshPositionEachTick() {
+    return RotatorSettings::Current.intervalSeconds > 0;
+}
 
 Location::Instant PassStartBefore(Location::Instant at) {
     if (TargetAt(at).elevation < 0.0L) return at;

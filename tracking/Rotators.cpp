@@ -43,13 +43,16 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const S
 
 }  // namespace
 
-std::string PortText(int32_t comNr) { return kPortPrefix + std::to_string(comNr); }
+std::string PortText(int32_t comNr) {
+    return kPortPrefix + std::to_string(comNr);
+}
 
 std::optional<std::vector<Send>> CommandsFor(Axis axis, std::string_view protocolName, int32_t comNr,
                                              const Protocols::Targets& targets) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) return std::nullopt;
-    const Send send{PortText(comNr), std::string(protocol->lineSpeed), protocol->Command(TargetsFor(*protocol, targets))};
+    const Send send{PortText(comNr), std::string(protocol->lineSpeed),
+                    protocol->Command(TargetsFor(*protocol, targets))};
     return std::vector<Send>(static_cast<std::size_t>(protocol->copies), send);
 }
 

@@ -36,8 +36,8 @@ const char* ReselectMessage(Protocols::Axis axis);
 // What became of one command, or of an axis whose protocol name is not in the list.
 struct SendOutcome {
     Protocols::Axis axis;
-    std::string protocol;        // the name as set
-    std::optional<Send> send;    // nullopt: the name is not a protocol of the axis, nothing was sent
+    std::string protocol;      // the name as set
+    std::optional<Send> send;  // nullopt: the name is not a protocol of the axis, nothing was sent
     SerialPort::SendResult result;
 };
 using SendObserver = std::function<void(const SendOutcome&)>;

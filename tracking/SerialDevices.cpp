@@ -26,7 +26,9 @@ std::string ByIdFolder() {
     return folder != nullptr && *folder != '\0' ? std::string(folder) : std::string("/dev/serial/by-id");
 }
 
-std::string ByPathFolder() { return (fs::path(ByIdFolder()).parent_path() / "by-path").string(); }
+std::string ByPathFolder() {
+    return (fs::path(ByIdFolder()).parent_path() / "by-path").string();
+}
 
 std::vector<Device> List() {
     std::vector<Device> devices;

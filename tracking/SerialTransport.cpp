@@ -8,7 +8,9 @@
 
 namespace SerialTransport {
 
-std::vector<std::string> KeyNames() { return {"COM<n>"}; }
+std::vector<std::string> KeyNames() {
+    return {"COM<n>"};
+}
 
 std::string PortEntry(const std::string& port) {
     if (Unit3::ExecutablePath.empty()) return {};
@@ -21,7 +23,9 @@ void WritePortEntry(const std::string& port, const std::string& device) {
     TIniFile(Unit3::SettingsFileFor(Unit3::ExecutablePath)).WriteString(kSection, port, device);
 }
 
-std::optional<std::string> DevicePathFor(const std::string& port) { return Transport::DevicePathFor(PortEntry, port); }
+std::optional<std::string> DevicePathFor(const std::string& port) {
+    return Transport::DevicePathFor(PortEntry, port);
+}
 
 SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command) {
     return Transport::SendSerial(PortEntry, port, lineSpeed, command, Messages::ShowMessage);

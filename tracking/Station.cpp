@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "AxisTransports.h"
-#include "Journal.h"
+#include "CommandText.h"
 #include "HorizonSettings.h"
+#include "Journal.h"
 #include "Location.h"
 #include "Position.h"
-#include "CommandText.h"
 #include "SerialTransport.h"
 #include "Unit3.h"
 #include "Win1252.h"
@@ -43,22 +43,35 @@ constexpr char kDialoutHint[] =
 const char* Reason(SerialPort::SendStatus status) {
     using enum SerialPort::SendStatus;
     switch (status) {
-        case kSent: return kSentText;
-        case kNotFound: return "not found";
-        case kPermissionDenied: return "permission denied";
-        case kBusy: return "busy, held by another program";
-        case kNotATerminal: return "not a terminal";
-        case kSpeedNotSupported: return "line speed not supported";
-        case kSettingsRefused: return "line settings refused";
-        case kStalled: return "stalled";
-        case kWriteFailed: return "write failed";
+        case kSent:
+            return kSentText;
+        case kNotFound:
+            return "not found";
+        case kPermissionDenied:
+            return "permission denied";
+        case kBusy:
+            return "busy, held by another program";
+        case kNotATerminal:
+            return "not a terminal";
+        case kSpeedNotSupported:
+            return "line speed not supported";
+        case kSettingsRefused:
+            return "line settings refused";
+        case kStalled:
+            return "stalled";
+        case kWriteFailed:
+            return "write failed";
     }
     return "failed";
 }
 
-std::size_t IndexOf(Axis axis) { return axis == Axis::kAzimuth ? 0 : 1; }
+std::size_t IndexOf(Axis axis) {
+    return axis == Axis::kAzimuth ? 0 : 1;
+}
 
-const char* AxisName(Axis axis) { return axis == Axis::kAzimuth ? "Azimuth" : "Elevation"; }
+const char* AxisName(Axis axis) {
+    return axis == Axis::kAzimuth ? "Azimuth" : "Elevation";
+}
 
 }  // namespace
 
@@ -70,8 +83,8 @@ void RecordOutcome(const Rotators::SendOutcome& outcome) {
         return;
     }
     const Rotators::Send& send = *outcome.send;
-    LastCommand last{send.command, Location::Now(), outcome.result.Sent(), ResultText(outcome),
-                     HintFor(outcome.result), {}};
+    LastCommand last{send.command,        Location::Now(),         outcome.result.Sent(),
+                     ResultText(outcome), HintFor(outcome.result), {}};
     std::string line = axis + ": " + CommandText::ReadableBytes(send.command) + " (" +
                        CommandText::HexBytes(send.command) + ") on " + send.port + " at " + send.lineSpeed +
                        " baud: " + last.result;
@@ -110,8 +123,8 @@ std::string ResultText(const Rotators::SendOutcome& outcome) {
     const SerialPort::SendResult& result = outcome.result;
     if (result.Sent()) return kSentText;
     const std::string device = !result.devicePath.empty() ? result.devicePath
-                               : outcome.send          ? "no device for " + outcome.send->port
-                                                       : std::string(kNoDevice);
+                               : outcome.send             ? "no device for " + outcome.send->port
+                                                          : std::string(kNoDevice);
     return std::string(Reason(result.status)) + " (" + device + ")";
 }
 
@@ -205,7 +218,9 @@ TargetStatus TargetNow() {
         moon::MoonHorizontalPosition(day, Location::Longitude, Location::Latitude, status.elevation, status.azimuth);
         status.rightAscension = Turn(record.rightAscension);
         status.declination = record.declination;
-        status.distanceKm = PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude).distanceKm;
+        status.distanceKm =
+            PointingSettings::Direction(pointing, day, Unit3::Locator, Location::Longitude, Location::Latitude)
+                .distanceKm;
         status.next = moon_rise_set::NextHorizonCrossing(day, Location::Longitude, Location::Latitude);
         if (!mask.Empty()) crossMask();
         status.known = true;

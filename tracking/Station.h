@@ -29,14 +29,14 @@ struct LastCommand {
 };
 
 struct AxisStatus {
-    std::string protocol;   // the name as set
+    std::string protocol;  // the name as set
     bool protocolKnown = false;
-    bool sends = false;     // false for "none", for a name not in the list and for "Hamlib" without a rotator
+    bool sends = false;  // false for "none", for a name not in the list and for "Hamlib" without a rotator
     int32_t comNr = 0;
-    std::string port;       // "COM40"; for Hamlib "model 2 (Hamlib NET rotctl)"
-    std::string device;     // the device the port stands for now; empty when none
-    std::string lineSpeed;  // "9600"; for Hamlib empty when the model's own applies
-    std::optional<double> target;  // the value sent, offsets included, from the last position update
+    std::string port;                // "COM40"; for Hamlib "model 2 (Hamlib NET rotctl)"
+    std::string device;              // the device the port stands for now; empty when none
+    std::string lineSpeed;           // "9600"; for Hamlib empty when the model's own applies
+    std::optional<double> target;    // the value sent, offsets included, from the last position update
     bool fractionalDegrees = false;  // the target is sent unrounded (the protocol row's own)
     std::optional<LastCommand> last;
 
@@ -85,7 +85,7 @@ using KeyTexts = std::vector<std::pair<std::string, std::string>>;
 void NoteChanges(const KeyTexts& before, const KeyTexts& after);
 
 struct TargetStatus {
-    bool known = false;  // false while the locator names no position
+    bool known = false;      // false while the locator names no position
     Targets::Target target;  // the Moon unless [Pointing] Target names another: everything below is its
     Location::Instant at;
     long double latitude = 0.0L;       // the station, degrees north
@@ -93,13 +93,13 @@ struct TargetStatus {
     // In precise mode, when the station's exact place lies outside its locator's square: where, in UTF-8
     // (PointingSettings::PlaceAgainstLocator); empty otherwise.
     std::string placeAgainstLocator;
-    long double azimuth = 0.0L;        // degrees from north through east
-    long double elevation = 0.0L;      // degrees, as the main window rounds it
-    long double rightAscension = 0.0L;  // apparent, degrees in [0, 360)
-    long double declination = 0.0L;     // apparent, degrees
-    long double distanceKm = 0.0L;      // the station to the centre of the target
+    long double azimuth = 0.0L;                          // degrees from north through east
+    long double elevation = 0.0L;                        // degrees, as the main window rounds it
+    long double rightAscension = 0.0L;                   // apparent, degrees in [0, 360)
+    long double declination = 0.0L;                      // apparent, degrees
+    long double distanceKm = 0.0L;                       // the station to the centre of the target
     std::optional<moon_rise_set::HorizonCrossing> next;  // next rise or set within two days
-    bool nextAgainstMask = false;  // `next` crosses the horizon mask ([Horizon]), not the horizon
+    bool nextAgainstMask = false;                        // `next` crosses the horizon mask ([Horizon]), not the horizon
 };
 
 // The target for the station at the clock's present reading: the Moon for the locator by default;

@@ -52,7 +52,9 @@ bool Fail(const std::string& what, const std::string& why) {
     return false;
 }
 
-bool Fail(const std::string& what, int error) { return Fail(what, std::string(std::strerror(error))); }
+bool Fail(const std::string& what, int error) {
+    return Fail(what, std::string(std::strerror(error)));
+}
 
 // A line that did not go in, or not whole: the next one that does says how many were lost.
 bool Lose(const std::string& what, const std::string& why, const std::string& gapReason, bool lineCut) {
@@ -111,7 +113,8 @@ int OpenLocked(const std::string& path, bool& locked) {
     // a new file, which is opened in turn.
     for (int attempt = 0; attempt < 100; ++attempt) {
         struct stat named {};
-        if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return Lose(path, kNotAFile, kNotAFile, false), -1;
+        if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
+            return Lose(path, kNotAFile, kNotAFile, false), -1;
         const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
         if (fd < 0) return Lose(path, errno), -1;
         struct stat opened {};
@@ -156,9 +159,13 @@ void SetPath(std::string path) {
     if (error) Fail(folder.string(), error.value());
 }
 
-const std::string& Path() { return CurrentPath(); }
+const std::string& Path() {
+    return CurrentPath();
+}
 
-const std::string& Problem() { return CurrentProblem(); }
+const std::string& Problem() {
+    return CurrentProblem();
+}
 
 bool Append(std::string_view line) {
     const std::string& path = CurrentPath();
@@ -183,7 +190,8 @@ bool Append(std::string_view line) {
             ::close(fd);
             return Lose(older, error);
         }
-        const int newFile = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+        const int newFile =
+            ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
         const int error = errno;
         ::close(fd);
         if (newFile < 0) return Lose(path, error);
@@ -191,8 +199,8 @@ bool Append(std::string_view line) {
         rotated = true;
     }
     if (gap.lines > 0) {
-        const std::string note = std::to_string(gap.lines) + (gap.lines == 1 ? " line" : " lines") +
-                                 " lost: " + gap.reason + "\n";
+        const std::string note =
+            std::to_string(gap.lines) + (gap.lines == 1 ? " line" : " lines") + " lost: " + gap.reason + "\n";
         text.insert(0, (gap.lineCut && !rotated ? "\n" : "") + note);
     }
     std::size_t written = 0;

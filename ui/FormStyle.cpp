@@ -30,9 +30,8 @@ private:
 }  // namespace
 
 void ApplyFixedBorder(QWidget* window, QSize clientSize) {
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     window->setFont(fonts::WindowFont());
     window->setWindowIcon(ProgramIcon());
     if (clientSize.isValid()) window->setFixedSize(clientSize);

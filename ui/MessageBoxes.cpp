@@ -20,8 +20,8 @@ void Show(Kind kind, const QString& text) {
         responder(kind, caption, text);
         return;
     }
-    QMessageBox box(kind == Kind::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text,
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(kind == Kind::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }
 
@@ -48,8 +48,8 @@ void ShowPlainWithoutWaiting(QWidget* owner, const QString& text, const QString&
         open.box->setText(text + u'\n' + QStringLiteral("%1 times, last at %2").arg(open.count).arg(utcTime));
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok,
-                                owner);
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok, owner);
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     open = OpenBox{box, 1};
@@ -69,11 +69,17 @@ QString OpenPlainBoxText(const QString& text) {
     return found->second.box->text();
 }
 
-void SetResponder(Responder responder) { CurrentResponder() = std::move(responder); }
+void SetResponder(Responder responder) {
+    CurrentResponder() = std::move(responder);
+}
 
-void ShowPlain(const QString& text) { Show(Kind::Plain, text); }
+void ShowPlain(const QString& text) {
+    Show(Kind::Plain, text);
+}
 
-void ShowStop(const QString& text) { Show(Kind::Stop, StopBoxText(text)); }
+void ShowStop(const QString& text) {
+    Show(Kind::Stop, StopBoxText(text));
+}
 
 QString StopBoxText(const QString& message) {
     if (!message.isEmpty() && message.back().unicode() > u'.') return message + u'.';

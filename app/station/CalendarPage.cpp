@@ -37,11 +37,16 @@ const char* const kRatingRanges[] = {"under 1.5 dB", "1.5\u20132.5 dB", "2.5\u20
 
 QColor TCalendarPage::RatingColour(eme_calendar::Rating rating) {
     switch (rating) {
-        case eme_calendar::Rating::Excellent: return QColor(0x9C, 0xE0, 0x9C);
-        case eme_calendar::Rating::Good: return QColor(0xCD, 0xEB, 0x9A);
-        case eme_calendar::Rating::Fair: return QColor(0xF5, 0xE6, 0x8C);
-        case eme_calendar::Rating::Poor: return QColor(0xF5, 0xBE, 0x82);
-        case eme_calendar::Rating::VeryPoor: break;
+        case eme_calendar::Rating::Excellent:
+            return QColor(0x9C, 0xE0, 0x9C);
+        case eme_calendar::Rating::Good:
+            return QColor(0xCD, 0xEB, 0x9A);
+        case eme_calendar::Rating::Fair:
+            return QColor(0xF5, 0xE6, 0x8C);
+        case eme_calendar::Rating::Poor:
+            return QColor(0xF5, 0xBE, 0x82);
+        case eme_calendar::Rating::VeryPoor:
+            break;
     }
     return QColor(0xEE, 0x96, 0x96);
 }
@@ -70,10 +75,10 @@ TCalendarPage::TCalendarPage(QWidget* parent) : QWidget(parent) {
     auto* legend = new QHBoxLayout;
     legend->addWidget(new QLabel(QStringLiteral("Degradation at the Moon's highest:"), this));
     for (std::size_t i = 0; i < std::size(kRatings); ++i) {
-        auto* swatch = new QLabel(QStringLiteral(" %1 (%2) ")
-                                      .arg(QString::fromLatin1(eme_calendar::RatingName(kRatings[i])),
-                                           QString::fromUtf8(kRatingRanges[i])),
-                                  this);
+        auto* swatch = new QLabel(
+            QStringLiteral(" %1 (%2) ")
+                .arg(QString::fromLatin1(eme_calendar::RatingName(kRatings[i])), QString::fromUtf8(kRatingRanges[i])),
+            this);
         swatch->setAutoFillBackground(true);
         QPalette palette = swatch->palette();
         palette.setColor(QPalette::Window, RatingColour(kRatings[i]));
@@ -118,7 +123,8 @@ void TCalendarPage::Start() {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     const PlanSettings::Settings plan = PlanSettings::Read(settingsFile);
     if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
-        MessageLabel->setText(QStringLiteral("Your own locator %1: enter it in Setup.").arg(QString::fromStdString(problem)));
+        MessageLabel->setText(
+            QStringLiteral("Your own locator %1: enter it in Setup.").arg(QString::fromStdString(problem)));
         return;
     }
     const QDateTime from(FromEdit->date(), QTime(0, 0), QTimeZone::utc());
@@ -163,7 +169,8 @@ void TCalendarPage::Collect() {
     worker_.join();
     ShowButton->setEnabled(true);
     days_ = std::move(*finished);
-    MessageLabel->setText(problem.empty() ? QString() : QStringLiteral("No calendar: %1").arg(QString::fromStdString(problem)));
+    MessageLabel->setText(problem.empty() ? QString()
+                                          : QStringLiteral("No calendar: %1").arg(QString::fromStdString(problem)));
     Show();
 }
 

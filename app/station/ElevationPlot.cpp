@@ -108,8 +108,8 @@ void TElevationPlot::paintEvent(QPaintEvent*) {
     const QFontMetrics metrics(font());
     for (int elevation = 0; elevation <= kHighestShown; elevation += 30) {
         const QString text = QString::number(elevation) + QChar(0x00B0);
-        painter.drawText(QPointF(area.left() - 4 - metrics.horizontalAdvance(text), YOf(elevation) + metrics.ascent() / 2.0),
-                         text);
+        painter.drawText(
+            QPointF(area.left() - 4 - metrics.horizontalAdvance(text), YOf(elevation) + metrics.ascent() / 2.0), text);
     }
     for (double hour = firstHour; span > 0 && hour <= curves_.from * 24 + hours + 1e-9; hour += kHoursBetweenLabels) {
         const int hourOfDay = static_cast<int>(std::fmod(std::round(hour), 24.0));

@@ -18,8 +18,8 @@ public:
         double start, end;
     };
     struct Curves {
-        double from = 0, until = 0;        // the time axis
-        std::vector<double> home, dx;      // evenly spaced samples from `from` to `until`, both ends included
+        double from = 0, until = 0;    // the time axis
+        std::vector<double> home, dx;  // evenly spaced samples from `from` to `until`, both ends included
         double minElevation = 5, dxMinElevation = 5;
         std::vector<Span> windows;
     };

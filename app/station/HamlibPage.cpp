@@ -33,9 +33,13 @@ using Protocols::Axis;
 constexpr char kNone[] = "\u2014";
 constexpr int kLineSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-QString FromCore(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString FromCore(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
-QString Degrees(double value) { return QString::number(value, 'f', 2) + QStringLiteral("\u00B0"); }
+QString Degrees(double value) {
+    return QString::number(value, 'f', 2) + QStringLiteral("\u00B0");
+}
 
 QString AzimuthElevation(const Bearing& bearing) {
     return Degrees(bearing.azimuth) + QStringLiteral(" az, ") + Degrees(bearing.elevation) + QStringLiteral(" el");
@@ -101,7 +105,8 @@ THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
 
 QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& controls) {
     const QString name = axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation");
-    auto* group = new QGroupBox(axis == Axis::kAzimuth ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"), parent);
+    auto* group =
+        new QGroupBox(axis == Axis::kAzimuth ? QStringLiteral("Azimuth") : QStringLiteral("Elevation"), parent);
     auto* form = new QFormLayout(group);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
 
@@ -110,7 +115,8 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     controls.search = new QLineEdit(group);
     controls.search->setObjectName(name + QStringLiteral("Search"));
     controls.search->setPlaceholderText(QStringLiteral("search"));
-    controls.search->setToolTip(QStringLiteral("Narrows the list to models whose manufacturer, name or number hold every word"));
+    controls.search->setToolTip(
+        QStringLiteral("Narrows the list to models whose manufacturer, name or number hold every word"));
     controls.search->setClearButtonEnabled(true);
     modelRow->addWidget(controls.search, 1);
     controls.model = new QComboBox(group);
@@ -128,7 +134,8 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     controls.lineSpeed->setObjectName(name + QStringLiteral("LineSpeed"));
     controls.lineSpeed->setToolTip(QStringLiteral("Line speed of a serial model"));
     controls.lineSpeed->addItem(QStringLiteral("model's speed"), 0);
-    for (const int speed : kLineSpeeds) controls.lineSpeed->addItem(QString::number(speed) + QStringLiteral(" baud"), speed);
+    for (const int speed : kLineSpeeds)
+        controls.lineSpeed->addItem(QString::number(speed) + QStringLiteral(" baud"), speed);
     deviceRow->addWidget(controls.lineSpeed, 1);
     form->addRow(QStringLiteral("Device"), deviceRow);
 
@@ -156,26 +163,30 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     buttons->addStretch(1);
     form->addRow(buttons);
 
-    connect(controls.search, &QLineEdit::textChanged, this, [this, &controls] { Guarded([&] { FilterModels(controls); }); });
-    connect(controls.model, &QComboBox::currentIndexChanged, this, [this, &controls] {
-        Guarded([&] { EnableLineSpeed(controls); });
-    });
+    connect(controls.search, &QLineEdit::textChanged, this,
+            [this, &controls] { Guarded([&] { FilterModels(controls); }); });
+    connect(controls.model, &QComboBox::currentIndexChanged, this,
+            [this, &controls] { Guarded([&] { EnableLineSpeed(controls); }); });
     const auto command = [this, axis](bool (*send)(Axis), const QString& what) {
         Guarded([&] {
             TellFromHere();
             if (send(axis)) {
                 MessageLabel->setStyleSheet(QString());
-                MessageLabel->setText(what + QStringLiteral(" asked of the ") +
-                                      (axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation")) +
-                                      QStringLiteral(" rotator."));
+                MessageLabel->setText(
+                    what + QStringLiteral(" asked of the ") +
+                    (axis == Axis::kAzimuth ? QStringLiteral("azimuth") : QStringLiteral("elevation")) +
+                    QStringLiteral(" rotator."));
             } else {
-                settings_page::Refuse(MessageLabel, "No Hamlib rotator on this axis: set it to \"Hamlib\" in Setup and choose one here.");
+                settings_page::Refuse(
+                    MessageLabel, "No Hamlib rotator on this axis: set it to \"Hamlib\" in Setup and choose one here.");
             }
             Refresh();
         });
     };
-    connect(controls.stop, &QPushButton::clicked, this, [command] { command(&HamlibTransport::Stop, QStringLiteral("Stop")); });
-    connect(controls.park, &QPushButton::clicked, this, [command] { command(&HamlibTransport::Park, QStringLiteral("Park")); });
+    connect(controls.stop, &QPushButton::clicked, this,
+            [command] { command(&HamlibTransport::Stop, QStringLiteral("Stop")); });
+    connect(controls.park, &QPushButton::clicked, this,
+            [command] { command(&HamlibTransport::Park, QStringLiteral("Park")); });
     return group;
 }
 
@@ -191,7 +202,7 @@ void THamlibPage::LoadSettings() {
         ShowLineSpeed(controls, rotator ? rotator->lineSpeed : 0);
         if (rotator && HamlibModels::FindModel(rotator->model) == nullptr) {
             settings_page::Refuse(MessageLabel, "The settings name model " + std::to_string(rotator->model) +
-                                                     ", which Hamlib does not know: choose another.");
+                                                    ", which Hamlib does not know: choose another.");
         }
     }
     Refresh();
@@ -202,8 +213,9 @@ void THamlibPage::FilterModels(AxisControls& controls) {
     const QStringList words = controls.search->text().split(u' ', Qt::SkipEmptyParts);
     if (words.isEmpty()) controls.choiceBeforeSearch = current;
     const auto matches = [&words](const QString& text) {
-        return !words.isEmpty() &&
-               std::ranges::all_of(words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
+        return !words.isEmpty() && std::ranges::all_of(words, [&text](const QString& word) {
+            return text.contains(word, Qt::CaseInsensitive);
+        });
     };
     // Searching loses nothing: the choice, and the one from before the search began, stay in the
     // list; the first match is chosen while the choice does not match, and a search that matches
@@ -290,7 +302,9 @@ void THamlibPage::Apply() {
     Refresh();
 }
 
-void THamlibPage::TellFromHere() { toldEvent_ = HamlibTransport::LatestEvent().number; }
+void THamlibPage::TellFromHere() {
+    toldEvent_ = HamlibTransport::LatestEvent().number;
+}
 
 void THamlibPage::Refresh() {
     // A result that arrived since the line was last written is the latest event: it takes the line.
@@ -319,15 +333,16 @@ void THamlibPage::RefreshAxis(Axis axis) {
     if (!hamlib) {
         SetText(controls.protocol, u'"' + core_text::ToQt(type) + QStringLiteral("\" in Setup: used once \"Hamlib\""));
     } else {
-        SetText(controls.protocol, rotator ? QStringLiteral("\"Hamlib\"") : QStringLiteral("\"Hamlib\": choose a rotator and Apply"));
+        SetText(controls.protocol,
+                rotator ? QStringLiteral("\"Hamlib\"") : QStringLiteral("\"Hamlib\": choose a rotator and Apply"));
     }
     controls.stop->setEnabled(drives);
     controls.park->setEnabled(drives);
 
     const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
     SetText(controls.lastCommand, drives && last && last->address == *rotator
-                                      ? FromCore(HamlibTransport::CallText(last->result) + " at " + Journal::UtcTime(last->at) +
-                                                 (last->result.ok ? "" : ": failed"))
+                                      ? FromCore(HamlibTransport::CallText(last->result) + " at " +
+                                                 Journal::UtcTime(last->at) + (last->result.ok ? "" : ": failed"))
                                       : none);
 
     // Values of another rotator (before the last Apply) are not this one's.
@@ -342,11 +357,13 @@ void THamlibPage::RefreshAxis(Axis axis) {
         // has to turn. + 0.0 shows a difference that rounds to nothing as 0.00, not -0.00.
         const Bearing& commanded = *reading->commanded;
         const Bearing& actual = *reading->actual;
-        const double difference = HamlibRotator::TwoDecimals(axis == Axis::kAzimuth ? actual.azimuth - commanded.azimuth
-                                                                                     : actual.elevation - commanded.elevation) +
-                                  0.0;
-        SetText(controls.difference, (difference > 0 ? QStringLiteral("+") : QString()) + Degrees(difference) +
-                                         (axis == Axis::kAzimuth ? QStringLiteral(" in azimuth") : QStringLiteral(" in elevation")));
+        const double difference =
+            HamlibRotator::TwoDecimals(axis == Axis::kAzimuth ? actual.azimuth - commanded.azimuth
+                                                              : actual.elevation - commanded.elevation) +
+            0.0;
+        SetText(controls.difference,
+                (difference > 0 ? QStringLiteral("+") : QString()) + Degrees(difference) +
+                    (axis == Axis::kAzimuth ? QStringLiteral(" in azimuth") : QStringLiteral(" in elevation")));
     } else {
         SetText(controls.difference, none);
     }

@@ -34,7 +34,9 @@ QLabel* StatusLabel(QWidget* parent, const char* name) {
     return label;
 }
 
-std::string SettingsFile() { return Unit3::SettingsFileFor(Unit3::ExecutablePath); }
+std::string SettingsFile() {
+    return Unit3::SettingsFileFor(Unit3::ExecutablePath);
+}
 
 }  // namespace
 
@@ -56,8 +58,9 @@ TLinksPage::TLinksPage(RotctldServer& server, StationLink::StationRotators& rota
     for (const LinkSettings::Commands commands : kCommandChoices) {
         CommandsBox->addItem(QString::fromLatin1(LinkSettings::CommandsText(commands)));
     }
-    CommandsBox->setToolTip(QStringLiteral("refuse: a client moves the rotators only while Lunark does not track; "
-                                           "follow: a client's position ends the tracking"));
+    CommandsBox->setToolTip(
+        QStringLiteral("refuse: a client moves the rotators only while Lunark does not track; "
+                       "follow: a client's position ends the tracking"));
     serverForm->addRow(QStringLiteral("Commands"), CommandsBox);
     ServerStatusLabel = StatusLabel(serverSection, "ServerStatusLabel");
     serverForm->addRow(QStringLiteral("Now"), ServerStatusLabel);
@@ -137,7 +140,8 @@ bool TLinksPage::Apply() {
 void TLinksPage::Use(const LinkSettings::Settings& settings) {
     rotators_.SetCommands(settings.commands);
     const bool serverChanged = settings.serverEnabled != inForce_.serverEnabled || settings.port != inForce_.port ||
-                               settings.address != inForce_.address || (settings.serverEnabled && !server_.IsListening());
+                               settings.address != inForce_.address ||
+                               (settings.serverEnabled && !server_.IsListening());
     if (serverChanged) {
         server_.Close();
         if (settings.serverEnabled) {

@@ -53,7 +53,7 @@ struct PlanInput {
     std::vector<std::string> dxLocators;
     long double minElevation, dxMinElevation;
     double from, days, plotFrom;
-    int32_t listedDays;  // the list runs from plotFrom over these days
+    int32_t listedDays;       // the list runs from plotFrom over these days
     horizon_mask::Mask mask;  // at home
 };
 
@@ -77,8 +77,9 @@ TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& c
         const double listEnd = input.plotFrom + input.listedDays;
         for (std::size_t i = 0; i < input.dx.size() && !cancelled; ++i) {
             bool listed = false;
-            for (const eme_plan::Window& window : eme_plan::MutualWindows(
-                     input.from, input.days, input.home, input.dx[i], input.minElevation, input.dxMinElevation, input.mask)) {
+            for (const eme_plan::Window& window :
+                 eme_plan::MutualWindows(input.from, input.days, input.home, input.dx[i], input.minElevation,
+                                         input.dxMinElevation, input.mask)) {
                 result.windows.push_back({i, window, Elevation(window.start, input.home),
                                           Elevation(window.start, input.dx[i]), Elevation(window.end, input.home),
                                           Elevation(window.end, input.dx[i])});
@@ -86,8 +87,8 @@ TPlanPage::Result ComputePlan(const PlanInput& input, const std::atomic<bool>& c
             }
             if (listed) continue;
             const eme_plan::Shortfall shortfall =
-                eme_plan::WhyNoWindow(input.plotFrom, input.listedDays, input.home, input.dx[i],
-                                      input.minElevation, input.dxMinElevation, input.mask);
+                eme_plan::WhyNoWindow(input.plotFrom, input.listedDays, input.home, input.dx[i], input.minElevation,
+                                      input.dxMinElevation, input.mask);
             result.noWindow.push_back(PlanSettings::NoWindowText(input.dxLocators[i], input.listedDays, shortfall,
                                                                  input.minElevation, input.dxMinElevation));
         }
@@ -124,7 +125,9 @@ QString DurationText(const eme_plan::Window& window) {
 }
 
 QString ElevationPair(long double home, long double dx) {
-    return QStringLiteral("%1° / %2°").arg(static_cast<double>(home), 0, 'f', 1).arg(static_cast<double>(dx), 0, 'f', 1);
+    return QStringLiteral("%1° / %2°")
+        .arg(static_cast<double>(home), 0, 'f', 1)
+        .arg(static_cast<double>(dx), 0, 'f', 1);
 }
 
 QString Signed(long double value, int decimals) {
@@ -136,8 +139,12 @@ struct ValueRow {
     const char* caption;
 };
 constexpr ValueRow kValueRows[] = {
-    {"echoDoppler", "Echo Doppler"},       {"dxDoppler", "DX Doppler"}, {"distance", "Moon distance from the station"},
-    {"pathLoss", "Path loss over perigee"}, {"declination", "Declination"}, {"echoDelay", "Echo delay"},
+    {"echoDoppler", "Echo Doppler"},
+    {"dxDoppler", "DX Doppler"},
+    {"distance", "Moon distance from the station"},
+    {"pathLoss", "Path loss over perigee"},
+    {"declination", "Declination"},
+    {"echoDelay", "Echo delay"},
 };
 
 // Every row of values by name and caption: the rows above, then the path's figures, each station's own
@@ -194,10 +201,12 @@ TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
     WindowList->setObjectName(QStringLiteral("planWindows"));
     WindowList->setRootIsDecorated(false);
     WindowList->setColumnCount(kColumns);
-    WindowList->setHeaderLabels({QString(), QStringLiteral("DX"), QStringLiteral("Start (UTC)"), QStringLiteral("End (UTC)"),
-                                 QStringLiteral("Duration"), QStringLiteral("Elevation here / DX: at start"),
-                                 QStringLiteral("at end"), QStringLiteral("highest")});
-    WindowList->setToolTip(QStringLiteral("Elevations here / at the DX station; * marks an edge cut by the list's span"));
+    WindowList->setHeaderLabels({QString(), QStringLiteral("DX"), QStringLiteral("Start (UTC)"),
+                                 QStringLiteral("End (UTC)"), QStringLiteral("Duration"),
+                                 QStringLiteral("Elevation here / DX: at start"), QStringLiteral("at end"),
+                                 QStringLiteral("highest")});
+    WindowList->setToolTip(
+        QStringLiteral("Elevations here / at the DX station; * marks an edge cut by the list's span"));
     WindowList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(WindowList, &QTreeWidget::itemSelectionChanged, this, [this] { OnRowChosen(); });
     WindowList->setMinimumHeight(60);
@@ -267,7 +276,8 @@ void TPlanPage::Load() {
     DaysEdit->setText(QString::number(settings_.days));
     plannedHour_ = -1;
     AtEdit->setDateTime(DateTimeOf(HourStart(Location::UtcNow())));
-    if (settings_.dxLocators.empty()) ShowMessage(QStringLiteral("Enter one or more DX locators and press Plan."), false);
+    if (settings_.dxLocators.empty())
+        ShowMessage(QStringLiteral("Enter one or more DX locators and press Plan."), false);
 }
 
 bool TPlanPage::Apply() {
@@ -328,16 +338,8 @@ void TPlanPage::StartPlan() {
     const double from = plannedHour_ - kLookBack;
     // The search also covers the plot, which may reach past the days listed.
     const double days = std::min(kLongestSearch, std::max<double>(settings_.days, kPlotSpan) + kLookBack);
-    const PlanInput input{home_,
-                          dxStations_,
-                          settings_.dxLocators,
-                          settings_.minElevation,
-                          settings_.dxMinElevation,
-                          from,
-                          days,
-                          plannedHour_,
-                          settings_.days,
-                          HorizonSettings::Current};
+    const PlanInput input{home_, dxStations_, settings_.dxLocators, settings_.minElevation, settings_.dxMinElevation,
+                          from,  days,        plannedHour_,         settings_.days,         HorizonSettings::Current};
     if (worker_.joinable()) worker_.join();
     handover_ = std::make_shared<Handover>();
     computing_ = true;
@@ -432,7 +434,8 @@ void TPlanPage::ShowPlot() {
         curves.home = result_.homeCurve;
         curves.dx = result_.dxCurves[static_cast<std::size_t>(dx)];
         for (const Listed& listed : result_.windows) {
-            if (listed.dx == static_cast<std::size_t>(dx)) curves.windows.push_back({listed.window.start, listed.window.end});
+            if (listed.dx == static_cast<std::size_t>(dx))
+                curves.windows.push_back({listed.window.start, listed.window.end});
         }
     }
     curves.minElevation = static_cast<double>(settings_.minElevation);
@@ -495,16 +498,19 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
         const pointing::Station home = Home();
         const pointing::Station other = PlanSettings::StationOf(settings_.dxLocators[static_cast<std::size_t>(dx)]);
         const long double hertz = FrequencyHz();
-        set("echoDoppler", Signed(std::round(eme_plan::EchoDoppler(dayNumber, home, hertz)), 0) + QStringLiteral(" Hz"));
-        set("dxDoppler", Signed(std::round(eme_plan::DxDoppler(dayNumber, home, other, hertz)), 0) + QStringLiteral(" Hz"));
+        set("echoDoppler",
+            Signed(std::round(eme_plan::EchoDoppler(dayNumber, home, hertz)), 0) + QStringLiteral(" Hz"));
+        set("dxDoppler",
+            Signed(std::round(eme_plan::DxDoppler(dayNumber, home, other, hertz)), 0) + QStringLiteral(" Hz"));
         const long double distance =
             pointing::PrecisePosition(pointing::Target::Moon, dayNumber, home, kNoRefraction).distanceKm;
         set("distance", QString::number(static_cast<double>(distance), 'f', 0) + QStringLiteral(" km"));
-        set("pathLoss", QString::number(static_cast<double>(eme_plan::PathLossOverPerigee(dayNumber, home, other)), 'f', 1) +
-                            QStringLiteral(" dB"));
+        set("pathLoss",
+            QString::number(static_cast<double>(eme_plan::PathLossOverPerigee(dayNumber, home, other)), 'f', 1) +
+                QStringLiteral(" dB"));
         set("declination", Signed(eme_plan::MoonDeclination(dayNumber), 2) + QStringLiteral("°"));
-        set("echoDelay", QString::number(static_cast<double>(eme_plan::EchoDelay(dayNumber, home)), 'f', 3) +
-                             QStringLiteral(" s"));
+        set("echoDelay",
+            QString::number(static_cast<double>(eme_plan::EchoDelay(dayNumber, home)), 'f', 3) + QStringLiteral(" s"));
         const eme_path::PathFigures path = eme_path::PathAt(dayNumber, home, other, hertz);
         for (const PathText::Figure& figure : PathText::Figures()) {
             std::string text = PathText::ValueText(figure, path.home, path);

@@ -77,8 +77,8 @@ void TPointingPage::Load() {
 void TPointingPage::ShowPlaceNote() {
     const PointingSettings::Settings settings = PointingSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
     const std::string note = PointingSettings::PlaceAgainstLocator(settings, Unit3::Locator);
-    PlaceNoteLabel->setText(note.empty() ? QString()
-                                         : QStringLiteral("The exact place lies ") + QString::fromStdString(note) + u'.');
+    PlaceNoteLabel->setText(
+        note.empty() ? QString() : QStringLiteral("The exact place lies ") + QString::fromStdString(note) + u'.');
     PlaceNoteLabel->setVisible(!note.empty());
 }
 

@@ -23,10 +23,14 @@
 
 namespace {
 
-QString FromCore(std::string_view text) { return core_text::ToQt(text); }
+QString FromCore(std::string_view text) {
+    return core_text::ToQt(text);
+}
 
 // A link's own name, without its folder (the group's title names the folder).
-QString FileName(const std::string& path) { return FromCore(std::filesystem::path(path).filename().string()); }
+QString FileName(const std::string& path) {
+    return FromCore(std::filesystem::path(path).filename().string());
+}
 using Protocols::Axis;
 
 // The COM ports the axes send on over the serial line, each once, with the axes using it.
@@ -50,9 +54,9 @@ TPortsPage::TPortsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PortsPage"));
     auto* inUse = new QGroupBox(QStringLiteral("Ports in use"), this);
     portsForm_ = new QFormLayout(inUse);
-    auto* present = new QGroupBox(FromCore("Serial devices present (" + SerialDevices::ByIdFolder() + ", " +
-                                           SerialDevices::ByPathFolder() + ")"),
-                                  this);
+    auto* present = new QGroupBox(
+        FromCore("Serial devices present (" + SerialDevices::ByIdFolder() + ", " + SerialDevices::ByPathFolder() + ")"),
+        this);
     auto* presentLayout = new QVBoxLayout(present);
     DeviceTable = new QTableWidget(0, 3, present);
     DeviceTable->setObjectName(QStringLiteral("DeviceTable"));
@@ -85,9 +89,9 @@ void TPortsPage::Rebuild() {
         box->setObjectName(FromCore(port) + QStringLiteral("Box"));
         const std::optional<std::string> now = SerialTransport::DevicePathFor(port);
         // The first choice keeps the port as it is.
-        box->addItem(entry.empty() ? QStringLiteral("as now (") + FromCore(now.value_or("no device")) + u')'
-                                   : FromCore(entry),
-                     FromCore(entry));
+        box->addItem(
+            entry.empty() ? QStringLiteral("as now (") + FromCore(now.value_or("no device")) + u')' : FromCore(entry),
+            FromCore(entry));
         for (const SerialDevices::Device& device : shownDevices_) {
             if (device.byId != entry) box->addItem(FromCore(device.byId), FromCore(device.byId));
         }
@@ -108,7 +112,8 @@ void TPortsPage::Rebuild() {
     for (int row = 0; row < static_cast<int>(shownDevices_.size()); ++row) {
         const SerialDevices::Device& device = shownDevices_[static_cast<std::size_t>(row)];
         QString byPath;
-        for (const std::string& path : device.byPath) byPath += (byPath.isEmpty() ? QString() : QStringLiteral("\n")) + FileName(path);
+        for (const std::string& path : device.byPath)
+            byPath += (byPath.isEmpty() ? QString() : QStringLiteral("\n")) + FileName(path);
         DeviceTable->setItem(row, 0, new QTableWidgetItem(FileName(device.byId)));
         DeviceTable->setItem(row, 1, new QTableWidgetItem(byPath.isEmpty() ? QStringLiteral("none") : byPath));
         DeviceTable->setItem(row, 2, new QTableWidgetItem(FromCore(device.kernel)));
@@ -125,7 +130,8 @@ void TPortsPage::Refresh() {
     }
     if (!same || SerialDevices::List() != shownDevices_) Rebuild();
     for (std::size_t i = 0; i < Ports.size(); ++i) {
-        const QString text = FromCore(SerialDevices::PortText(Ports[i], SerialTransport::DevicePathFor(Ports[i]).value_or("")));
+        const QString text =
+            FromCore(SerialDevices::PortText(Ports[i], SerialTransport::DevicePathFor(Ports[i]).value_or("")));
         if (MappingLabels[i]->text() != text) MappingLabels[i]->setText(text);
     }
 }
@@ -138,7 +144,8 @@ bool TPortsPage::Apply() {
             const std::string before = SerialTransport::PortEntry(Ports[i]);
             if (chosen.empty() || chosen == before) continue;
             SerialTransport::WritePortEntry(Ports[i], chosen);
-            Journal::Add("Settings: " + Ports[i] + " " + (before.empty() ? std::string("none") : before) + " -> " + chosen);
+            Journal::Add("Settings: " + Ports[i] + " " + (before.empty() ? std::string("none") : before) + " -> " +
+                         chosen);
             changed = true;
         }
     } catch (const EIniWriteError& error) {

@@ -76,7 +76,9 @@ void SetText(QLabel* label, const QString& text) {
     if (label->text() != text) label->setText(text);
 }
 
-std::string SettingsFile() { return Unit3::SettingsFileFor(Unit3::ExecutablePath); }
+std::string SettingsFile() {
+    return Unit3::SettingsFileFor(Unit3::ExecutablePath);
+}
 
 }  // namespace
 
@@ -94,34 +96,35 @@ TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
         QFormLayout* form = row.rig ? rigForm : dopplerForm;
         const std::string name = std::string(row.key) + "Field";
         switch (row.entry) {
-        case Entry::kCheck:
-            Fields[i] = settings_page::AddCheckBox(form, name.c_str(), row.caption, row.placeholder);
-            break;
-        case Entry::kEdit:
-            Fields[i] = settings_page::AddEdit(form, name.c_str(), row.caption, row.placeholder);
-            break;
-        case Entry::kModel: {
-            auto* modelRow = new QHBoxLayout;
-            SearchEdit = new QLineEdit(rigBox);
-            SearchEdit->setObjectName(QStringLiteral("SearchEdit"));
-            SearchEdit->setPlaceholderText(QStringLiteral("search"));
-            SearchEdit->setClearButtonEnabled(true);
-            ModelBox = new QComboBox(rigBox);
-            ModelBox->setObjectName(QStringLiteral("ModelBox"));
-            ModelBox->setMaxVisibleItems(20);
-            modelRow->addWidget(SearchEdit, 1);
-            modelRow->addWidget(ModelBox, 2);
-            form->addRow(QString::fromUtf8(row.caption), modelRow);
-            Fields[i] = ModelBox;
-            break;
-        }
-        case Entry::kMode:
-            ModeBox = new QComboBox(dopplerBox);
-            ModeBox->setObjectName(QStringLiteral("ModeBox"));
-            for (const RadioSettings::ModeRow& mode : RadioSettings::kModes) ModeBox->addItem(QString::fromLatin1(mode.name));
-            form->addRow(QString::fromUtf8(row.caption), ModeBox);
-            Fields[i] = ModeBox;
-            break;
+            case Entry::kCheck:
+                Fields[i] = settings_page::AddCheckBox(form, name.c_str(), row.caption, row.placeholder);
+                break;
+            case Entry::kEdit:
+                Fields[i] = settings_page::AddEdit(form, name.c_str(), row.caption, row.placeholder);
+                break;
+            case Entry::kModel: {
+                auto* modelRow = new QHBoxLayout;
+                SearchEdit = new QLineEdit(rigBox);
+                SearchEdit->setObjectName(QStringLiteral("SearchEdit"));
+                SearchEdit->setPlaceholderText(QStringLiteral("search"));
+                SearchEdit->setClearButtonEnabled(true);
+                ModelBox = new QComboBox(rigBox);
+                ModelBox->setObjectName(QStringLiteral("ModelBox"));
+                ModelBox->setMaxVisibleItems(20);
+                modelRow->addWidget(SearchEdit, 1);
+                modelRow->addWidget(ModelBox, 2);
+                form->addRow(QString::fromUtf8(row.caption), modelRow);
+                Fields[i] = ModelBox;
+                break;
+            }
+            case Entry::kMode:
+                ModeBox = new QComboBox(dopplerBox);
+                ModeBox->setObjectName(QStringLiteral("ModeBox"));
+                for (const RadioSettings::ModeRow& mode : RadioSettings::kModes)
+                    ModeBox->addItem(QString::fromLatin1(mode.name));
+                form->addRow(QString::fromUtf8(row.caption), ModeBox);
+                Fields[i] = ModeBox;
+                break;
         }
     }
     ReceiveLabel = ValueLabel(rigBox, "ReceiveLabel");
@@ -142,7 +145,8 @@ TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
     WarningLabel->setWordWrap(true);
     layout->addWidget(WarningLabel);
     settings_page::AddApplyRow(layout, content, ApplyButton, MessageLabel);
-    ApplyButton->setToolTip(QStringLiteral("Keep these in the [Radio] section of the settings file and tune the rig by them"));
+    ApplyButton->setToolTip(
+        QStringLiteral("Keep these in the [Radio] section of the settings file and tune the rig by them"));
     layout->addStretch(1);
 
     connect(SearchEdit, &QLineEdit::textChanged, this, [this] { Guarded([this] { FilterModels(); }); });
@@ -176,7 +180,8 @@ void TRadioPage::FilterModels() {
     for (const HamlibRig::Model& model : HamlibRig::Models(RadioTracking::HamlibGate())) {
         const QString text = QString::fromStdString(model.manufacturer + ' ' + model.name) + QStringLiteral("  (") +
                              QString::number(model.number) + u')';
-        const bool match = std::ranges::all_of(words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
+        const bool match = std::ranges::all_of(
+            words, [&text](const QString& word) { return text.contains(word, Qt::CaseInsensitive); });
         // The choice stays in the list whatever the search.
         if (match || model.number == current) ModelBox->addItem(text, model.number);
     }
@@ -198,14 +203,20 @@ RadioSettings::Texts TRadioPage::Entered() const {
     RadioSettings::Texts texts;
     for (std::size_t i = 0; i < std::size(kFields); ++i) {
         switch (kFields[i].entry) {
-        case Entry::kCheck: texts[i].assign(1, static_cast<QCheckBox*>(Fields[i])->isChecked() ? '1' : '0'); break;
-        case Entry::kEdit: texts[i] = static_cast<QLineEdit*>(Fields[i])->text().trimmed().toStdString(); break;
-        case Entry::kModel: {
-            const int model = ModelBox->currentData().toInt();
-            texts[i] = model > 0 ? std::to_string(model) : std::string();
-            break;
-        }
-        case Entry::kMode: texts[i] = ModeBox->currentText().toStdString(); break;
+            case Entry::kCheck:
+                texts[i].assign(1, static_cast<QCheckBox*>(Fields[i])->isChecked() ? '1' : '0');
+                break;
+            case Entry::kEdit:
+                texts[i] = static_cast<QLineEdit*>(Fields[i])->text().trimmed().toStdString();
+                break;
+            case Entry::kModel: {
+                const int model = ModelBox->currentData().toInt();
+                texts[i] = model > 0 ? std::to_string(model) : std::string();
+                break;
+            }
+            case Entry::kMode:
+                texts[i] = ModeBox->currentText().toStdString();
+                break;
         }
     }
     return texts;
@@ -216,17 +227,23 @@ void TRadioPage::Show(const RadioSettings::Texts& texts) {
     for (std::size_t i = 0; i < std::size(kFields); ++i) {
         const std::string& text = texts[i].empty() ? std::string(kKeys[i].absent) : texts[i];
         switch (kFields[i].entry) {
-        case Entry::kCheck: static_cast<QCheckBox*>(Fields[i])->setChecked(text == "1"); break;
-        case Entry::kEdit: static_cast<QLineEdit*>(Fields[i])->setText(QString::fromStdString(texts[i])); break;
-        case Entry::kModel: {
-            const QSignalBlocker quiet(ModelBox);
-            ModelBox->clear();
-            ModelBox->addItem(QString(), settings.rig.model);  // so that the filter keeps it
-            SearchEdit->clear();
-            FilterModels();
-            break;
-        }
-        case Entry::kMode: ModeBox->setCurrentText(QString::fromLatin1(RadioSettings::RowOf(settings.mode).name)); break;
+            case Entry::kCheck:
+                static_cast<QCheckBox*>(Fields[i])->setChecked(text == "1");
+                break;
+            case Entry::kEdit:
+                static_cast<QLineEdit*>(Fields[i])->setText(QString::fromStdString(texts[i]));
+                break;
+            case Entry::kModel: {
+                const QSignalBlocker quiet(ModelBox);
+                ModelBox->clear();
+                ModelBox->addItem(QString(), settings.rig.model);  // so that the filter keeps it
+                SearchEdit->clear();
+                FilterModels();
+                break;
+            }
+            case Entry::kMode:
+                ModeBox->setCurrentText(QString::fromLatin1(RadioSettings::RowOf(settings.mode).name));
+                break;
         }
     }
 }
@@ -281,14 +298,17 @@ void TRadioPage::Refresh() {
     SetText(ReceiveLabel, line(wanted(&RadioSettings::Tuning::rigReceive), status.setReceive, status.readReceive));
     SetText(TransmitLabel, line(wanted(&RadioSettings::Tuning::rigTransmit), status.setTransmit, status.readTransmit) +
                                (status.split ? QStringLiteral(" (split)") : QString()));
-    SetText(DopplerLabel, status.driving ? QString::asprintf("%+.0Lf Hz, %+.2Lf Hz/s", status.correctionHz, status.rateHzPerSecond) +
-                                               (status.dx.empty() ? QString() : QStringLiteral(", DX ") + QString::fromStdString(status.dx))
-                                         : QString::fromUtf8(kNone));
-    SetText(PttLabel, !status.transmitting ? QString::fromUtf8(kNone)
+    SetText(DopplerLabel,
+            status.driving
+                ? QString::asprintf("%+.0Lf Hz, %+.2Lf Hz/s", status.correctionHz, status.rateHzPerSecond) +
+                      (status.dx.empty() ? QString() : QStringLiteral(", DX ") + QString::fromStdString(status.dx))
+                : QString::fromUtf8(kNone));
+    SetText(PttLabel, !status.transmitting   ? QString::fromUtf8(kNone)
                       : *status.transmitting ? QStringLiteral("transmitting")
                                              : QStringLiteral("receiving"));
     SetText(StateLabel, QString::fromStdString(status.state));
-    const QString warning = status.warning.empty() ? QString::fromUtf8(kSharingWarning) : QString::fromStdString(status.warning);
+    const QString warning =
+        status.warning.empty() ? QString::fromUtf8(kSharingWarning) : QString::fromStdString(status.warning);
     SetText(WarningLabel, warning);
     WarningLabel->setStyleSheet(status.warning.empty() ? QString() : QStringLiteral("color: #b00000"));
 }

@@ -41,12 +41,12 @@ public:
     std::array<QWidget*, RadioSettings::kKeyCount> Fields{};
     QPushButton* ApplyButton = nullptr;
     QLabel* MessageLabel = nullptr;
-    QLabel* ReceiveLabel = nullptr;   // wanted, set and read back
+    QLabel* ReceiveLabel = nullptr;  // wanted, set and read back
     QLabel* TransmitLabel = nullptr;
-    QLabel* DopplerLabel = nullptr;   // the receive correction and its rate
+    QLabel* DopplerLabel = nullptr;  // the receive correction and its rate
     QLabel* PttLabel = nullptr;
-    QLabel* StateLabel = nullptr;     // "answers", or why not
-    QLabel* WarningLabel = nullptr;   // the rig was tuned by someone else
+    QLabel* StateLabel = nullptr;    // "answers", or why not
+    QLabel* WarningLabel = nullptr;  // the rig was tuned by someone else
     QTimer Ticker;
 
 protected:

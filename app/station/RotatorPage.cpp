@@ -42,12 +42,14 @@ TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
     auto* whereForm = new QFormLayout(where);
     AzimuthRangeEdit = settings_page::AddEdit(whereForm, "AzimuthRangeEdit", "Azimuth range", "0-360 or 0-450");
     ElevationMinimumEdit = settings_page::AddEdit(whereForm, "ElevationMinimumEdit", "Elevation minimum (\u00B0)", "0");
-    ElevationMaximumEdit = settings_page::AddEdit(whereForm, "ElevationMaximumEdit", "Elevation maximum (\u00B0)", "no limit");
+    ElevationMaximumEdit =
+        settings_page::AddEdit(whereForm, "ElevationMaximumEdit", "Elevation maximum (\u00B0)", "no limit");
     BelowHorizonBox = new QComboBox(where);
     BelowHorizonBox->setObjectName(QStringLiteral("BelowHorizonBox"));
     for (const auto& policy : kPolicies) BelowHorizonBox->addItem(QString::fromLatin1(policy.caption));
-    BelowHorizonBox->setToolTip(QStringLiteral("follow: the azimuth follows the target all night; park: go to the "
-                                               "azimuth and elevation below; wait: at the azimuth of the next rise"));
+    BelowHorizonBox->setToolTip(
+        QStringLiteral("follow: the azimuth follows the target all night; park: go to the "
+                       "azimuth and elevation below; wait: at the azimuth of the next rise"));
     whereForm->addRow(QStringLiteral("Below the horizon"), BelowHorizonBox);
     ParkAzimuthEdit = settings_page::AddEdit(whereForm, "ParkAzimuthEdit", "Park azimuth (\u00B0)", "0");
     ParkElevationEdit = settings_page::AddEdit(whereForm, "ParkElevationEdit", "Park elevation (\u00B0)", "0");
@@ -64,10 +66,11 @@ TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
 
     auto* horizon = new QGroupBox(QStringLiteral("Horizon"), this);
     auto* horizonForm = new QFormLayout(horizon);
-    HorizonMaskEdit = settings_page::AddEdit(horizonForm, "HorizonMaskEdit", "Mask (AZ:EL,…)",
-                                             "none, e.g. 90:12,135:20,180:8");
-    HorizonMaskEdit->setToolTip(QStringLiteral("What hides the low sky: points of azimuth and elevation joined by "
-                                               "straight lines, through north from the last to the first"));
+    HorizonMaskEdit =
+        settings_page::AddEdit(horizonForm, "HorizonMaskEdit", "Mask (AZ:EL,…)", "none, e.g. 90:12,135:20,180:8");
+    HorizonMaskEdit->setToolTip(
+        QStringLiteral("What hides the low sky: points of azimuth and elevation joined by "
+                       "straight lines, through north from the last to the first"));
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(where);

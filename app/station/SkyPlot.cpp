@@ -5,13 +5,13 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "HorizonSettings.h"
 #include "Location.h"
 #include "PlanSettings.h"
 #include "Position.h"
 #include "RotatorSettings.h"
 #include "Station.h"
 #include "Unit3.h"
-#include "HorizonSettings.h"
 
 namespace {
 
@@ -41,10 +41,10 @@ std::vector<TSkyPlot::Sample> Track(pointing::Target target, double day, const p
 }  // namespace
 
 bool TSkyPlot::Inputs::operator==(const Inputs& other) const {
-    return day == other.day && home.latitude == other.home.latitude &&
-           home.longitudeEast == other.home.longitudeEast && home.heightMetres == other.home.heightMetres &&
-           mask == other.mask && azimuthRange == other.azimuthRange && elevationMinimum == other.elevationMinimum &&
-           elevationMaximum == other.elevationMaximum && size == other.size;
+    return day == other.day && home.latitude == other.home.latitude && home.longitudeEast == other.home.longitudeEast &&
+           home.heightMetres == other.home.heightMetres && mask == other.mask && azimuthRange == other.azimuthRange &&
+           elevationMinimum == other.elevationMinimum && elevationMaximum == other.elevationMaximum &&
+           size == other.size;
 }
 
 TSkyPlot::TSkyPlot(QWidget* parent) : QWidget(parent) {
@@ -67,12 +67,17 @@ void TSkyPlot::Refresh() {
     const double now = Location::UtcNow();
     const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, Position::Pointing().station);
     const RotatorSettings::Settings& rotator = RotatorSettings::Current;
-    Inputs inputs{std::floor(now), home, HorizonSettings::Current, rotator.azimuthRange, rotator.elevation.minimum,
-                  rotator.elevation.maximum.value_or(90), size()};
+    Inputs inputs{std::floor(now),
+                  home,
+                  HorizonSettings::Current,
+                  rotator.azimuthRange,
+                  rotator.elevation.minimum,
+                  rotator.elevation.maximum.value_or(90),
+                  size()};
     if (!(inputs == inputs_) || moonTrack_.empty()) {
         const bool newTracks = inputs.day != inputs_.day || !(inputs.home.latitude == inputs_.home.latitude &&
-                                                               inputs.home.longitudeEast == inputs_.home.longitudeEast &&
-                                                               inputs.home.heightMetres == inputs_.home.heightMetres);
+                                                              inputs.home.longitudeEast == inputs_.home.longitudeEast &&
+                                                              inputs.home.heightMetres == inputs_.home.heightMetres);
         if (newTracks || moonTrack_.empty()) {
             moonTrack_ = Track(pointing::Target::Moon, inputs.day, home);
             sunTrack_ = Track(pointing::Target::Sun, inputs.day, home);

@@ -40,7 +40,9 @@ constexpr char kTitle[] = "Lunark " LUNARK_VERSION " station";
 constexpr char kNone[] = "\u2014";
 constexpr int kGap = 12;
 
-QString FromCore(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString FromCore(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 
 QString Degrees(long double value, int decimals) {
     return QString::number(static_cast<double>(value), 'f', decimals) + QStringLiteral("\u00B0");
@@ -73,7 +75,9 @@ Location::Instant FromDayNumber(double dayNumber) {
     return Location::Instant(std::chrono::milliseconds(ms));
 }
 
-QString When(Location::Instant at) { return FromCore(Journal::UtcDateTime(at)); }
+QString When(Location::Instant at) {
+    return FromCore(Journal::UtcDateTime(at));
+}
 
 // A page that scrolls sideways where the window is narrower than it. A page's minimum width is
 // known only once it is laid out, when it is first shown, and the window would widen itself to
@@ -135,13 +139,16 @@ TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(AddGroup(this, QStringLiteral("Station"),
-                            {{"stationLocator", "Locator"}, {"stationPosition", "Latitude, longitude"}, {"stationClock", "Clock"},
+                            {{"stationLocator", "Locator"},
+                             {"stationPosition", "Latitude, longitude"},
+                             {"stationClock", "Clock"},
                              {"stationPointing", "Pointing"}}));
     // The place may carry a note on where it lies against the locator: it wraps rather than widen the window.
     fields_[QStringLiteral("stationPosition")]->setWordWrap(true);
-    FirstRunLabel = new QLabel(QStringLiteral("%1 is the locator Lunark starts with on a first run: set yours in Setup.")
-                                   .arg(QString::fromLatin1(Unit3::kDefaultLocator)),
-                               fields_[QStringLiteral("stationLocator")]->parentWidget());
+    FirstRunLabel =
+        new QLabel(QStringLiteral("%1 is the locator Lunark starts with on a first run: set yours in Setup.")
+                       .arg(QString::fromLatin1(Unit3::kDefaultLocator)),
+                   fields_[QStringLiteral("stationLocator")]->parentWidget());
     FirstRunLabel->setObjectName(QStringLiteral("FirstRunLabel"));
     FirstRunLabel->setWordWrap(true);
     FirstRunLabel->setVisible(false);
@@ -228,9 +235,13 @@ QGroupBox* TStationWindow::AddGroup(QWidget* parent, const QString& title,
     return group;
 }
 
-void TStationWindow::SetNextSend(NextSendFunction nextSend) { nextSend_ = std::move(nextSend); }
+void TStationWindow::SetNextSend(NextSendFunction nextSend) {
+    nextSend_ = std::move(nextSend);
+}
 
-void TStationWindow::SetFirstStart(bool firstStart) { firstStart_ = firstStart; }
+void TStationWindow::SetFirstStart(bool firstStart) {
+    firstStart_ = firstStart;
+}
 
 void TStationWindow::AddSection(const QString& title, QWidget* content) {
     Pages->addTab(new SidewaysScroll(content), title);
@@ -268,9 +279,13 @@ void TStationWindow::SetCaption(const char* name, const QString& caption) {
     if (label != nullptr && label->text() != caption) label->setText(caption);
 }
 
-QString TStationWindow::JournalText() const { return FromCore(Journal::Text()); }
+QString TStationWindow::JournalText() const {
+    return FromCore(Journal::Text());
+}
 
-void TStationWindow::CopyJournal() { QApplication::clipboard()->setText(JournalText()); }
+void TStationWindow::CopyJournal() {
+    QApplication::clipboard()->setText(JournalText());
+}
 
 void TStationWindow::Refresh() {
     RefreshStation();
@@ -304,7 +319,8 @@ void TStationWindow::RefreshStation() {
     SetField("moonAzimuth", Degrees(moon.azimuth, 2));
     SetField("moonElevation", Degrees(moon.elevation, 2));
     SetField("moonRightAscension", HoursMinutesSeconds(moon.rightAscension));
-    SetField("moonDeclination", (moon.declination >= 0 ? QStringLiteral("+") : QString()) + Degrees(moon.declination, 2));
+    SetField("moonDeclination",
+             (moon.declination >= 0 ? QStringLiteral("+") : QString()) + Degrees(moon.declination, 2));
     SetField("moonDistance", Kilometres(moon.distanceKm));
     SetField("moonHorizon", moon.elevation > 0 ? QStringLiteral("above") : QStringLiteral("below"));
     if (moon.next) {
@@ -350,9 +366,9 @@ void TStationWindow::RefreshAxes() {
         }
         const std::string notFollowing = HamlibTransport::NotFollowing(axis);
         const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
-        set("Following", !notFollowing.empty()            ? FromCore(notFollowing)
+        set("Following", !notFollowing.empty()                        ? FromCore(notFollowing)
                          : status.sends && reading && reading->actual ? QStringLiteral("following")
-                                                                     : none);
+                                                                      : none);
         set("NextSend", !status.sends ? none
                         : next        ? When(std::chrono::round<std::chrono::seconds>(*next))
                                       : QStringLiteral("only on Track (Cont. track is off)"));
@@ -376,8 +392,7 @@ void TStationWindow::RefreshJournal() {
 }
 
 void TStationWindow::StorePlace() {
-    StationSettings::WriteWindowPlace(Unit3::SettingsFileFor(Unit3::ExecutablePath),
-                                      {x(), y(), width(), height()});
+    StationSettings::WriteWindowPlace(Unit3::SettingsFileFor(Unit3::ExecutablePath), {x(), y(), width(), height()});
 }
 
 void TStationWindow::closeEvent(QCloseEvent* event) {

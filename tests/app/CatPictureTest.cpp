@@ -34,7 +34,8 @@ TEST_F(CatPicture, StoredBlockIsACountAndAnInterlacedGif89aWithTransparentIndex2
     const QByteArray block = stored.readAll();
     ASSERT_GT(block.size(), 4 + 13 + 768);
     const uint32_t count = static_cast<uint8_t>(block[0]) | (static_cast<uint8_t>(block[1]) << 8) |
-                           (static_cast<uint8_t>(block[2]) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(block[3])) << 24);
+                           (static_cast<uint8_t>(block[2]) << 16) |
+                           (static_cast<uint32_t>(static_cast<uint8_t>(block[3])) << 24);
     EXPECT_EQ(count, static_cast<uint32_t>(block.size() - 4));
     const QByteArray gif = block.mid(4);
     EXPECT_EQ(gif.left(6), "GIF89a");
@@ -82,7 +83,7 @@ TEST_F(CatPicture, SeeThroughPixelsShowTheWindowAndTheCatCoversItsMiddle) {
     form.show();
     const QImage shot = form.centralWidget()->grab().toImage();
     const QColor background = form.centralWidget()->palette().color(QPalette::Window);
-    EXPECT_EQ(shot.pixelColor(129, 0), background);    // the picture's top-left corner is see-through
+    EXPECT_EQ(shot.pixelColor(129, 0), background);        // the picture's top-left corner is see-through
     EXPECT_NE(shot.pixelColor(128 + 52, 90), background);  // the cat's body
     form.hide();
 }
@@ -105,10 +106,8 @@ TEST_F(CatPicture, ClickShowsMiauUntilTheNextTrackingTick) {
         Qt::MouseButton button;
         bool shown;
     } clicks[] = {
-        {Qt::RightButton, false},
-        {Qt::MiddleButton, false},
-        {Qt::LeftButton, true},
-        {Qt::LeftButton, true},  // a second click changes nothing
+        {Qt::RightButton, false}, {Qt::MiddleButton, false},
+        {Qt::LeftButton, true},   {Qt::LeftButton, true},  // a second click changes nothing
         {Qt::RightButton, true},
     };
     for (const auto& click : clicks) {

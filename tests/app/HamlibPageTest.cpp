@@ -91,7 +91,8 @@ protected:
     }
     // "193.13° az, 11.43° el" as numbers.
     static std::pair<double, double> Bearing(const QLabel* label) {
-        const QStringList parts = label->text().split(QRegularExpression(QStringLiteral("[^0-9.\\-]+")), Qt::SkipEmptyParts);
+        const QStringList parts =
+            label->text().split(QRegularExpression(QStringLiteral("[^0-9.\\-]+")), Qt::SkipEmptyParts);
         return parts.size() >= 2 ? std::pair{parts[0].toDouble(), parts[1].toDouble()} : std::pair{-1000.0, -1000.0};
     }
     static bool JournalHas(const std::string& text) { return Journal::Text().find(text) != std::string::npos; }
@@ -112,8 +113,8 @@ TEST_F(HamlibPageTest, TheSearchBoxFindsModelsByManufacturerNameOrNumber) {
         const char* search;
         int model;
     } cases[] = {
-        {"net rotctl", 2}, {"GS-232A", 601}, {"spid rot2prog", 901}, {"yaesu 603", 603},
-        {"easycommII", 202}, {"zzz qqq", 202}, {"", 202},
+        {"net rotctl", 2}, {"GS-232A", 601}, {"spid rot2prog", 901}, {"yaesu 603", 603}, {"easycommII", 202},
+        {"zzz qqq", 202},  {"", 202},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.search);
@@ -132,8 +133,8 @@ TEST_F(HamlibPageTest, ApplyWritesTheHamlibSectionAndLeavesTheRestOfTheFile) {
     const std::string before = test_support::ReadFileBytes(Settings());
     ASSERT_EQ(before.substr(0, kLunarkSection.size()), kLunarkSection);
     ChooseDaemonForBothAxes();
-    EXPECT_EQ(test_support::ReadFileBytes(Settings()),
-              before + "[Hamlib]\nAzModel=2\nAzDevice=" + daemon_.Address() + "\nElModel=2\nElDevice=" + daemon_.Address() + "\n");
+    EXPECT_EQ(test_support::ReadFileBytes(Settings()), before + "[Hamlib]\nAzModel=2\nAzDevice=" + daemon_.Address() +
+                                                           "\nElModel=2\nElDevice=" + daemon_.Address() + "\n");
     EXPECT_TRUE(JournalHas("Settings: AzModel 0 -> 2")) << Journal::Text();
     EXPECT_TRUE(JournalHas("Settings: ElDevice none -> " + daemon_.Address()));
 
@@ -153,7 +154,8 @@ TEST_F(HamlibPageTest, ApplyWritesTheHamlibSectionAndLeavesTheRestOfTheFile) {
 TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual) {
     ChooseDaemonForBothAxes();
     windows_->form1->Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page_->Azimuth.commanded->text().contains(QStringLiteral(" az")); }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return page_->Azimuth.commanded->text().contains(QStringLiteral(" az")); }, kWaitMs));
     const auto [commandedAzimuth, commandedElevation] = Bearing(page_->Azimuth.commanded);
     // What was sent is the Moon's position the station window shows (no offsets here; below the
     // horizon the elevation goes as 0).
@@ -169,18 +171,24 @@ TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual
     ASSERT_LT(azimuth, commandedAzimuth);
 
     RefreshUntilReadBack();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return std::abs(Bearing(page_->Azimuth.actual).first - azimuth) < 0.005; }, kWaitMs))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return std::abs(Bearing(page_->Azimuth.actual).first - azimuth) < 0.005; }, kWaitMs))
         << page_->Azimuth.actual->text().toStdString();
     EXPECT_NEAR(Bearing(page_->Elevation.actual).second, elevation, 0.005);
     EXPECT_TRUE(page_->Azimuth.difference->text().endsWith(QStringLiteral("\u00B0 in azimuth")));
-    EXPECT_NEAR(page_->Azimuth.difference->text().section(u'\u00B0', 0, 0).toDouble(), azimuth - commandedAzimuth, 0.011);
-    EXPECT_TRUE(JournalHas("Azimuth and elevation: stop on Hamlib model 2 (Hamlib NET rotctl) at " + daemon_.Address() + ": done"))
+    EXPECT_NEAR(page_->Azimuth.difference->text().section(u'\u00B0', 0, 0).toDouble(), azimuth - commandedAzimuth,
+                0.011);
+    EXPECT_TRUE(JournalHas("Azimuth and elevation: stop on Hamlib model 2 (Hamlib NET rotctl) at " + daemon_.Address() +
+                           ": done"))
         << Journal::Text();
 
     page_->Elevation.park->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return daemon_.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth) < 0.005 && std::abs(elevation) < 0.005;
-    }, kWaitMs));  // the simulator's park position
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return daemon_.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth) < 0.005 &&
+                   std::abs(elevation) < 0.005;
+        },
+        kWaitMs));  // the simulator's park position
     EXPECT_TRUE(Shows(page_->Elevation.lastCommand, QStringLiteral("park at ")));
     EXPECT_TRUE(messages_.empty());
 }
@@ -207,7 +215,8 @@ TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
     EXPECT_TRUE(page_->Azimuth.lastCommand->text().endsWith(QStringLiteral(": failed")));
     windows_->station->Refresh();
     const QString result = windows_->station->Field(QStringLiteral("azimuthResult"));
-    EXPECT_TRUE(result.startsWith(QStringLiteral("set position: ")) && result.endsWith(QStringLiteral(" (") + address + u')'))
+    EXPECT_TRUE(result.startsWith(QStringLiteral("set position: ")) &&
+                result.endsWith(QStringLiteral(" (") + address + u')'))
         << result.toStdString();
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - " + daemon_.Address()});
     EXPECT_TRUE(JournalHas("Azimuth and elevation: set position ")) << Journal::Text();
@@ -233,7 +242,8 @@ TEST_F(HamlibPageTest, ChoicesThatCannotBeKeptAreRefusedAndTheFieldsKept) {
     const QString device = QStringLiteral("/dev/ttyUSB0 \u00E9");
     Choose(page_->Azimuth, QStringLiteral("GS-232A"), device);
     page_->ApplyButton->click();
-    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("The device of the azimuth rotator must be printable ASCII")))
+    EXPECT_TRUE(page_->MessageLabel->text().startsWith(
+        QStringLiteral("The device of the azimuth rotator must be printable ASCII")))
         << page_->MessageLabel->text().toStdString();
     EXPECT_EQ(page_->Azimuth.device->text(), device);
     EXPECT_EQ(test_support::ReadFileBytes(Settings()), before);
@@ -243,7 +253,8 @@ TEST_F(HamlibPageTest, ChoicesThatCannotBeKeptAreRefusedAndTheFieldsKept) {
     std::filesystem::create_directory(Settings());
     Choose(page_->Azimuth, QStringLiteral("net rotctl"), QString::fromStdString(daemon_.Address()));
     page_->ApplyButton->click();
-    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("Not applied: Unable to write to ") + QString::fromStdString(Settings())))
+    EXPECT_TRUE(page_->MessageLabel->text().startsWith(QStringLiteral("Not applied: Unable to write to ") +
+                                                       QString::fromStdString(Settings())))
         << page_->MessageLabel->text().toStdString();
     EXPECT_EQ(page_->Azimuth.device->text().toStdString(), daemon_.Address());
     EXPECT_TRUE(JournalHas("Settings: the Hamlib rotator of the azimuth not kept: Unable to write to "));

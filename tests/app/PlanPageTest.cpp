@@ -101,8 +101,9 @@ TEST_F(PlanPageTest, WritesItsSectionAndLeavesEveryOtherLineAsItWas) {
         std::string before;  // the file before; empty: no file
         std::string kept;    // the bytes that must still open the file
     };
-    const std::string lunark = "[Lunark]\nLocator=JO22IC\nTop=100\nLeft=100\nAZ_COM_NR=1\nEL_COM_NR=2\n"
-                               "AZoffset=0\nELoffset=0\nAZtype=Hy-Gain DCU-1\nELtype=Prosistel-D\nTrackInterval=0\n";
+    const std::string lunark =
+        "[Lunark]\nLocator=JO22IC\nTop=100\nLeft=100\nAZ_COM_NR=1\nEL_COM_NR=2\n"
+        "AZoffset=0\nELoffset=0\nAZtype=Hy-Gain DCU-1\nELtype=Prosistel-D\nTrackInterval=0\n";
     std::string crlf;
     for (const char c : lunark + "; a comment\r\n[Ports]\nCOM1=/dev/ttyUSB0\n") {
         if (c == '\n') crlf += '\r';
@@ -132,8 +133,8 @@ TEST_F(PlanPageTest, WritesItsSectionAndLeavesEveryOtherLineAsItWas) {
         }
         const std::string eol = c.before == crlf ? "\r\n" : "\n";
         EXPECT_NE(after.find("[Plan]" + eol), std::string::npos) << after;
-        for (const std::string line : {"DX=fn20xr PM95VR", "Frequency=10368", "MinElevation=7.5", "DxMinElevation=0",
-                                       "Days=2"}) {
+        for (const std::string line :
+             {"DX=fn20xr PM95VR", "Frequency=10368", "MinElevation=7.5", "DxMinElevation=0", "Days=2"}) {
             EXPECT_NE(after.find(line + eol), std::string::npos) << line << " in\n" << after;
         }
         TPlanPage again;
@@ -152,9 +153,9 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
     const auto reference = AstropyWindows();
     ASSERT_GE(reference.size(), 20u);
     struct Case {
-        double clock;     // day number
+        double clock;  // day number
         int days;
-        int runningRow;   // -1: none runs
+        int runningRow;  // -1: none runs
     };
     // clang-format off
     const Case cases[] = {
@@ -188,7 +189,8 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
             }
             const QString mark = page.WindowList->topLevelItem(static_cast<int>(i))->text(TPlanPage::kRunning);
             EXPECT_EQ(mark.isEmpty(), static_cast<int>(i) != c.runningRow) << i;
-            EXPECT_EQ(page.WindowList->topLevelItem(static_cast<int>(i))->text(TPlanPage::kDx), QStringLiteral("FN20XR"));
+            EXPECT_EQ(page.WindowList->topLevelItem(static_cast<int>(i))->text(TPlanPage::kDx),
+                      QStringLiteral("FN20XR"));
         }
         // The values of the present are shown for the chosen DX station.
         EXPECT_TRUE(page.Value(QStringLiteral("now"), QStringLiteral("echoDoppler")).endsWith(QStringLiteral(" Hz")));
@@ -200,10 +202,10 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
 // share windows of 66 min 39 s and 113 min 54 s that week, which read 1:06 and 1:53.
 TEST_F(PlanPageTest, DurationsAreTheCommandLinesWholeMinutes) {
     std::ostringstream out, err;
-    ASSERT_EQ(PositionTool::Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--days",
-                                 "7"},
-                                dir_.File("lunark"), out, err),
-              0);
+    ASSERT_EQ(
+        PositionTool::Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--days", "7"},
+                          dir_.File("lunark"), out, err),
+        0);
     Unit3::ExecutablePath = dir_.File("lunark");  // the command line leaves its own settings and clock behind
     SetClock(46363.0);
     TPlanPage page;
@@ -272,9 +274,10 @@ TEST_F(PlanPageTest, ADxStationWithoutAWindowGetsAGreyRowSayingWhy) {
     for (const auto& listed : page.Windows()) EXPECT_EQ(listed.dx, 1u);
     ASSERT_EQ(page.WindowList->topLevelItemCount(), windows + 1);
     const QTreeWidgetItem* row = page.WindowList->topLevelItem(windows);
-    EXPECT_EQ(row->text(TPlanPage::kRunning),
-              QStringLiteral("No window with RE78IR in 2 days: while both see the Moon it stands at most 9.3\u00B0 here "
-                             "and 10.4\u00B0 there"));
+    EXPECT_EQ(
+        row->text(TPlanPage::kRunning),
+        QStringLiteral("No window with RE78IR in 2 days: while both see the Moon it stands at most 9.3\u00B0 here "
+                       "and 10.4\u00B0 there"));
     EXPECT_TRUE(row->isFirstColumnSpanned());
     EXPECT_EQ(row->foreground(TPlanPage::kRunning).color(), QColor(Qt::gray));
     EXPECT_FALSE(row->flags() & Qt::ItemIsSelectable);
@@ -294,8 +297,8 @@ TEST_F(PlanPageTest, APlanReachesThePageByItself) {
 TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
     TPlanPage page;
     page.Load();
-    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"),
-                      QStringLiteral("5"), QStringLiteral("3")));
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"), QStringLiteral("5"),
+                      QStringLiteral("3")));
     ASSERT_GE(page.WindowList->topLevelItemCount(), 2);
     page.WindowList->topLevelItem(1)->setSelected(true);
     const double start = page.Windows()[1].window.start;
@@ -303,7 +306,8 @@ TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
                 60 * kSecond);  // the field shows whole minutes
     for (const char* name : {"echoDoppler", "dxDoppler", "distance", "pathLoss", "declination", "echoDelay"}) {
         EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)), QStringLiteral("---")) << name;
-        EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)), page.Value(QStringLiteral("now"), QLatin1String(name)))
+        EXPECT_NE(page.Value(QStringLiteral("at"), QLatin1String(name)),
+                  page.Value(QStringLiteral("now"), QLatin1String(name)))
             << name;
     }
 }
@@ -315,8 +319,8 @@ TEST_F(PlanPageTest, ShowsThePathsFiguresForHomeAndTheDxStation) {
     SetClock(46377.0);
     TPlanPage page;
     page.Load();
-    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"),
-                      QStringLiteral("5"), QStringLiteral("1")));
+    ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"), QStringLiteral("5"),
+                      QStringLiteral("1")));
     page.Refresh();
     const QString spread = page.Value(QStringLiteral("now"), QStringLiteral("spread_hz"));
     const QRegularExpression pair(QStringLiteral("^(\\d+\\.\\d) Hz / (\\d+\\.\\d) Hz$"));
@@ -324,9 +328,11 @@ TEST_F(PlanPageTest, ShowsThePathsFiguresForHomeAndTheDxStation) {
     ASSERT_TRUE(spreads.hasMatch()) << spread.toStdString();
     EXPECT_NEAR(spreads.captured(1).toDouble(), 55.9, 0.02 * 55.9);
     const QString dxSpread = page.Value(QStringLiteral("now"), QStringLiteral("dx_spread_hz"));
-    ASSERT_TRUE(dxSpread.endsWith(QStringLiteral(" Hz")) && !dxSpread.contains(QLatin1Char('/'))) << dxSpread.toStdString();
+    ASSERT_TRUE(dxSpread.endsWith(QStringLiteral(" Hz")) && !dxSpread.contains(QLatin1Char('/')))
+        << dxSpread.toStdString();
     EXPECT_NEAR(dxSpread.chopped(3).toDouble(), 97.9, 0.02 * 97.9);
-    for (const char* name : {"sun_moon_deg", "doppler_rate_hz_s", "semi_diameter_deg", "sky_temperature_k", "degradation_db"})
+    for (const char* name :
+         {"sun_moon_deg", "doppler_rate_hz_s", "semi_diameter_deg", "sky_temperature_k", "degradation_db"})
         EXPECT_EQ(page.Value(QStringLiteral("now"), QLatin1String(name)).count(QStringLiteral(" / ")), 1) << name;
     for (const char* name : {"polarisation_offset_deg", "non_reciprocity_db"})
         EXPECT_FALSE(page.Value(QStringLiteral("now"), QLatin1String(name)).contains(QLatin1Char('/'))) << name;
@@ -369,7 +375,8 @@ TEST_F(PlanPageTest, RefusesBadInputWithAMessageAndKeepsThePlan) {
         SCOPED_TRACE(c.message);
         EXPECT_FALSE(Enter(page, QString::fromUtf8(c.dx), QString::fromUtf8(c.frequency), QString::fromUtf8(c.minimum),
                            QString::fromUtf8(c.dxMinimum), QString::fromUtf8(c.days)));
-        EXPECT_TRUE(page.MessageLabel->text().contains(QString::fromUtf8(c.message))) << page.MessageLabel->text().toStdString();
+        EXPECT_TRUE(page.MessageLabel->text().contains(QString::fromUtf8(c.message)))
+            << page.MessageLabel->text().toStdString();
         EXPECT_EQ(test_support::ReadFileBytes(SettingsFile()), file);
         EXPECT_EQ(page.InForce().dxLocators, std::vector<std::string>{"FN20XR"});
         EXPECT_EQ(page.Windows().size(), listed);
@@ -385,7 +392,8 @@ TEST_F(PlanPageTest, SaysWhenTheSettingsCannotBeWritten) {
     page.Load();
     EXPECT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
-    EXPECT_TRUE(page.MessageLabel->text().contains(QStringLiteral("Unable to write to"))) << page.MessageLabel->text().toStdString();
+    EXPECT_TRUE(page.MessageLabel->text().contains(QStringLiteral("Unable to write to")))
+        << page.MessageLabel->text().toStdString();
     EXPECT_FALSE(page.Windows().empty());
 }
 
@@ -409,7 +417,7 @@ TEST_F(PlanPageTest, PlotShadesTheWindows) {
     EXPECT_GT(shadedColumn(withNewYork, 46363.51), page.Plot->PlotArea().height() / 2);
     EXPECT_EQ(shadedColumn(withNewYork, 46363.75), 0);
     EXPECT_EQ(page.Plot->Shown().windows.size(), 2u);  // today's and tomorrow's within the 25 hours
-    page.DxChoice->setCurrentIndex(1);  // PM95VR sees no Moon with JO22IC on these days
+    page.DxChoice->setCurrentIndex(1);                 // PM95VR sees no Moon with JO22IC on these days
     const QImage withTokyo = page.Plot->grab().toImage();
     EXPECT_EQ(shadedColumn(withTokyo, 46363.51), 0);
     EXPECT_TRUE(page.Plot->Shown().windows.empty());

@@ -70,7 +70,8 @@ TEST_F(RadioPageTest, OffUntilAppliedThenKeepsTheSimulatedRigTuned) {
     // The keys given, and none that says what its absence says.
     EXPECT_EQ(written, untouched + "[Radio]\nEnabled=1\nModel=1\nSked=10368.1\nMode=own echo\n");
     EXPECT_TRUE(page_->Ticker.isActive());
-    ASSERT_TRUE(QTest::qWaitFor([] { return RadioTracking::Current().state == "answers" && RadioTracking::Current().readReceive; }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return RadioTracking::Current().state == "answers" && RadioTracking::Current().readReceive; }, 10000))
         << RadioTracking::Current().state;
     const long long set = *RadioTracking::Current().setReceive;
     EXPECT_NEAR(set, 10368100000, 25000);  // the echo Doppler at 10 GHz stays within 25 kHz

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QScreen>
 #include <QSpinBox>
-#include <QDateEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <cmath>
@@ -71,7 +71,8 @@ TEST_F(SkyCalendarTest, SkyPlotDrawsTheBodiesWhereTheyStandAndTheMask) {
     const struct {
         pointing::Target target;
         QColor colour;
-    } bodies[] = {{pointing::Target::Moon, QColor(0x30, 0x50, 0xA0)}, {pointing::Target::Sun, QColor(0xE0, 0x90, 0x10)}};
+    } bodies[] = {{pointing::Target::Moon, QColor(0x30, 0x50, 0xA0)},
+                  {pointing::Target::Sun, QColor(0xE0, 0x90, 0x10)}};
     for (const auto& body : bodies) {
         const pointing::Direction seen = pointing::PrecisePosition(body.target, 46363.5, home, {});
         const QPointF at = TSkyPlot::Place(disc, seen.azimuth, seen.elevation);
@@ -97,7 +98,8 @@ TEST_F(SkyCalendarTest, CalendarPageColoursEachDayByItsRating) {
     ASSERT_EQ(page.Days().size(), 30u);
     std::set<eme_calendar::Rating> seen;
     for (int row = 0; row < page.Table->rowCount(); ++row) {
-        const eme_calendar::Rating rating = eme_calendar::RatingOf(page.Days()[static_cast<std::size_t>(row)].degradationDb);
+        const eme_calendar::Rating rating =
+            eme_calendar::RatingOf(page.Days()[static_cast<std::size_t>(row)].degradationDb);
         seen.insert(rating);
         EXPECT_EQ(page.Table->item(row, 0)->background().color(), TCalendarPage::RatingColour(rating)) << row;
         EXPECT_EQ(page.Table->item(row, page.Table->columnCount() - 2)->text(),

@@ -11,8 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTableWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -66,8 +66,8 @@ protected:
     std::string Lunark(const std::string& locator) const {
         return "[Lunark]\nLocator=" + locator +
                "\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\nELoffset=0\nAZtype=YAESU GS-232A 9600bd\n"
-               "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" + azimuthLine_.Path() +
-               "\nCOM2=" + elevationLine_.Path() + "\n[Station]\nLog=0\n";
+               "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" +
+               azimuthLine_.Path() + "\nCOM2=" + elevationLine_.Path() + "\n[Station]\nLog=0\n";
     }
     // Writes the settings file (none: leaves what stands at its path) and starts the program's windows.
     void Start(const std::optional<std::string>& settings) {
@@ -92,7 +92,8 @@ protected:
     // Minutes from b to a, both "YYYY-MM-DD HH:MM" or with a "T" between date and time.
     static long long MinutesBetween(const QString& a, const QString& b) {
         const auto at = [](QString text) {
-            return QDateTime::fromString(text.replace(u'T', u' '), QStringLiteral("yyyy-MM-dd HH:mm")).toSecsSinceEpoch();
+            return QDateTime::fromString(text.replace(u'T', u' '), QStringLiteral("yyyy-MM-dd HH:mm"))
+                .toSecsSinceEpoch();
         };
         return (at(a) - at(b)) / 60;
     }
@@ -196,8 +197,8 @@ TEST_F(StationPagesTest, PointingApplyWritesWhatChangedAndRefusesWhatCannotBeUse
         const char* message;  // the start of the message
     } cases[] = {
         {"defaults change nothing", false, false, false, "", "", "", "", "", "", "", "Nothing changed."},
-        {"precise on the Sun", true, true, false, "", "", "", "", "", "",
-         "[Pointing]\nPrecise=1\nTarget=Sun\n", "Applied"},
+        {"precise on the Sun", true, true, false, "", "", "", "", "", "", "[Pointing]\nPrecise=1\nTarget=Sun\n",
+         "Applied"},
         {"exact coordinates", true, false, false, " 52.0912", "4.6711 ", "12", "", "", "",
          "[Pointing]\nPrecise=1\nLatitude=52.0912\nLongitude=4.6711\nHeight=12\n", "Applied"},
         {"a 10-character locator", true, false, false, "", "", "", "jo22ic45xw", "", "",
@@ -230,7 +231,8 @@ TEST_F(StationPagesTest, PointingApplyWritesWhatChangedAndRefusesWhatCannotBeUse
         pointing_->TemperatureEdit->setText(c.temperature);
         pointing_->PressureEdit->setText(c.pressure);
         pointing_->ApplyButton->click();
-        EXPECT_TRUE(pointing_->MessageLabel->text().startsWith(c.message)) << pointing_->MessageLabel->text().toStdString();
+        EXPECT_TRUE(pointing_->MessageLabel->text().startsWith(c.message))
+            << pointing_->MessageLabel->text().toStdString();
         EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
         if (c.written == nullptr || std::string(c.written).empty()) {
             EXPECT_TRUE(SettingsJournal().empty());
@@ -372,7 +374,8 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
         rotator_->DeadbandEdit->setText(c.deadband);
         rotator_->IntervalEdit->setText(c.interval);
         rotator_->ApplyButton->click();
-        EXPECT_TRUE(rotator_->MessageLabel->text().startsWith(c.message)) << rotator_->MessageLabel->text().toStdString();
+        EXPECT_TRUE(rotator_->MessageLabel->text().startsWith(c.message))
+            << rotator_->MessageLabel->text().toStdString();
         EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
         if (c.written == nullptr) {
             EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
@@ -481,7 +484,8 @@ TEST_F(StationPagesTest, TheRotatorPageSaysWhenTheRotatorWillUnwind) {
         SCOPED_TRACE(c.notice);
         now_ = c.from;
         Start(Lunark("QF56OD"));
-        EXPECT_TRUE(rotator_->PassLabel->text().startsWith("stop at north")) << rotator_->PassLabel->text().toStdString();
+        EXPECT_TRUE(rotator_->PassLabel->text().startsWith("stop at north"))
+            << rotator_->PassLabel->text().toStdString();
         rotator_->AzimuthRangeEdit->setText("0-450");
         ASSERT_TRUE(rotator_->Apply());
         windows_->station->Refresh();

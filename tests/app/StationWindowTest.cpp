@@ -78,7 +78,8 @@ protected:
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=10\nELoffset=5\n"
                                      "AZtype=YAESU GS-232A 9600bd\nELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n"
-                                     "[Ports]\nCOM1=" + azimuthDevice + "\nCOM2=" + elevationDevice + "\n");
+                                     "[Ports]\nCOM1=" +
+                                         azimuthDevice + "\nCOM2=" + elevationDevice + "\n");
         Unit3::LoadSettings(Unit3::ExecutablePath);
     }
 
@@ -174,8 +175,10 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     EXPECT_EQ(std::lround(station.Field("moonAzimuth").chopped(1).toDouble()), form.Label1->text().mid(11).toInt());
     EXPECT_EQ(std::lround(station.Field("moonElevation").chopped(1).toDouble()), form.Label2->text().mid(11).toInt());
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\dh \\d\\dm \\d\\ds  \\(\\d+\\.\\d\\d°\\)$"))
-                    .match(station.Field("moonRightAscension")).hasMatch());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[+-]\\d+\\.\\d\\d°$")).match(station.Field("moonDeclination")).hasMatch());
+                    .match(station.Field("moonRightAscension"))
+                    .hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^[+-]\\d+\\.\\d\\d°$")).match(station.Field("moonDeclination")).hasMatch());
     const int km = station.Field("moonDistance").chopped(3).remove(u' ').toInt();
     // From the station, not from the Earth's centre (368 797 km): 364 683 km (astropy).
     EXPECT_NEAR(km, 364683, 50);
@@ -193,9 +196,9 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     EXPECT_EQ(station.Field("azimuthSentAt"), "2023-03-22 12:00:00 UTC");
     EXPECT_EQ(station.Field("azimuthResult"), "sent");
     EXPECT_EQ(station.Field("azimuthNextSend"), "only on Track (Cont. track is off)");
-    EXPECT_EQ(station.Field("elevationCommand").section("    ", 1), QString::fromStdString("W" + az + " " + el + "<CR>"));
-    EXPECT_EQ(station.Field("elevationResult"),
-              QString::fromStdString("not found (" + dir_.File("unplugged") + ")"));
+    EXPECT_EQ(station.Field("elevationCommand").section("    ", 1),
+              QString::fromStdString("W" + az + " " + el + "<CR>"));
+    EXPECT_EQ(station.Field("elevationResult"), QString::fromStdString("not found (" + dir_.File("unplugged") + ")"));
 
     // Continuous tracking on: the next send is the tracking timer's next tick.
     form.CheckBox1->setChecked(true);
@@ -206,7 +209,8 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     const QStringList lines = station.JournalText().split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith("2023-03-22 12:00:00 UTC  Elevation: W")) << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith(QString::fromStdString("not found (" + dir_.File("unplugged") + ") [No such file or directory]")))
+    EXPECT_TRUE(lines[0].endsWith(
+        QString::fromStdString("not found (" + dir_.File("unplugged") + ") [No such file or directory]")))
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].startsWith("2023-03-22 12:00:00 UTC  Azimuth: M")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith("sent"));
@@ -258,8 +262,8 @@ TEST_F(StationWindowTest, SaysThePointingModeAndTheFirstRunLocatorUntilItIsChang
         for (const auto& step : steps) {
             SCOPED_TRACE(step.locator);
             Unit3::Locator = step.locator;
-            test_support::WriteFileBytes(dir_.File("lunark.ini"), std::string("[Lunark]\nLocator=") + step.locator +
-                                                                      "\n" + step.pointing);
+            test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                         std::string("[Lunark]\nLocator=") + step.locator + "\n" + step.pointing);
             station.Refresh();
             EXPECT_EQ(!station.FirstRunLabel->isHidden(), step.firstRunLine);
             EXPECT_EQ(station.Field("stationPointing"), QString::fromUtf8(step.mode));
@@ -299,10 +303,12 @@ TEST_F(StationWindowTest, TheStartWritesTheLogUnlessItIsTurnedOff) {
         }
         const std::string log = test_support::ReadFileBytes(state.File("lunark/lunark.log"));
         EXPECT_NE(log.find("2023-03-22 12:00:00 UTC  Lunark started; settings in " + dir_.File("lunark.ini") + "\n"),
-                  std::string::npos) << log;
+                  std::string::npos)
+            << log;
         EXPECT_NE(log.find("2023-03-22 12:00:00 UTC  Settings: Locator JO22IC, AZ_COM_NR 1, EL_COM_NR 2, AZoffset 10, "
                            "ELoffset 5, AZtype YAESU GS-232A 9600bd, ELtype YAESU GS-232A 9600bd, TrackInterval 1\n"),
-                  std::string::npos) << log;
+                  std::string::npos)
+            << log;
         EXPECT_NE(log.find("  Azimuth: M"), std::string::npos) << log;
         EXPECT_NE(log.find("  Elevation: W"), std::string::npos) << log;
     }

@@ -2,6 +2,9 @@
 // The main window driving rotator lines: pseudo-terminals mapped as COM1 and COM2.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -10,14 +13,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,9 +34,9 @@
 #include "Startup.h"
 #include "TempDir.h"
 #include "Unit1.h"
-#include "WindowTimer.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "WindowTimer.h"
 
 namespace {
 
@@ -65,14 +65,12 @@ protected:
     }
 
     // YAESU on both axes, COM1 the azimuth line, COM2 the elevation line (or the devices given).
-    void ShowWindow(TForm1& form, const std::string& azimuthDevice = "",
-                    const std::string& elevationDevice = "") {
-        test_support::WriteFileBytes(
-            dir_.File("lunark.ini"),
-            "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
-            "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" +
-                (azimuthDevice.empty() ? azimuthLine_.Path() : azimuthDevice) +
-                "\nCOM2=" + (elevationDevice.empty() ? elevationLine_.Path() : elevationDevice) + "\n");
+    void ShowWindow(TForm1& form, const std::string& azimuthDevice = "", const std::string& elevationDevice = "") {
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
+                                     "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" +
+                                         (azimuthDevice.empty() ? azimuthLine_.Path() : azimuthDevice) + "\nCOM2=" +
+                                         (elevationDevice.empty() ? elevationLine_.Path() : elevationDevice) + "\n");
         Unit3::LoadSettings(Unit3::ExecutablePath);
         form.show();
         QCoreApplication::processEvents();
@@ -143,8 +141,8 @@ TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
     plugged.replace(plugged.find(dir_.File("unplugged")), dir_.File("unplugged").size(), azimuthLine_.Path());
     test_support::WriteFileBytes(dir_.File("lunark.ini"), plugged + "[Station]\nRetrySeconds=1\n");
     std::string received;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return (received += azimuthLine_.ReceivedNow()).find('\r') != std::string::npos; },
-                                10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return (received += azimuthLine_.ReceivedNow()).find('\r') != std::string::npos; }, 10000));
     std::string azimuthCommand = "M";  // the azimuth the elevation line was given
     azimuthCommand.append(elevationCommand, 1, elevationCommand.find(' ') - 1).append("\r");
     EXPECT_EQ(received, azimuthCommand);
@@ -160,7 +158,8 @@ TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
         TForm1 settingsWriter;
         ShowWindow(settingsWriter);
         settingsWriter.hide();
-        const std::string station = std::string("[Station]\nLog=0\nTracking=1\n") + (resume ? "ResumeTracking=1\n" : "");
+        const std::string station =
+            std::string("[Station]\nLog=0\nTracking=1\n") + (resume ? "ResumeTracking=1\n" : "");
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      test_support::ReadFileBytes(dir_.File("lunark.ini")) + station);
         Journal::Clear();
@@ -191,11 +190,11 @@ TEST(ProgramRestart, TrackingOnWhenKilledResumesAtTheNextStart) {
     PseudoTerminal azimuthLine, elevationLine;
     const std::string program = dir.File("lunark");
     std::filesystem::copy_file(LUNARK_PROGRAM_PATH, program);  // its settings lie beside it
-    test_support::WriteFileBytes(
-        dir.File("lunark.ini"),
-        "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
-        "ELtype=YAESU GS-232A 9600bd\nTrackInterval=60\n[Ports]\nCOM1=" + azimuthLine.Path() + "\nCOM2=" +
-            elevationLine.Path() + "\n[Station]\nLog=0\nResumeTracking=1\nTracking=1\n");
+    test_support::WriteFileBytes(dir.File("lunark.ini"),
+                                 "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZtype=YAESU GS-232A 9600bd\n"
+                                 "ELtype=YAESU GS-232A 9600bd\nTrackInterval=60\n[Ports]\nCOM1=" +
+                                     azimuthLine.Path() + "\nCOM2=" + elevationLine.Path() +
+                                     "\n[Station]\nLog=0\nResumeTracking=1\nTracking=1\n");
     for (int start = 1; start <= 2; ++start) {
         SCOPED_TRACE(start);
         const pid_t child = ::fork();
@@ -325,8 +324,9 @@ TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRo
         SCOPED_TRACE(c.rotator);
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      "[Lunark]\nLocator=JO22IC\nAZoffset=-170\nAZtype=Hamlib\nELtype=Hamlib\n"
-                                     "[Hamlib]\nAzModel=2\nAzDevice=" + daemon.Address() + "\nElModel=2\nElDevice=" +
-                                         daemon.Address() + "\n" + c.rotator);
+                                     "[Hamlib]\nAzModel=2\nAzDevice=" +
+                                         daemon.Address() + "\nElModel=2\nElDevice=" + daemon.Address() + "\n" +
+                                         c.rotator);
         Unit3::LoadSettings(Unit3::ExecutablePath);
         HamlibTransport::ForgetResults();
         TForm1 form;

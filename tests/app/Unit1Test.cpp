@@ -90,7 +90,8 @@ TEST_F(MainWindow, IsLaidOutWithItsCaptionsAndControls) {
     EXPECT_EQ(form.Setup1->text(), "Setup");
     EXPECT_EQ(form.MainMenu1->actions().back(), form.Station1);
     EXPECT_EQ(form.Station1->text(), "Station");
-    EXPECT_LT(form.MainMenu1->actionGeometry(form.Setup1).right(), form.MainMenu1->actionGeometry(form.Station1).left());
+    EXPECT_LT(form.MainMenu1->actionGeometry(form.Setup1).right(),
+              form.MainMenu1->actionGeometry(form.Station1).left());
     EXPECT_EQ(form.Timer2->Interval(), 30000);
     EXPECT_TRUE(form.Timer2->IsRunning());
 }

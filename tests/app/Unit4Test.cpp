@@ -102,7 +102,7 @@ TEST_F(SetupWindow, IsLaidOutWithItsCaptionsAndFields) {
     EXPECT_EQ(form.ListBox1->currentRow(), -1);
 
     // Tab order 0 to 7.
-    const QWidget* order[] = {form.Edit1, form.Edit2, form.Edit3, form.Edit4,
+    const QWidget* order[] = {form.Edit1,    form.Edit2,    form.Edit3, form.Edit4,
                               form.ListBox1, form.ListBox2, form.Edit5, form.Edit6};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         const QWidget* next = order[i]->nextInFocusChain();

@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "MessageBoxes.h"
-#include "StationWindow.h"
 #include "Startup.h"
+#include "StationWindow.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -51,9 +51,10 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
     test_support::TempDir dir;
     Unit3::ExecutablePath = dir.File("lunark");
     message_boxes::SetResponder([](message_boxes::Kind, const QString&, const QString&) {});
-    WriteFileBytes(dir.File("lunark.ini"), "[Lunark]\nLocator=QF56OD\nTop=100\nLeft=100\nTrackInterval=0\n"
-                                           "AZtype=Hamlib\nELtype=YAESU GS-232A 9600bd\n[Hamlib]\nAzModel=1\n"
-                                           "[Rotator]\nAzimuthRange=0-450\n[Plan]\nDX=FN20XR JO22IC\nFrequency=10368\n");
+    WriteFileBytes(dir.File("lunark.ini"),
+                   "[Lunark]\nLocator=QF56OD\nTop=100\nLeft=100\nTrackInterval=0\n"
+                   "AZtype=Hamlib\nELtype=YAESU GS-232A 9600bd\n[Hamlib]\nAzModel=1\n"
+                   "[Rotator]\nAzimuthRange=0-450\n[Plan]\nDX=FN20XR JO22IC\nFrequency=10368\n");
     startup::InitialiseApplication();
     {
         const startup::ProgramWindows windows = startup::CreateWindows();

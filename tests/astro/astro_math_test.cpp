@@ -167,8 +167,7 @@ TEST(FloatingPointFaults, ExtremeArgumentsGiveAValueInRangeOrAFault) {
         for (const long double x : specials) {
             try {
                 const long double y = helper.call(x);
-                EXPECT_TRUE(std::isfinite(y) && y >= helper.low && y <= helper.high)
-                    << helper.name << " " << x;
+                EXPECT_TRUE(std::isfinite(y) && y >= helper.low && y <= helper.high) << helper.name << " " << x;
             } catch (const FloatingPointError&) {
             }
         }

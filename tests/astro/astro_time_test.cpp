@@ -26,8 +26,7 @@ TEST(TerrestrialTime, FollowsTheLeapSecondsFrom1972) {
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(astro_time::TerrestrialTimeMinusUtc(c.utcDayNumber), c.ttMinusUtc) << c.utcDayNumber;
-        EXPECT_NEAR((astro_time::TerrestrialTime(c.utcDayNumber) - c.utcDayNumber) * 86400, c.ttMinusUtc,
-                    1e-5)
+        EXPECT_NEAR((astro_time::TerrestrialTime(c.utcDayNumber) - c.utcDayNumber) * 86400, c.ttMinusUtc, 1e-5)
             << c.utcDayNumber;
     }
 }

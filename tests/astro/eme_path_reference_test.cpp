@@ -39,9 +39,7 @@ bool NearBinEdge(long double longitude) {
 struct Worst {
     const char* name;
     long double difference = 0;
-    void Take(long double ours, long double theirs) {
-        difference = std::max(difference, std::fabs(ours - theirs));
-    }
+    void Take(long double ours, long double theirs) { difference = std::max(difference, std::fabs(ours - theirs)); }
 };
 
 // Spread within 2 % or 0.1 Hz, polarisation offset within 0.1°, Sun-Moon angle within 0.01°, sky temperature
@@ -54,8 +52,8 @@ TEST(EmePathReference, FiguresAgreeWithAstropy) {
     int skippedAtEdges = 0;
     for (const auto& row : rows) {
         ASSERT_EQ(row.size(), static_cast<std::size_t>(kColumns));
-        SCOPED_TRACE(row[kUtc] + " " + row[kLatA] + "," + row[kLonA] + " - " + row[kLatB] + "," + row[kLonB] +
-                     " at " + row[kMegahertz] + " MHz");
+        SCOPED_TRACE(row[kUtc] + " " + row[kLatA] + "," + row[kLonA] + " - " + row[kLatB] + "," + row[kLonB] + " at " +
+                     row[kMegahertz] + " MHz");
         const long double hertz = Value(row, kMegahertz) * 1e6L;
         const pointing::Station home{Value(row, kLatA), Value(row, kLonA), 0},
             dx{Value(row, kLatB), Value(row, kLonB), 0};
@@ -81,8 +79,8 @@ TEST(EmePathReference, FiguresAgreeWithAstropy) {
             const eme_path::StationFigures& figures;
             Column lambda, sky, degradation;
         };
-        for (const Side side : {Side{path.home, kLambdaA, kSkyA, kDegradationA},
-                                Side{path.dx, kLambdaB, kSkyB, kDegradationB}}) {
+        for (const Side side :
+             {Side{path.home, kLambdaA, kSkyA, kDegradationA}, Side{path.dx, kLambdaB, kSkyB, kDegradationB}}) {
             if (NearBinEdge(Value(row, side.lambda))) {
                 ++skippedAtEdges;
             } else {

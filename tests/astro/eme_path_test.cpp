@@ -48,8 +48,7 @@ TEST(EmePath, ParallacticAngleAgreesWithTheHourAngleForm) {
     };
     for (const Case c : {Case{52, 20, 30}, Case{52, 20, -30}, Case{-33, -10, 75}, Case{40, 28, 150},
                          Case{10, -25, -100}, Case{65, 25, 0}, Case{0, 5, 60}}) {
-        const long double phi = c.latitude * kPi / 180, delta = c.declination * kPi / 180,
-                          h = c.hourAngle * kPi / 180;
+        const long double phi = c.latitude * kPi / 180, delta = c.declination * kPi / 180, h = c.hourAngle * kPi / 180;
         const long double elevation =
             std::asin(std::sin(phi) * std::sin(delta) + std::cos(phi) * std::cos(delta) * std::cos(h));
         // Azimuth from north through east.
@@ -57,10 +56,8 @@ TEST(EmePath, ParallacticAngleAgreesWithTheHourAngleForm) {
             std::atan2(-std::cos(delta) * std::sin(h),
                        std::sin(delta) * std::cos(phi) - std::cos(delta) * std::cos(h) * std::sin(phi));
         const long double expected =
-            std::atan2(std::sin(h), std::tan(phi) * std::cos(delta) - std::sin(delta) * std::cos(h)) * 180 /
-            kPi;
-        EXPECT_NEAR(eme_path::ParallacticAngle(c.latitude, azimuth * 180 / kPi, elevation * 180 / kPi),
-                    expected, 1e-9L)
+            std::atan2(std::sin(h), std::tan(phi) * std::cos(delta) - std::sin(delta) * std::cos(h)) * 180 / kPi;
+        EXPECT_NEAR(eme_path::ParallacticAngle(c.latitude, azimuth * 180 / kPi, elevation * 180 / kPi), expected, 1e-9L)
             << c.latitude << ' ' << c.declination << ' ' << c.hourAngle;
     }
 }
@@ -70,13 +67,11 @@ TEST(EmePath, PolarisationOffsetFoldsAndSetsTheNonReciprocity) {
     struct Case {
         long double offset, folded, decibels;
     };
-    for (const Case c :
-         {Case{0, 0, 0}, Case{22.5L, 22.5L, 3.0103L}, Case{-30, -30, 6.0206L}, Case{40, 40, 15.2066L},
-          Case{100, -80, 0.5403L}, Case{-100, 80, 0.5403L}, Case{180, 0, 0}, Case{90, -90, 0},
-          Case{-90, -90, 0}, Case{225, 45, 25}, Case{44.9999L, 44.9999L, 25}}) {
+    for (const Case c : {Case{0, 0, 0}, Case{22.5L, 22.5L, 3.0103L}, Case{-30, -30, 6.0206L}, Case{40, 40, 15.2066L},
+                         Case{100, -80, 0.5403L}, Case{-100, 80, 0.5403L}, Case{180, 0, 0}, Case{90, -90, 0},
+                         Case{-90, -90, 0}, Case{225, 45, 25}, Case{44.9999L, 44.9999L, 25}}) {
         EXPECT_NEAR(eme_path::FoldedPolarisation(c.offset), c.folded, 1e-12L) << c.offset;
-        EXPECT_NEAR(eme_path::NonReciprocity(eme_path::FoldedPolarisation(c.offset)), c.decibels, 1e-4L)
-            << c.offset;
+        EXPECT_NEAR(eme_path::NonReciprocity(eme_path::FoldedPolarisation(c.offset)), c.decibels, 1e-4L) << c.offset;
     }
 }
 
@@ -101,10 +96,9 @@ TEST(SkyTemperature, BinsRoundHalvesUpAndScaleWithFrequency) {
         int bin;
         long double kelvin144;
     };
-    for (const Case c :
-         {Case{0, 0, 231}, Case{0.999L, 0, 231}, Case{1, 1, 234}, Case{2.5L, 1, 234}, Case{3, 2, 246},
-          Case{90, 45, 609}, Case{266, 133, 3018}, Case{358.99L, 179, 238}, Case{359, 0, 231},
-          Case{360, 0, 231}, Case{-1, 0, 231}, Case{-1.5L, 179, 238}, Case{719, 0, 231}}) {
+    for (const Case c : {Case{0, 0, 231}, Case{0.999L, 0, 231}, Case{1, 1, 234}, Case{2.5L, 1, 234}, Case{3, 2, 246},
+                         Case{90, 45, 609}, Case{266, 133, 3018}, Case{358.99L, 179, 238}, Case{359, 0, 231},
+                         Case{360, 0, 231}, Case{-1, 0, 231}, Case{-1.5L, 179, 238}, Case{719, 0, 231}}) {
         EXPECT_EQ(sky_temperature::Bin(c.longitude), c.bin) << c.longitude;
         EXPECT_NEAR(sky_temperature::SkyTemperature(c.longitude, 144e6L), c.kelvin144, 1e-12L) << c.longitude;
     }
@@ -114,8 +108,8 @@ TEST(SkyTemperature, BinsRoundHalvesUpAndScaleWithFrequency) {
 
 // A frequency that is no frequency is refused, not turned into NaN figures.
 TEST(EmePath, RefusesFrequenciesThatAreNotPositive) {
-    for (const long double hertz : {0.0L, -1e6L, std::numeric_limits<long double>::quiet_NaN(),
-                                    std::numeric_limits<long double>::infinity()}) {
+    for (const long double hertz :
+         {0.0L, -1e6L, std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<long double>::infinity()}) {
         EXPECT_THROW(eme_path::PathAt(k20261221, kJo22ic, kFn20xr, hertz), std::invalid_argument) << hertz;
     }
     EXPECT_THROW(sky_temperature::Bin(std::numeric_limits<long double>::quiet_NaN()), std::invalid_argument);

@@ -13,7 +13,7 @@ TEST(HorizonMask, ElevationBetweenPointsAndThroughNorth) {
     const struct {
         long double azimuth, elevation;
     } cases[] = {
-        {0, 10},   {45, 17.5}, {90, 25},    {135, 14}, {180, 3}, {225, 9},
+        {0, 10},   {45, 17.5},  {90, 25},  {135, 14},   {180, 3},    {225, 9},
         {270, 15}, {315, 12.5}, {360, 10}, {-45, 12.5}, {405, 17.5},
     };
     for (const auto& c : cases) EXPECT_NEAR(mask.ElevationAt(c.azimuth), c.elevation, 1e-12) << c.azimuth;
@@ -34,9 +34,9 @@ TEST(HorizonMask, SpanAlongTheShorterArcHoldsThePointsWithin) {
     const struct {
         long double from, to, low, high;
     } cases[] = {
-        {80, 100, 203.0L / 9, 25},  // the point at 90 inside
-        {100, 80, 203.0L / 9, 25},  // either way round
-        {350, 10, 10, 35.0L / 3},   // through north
+        {80, 100, 203.0L / 9, 25},       // the point at 90 inside
+        {100, 80, 203.0L / 9, 25},       // either way round
+        {350, 10, 10, 35.0L / 3},        // through north
         {10, 20, 35.0L / 3, 40.0L / 3},  // no point inside: the ends
         {170, 190, 3, 49.0L / 9},
     };
@@ -83,11 +83,16 @@ TEST(EmeCalendar, RatingOfTheDegradation) {
         Rating rating;
         const char* name;
     } cases[] = {
-        {-0.3L, Rating::Excellent, "excellent"}, {1.49L, Rating::Excellent, "excellent"},
-        {1.5L, Rating::Good, "good"},             {2.49L, Rating::Good, "good"},
-        {2.5L, Rating::Fair, "fair"},             {3.99L, Rating::Fair, "fair"},
-        {4, Rating::Poor, "poor"},                {5.49L, Rating::Poor, "poor"},
-        {5.5L, Rating::VeryPoor, "very poor"},    {12, Rating::VeryPoor, "very poor"},
+        {-0.3L, Rating::Excellent, "excellent"},
+        {1.49L, Rating::Excellent, "excellent"},
+        {1.5L, Rating::Good, "good"},
+        {2.49L, Rating::Good, "good"},
+        {2.5L, Rating::Fair, "fair"},
+        {3.99L, Rating::Fair, "fair"},
+        {4, Rating::Poor, "poor"},
+        {5.49L, Rating::Poor, "poor"},
+        {5.5L, Rating::VeryPoor, "very poor"},
+        {12, Rating::VeryPoor, "very poor"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(eme_calendar::RatingOf(c.db), c.rating) << c.db;

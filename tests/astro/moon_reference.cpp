@@ -37,8 +37,7 @@ void Nutation(double dayNumber, long double& deltaPsi, long double& epsilon) {
     const long double f = NormalizeDegrees(sky_frames::kNutationLatitude(t));
     long double psiSum = 0, epsilonSum = 0;
     for (const sky_frames::NutationTerm& row : sky_frames::kNutationTerms) {
-        const long double argument =
-            d * row.d + m * row.m + mPrime * row.mPrime + f * row.f + omega * row.omega;
+        const long double argument = d * row.d + m * row.m + mPrime * row.mPrime + f * row.f + omega * row.omega;
         psiSum += SinDeg(argument) * (row.psiConstant + 0.1L * row.psiRate * t);
         epsilonSum += CosDeg(argument) * (row.epsilonConstant + 0.1L * row.epsilonRate * t);
     }
@@ -60,8 +59,8 @@ moon::LunarTermSums PeriodicSums(const moon::LunarElements& el) {
         sums.latitude += row.sigmaB * Weight(row.m, e) * SinDeg(argument);
     }
     sums.longitude += 3958 * SinDeg(el.a1) + 1962 * SinDeg(lPrime - f) + 318 * SinDeg(el.a2);
-    sums.latitude += -2235 * SinDeg(lPrime) + 382 * SinDeg(el.a3) + 175 * SinDeg(el.a1 - f) +
-                     175 * SinDeg(el.a1 + f) + 127 * SinDeg(lPrime - mPrime) - 115 * SinDeg(lPrime + mPrime);
+    sums.latitude += -2235 * SinDeg(lPrime) + 382 * SinDeg(el.a3) + 175 * SinDeg(el.a1 - f) + 175 * SinDeg(el.a1 + f) +
+                     127 * SinDeg(lPrime - mPrime) - 115 * SinDeg(lPrime + mPrime);
     return sums;
 }
 
@@ -89,16 +88,14 @@ moon::MoonCoordinates FullPosition(double dayNumber, long double longitudeWest, 
     long double deltaPsi = 0, epsilon = 0;
     Nutation(dayNumber, deltaPsi, epsilon);
     r.longitude = NormalizeDegrees(r.longitude + deltaPsi);
-    r.rightAscension = ArcTan2Deg(
-        SinDeg(r.longitude) * CosDeg(epsilon) - TanDeg(r.latitude) * SinDeg(epsilon), CosDeg(r.longitude));
-    r.declination = ArcSinDeg(SinDeg(r.latitude) * CosDeg(epsilon) +
-                              CosDeg(r.latitude) * SinDeg(epsilon) * SinDeg(r.longitude));
-    const long double h =
-        NormalizeDegrees(ApparentSiderealTime(dayNumber) - r.rightAscension - longitudeWest);
-    r.azimuth =
-        ArcTan2Deg(SinDeg(h), CosDeg(h) * SinDeg(latitude) - TanDeg(r.declination) * CosDeg(latitude));
-    r.altitude = ArcSinDeg(SinDeg(latitude) * SinDeg(r.declination) +
-                           CosDeg(latitude) * CosDeg(r.declination) * CosDeg(h));
+    r.rightAscension =
+        ArcTan2Deg(SinDeg(r.longitude) * CosDeg(epsilon) - TanDeg(r.latitude) * SinDeg(epsilon), CosDeg(r.longitude));
+    r.declination =
+        ArcSinDeg(SinDeg(r.latitude) * CosDeg(epsilon) + CosDeg(r.latitude) * SinDeg(epsilon) * SinDeg(r.longitude));
+    const long double h = NormalizeDegrees(ApparentSiderealTime(dayNumber) - r.rightAscension - longitudeWest);
+    r.azimuth = ArcTan2Deg(SinDeg(h), CosDeg(h) * SinDeg(latitude) - TanDeg(r.declination) * CosDeg(latitude));
+    r.altitude =
+        ArcSinDeg(SinDeg(latitude) * SinDeg(r.declination) + CosDeg(latitude) * CosDeg(r.declination) * CosDeg(h));
     return r;
 }
 

@@ -18,8 +18,8 @@ double DayNumberOf(const std::string& text) {
     const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     const double unixDays = era * 146097.0 + doe - 719468.0;
-    const double seconds = std::stoi(text.substr(11, 2)) * 3600.0 + std::stoi(text.substr(14, 2)) * 60.0 +
-                           std::stoi(text.substr(17, 2));
+    const double seconds =
+        std::stoi(text.substr(11, 2)) * 3600.0 + std::stoi(text.substr(14, 2)) * 60.0 + std::stoi(text.substr(17, 2));
     return unixDays + 25569.0 + seconds / 86400.0;
 }
 
@@ -46,8 +46,7 @@ TEST(MoonRiseSet, NextCrossingAgreesWithAstropyToAFewMinutes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.from) + " at " + std::to_string(c.latitude));
-        const auto crossing =
-            moon_rise_set::NextHorizonCrossing(DayNumberOf(c.from), -c.eastLongitude, c.latitude);
+        const auto crossing = moon_rise_set::NextHorizonCrossing(DayNumberOf(c.from), -c.eastLongitude, c.latitude);
         ASSERT_TRUE(crossing.has_value());
         EXPECT_EQ(crossing->rising, c.rising);
         EXPECT_NEAR(crossing->dayNumber, DayNumberOf(c.crossing), 4.0 / 1440.0);

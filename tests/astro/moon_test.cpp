@@ -31,8 +31,7 @@ TEST(DayNumberToJd, AddsTheJulianDayOfDayZero) {
         double dayNumber;
         long double jd;
     };
-    const Case cases[] = {
-        {36526.5, 2451545.0L}, {0.0, 2415018.5L}, {33706.0, 2448724.5L}, {-1.5, 2415017.0L}};
+    const Case cases[] = {{36526.5, 2451545.0L}, {0.0, 2415018.5L}, {33706.0, 2448724.5L}, {-1.5, 2415017.0L}};
     for (const Case& c : cases) {
         EXPECT_EQ(moon::DayNumberToJd(c.dayNumber), c.jd) << c.dayNumber;
     }
@@ -113,8 +112,8 @@ TEST(MoonHorizontalPosition, WorkedExamplesWithTheirIntermediateValues) {
     };
     const Case cases[] = {
         {36526.5, -5.0L, 52.0L, 222.444L, -10.898L, 280.457L, 63.013L, kNaN, 7.202L, 6.30L, 241.88L},
-        {45007.5, -14.0L / 3, 52.0L + 1.0L / 12, 11.811L, 2.928L, 359.733L, 352.589L, -9.747L, 40.457L,
-         39.56L, 170.25L},
+        {45007.5, -14.0L / 3, 52.0L + 1.0L / 12, 11.811L, 2.928L, 359.733L, 352.589L, -9.747L, 40.457L, 39.56L,
+         170.25L},
         {36526.0, -5.0L, 52.0L, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, -21.26L, 78.21L},
         {45000.25, 75.0L, 40.0L, kNaN, kNaN, kNaN, kNaN, -61.72L, kNaN, kNaN, 118.28L},
     };
@@ -132,8 +131,7 @@ TEST(MoonHorizontalPosition, WorkedExamplesWithTheirIntermediateValues) {
         expectNear(record.rightAscension, c.alpha, 1e-3L, "alpha", c.day);
         expectNear(record.declination, c.delta, 1e-3L, "delta", c.day);
         expectNear(theta0, c.theta0, 1e-3L, "theta0", c.day);
-        expectNear(NormalizeDegrees(theta0 - record.rightAscension - c.longitudeWest), c.hourAngle, 1e-3L,
-                   "H", c.day);
+        expectNear(NormalizeDegrees(theta0 - record.rightAscension - c.longitudeWest), c.hourAngle, 1e-3L, "H", c.day);
         expectNear(record.azimuth, c.azimuthFromSouth, c.day == 45000.25 ? 1e-2L : 1e-3L, "A", c.day);
         expectNear(record.altitude, c.altitude, 1e-3L, "h", c.day);
 
@@ -201,9 +199,8 @@ TEST(MoonHorizontalPosition, AgreesWithThePlainExtendedEvaluationTo1e9Degree) {
         ASSERT_NEAR(sums.latitude, refSums.latitude, tolerance * 1e6L) << day;
         ASSERT_NEAR(sums.distance, refSums.distance, 1e-3L) << day;  // 1e-6 km
 
-        ASSERT_NEAR(
-            AngleDifference(moon::ApparentSiderealTime(day), moon_reference::ApparentSiderealTime(day)), 0,
-            tolerance)
+        ASSERT_NEAR(AngleDifference(moon::ApparentSiderealTime(day), moon_reference::ApparentSiderealTime(day)), 0,
+                    tolerance)
             << day;
 
         moon::MoonCoordinates record{};

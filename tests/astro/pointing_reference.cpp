@@ -30,9 +30,9 @@ std::vector<Case> Load() {
         Case c{};
         char comma[8] = {};
         std::getline(fields, c.utc, ',');
-        fields >> c.dayNumber >> comma[0] >> c.latitude >> comma[1] >> c.longitudeEast >> comma[2] >>
-            c.heightMetres >> comma[3] >> c.moonAzimuth >> comma[4] >> c.moonElevation >> comma[5] >>
-            c.sunAzimuth >> comma[6] >> c.sunElevation;
+        fields >> c.dayNumber >> comma[0] >> c.latitude >> comma[1] >> c.longitudeEast >> comma[2] >> c.heightMetres >>
+            comma[3] >> c.moonAzimuth >> comma[4] >> c.moonElevation >> comma[5] >> c.sunAzimuth >> comma[6] >>
+            c.sunElevation;
         if (!fields || std::string(comma, 7) != ",,,,,,,") {
             throw std::runtime_error(Path() + ":" + std::to_string(number) + ": not a reference line");
         }

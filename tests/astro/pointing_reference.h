@@ -27,7 +27,6 @@ struct Error {
     long double elevation;
     long double azimuthOnSky;
 };
-Error Compare(long double elevation, long double azimuth, long double referenceElevation,
-              long double referenceAzimuth);
+Error Compare(long double elevation, long double azimuth, long double referenceElevation, long double referenceAzimuth);
 
 }  // namespace pointing_reference

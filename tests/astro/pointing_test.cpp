@@ -64,13 +64,10 @@ TEST(PrecisePosition, RefractionIsAddedOnlyWhenAskedFor) {
     const pointing::Station station{52.0L, 5.0L, 10.0L};
     const double day = 45007.5;
     const pointing::Direction airless = pointing::PrecisePosition(Target::Moon, day, station, {});
-    const pointing::Direction noPressure =
-        pointing::PrecisePosition(Target::Moon, day, station, {true, 10, 0});
-    const pointing::Direction refracted =
-        pointing::PrecisePosition(Target::Moon, day, station, {true, 10, 1010});
+    const pointing::Direction noPressure = pointing::PrecisePosition(Target::Moon, day, station, {true, 10, 0});
+    const pointing::Direction refracted = pointing::PrecisePosition(Target::Moon, day, station, {true, 10, 1010});
     EXPECT_EQ(noPressure.elevation, airless.elevation);
-    EXPECT_NEAR(refracted.elevation - airless.elevation, sky_frames::Refraction(airless.elevation, 10, 1010),
-                1e-12L);
+    EXPECT_NEAR(refracted.elevation - airless.elevation, sky_frames::Refraction(airless.elevation, 10, 1010), 1e-12L);
     EXPECT_GT(refracted.elevation - airless.elevation, 0.01L);
     EXPECT_EQ(refracted.azimuth, airless.azimuth);
 }

@@ -59,10 +59,9 @@ std::string Flipbook(int frames, int delayHundredths = 0, int loops = -1) {
 std::string Layers(int disposal, bool transparent) {
     std::vector<uint8_t> first(12, 1);
     std::fill(first.begin(), first.begin() + 4, 0);
-    return Animation(4, 3,
-                     {{0, 0, 4, 3, 0, 0, 0, transparent ? 0 : -1, first},
-                      {0, 0, 4, 2, 5, disposal},
-                      {3, 0, 1, 1, 6, disposal}});
+    return Animation(
+        4, 3,
+        {{0, 0, 4, 3, 0, 0, 0, transparent ? 0 : -1, first}, {0, 0, 4, 2, 5, disposal}, {3, 0, 1, 1, 6, disposal}});
 }
 
 bool Load(TGIFImage& image, const std::string& bytes) {
@@ -109,10 +108,9 @@ TEST(GIFAnimation, IntervalIsTheScaledDelayLessTheDrawingTime) {
     };
     // The last case crosses the wrap of the 32-bit tick count.
     const Case cases[] = {
-        {0, 100, 0, 0, 50},      {0, 1000, 0, 0, 5},         {0, 100000, 0, 0, 1},
-        {3, 100, 0, 0, 50},      {25, 200, 0, 0, 125},       {25, 50, 0, 0, 500},
-        {10, 300, 0, 0, 33},     {65535, 1, 0, 0, 65535000}, {10, 100, 1000, 7, 93},
-        {10, 100, 1000, 100, 1}, {10, 100, 1000, 250, 1},    {10, 100, 0xFFFFFFFEu, 7, 93},
+        {0, 100, 0, 0, 50},     {0, 1000, 0, 0, 5},      {0, 100000, 0, 0, 1},    {3, 100, 0, 0, 50},
+        {25, 200, 0, 0, 125},   {25, 50, 0, 0, 500},     {10, 300, 0, 0, 33},     {65535, 1, 0, 0, 65535000},
+        {10, 100, 1000, 7, 93}, {10, 100, 1000, 100, 1}, {10, 100, 1000, 250, 1}, {10, 100, 0xFFFFFFFEu, 7, 93},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.delayHundredths << " at " << c.speed << ", " << c.drawing);
@@ -199,8 +197,7 @@ TEST(GIFAnimation, WritingCurrentFrame) {
         TGIFImage image;
         ASSERT_TRUE(Load(image, bytes));
         std::vector<QRgb> seen;
-        image.OnChanging =
-            TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
+        image.OnChanging = TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
         image.OnChange = TNotifyEvent([&](QObject*) { seen.push_back(image.CompositeBitmap().pixel(3, 3)); });
         image.SetCurrentFrame(c.value);
         if (!c.shown) {
@@ -236,8 +233,7 @@ TEST(GIFAnimation, DisposalRestoresBackgroundOrWhatLayBeneath) {
         {1, false, GlobalColor(5), GlobalColor(5), -1, -1, GlobalColor(0)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "disposal " << c.disposal << (c.transparent ? ", see-through" : ""));
+        SCOPED_TRACE(testing::Message() << "disposal " << c.disposal << (c.transparent ? ", see-through" : ""));
         TGIFImage image;
         ASSERT_TRUE(Load(image, Layers(c.disposal, c.transparent)));
         const QImage& bitmap = image.CompositeBitmap();

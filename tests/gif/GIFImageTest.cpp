@@ -84,11 +84,8 @@ TEST(GIFImage, FailedLoadsLeaveTheControlEmpty) {
     // Pictures whose images would not fit are refused before any of them is decoded: 255 images
     // of 512 x 512 (64 MiB of pixels) and then one far outside the screen, and one image of
     // 16384 x 4096 (64 MiB) on a screen that could not hold it.
-    const std::string farAfterMany = GifBuilder()
-                                         .Header(512, 512, 1)
-                                         .BlankImages(255, 0, 0, 512, 512)
-                                         .BlankImages(1, 65535, 0, 512, 512)
-                                         .Bytes();
+    const std::string farAfterMany =
+        GifBuilder().Header(512, 512, 1).BlankImages(255, 0, 0, 512, 512).BlankImages(1, 65535, 0, 512, 512).Bytes();
     const std::string tooWide = GifBuilder().Header(1, 1, 1).BlankImages(1, 0, 0, 16384, 4096).Bytes();
     const std::string cases[] = {
         farAfterMany,
@@ -277,15 +274,12 @@ TEST(GIFImage, DestinationRectangles) {
         {"corner", 50, 50, 20, 10, false, false, false, false, false, QRect(0, 0, 20, 10)},
         {"centre, 5 wider", 20, 10, 25, 10, true, false, false, false, false, QRect(-2, 0, 25, 10)},
         {"centre, 5 narrower", 25, 10, 20, 10, true, false, false, false, false, QRect(2, 0, 20, 10)},
-        {"ratio, halves to even", 210, 105, 105, 105, false, false, true, false, false,
-         QRect(52, 0, 106, 105)},
+        {"ratio, halves to even", 210, 105, 105, 105, false, false, true, false, false, QRect(52, 0, 106, 105)},
         {"ratio, tall control", 100, 300, 50, 50, false, false, true, false, false, QRect(0, 100, 100, 100)},
-        {"stretch wins over ratio", 210, 105, 105, 105, false, true, true, false, false,
-         QRect(0, 0, 210, 105)},
+        {"stretch wins over ratio", 210, 105, 105, 105, false, true, true, false, false, QRect(0, 0, 210, 105)},
         {"big only, small picture", 100, 100, 40, 30, false, true, false, true, false, QRect(0, 0, 40, 30)},
         {"big only, small, centred", 100, 100, 40, 30, true, true, false, true, false, QRect(30, 35, 40, 30)},
-        {"big only, large picture", 100, 100, 200, 50, false, true, false, true, false,
-         QRect(0, 0, 100, 100)},
+        {"big only, large picture", 100, 100, 200, 50, false, true, false, true, false, QRect(0, 0, 100, 100)},
         {"tile", 250, 100, 100, 40, false, false, false, false, true, QRect(0, 0, 250, 100)},
     };
     for (const auto& c : cases) {

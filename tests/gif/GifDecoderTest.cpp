@@ -91,8 +91,7 @@ TEST(GifDecoder, RoundTripsNoiseAtEveryCodeSize) {
 
 TEST(GifDecoder, InterlacedRowsLandInPlaceForSmallHeights) {
     // Each row holds its own number; the data carries the rows in interlaced order.
-    const std::vector<std::vector<int>> dataOrder = {
-        {0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {0, 8, 4, 2, 6, 1, 3, 5, 7}};
+    const std::vector<std::vector<int>> dataOrder = {{0}, {0, 1}, {0, 2, 1}, {0, 2, 1, 3}, {0, 8, 4, 2, 6, 1, 3, 5, 7}};
     for (const auto& order : dataOrder) {
         const int h = static_cast<int>(order.size());
         std::vector<uint8_t> inDataOrder;
@@ -114,9 +113,7 @@ TEST(GifDecoder, RepeatedClearCodesActAsOne) {
     };
     const std::vector<Case> cases = {
         {"two clears at the start", {{4, 3}, {4, 3}, {1, 3}, {2, 3}, {3, 3}, {5, 4}}, {1, 2, 3}},
-        {"two clears in the middle",
-         {{4, 3}, {1, 3}, {2, 3}, {4, 3}, {4, 3}, {3, 3}, {0, 3}, {5, 3}},
-         {1, 2, 3, 0}},
+        {"two clears in the middle", {{4, 3}, {1, 3}, {2, 3}, {4, 3}, {4, 3}, {3, 3}, {0, 3}, {5, 3}}, {1, 2, 3, 0}},
     };
     for (const auto& c : cases) {
         Decoded d = DecodeData(static_cast<int>(c.pixels.size()), 1, Data(2, PackCodes(c.codes)));
@@ -140,8 +137,7 @@ TEST(GifDecoder, ShortDataLeavesRestAtZeroAndSeeThrough) {
         Decoded d = DecodeData(4, 2, c.data, false, Gce(1, 0, 3));
         EXPECT_EQ(Rows(d.frame), (std::vector<uint8_t>{1, 3, 2, 0, 0, 0, 0, 0})) << c.name;
         const std::vector<bool> seeThrough = {false, true, false, true, true, true, true, true};
-        for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(d.frame.SeeThroughAt(i % 4, i / 4), seeThrough[i]) << c.name << " " << i;
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(d.frame.SeeThroughAt(i % 4, i / 4), seeThrough[i]) << c.name << " " << i;
     }
 }
 
@@ -156,8 +152,8 @@ TEST(GifDecoder, SeeThroughMaskFollowsEachRowsOwnPixels) {
         int delivered;  // pixels the data carries, in the order the data delivers rows
     };
     const std::vector<Case> cases = {
-        {1, 11, false, 11},  {1, 11, true, 11},    {3, 11, true, 20},    {5, 11, false, 55},
-        {5, 11, true, 55},   {16, 11, true, 176},  {17, 11, false, 100}, {17, 11, true, 100},
+        {1, 11, false, 11},  {1, 11, true, 11},    {3, 11, true, 20},      {5, 11, false, 55},
+        {5, 11, true, 55},   {16, 11, true, 176},  {17, 11, false, 100},   {17, 11, true, 100},
         {33, 11, true, 363}, {105, 11, true, 777}, {105, 11, false, 1155}, {105, 13, true, 1000},
     };
     constexpr uint8_t kSee = 2;
@@ -188,7 +184,8 @@ TEST(GifDecoder, SeeThroughMaskFollowsEachRowsOwnPixels) {
                 const bool reached = k * c.width + x < static_cast<size_t>(c.delivered);
                 const uint8_t value = reached ? image[static_cast<size_t>(y) * c.width + x] : 0;
                 EXPECT_EQ(d.frame.PixelAt(x, y), value) << name << ", pixel " << x << ", " << y;
-                EXPECT_EQ(d.frame.SeeThroughAt(x, y), !reached || value == kSee) << name << ", pixel " << x << ", " << y;
+                EXPECT_EQ(d.frame.SeeThroughAt(x, y), !reached || value == kSee)
+                    << name << ", pixel " << x << ", " << y;
             }
         }
     }
@@ -231,8 +228,7 @@ TEST(GifDecoder, DescriptorAndControlValues) {
         {7 << 2 | 1, 65535, 2, 655350, true},
     };
     for (const auto& c : cases) {
-        Decoded d =
-            DecodeData(1, 1, Data(2, PackCodes({{4, 3}, {1, 3}, {5, 3}})), false, Gce(c.packed, c.delay, 9));
+        Decoded d = DecodeData(1, 1, Data(2, PackCodes({{4, 3}, {1, 3}, {5, 3}})), false, Gce(c.packed, c.delay, 9));
         EXPECT_EQ(d.frame.Disposal, c.disposal) << c.packed;
         EXPECT_EQ(d.frame.Delay, c.delayMs) << c.packed;
         EXPECT_EQ(d.frame.Transparent, c.transparent) << c.packed;
@@ -244,8 +240,7 @@ TEST(GifDecoder, DescriptorLimits) {
         int width, height;
         const char* outcome;  // "false", "abort", "ok"
     };
-    const Case cases[] = {
-        {0, 5, "false"}, {5, 0, "false"}, {16385, 1, "abort"}, {1, 17000, "abort"}, {16384, 1, "ok"}};
+    const Case cases[] = {{0, 5, "false"}, {5, 0, "false"}, {16385, 1, "abort"}, {1, 17000, "abort"}, {16384, 1, "ok"}};
     for (const auto& c : cases) {
         std::string bytes = GifBuilder().ImageWithData(0, 0, c.width, c.height, Data(2, "")).Bytes();
         ByteStream s(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
@@ -358,7 +353,7 @@ TEST(GifDecoder, ProgressPositionClimbsWithTheDataRead) {
     const size_t blocks = (packed.size() + 254) / 255;
     for (int row = 0; row < h; row += 32) {
         const size_t last = static_cast<size_t>(row + 1) * w - 1;  // pixel index
-        const size_t code = last / 254 * 255 + 1 + last % 254;      // its code's index
+        const size_t code = last / 254 * 255 + 1 + last % 254;     // its code's index
         const size_t endBit = (code + 1) * 9;
         const size_t read = std::min(endBit / (8 * 255) + 1, blocks);
         expected.push_back(10 + 1 + 256 * read);  // descriptor, code size, blocks with length bytes
@@ -407,11 +402,9 @@ TEST(GifDecoder, EachDecodingOnAThreadStandsAlone) {
         return out;
     };
     std::vector<std::vector<uint8_t>> fresh(images.size());
-    for (size_t i = 0; i < images.size(); ++i)
-        std::thread([&, i] { fresh[i] = decode(images[i], nullptr); }).join();
+    for (size_t i = 0; i < images.size(); ++i) std::thread([&, i] { fresh[i] = decode(images[i], nullptr); }).join();
 
-    for (size_t i = 0; i < images.size(); ++i)
-        EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
+    for (size_t i = 0; i < images.size(); ++i) EXPECT_EQ(decode(images[i], nullptr), fresh[i]) << "image " << i;
     int nested = 0;
     const auto whileLarge = decode(images[1], [&] {
         const size_t other = nested++ % 2 == 0 ? 0 : 2;

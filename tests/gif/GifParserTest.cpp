@@ -48,22 +48,18 @@ TEST(GifParser, SignatureDecidesVersionAndAcceptance) {
         bool ok;
         TGIFVersion version;
     };
-    const Case cases[] = {{"GIF87a", true, gvGIF87a},  {"GIF89a", true, gvGIF89a},
-                          {"GIFx9z", true, gvGIF89a},  {"GIF90a", true, gvGIF87a},
-                          {"gif89a", false, gvGIF87a}, {"GIX89a", false, gvGIF87a}};
+    const Case cases[] = {{"GIF87a", true, gvGIF87a}, {"GIF89a", true, gvGIF89a},  {"GIFx9z", true, gvGIF89a},
+                          {"GIF90a", true, gvGIF87a}, {"gif89a", false, gvGIF87a}, {"GIX89a", false, gvGIF87a}};
     for (const auto& c : cases) {
-        Parsed p = Parse(GifBuilder()
-                             .Header(2, 2, 2, c.signature)
-                             .Image(0, 0, 2, 2, kFour, 0, false, 2)
-                             .Trailer()
-                             .Bytes());
+        Parsed p =
+            Parse(GifBuilder().Header(2, 2, 2, c.signature).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer().Bytes());
         EXPECT_EQ(p.ok, c.ok) << c.signature;
         if (c.ok) {
             EXPECT_EQ(p.picture.Version, c.version) << c.signature;
         }
     }
     EXPECT_FALSE(Parse("").ok);
-    EXPECT_THROW(Parse("GIF89a\x01\x00"), ReadError);  // cut-off screen descriptor
+    EXPECT_THROW(Parse("GIF89a\x01\x00"), ReadError);                                 // cut-off screen descriptor
     EXPECT_THROW(Parse(std::string("GIF89a\1\0\1\0\x81\0\0\1\2\3", 16)), ReadError);  // cut-off global table
 }
 
@@ -80,12 +76,8 @@ TEST(GifParser, LoopCountFromNetscapeExtensionOnly) {
         {"", 1},
     };
     for (const auto& c : cases) {
-        Parsed p = Parse(GifBuilder()
-                             .Header(2, 2, 2)
-                             .Raw(c.extension)
-                             .Image(0, 0, 2, 2, kFour, 0, false, 2)
-                             .Trailer()
-                             .Bytes());
+        Parsed p = Parse(
+            GifBuilder().Header(2, 2, 2).Raw(c.extension).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer().Bytes());
         ASSERT_TRUE(p.ok);
         EXPECT_EQ(p.picture.LoopCount, c.loopCount);
         EXPECT_EQ(p.picture.FrameCount, 1);
@@ -105,9 +97,7 @@ TEST(GifParser, ImageCountLimits) {
 
 TEST(GifParser, TooWideThirdImageEndsReadingWithTwoFrames) {
     GifBuilder b = Images(2);
-    b.ImageWithData(0, 0, 17000, 1, std::string("\x02\x00", 2))
-        .Image(0, 0, 2, 2, kFour, 0, false, 2)
-        .Trailer();
+    b.ImageWithData(0, 0, 17000, 1, std::string("\x02\x00", 2)).Image(0, 0, 2, 2, kFour, 0, false, 2).Trailer();
     Parsed p = Parse(b.Bytes());
     EXPECT_TRUE(p.ok);
     EXPECT_EQ(p.picture.FrameCount, 2);
@@ -124,8 +114,7 @@ TEST(GifParser, ZeroWidthImageFailsTheWholeLoad) {
 
 TEST(GifParser, ScreenGrowsToCoverEveryFrame) {
     std::vector<uint8_t> px(40 * 30, 1);
-    Parsed p =
-        Parse(GifBuilder().Header(120, 60, 2).Image(100, 50, 40, 30, px, 0, false, 2).Trailer().Bytes());
+    Parsed p = Parse(GifBuilder().Header(120, 60, 2).Image(100, 50, 40, 30, px, 0, false, 2).Trailer().Bytes());
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.picture.ScreenWidth, 140);
     EXPECT_EQ(p.picture.ScreenHeight, 80);
@@ -224,12 +213,11 @@ TEST(GifParser, LimitsAreCheckedBeforeAnyImageIsDecoded) {
         // A minimum code size above 15 ends an image's data at once; the bytes after it are read
         // as blocks (two stray pairs), so the far image is read.
         {"far image after data that ends at once",
-         gif(2, 2, GifBuilder().ImageWithData(0, 0, 2, 2, std::string("\x10\x05!\x01\x0D", 5)).Bytes() + far),
-         true, 0},
+         gif(2, 2, GifBuilder().ImageWithData(0, 0, 2, 2, std::string("\x10\x05!\x01\x0D", 5)).Bytes() + far), true, 0},
         // The far image is never read as the 257th, nor after one too wide to read.
         {"far image after the 256th", gif(2, 2, EmptyImages(256, 0, 0, 2, 2) + far), false, 256},
-        {"far image after one too wide",
-         gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + EmptyImages(1, 0, 0, 17000, 1) + far), false, 1},
+        {"far image after one too wide", gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + EmptyImages(1, 0, 0, 17000, 1) + far),
+         false, 1},
         // 16384 x 16384 passes the side limit but not the pixels allowed: dropped, reading stops.
         {"16384 x 16384 after a small image",
          gif(2, 2, EmptyImages(1, 0, 0, 2, 2) + EmptyImages(1, 0, 0, 16384, 16384)), false, 1},

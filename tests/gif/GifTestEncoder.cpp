@@ -145,8 +145,7 @@ GifBuilder& GifBuilder::Image(int left, int top, int width, int height, const st
     Put16(bytes_, top);
     Put16(bytes_, width);
     Put16(bytes_, height);
-    bytes_.push_back(
-        static_cast<char>((localBits > 0 ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0)));
+    bytes_.push_back(static_cast<char>((localBits > 0 ? 0x80 | (localBits - 1) : 0) | (interlaced ? 0x40 : 0)));
     for (int i = 0; localBits > 0 && i < (1 << localBits); ++i) {
         bytes_.push_back(static_cast<char>(255 - i));
         bytes_.push_back(static_cast<char>(i));

@@ -34,8 +34,8 @@ public:
     GifBuilder& Netscape(int loops);
     // An image; localBits > 0 adds a local table whose entry i is (255 - i, i, 7). Pixels are given
     // row by row, top row first.
-    GifBuilder& Image(int left, int top, int width, int height, const std::vector<uint8_t>& pixels,
-                      int localBits = 0, bool interlaced = false, int minCodeSize = 8);
+    GifBuilder& Image(int left, int top, int width, int height, const std::vector<uint8_t>& pixels, int localBits = 0,
+                      bool interlaced = false, int minCodeSize = 8);
     // An image descriptor followed by the given raw image data (minimum code size and sub-blocks).
     GifBuilder& ImageWithData(int left, int top, int width, int height, const std::string& data,
                               bool interlaced = false);

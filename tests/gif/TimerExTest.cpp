@@ -172,8 +172,7 @@ TEST_P(TimerRoutes, IntervalIsInMilliseconds) {
     timer.SetEnabled(false);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllRoutes, TimerRoutes,
-                         testing::Values(Route::Window, Route::HandOver, Route::OnWorker),
+INSTANTIATE_TEST_SUITE_P(AllRoutes, TimerRoutes, testing::Values(Route::Window, Route::HandOver, Route::OnWorker),
                          [](const testing::TestParamInfo<Route>& info) { return RouteName(info.param); });
 
 // The countdown of a long period shows whether a write restarted it: a second after the start at
@@ -231,8 +230,7 @@ TEST_F(TimerTest, StoppingWhileATickWaitsDropsThatTick) {
 TEST_F(TimerTest, HandlerMayDestroyOrRerouteItsOwnTimer) {
     for (bool threaded : {false, true}) {
         for (bool destroy : {true, false}) {
-            SCOPED_TRACE(std::string(threaded ? "hand-over" : "window") +
-                         (destroy ? " destroys" : " switches"));
+            SCOPED_TRACE(std::string(threaded ? "hand-over" : "window") + (destroy ? " destroys" : " switches"));
             auto* timer = new TTimerEx;
             std::atomic<int> ticks{0};
             timer->SetThreaded(threaded);
@@ -300,10 +298,8 @@ TEST_F(TimerTest, LeavingTheWorkerWaitsForItsRunningHandler) {
             std::this_thread::sleep_for(100ms);
             release.set_value();
         });
-        if (destroy)
-            delete timer;
-        else
-            timer->SetThreaded(false);
+        if (destroy) delete timer;
+        else timer->SetThreaded(false);
         EXPECT_TRUE(finished.load());
         releaser.join();
         if (!destroy) delete timer;
@@ -339,8 +335,7 @@ TEST_F(TimerTest, WritesWhileTheWorkerTicksAreSafe) {
 TEST_F(TimerTest, WritesFromAnotherThreadAreRefused) {
     TTimerEx timer;
     timer.SetThreaded(true);
-    const std::function<void()> writes[] = {[&] { timer.SetInterval(5); },
-                                            [&] { timer.SetThreadSafe(true); }};
+    const std::function<void()> writes[] = {[&] { timer.SetInterval(5); }, [&] { timer.SetThreadSafe(true); }};
     for (const auto& write : writes) {
         std::string error;
         std::thread([&] {

@@ -19,7 +19,8 @@ TEST(LinkSettingsTest, FileValuesAndTheirDefaults) {
         LinkSettings::Settings expected;
     } cases[] = {
         {"no sections: everything off", "[Lunark]\nLocator=JO22IC\n", {}},
-        {"all set", "[Server]\nEnabled=1\nPort=4600\nAddress=0.0.0.0\nCommands=follow\n[Link]\nAzelFile=/tmp/azel.dat\n",
+        {"all set",
+         "[Server]\nEnabled=1\nPort=4600\nAddress=0.0.0.0\nCommands=follow\n[Link]\nAzelFile=/tmp/azel.dat\n",
          {true, 4600, "0.0.0.0", Commands::kFollow, "/tmp/azel.dat"}},
         {"garbage takes the defaults", "[Server]\nEnabled=yes\nPort=70000\nAddress=a b\nCommands=obey\n", {}},
         {"port 0 and a negative port", "[Server]\nPort=-1\n", {}},
@@ -48,9 +49,12 @@ TEST(LinkSettingsTest, EntriesCheckedBeforeAnythingIsWritten) {
     };
     for (const auto& c : cases) {
         std::string problem;
-        const auto settings = LinkSettings::FromTexts(
-            {{"Enabled", c.enabled}, {"Port", c.port}, {"Address", c.address}, {"Commands", c.commands}, {"AzelFile", c.azel}},
-            problem);
+        const auto settings = LinkSettings::FromTexts({{"Enabled", c.enabled},
+                                                       {"Port", c.port},
+                                                       {"Address", c.address},
+                                                       {"Commands", c.commands},
+                                                       {"AzelFile", c.azel}},
+                                                      problem);
         EXPECT_EQ(settings.has_value(), c.problem == nullptr) << c.port << c.address << problem;
         if (c.problem != nullptr) {
             EXPECT_TRUE(problem.starts_with(c.problem)) << problem;
@@ -77,10 +81,13 @@ TEST(LinkSettingsTest, SaveWritesWhatDiffers) {
 TEST(LinkSettingsTest, APortAHamlibRotatorUsesIsRefused) {
     test_support::TempDir dir;
     const std::string file = dir.File("lunark.ini");
-    test_support::WriteFileBytes(file, "[Hamlib]\nAzModel=2\nAzDevice=localhost:4533\nElModel=2\nElDevice=192.168.1.9:4600\n");
+    test_support::WriteFileBytes(
+        file, "[Hamlib]\nAzModel=2\nAzDevice=localhost:4533\nElModel=2\nElDevice=192.168.1.9:4600\n");
     EXPECT_EQ(LinkSettings::PortProblem(file, 4535), "");
-    EXPECT_TRUE(LinkSettings::PortProblem(file, 4533).starts_with("Port 4533 is the port of the azimuth Hamlib rotator"));
-    EXPECT_TRUE(LinkSettings::PortProblem(file, 4600).starts_with("Port 4600 is the port of the elevation Hamlib rotator"));
+    EXPECT_TRUE(
+        LinkSettings::PortProblem(file, 4533).starts_with("Port 4533 is the port of the azimuth Hamlib rotator"));
+    EXPECT_TRUE(
+        LinkSettings::PortProblem(file, 4600).starts_with("Port 4600 is the port of the elevation Hamlib rotator"));
 }
 
 // The operator's reference names every key of both sections.

@@ -72,7 +72,9 @@ public:
         received_.clear();
         return text;
     }
-    bool Closed() { return WaitFor([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }); }
+    bool Closed() {
+        return WaitFor([this] { return socket_.state() == QAbstractSocket::UnconnectedState; });
+    }
 
 private:
     QTcpSocket socket_;
@@ -90,7 +92,8 @@ std::unique_ptr<QProcess> StartRotctl(quint16 port, const QStringList& commands)
     auto process = std::make_unique<QProcess>();
     process->start(QStringLiteral("rotctl"),
                    QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
-                               QStringLiteral("127.0.0.1:%1").arg(port)} + commands);
+                               QStringLiteral("127.0.0.1:%1").arg(port)} +
+                       commands);
     return process;
 }
 ClientRun Finish(QProcess& process) {
@@ -131,9 +134,9 @@ protected:
         test_support::WriteFileBytes(
             dir_.File("lunark.ini"),
             "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\nELoffset=0\nAZtype=YAESU GS-232A 9600bd\n"
-            "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" + azimuthLine_.Path() +
-                "\nCOM2=" + elevationLine_.Path() + "\n[Station]\nLog=0\n[Server]\nEnabled=1\nPort=" +
-                std::to_string(port_) + "\n" + more);
+            "ELtype=YAESU GS-232A 9600bd\nTrackInterval=1\n[Ports]\nCOM1=" +
+                azimuthLine_.Path() + "\nCOM2=" + elevationLine_.Path() +
+                "\n[Station]\nLog=0\n[Server]\nEnabled=1\nPort=" + std::to_string(port_) + "\n" + more);
         windows_.emplace(startup::CreateWindows());
         windows_->form1->show();
         QCoreApplication::processEvents();
@@ -162,20 +165,47 @@ TEST_F(RotctldServerTest, HamlibsClientGivesEachCommand) {
         const char *azimuthBytes, *elevationBytes;
         bool trackingAfter;
     } cases[] = {
-        {"set, then get what was set", "", false, {"set_pos", "100", "20", "get_pos"}, true, "100.00\n20.00\n",
-         "M100\r", "W100 020\r", false},
+        {"set, then get what was set",
+         "",
+         false,
+         {"set_pos", "100", "20", "get_pos"},
+         true,
+         "100.00\n20.00\n",
+         "M100\r",
+         "W100 020\r",
+         false},
         {"a set while tracking is refused", "", true, {"set_pos", "100", "20"}, false, "", "", "", true},
-        {"follow: a set ends the tracking", "Commands=follow\n", true, {"set_pos", "250.4", "5"}, true, "",
-         "M250\r", "W250 005\r", false},
+        {"follow: a set ends the tracking",
+         "Commands=follow\n",
+         true,
+         {"set_pos", "250.4", "5"},
+         true,
+         "",
+         "M250\r",
+         "W250 005\r",
+         false},
         {"stop: the serial line has no stop command", "", false, {"stop"}, true, "", "", "", false},
         {"a stop while tracking is refused", "", true, {"stop"}, false, "", "", "", true},
-        {"park at the [Rotator] park position", "[Rotator]\nBelowHorizon=park:180,10\n", false, {"park"}, true, "",
-         "M180\r", "W180 010\r", false},
+        {"park at the [Rotator] park position",
+         "[Rotator]\nBelowHorizon=park:180,10\n",
+         false,
+         {"park"},
+         true,
+         "",
+         "M180\r",
+         "W180 010\r",
+         false},
         {"park without a park position", "", false, {"park"}, false, "", "", "", false},
-        {"the ranges of the [Rotator] settings", "[Rotator]\nAzimuthRange=0-450\nElevationRange=5-80\n", false,
-         {"dump_state"}, true,
-         "1\n2\nmin_az=0.000000\nmax_az=450.000000\nmin_el=5.000000\nmax_el=80.000000\nsouth_zero=0\nrot_type=AzEl\ndone\n",
-         "", "", false},
+        {"the ranges of the [Rotator] settings",
+         "[Rotator]\nAzimuthRange=0-450\nElevationRange=5-80\n",
+         false,
+         {"dump_state"},
+         true,
+         "1\n2\nmin_az=0.000000\nmax_az=450.000000\nmin_el=5.000000\nmax_el=80.000000\nsouth_zero=0\nrot_type="
+         "AzEl\ndone\n",
+         "",
+         "",
+         false},
         {"what the server is", "", false, {"get_info"}, true, "Lunark " LUNARK_VERSION "\n", "", "", false},
     };
     for (const auto& c : cases) {
@@ -247,17 +277,36 @@ TEST_F(RotctldServerTest, AnswersAsRotctldDoes) {
         const char* line;
         int lines;  // in the answer
     } cases[] = {
-        {"\\dump_state", 9}, {"+\\dump_state", 11}, {"p", 2},     {"\\get_pos", 2}, {"+p", 4},
-        {";p", 1},          {"|\\get_pos", 1},     {"P 10 20", 1}, {"+P 10 20", 2}, {"\\set_pos 10.5 20.25", 1},
-        {"P 1000 20", 1},   {"+P 10 -5", 2},       {"S", 1},       {"+S", 2},       {"\\stop", 1},
-        {"K", 1},           {"+K", 2},             {"\\park", 1},  {"_", 1},        {"+_", 3},
-        {"\\get_info", 1},  {"p\r", 2},
+        {"\\dump_state", 9},
+        {"+\\dump_state", 11},
+        {"p", 2},
+        {"\\get_pos", 2},
+        {"+p", 4},
+        {";p", 1},
+        {"|\\get_pos", 1},
+        {"P 10 20", 1},
+        {"+P 10 20", 2},
+        {"\\set_pos 10.5 20.25", 1},
+        {"P 1000 20", 1},
+        {"+P 10 -5", 2},
+        {"S", 1},
+        {"+S", 2},
+        {"\\stop", 1},
+        {"K", 1},
+        {"+K", 2},
+        {"\\park", 1},
+        {"_", 1},
+        {"+_", 3},
+        {"\\get_info", 1},
+        {"p\r", 2},
     };
     const auto normalised = [](std::string text) {
         for (const char* info : {"Dummy rotator", "Lunark " LUNARK_VERSION}) {
             if (const auto at = text.find(info); at != std::string::npos) text.replace(at, std::strlen(info), "INFO");
         }
-        return QString::fromStdString(text).replace(QRegularExpression(QStringLiteral("-?\\d+(\\.\\d+)?")), QStringLiteral("#")).toStdString();
+        return QString::fromStdString(text)
+            .replace(QRegularExpression(QStringLiteral("-?\\d+(\\.\\d+)?")), QStringLiteral("#"))
+            .toStdString();
     };
     RawClient lunark(port_), rotctld(daemonPort);
     for (const auto& c : cases) {
@@ -317,8 +366,8 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
     } cases[] = {
         {"listening here", "", "listening on 127.0.0.1 port", false},
         {"listening for the network", "Address=0.0.0.0\n", "listening on 0.0.0.0 port", true},
-        {"the port of a Hamlib rotator", "[Hamlib]\nAzModel=2\nAzDevice=localhost:%PORT%\n",
-         "not listening: Port ", false},
+        {"the port of a Hamlib rotator", "[Hamlib]\nAzModel=2\nAzDevice=localhost:%PORT%\n", "not listening: Port ",
+         false},
         {"not an address", "Address=moon.example\n", "not listening: \"moon.example\" is not an IP address", false},
     };
     for (const auto& c : cases) {
@@ -326,10 +375,12 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
         std::string settings = c.settings;
         // The Hamlib rotator's port is the server's, known only once Start has chosen it: a second start.
         Start();
-        if (const auto at = settings.find("%PORT%"); at != std::string::npos) settings.replace(at, 6, std::to_string(port_));
+        if (const auto at = settings.find("%PORT%"); at != std::string::npos)
+            settings.replace(at, 6, std::to_string(port_));
         const quint16 port = port_;
         windows_.reset();
-        test_support::WriteFileBytes(dir_.File("lunark.ini"), test_support::ReadFileBytes(dir_.File("lunark.ini")) + settings);
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     test_support::ReadFileBytes(dir_.File("lunark.ini")) + settings);
         windows_.emplace(startup::CreateWindows());
         auto* page = windows_->station->findChild<TLinksPage*>();
         ASSERT_NE(page, nullptr);

@@ -61,10 +61,8 @@ TEST(HamlibModels, KnowWhichModelsHangOnASerialLineAndWhichNeedADevice) {
     };
     const Case cases[] = {
         {1, "Hamlib", "Dummy", false, false},  // simulated: reached over nothing
-        {2, "Hamlib", "NET rotctl", false, true},
-        {202, "Hamlib", "EasycommII", true, true},
-        {601, "Yaesu", "GS-232A", true, true},
-        {603, "Yaesu", "GS-232B", true, true},
+        {2, "Hamlib", "NET rotctl", false, true}, {202, "Hamlib", "EasycommII", true, true},
+        {601, "Yaesu", "GS-232A", true, true},    {603, "Yaesu", "GS-232B", true, true},
         {901, "SPID", "Rot2Prog", true, true},
     };
     for (const Case& c : cases) {

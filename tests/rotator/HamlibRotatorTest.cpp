@@ -318,7 +318,8 @@ TEST(HamlibRotator, ARequestNotYetStartedGivesWayToANewerOne) {
     };
     const Case cases[] = {
         {{{Command::kSetPosition, 10, 1}, {Command::kSetPosition, 20, 2}, {Command::kSetPosition, 30, 3}},
-         "W030 003\rC2\r", 2},
+         "W030 003\rC2\r",
+         2},
         {{{Command::kSetAzimuth, 200, 0}, {Command::kSetElevation, 0, 10}}, "W200 010\rC2\r", 0},
         {{{Command::kSetPosition, 10, 1}, {Command::kSetAzimuth, 40, 0}}, "W040 001\rC2\r", 0},
         {{{Command::kSetPosition, 10, 1}, {Command::kStop}}, "S\r", 1},

@@ -171,7 +171,8 @@ std::vector<std::pair<double, double>> RotctlDaemon::SetPositions() const {
     for (std::string line; std::getline(log, line);) {
         double azimuth = 0, elevation = 0;
         const auto at = line.find(mark);
-        if (at != std::string::npos && std::sscanf(line.c_str() + at + mark.size(), "%lf %lf", &azimuth, &elevation) == 2) {
+        if (at != std::string::npos &&
+            std::sscanf(line.c_str() + at + mark.size(), "%lf %lf", &azimuth, &elevation) == 2) {
             positions.emplace_back(azimuth, elevation);
         }
     }

@@ -23,8 +23,8 @@ public:
     RotctlDaemon& operator=(const RotctlDaemon&) = delete;
 
     const std::string& Address() const { return address_; }  // "127.0.0.1:PORT"
-    void Kill();   // SIGKILL: gone at once, as with a crash or a pulled network cable
-    void Start();  // again, on the same port
+    void Kill();    // SIGKILL: gone at once, as with a crash or a pulled network cable
+    void Start();   // again, on the same port
     void Pause();   // SIGSTOP: connections stay open, nothing is answered
     void Resume();  // SIGCONT
     // The position Hamlib's own client reads (rotctl -m 2 -r ADDRESS p); false when it fails.
@@ -54,8 +54,8 @@ public:
     RigctlDaemon& operator=(const RigctlDaemon&) = delete;
 
     const std::string& Address() const { return address_; }  // "127.0.0.1:PORT"
-    void Pause();   // SIGSTOP: connections stay open, nothing is answered
-    void Resume();  // SIGCONT
+    void Pause();                                            // SIGSTOP: connections stay open, nothing is answered
+    void Resume();                                           // SIGCONT
     // One command ("f", "+i", "T 1") on a connection of its own; the answer's lines, or empty when
     // none came within ten seconds (a loaded machine).
     std::string Ask(const std::string& command) const;
@@ -81,10 +81,10 @@ public:
     Gs232aController& operator=(const Gs232aController&) = delete;
 
     const std::string& Path() const { return path_; }
-    std::string TakeReceived();              // every byte received since the last call
+    std::string TakeReceived();  // every byte received since the last call
     void SetPosition(int azimuth, int elevation);
-    void SetSilent(bool silent);              // silent: reads everything, answers nothing
-    void Hold();                              // answers wait until Release
+    void SetSilent(bool silent);  // silent: reads everything, answers nothing
+    void Hold();                  // answers wait until Release
     void Release();
     speed_t LineSpeed() const;
 

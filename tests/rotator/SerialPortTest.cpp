@@ -25,9 +25,9 @@ protected:
     void MapCom7To(const std::string& device) { com7_ = device; }
     // One command through the transport, with COM7's entry and the messages recorded.
     SerialPort::SendResult SendSerial(const std::string& port, std::string_view lineSpeed, std::string_view command) {
-        return Transport::SendSerial(
-            [this](const std::string& name) { return name == "COM7" ? com7_ : std::string(); }, port, lineSpeed,
-            command, [this](const std::string& text) { messages_.push_back(text); });
+        return Transport::SendSerial([this](const std::string& name) { return name == "COM7" ? com7_ : std::string(); },
+                                     port, lineSpeed, command,
+                                     [this](const std::string& text) { messages_.push_back(text); });
     }
 
     test_support::TempDir dir_;
@@ -62,8 +62,7 @@ TEST_F(SerialLine, EveryFailureIsNamedReportedOnceAndLeavesNothingOpen) {
     };
     const Case cases[] = {
         {"missing device", [&] { return dir_.File("ttyNone"); }, "9600", SendStatus::kNotFound, ENOENT},
-        {"plain file",
-         [&] { return test_support::WriteFileBytes(dir_.File("plain"), ""), dir_.File("plain"); }, "9600",
+        {"plain file", [&] { return test_support::WriteFileBytes(dir_.File("plain"), ""), dir_.File("plain"); }, "9600",
          SendStatus::kNotATerminal, ENOTTY},
         {"directory", [&] { return dir_.Path(); }, "9600", SendStatus::kNotATerminal, EISDIR},
         {"unknown speed", [&] { return line_.Path(); }, "12345", SendStatus::kSpeedNotSupported, 0},
@@ -75,8 +74,8 @@ TEST_F(SerialLine, EveryFailureIsNamedReportedOnceAndLeavesNothingOpen) {
              return line_.Path();
          },
          "9600", SendStatus::kBusy, EWOULDBLOCK},
-        {"stalled line (gives up after one second)", [&] { return line_.StallOutput(), line_.Path(); },
-         "9600", SendStatus::kStalled, 0},
+        {"stalled line (gives up after one second)", [&] { return line_.StallOutput(), line_.Path(); }, "9600",
+         SendStatus::kStalled, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

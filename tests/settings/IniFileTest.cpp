@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "IniFile.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -129,7 +129,9 @@ TEST(IniFileRead, TakesMarkedUnicodeFilesAndQuotedValues) {
         {"no mark: bytes as they are", "[Lunark]\nAZtype=M\xC2\xB2\n", "AZtype", "M\xC2\xB2"},
         {"UTF-16 LE", Utf16File(u"[Lunark]\r\nLocator=KP20LE\r\n", false), "Locator", "KP20LE"},
         {"UTF-16 BE", Utf16File(u"; \u263A\n[Lunark]\nAZtype=M\u00B2 RC2800\n", true), "AZtype", "M\xB2 RC2800"},
-        {"UTF-16: euro sign is 0x80", Utf16File(u"[Lunark]\nLocator=\u20AC5\n", false), "Locator", "\x80" "5"},
+        {"UTF-16: euro sign is 0x80", Utf16File(u"[Lunark]\nLocator=\u20AC5\n", false), "Locator",
+         "\x80"
+         "5"},
         {"UTF-16: a character Windows-1252 lacks is ?", Utf16File(u"[Lunark]\nLocator=JO\u263A\U0001F319\n", false),
          "Locator", "JO??"},
         {"double quotes", "[Lunark]\nLocator=\"KP20LE\"\n", "Locator", "KP20LE"},
@@ -143,7 +145,8 @@ TEST(IniFileRead, TakesMarkedUnicodeFilesAndQuotedValues) {
         {"quotes in a UTF-16 file", Utf16File(u"[Lunark]\nLocator=\"KP20LE\"\n", false), "Locator", "KP20LE"},
         {"a last line ending in a lone CR", "[Lunark]\r\nLocator=KP20LE\r", "Locator", "KP20LE"},
         {"lines ending in CR only", "[Ports]\rCOM1=/dev/ttyS0\r[Lunark]\rLocator=KP20LE\rTop=1\r", "Locator", "KP20LE"},
-        {"UTF-16 LE without a mark", Utf16File(u"[Lunark]\r\nLocator=KP20LE\r\n", false).substr(2), "Locator", "KP20LE"},
+        {"UTF-16 LE without a mark", Utf16File(u"[Lunark]\r\nLocator=KP20LE\r\n", false).substr(2), "Locator",
+         "KP20LE"},
         {"UTF-16 BE without a mark", Utf16File(u"[Lunark]\nAZtype=M\u00B2\n", true).substr(2), "AZtype", "M\xB2"},
     };
     for (const auto& c : cases) {
@@ -208,45 +211,34 @@ TEST(IniFileWrite, ChangesOneKeyAndKeepsEveryOtherByte) {
         std::string after;
     } cases[] = {
         {"replace keeps CRLF and foreign lines",
-         "; mine\r\n[Ports]\r\nCOM1=/dev/serial/by-id/usb-FTDI\r\n\r\n[Lunark]\r\nTop=1\r\nLeft=2\r\n",
-         "top", "50",
+         "; mine\r\n[Ports]\r\nCOM1=/dev/serial/by-id/usb-FTDI\r\n\r\n[Lunark]\r\nTop=1\r\nLeft=2\r\n", "top", "50",
          "; mine\r\n[Ports]\r\nCOM1=/dev/serial/by-id/usb-FTDI\r\n\r\n[Lunark]\r\ntop=50\r\nLeft=2\r\n"},
         {"new key goes after the section's last line, before blank lines",
          "[Lunark]\nTop=1\n\n[Ports]\nCOM3=/dev/pts/4\n", "Left", "9",
          "[Lunark]\nTop=1\nLeft=9\n\n[Ports]\nCOM3=/dev/pts/4\n"},
-        {"new section is appended after a last line without break",
-         "[Ports]\nCOM1=/dev/ttyUSB0", "Top", "100",
+        {"new section is appended after a last line without break", "[Ports]\nCOM1=/dev/ttyUSB0", "Top", "100",
          "[Ports]\nCOM1=/dev/ttyUSB0\n[Lunark]\nTop=100\n"},
-        {"new key in a last section without a final break",
-         "[Lunark]\r\nTop=1", "Left", "2",
+        {"new key in a last section without a final break", "[Lunark]\r\nTop=1", "Left", "2",
          "[Lunark]\r\nTop=1\r\nLeft=2\r\n"},
-        {"only the first of duplicate keys changes",
-         "[Lunark]\nTop=1\nTop=2\n", "Top", "3",
+        {"only the first of duplicate keys changes", "[Lunark]\nTop=1\nTop=2\n", "Top", "3",
          "[Lunark]\nTop=3\nTop=2\n"},
-        {"a value cannot break the line structure",
-         "[Lunark]\n", "Locator", "JO\r\n[Evil]",
+        {"a value cannot break the line structure", "[Lunark]\n", "Locator", "JO\r\n[Evil]",
          "[Lunark]\nLocator=JO  [Evil]\n"},
-        {"a value in quotes gets one more pair, so it reads back whole",
-         "[Lunark]\n", "Locator", "'JO22IC'",
+        {"a value in quotes gets one more pair, so it reads back whole", "[Lunark]\n", "Locator", "'JO22IC'",
          "[Lunark]\nLocator=\"'JO22IC'\"\n"},
-        {"a UTF-8 mark stays and is not taken for part of the section line",
-         "\xEF\xBB\xBF[Lunark]\r\nTop=1\r\n", "AZtype", "M\xB2 RC2800",
-         "\xEF\xBB\xBF[Lunark]\r\nTop=1\r\nAZtype=M\xC2\xB2 RC2800\r\n"},
+        {"a UTF-8 mark stays and is not taken for part of the section line", "\xEF\xBB\xBF[Lunark]\r\nTop=1\r\n",
+         "AZtype", "M\xB2 RC2800", "\xEF\xBB\xBF[Lunark]\r\nTop=1\r\nAZtype=M\xC2\xB2 RC2800\r\n"},
         {"UTF-16 LE stays UTF-16 LE, other lines unit for unit",
          Utf16File(u"; \u263A \U0001F319\r\n[Lunark]\r\nTop=1\r\n", false), "Top", "20",
          Utf16File(u"; \u263A \U0001F319\r\n[Lunark]\r\nTop=20\r\n", false)},
-        {"UTF-16 BE stays UTF-16 BE",
-         Utf16File(u"[Lunark]\nTop=1\n", true), "ELtype", "M\xB2 RC2800",
+        {"UTF-16 BE stays UTF-16 BE", Utf16File(u"[Lunark]\nTop=1\n", true), "ELtype", "M\xB2 RC2800",
          Utf16File(u"[Lunark]\nTop=1\nELtype=M\u00B2 RC2800\n", true)},
-        {"CR line ends stay CR",
-         "[Lunark]\rTop=1\r\r[Ports]\rCOM1=/dev/ttyS0", "Left", "9",
+        {"CR line ends stay CR", "[Lunark]\rTop=1\r\r[Ports]\rCOM1=/dev/ttyS0", "Left", "9",
          "[Lunark]\rTop=1\rLeft=9\r\r[Ports]\rCOM1=/dev/ttyS0"},
-        {"UTF-16 without a mark stays without one",
-         Utf16File(u"[Lunark]\r\nTop=1\r\n", false).substr(2), "Top", "2",
+        {"UTF-16 without a mark stays without one", Utf16File(u"[Lunark]\r\nTop=1\r\n", false).substr(2), "Top", "2",
          Utf16File(u"[Lunark]\r\nTop=2\r\n", false).substr(2)},
-        {"a lone surrogate and an odd last byte survive",
-         Utf16File(u"; \xD800.\n[Lunark]\nTop=1\n", false) + "!", "Top", "2",
-         Utf16File(u"; \xD800.\n[Lunark]\nTop=2\n", false) + "!"},
+        {"a lone surrogate and an odd last byte survive", Utf16File(u"; \xD800.\n[Lunark]\nTop=1\n", false) + "!",
+         "Top", "2", Utf16File(u"; \xD800.\n[Lunark]\nTop=2\n", false) + "!"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -288,8 +280,7 @@ TEST(IniFileWrite, KeepsOwnerGroupAndModeAndWritesInPlaceOnlyWhenItMust) {
         {"own file: replaced, private mode kept", RunAs::UnprivilegedUser, false, 0600, 0755, Outcome::Replaced},
         {"own file with odd mode bits", RunAs::UnprivilegedUser, false, 02640, 0755, Outcome::Replaced},
         {"root saving a user's file leaves it theirs", RunAs::CurrentUser, false, 0640, 0755, Outcome::Replaced},
-        {"shared file in a folder the user cannot write", RunAs::UnprivilegedUser, false, 0666, 0555,
-         Outcome::InPlace},
+        {"shared file in a folder the user cannot write", RunAs::UnprivilegedUser, false, 0666, 0555, Outcome::InPlace},
         {"root's shared file: the replacement could not be root's", RunAs::UnprivilegedUser, true, 0666, 0755,
          Outcome::InPlace},
         {"read-only file", RunAs::UnprivilegedUser, false, 0444, 0755, Outcome::Refused},
@@ -341,8 +332,10 @@ TEST(IniFileWrite, WritesThroughSymbolicLinksAndKeepsThem) {
         {"link to a file", {{"lunark.ini", "real.ini"}}, true, "real.ini"},
         {"dangling link: the file it names is created", {{"lunark.ini", "real.ini"}}, false, "real.ini"},
         {"dangling link into another folder", {{"lunark.ini", "conf/real.ini"}}, false, "conf/real.ini"},
-        {"chain of links ending dangling", {{"lunark.ini", "conf/middle.ini"}, {"conf/middle.ini", "../real.ini"}},
-         false, "real.ini"},
+        {"chain of links ending dangling",
+         {{"lunark.ini", "conf/middle.ini"}, {"conf/middle.ini", "../real.ini"}},
+         false,
+         "real.ini"},
     };
     for (const auto& c : cases) {
         TempDir dir;

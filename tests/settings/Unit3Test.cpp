@@ -161,7 +161,8 @@ TEST(SettingsFile, SomethingOtherThanAFileIsAFileThatCannotBeRead) {
         {"FIFO", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); }},
         {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }},
         {"character device", [](const std::string& path) { std::filesystem::create_symlink("/dev/null", path); }},
-        {"link to a FIFO", [](const std::string& path) {
+        {"link to a FIFO",
+         [](const std::string& path) {
              ASSERT_EQ(::mkfifo((path + ".fifo").c_str(), 0644), 0);
              std::filesystem::create_symlink(path + ".fifo", path);
          }},
@@ -219,7 +220,7 @@ TEST(SettingsFile, ASaveIsOneChangeForOtherProcesses) {
         lock.Unlock();
         if (Unit3::Locator == "JO22IC") continue;  // before the first save
         const int n = Unit3::Locator == "AA11AA" ? 1 : 2;
-        const int numbers[] = {position.Top, position.Left, Unit3::AZ_COM_NR, Unit3::EL_COM_NR,
+        const int numbers[] = {position.Top,    position.Left,   Unit3::AZ_COM_NR,    Unit3::EL_COM_NR,
                                Unit3::AZoffset, Unit3::ELoffset, Unit3::TrackInterval};
         for (const int number : numbers) EXPECT_EQ(number, n) << "a save in progress, check " << checks;
         EXPECT_EQ(Unit3::AZtype, std::to_string(n));

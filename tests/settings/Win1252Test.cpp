@@ -11,10 +11,10 @@ TEST(Win1252, ConvertsTheBytesThatDifferFromLatin1) {
         std::string utf8;
     } cases[] = {
         {"M\xB2 RC2800", "M\xC2\xB2 RC2800"},  // M² RC2800
-        {"\x80", "\xE2\x82\xAC"},             // €
-        {"\x9F", "\xC5\xB8"},                 // Ÿ
-        {"\x81", "\xC2\x81"},                 // undefined: the C1 control of the same value
-        {"\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},   // été
+        {"\x80", "\xE2\x82\xAC"},              // €
+        {"\x9F", "\xC5\xB8"},                  // Ÿ
+        {"\x81", "\xC2\x81"},                  // undefined: the C1 control of the same value
+        {"\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},    // été
         {"JO22IC", "JO22IC"},
         {"", ""},
     };

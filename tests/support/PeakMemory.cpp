@@ -19,8 +19,7 @@ size_t StatusBytes(const char* field) {
     size_t kb = 0;
     const size_t n = std::strlen(field);
     while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, field, n) == 0 && line[n] == ':')
-            kb = std::strtoull(line + n + 1, nullptr, 10);
+        if (std::strncmp(line, field, n) == 0 && line[n] == ':') kb = std::strtoull(line + n + 1, nullptr, 10);
     }
     std::fclose(f);
     return kb * 1024;

@@ -28,15 +28,17 @@ TEST(PositionToolRadio, PrintsTheModesFrequenciesAndTunesTheRig) {
     const std::string settings = dir.File("station.ini");
     test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZtype=none\nELtype=none\n");
     std::ostringstream out, err;
-    const int status = PositionTool::Run({"--settings", settings, "--at", "2026-12-07T12:00:00Z", "--sked", "10368.1",
-                                          "--doppler-mode", "Full for the DX", "--dx", "FN20XR", "--lo", "-10512",
-                                          "--rig", "1,", "--send"},
-                                         dir.File("lunark-position"), out, err);
+    const int status = PositionTool::Run(
+        {"--settings", settings, "--at", "2026-12-07T12:00:00Z", "--sked", "10368.1", "--doppler-mode",
+         "Full for the DX", "--dx", "FN20XR", "--lo", "-10512", "--rig", "1,", "--send"},
+        dir.File("lunark-position"), out, err);
     Unit3::ExecutablePath.clear();
     ASSERT_EQ(status, 0) << err.str();
     const std::string text = out.str();
-    const double day = Location::DayNumber(std::chrono::sys_days{std::chrono::December / 7 / 2026} + std::chrono::hours(12));
-    const long double shift = eme_plan::DxDoppler(day, PlanSettings::StationOf("JO22IC"), PlanSettings::StationOf("FN20XR"), 10368.1e6L);
+    const double day =
+        Location::DayNumber(std::chrono::sys_days{std::chrono::December / 7 / 2026} + std::chrono::hours(12));
+    const long double shift =
+        eme_plan::DxDoppler(day, PlanSettings::StationOf("JO22IC"), PlanSettings::StationOf("FN20XR"), 10368.1e6L);
     EXPECT_NEAR(Printed(text, "Receive"), 10368100000 + shift, 1) << text;
     EXPECT_NEAR(Printed(text, "Transmit"), 10368100000 - shift, 1) << text;
     EXPECT_EQ(Printed(text, "Rig receive"), 10512000000 - Printed(text, "Receive"));

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "CommandText.h"
-#include "HamlibTransport.h"
 #include "HamlibStandIns.h"
+#include "HamlibTransport.h"
 #include "Position.h"
 #include "PositionTool.h"
 #include "PseudoTerminal.h"
@@ -29,9 +29,8 @@ using namespace std::chrono;
 
 TEST(PositionToolArguments, ReadsEveryOptionInBothSpellings) {
     const PositionTool::Options options = PositionTool::ParseArguments(
-        {"--locator", "jo22ic", "--at=2024-02-29T23:59:59.5Z", "--az-offset", "-15", "--el-offset=+3",
-         "--az-type", "M\xC2\xB2 RC2800", "--el-type=Prosistel-D combined", "--settings", "/tmp/x.ini",
-         "--send"});
+        {"--locator", "jo22ic", "--at=2024-02-29T23:59:59.5Z", "--az-offset", "-15", "--el-offset=+3", "--az-type",
+         "M\xC2\xB2 RC2800", "--el-type=Prosistel-D combined", "--settings", "/tmp/x.ini", "--send"});
     EXPECT_EQ(options.locator, "jo22ic");
     EXPECT_EQ(options.at, sys_days{2024y / February / 29} + 23h + 59min + 59s + 500ms);
     EXPECT_EQ(options.azOffset, -15);
@@ -99,7 +98,8 @@ TEST(PositionToolArguments, RefusesOptionsWithoutTheirCompanionsInTheirOwnWords)
     } cases[] = {
         {{"--plan", "--lat", "1"}, "--plan needs --dx LOCATOR"},
         {{"--plan", "--dx", "FN20", "--send", "--lat", "1"}, "--plan goes with neither --send nor --at"},
-        {{"--dx", "FN20", "--days", "2", "--lat", "1"}, "--from, --days, --min-el and --dx-min-el go with --plan or --calendar"},
+        {{"--dx", "FN20", "--days", "2", "--lat", "1"},
+         "--from, --days, --min-el and --dx-min-el go with --plan or --calendar"},
         {{"--dx", "FN20", "--json", "--lat", "1"}, "--json goes with --plan, --frequency or --calendar"},
         {{"--json", "--lat", "1"}, "--json goes with --plan, --frequency or --calendar"},
         {{"--json", "--frequency", "144", "--send"}, "--json does not go with --send"},
@@ -240,13 +240,11 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
     tracking_test::PseudoTerminal azimuthLine;
     const std::string settings = dir_.File("station.ini");
     const std::string noLocator = dir_.File("empty.ini");
-    test_support::WriteFileBytes(
-        settings, "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\n[Ports]\nCOM1=" + azimuthLine.Path() +
-                      "\nCOM2=" + dir_.File("gone") + "\n");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\n[Ports]\nCOM1=" +
+                                               azimuthLine.Path() + "\nCOM2=" + dir_.File("gone") + "\n");
     test_support::WriteFileBytes(noLocator, "[Lunark]\nLocator=\n");
     const std::string yaesu = "YAESU GS-232A 9600bd";
-    EXPECT_EQ(Run({"--settings", settings, "--az-type", yaesu, "--el-type", "none", "--send"}), 0)
-        << err_.str();
+    EXPECT_EQ(Run({"--settings", settings, "--az-type", yaesu, "--el-type", "none", "--send"}), 0) << err_.str();
     EXPECT_EQ(azimuthLine.Received(5), "M123\r");
     const std::string sent = out_.str();
     EXPECT_EQ(sent.substr(sent.find("  4D 31 32 33 0D")),
@@ -276,8 +274,7 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
     EXPECT_NE(err_.str().find("\"0\" as character 2, which must be a field letter A-R"), std::string::npos)
         << err_.str();
     EXPECT_EQ(Run({"--locator", "jo22iy"}), 2);
-    EXPECT_NE(err_.str().find("\"y\" as character 6, which must be a sub-square letter A-X"),
-              std::string::npos)
+    EXPECT_NE(err_.str().find("\"y\" as character 6, which must be a sub-square letter A-X"), std::string::npos)
         << err_.str();
 }
 
@@ -285,7 +282,8 @@ TEST_F(PositionToolRun, SendsOnceOnRequestAndExitsWithTheDocumentedStatus) {
 // JO22IC and FN20XR, 2026-12-07 from noon UTC, three days: the Moon, waning past last quarter, sets for
 // the Netherlands in the early afternoon while it stands over the eastern United States.
 TEST_F(PositionToolRun, PlansMutualWindowsAsLinesOrJson) {
-    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07T12:00:00Z", "--days", "3"}), 0)
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07T12:00:00Z", "--days", "3"}),
+              0)
         << err_.str();
     std::istringstream lines(out_.str());
     std::string line;
@@ -299,19 +297,23 @@ TEST_F(PositionToolRun, PlansMutualWindowsAsLinesOrJson) {
         std::smatch parts;
         ASSERT_TRUE(std::regex_match(windows[i], parts, window)) << windows[i];
         EXPECT_EQ(parts[2] == "*", i == 0) << windows[i];  // the first already running at noon
-        const auto start = PositionTool::ParseUtcInstant(parts[1].str()), end = PositionTool::ParseUtcInstant(parts[3].str());
+        const auto start = PositionTool::ParseUtcInstant(parts[1].str()),
+                   end = PositionTool::ParseUtcInstant(parts[3].str());
         EXPECT_EQ(std::stoll(parts[4]), duration_cast<minutes>(*end - *start).count());
-        EXPECT_EQ(parts[1].str().substr(0, 10), "2026-12-" + std::to_string(7 + i).insert(0, 2 - std::to_string(7 + i).size(), '0'));
+        EXPECT_EQ(parts[1].str().substr(0, 10),
+                  "2026-12-" + std::to_string(7 + i).insert(0, 2 - std::to_string(7 + i).size(), '0'));
     }
     EXPECT_EQ(windows[0].substr(0, 21), "2026-12-07T12:00:00Z*");
 
-    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--json"}), 0) << err_.str();
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from", "2026-12-07", "--json"}), 0)
+        << err_.str();
     EXPECT_TRUE(out_.str().starts_with("[\n  {\"start\": \"2026-12-07T")) << out_.str();
     EXPECT_TRUE(out_.str().ends_with("}\n]\n")) << out_.str();
     EXPECT_NE(out_.str().find("\"minutes\": "), std::string::npos);
     EXPECT_NE(out_.str().find("\"dx_max_el\": "), std::string::npos);
     // No mutual window when the DX station is on the other side of the Earth.
-    ASSERT_EQ(Run({"--locator", "JO22IC", "--plan", "--dx", "RE78", "--from", "2026-12-07", "--json", "--min-el", "30"}), 0);
+    ASSERT_EQ(
+        Run({"--locator", "JO22IC", "--plan", "--dx", "RE78", "--from", "2026-12-07", "--json", "--min-el", "30"}), 0);
     EXPECT_EQ(out_.str(), "[]\n");
 }
 
@@ -335,20 +337,26 @@ TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
 
     ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
     const std::string plain = out_.str();
-    EXPECT_TRUE(plain.starts_with("[\n  {\"date\": \"2026-12-08\", \"highest_el\": 10.300, \"highest_at\": "
-                                  "\"2026-12-08T11:00:53Z\", \"hours_up\": 4.6")) << plain;
+    EXPECT_TRUE(
+        plain.starts_with("[\n  {\"date\": \"2026-12-08\", \"highest_el\": 10.300, \"highest_at\": "
+                          "\"2026-12-08T11:00:53Z\", \"hours_up\": 4.6"))
+        << plain;
     EXPECT_NE(plain.find("\"mutual_hours\": [{\"dx\": \"FN20XR\", \"hours\": 0.5"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\"sun_close\": true"), std::string::npos) << plain;
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json", "--mask", ""}), 0);
+    ASSERT_EQ(
+        Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json", "--mask", ""}), 0);
     EXPECT_EQ(out_.str(), plain);
-    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:30\n");
+    test_support::WriteFileBytes(settings,
+                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:30\n");
     ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
     EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
-    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:300\n");
+    test_support::WriteFileBytes(settings,
+                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:300\n");
     ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
     EXPECT_EQ(out_.str(), plain);
-    EXPECT_EQ(err_.str(), "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 "
-                          "to 90 degrees; no mask is used\n");
+    EXPECT_EQ(err_.str(),
+              "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 "
+              "to 90 degrees; no mask is used\n");
 }
 
 // Without a window the plan says why, after the Settings line. astropy (airless, every 20 s) for the
@@ -379,8 +387,8 @@ TEST_F(PositionToolRun, APlanWithoutAWindowSaysWhy) {
 // centres of JO22IC and FN20XR at 1296 MHz, the window of 2026-12-14 16:28:08 to 20:09:19 UTC: echo +3.6,
 // -998.2, -1701.8 Hz; DX +1531.4, +672.6, -257.8 Hz.
 TEST_F(PositionToolRun, APlanWithAFrequencyGivesEachWindowsDoppler) {
-    const std::vector<std::string> arguments = {"--locator", "JO22IC", "--plan", "--dx", "FN20XR", "--from",
-                                                "2026-12-14", "--frequency", "1296"};
+    const std::vector<std::string> arguments = {"--locator", "JO22IC",     "--plan",      "--dx", "FN20XR",
+                                                "--from",    "2026-12-14", "--frequency", "1296"};
     const double echo[] = {3.6, -998.2, -1701.8}, dx[] = {1531.4, 672.6, -257.8};
     ASSERT_EQ(Run(arguments), 0) << err_.str();
     const std::regex line(R"([^]*\n2026-12-14T16:28:\d\dZ  2026-12-14T20:09:\d\dZ  221  )"
@@ -395,8 +403,9 @@ TEST_F(PositionToolRun, APlanWithAFrequencyGivesEachWindowsDoppler) {
     std::vector<std::string> json = arguments;
     json.push_back("--json");
     ASSERT_EQ(Run(json), 0) << err_.str();
-    const std::regex arrays(R"([^]*"max_el": [\d.]+, "dx_max_el": [\d.]+, "echo_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\], )"
-                            R"("dx_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\]\}\n\]\n)");
+    const std::regex arrays(
+        R"([^]*"max_el": [\d.]+, "dx_max_el": [\d.]+, "echo_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\], )"
+        R"("dx_doppler_hz": \[(-?\d+), (-?\d+), (-?\d+)\]\}\n\]\n)");
     const std::string jsonText = out_.str();
     ASSERT_TRUE(std::regex_match(jsonText, parts, arrays)) << jsonText;
     for (int i = 0; i < 3; ++i) {
@@ -408,8 +417,9 @@ TEST_F(PositionToolRun, APlanWithAFrequencyGivesEachWindowsDoppler) {
 TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
     ASSERT_EQ(Run({"--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-07T12:00:00Z", "--frequency", "10368"}), 0)
         << err_.str();
-    const std::regex lines("[^]*\nEcho Doppler: [+-]\\d+ Hz\nDX Doppler: [+-]\\d+ Hz\n"
-                           "Path loss: \\d\\.\\d dB \\(relative to perigee\\)\nEcho delay: 2\\.\\d{3} s\nAzimuth rotator:[^]*");
+    const std::regex lines(
+        "[^]*\nEcho Doppler: [+-]\\d+ Hz\nDX Doppler: [+-]\\d+ Hz\n"
+        "Path loss: \\d\\.\\d dB \\(relative to perigee\\)\nEcho delay: 2\\.\\d{3} s\nAzimuth rotator:[^]*");
     EXPECT_TRUE(std::regex_match(out_.str(), lines)) << out_.str();
     ASSERT_EQ(Run({"--locator", "JO22IC", "--at", "2026-12-07T12:00:00Z", "--frequency", "1296"}), 0) << err_.str();
     EXPECT_NE(out_.str().find("\nEcho Doppler: "), std::string::npos);
@@ -419,13 +429,14 @@ TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
 // With a DX station, the path's figures follow the rotators, in the worked example's numbers (JO22IC and
 // FN20XR at 3 cm: spreads 55.9 and 97.9 Hz within 2 %); --json gives the same figures as one object.
 TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
-    const std::vector<std::string> arguments = {"--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-21T00:00:00Z",
-                                                "--frequency", "10368"};
+    const std::vector<std::string> arguments = {
+        "--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-21T00:00:00Z", "--frequency", "10368"};
     ASSERT_EQ(Run(arguments), 0) << err_.str();
-    const std::regex lines("[^]*\nElevation rotator:[^]*\nSpread: (\\d+\\.\\d) Hz\nDX spread: (\\d+\\.\\d) Hz\n"
-                           "Polarisation offset: ([+-]\\d+\\.\\d)\xC2\xB0\nNon-reciprocity: (\\d+\\.\\d) dB\n"
-                           "Sun\xE2\x80\x93Moon angle: (\\d+\\.\\d\\d)\xC2\xB0\nDoppler rate: ([+-]\\d+\\.\\d\\d) Hz/s\n"
-                           "Semi-diameter: (0\\.\\d{3})\xC2\xB0\nSky temperature: (\\d+) K\nDegradation: (-?\\d+\\.\\d) dB\n");
+    const std::regex lines(
+        "[^]*\nElevation rotator:[^]*\nSpread: (\\d+\\.\\d) Hz\nDX spread: (\\d+\\.\\d) Hz\n"
+        "Polarisation offset: ([+-]\\d+\\.\\d)\xC2\xB0\nNon-reciprocity: (\\d+\\.\\d) dB\n"
+        "Sun\xE2\x80\x93Moon angle: (\\d+\\.\\d\\d)\xC2\xB0\nDoppler rate: ([+-]\\d+\\.\\d\\d) Hz/s\n"
+        "Semi-diameter: (0\\.\\d{3})\xC2\xB0\nSky temperature: (\\d+) K\nDegradation: (-?\\d+\\.\\d) dB\n");
     std::smatch text;
     const std::string printed = out_.str();
     ASSERT_TRUE(std::regex_match(printed, text, lines)) << printed;
@@ -435,8 +446,9 @@ TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
     json.push_back("--json");
     ASSERT_EQ(Run(json), 0) << err_.str();
     const std::string object = out_.str();
-    const char* keys[] = {"spread_hz", "dx_spread_hz", "polarisation_offset_deg", "non_reciprocity_db", "sun_moon_deg",
-                          "doppler_rate_hz_s", "semi_diameter_deg", "sky_temperature_k", "degradation_db"};
+    const char* keys[] = {"spread_hz",          "dx_spread_hz",      "polarisation_offset_deg",
+                          "non_reciprocity_db", "sun_moon_deg",      "doppler_rate_hz_s",
+                          "semi_diameter_deg",  "sky_temperature_k", "degradation_db"};
     ASSERT_EQ(object.front(), '{') << object;
     for (std::size_t i = 0; i < std::size(keys); ++i) {
         std::smatch value;
@@ -453,7 +465,8 @@ TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
 // back 2 x 94.1339 / 299792458 x 1296 MHz = +813.9 Hz higher.
 TEST_F(PositionToolRun, DopplerIsTheExactStationsWhenItsCoordinatesAreGiven) {
     const std::string settings = dir_.File("exact.ini");
-    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\n[Pointing]\nLatitude=-63.4582\nLongitude=-159.9775\n");
+    test_support::WriteFileBytes(settings,
+                                 "[Lunark]\nLocator=JO22IC\n[Pointing]\nLatitude=-63.4582\nLongitude=-159.9775\n");
     const std::vector<std::vector<std::string>> runs = {
         {"--settings", settings},
         {"--locator", "JO22IC", "--precise", "--lat", "-63.4582", "--lon", "-159.9775"},
@@ -470,14 +483,15 @@ TEST_F(PositionToolRun, DopplerIsTheExactStationsWhenItsCoordinatesAreGiven) {
 TEST_F(PositionToolRun, HelpListsEveryProtocolOfEachAxis) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out_.str();
-    EXPECT_NE(help.find("  --el-offset N      whole degrees added to the elevation sent\n"
-                        "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
-                        "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
-                        "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", "
-                        "\"M\xC2\xB2 RC2800\",\n"
-                        "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
-                        "  --az-hamlib MODEL,DEVICE[,SPEED]\n"),
-              std::string::npos)
+    EXPECT_NE(
+        help.find("  --el-offset N      whole degrees added to the elevation sent\n"
+                  "  --az-type NAME     azimuth protocol: \"Hy-Gain DCU-1\", \"Prosistel-D\", \"M\xC2\xB2 RC2800\",\n"
+                  "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
+                  "  --el-type NAME     elevation protocol: \"Prosistel-D\", \"Prosistel-D combined\", "
+                  "\"M\xC2\xB2 RC2800\",\n"
+                  "                     \"YAESU GS-232A 9600bd\", \"Hamlib\" or \"none\"\n"
+                  "  --az-hamlib MODEL,DEVICE[,SPEED]\n"),
+        std::string::npos)
         << help;
 }
 
@@ -532,14 +546,16 @@ TEST_F(PositionToolRun, MovesHamlibRotatorsAndReadsThemBack) {
               0)
         << err_.str();
     const std::string out = out_.str();
-    const std::string commands = "Azimuth rotator:   " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n" +
-                                 "Elevation rotator: " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n";
+    const std::string commands =
+        "Azimuth rotator:   " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n" +
+        "Elevation rotator: " + line + "  rot_set_position(3.46, 2.50)    one call for both axes\n";
     // Each axis's result line, then where its rotator stands.
     EXPECT_NE(out.find(commands + "Azimuth result: sent\nAzimuth read back: "), std::string::npos) << out;
     EXPECT_NE(out.find("\nElevation result: sent\nElevation read back: "), std::string::npos) << out;
     EXPECT_EQ(err_.str(), "");
     double azimuth = 0, elevation = 0;
-    for (int tries = 0; tries < 100 && !(daemon.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth - 3.46) < 0.005); ++tries) {
+    for (int tries = 0; tries < 100 && !(daemon.ReadWithRotctl(azimuth, elevation) && std::abs(azimuth - 3.46) < 0.005);
+         ++tries) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_NEAR(azimuth, 3.46, 0.005);
@@ -552,8 +568,8 @@ TEST_F(PositionToolRun, MovesHamlibRotatorsAndReadsThemBack) {
         << out_.str();
 
     daemon.Kill();
-    EXPECT_EQ(Run({"--settings", settings, "--az-type", "Hamlib", "--az-hamlib", rotator, "--el-type", "none", "--send"}),
-              1);
+    EXPECT_EQ(
+        Run({"--settings", settings, "--az-type", "Hamlib", "--az-hamlib", rotator, "--el-type", "none", "--send"}), 1);
     EXPECT_EQ(err_.str(), "lunark-position: Comms error - " + daemon.Address() + "\n");
     EXPECT_EQ(out_.str().find("read back"), std::string::npos);
     EXPECT_NE(out_.str().find("Azimuth result: "), std::string::npos) << out_.str();
@@ -568,13 +584,10 @@ TEST(PositionToolProgram, AnswersHelpAndRefusesBadArguments) {
     for (const auto& [arguments, status, output] :
          {std::tuple{"--help", 0, "Usage: lunark-position"}, std::tuple{"--bogus", 2, ""},
           std::tuple{"--locator J022IC", 2, ""}, std::tuple{"--az-offset +-5", 2, ""},
-          std::tuple{"--locator JO22IC --at 0001-01-01T00:00:00Z --az-type none --el-type none", 0,
-                     "Settings: "},
-          std::tuple{"--locator JO22IC --at 9999-12-31T23:59:59Z --az-type none --el-type none", 0,
-                     "Settings: "}}) {
+          std::tuple{"--locator JO22IC --at 0001-01-01T00:00:00Z --az-type none --el-type none", 0, "Settings: "},
+          std::tuple{"--locator JO22IC --at 9999-12-31T23:59:59Z --az-type none --el-type none", 0, "Settings: "}}) {
         SCOPED_TRACE(arguments);
-        FILE* pipe =
-            ::popen((std::string(LUNARK_POSITION_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
+        FILE* pipe = ::popen((std::string(LUNARK_POSITION_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string text;
         char buffer[4096];
@@ -597,8 +610,9 @@ namespace {
 TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
     Position::SetMoonPosition(nullptr);  // the Moon as the program computes it
     const std::string settings = dir_.File("qf56od.ini");
-    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=QF56OD\nAZtype=YAESU GS-232A 9600bd\n"
-                                           "ELtype=YAESU GS-232A 9600bd\n");
+    test_support::WriteFileBytes(settings,
+                                 "[Lunark]\nLocator=QF56OD\nAZtype=YAESU GS-232A 9600bd\n"
+                                 "ELtype=YAESU GS-232A 9600bd\n");
     const struct {
         const char* what;
         std::vector<std::string> options;
@@ -617,14 +631,23 @@ TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
          "M359<CR>",
          "W359 0",
          "swings through its stop at 2026-12-06 20:31 UTC, from 91\u00b0 to 450\u00b0 (359\u00b0 clockwise)\n"},
-        {"540 holds it whole", {"--at", "2026-12-07T00:06:00Z", "--az-range=0-540"}, "M361<CR>", "W361 0",
+        {"540 holds it whole",
+         {"--at", "2026-12-07T00:06:00Z", "--az-range=0-540"},
+         "M361<CR>",
+         "W361 0",
          "held whole on the upper turn"},
-        {"the elevation range holds it at the top", {"--at", "2026-12-07T00:00:00Z", "--el-range", "5-60"},
-         "M008<CR>", "W008 060", ""},
+        {"the elevation range holds it at the top",
+         {"--at", "2026-12-07T00:00:00Z", "--el-range", "5-60"},
+         "M008<CR>",
+         "W008 060",
+         ""},
         {"follow below the horizon", {"--at", "2026-12-07T12:00:00Z"}, "M188<CR>", "W188 000", ""},
         {"park", {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "park:180,10"}, "M180<CR>", "W180 010", ""},
-        {"wait at the rise", {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "wait", "--el-range", "3-85"},
-         "M120<CR>", "W120 003", ""},
+        {"wait at the rise",
+         {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "wait", "--el-range", "3-85"},
+         "M120<CR>",
+         "W120 003",
+         ""},
         {"wait on the overlap's upper turn",
          {"--at", "2026-12-07T12:00:00Z", "--below-horizon", "wait", "--az-range", "0-540"},
          "M480<CR>",
@@ -648,11 +671,16 @@ TEST_F(PositionToolRun, PointsAsTheRotatorOptionsSay) {
 }
 
 TEST_F(PositionToolRun, RefusesRotatorOptionsItCannotFollow) {
-    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
-             {"--az-range", "0-541"}, {"--az-range", "0-359"}, {"--az-range", "450"},
-             {"--el-range", "60-5"}, {"--el-range", "0-200"},
-             {"--below-horizon", "park"}, {"--below-horizon", "park:10"}, {"--below-horizon", "sleep"},
-             {"--below-horizon", "park:400,10"}}) {
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"--az-range", "0-541"},
+                                                          {"--az-range", "0-359"},
+                                                          {"--az-range", "450"},
+                                                          {"--el-range", "60-5"},
+                                                          {"--el-range", "0-200"},
+                                                          {"--below-horizon", "park"},
+                                                          {"--below-horizon", "park:10"},
+                                                          {"--below-horizon", "sleep"},
+                                                          {"--below-horizon", "park:400,10"}}) {
         SCOPED_TRACE(option + " " + value);
         EXPECT_EQ(Run({option, value}), 2);
         EXPECT_NE(err_.str().find(option + ": \"" + value + "\""), std::string::npos) << err_.str();
@@ -680,20 +708,23 @@ TEST_F(PositionToolRun, PrintsTheHamlibCallItSends) {
         {{"--at", "2026-12-07T12:00:00Z", "--below-horizon", "park:10,20"}, "(10.00, 20.00)"},
         {{"--at", "2026-12-07T00:00:00Z", "--el-range", "0-5"}, ", 5.00)"},
         {{"--at", "2026-12-07T00:06:00Z", "--az-range", "0-540"}, "upper turn"},
-        {{"--at", "2026-12-07T12:00:00Z", "--az-hamlib", "1," + device, "--el-hamlib", "1," + link}, "rot_set_position("},
+        {{"--at", "2026-12-07T12:00:00Z", "--az-hamlib", "1," + device, "--el-hamlib", "1," + link},
+         "rot_set_position("},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.printed);
         std::vector<std::string> arguments{"--settings", settings, "--az-hamlib", "1,", "--el-hamlib", "1,", "--send"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         ASSERT_EQ(Run(arguments), 0) << err_.str();
-        const std::optional<HamlibTransport::AxisResult> result = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        const std::optional<HamlibTransport::AxisResult> result =
+            HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
         ASSERT_TRUE(result && result->result.sent) << out_.str();
         char sent[96];
         std::snprintf(sent, sizeof sent, "rot_set_position(%.2f, %.2f)", result->result.sent->azimuth,
                       result->result.sent->elevation);
         EXPECT_NE(out_.str().find(std::string("  ") + sent + "    one call for both axes\n"), std::string::npos)
-            << sent << "\n" << out_.str();
+            << sent << "\n"
+            << out_.str();
         std::string printed = c.printed;
         if (printed == "upper turn") {  // the Moon's unrounded azimuth a turn further
             const std::size_t at = out_.str().find("Moon azimuth:");

@@ -31,12 +31,18 @@ TEST(FollowWatch, AlarmsOnlyWhenTheGapStandsForTheWholeTimeAndClearsWhenItCloses
     } cases[] = {
         {"jammed: the gap stands",
          true,
-         {{0, 212.4, 180.0, Change::kNone}, {59, 212.4, 180.0, Change::kNone}, {75, 212.4, 180.0, Change::kAlarm},
-          {80, 212.4, 180.0, Change::kNone}, {85, 212.4, 211.0, Change::kCleared}}},
+         {{0, 212.4, 180.0, Change::kNone},
+          {59, 212.4, 180.0, Change::kNone},
+          {75, 212.4, 180.0, Change::kAlarm},
+          {80, 212.4, 180.0, Change::kNone},
+          {85, 212.4, 211.0, Change::kCleared}}},
         {"turning slowly toward a far target never alarms",
          true,
-         {{0, 300.0, 0.0, Change::kNone}, {50, 300.0, 2.5, Change::kNone}, {100, 300.0, 5.0, Change::kNone},
-          {150, 300.0, 7.5, Change::kNone}, {200, 300.0, 10.0, Change::kNone}}},
+         {{0, 300.0, 0.0, Change::kNone},
+          {50, 300.0, 2.5, Change::kNone},
+          {100, 300.0, 5.0, Change::kNone},
+          {150, 300.0, 7.5, Change::kNone},
+          {200, 300.0, 10.0, Change::kNone}}},
         {"creeping by less than the limit per time alarms",
          false,
          {{0, 60.0, 20.0, Change::kNone}, {30, 60.0, 21.0, Change::kNone}, {60, 60.0, 21.5, Change::kAlarm}}},
@@ -45,27 +51,29 @@ TEST(FollowWatch, AlarmsOnlyWhenTheGapStandsForTheWholeTimeAndClearsWhenItCloses
          {{0, 100.0, 90.0, Change::kNone}, {40, 101.0, 90.0, Change::kNone}, {70, 102.0, 90.0, Change::kAlarm}}},
         {"a rotator reading -180 to 180 turning toward 300 the short way",
          true,
-         {{0, 300.0, 0.0, Change::kNone}, {50, 300.0, -3.0, Change::kNone}, {100, 300.0, -6.0, Change::kNone},
+         {{0, 300.0, 0.0, Change::kNone},
+          {50, 300.0, -3.0, Change::kNone},
+          {100, 300.0, -6.0, Change::kNone},
           {150, 300.0, -9.0, Change::kNone}}},
         {"a new far command to a rotator that then turns toward it",
          true,
-         {{0, 100.0, 90.0, Change::kNone}, {40, 200.0, 95.0, Change::kNone}, {90, 200.0, 130.0, Change::kNone},
-          {140, 200.0, 170.0, Change::kNone}, {190, 200.0, 199.0, Change::kNone}}},
+         {{0, 100.0, 90.0, Change::kNone},
+          {40, 200.0, 95.0, Change::kNone},
+          {90, 200.0, 130.0, Change::kNone},
+          {140, 200.0, 170.0, Change::kNone},
+          {190, 200.0, 199.0, Change::kNone}}},
         {"wrap-around: 359.5 against 0.5 is within the limit",
          true,
          {{0, 359.5, 0.5, Change::kNone}, {120, 359.5, 0.5, Change::kNone}}},
-        {"elevation does not wrap",
-         false,
-         {{0, 1.0, 359.0, Change::kNone}, {60, 1.0, 359.0, Change::kAlarm}}},
-        {"exactly the limit is following",
-         false,
-         {{0, 10.0, 8.0, Change::kNone}, {300, 10.0, 8.0, Change::kNone}}},
+        {"elevation does not wrap", false, {{0, 1.0, 359.0, Change::kNone}, {60, 1.0, 359.0, Change::kAlarm}}},
+        {"exactly the limit is following", false, {{0, 10.0, 8.0, Change::kNone}, {300, 10.0, 8.0, Change::kNone}}},
     };
     for (const auto& c : cases) {
         FollowWatch::Watch watch;
         for (const Reading& r : c.readings) {
-            EXPECT_EQ(watch.Observe(settings, r.commanded, r.actual, c.wraps, FollowWatch::Clock::time_point(seconds(r.at))),
-                      r.expected)
+            EXPECT_EQ(
+                watch.Observe(settings, r.commanded, r.actual, c.wraps, FollowWatch::Clock::time_point(seconds(r.at))),
+                r.expected)
                 << c.name << " at " << r.at << " s";
         }
     }
@@ -77,7 +85,8 @@ TEST(FollowWatch, AlarmTextNamesTheAxisBothPositionsAndTheTime) {
     const auto start = FollowWatch::Clock::time_point(seconds(1000));
     watch.Observe(settings, 212.4, 180.0, true, start);
     EXPECT_EQ(watch.Observe(settings, 212.4, 180.0, true, start + seconds(75)), Change::kAlarm);
-    EXPECT_EQ(FollowWatch::AlarmText("Azimuth", watch), "Azimuth rotator not following - commanded 212.4, at 180.0 for 75 s");
+    EXPECT_EQ(FollowWatch::AlarmText("Azimuth", watch),
+              "Azimuth rotator not following - commanded 212.4, at 180.0 for 75 s");
     // A limit of 0 turns the check off and clears an alarm.
     EXPECT_EQ(watch.Observe({0.0, 60, FollowWatch::Action::kReport}, 212.4, 180.0, true, start + seconds(80)),
               Change::kCleared);

@@ -86,7 +86,9 @@ TEST_F(HamlibSettingsFile, AFileThatCannotBeWrittenIsReportedAndJournaled) {
     std::filesystem::create_directory(file_);  // a folder where the file should be
     EXPECT_THROW(HamlibSettings::Save(file_, Axis::kAzimuth, Address{2, "localhost:4533", 0}), EIniWriteError);
     EXPECT_TRUE(std::filesystem::is_directory(file_));
-    EXPECT_NE(Journaled().find("Settings: the Hamlib rotator of the azimuth not kept: Unable to write to " + file_), std::string::npos) << Journaled();
+    EXPECT_NE(Journaled().find("Settings: the Hamlib rotator of the azimuth not kept: Unable to write to " + file_),
+              std::string::npos)
+        << Journaled();
 }
 
 TEST_F(HamlibSettingsFile, ARotatorThatCannotBeKeptIsNotWritten) {

@@ -37,14 +37,12 @@ TEST(HamlibTransport, TargetsTakeOffsetsOnTheUnroundedPosition) {
         double sentAzimuth, sentElevation;
     };
     const Case cases[] = {
-        {123.456L, 45.674L, 0, 0, 123.46, 45.67},
-        {10.3L, 5.0L, -15, 0, 355.3, 5.0},      // -4.7 lifted by 360
-        {0.4L, 0.4L, -1, 0, 359.4, 0.4},        // the rounded 0 - 1 would give 359
-        {10.0L, 5.0L, -400, 0, -30.0, 5.0},     // lifted once only
-        {350.0L, 1.0L, 20, 0, 370.0, 1.0},      // 360 or more goes as it is
-        {100.0L, -0.4L, 0, 0, 100.0, 0.0},      // below the horizon: 0
-        {100.0L, -3.2L, 0, 5, 100.0, 1.8},
-        {100.0L, 2.2L, 0, -5, 100.0, 0.0},
+        {123.456L, 45.674L, 0, 0, 123.46, 45.67}, {10.3L, 5.0L, -15, 0, 355.3, 5.0},  // -4.7 lifted by 360
+        {0.4L, 0.4L, -1, 0, 359.4, 0.4},     // the rounded 0 - 1 would give 359
+        {10.0L, 5.0L, -400, 0, -30.0, 5.0},  // lifted once only
+        {350.0L, 1.0L, 20, 0, 370.0, 1.0},   // 360 or more goes as it is
+        {100.0L, -0.4L, 0, 0, 100.0, 0.0},   // below the horizon: 0
+        {100.0L, -3.2L, 0, 5, 100.0, 1.8},        {100.0L, 2.2L, 0, -5, 100.0, 0.0},
         {359.996L, 0.004L, 0, 0, 360.0, 0.0},
     };
     for (const Case& c : cases) {
@@ -64,7 +62,8 @@ TEST(HamlibTransport, ReadsModelDeviceAndSpeed) {
     const Case cases[] = {
         {"601,/dev/ttyUSB0,9600", Address{601, "/dev/ttyUSB0", 9600}},
         {"2,localhost:4533", Address{2, "localhost:4533", 0}},
-        {"603,/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", Address{603, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", 0}},
+        {"603,/dev/serial/by-id/usb-FTDI_FT232R-if00-port0",
+         Address{603, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", 0}},
         {"", std::nullopt},
         {"601", std::nullopt},
         {"601,", Address{601, "", 0}},  // no device: whether the model needs one is the caller's check
@@ -87,7 +86,9 @@ TEST(HamlibTransport, NamesTheRotatorByModelAndDevice) {
     } cases[] = {
         {{2, "localhost:4533", 0}, "model 2 (Hamlib NET rotctl) at localhost:4533", "Comms error - localhost:4533"},
         {{601, "/dev/ttyUSB0", 9600}, "model 601 (Yaesu GS-232A) at /dev/ttyUSB0", "Comms error - /dev/ttyUSB0"},
-        {{1, "", 0}, "model 1 (Hamlib Dummy)", "Comms error - Hamlib model 1"},  // the simulator is reached over nothing
+        {{1, "", 0},
+         "model 1 (Hamlib Dummy)",
+         "Comms error - Hamlib model 1"},  // the simulator is reached over nothing
         {{9999, "x", 0}, "model 9999 (unknown to Hamlib) at x", "Comms error - x"},
         {{}, "(no rotator chosen)", "Comms error - Hamlib"},
     };
@@ -162,7 +163,8 @@ protected:
     // Handles results as the UI thread does for this long, whether or not some are outstanding.
     static void HandleResultsFor(std::chrono::milliseconds span) {
         for (const auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
             if (HamlibTransport::RunDelivered(left) == 0) std::this_thread::sleep_for(10ms);
         }
     }
@@ -330,7 +332,7 @@ TEST_F(HamlibAxes, ARotatorThatAnswersAgainIsSentThePositionAtOnce) {
     EXPECT_FALSE(Last(Axis::kAzimuth).result.ok);
 
     first_.Start();
-    HamlibTransport::ProbeSilent();  // the program's watch, within a second of its return
+    HamlibTransport::ProbeSilent();                    // the program's watch, within a second of its return
     ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);  // the read-back, then the position it was owed
     EXPECT_FALSE(HamlibTransport::Silent());
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
@@ -422,8 +424,9 @@ TEST_F(HamlibAxes, ARotatorNoLongerUsedIsLetGo) {
 TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     BothAxesHamlib();
     test_support::WriteFileBytes(dir_.File("lunark.ini"),
-                                 "[Hamlib]\nAzModel=2\nAzDevice=" + first_.Address() + "\nElModel=2\nElDevice=" +
-                                     first_.Address() + "\n[Station]\nFollowLimit=2\nFollowTime=2\nFollowAction=park\n");
+                                 "[Hamlib]\nAzModel=2\nAzDevice=" + first_.Address() +
+                                     "\nElModel=2\nElDevice=" + first_.Address() +
+                                     "\n[Station]\nFollowLimit=2\nFollowTime=2\nFollowAction=park\n");
     // The holder keeps telling the simulator to stop, over a connection of its own.
     std::atomic<bool> holding{true};
     const int port = std::stoi(first_.Address().substr(first_.Address().find(':') + 1));
@@ -469,7 +472,8 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
 
     SendAndWait(true, true);  // the next tick, with the rotator free again
     EXPECT_TRUE(waitFor([] {
-        return HamlibTransport::NotFollowing(Axis::kAzimuth).empty() && HamlibTransport::NotFollowing(Axis::kElevation).empty();
+        return HamlibTransport::NotFollowing(Axis::kAzimuth).empty() &&
+               HamlibTransport::NotFollowing(Axis::kElevation).empty();
     }));
     EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 20.00"), 1) << Journal::Text();
     EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << Journal::Text();

@@ -18,10 +18,8 @@ TEST(LocatorCentre, CentreOfEightAndTenCharacterLocators) {
         long double latitude, longitudeEast;
     };
     const Case cases[] = {
-        {"JO22IC45", 52.0L + 5.0L / 60 + 75.0L / 3600 + 7.5L / 3600,
-         4.0L + 40.0L / 60 + 120.0L / 3600 + 15.0L / 3600},
-        {"jo22ic45", 52.0L + 5.0L / 60 + 75.0L / 3600 + 7.5L / 3600,
-         4.0L + 40.0L / 60 + 120.0L / 3600 + 15.0L / 3600},
+        {"JO22IC45", 52.0L + 5.0L / 60 + 75.0L / 3600 + 7.5L / 3600, 4.0L + 40.0L / 60 + 120.0L / 3600 + 15.0L / 3600},
+        {"jo22ic45", 52.0L + 5.0L / 60 + 75.0L / 3600 + 7.5L / 3600, 4.0L + 40.0L / 60 + 120.0L / 3600 + 15.0L / 3600},
         {"JO22IC45AA", 52.0L + 5.0L / 60 + 75.0L / 3600 + 0.3125L / 3600,
          4.0L + 40.0L / 60 + 120.0L / 3600 + 0.625L / 3600},
         {"AA00AA00", -90.0L + 7.5L / 3600, -180.0L + 15.0L / 3600},
@@ -35,8 +33,8 @@ TEST(LocatorCentre, CentreOfEightAndTenCharacterLocators) {
         EXPECT_NEAR(station->latitude, c.latitude, 1e-12L) << c.locator;
         EXPECT_NEAR(station->longitudeEast, c.longitudeEast, 1e-12L) << c.locator;
     }
-    for (const char* bad : {"", "JO22IC", "JO22IC4", "JO22IC4A", "JS22IC45", "JO22IY45", "JO2AIC45",
-                            "JO22IC45A", "JO22IC45AY", "JO22IC45A1", "JO22IC45AAA"}) {
+    for (const char* bad : {"", "JO22IC", "JO22IC4", "JO22IC4A", "JS22IC45", "JO22IY45", "JO2AIC45", "JO22IC45A",
+                            "JO22IC45AY", "JO22IC45A1", "JO22IC45AAA"}) {
         EXPECT_FALSE(PointingSettings::LocatorCentre(bad).has_value()) << bad;
     }
 }
@@ -51,12 +49,13 @@ TEST(PlaceAgainstLocator, NamesAPlaceOutsideTheLocatorsSquareAndItsDistance) {
         const char* locator;
         const char* note;
     } cases[] = {
-        {pointing::Station{60.1699L, 24.9384L, 0}, "QF56OD", "outside the locator's square QF56OD, 15199 km from its centre"},
+        {pointing::Station{60.1699L, 24.9384L, 0}, "QF56OD",
+         "outside the locator's square QF56OD, 15199 km from its centre"},
         {pointing::Station{52.10L, 4.7501L, 0}, "JO22IC", "outside the locator's square JO22IC, 3 km from its centre"},
         {pointing::Station{52.5L, 3.9L, 0}, "JO22", "outside the locator's square JO22, 74 km from its centre"},
         {pointing::Station{52.10L, 4.7499L, 0}, "JO22IC", ""},  // inside
         {pointing::Station{52.5L, 4.1L, 0}, "JO22", ""},
-        {std::nullopt, "QF56OD", ""},                           // no exact place
+        {std::nullopt, "QF56OD", ""},                              // no exact place
         {pointing::Station{60.1699L, 24.9384L, 0}, "J022IC", ""},  // no locator to speak of
     };
     for (const auto& c : cases) {

@@ -22,8 +22,7 @@ constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 long double moonAzimuth = 0.0L, moonElevation = 0.0L;
 double askedDay = 0.0;
 long double askedLongitude = 0.0L, askedLatitude = 0.0L;
-void FixedMoon(double day, long double longitudeWest, long double latitude, long double& el,
-               long double& az) {
+void FixedMoon(double day, long double longitudeWest, long double latitude, long double& el, long double& az) {
     askedDay = day;
     askedLongitude = longitudeWest;
     askedLatitude = latitude;
@@ -36,8 +35,7 @@ class PositionUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
         previousMoon_ = Position::SetMoonPosition(FixedMoon);
-        previousClock_ =
-            Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
+        previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
         Unit3::Locator = "JO22IC";
         Unit3::AZoffset = Unit3::ELoffset = 0;
     }
@@ -79,14 +77,12 @@ TEST_F(PositionUpdate, PointingSectionOfTheSettingsFileSwitchesTheComputation) {
     const Case cases[] = {
         {"", false, kStandIn, kStandIn, 100, 20},
         {"[Pointing]\nTarget=Sun\n", true, 183.7493L, 38.4912L, 184, 38},  // JO22IC's corner
-        {"[Pointing]\nPrecise=1\nLatitude=52.1\nLongitude=4.7\nHeight=10\n", false, 170.2843L, 39.6894L, 170,
-         40},
+        {"[Pointing]\nPrecise=1\nLatitude=52.1\nLongitude=4.7\nHeight=10\n", false, 170.2843L, 39.6894L, 170, 40},
         {"[Pointing]\nPrecise=0\nLatitude=52.1\nLongitude=4.7\n", false, kStandIn, kStandIn, 100, 20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.section);
-        test_support::WriteFileBytes(dir.File("lunark.ini"),
-                                     std::string("[Lunark]\nLocator=JO22IC\n") + c.section);
+        test_support::WriteFileBytes(dir.File("lunark.ini"), std::string("[Lunark]\nLocator=JO22IC\n") + c.section);
         UpdateWith(100.0L, 20.0L);
         EXPECT_EQ(Position::FollowedTarget.IsBody(pointing::Target::Sun), c.sun);
         EXPECT_EQ(Position::Azimuth, c.roundedAzimuth);
@@ -115,8 +111,7 @@ TEST_F(PositionUpdate, RoundsOffsetsAndFormatsBothAxes) {
         {1.5L, -2.5L, 0, 0, "Azimuth:   2", "Elevation: -2", "002", "000", 2, 0},
         {2.5L, 3.5L, 0, 0, "Azimuth:   2", "Elevation: 4", "002", "004", 2, 4},
         {0.49999L, 89.50001L, 0, 0, "Azimuth:   0", "Elevation: 90", "000", "090", 0, 90},
-        {350.0L, 30.0L, 15, 0, "Azimuth:   350", "Elevation: 30", "365", "030", 365,
-         30},  // no wrap downwards
+        {350.0L, 30.0L, 15, 0, "Azimuth:   350", "Elevation: 30", "365", "030", 365, 30},  // no wrap downwards
         {5.0L, 30.0L, -10, 0, "Azimuth:   5", "Elevation: 30", "355", "030", 355, 30},
         {200.0L, -12.0L, 0, 0, "Azimuth:   200", "Elevation: -12", "200", "000", 200, 0},
         {200.0L, 45.0L, 0, -50, "Azimuth:   200", "Elevation: 45", "200", "000", 200, 0},
@@ -125,8 +120,7 @@ TEST_F(PositionUpdate, RoundsOffsetsAndFormatsBothAxes) {
         {10.0L, 5.0L, -470, 0, "Azimuth:   10", "Elevation: 5", "-100", "005", -100, 5},
         // Offsets from a hand-edited file: sums beyond 32 bits are held at the limit.
         {100.0L, -20.0L, kMax, kMin, "Azimuth:   100", "Elevation: -20", "2147483647", "000", kMax, 0},
-        {0.0L, 20.0L, kMin, kMax - 10, "Azimuth:   0", "Elevation: 20", "-2147483288", "2147483647",
-         kMin + 360, kMax},
+        {0.0L, 20.0L, kMin, kMax - 10, "Azimuth:   0", "Elevation: 20", "-2147483288", "2147483647", kMin + 360, kMax},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.azimuthLine + std::string(" / ") + c.elevationLine);
@@ -144,8 +138,8 @@ TEST_F(PositionUpdate, RoundsOffsetsAndFormatsBothAxes) {
 
 TEST_F(PositionUpdate, AFaultInTheMoonComputationChangesNothing) {
     UpdateWith(123.0L, 45.0L);
-    for (const long double bad : {std::numeric_limits<long double>::quiet_NaN(),
-                                  std::numeric_limits<long double>::infinity(), 1e30L}) {
+    for (const long double bad :
+         {std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<long double>::infinity(), 1e30L}) {
         SCOPED_TRACE(static_cast<double>(bad));
         EXPECT_THROW(UpdateWith(bad, 10.0L), Position::EInvalidOp);
         EXPECT_THROW(UpdateWith(10.0L, bad), Position::EInvalidOp);

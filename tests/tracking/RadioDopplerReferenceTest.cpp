@@ -40,8 +40,8 @@ TEST(RadioDopplerReference, EachModesFrequenciesAgreeWithAstropyAt10GHz) {
             return -kSkedHz * std::stold(metresPerSecond) / 1000 / eme_plan::kLightKmPerSecond;
         };
         const RadioSettings::Doppler reference{astropy(rateHome), astropy(rateDx)};
-        const RadioSettings::Doppler lunark = RadioTracking::DopplerAt(
-            std::stod(day), PlanSettings::StationOf(home), PlanSettings::StationOf(dx), kSkedHz);
+        const RadioSettings::Doppler lunark = RadioTracking::DopplerAt(std::stod(day), PlanSettings::StationOf(home),
+                                                                       PlanSettings::StationOf(dx), kSkedHz);
         EXPECT_NEAR(lunark.home, reference.home, kOneWayHz) << utc << ' ' << home;
         EXPECT_NEAR(lunark.dx, reference.dx, kOneWayHz) << utc << ' ' << dx;
         worst = std::max({worst, std::abs(lunark.home - reference.home), std::abs(lunark.dx - reference.dx)});

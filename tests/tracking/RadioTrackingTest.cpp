@@ -34,10 +34,17 @@ long long Formula(Mode mode, bool transmit, long long loHz, Location::Instant at
     const long double home = oneWay("JO22IC"), dx = oneWay("FN20XR");
     long double air = kSkedHz;
     switch (mode) {
-    case Mode::kOwnEcho: air += transmit ? 0 : 2 * home; break;
-    case Mode::kConstantOnTheMoon: air += transmit ? -home : home; break;
-    case Mode::kFullForTheDx: air += transmit ? -home - dx : home + dx; break;
-    case Mode::kNone: break;
+        case Mode::kOwnEcho:
+            air += transmit ? 0 : 2 * home;
+            break;
+        case Mode::kConstantOnTheMoon:
+            air += transmit ? -home : home;
+            break;
+        case Mode::kFullForTheDx:
+            air += transmit ? -home - dx : home + dx;
+            break;
+        case Mode::kNone:
+            break;
     }
     const long long onAir = std::llround(air);
     return loHz < 0 ? -loHz - onAir : onAir - loHz;
@@ -148,22 +155,24 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         {Mode::kFullForTheDx, 10224000000, false, true, true, 30s},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(RadioSettings::RowOf(c.mode).name) + (c.split ? " split" : "") + (c.ptt ? " PTT" : "") +
-                     (c.noTxQsy ? " no QSY in transmit" : ""));
+        SCOPED_TRACE(std::string(RadioSettings::RowOf(c.mode).name) + (c.split ? " split" : "") +
+                     (c.ptt ? " PTT" : "") + (c.noTxQsy ? " no QSY in transmit" : ""));
         ASSERT_TRUE(Key(daemon, false));
         Use(c.mode, c.loHz, c.split, {2, daemon.Address(), 0}, c.noTxQsy);
         ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; }))
             << RadioTracking::Current().state;
-        EXPECT_NEAR(*RadioTracking::Current().setReceive, Formula(c.mode, false, c.loHz, RadioTracking::Current().receiveSetFor), 1);
+        EXPECT_NEAR(*RadioTracking::Current().setReceive,
+                    Formula(c.mode, false, c.loHz, RadioTracking::Current().receiveSetFor), 1);
         EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
         if (c.ptt) {
             // rigctld turns the PTT off when a client leaves while it is on: the previous case's rig,
             // let go without waiting, must have left first.
             ASSERT_TRUE(TickUntil([&](const RadioTracking::Status&) { return daemon.OpenConnections() == 1; }));
             ASSERT_TRUE(Key(daemon, true));
-            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == true && s.setTransmit; }))
-                << RadioTracking::Current().state << ", PTT " << RadioTracking::Current().transmitting.value_or(-1)
-                << ", dial " << daemon.Frequency();
+            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) {
+                return s.transmitting == true && s.setTransmit;
+            })) << RadioTracking::Current().state
+                << ", PTT " << RadioTracking::Current().transmitting.value_or(-1) << ", dial " << daemon.Frequency();
         } else if (c.split) {
             ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setTransmit.has_value(); }));
         }
@@ -182,9 +191,11 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         }
         if (c.ptt && !c.split) {
             ASSERT_TRUE(Key(daemon, false));
-            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.transmitting == false && s.setReceive; }))
-                << RadioTracking::Current().state << ", PTT " << RadioTracking::Current().transmitting.value_or(-1)
-                << ", rigctld's PTT " << daemon.Ask("t") << ", dial " << daemon.Frequency();
+            ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) {
+                return s.transmitting == false && s.setReceive;
+            })) << RadioTracking::Current().state
+                << ", PTT " << RadioTracking::Current().transmitting.value_or(-1) << ", rigctld's PTT "
+                << daemon.Ask("t") << ", dial " << daemon.Frequency();
             EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
         }
         RadioTracking::Reset();
@@ -198,7 +209,8 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
 TEST_F(RadioTrackingTest, DialMovedByAnotherProgramIsWarnedOf) {
     tracking_test::RigctlDaemon daemon;
     Use(Mode::kOwnEcho, 0, true, {2, daemon.Address(), 0});
-    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; })) << RadioTracking::Current().state;
+    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; }))
+        << RadioTracking::Current().state;
     EXPECT_EQ(RadioTracking::Current().warning, "");
     daemon.Ask("F 10368000000");
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return !s.warning.empty(); }))
@@ -217,12 +229,15 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     rig.Pause();
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state != "answers"; }));
     std::promise<HamlibRotator::Result> moved;
-    HamlibRotator::Rotators().For({2, rotator.Address(), 0})->Post(
-        {HamlibRotator::Command::kSetPosition, 12, 34}, [&moved](const HamlibRotator::Result& result) { moved.set_value(result); });
+    HamlibRotator::Rotators()
+        .For({2, rotator.Address(), 0})
+        ->Post({HamlibRotator::Command::kSetPosition, 12, 34},
+               [&moved](const HamlibRotator::Result& result) { moved.set_value(result); });
     std::future<HamlibRotator::Result> answer = moved.get_future();
     // Ticking on while the rotator's request runs: it is answered with the rig still stopped.
     bool answered = false;
-    TickUntil([&](const RadioTracking::Status&) { return answered = answer.wait_for(0s) == std::future_status::ready; });
+    TickUntil(
+        [&](const RadioTracking::Status&) { return answered = answer.wait_for(0s) == std::future_status::ready; });
     ASSERT_TRUE(answered);
     EXPECT_TRUE(answer.get().ok);
     // Told as the rotators' failures are (once per failure: a loaded machine may see a slow answer before).
@@ -231,7 +246,8 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     EXPECT_NE(Journal::Text().find(": Radio error - " + rig.Address() + ": "), std::string::npos) << Journal::Text();
 
     rig.Resume();
-    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state == "answers"; })) << RadioTracking::Current().state;
+    ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state == "answers"; }))
+        << RadioTracking::Current().state;
     EXPECT_NE(Journal::Text().find("Radio: " + rig.Address() + " answers again"), std::string::npos);
     ASSERT_TRUE(TickUntil([&](const RadioTracking::Status& s) { return rig.Frequency() == s.setReceive; }));
     HamlibRotator::Rotators().KeepOnly({});

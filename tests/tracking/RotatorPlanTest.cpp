@@ -67,8 +67,7 @@ TrackedRun TrackEachMinute(Instant from, Instant to, const Settings& settings) {
                 run.swings.push_back(at);
                 run.swingFrom = run.azimuths.back();
                 run.swingTo = targets.azimuth;
-            }
-            else run.largestStep = std::max(run.largestStep, step);
+            } else run.largestStep = std::max(run.largestStep, step);
         }
         run.azimuths.push_back(targets.azimuth);
         if (aim.CurrentPass()) run.pass = aim.CurrentPass();
@@ -91,8 +90,7 @@ TEST(RotatorPass, ThroughNorthWithEachAzimuthRange) {
         std::optional<int32_t> last;
         bool wholePass;
     } cases[] = {
-        {"stop at north, from before the rise", 360, December2026(6, 16, 50), 1, December2026(7, 0, 7), 116, 241,
-         true},
+        {"stop at north, from before the rise", 360, December2026(6, 16, 50), 1, December2026(7, 0, 7), 116, 241, true},
         {"450 from before the rise: no side holds it all, the longer one is the upper turn", 450,
          December2026(6, 16, 50), 1, December2026(6, 20, 35), 116, 241, false},
         {"540 from before the rise: the upper turn holds it all", 540, December2026(6, 16, 50), 0, std::nullopt, 476,
@@ -165,8 +163,8 @@ TEST(RotatorPass, BelowTheHorizonEachPolicy) {
         {"park", "park:180,10", 360, std::nullopt, 180, 10},
         {"park beyond a stop at north goes round once", "park:400,10", 360, std::nullopt, 40, 10},
         {"park on the overlap", "park:400,10", 450, std::nullopt, 400, 10},
-        {"park below the elevation range is held at it", "park:180,2", 360, RotatorSettings::ElevationRange{5, 85},
-         180, 5},
+        {"park below the elevation range is held at it", "park:180,2", 360, RotatorSettings::ElevationRange{5, 85}, 180,
+         5},
         {"wait at the rising azimuth", "wait", 360, std::nullopt, 120, 0},
         {"wait at the minimum elevation", "wait", 360, RotatorSettings::ElevationRange{5, 85}, 120, 5},
         {"wait on the side that holds the longer part", "wait", 450, std::nullopt, 120, 0},
@@ -222,8 +220,9 @@ TEST(RotatorTargets, PlainBehaviourByDefaultAndTheElevationRange) {
         Settings settings;
         if (c.elevationRange) settings.elevation = *c.elevationRange;
         RotatorPlan::Aim aim([](Instant) { return Horizontal{0.0L, 10.0L}; });
-        const Protocols::Targets targets = aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation},
-                                                         c.azimuthOffset, c.elevationOffset, settings).whole;
+        const Protocols::Targets targets =
+            aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation}, c.azimuthOffset, c.elevationOffset, settings)
+                .whole;
         EXPECT_EQ(targets.azimuth, c.azimuthSent) << static_cast<double>(c.azimuth);
         EXPECT_EQ(targets.elevation, c.elevationSent) << static_cast<double>(c.elevation);
     }
@@ -307,8 +306,8 @@ TEST(RotatorInterval, SecondsReplaceTheMinutesWhenSet) {
         int32_t minutes, seconds;
         int milliseconds;
     } cases[] = {
-        {0, 0, 0},          {1, 0, 60000},       {-3, 0, 0},         {40000, 0, 35791 * 60000},
-        {1, 10, 10000},     {0, 10, 10000},      {-1, 1, 1000},      {5, 86400, 86400000},
+        {0, 0, 0},      {1, 0, 60000},  {-3, 0, 0},    {40000, 0, 35791 * 60000},
+        {1, 10, 10000}, {0, 10, 10000}, {-1, 1, 1000}, {5, 86400, 86400000},
     };
     for (const auto& c : cases)
         EXPECT_EQ(RotatorPlan::TickMilliseconds(c.minutes, c.seconds), c.milliseconds) << c.minutes << " " << c.seconds;

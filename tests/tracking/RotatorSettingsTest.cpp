@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -22,9 +22,10 @@ TEST(RotatorSettingsText, AzimuthRangesFromTheStopAtNorthToOneAndAHalfTurns) {
         const char* text;
         std::optional<int32_t> range;
     } cases[] = {
-        {"0-360", 360}, {"0-361", 361}, {"0-450", 450}, {"0-540", 540}, {"0-541", std::nullopt},
-        {"0-359", std::nullopt}, {"10-450", std::nullopt}, {"0-", std::nullopt}, {"-450", std::nullopt},
-        {"0 -450", std::nullopt}, {"0-450x", std::nullopt}, {"0--450", std::nullopt}, {"", std::nullopt},
+        {"0-360", 360},          {"0-361", 361},           {"0-450", 450},           {"0-540", 540},
+        {"0-541", std::nullopt}, {"0-359", std::nullopt},  {"10-450", std::nullopt}, {"0-", std::nullopt},
+        {"-450", std::nullopt},  {"0 -450", std::nullopt}, {"0-450x", std::nullopt}, {"0--450", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(RotatorSettings::ParseAzimuthRange(c.text), c.range) << c.text;
 }
@@ -34,9 +35,14 @@ TEST(RotatorSettingsText, ElevationRangesAndBelowHorizonPolicies) {
         const char* text;
         std::optional<ElevationRange> range;
     } ranges[] = {
-        {"0-90", ElevationRange{0, 90}}, {"5-85", ElevationRange{5, 85}}, {"10-10", ElevationRange{10, 10}},
-        {"0-180", ElevationRange{0, 180}}, {"85-5", std::nullopt}, {"0-181", std::nullopt},
-        {"-5-90", std::nullopt}, {"5", std::nullopt},
+        {"0-90", ElevationRange{0, 90}},
+        {"5-85", ElevationRange{5, 85}},
+        {"10-10", ElevationRange{10, 10}},
+        {"0-180", ElevationRange{0, 180}},
+        {"85-5", std::nullopt},
+        {"0-181", std::nullopt},
+        {"-5-90", std::nullopt},
+        {"5", std::nullopt},
     };
     for (const auto& c : ranges) EXPECT_EQ(RotatorSettings::ParseElevationRange(c.text), c.range) << c.text;
 
@@ -48,8 +54,13 @@ TEST(RotatorSettingsText, ElevationRangesAndBelowHorizonPolicies) {
         {"wait", BelowHorizonPolicy{BelowHorizon::kWait, 0, 0}},
         {"park:180,10", BelowHorizonPolicy{BelowHorizon::kPark, 180, 10}},
         {"park:450,0", BelowHorizonPolicy{BelowHorizon::kPark, 450, 0}},
-        {"park:541,0", std::nullopt}, {"park:180,181", std::nullopt}, {"park:180", std::nullopt},
-        {"park:-5,10", std::nullopt}, {"Follow", std::nullopt}, {"park", std::nullopt}, {"", std::nullopt},
+        {"park:541,0", std::nullopt},
+        {"park:180,181", std::nullopt},
+        {"park:180", std::nullopt},
+        {"park:-5,10", std::nullopt},
+        {"Follow", std::nullopt},
+        {"park", std::nullopt},
+        {"", std::nullopt},
     };
     for (const auto& c : policies) EXPECT_EQ(RotatorSettings::ParseBelowHorizon(c.text), c.policy) << c.text;
 }
@@ -76,8 +87,9 @@ TEST_F(RotatorSettingsFile, AMissingSectionOrUnusableValuesReadAsThePlainBehavio
     EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});  // no file at all
     Write("[Lunark]\r\nLocator=JO22IC\r\n");
     EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
-    Write("[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
-          "IntervalSeconds=0x7FFFFFFF\n");
+    Write(
+        "[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
+        "IntervalSeconds=0x7FFFFFFF\n");
     EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
 }
 
@@ -89,10 +101,12 @@ TEST_F(RotatorSettingsFile, AParkOutsideTheRangeReadsAsNotGiven) {
         const char* journal;  // "" for none
     } cases[] = {
         {"AzimuthRange=0-450\nBelowHorizon=park:450,10\n", {BelowHorizon::kPark, 450, 10}, ""},
-        {"AzimuthRange=0-450\nBelowHorizon=park:500,10\n", {},
+        {"AzimuthRange=0-450\nBelowHorizon=park:500,10\n",
+         {},
          "Settings: [Rotator] BelowHorizon=park:500,10 not used: Park azimuth 500 lies outside the azimuth range "
          "0-450."},
-        {"ElevationRange=5-85\nBelowHorizon=park:180,90\n", {},
+        {"ElevationRange=5-85\nBelowHorizon=park:180,90\n",
+         {},
          "Settings: [Rotator] BelowHorizon=park:180,90 not used: Park elevation 90 lies outside the elevation "
          "range 5-85."},
     };

@@ -25,16 +25,15 @@ class RotatorLines : public ::testing::Test {
 protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
-        test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
-                                                                  "\nCOM2=" + elevationLine_.Path() + "\n");
+        test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                     "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine_.Path() + "\n");
         Unit3::AZ_COM_NR = 1;
         Unit3::EL_COM_NR = 2;
         Position::AZtarget = 123;
         Position::AZvalue = "123";
         Position::ELtarget = 45;
         Position::ELvalue = "045";
-        previous_ =
-            Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
+        previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
     }
     void TearDown() override {
         Messages::SetMessageHandler(previous_);
@@ -124,8 +123,8 @@ TEST_F(RotatorLines, NamesAreMatchedByteForByteAndEachAxisStandsAlone) {
 }
 
 TEST_F(RotatorLines, AFailedFirstCopyDoesNotStopTheSecondNorTheOtherAxis) {
-    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM3=" + dir_.File("unplugged") +
-                                                              "\nCOM2=" + elevationLine_.Path() + "\n");
+    test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                 "[Ports]\nCOM3=" + dir_.File("unplugged") + "\nCOM2=" + elevationLine_.Path() + "\n");
     Unit3::AZ_COM_NR = 3;
     Unit3::AZtype = "Prosistel-D";
     Unit3::ELtype = "Prosistel-D combined";
@@ -137,9 +136,9 @@ TEST_F(RotatorLines, AFailedFirstCopyDoesNotStopTheSecondNorTheOtherAxis) {
 // An axis set to "Hamlib" puts nothing on its COM line: its rotator is Hamlib's.
 TEST_F(RotatorLines, HamlibAxesLeaveTheirLinesToHamlib) {
     tracking_test::RotctlDaemon daemon;
-    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" +
-                                                              elevationLine_.Path() + "\n[Hamlib]\nAzModel=2\nAzDevice=" +
-                                                              daemon.Address() + "\n");
+    test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                 "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine_.Path() +
+                                     "\n[Hamlib]\nAzModel=2\nAzDevice=" + daemon.Address() + "\n");
     Position::TargetAzimuth = 1.5L;
     Position::TargetElevation = 45.0L;
     Unit3::AZoffset = Unit3::ELoffset = 0;

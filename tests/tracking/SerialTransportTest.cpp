@@ -13,10 +13,9 @@ namespace {
 TEST(DevicePathFor, MapsPortsThroughTheSettingsFileThenToLinuxSerialDevices) {
     test_support::TempDir dir;
     Unit3::ExecutablePath = dir.File("lunark");
-    test_support::WriteFileBytes(
-        dir.File("lunark.ini"),
-        "[Lunark]\r\nCOM1=/dev/wrong\r\n[ports]\r\n com1 = /dev/serial/by-id/usb-FTDI\r\n"
-        "COM200=/dev/ttyRotor\r\n");
+    test_support::WriteFileBytes(dir.File("lunark.ini"),
+                                 "[Lunark]\r\nCOM1=/dev/wrong\r\n[ports]\r\n com1 = /dev/serial/by-id/usb-FTDI\r\n"
+                                 "COM200=/dev/ttyRotor\r\n");
     struct Case {
         const char* port;
         std::optional<std::string> device;

@@ -207,7 +207,7 @@ TEST_F(LogFile, TwoProcessesSharingItTurnItOverOnce) {
         EXPECT_TRUE(StationLog::Append("from the child"));
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the child reaches the lock
-    fs::rename(path, path + ".1");  // the other process turns it over
+    fs::rename(path, path + ".1");                                // the other process turns it over
     WriteFileBytes(path, "the other's line\n");
     ::close(held);
     const test_support::ChildEnd end = test_support::WaitForChild(child);

@@ -91,7 +91,8 @@ protected:
         Position::ELtarget = 4;
         Position::AZvalue = "142";
         Position::ELvalue = "004";
-        previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
+        previousClock_ =
+            Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
         Station::Reset();
         Journal::Clear();
@@ -164,8 +165,8 @@ TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
     EXPECT_EQ(azimuthLine_.ReceivedNow(), "");
 
     tracking_test::PseudoTerminal elevationLine;  // plugged in again
-    test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
-                                                              "\nCOM2=" + elevationLine.Path() + "\n");
+    test_support::WriteFileBytes(dir_.File("lunark.ini"),
+                                 "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine.Path() + "\n");
     EXPECT_TRUE(RotatorTracking::RetryFailed(Station::RecordOutcome));
     EXPECT_EQ(elevationLine.Received(5), "E004\r");
     EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
@@ -190,8 +191,9 @@ TEST_F(StationSends, NamesNotInTheListAndChangedSettingsAreJournalled) {
     const std::string time = "2026-12-07 06:22:00 UTC  ";
     const std::vector<std::string> lines = JournalLines();
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], time + "Elevation: Please reselect Elevation protocol in Setup (\"Hy-Gain DCU-1\" is not a "
-                               "protocol of this axis)");
+    EXPECT_EQ(lines[0], time +
+                            "Elevation: Please reselect Elevation protocol in Setup (\"Hy-Gain DCU-1\" is not a "
+                            "protocol of this axis)");
     EXPECT_EQ(lines[3], time + "Settings: ELtype M\xC2\xB2 RC2800 -> Hy-Gain DCU-1");
     EXPECT_EQ(lines[4], time + "Settings: AZoffset 10 -> -3");
     const Station::AxisStatus elevation = Station::StatusOf(Axis::kElevation);

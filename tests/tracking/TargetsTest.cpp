@@ -17,9 +17,14 @@ TEST(Targets, NamesTheBodiesAndNothingElse) {
         std::optional<pointing::Target> body;
     };
     const Case cases[] = {
-        {"Moon", pointing::Target::Moon}, {"mOON", pointing::Target::Moon}, {"SUN", pointing::Target::Sun},
-        {"Mo", std::nullopt},             {"Moons", std::nullopt},           {" Sun", std::nullopt},
-        {"", std::nullopt},               {"fixed", std::nullopt},
+        {"Moon", pointing::Target::Moon},
+        {"mOON", pointing::Target::Moon},
+        {"SUN", pointing::Target::Sun},
+        {"Mo", std::nullopt},
+        {"Moons", std::nullopt},
+        {" Sun", std::nullopt},
+        {"", std::nullopt},
+        {"fixed", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

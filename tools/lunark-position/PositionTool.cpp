@@ -12,12 +12,9 @@
 
 #include "AxisTransports.h"
 #include "CalendarText.h"
-#include "HorizonSettings.h"
-#include "eme_calendar.h"
 #include "HamlibModels.h"
-#include "eme_path.h"
-#include "eme_plan.h"
 #include "HamlibTransport.h"
+#include "HorizonSettings.h"
 #include "Location.h"
 #include "Messages.h"
 #include "PathText.h"
@@ -30,6 +27,9 @@
 #include "Station.h"
 #include "Unit3.h"
 #include "Win1252.h"
+#include "eme_calendar.h"
+#include "eme_path.h"
+#include "eme_plan.h"
 
 namespace PositionTool {
 
@@ -87,8 +87,7 @@ constexpr std::size_t kHelpIndent = 21;
 
 std::string Win1252Argument(std::string_view option, const std::string& utf8) {
     std::optional<std::string> converted = win1252::FromUtf8(utf8);
-    if (!converted)
-        throw EUsageError(std::string(option) + ": \"" + utf8 + "\" has characters Windows-1252 lacks");
+    if (!converted) throw EUsageError(std::string(option) + ": \"" + utf8 + "\" has characters Windows-1252 lacks");
     return *converted;
 }
 
@@ -109,7 +108,8 @@ int32_t DegreesArgument(std::string_view option, const std::string& text) {
 double NumberArgument(std::string_view option, const std::string& text, double lowest, double highest) {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !(value >= lowest && value <= highest)) {
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(value >= lowest && value <= highest)) {
         char range[96];
         std::snprintf(range, sizeof range, "%g to %g", lowest, highest);
         throw EUsageError(std::string(option) + ": \"" + text + "\" is not a number from " + range);
@@ -196,8 +196,8 @@ HamlibRotator::Address HamlibArgument(std::string_view option, const std::string
     }
     const HamlibModels::Model* model = HamlibModels::FindModel(address->model);
     if (model == nullptr) {
-        throw EUsageError(std::string(option) + ": Hamlib has no rotator model " +
-                          std::to_string(address->model) + "; see --list-hamlib");
+        throw EUsageError(std::string(option) + ": Hamlib has no rotator model " + std::to_string(address->model) +
+                          "; see --list-hamlib");
     }
     if (address->device.empty() && model->needsDevice) {
         throw EUsageError(std::string(option) + ": \"" + text + "\" names no device, which model " +
@@ -220,7 +220,8 @@ HamlibRig::Address RigArgument(std::string_view option, const std::string& text)
                           "\" is not MODEL,DEVICE[,SPEED], e.g. 1, or 2,localhost:4532");
     }
     const HamlibRig::Model* model = HamlibRig::FindModel(RadioTracking::HamlibGate(), address->model);
-    if (model == nullptr) throw EUsageError(std::string(option) + ": Hamlib has no rig model " + std::to_string(address->model));
+    if (model == nullptr)
+        throw EUsageError(std::string(option) + ": Hamlib has no rig model " + std::to_string(address->model));
     if (address->device.empty() && model->needsDevice) {
         throw EUsageError(std::string(option) + ": \"" + text + "\" names no device, which model " +
                           std::to_string(address->model) + " needs");
@@ -284,8 +285,7 @@ std::string OneDecimal(long double value) {
 // A value at a window's start, middle and end in whole units, joined by `separator`: with a sign always for
 // people, as JSON's plain numbers for programs.
 template <typename Value>
-std::string AcrossTheWindow(const eme_plan::Window& window, bool withSign, const char* separator,
-                            const Value& value) {
+std::string AcrossTheWindow(const eme_plan::Window& window, bool withSign, const char* separator, const Value& value) {
     std::string text;
     for (const double at : {window.start, (window.start + window.end) / 2, window.end}) {
         char number[32];
@@ -313,8 +313,8 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
     for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
         stations.push_back(PlanSettings::StationOf(options.dxLocators[dx]));
         if (days <= 0) continue;
-        for (const eme_plan::Window& window :
-             eme_plan::MutualWindows(from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask)) {
+        for (const eme_plan::Window& window : eme_plan::MutualWindows(
+                 from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask)) {
             windows.push_back({dx, window});
             hasWindow[dx] = true;
         }
@@ -333,9 +333,10 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
         const std::string start = UtcText(window.start), end = UtcText(window.end);
         const long long minutes = eme_plan::WholeMinutes(window);
         if (options.json) {
-            out << (i ? "," : "") << "\n  {" << (several ? "\"dx\": \"" + dx + "\", " : "") << "\"start\": \""
-                << start << "\", \"end\": \"" << end << "\", \"minutes\": " << minutes
-                << ", \"max_el\": " << OneDecimal(window.highest) << ", \"dx_max_el\": " << OneDecimal(window.dxHighest);
+            out << (i ? "," : "") << "\n  {" << (several ? "\"dx\": \"" + dx + "\", " : "") << "\"start\": \"" << start
+                << "\", \"end\": \"" << end << "\", \"minutes\": " << minutes
+                << ", \"max_el\": " << OneDecimal(window.highest)
+                << ", \"dx_max_el\": " << OneDecimal(window.dxHighest);
             if (options.frequencyMhz) {
                 out << ", \"echo_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", echo)
                     << "], \"dx_doppler_hz\": [" << AcrossTheWindow(window, false, ", ", dxDoppler) << ']';
@@ -357,8 +358,8 @@ void PrintPlan(std::ostream& out, const Options& options, const pointing::Statio
     }
     for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
         if (hasWindow[dx] || days <= 0) continue;
-        const eme_plan::Shortfall shortfall = eme_plan::WhyNoWindow(
-            from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask);
+        const eme_plan::Shortfall shortfall =
+            eme_plan::WhyNoWindow(from, days, home, stations[dx], options.minElevation, options.dxMinElevation, mask);
         out << PlanSettings::NoWindowText(options.dxLocators[dx], options.days, shortfall, options.minElevation,
                                           options.dxMinElevation)
             << '\n';
@@ -372,9 +373,14 @@ void PrintCalendar(std::ostream& out, const Options& options, const pointing::St
     const PlanSettings::Settings plan = PlanSettings::Read(settingsFile);
     const double from = options.from ? Location::DayNumber(*options.from) : Location::UtcNow();
     const std::vector<std::string>& locators = options.dxLocators.empty() ? plan.dxLocators : options.dxLocators;
-    eme_calendar::Request request{from, static_cast<int>(std::min<double>(options.days, kLastPrintableSecond - from)),
-                                  home, {}, options.minElevation, options.dxMinElevation,
-                                  options.frequencyMhz ? *options.frequencyMhz * 1e6L : plan.frequencyMhz * 1e6L, mask};
+    eme_calendar::Request request{from,
+                                  static_cast<int>(std::min<double>(options.days, kLastPrintableSecond - from)),
+                                  home,
+                                  {},
+                                  options.minElevation,
+                                  options.dxMinElevation,
+                                  options.frequencyMhz ? *options.frequencyMhz * 1e6L : plan.frequencyMhz * 1e6L,
+                                  mask};
     for (const std::string& locator : locators) request.dx.push_back(PlanSettings::StationOf(locator));
     if (request.days < 1) return;
     const std::vector<eme_calendar::Day> days = eme_calendar::Calendar(request);
@@ -411,7 +417,8 @@ void PrintPathFigures(std::ostream& out, const Options& options, const pointing:
     const eme_path::StationFigures own = eme_path::FiguresAt(now, home, hertz);
     std::vector<eme_path::PathFigures> paths;
     for (const std::string& locator : options.dxLocators)
-        paths.push_back(eme_path::PathBetween(own, eme_path::FiguresAt(now, PlanSettings::StationOf(locator), hertz), hertz));
+        paths.push_back(
+            eme_path::PathBetween(own, eme_path::FiguresAt(now, PlanSettings::StationOf(locator), hertz), hertz));
     for (const PathText::Figure& figure : PathText::Figures()) {
         if (figure.scope == PathText::Scope::kStation) {
             out << figure.caption << ": " << PathText::ValueText(figure, own, paths.front()) << '\n';
@@ -438,34 +445,41 @@ RadioSettings::Settings RadioForRun(const Options& options, const std::string& s
 
 // The frequencies the Doppler mode asks for at the clock's instant; nothing for mode none or a mode
 // that needs a DX station when none is known (said on standard error).
-std::optional<RadioSettings::Tuning> PrintRadio(std::ostream& out, std::ostream& err, const RadioSettings::Settings& radio,
-                                                const pointing::Station& home, const std::string& settingsFile) {
+std::optional<RadioSettings::Tuning> PrintRadio(std::ostream& out, std::ostream& err,
+                                                const RadioSettings::Settings& radio, const pointing::Station& home,
+                                                const std::string& settingsFile) {
     const std::string dx = RadioTracking::ChooseDx(radio, settingsFile);
     if (RadioSettings::RowOf(radio.mode).needsDx && dx.empty()) {
         err << kProgram << ": --doppler-mode \"full for the DX\" needs a DX station: --dx or [Radio] DX\n";
         return std::nullopt;
     }
-    const std::optional<pointing::Station> dxStation = dx.empty() ? std::nullopt : std::optional(PlanSettings::StationOf(dx));
-    const auto tuning = RadioSettings::Tune(radio, RadioTracking::DopplerAt(Location::UtcNow(), home, dxStation, radio.skedHz));
+    const std::optional<pointing::Station> dxStation =
+        dx.empty() ? std::nullopt : std::optional(PlanSettings::StationOf(dx));
+    const auto tuning =
+        RadioSettings::Tune(radio, RadioTracking::DopplerAt(Location::UtcNow(), home, dxStation, radio.skedHz));
     if (!tuning) {
         out << "Radio: mode none, the rig is not touched\n";
         return std::nullopt;
     }
     out << "Receive: " << tuning->receive << "\nTransmit: " << tuning->transmit << '\n';
-    if (radio.loHz != 0) out << "Rig receive: " << tuning->rigReceive << "\nRig transmit: " << tuning->rigTransmit << '\n';
+    if (radio.loHz != 0)
+        out << "Rig receive: " << tuning->rigReceive << "\nRig transmit: " << tuning->rigTransmit << '\n';
     return tuning;
 }
 
 // Tunes the rig once; prints what became of it and its dial read back. False when it failed.
 bool SendToRadio(std::ostream& out, const RadioSettings::Settings& radio, const RadioSettings::Tuning& tuning) {
     const auto result = RadioTracking::TuneOnce(radio.rig, radio.split, tuning, kLateResultWait);
-    const std::string device = radio.rig.device.empty() ? "Hamlib model " + std::to_string(radio.rig.model) : radio.rig.device;
+    const std::string device =
+        radio.rig.device.empty() ? "Hamlib model " + std::to_string(radio.rig.model) : radio.rig.device;
     if (!result) {
         out << "Radio result: no answer within " << kLateResultWait.count() << " s (" << device << ")\n";
         return false;
     }
     out << "Radio result: " << (result->ok ? std::string("set") : result->reason + " (" + device + ")") << '\n';
-    const auto hz = [](const std::optional<long long>& value) { return value ? std::to_string(*value) : std::string("-"); };
+    const auto hz = [](const std::optional<long long>& value) {
+        return value ? std::to_string(*value) : std::string("-");
+    };
     out << "Radio read back: " << hz(result->receiveHz) << ' ' << hz(result->transmitHz) << '\n';
     return result->ok;
 }
@@ -495,9 +509,9 @@ void PrintFiguresJson(std::ostream& out, const Options& options, const pointing:
     for (std::size_t dx = 0; dx < options.dxLocators.size(); ++dx) {
         const pointing::Station station = PlanSettings::StationOf(options.dxLocators[dx]);
         if (several)
-            out << (dx ? ", " : "") << "{\"dx\": \"" << win1252::ToUtf8(options.dxLocators[dx]) << "\"" << ", ";
-        else
-            out << ", ";
+            out << (dx ? ", " : "") << "{\"dx\": \"" << win1252::ToUtf8(options.dxLocators[dx]) << "\""
+                << ", ";
+        else out << ", ";
         std::snprintf(number, sizeof number, "%lld", std::llround(eme_plan::DxDoppler(now, home, station, hertz)));
         out << "\"dx_doppler_hz\": " << number;
         std::snprintf(number, sizeof number, "%.1Lf", eme_plan::PathLossOverPerigee(now, home, station));
@@ -611,16 +625,22 @@ constexpr Option kOptions[] = {
     {"--el-offset", "N",
      [](Options& o, std::string_view name, const std::string& value) { o.elOffset = DegreesArgument(name, value); },
      "whole degrees added to the elevation sent"},
-    {"--az-type", "NAME",
+    {"--az-type",
+     "NAME",
      [](Options& o, std::string_view name, const std::string& value) {
          o.azType = ProtocolArgument(name, Axis::kAzimuth, value);
      },
-     "azimuth protocol:", {}, Axis::kAzimuth},
-    {"--el-type", "NAME",
+     "azimuth protocol:",
+     {},
+     Axis::kAzimuth},
+    {"--el-type",
+     "NAME",
      [](Options& o, std::string_view name, const std::string& value) {
          o.elType = ProtocolArgument(name, Axis::kElevation, value);
      },
-     "elevation protocol:", {}, Axis::kElevation},
+     "elevation protocol:",
+     {},
+     Axis::kElevation},
     {"--az-hamlib", "MODEL,DEVICE[,SPEED]",
      [](Options& o, std::string_view name, const std::string& value) {
          o.azHamlib = HamlibArgument(name, value, o.notes);
@@ -649,8 +669,8 @@ constexpr Option kOptions[] = {
      "separated by tabs, one a line"},
     {"--az-range", "0-N",
      [](Options& o, std::string_view name, const std::string& value) {
-         o.azRange = ParsedArgument(name, value, RotatorSettings::ParseAzimuthRange,
-                                    "0-360 or 0-N with N from 361 to 540");
+         o.azRange =
+             ParsedArgument(name, value, RotatorSettings::ParseAzimuthRange, "0-360 or 0-N with N from 361 to 540");
      },
      "the azimuth rotator's range: 0-360 (a stop at north) or an overlap past\n"
      "north, N from 361 to 540; each pass is then held on the side that holds\n"
@@ -684,17 +704,22 @@ constexpr Option kOptions[] = {
          o.target = *body;
      },
      "the body to follow, in any letter case; the unrounded lines then name it"},
-    {"--lat", "DEG",
+    {"--lat",
+     "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.latitude = ParsedArgument(name, value, PointingSettings::Latitude, "a number from -90 to 90");
      },
-     "the station's latitude, degrees north (south negative), with --lon", {{"--lon"}}},
-    {"--lon", "DEG",
+     "the station's latitude, degrees north (south negative), with --lon",
+     {{"--lon"}}},
+    {"--lon",
+     "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.longitude = ParsedArgument(name, value, PointingSettings::Longitude, "a number from -180 to 180");
      },
-     "the station's longitude, degrees EAST (west negative), with --lat", {{"--lat"}}},
-    {"--height", "METRES",
+     "the station's longitude, degrees EAST (west negative), with --lat",
+     {{"--lat"}}},
+    {"--height",
+     "METRES",
      [](Options& o, std::string_view name, const std::string& value) {
          o.height = ParsedArgument(name, value, PointingSettings::Height, "a number of metres from -500 to 9000");
      },
@@ -712,7 +737,8 @@ constexpr Option kOptions[] = {
      "Polarisation offset, Non-reciprocity, Sun\xE2\x80\x93Moon angle, Doppler rate,\n"
      "Semi-diameter, Sky temperature and Degradation (against the Moon at\n"
      "perigee before the coldest sky, for an 80 K receiving system)"},
-    {"--dx", "LOCATOR",
+    {"--dx",
+     "LOCATOR",
      [](Options& o, std::string_view name, const std::string& value) {
          if (o.dxLocators.size() == PlanSettings::kMostDxStations)
              throw EUsageError("--dx: at most " + std::to_string(PlanSettings::kMostDxStations) + " DX stations");
@@ -721,7 +747,9 @@ constexpr Option kOptions[] = {
      "Maidenhead locator of the DX station; up to eight --dx, each window and\n"
      "line then ends with (--json: \"dx\" names) its station",
      {{"--plan", "--frequency", "--calendar", "--sked"}}},
-    {"--plan", "", [](Options& o, std::string_view, const std::string&) { o.plan = true; },
+    {"--plan",
+     "",
+     [](Options& o, std::string_view, const std::string&) { o.plan = true; },
      "list the windows when the Moon stands above the minimum elevations of both\n"
      "stations (airless topocentric positions): start and end in UTC and the whole\n"
      "minutes, separated by two spaces; an edge cut by the search's start or end\n"
@@ -729,7 +757,8 @@ constexpr Option kOptions[] = {
      "the window's start, middle and end (\"echo -766/-512/-240 Hz  DX\n"
      "+1073/+1201/+1330 Hz\"); without a window, why there is none",
      {{"--dx"}, true, {"--send", "--at"}}},
-    {"--from", "DATE",
+    {"--from",
+     "DATE",
      [](Options& o, std::string_view name, const std::string& value) {
          o.from = ParsedArgument(name, value, ParseUtcDateOrInstant,
                                  "a date like 2023-03-22 or an instant like 2023-03-22T12:00:00Z");
@@ -737,7 +766,8 @@ constexpr Option kOptions[] = {
      "start of the search: YYYY-MM-DD (midnight UTC) or an instant as for --at\n"
      "(default: now)",
      {{"--plan", "--calendar"}}},
-    {"--days", "N",
+    {"--days",
+     "N",
      [](Options& o, std::string_view, const std::string& value) {
          int32_t days = 0;
          const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), days);
@@ -745,18 +775,25 @@ constexpr Option kOptions[] = {
              throw EUsageError("--days: \"" + value + "\" is not a whole number of days from 1 to 366");
          o.days = days;
      },
-     "days searched, 1 to 366 (default: 1); the search ends with 9999-12-31", {{"--plan", "--calendar"}}},
-    {"--min-el", "DEG",
+     "days searched, 1 to 366 (default: 1); the search ends with 9999-12-31",
+     {{"--plan", "--calendar"}}},
+    {"--min-el",
+     "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.minElevation = NumberArgument(name, value, 0, 89);
      },
-     "minimum elevation of the home station, 0 to 89 degrees (default: 5)", {{"--plan", "--calendar"}}},
-    {"--dx-min-el", "DEG",
+     "minimum elevation of the home station, 0 to 89 degrees (default: 5)",
+     {{"--plan", "--calendar"}}},
+    {"--dx-min-el",
+     "DEG",
      [](Options& o, std::string_view name, const std::string& value) {
          o.dxMinElevation = NumberArgument(name, value, 0, 89);
      },
-     "minimum elevation of the DX station (default: 5)", {{"--plan", "--calendar"}}},
-    {"--json", "", [](Options& o, std::string_view, const std::string&) { o.json = true; },
+     "minimum elevation of the DX station (default: 5)",
+     {{"--plan", "--calendar"}}},
+    {"--json",
+     "",
+     [](Options& o, std::string_view, const std::string&) { o.json = true; },
      "print the windows only, as a JSON array of objects with start, end,\n"
      "minutes, max_el and dx_max_el (and with --frequency echo_doppler_hz and\n"
      "dx_doppler_hz, each the three shifts); without --plan, with --frequency:\n"
@@ -767,7 +804,9 @@ constexpr Option kOptions[] = {
      "non_reciprocity_db (with several --dx in an array \"dx\" of objects naming\n"
      "their station)",
      {{"--plan", "--frequency", "--calendar"}, false, {"--send"}}},
-    {"--calendar", "", [](Options& o, std::string_view, const std::string&) { o.calendar = true; },
+    {"--calendar",
+     "",
+     [](Options& o, std::string_view, const std::string&) { o.calendar = true; },
      "list the days ahead, one a line (default: 30 days from today, --dx and\n"
      "--frequency default to the [Plan] section's): the date, the Moon's highest\n"
      "elevation here and when, hours above the lowest usable elevation, mutual\n"
@@ -786,11 +825,14 @@ constexpr Option kOptions[] = {
      "north (\"\" for none; default: the settings file's [Horizon] Mask): the\n"
      "plan and the calendar count the Moon only above it"},
     {"--sked", "MHZ",
-     [](Options& o, std::string_view name, const std::string& value) { o.skedMhz = NumberArgument(name, value, 0.001, 1e6); },
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.skedMhz = NumberArgument(name, value, 0.001, 1e6);
+     },
      "the sked frequency on the air: print after the position the frequencies the\n"
      "Doppler mode puts the radio on, \"Receive: HZ\" and \"Transmit: HZ\" (whole\n"
      "hertz on the air, [Radio] TxOffset added to the transmit frequency)"},
-    {"--doppler-mode", "MODE",
+    {"--doppler-mode",
+     "MODE",
      [](Options& o, std::string_view name, const std::string& value) {
          o.dopplerMode = ParsedArgument(name, value, RadioSettings::ParseMode,
                                         "\"none\", \"own echo\", \"constant on the Moon\" or \"full for the DX\"");
@@ -800,12 +842,16 @@ constexpr Option kOptions[] = {
      "DX\" (f0+d+dx, f0-d-dx, the DX station from --dx, [Radio] DX or the Plan\n"
      "page's first) or \"none\"; d and dx the one-way Doppler of each station",
      {{"--sked"}, true}},
-    {"--lo", "MHZ",
-     [](Options& o, std::string_view name, const std::string& value) { o.loMhz = NumberArgument(name, value, -1e6, 1e6); },
+    {"--lo",
+     "MHZ",
+     [](Options& o, std::string_view name, const std::string& value) {
+         o.loMhz = NumberArgument(name, value, -1e6, 1e6);
+     },
      "a transverter's local oscillator (default: [Radio] LO), negative for a\n"
      "high-side one: also print \"Rig receive: HZ\" and \"Rig transmit: HZ\"",
      {{"--sked"}, true}},
-    {"--rig", "MODEL,DEVICE[,SPEED]",
+    {"--rig",
+     "MODEL,DEVICE[,SPEED]",
      [](Options& o, std::string_view name, const std::string& value) { o.rig = RigArgument(name, value); },
      "the radio for --send (default: [Radio] Model, Device and Speed): Hamlib's\n"
      "rig model, its device (host:port of a rigctld for model 2; none for the\n"
@@ -897,8 +943,8 @@ void CheckCompanions(const std::set<std::string_view>& given) {
 
 // An option's line of --help: the name and value, the description from the description column.
 std::string OptionHelp(const Option& option) {
-    const std::string label = std::string(option.name) + (option.argument.empty() ? "" : " ") +
-                              std::string(option.argument);
+    const std::string label =
+        std::string(option.name) + (option.argument.empty() ? "" : " ") + std::string(option.argument);
     if (option.protocolsOf) return ProtocolOptionHelp(label, option.help, *option.protocolsOf);
     std::string help = "  " + label;
     if (help.size() < kHelpIndent) {
@@ -965,10 +1011,9 @@ std::optional<Location::Instant> ParseUtcDateOrInstant(std::string_view text) {
 std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
     // YYYY-MM-DDTHH:MM:SS, fixed positions
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' ||
-        !ReadDigits(text, 5, 2, month) || text[7] != '-' || !ReadDigits(text, 8, 2, day) || text[10] != 'T' ||
-        !ReadDigits(text, 11, 2, hour) || text[13] != ':' || !ReadDigits(text, 14, 2, minute) ||
-        text[16] != ':' || !ReadDigits(text, 17, 2, second)) {
+    if (text.size() < 20 || !ReadDigits(text, 0, 4, year) || text[4] != '-' || !ReadDigits(text, 5, 2, month) ||
+        text[7] != '-' || !ReadDigits(text, 8, 2, day) || text[10] != 'T' || !ReadDigits(text, 11, 2, hour) ||
+        text[13] != ':' || !ReadDigits(text, 14, 2, minute) || text[16] != ':' || !ReadDigits(text, 17, 2, second)) {
         return std::nullopt;
     }
     std::size_t at = 19;
@@ -1054,8 +1099,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             err << kProgram << ": station coordinates count in precise mode only; add --precise\n";
             return 2;
         }
-        pointing.station =
-            pointing::Station{*options.latitude, *options.longitude, options.height.value_or(0)};
+        pointing.station = pointing::Station{*options.latitude, *options.longitude, options.height.value_or(0)};
     }
     if (options.at) {
         const Location::Instant at = *options.at;
@@ -1090,15 +1134,16 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             Position::UpdatePosition();
             PointForThePass(Location::Now());
-            out << win1252::ToUtf8(Position::AzimuthLine) << '\n'
-                << win1252::ToUtf8(Position::ElevationLine) << '\n';
+            out << win1252::ToUtf8(Position::AzimuthLine) << '\n' << win1252::ToUtf8(Position::ElevationLine) << '\n';
             const std::string body = Targets::Name(pointing.target);
             out << body << " azimuth:   " << Degrees(Position::TargetAzimuth) << '\n';
             out << body << " elevation: " << Degrees(Position::TargetElevation) << '\n';
-            if (options.frequencyMhz) PrintDoppler(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
+            if (options.frequencyMhz)
+                PrintDoppler(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
             if (options.skedMhz) {
                 radio = RadioForRun(options, settingsFile);
-                tuning = PrintRadio(out, err, radio, PlanSettings::HomeStation(Unit3::Locator, pointing.station), settingsFile);
+                tuning = PrintRadio(out, err, radio, PlanSettings::HomeStation(Unit3::Locator, pointing.station),
+                                    settingsFile);
                 if (!tuning && radio.mode != RadioSettings::Mode::kNone) status = 1;
             }
             PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);

@@ -59,11 +59,11 @@ struct Options {
     std::optional<horizon_mask::Mask> mask;  // the horizon mask at home, over the settings file's
     std::optional<double> frequencyMhz;
     bool listHamlib = false;
-    bool precise = false;                    // precise pointing, whatever the settings file says
+    bool precise = false;                   // precise pointing, whatever the settings file says
     std::optional<Targets::Target> target;  // a body: the Moon or the Sun
-    std::optional<long double> latitude;     // the station, degrees north (with longitude)
-    std::optional<long double> longitude;    // degrees EAST (with latitude)
-    std::optional<long double> height;       // metres above sea level
+    std::optional<long double> latitude;    // the station, degrees north (with longitude)
+    std::optional<long double> longitude;   // degrees EAST (with latitude)
+    std::optional<long double> height;      // metres above sea level
     bool send = false;
     // The radio: the frequencies the Doppler mode asks for, and the rig they are sent to.
     std::optional<double> skedMhz;
