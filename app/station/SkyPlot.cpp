@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "HamlibTransport.h"
 #include "HorizonSettings.h"
 #include "Location.h"
 #include "PlanSettings.h"
@@ -99,6 +100,23 @@ void TSkyPlot::Refresh() {
     };
     azimuthCommanded_ = commanded(azimuth, elevation);
     elevationCommanded_ = azimuth.sends ? std::nullopt : commanded(elevation, elevation);
+    // Where the rotators say they stand, where they are read back (Hamlib): an axis that is not read
+    // back takes its coordinate from the command.
+    const auto actual = [](Protocols::Axis axis) -> std::optional<HamlibRotator::Bearing> {
+        const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+        return reading ? reading->actual : std::nullopt;
+    };
+    const std::optional<HamlibRotator::Bearing> azimuthActual = actual(Protocols::Axis::kAzimuth);
+    const std::optional<HamlibRotator::Bearing> elevationActual = actual(Protocols::Axis::kElevation);
+    const std::optional<Sample>& aimed = azimuthCommanded_ ? azimuthCommanded_ : elevationCommanded_;
+    if (azimuthActual || elevationActual) {
+        readBack_ =
+            Sample{azimuthActual ? std::fmod(azimuthActual->azimuth - Unit3::AZoffset + 720.0L, 360.0L)
+                                 : (aimed ? aimed->azimuth : 0.0L),
+                   elevationActual ? elevationActual->elevation - Unit3::ELoffset : (aimed ? aimed->elevation : 0.0L)};
+    } else {
+        readBack_.reset();
+    }
     update();
 }
 
@@ -214,9 +232,17 @@ void TSkyPlot::Render(QPainter& painter, QSize size) {
         painter.drawLine(at + QPointF(-6, -6), at + QPointF(6, 6));
         painter.drawLine(at + QPointF(-6, 6), at + QPointF(6, -6));
     }
+    // Where they say they stand: a ring.
+    if (readBack_) {
+        painter.setPen(QPen(kCommandColour, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(Place(disc, readBack_->azimuth, readBack_->elevation), 9.0, 9.0);
+    }
     painter.setPen(Qt::black);
-    painter.drawText(QRectF(4, 2, size.width() - 8, 18), Qt::AlignLeft,
-                     QStringLiteral("\u25CF Moon   \u25CF Sun   \u2715 rotator commanded   today's tracks, UTC hours"));
+    painter.drawText(
+        QRectF(4, 2, size.width() - 8, 18), Qt::AlignLeft,
+        QStringLiteral(
+            "\u25CF Moon   \u25CF Sun   \u2715 rotator commanded   \u25CB read back   today's tracks, UTC hours"));
 }
 
 void TSkyPlot::showEvent(QShowEvent* event) {

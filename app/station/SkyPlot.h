@@ -44,6 +44,8 @@ public:
     };
     const std::vector<Sample>& MoonTrack() const { return moonTrack_; }
     const std::vector<Sample>& SunTrack() const { return sunTrack_; }
+    // Where the Hamlib rotators last said they stand, offsets taken off; nothing before a read-back.
+    const std::optional<Sample>& ReadBack() const { return readBack_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,5 +67,5 @@ private:
     std::vector<Sample> moonTrack_, sunTrack_;
     std::optional<QPointF> moonNow_, sunNow_;
     Sample moon_{}, sun_{};
-    std::optional<Sample> azimuthCommanded_, elevationCommanded_;
+    std::optional<Sample> azimuthCommanded_, elevationCommanded_, readBack_;
 };

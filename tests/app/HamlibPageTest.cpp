@@ -23,6 +23,7 @@
 #include "Journal.h"
 #include "Location.h"
 #include "Messages.h"
+#include "SkyPlot.h"
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -175,6 +176,13 @@ TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual
         QTest::qWaitFor([&] { return std::abs(Bearing(page_->Azimuth.actual).first - azimuth) < 0.005; }, kWaitMs))
         << page_->Azimuth.actual->text().toStdString();
     EXPECT_NEAR(Bearing(page_->Elevation.actual).second, elevation, 0.005);
+    // The sky plot rings where the rotator says it stands.
+    auto* sky = windows_->station->findChild<TSkyPlot*>();
+    ASSERT_NE(sky, nullptr);
+    sky->Refresh();
+    ASSERT_TRUE(sky->ReadBack());
+    EXPECT_NEAR(static_cast<double>(sky->ReadBack()->azimuth), azimuth, 0.005);
+    EXPECT_NEAR(static_cast<double>(sky->ReadBack()->elevation), elevation, 0.005);
     EXPECT_TRUE(page_->Azimuth.difference->text().endsWith(QStringLiteral("\u00B0 in azimuth")));
     EXPECT_NEAR(page_->Azimuth.difference->text().section(u'\u00B0', 0, 0).toDouble(), azimuth - commandedAzimuth,
                 0.011);
