@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <ctime>
 #include <thread>
 
 #include "HamlibModels.h"
@@ -145,6 +147,53 @@ bool OverNetwork(const Address& address, const std::string& device) {
     const HamlibModels::Model* model = HamlibModels::FindModel(address.model);
     return model && !model->serial;
 }
+
+// The signal that cuts a blocking system call of a worker short: its handler does nothing and is
+// installed without SA_RESTART, so the call gives up with EINTR.
+int CutShortSignal() {
+    static const int signal = [] {
+        const int number = SIGRTMIN + 2;
+        struct sigaction action {};
+        action.sa_handler = [](int) {};
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        ::sigaction(number, &action, nullptr);
+        return number;
+    }();
+    return signal;
+}
+
+// While it lives, the calling thread's blocking system calls are cut short once `limit` has
+// passed (and every tenth of a second after, for a call started later). Hamlib connects to a
+// network rotator with a blocking connect and no limit of its own: when the rotctld does not
+// accept (stopped, its queue of pending connections full) the connect waits on the system's SYN
+// retries, for minutes, holding every other rotator.
+class CutShortAfter {
+public:
+    explicit CutShortAfter(std::chrono::milliseconds limit) {
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = CutShortSignal();
+        event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+        if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) != 0) return;
+        armed_ = true;
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+        itimerspec when{};
+        when.it_value = {static_cast<time_t>(seconds.count()),
+                         static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
+        when.it_interval = {0, 100'000'000};
+        ::timer_settime(timer_, 0, &when, nullptr);
+    }
+    ~CutShortAfter() {
+        if (armed_) ::timer_delete(timer_);
+    }
+    CutShortAfter(const CutShortAfter&) = delete;
+    CutShortAfter& operator=(const CutShortAfter&) = delete;
+
+private:
+    timer_t timer_{};
+    bool armed_ = false;
+};
 
 // ResolvedHost, kept for a while: the sending thread asks at every send.
 std::string CachedResolvedHost(const std::string& device) {
@@ -369,6 +418,8 @@ bool Rotator::Worker::Open(Result& result) {
         step = "line speed";
     }
     if (code == RIG_OK) {
+        std::optional<CutShortAfter> limit;
+        if (overNetwork) limit.emplace(std::chrono::milliseconds(kLongestWaitMs));
         code = rot_open(rot);
         step = "open";
     }

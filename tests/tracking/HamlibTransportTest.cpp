@@ -20,6 +20,7 @@
 #include "Position.h"
 #include "RotatorSettings.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 #include "Unit3.h"
 
 namespace {
@@ -360,7 +361,7 @@ TEST_F(HamlibAxes, OneRotatorUnderTwoNamesMovesInOneCall) {
     EXPECT_EQ(first_.SetPositions().size(), 1u);
 }
 
-// With the azimuth's rotctld stopped, the elevation's gets every command of a send each second,
+// With the azimuth's rotctld stopped, the elevation's gets every command of each send in turn,
 // and the stopped one, when it goes on, finishes the request it was in, if any, and then gets the
 // newest target only, no backlog.
 TEST_F(HamlibAxes, ASilentRotatorHoldsNoOtherUpAndGetsOnlyTheNewestTarget) {
@@ -374,7 +375,15 @@ TEST_F(HamlibAxes, ASilentRotatorHoldsNoOtherUpAndGetsOnlyTheNewestTarget) {
     for (int send = 1; send <= kSends; ++send) {
         MoonAt(1.0L + send, 1.0L + send);
         HamlibTransport::Send(true, true);
-        HandleResultsFor(1s);
+        // The working rotator takes each target while the other's rotctld stays stopped.
+        bool taken = false;
+        for (const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(10s);
+             !taken && std::chrono::steady_clock::now() < deadline;) {
+            HandleResultsFor(20ms);
+            const auto healthy = second_.SetPositions();
+            taken = !healthy.empty() && healthy.back().second == 1.0 + send;
+        }
+        ASSERT_TRUE(taken) << "send " << send;
     }
     first_.Resume();
     ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
