@@ -226,6 +226,10 @@ bool Rig::Worker::Open(Result& result) {
         step = "line speed";
     }
     if (code == RIG_OK) {
+        // A rigctld that accepts no connection (stopped, its queue of pending connections full) would
+        // hold Hamlib's connect, and the turn with it, for minutes.
+        const std::shared_ptr<void> limit =
+            overNetwork ? gate.CutShortAfter(std::chrono::milliseconds(kLongestWaitMs)) : nullptr;
         code = rig_open(rig);
         step = "open";
     }

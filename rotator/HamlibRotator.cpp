@@ -18,8 +18,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <ctime>
+#include <mutex>
 #include <thread>
 
 #include "HamlibModels.h"
@@ -163,38 +163,6 @@ int CutShortSignal() {
     return signal;
 }
 
-// While it lives, the calling thread's blocking system calls are cut short once `limit` has
-// passed (and every tenth of a second after, for a call started later). Hamlib connects to a
-// network rotator with a blocking connect and no limit of its own: when the rotctld does not
-// accept (stopped, its queue of pending connections full) the connect waits on the system's SYN
-// retries, for minutes, holding every other rotator.
-class CutShortAfter {
-public:
-    explicit CutShortAfter(std::chrono::milliseconds limit) {
-        sigevent event{};
-        event.sigev_notify = SIGEV_THREAD_ID;
-        event.sigev_signo = CutShortSignal();
-        event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
-        if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) != 0) return;
-        armed_ = true;
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
-        itimerspec when{};
-        when.it_value = {static_cast<time_t>(seconds.count()),
-                         static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
-        when.it_interval = {0, 100'000'000};
-        ::timer_settime(timer_, 0, &when, nullptr);
-    }
-    ~CutShortAfter() {
-        if (armed_) ::timer_delete(timer_);
-    }
-    CutShortAfter(const CutShortAfter&) = delete;
-    CutShortAfter& operator=(const CutShortAfter&) = delete;
-
-private:
-    timer_t timer_{};
-    bool armed_ = false;
-};
-
 // ResolvedHost, kept for a while: the sending thread asks at every send.
 std::string CachedResolvedHost(const std::string& device) {
     struct Entry {
@@ -211,6 +179,25 @@ std::string CachedResolvedHost(const std::string& device) {
 }
 
 }  // namespace
+
+CutShortAfter::CutShortAfter(std::chrono::milliseconds limit) {
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = CutShortSignal();
+    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) != 0) return;
+    armed_ = true;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+    itimerspec when{};
+    when.it_value = {static_cast<time_t>(seconds.count()),
+                     static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
+    when.it_interval = {0, 100'000'000};
+    ::timer_settime(timer_, 0, &when, nullptr);
+}
+
+CutShortAfter::~CutShortAfter() {
+    if (armed_) ::timer_delete(timer_);
+}
 
 double TwoDecimals(double degrees) {
     return std::nearbyint(degrees * 100.0) / 100.0;

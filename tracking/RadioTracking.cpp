@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "HamlibModels.h"
+#include "HamlibRotator.h"
 #include "Journal.h"
 #include "Messages.h"
 #include "PlanSettings.h"
@@ -30,6 +31,9 @@ class RotatorTurns : public HamlibRig::Gate {
 public:
     void lock() override { HamlibModels::HamlibInUse().lock(); }
     void unlock() override { HamlibModels::HamlibInUse().unlock(); }
+    std::shared_ptr<void> CutShortAfter(std::chrono::milliseconds limit) override {
+        return std::make_shared<HamlibRotator::CutShortAfter>(limit);
+    }
 };
 
 // Answers from the rig's worker, picked up by Tick.
