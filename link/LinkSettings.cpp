@@ -16,34 +16,11 @@ constexpr char kAddressKey[] = "Address";
 constexpr char kCommandsKey[] = "Commands";
 constexpr char kAzelFileKey[] = "AzelFile";
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::optional<int32_t> PortNumber(const std::string& text) {
-    int32_t port = 0;
-    const std::string trimmed = Trimmed(text);
-    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
-    if (error != std::errc() || end != trimmed.data() + trimmed.size() || port < 1 || port > 65535) return std::nullopt;
-    return port;
-}
-
 std::optional<Commands> CommandsNamed(const std::string& text) {
     const std::string trimmed = Trimmed(text);
     if (trimmed == "refuse") return Commands::kRefuse;
     if (trimmed == "follow") return Commands::kFollow;
     return std::nullopt;
-}
-
-// Printable ASCII without blanks: what a host name or an IP address is made of.
-bool AddressText(const std::string& text) {
-    if (text.empty() || text.size() > 255) return false;
-    for (const char c : text) {
-        if (c <= ' ' || c > '~' || c == '"' || c == '\'') return false;
-    }
-    return true;
 }
 
 // Each setting's text, read from the file or entered, by its place in kKeys.
@@ -59,6 +36,28 @@ Settings FromKeyTexts(const KeyTexts& texts) {
 }
 
 }  // namespace
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<int32_t> PortNumber(const std::string& text) {
+    int32_t port = 0;
+    const std::string trimmed = Trimmed(text);
+    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
+    if (error != std::errc() || end != trimmed.data() + trimmed.size() || port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+bool AddressText(const std::string& text) {
+    if (text.empty() || text.size() > 255) return false;
+    for (const char c : text) {
+        if (c <= ' ' || c > '~' || c == '"' || c == '\'') return false;
+    }
+    return true;
+}
 
 const Key kKeys[5] = {
     {kServerSection, kEnabledKey, "0"},

@@ -66,6 +66,15 @@ void Save(const std::string& settingsFile, const Settings& settings);
 // Lunark itself.
 std::string PortProblem(const std::string& settingsFile, int32_t port);
 
+// The text without its leading and trailing blanks.
+std::string Trimmed(const std::string& text);
+
+// A TCP or UDP port, 1-65535, written as a whole number.
+std::optional<int32_t> PortNumber(const std::string& text);
+
+// Printable ASCII without blanks: what a host name or an IP address is made of.
+bool AddressText(const std::string& text);
+
 // Whether an address reaches this computer only (127.0.0.0/8, ::1, "localhost").
 bool IsLocalOnly(const std::string& address);
 

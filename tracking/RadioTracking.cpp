@@ -10,6 +10,7 @@
 #include "Journal.h"
 #include "Messages.h"
 #include "PlanSettings.h"
+#include "WeakSignalDx.h"
 #include "eme_plan.h"
 
 namespace RadioTracking {
@@ -182,6 +183,7 @@ HamlibRig::Gate& HamlibGate() {
 }
 
 std::string ChooseDx(const Settings& settings, const std::string& settingsFile) {
+    if (std::string heard = WeakSignalDx::FreshGrid(Location::Now()); !heard.empty()) return heard;
     if (!settings.dx.empty()) return settings.dx;
     const PlanSettings::Settings plan = PlanSettings::Read(settingsFile);
     return plan.dxLocators.empty() ? std::string() : plan.dxLocators.front();

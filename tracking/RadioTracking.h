@@ -18,7 +18,8 @@ namespace RadioTracking {
 // The program's one gate on Hamlib, shared with the rotators' workers.
 HamlibRig::Gate& HamlibGate();
 
-// The DX station the Doppler is computed for: [Radio] DX, else the Plan page's first locator; empty
+// The DX station the Doppler is computed for: the weak-signal program's DX locator while it is fresh
+// (WeakSignalDx), else [Radio] DX, else the Plan page's first locator; empty
 // when neither names one.
 std::string ChooseDx(const RadioSettings::Settings& settings, const std::string& settingsFile);
 
