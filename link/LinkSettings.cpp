@@ -80,10 +80,7 @@ KeyTexts Texts(const Settings& settings) {
 }
 
 Settings Load(const std::string& settingsFile) {
-    const TIniFile ini(settingsFile);
-    KeyTexts texts;
-    for (const Key& key : kKeys) texts.emplace_back(key.key, ini.ReadString(key.section, key.key, key.byDefault));
-    return FromKeyTexts(texts);
+    return FromKeyTexts(Read(settingsFile, kKeys));
 }
 
 std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
@@ -99,21 +96,36 @@ std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
     } else if (text(4).size() > TIniFile::kMaxValueLength) {
         problem = "The azel.dat path is longer than 1023 bytes.";
     } else {
-        KeyTexts filled;
-        for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-            filled.emplace_back(kKeys[i].key, text(i).empty() ? std::string(kKeys[i].byDefault) : text(i));
-        }
-        return FromKeyTexts(filled);
+        return FromKeyTexts(Filled(kKeys, texts));
     }
     return std::nullopt;
 }
 
 void Save(const std::string& settingsFile, const Settings& settings) {
+    WriteChanged(settingsFile, kKeys, Texts(settings));
+}
+
+KeyTexts Filled(std::span<const Key> keys, const KeyTexts& entered) {
+    KeyTexts filled;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string text = i < entered.size() ? Trimmed(entered[i].second) : std::string();
+        filled.emplace_back(keys[i].key, text.empty() ? std::string(keys[i].byDefault) : text);
+    }
+    return filled;
+}
+
+KeyTexts Read(const std::string& settingsFile, std::span<const Key> keys) {
+    const TIniFile ini(settingsFile);
+    KeyTexts texts;
+    for (const Key& key : keys) texts.emplace_back(key.key, ini.ReadString(key.section, key.key, key.byDefault));
+    return texts;
+}
+
+void WriteChanged(const std::string& settingsFile, std::span<const Key> keys, const KeyTexts& texts) {
     TIniFile ini(settingsFile);
     ini.LockForUpdate();  // compared and written as one change
-    const KeyTexts texts = Texts(settings);
-    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-        const Key& key = kKeys[i];
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const Key& key = keys[i];
         if (ini.ReadString(key.section, key.key, key.byDefault) != texts[i].second) {
             ini.WriteString(key.section, key.key, texts[i].second);
         }

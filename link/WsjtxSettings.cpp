@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WsjtxSettings.h"
 
-#include "IniFile.h"
-#include "LinkSettings.h"
-
 namespace WsjtxSettings {
 
 namespace {
@@ -21,7 +18,8 @@ Settings FromKeyTexts(const KeyTexts& texts) {
 
 }  // namespace
 
-const Key kKeys[3] = {{"Enabled", "0"}, {"Address", kDefaultAddress}, {"Port", "2237"}};
+const LinkSettings::Key kKeys[3] = {
+    {kSection, "Enabled", "0"}, {kSection, "Address", kDefaultAddress}, {kSection, "Port", "2237"}};
 
 KeyTexts Texts(const Settings& settings) {
     return {{kKeys[0].key, settings.enabled ? "1" : "0"},
@@ -30,10 +28,7 @@ KeyTexts Texts(const Settings& settings) {
 }
 
 Settings Load(const std::string& settingsFile) {
-    const TIniFile ini(settingsFile);
-    KeyTexts texts;
-    for (const Key& key : kKeys) texts.emplace_back(key.key, ini.ReadString(kSection, key.key, key.byDefault));
-    return FromKeyTexts(texts);
+    return FromKeyTexts(LinkSettings::Read(settingsFile, kKeys));
 }
 
 std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
@@ -45,24 +40,13 @@ std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
     } else if (!text(2).empty() && !LinkSettings::PortNumber(text(2))) {
         problem = "The port is a whole number from 1 to 65535.";
     } else {
-        KeyTexts filled;
-        for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-            filled.emplace_back(kKeys[i].key, text(i).empty() ? std::string(kKeys[i].byDefault) : text(i));
-        }
-        return FromKeyTexts(filled);
+        return FromKeyTexts(LinkSettings::Filled(kKeys, texts));
     }
     return std::nullopt;
 }
 
 void Save(const std::string& settingsFile, const Settings& settings) {
-    TIniFile ini(settingsFile);
-    ini.LockForUpdate();
-    const KeyTexts texts = Texts(settings);
-    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-        if (ini.ReadString(kSection, kKeys[i].key, kKeys[i].byDefault) != texts[i].second) {
-            ini.WriteString(kSection, kKeys[i].key, texts[i].second);
-        }
-    }
+    LinkSettings::WriteChanged(settingsFile, kKeys, Texts(settings));
 }
 
 }  // namespace WsjtxSettings

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "LinkSettings.h"
+
 // Where Lunark hears the weak-signal program's UDP messages, off until the operator turns it on:
 //
 //   [WSJT]  Enabled=1          listen (default 0)
@@ -28,14 +30,10 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 };
 
-struct Key {
-    const char* key;
-    const char* byDefault;
-};
-extern const Key kKeys[3];
+extern const LinkSettings::Key kKeys[3];
 
 // The settings as texts, in the order of kKeys.
-using KeyTexts = std::vector<std::pair<std::string, std::string>>;
+using LinkSettings::KeyTexts;
 KeyTexts Texts(const Settings& settings);
 
 // A missing file reads as the defaults.

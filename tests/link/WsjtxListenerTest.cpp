@@ -16,6 +16,7 @@
 #include "Location.h"
 #include "RadioSettings.h"
 #include "RadioTracking.h"
+#include "TempDir.h"
 #include "WeakSignalDx.h"
 #include "WsjtxListener.h"
 
@@ -65,6 +66,36 @@ bool Pump(const std::function<bool()>& done) {
     timer.start();
     while (!done() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
+}
+
+TEST(WsjtxListenerTest, SettingsFromTheFileAndFromEntries) {
+    const struct {
+        const char* file;
+        WsjtxSettings::Settings expected;
+    } files[] = {
+        {"[Lunark]\nLocator=JO22IC\n", {}},
+        {"[WSJT]\nEnabled=1\nAddress=239.255.0.1\nPort=2238\n", {true, "239.255.0.1", 2238}},
+        {"[WSJT]\nEnabled=yes\nAddress=a b\nPort=0\n", {}},
+    };
+    for (const auto& c : files) {
+        test_support::TempDir dir;
+        test_support::WriteFileBytes(dir.File("lunark.ini"), c.file);
+        EXPECT_EQ(WsjtxSettings::Load(dir.File("lunark.ini")), c.expected) << c.file;
+    }
+    const struct {
+        const char *enabled, *address, *port;
+        bool accepted;
+    } entries[] = {{"1", "239.255.0.1", "2237", true}, {"", "", "", true},     {"2", "", "", false},
+                   {"1", "a b", "", false},             {"1", "", "65536", false}};
+    for (const auto& e : entries) {
+        std::string problem;
+        const auto settings = WsjtxSettings::FromTexts({{"Enabled", e.enabled}, {"Address", e.address}, {"Port", e.port}}, problem);
+        EXPECT_EQ(settings.has_value(), e.accepted) << e.enabled << " " << e.address << " " << e.port;
+        EXPECT_EQ(problem.empty(), e.accepted);
+    }
+    test_support::TempDir dir;
+    WsjtxSettings::Save(dir.File("lunark.ini"), {true, "239.255.0.1", 2237});
+    EXPECT_EQ(WsjtxSettings::Load(dir.File("lunark.ini")), (WsjtxSettings::Settings{true, "239.255.0.1", 2237}));
 }
 
 TEST(WsjtxListenerTest, EachTypeInBothSchemas) {

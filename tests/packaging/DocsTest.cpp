@@ -67,7 +67,7 @@ const Section kSections[] = {
     {LinkSettings::kServerSection, LinkKeysOf<LinkSettings::kServerSection>},
     {LinkSettings::kLinkSection, LinkKeysOf<LinkSettings::kLinkSection>},
     {HorizonSettings::kSection, NamesOf<HorizonSettings::kKeys, &HorizonSettings::Key::name>},
-    {WsjtxSettings::kSection, NamesOf<WsjtxSettings::kKeys, &WsjtxSettings::Key::key>},
+    {WsjtxSettings::kSection, NamesOf<WsjtxSettings::kKeys, &LinkSettings::Key::key>},
 };
 
 std::string ReadFile(const fs::path& path) {
