@@ -23,6 +23,7 @@
 #include "RadioPage.h"
 #include "RotatorPage.h"
 #include "RotctldServer.h"
+#include "WsjtxListener.h"
 #include "SkyPlot.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -132,13 +133,14 @@ ProgramWindows CreateWindows() {
             if (sky->isVisible()) sky->Refresh();
         });
     });
-    // The rotctld server and azel.dat, both off until the Links page's settings turn them on.
+    // The rotctld server, azel.dat and the weak-signal program's messages, all off until the Links page's settings turn them on.
     windows.linkedRotators = std::make_unique<StationLink::StationRotators>(
         StationLink::Program{[form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); },
                              [form1] { return form1->PointAndSend(); }});
     auto* server = new RotctldServer(*windows.linkedRotators, windows.station.get());
     auto* azel = new AzelFile(windows.station.get());
-    auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel);
+    auto* wsjtx = new WsjtxListener(windows.station.get());
+    auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel, *wsjtx);
     windows.station->AddSection(QStringLiteral("Links"), links);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links,
                      [links] { Guarded([links] { links->Refresh(); }); });

@@ -16,34 +16,11 @@ constexpr char kAddressKey[] = "Address";
 constexpr char kCommandsKey[] = "Commands";
 constexpr char kAzelFileKey[] = "AzelFile";
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::optional<int32_t> PortNumber(const std::string& text) {
-    int32_t port = 0;
-    const std::string trimmed = Trimmed(text);
-    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
-    if (error != std::errc() || end != trimmed.data() + trimmed.size() || port < 1 || port > 65535) return std::nullopt;
-    return port;
-}
-
 std::optional<Commands> CommandsNamed(const std::string& text) {
     const std::string trimmed = Trimmed(text);
     if (trimmed == "refuse") return Commands::kRefuse;
     if (trimmed == "follow") return Commands::kFollow;
     return std::nullopt;
-}
-
-// Printable ASCII without blanks: what a host name or an IP address is made of.
-bool AddressText(const std::string& text) {
-    if (text.empty() || text.size() > 255) return false;
-    for (const char c : text) {
-        if (c <= ' ' || c > '~' || c == '"' || c == '\'') return false;
-    }
-    return true;
 }
 
 // Each setting's text, read from the file or entered, by its place in kKeys.
@@ -59,6 +36,28 @@ Settings FromKeyTexts(const KeyTexts& texts) {
 }
 
 }  // namespace
+
+std::string Trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<int32_t> PortNumber(const std::string& text) {
+    int32_t port = 0;
+    const std::string trimmed = Trimmed(text);
+    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), port);
+    if (error != std::errc() || end != trimmed.data() + trimmed.size() || port < 1 || port > 65535) return std::nullopt;
+    return port;
+}
+
+bool AddressText(const std::string& text) {
+    if (text.empty() || text.size() > 255) return false;
+    for (const char c : text) {
+        if (c <= ' ' || c > '~' || c == '"' || c == '\'') return false;
+    }
+    return true;
+}
 
 const Key kKeys[5] = {
     {kServerSection, kEnabledKey, "0"},
@@ -81,10 +80,7 @@ KeyTexts Texts(const Settings& settings) {
 }
 
 Settings Load(const std::string& settingsFile) {
-    const TIniFile ini(settingsFile);
-    KeyTexts texts;
-    for (const Key& key : kKeys) texts.emplace_back(key.key, ini.ReadString(key.section, key.key, key.byDefault));
-    return FromKeyTexts(texts);
+    return FromKeyTexts(Read(settingsFile, kKeys));
 }
 
 std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
@@ -100,21 +96,36 @@ std::optional<Settings> FromTexts(const KeyTexts& texts, std::string& problem) {
     } else if (text(4).size() > TIniFile::kMaxValueLength) {
         problem = "The azel.dat path is longer than 1023 bytes.";
     } else {
-        KeyTexts filled;
-        for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-            filled.emplace_back(kKeys[i].key, text(i).empty() ? std::string(kKeys[i].byDefault) : text(i));
-        }
-        return FromKeyTexts(filled);
+        return FromKeyTexts(Filled(kKeys, texts));
     }
     return std::nullopt;
 }
 
 void Save(const std::string& settingsFile, const Settings& settings) {
+    WriteChanged(settingsFile, kKeys, Texts(settings));
+}
+
+KeyTexts Filled(std::span<const Key> keys, const KeyTexts& entered) {
+    KeyTexts filled;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string text = i < entered.size() ? Trimmed(entered[i].second) : std::string();
+        filled.emplace_back(keys[i].key, text.empty() ? std::string(keys[i].byDefault) : text);
+    }
+    return filled;
+}
+
+KeyTexts Read(const std::string& settingsFile, std::span<const Key> keys) {
+    const TIniFile ini(settingsFile);
+    KeyTexts texts;
+    for (const Key& key : keys) texts.emplace_back(key.key, ini.ReadString(key.section, key.key, key.byDefault));
+    return texts;
+}
+
+void WriteChanged(const std::string& settingsFile, std::span<const Key> keys, const KeyTexts& texts) {
     TIniFile ini(settingsFile);
     ini.LockForUpdate();  // compared and written as one change
-    const KeyTexts texts = Texts(settings);
-    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-        const Key& key = kKeys[i];
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const Key& key = keys[i];
         if (ini.ReadString(key.section, key.key, key.byDefault) != texts[i].second) {
             ini.WriteString(key.section, key.key, texts[i].second);
         }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +66,25 @@ void Save(const std::string& settingsFile, const Settings& settings);
 // settings file is reached through the same port ("localhost:4535"), and the server would answer
 // Lunark itself.
 std::string PortProblem(const std::string& settingsFile, int32_t port);
+
+// The texts of these keys in the file, their defaults where the file lacks them.
+KeyTexts Read(const std::string& settingsFile, std::span<const Key> keys);
+
+// The entered texts (in the order of `keys`), trimmed, an empty one replaced by its key's default.
+KeyTexts Filled(std::span<const Key> keys, const KeyTexts& entered);
+
+// Writes each key whose text differs from the file's under one lock, leaving every other line as it
+// is. Raises EIniWriteError.
+void WriteChanged(const std::string& settingsFile, std::span<const Key> keys, const KeyTexts& texts);
+
+// The text without its leading and trailing blanks.
+std::string Trimmed(const std::string& text);
+
+// A TCP or UDP port, 1-65535, written as a whole number.
+std::optional<int32_t> PortNumber(const std::string& text);
+
+// Printable ASCII without blanks: what a host name or an IP address is made of.
+bool AddressText(const std::string& text);
 
 // Whether an address reaches this computer only (127.0.0.0/8, ::1, "localhost").
 bool IsLocalOnly(const std::string& address);

@@ -8,6 +8,7 @@
 #include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "StationSettings.h"
+#include "WeakSignalDx.h"
 
 namespace RadioSettings {
 
@@ -151,7 +152,8 @@ Settings Parse(const Texts& given, int periodSeconds) {
 }
 
 Settings Read(const std::string& settingsFile) {
-    return Parse(ReadTexts(settingsFile), StationSettings::PeriodSeconds(settingsFile));
+    const std::optional<int32_t> heard = WeakSignalDx::FreshPeriodSeconds(Location::Now());
+    return Parse(ReadTexts(settingsFile), heard.value_or(StationSettings::PeriodSeconds(settingsFile)));
 }
 
 std::vector<std::pair<std::string, std::string>> KeyTexts(const Texts& texts) {

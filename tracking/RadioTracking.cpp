@@ -11,6 +11,7 @@
 #include "Journal.h"
 #include "Messages.h"
 #include "PlanSettings.h"
+#include "WeakSignalDx.h"
 #include "eme_plan.h"
 
 namespace RadioTracking {
@@ -47,6 +48,7 @@ struct Tracker {
     Settings settings;
     pointing::Station home;
     std::optional<pointing::Station> dx;
+    std::string givenDx;  // the settings' DX locator, behind the weak-signal program's
     std::unique_ptr<HamlibRig::Rig> rig;
     std::shared_ptr<Mailbox> mailbox = std::make_shared<Mailbox>();
     Status status;
@@ -186,6 +188,11 @@ HamlibRig::Gate& HamlibGate() {
 }
 
 std::string ChooseDx(const Settings& settings, const std::string& settingsFile) {
+    if (std::string heard = WeakSignalDx::FreshGrid(Location::Now()); !heard.empty()) return heard;
+    return ConfiguredDx(settings, settingsFile);
+}
+
+std::string ConfiguredDx(const Settings& settings, const std::string& settingsFile) {
     if (!settings.dx.empty()) return settings.dx;
     const PlanSettings::Settings plan = PlanSettings::Read(settingsFile);
     return plan.dxLocators.empty() ? std::string() : plan.dxLocators.front();
@@ -210,8 +217,10 @@ void Use(const Settings& settings, const pointing::Station& home, const std::str
     Reset();
     t.settings = settings;
     t.home = home;
-    t.status.dx = dxLocator;
-    if (!dxLocator.empty()) t.dx = PlanSettings::StationOf(dxLocator);
+    t.givenDx = dxLocator;
+    const std::string heard = WeakSignalDx::FreshGrid(Location::Now());
+    t.status.dx = heard.empty() ? dxLocator : heard;
+    if (!t.status.dx.empty()) t.dx = PlanSettings::StationOf(t.status.dx);
     const bool needsDx = RadioSettings::RowOf(settings.mode).needsDx;
     t.status.driving = settings.enabled && settings.mode != RadioSettings::Mode::kNone && settings.skedHz > 0 &&
                        settings.rig.model > 0 && (t.dx || !needsDx);
@@ -230,6 +239,16 @@ void Use(const Settings& settings, const pointing::Station& home, const std::str
 void Tick(Location::Instant now) {
     Tracker& t = State();
     Collect(t, now);
+    // The weak-signal program's DX locator leads while fresh; when it goes stale the given one returns.
+    const std::string heard = WeakSignalDx::FreshGrid(now);
+    if (const std::string& dx = heard.empty() ? t.givenDx : heard; dx != t.status.dx && t.settings.enabled) {
+        if (!t.status.driving) {
+            Use(Settings(t.settings), pointing::Station(t.home), std::string(t.givenDx));  // may drive now
+            return;
+        }
+        t.status.dx = dx;
+        t.dx = dx.empty() ? std::nullopt : std::optional(PlanSettings::StationOf(dx));
+    }
     if (!t.status.driving) return;
     Status& s = t.status;
     const Settings& settings = t.settings;

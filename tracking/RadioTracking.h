@@ -18,9 +18,13 @@ namespace RadioTracking {
 // The program's one gate on Hamlib, shared with the rotators' workers.
 HamlibRig::Gate& HamlibGate();
 
-// The DX station the Doppler is computed for: [Radio] DX, else the Plan page's first locator; empty
+// The DX station the Doppler is computed for: the weak-signal program's DX locator while it is fresh
+// (WeakSignalDx), else [Radio] DX, else the Plan page's first locator; empty
 // when neither names one.
 std::string ChooseDx(const RadioSettings::Settings& settings, const std::string& settingsFile);
+
+// The DX station the settings give: [Radio] DX, else the Plan page's first locator.
+std::string ConfiguredDx(const RadioSettings::Settings& settings, const std::string& settingsFile);
 
 // The one-way shifts at `skedHz` for stations at these places, from the Moon's range rates.
 RadioSettings::Doppler DopplerAt(double utcDayNumber, const pointing::Station& home,
@@ -46,7 +50,8 @@ struct Status {
 };
 
 // Puts settings in force (start-up, the Radio page's Apply): the rig is let go and taken anew. The
-// home station is the [Pointing] place or the locator's, the DX station ChooseDx's.
+// home station is the [Pointing] place or the locator's, the DX station ConfiguredDx's, behind the
+// weak-signal program's while that is fresh (Tick follows it as it comes and goes).
 void Use(const RadioSettings::Settings& settings, const pointing::Station& home, const std::string& dxLocator);
 
 // Keeps the rig on its frequencies at `now`; call every 200 ms or so. Handles the rig's answers that

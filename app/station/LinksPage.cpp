@@ -20,6 +20,8 @@
 #include "Station.h"
 #include "StationRotators.h"
 #include "Unit3.h"
+#include "WeakSignalDx.h"
+#include "WsjtxListener.h"
 
 namespace {
 
@@ -40,8 +42,9 @@ std::string SettingsFile() {
 
 }  // namespace
 
-TLinksPage::TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel, QWidget* parent)
-    : QWidget(parent), server_(server), rotators_(rotators), azel_(azel) {
+TLinksPage::TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel,
+                       WsjtxListener& wsjtx, QWidget* parent)
+    : QWidget(parent), server_(server), rotators_(rotators), azel_(azel), wsjtx_(wsjtx) {
     setObjectName(QStringLiteral("LinksPage"));
     auto* layout = new QVBoxLayout(this);
     sections_ = new QVBoxLayout;
@@ -76,10 +79,22 @@ TLinksPage::TLinksPage(RotctldServer& server, StationLink::StationRotators& rota
     azelForm->addRow(QStringLiteral("Now"), AzelStatusLabel);
     AddSection(QStringLiteral("azel.dat"), azelSection);
 
+    auto* wsjtxSection = new QWidget(this);
+    auto* wsjtxForm = new QFormLayout(wsjtxSection);
+    WsjtxEnabledBox = settings_page::AddCheckBox(wsjtxForm, "WsjtxEnabledBox", "Enabled",
+                                                 "The program's DX locator and T/R period lead while fresh");
+    WsjtxAddressEdit = settings_page::AddEdit(wsjtxForm, "WsjtxAddressEdit", "Address",
+                                              "127.0.0.1, or a multicast group such as 239.255.0.1");
+    WsjtxPortEdit = settings_page::AddEdit(wsjtxForm, "WsjtxPortEdit", "Port", "2237");
+    WsjtxStatusLabel = StatusLabel(wsjtxSection, "WsjtxStatusLabel");
+    wsjtxForm->addRow(QStringLiteral("Now"), WsjtxStatusLabel);
+    AddSection(QStringLiteral("Weak-signal program (WSJT-X UDP)"), wsjtxSection);
+
     settings_page::AddApplyRow(layout, this, ApplyButton, MessageLabel);
     layout->addStretch(1);
     connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { Apply(); }); });
     connect(&server_, &RotctldServer::ClientsChanged, this, [this] { Guarded([this] { Refresh(); }); });
+    connect(&wsjtx_, &WsjtxListener::Changed, this, [this] { Guarded([this] { Refresh(); }); });
     Load();
 }
 
@@ -98,9 +113,18 @@ void TLinksPage::Show(const LinkSettings::Settings& settings) {
     AzelFileEdit->setText(QString::fromStdString(settings.azelFile));
 }
 
+void TLinksPage::ShowWsjtx(const WsjtxSettings::Settings& settings) {
+    WsjtxEnabledBox->setChecked(settings.enabled);
+    WsjtxAddressEdit->setText(QString::fromStdString(settings.address));
+    WsjtxPortEdit->setText(QString::number(settings.port));
+}
+
 void TLinksPage::Load() {
     const LinkSettings::Settings settings = LinkSettings::Load(SettingsFile());
+    const WsjtxSettings::Settings wsjtx = WsjtxSettings::Load(SettingsFile());
     Show(settings);
+    ShowWsjtx(wsjtx);
+    UseWsjtx(wsjtx);
     Use(settings);
 }
 
@@ -117,6 +141,12 @@ bool TLinksPage::Apply() {
     std::string problem;
     const std::optional<LinkSettings::Settings> entered = LinkSettings::FromTexts(Entered(), problem);
     if (!entered) return settings_page::Refuse(MessageLabel, problem);
+    const std::optional<WsjtxSettings::Settings> wsjtxEntered =
+        WsjtxSettings::FromTexts({{"Enabled", WsjtxEnabledBox->isChecked() ? "1" : "0"},
+                                  {"Address", core_text::ToCore(WsjtxAddressEdit->text())},
+                                  {"Port", core_text::ToCore(WsjtxPortEdit->text())}},
+                                 problem);
+    if (!wsjtxEntered) return settings_page::Refuse(MessageLabel, problem);
     const std::string file = SettingsFile();
     if (entered->serverEnabled) {
         if (const std::string busy = LinkSettings::PortProblem(file, entered->port); !busy.empty()) {
@@ -124,16 +154,22 @@ bool TLinksPage::Apply() {
         }
     }
     const LinkSettings::Settings before = LinkSettings::Load(file);
+    const WsjtxSettings::Settings wsjtxBefore = WsjtxSettings::Load(file);
     try {
         LinkSettings::Save(file, *entered);
+        WsjtxSettings::Save(file, *wsjtxEntered);
     } catch (const EIniWriteError& error) {
         return settings_page::RefuseWrite(MessageLabel, error.what());
     }
     const LinkSettings::Settings after = LinkSettings::Load(file);
+    const WsjtxSettings::Settings wsjtxAfter = WsjtxSettings::Load(file);
     Station::NoteChanges(LinkSettings::Texts(before), LinkSettings::Texts(after));
+    Station::NoteChanges(WsjtxSettings::Texts(wsjtxBefore), WsjtxSettings::Texts(wsjtxAfter));
     Show(after);
+    ShowWsjtx(wsjtxAfter);
+    if (wsjtxAfter != wsjtxInForce_) UseWsjtx(wsjtxAfter);
     Use(after);
-    settings_page::Accept(MessageLabel, before != after);
+    settings_page::Accept(MessageLabel, before != after || wsjtxBefore != wsjtxAfter);
     return true;
 }
 
@@ -158,7 +194,40 @@ void TLinksPage::Use(const LinkSettings::Settings& settings) {
     Refresh();
 }
 
+void TLinksPage::UseWsjtx(const WsjtxSettings::Settings& settings) {
+    wsjtxProblem_.clear();
+    if (!wsjtx_.Use(settings, wsjtxProblem_)) Journal::Add("WSJT: not listening: " + wsjtxProblem_.toStdString());
+    wsjtxInForce_ = settings;
+}
+
+QString TLinksPage::WsjtxStatusText() const {
+    if (!wsjtxInForce_.enabled) return QStringLiteral("off");
+    if (!wsjtx_.Listening()) return QStringLiteral("not listening: ") + wsjtxProblem_;
+    QString text = QStringLiteral("listening on %1 port %2")
+                       .arg(QString::fromStdString(wsjtxInForce_.address))
+                       .arg(wsjtxInForce_.port);
+    if (!wsjtx_.ProgramId().isEmpty()) text += QStringLiteral("; program: ") + wsjtx_.ProgramId();
+    if (const auto& status = wsjtx_.LastStatus(); status && wsjtx_.LastStatusAt()) {
+        const auto age = std::chrono::duration_cast<std::chrono::seconds>(Location::Now() - *wsjtx_.LastStatusAt());
+        const QString period = status->periodSeconds ? QStringLiteral("%1 s").arg(*status->periodSeconds)
+                                                     : QStringLiteral("not given");
+        text += QStringLiteral("\nlast status %1 s ago: %2 %3 Hz, DX %4 %5, T/R period %6, %7")
+                    .arg(age.count())
+                    .arg(status->mode)
+                    .arg(status->dialHz)
+                    .arg(status->dxCall.isEmpty() ? QStringLiteral("none") : status->dxCall,
+                         status->dxGrid.isEmpty() ? QStringLiteral("(no locator)") : status->dxGrid, period,
+                         status->transmitting ? QStringLiteral("transmitting") : QStringLiteral("receiving"));
+        if (age > WeakSignalDx::kFreshFor) text += QStringLiteral(" (too old to lead)");
+    } else {
+        text += QStringLiteral("; no status yet");
+    }
+    text += QStringLiteral("\n%1 datagram(s), %2 malformed").arg(wsjtx_.Received()).arg(wsjtx_.Malformed());
+    return text;
+}
+
 void TLinksPage::Refresh() {
+    WsjtxStatusLabel->setText(WsjtxStatusText());
     QString status;
     if (!inForce_.serverEnabled) {
         status = QStringLiteral("off");

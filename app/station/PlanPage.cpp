@@ -28,6 +28,7 @@
 #include "RadioSettings.h"
 #include "Station.h"
 #include "Unit3.h"
+#include "WeakSignalDx.h"
 
 namespace {
 
@@ -489,14 +490,17 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
     const auto clear = [&] {
         for (const auto& row : AllValueRows()) set(row.first, QStringLiteral("---"));
     };
-    if (settings_.dxLocators.empty() || PlanSettings::LocatorProblem(Unit3::Locator) != "" || dx < 0 ||
-        static_cast<std::size_t>(dx) >= settings_.dxLocators.size()) {
+    // The live values are for the DX station the weak-signal program names while it is fresh.
+    const std::string heard = column == QStringLiteral("now") ? WeakSignalDx::FreshGrid(Location::Now()) : std::string();
+    const bool listed = !settings_.dxLocators.empty() && dx >= 0 && static_cast<std::size_t>(dx) < settings_.dxLocators.size();
+    if (PlanSettings::LocatorProblem(Unit3::Locator) != "" || (heard.empty() && !listed)) {
         clear();
         return;
     }
     try {
         const pointing::Station home = Home();
-        const pointing::Station other = PlanSettings::StationOf(settings_.dxLocators[static_cast<std::size_t>(dx)]);
+        const pointing::Station other =
+            PlanSettings::StationOf(heard.empty() ? settings_.dxLocators[static_cast<std::size_t>(dx)] : heard);
         const long double hertz = FrequencyHz();
         set("echoDoppler",
             Signed(std::round(eme_plan::EchoDoppler(dayNumber, home, hertz)), 0) + QStringLiteral(" Hz"));

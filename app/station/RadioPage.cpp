@@ -252,7 +252,7 @@ void TRadioPage::PutInForce() {
     const std::string file = SettingsFile();
     const RadioSettings::Settings settings = RadioSettings::Read(file);
     const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, PointingSettings::Read(file).station);
-    RadioTracking::Use(settings, home, settings.enabled ? RadioTracking::ChooseDx(settings, file) : std::string());
+    RadioTracking::Use(settings, home, settings.enabled ? RadioTracking::ConfiguredDx(settings, file) : std::string());
     if (RadioTracking::Current().driving) {
         Ticker.start();
         RadioTracking::Tick(Location::Now());

@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUdpSocket>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -28,6 +29,8 @@
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
+#include "WeakSignalDx.h"
+#include "WsjtxListener.h"
 #include "StationRotators.h"
 #include "TempDir.h"
 #include "Unit3.h"
@@ -389,6 +392,34 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
             << page->ServerStatusLabel->text().toStdString() << " port " << port;
         EXPECT_EQ(!page->ServerWarningLabel->isHidden(), c.warning);
     }
+}
+
+// The Links page hears the weak-signal program as the settings file says and tells what it heard.
+TEST_F(RotctldServerTest, LinksPageTellsWhatTheWeakSignalProgramSaid) {
+    const quint16 udpPort = FreePort();
+    Start("[WSJT]\nEnabled=1\nPort=" + std::to_string(udpPort) + "\n");
+    QByteArray status;
+    QDataStream out(&status, QIODevice::WriteOnly);
+    out << quint32(WsjtxListener::kMagic) << quint32(2) << quint32(1) << QByteArray("WSJT-X") << quint64(1296065000)
+        << QByteArray("Q65") << QByteArray("DL7APA") << QByteArray("-20") << QByteArray("Q65") << quint8(1) << quint8(0)
+        << quint8(1) << quint32(1500) << quint32(1500) << QByteArray("PA3FWM") << QByteArray("JO22IC")
+        << QByteArray("JO62QM");
+    QUdpSocket sender;
+    sender.writeDatagram(QByteArray("not a message"), QHostAddress::LocalHost, udpPort);
+    sender.writeDatagram(status, QHostAddress::LocalHost, udpPort);
+    auto* page = windows_->station->findChild<TLinksPage*>();
+    ASSERT_NE(page, nullptr);
+    const auto shown = [page] {
+        page->Refresh();
+        return page->WsjtxStatusLabel->text();
+    };
+    EXPECT_TRUE(WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }, 5000))
+        << shown().toStdString();
+    EXPECT_TRUE(shown().contains(QStringLiteral("program: WSJT-X"))) << shown().toStdString();
+    EXPECT_TRUE(shown().contains(QStringLiteral("T/R period not given"))) << shown().toStdString();
+    EXPECT_EQ(WeakSignalDx::FreshGrid(Location::Now()), "JO62QM");
+    windows_.reset();
+    WeakSignalDx::Clear();
 }
 
 }  // namespace

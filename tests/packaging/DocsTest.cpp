@@ -24,6 +24,7 @@
 #include "SerialTransport.h"
 #include "StationSettings.h"
 #include "Unit3.h"
+#include "WsjtxSettings.h"
 
 namespace fs = std::filesystem;
 
@@ -66,6 +67,7 @@ const Section kSections[] = {
     {LinkSettings::kServerSection, LinkKeysOf<LinkSettings::kServerSection>},
     {LinkSettings::kLinkSection, LinkKeysOf<LinkSettings::kLinkSection>},
     {HorizonSettings::kSection, NamesOf<HorizonSettings::kKeys, &HorizonSettings::Key::name>},
+    {WsjtxSettings::kSection, NamesOf<WsjtxSettings::kKeys, &LinkSettings::Key::key>},
 };
 
 std::string ReadFile(const fs::path& path) {
