@@ -23,13 +23,13 @@
 #include "RadioPage.h"
 #include "RotatorPage.h"
 #include "RotctldServer.h"
-#include "WsjtxListener.h"
 #include "SkyPlot.h"
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
 #include "TimerEx.h"
 #include "Unit3.h"
+#include "WsjtxListener.h"
 
 namespace startup {
 

@@ -122,9 +122,10 @@ bool WsjtxListener::Use(const WsjtxSettings::Settings& settings, QString& proble
         return false;
     }
     const bool group = address.isMulticast();
-    const QHostAddress bindTo = group ? (address.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress(QHostAddress::AnyIPv6)
-                                                                                            : QHostAddress(QHostAddress::AnyIPv4))
-                                      : address;
+    const QHostAddress bindTo =
+        group ? (address.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress(QHostAddress::AnyIPv6)
+                                                                     : QHostAddress(QHostAddress::AnyIPv4))
+              : address;
     const auto port = static_cast<quint16>(settings.port);
     if (!socket_.bind(bindTo, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         problem = QStringLiteral("Cannot listen on %1 port %2: %3")

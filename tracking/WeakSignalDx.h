@@ -16,7 +16,7 @@ namespace WeakSignalDx {
 inline constexpr auto kFreshFor = std::chrono::minutes(2);
 
 struct Report {
-    std::string dxGrid;                    // empty: the program names no DX locator
+    std::string dxGrid;                     // empty: the program names no DX locator
     std::optional<uint32_t> periodSeconds;  // the T/R period, when the program gives one
     Location::Instant at{};
 };

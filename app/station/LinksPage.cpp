@@ -209,8 +209,8 @@ QString TLinksPage::WsjtxStatusText() const {
     if (!wsjtx_.ProgramId().isEmpty()) text += QStringLiteral("; program: ") + wsjtx_.ProgramId();
     if (const auto& status = wsjtx_.LastStatus(); status && wsjtx_.LastStatusAt()) {
         const auto age = std::chrono::duration_cast<std::chrono::seconds>(Location::Now() - *wsjtx_.LastStatusAt());
-        const QString period = status->periodSeconds ? QStringLiteral("%1 s").arg(*status->periodSeconds)
-                                                     : QStringLiteral("not given");
+        const QString period =
+            status->periodSeconds ? QStringLiteral("%1 s").arg(*status->periodSeconds) : QStringLiteral("not given");
         text += QStringLiteral("\nlast status %1 s ago: %2 %3 Hz, DX %4 %5, T/R period %6, %7")
                     .arg(age.count())
                     .arg(status->mode)

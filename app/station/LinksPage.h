@@ -27,8 +27,8 @@ class StationRotators;
 class TLinksPage : public QWidget {
     Q_OBJECT
 public:
-    TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel,
-               WsjtxListener& wsjtx, QWidget* parent = nullptr);
+    TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel, WsjtxListener& wsjtx,
+               QWidget* parent = nullptr);
 
     // Adds a section below the others (another program's link).
     void AddSection(const QString& title, QWidget* content);

@@ -491,8 +491,10 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
         for (const auto& row : AllValueRows()) set(row.first, QStringLiteral("---"));
     };
     // The live values are for the DX station the weak-signal program names while it is fresh.
-    const std::string heard = column == QStringLiteral("now") ? WeakSignalDx::FreshGrid(Location::Now()) : std::string();
-    const bool listed = !settings_.dxLocators.empty() && dx >= 0 && static_cast<std::size_t>(dx) < settings_.dxLocators.size();
+    const std::string heard =
+        column == QStringLiteral("now") ? WeakSignalDx::FreshGrid(Location::Now()) : std::string();
+    const bool listed =
+        !settings_.dxLocators.empty() && dx >= 0 && static_cast<std::size_t>(dx) < settings_.dxLocators.size();
     if (PlanSettings::LocatorProblem(Unit3::Locator) != "" || (heard.empty() && !listed)) {
         clear();
         return;

@@ -29,11 +29,11 @@
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
-#include "WeakSignalDx.h"
-#include "WsjtxListener.h"
 #include "StationRotators.h"
 #include "TempDir.h"
 #include "Unit3.h"
+#include "WeakSignalDx.h"
+#include "WsjtxListener.h"
 
 namespace {
 
@@ -413,7 +413,8 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheWeakSignalProgramSaid) {
         page->Refresh();
         return page->WsjtxStatusLabel->text();
     };
-    EXPECT_TRUE(WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }, 5000))
+    EXPECT_TRUE(
+        WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }, 5000))
         << shown().toStdString();
     EXPECT_TRUE(shown().contains(QStringLiteral("program: WSJT-X"))) << shown().toStdString();
     EXPECT_TRUE(shown().contains(QStringLiteral("T/R period not given"))) << shown().toStdString();

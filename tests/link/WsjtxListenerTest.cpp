@@ -85,11 +85,15 @@ TEST(WsjtxListenerTest, SettingsFromTheFileAndFromEntries) {
     const struct {
         const char *enabled, *address, *port;
         bool accepted;
-    } entries[] = {{"1", "239.255.0.1", "2237", true}, {"", "", "", true},     {"2", "", "", false},
-                   {"1", "a b", "", false},             {"1", "", "65536", false}};
+    } entries[] = {{"1", "239.255.0.1", "2237", true},
+                   {"", "", "", true},
+                   {"2", "", "", false},
+                   {"1", "a b", "", false},
+                   {"1", "", "65536", false}};
     for (const auto& e : entries) {
         std::string problem;
-        const auto settings = WsjtxSettings::FromTexts({{"Enabled", e.enabled}, {"Address", e.address}, {"Port", e.port}}, problem);
+        const auto settings =
+            WsjtxSettings::FromTexts({{"Enabled", e.enabled}, {"Address", e.address}, {"Port", e.port}}, problem);
         EXPECT_EQ(settings.has_value(), e.accepted) << e.enabled << " " << e.address << " " << e.port;
         EXPECT_EQ(problem.empty(), e.accepted);
     }
