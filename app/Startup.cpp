@@ -27,6 +27,7 @@
 #include "Station.h"
 #include "StationLog.h"
 #include "StationSettings.h"
+#include "StationState.h"
 #include "TimerEx.h"
 #include "Unit3.h"
 #include "WsjtxListener.h"
@@ -42,13 +43,14 @@ std::string& RealExecutablePath() {
 }
 
 // The station's log: beside the settings or in the user's state folder, unless [Station] Log=0.
-void StartJournal() {
+void StartJournal(Journal::Journal& journal) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
-    StationLog::SetPath(StationSettings::LogEnabled(settingsFile)
-                            ? StationLog::DefaultPath(Unit3::ExecutablePath, RealExecutablePath())
-                            : std::string());
-    Journal::Add("Lunark started; settings in " + settingsFile);
-    Station::NoteSettings();
+    journal.Log().SetPath(StationSettings::LogEnabled(settingsFile)
+                              ? StationLog::DefaultPath(Unit3::ExecutablePath, RealExecutablePath())
+                              : std::string());
+    journal.Add("Lunark started; settings in " + settingsFile);
+    Station::NoteSettings(journal);
+    HamlibTransport::SetJournal(&journal);
 }
 
 }  // namespace
@@ -89,19 +91,22 @@ void DeliverHamlibResults() {
 }
 
 ProgramWindows::~ProgramWindows() {
+    if (state) HamlibTransport::SetJournal(nullptr);
     if (form4 && Unit4::Form4 == form4.get()) Unit4::Form4 = nullptr;
     if (form1 && Unit1::Form1 == form1.get()) Unit1::Form1 = nullptr;
 }
 
 ProgramWindows CreateWindows() {
     ProgramWindows windows;
-    windows.form1 = std::make_unique<TForm1>();
+    windows.state = std::make_unique<StationState>();
+    StationState& state = *windows.state;
+    windows.form1 = std::make_unique<TForm1>(state);
     Unit1::Form1 = windows.form1.get();
     [[maybe_unused]] TDataModule3 dataModule3;  // groups the settings routines; holds no state
     windows.form4 = std::make_unique<TForm4>();
     Unit4::Form4 = windows.form4.get();
-    StartJournal();
-    windows.station = std::make_unique<TStationWindow>();
+    StartJournal(state.journal);
+    windows.station = std::make_unique<TStationWindow>(state.journal);
     TForm1* form1 = windows.form1.get();
     form1->SetStationWindow(windows.station.get());
     windows.station->SetFirstStart(form1->StartedWithoutSettings());
@@ -109,21 +114,21 @@ ProgramWindows CreateWindows() {
     windows.station->SetNextSend([form1] { return form1->NextSendTime(); });
     // Settings applied in the station window take effect at once: a position update, and the
     // tracking timer at the interval they give.
-    auto* pointing = new TPointingPage;
+    auto* pointing = new TPointingPage(state.journal);
     QObject::connect(pointing, &TPointingPage::Applied, form1, &TForm1::SettingsApplied);
     windows.station->AddSection(QStringLiteral("Pointing"), pointing);
-    auto* rotator = new TRotatorPage;
+    auto* rotator = new TRotatorPage(state.journal);
     QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
-    windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station));
-    auto* plan = new TPlanPage;
+    windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station, state.journal));
+    auto* plan = new TPlanPage(state.journal);
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan,
                      [plan] { Guarded([plan] { plan->Refresh(); }); });
-    windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage);
+    windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage(state.radio, state.journal));
     auto* calendar = new TCalendarPage;
     windows.station->AddSection(QStringLiteral("Calendar"), calendar);
     auto* sky = new TSkyPlot;
@@ -136,15 +141,16 @@ ProgramWindows CreateWindows() {
     // The rotctld server, azel.dat and the weak-signal program's messages, all off until the Links page's settings turn them on.
     windows.linkedRotators = std::make_unique<StationLink::StationRotators>(
         StationLink::Program{[form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); },
-                             [form1] { return form1->PointAndSend(); }});
-    auto* server = new RotctldServer(*windows.linkedRotators, windows.station.get());
-    auto* azel = new AzelFile(windows.station.get());
+                             [form1] { return form1->PointAndSend(); }},
+        state.journal);
+    auto* server = new RotctldServer(*windows.linkedRotators, state.journal, windows.station.get());
+    auto* azel = new AzelFile(state.radio, state.journal, windows.station.get());
     auto* wsjtx = new WsjtxListener(windows.station.get());
-    auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel, *wsjtx);
+    auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel, *wsjtx, state.journal);
     windows.station->AddSection(QStringLiteral("Links"), links);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, links,
                      [links] { Guarded([links] { links->Refresh(); }); });
-    auto* ports = new TPortsPage;
+    auto* ports = new TPortsPage(state.journal);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, ports,
                      [ports] { Guarded([ports] { ports->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Ports"), ports);

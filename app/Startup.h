@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "StationRotators.h"
+#include "StationState.h"
 #include "StationWindow.h"
 #include "Unit1.h"
 #include "Unit4.h"
@@ -26,6 +27,8 @@ void InitialiseApplication();
 void DeliverHamlibResults();
 
 struct ProgramWindows {
+    // The journal and what else the station keeps: made first, it outlives every window.
+    std::unique_ptr<StationState> state;
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<StationLink::StationRotators> linkedRotators;  // the server's clients' way to the rotators

@@ -33,6 +33,7 @@
 #include "Station.h"
 #include "StationRotators.h"
 #include "StationSettings.h"
+#include "StationState.h"
 #include "StationWindow.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -67,7 +68,7 @@ int TrackIntervalMilliseconds(int32_t minutes) {
     return RotatorPlan::TickMilliseconds(minutes, 0);
 }
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(StationState& station, QWidget* parent) : QMainWindow(parent), station_(station) {
     setWindowTitle(QString::fromLatin1(kTitle));
     CreateControls();
     move(kDesignLeft, kDesignTop);
@@ -115,9 +116,9 @@ void TForm1::CreateControls() {
     CheckBox1->setGeometry(8, 112, 97, 17);
     CheckBox1->setChecked(false);
     // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
-    connect(CheckBox1, &QCheckBox::toggled, this, [](bool on) {
+    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
-            StationLink::ForgetClientDirection();  // the operator takes the antenna back from a client
+            StationLink::ForgetClientDirection(station_.journal);  // the operator takes the antenna back from a client
             RotatorTracking::Restart();
         }
         // Kept at once, so that a kill or a power cut leaves it as it was.
@@ -149,7 +150,7 @@ void TForm1::CreateControls() {
     retryTimer_ = new QTimer(this);
     connect(retryTimer_, &QTimer::timeout, this, [this] {
         Guarded([this] {
-            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(Station::RecordOutcome);
+            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(Station::Recorder(station_.journal));
         });
     });
     rotatorWatch_ = new QTimer(this);
@@ -192,7 +193,7 @@ void TForm1::FormCreate() {
     }
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
-    RotatorSettings::Current = RotatorSettings::Load(Unit3::SettingsFileFor(executable));
+    RotatorSettings::Current = RotatorSettings::Load(station_.journal, Unit3::SettingsFileFor(executable));
     HorizonSettings::Current = HorizonSettings::Read(Unit3::SettingsFileFor(executable)).mask;
     SetRetryInterval();
 }
@@ -259,7 +260,7 @@ void TForm1::OnActivate() {
     Guarded([this] {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
         SetRetryInterval();
-        Station::NoteSettings();  // a return from the setup window brings its changes
+        Station::NoteSettings(station_.journal);  // a return from the setup window brings its changes
         RunPositionUpdate();
     });
 }
@@ -278,7 +279,7 @@ void TForm1::Timer1Timer() {
         if (CheckBox1->isChecked()) {
             // With an interval in seconds each tick sends the position of its own moment.
             if (RotatorTracking::FreshPositionEachTick()) RunPositionUpdate();
-            RotatorTracking::Send(true, Station::RecordOutcome);
+            RotatorTracking::Send(true, Station::Recorder(station_.journal));
         }
         Label3->setVisible(false);
     });
@@ -290,7 +291,7 @@ void TForm1::Timer2Timer() {
 
 void TForm1::Button1Click() {
     Guarded([this] {
-        StationLink::ForgetClientDirection();
+        StationLink::ForgetClientDirection(station_.journal);
         RunPositionUpdate();
         SendPositionCommands();
     });
@@ -325,8 +326,8 @@ bool TForm1::PointAndSend() {
     bool sent = false;
     Guarded([this, &sent] {
         RunPositionUpdate();
-        Station::NoteSettings();
-        sent = RotatorTracking::Send(false, Station::RecordOutcome);
+        Station::NoteSettings(station_.journal);
+        sent = RotatorTracking::Send(false, Station::Recorder(station_.journal));
     });
     return sent;
 }
@@ -413,7 +414,7 @@ void TForm1::ResumeTrackingIfItWasOn() {
         const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
         if (!StationSettings::ResumeTracking(settingsFile) || !StationSettings::TrackingWasOn(settingsFile)) return;
         CheckBox1->setChecked(true);
-        Journal::Add("Tracking resumed");
+        station_.journal.Add("Tracking resumed");
         resumeSendPending_ = true;
         if (!Position::AZvalue.empty()) SendResumed();
     });
@@ -425,6 +426,6 @@ void TForm1::SendResumed() {
 }
 
 void TForm1::SendPositionCommands() {
-    Station::NoteSettings();
-    RotatorTracking::Send(false, Station::RecordOutcome);
+    Station::NoteSettings(station_.journal);
+    RotatorTracking::Send(false, Station::Recorder(station_.journal));
 }

@@ -16,6 +16,7 @@ class QMenuBar;
 class QPushButton;
 class QTimer;
 class QWindow;
+struct StationState;
 class TGIFImage;
 class TStationWindow;
 class TTimer;
@@ -32,7 +33,8 @@ public:
     static constexpr int kTrackingTimerStartMs = 60000;
     static constexpr int kRefreshIntervalMs = 30000;
 
-    explicit TForm1(QWidget* parent = nullptr);
+    // station: the journal and what else the station keeps; it outlives the window.
+    explicit TForm1(StationState& station, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The cat's joke hint: two lines separated by a carriage return.
@@ -97,6 +99,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    StationState& station_;
     QPointer<TStationWindow> stationWindow_;
     void CreateControls();
     void LoadCatPicture();

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "Journal.h"
 #include "RotctldServer.h"
 #include "StationRotators.h"
 
@@ -37,7 +38,7 @@ public:
         QMetaObject::invokeMethod(
             &anchor_,
             [this] {
-                server_ = new RotctldServer(rotators_);
+                server_ = new RotctldServer(rotators_, journal_);
                 server_->Listen(QStringLiteral("127.0.0.1"), 0);
                 port_ = server_->Port();
                 ::pthread_getcpuclockid(::pthread_self(), &clock_);
@@ -64,7 +65,8 @@ private:
     struct Anchor : QObject {};
     QThread thread_;
     Anchor anchor_;
-    StationLink::StationRotators rotators_{StationLink::Program{}};
+    Journal::Journal journal_;
+    StationLink::StationRotators rotators_{StationLink::Program{}, journal_};
     RotctldServer* server_ = nullptr;
     std::atomic<bool> ready_ = false;
     std::atomic<int> port_ = 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "Journal.h"
 #include "PlanSettings.h"
 #include "RadioTracking.h"
 
@@ -23,26 +24,28 @@ void BM_RadioOneSecond(benchmark::State& state) {
     settings.skedHz = 10368100000;
     settings.mode = RadioSettings::Mode::kFullForTheDx;
     settings.dx = "FN20XR";
-    RadioTracking::Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
+    Journal::Journal journal;
+    RadioTracking::Tracker radio(journal);
+    radio.Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
     Location::Instant now = sys_days{2026y / December / 7} + 12h;
     for (auto _ : state) {
         for (int tick = 0; tick < 5; ++tick) {
-            RadioTracking::Tick(now);
+            radio.Tick(now);
             now += milliseconds(200);
         }
         // The answer to this second's request, waited for without spending CPU on it.
         const auto deadline = steady_clock::now() + seconds(5);
-        while (RadioTracking::Current().readReceive != RadioTracking::Current().setReceive ||
-               RadioTracking::Current().setReceive != RadioTracking::Current().wanted->rigReceive) {
+        while (radio.Current().readReceive != radio.Current().setReceive ||
+               radio.Current().setReceive != radio.Current().wanted->rigReceive) {
             if (steady_clock::now() > deadline) {
-                state.SkipWithError(RadioTracking::Current().state.c_str());
+                state.SkipWithError(radio.Current().state.c_str());
                 break;
             }
             std::this_thread::sleep_for(microseconds(200));
-            RadioTracking::Tick(now);
+            radio.Tick(now);
         }
     }
-    RadioTracking::Reset();
+    radio.Reset();
 }
 BENCHMARK(BM_RadioOneSecond)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 

@@ -59,7 +59,7 @@ std::string BodyLine(Location::Instant at, long double azimuth, long double elev
 
 }  // namespace
 
-Radio RadioNow(const std::string& settingsFile) {
+Radio RadioNow(const RadioTracking::Tracker& tracker, const std::string& settingsFile) {
     Radio radio;
     const RadioSettings::Settings settings = RadioSettings::Read(settingsFile);
     if (!settings.enabled || settings.skedHz <= 0) {
@@ -67,13 +67,14 @@ Radio RadioNow(const std::string& settingsFile) {
         return radio;
     }
     radio.frequencyMhz = settings.skedHz / 1e6L;
-    const RadioTracking::Status& status = RadioTracking::Current();
+    const RadioTracking::Status& status = tracker.Current();
     if (status.driving) radio.correctionHz = status.correctionHz;
     radio.transmitting = status.transmitting.value_or(false);
     return radio;
 }
 
-std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFile) {
+std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker& radio,
+                             const std::string& settingsFile) {
     if (Location::LocatorFault(Unit3::Locator) != std::string::npos) return std::nullopt;
     Location::LocatorToLonLat(Unit3::Locator);
     Snapshot snapshot;
@@ -82,7 +83,7 @@ std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFi
     Position::PositionOfAt(pointing::Target::Moon, day, snapshot.moonElevation, snapshot.moonAzimuth);
     Position::PositionOfAt(pointing::Target::Sun, day, snapshot.sunElevation, snapshot.sunAzimuth);
     const PointingSettings::Settings pointing = Position::Pointing();
-    snapshot.radio = RadioNow(settingsFile);
+    snapshot.radio = RadioNow(radio, settingsFile);
 
     // The shifts now, and their rates from half a minute before to half a minute after.
     const long double hertz = snapshot.radio.frequencyMhz * 1e6L;
@@ -141,7 +142,8 @@ bool WriteWhole(const std::string& path, const std::string& text, std::string& p
 
 }  // namespace Azel
 
-AzelFile::AzelFile(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+AzelFile::AzelFile(const RadioTracking::Tracker& radio, Journal::Journal& journal, QObject* parent)
+    : QObject(parent), radio_(radio), journal_(journal), timer_(new QTimer(this)) {
     timer_->setInterval(kIntervalMs);
     connect(timer_, &QTimer::timeout, this, [this] { WriteNow(); });
 }
@@ -162,7 +164,7 @@ void AzelFile::SetPath(const std::string& path) {
 bool AzelFile::WriteNow() {
     if (path_.empty()) return false;
     const std::optional<Azel::Snapshot> snapshot =
-        Azel::Take(Location::Now(), Unit3::SettingsFileFor(Unit3::ExecutablePath));
+        Azel::Take(Location::Now(), radio_, Unit3::SettingsFileFor(Unit3::ExecutablePath));
     std::string problem;
     if (!snapshot) {
         problem = "the locator names no place";
@@ -173,7 +175,7 @@ bool AzelFile::WriteNow() {
     }
     problem_ = problem;
     // Said once per path: a folder that cannot be written never stops the tracking.
-    if (!reported_) Journal::Add("azel.dat not written: " + problem_);
+    if (!reported_) journal_.Add("azel.dat not written: " + problem_);
     reported_ = true;
     return false;
 }

@@ -4,7 +4,9 @@
 #include <QObject>
 #include <string>
 
+#include "Journal.h"
 #include "Location.h"
+#include "RadioTracking.h"
 
 class QTimer;
 
@@ -29,7 +31,7 @@ struct Radio {
     long double correctionHz = 0;
     bool transmitting = false;
 };
-Radio RadioNow(const std::string& settingsFile);
+Radio RadioNow(const RadioTracking::Tracker& radio, const std::string& settingsFile);
 
 struct Snapshot {
     Location::Instant at;
@@ -42,7 +44,8 @@ struct Snapshot {
 
 // Everything the file says, for the station of the settings (its locator, [Pointing] and [Plan]
 // sections) at `at`; nullopt while the locator names no place.
-std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFile);
+std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker& radio,
+                             const std::string& settingsFile);
 
 // The file's four lines.
 std::string Text(const Snapshot& snapshot);
@@ -58,7 +61,9 @@ class AzelFile : public QObject {
     Q_OBJECT
 public:
     static constexpr int kIntervalMs = 1000;
-    explicit AzelFile(QObject* parent = nullptr);
+    // radio: the run's Doppler tracking, whose correction the file carries; journal: where a path
+    // that cannot be written is told. Both outlive the object.
+    AzelFile(const RadioTracking::Tracker& radio, Journal::Journal& journal, QObject* parent = nullptr);
 
     // An empty path stops the writing. A new path is written at once.
     void SetPath(const std::string& path);
@@ -71,6 +76,8 @@ public:
     int Written() const { return written_; }
 
 private:
+    const RadioTracking::Tracker& radio_;
+    Journal::Journal& journal_;
     QTimer* timer_ = nullptr;
     std::string path_;
     std::string problem_;

@@ -202,7 +202,8 @@ std::string Summary(const std::string& text) {
 
 }  // namespace
 
-RotctldServer::RotctldServer(Rotctld::Station& station, QObject* parent) : QObject(parent), station_(station) {}
+RotctldServer::RotctldServer(Rotctld::Station& station, Journal::Journal& journal, QObject* parent)
+    : QObject(parent), station_(station), journal_(journal) {}
 
 RotctldServer::~RotctldServer() {
     Close();
@@ -229,7 +230,7 @@ bool RotctldServer::Listen(const QString& address, quint16 port) {
     }
     problem_.clear();
     connect(server_, &QTcpServer::newConnection, this, &RotctldServer::Accept);
-    Journal::Add("Server: listening on " + address.toStdString() + " port " + std::to_string(server_->serverPort()));
+    journal_.Add("Server: listening on " + address.toStdString() + " port " + std::to_string(server_->serverPort()));
     return true;
 }
 
@@ -241,7 +242,7 @@ void RotctldServer::Close() {
         client->disconnect(this);
         client->abort();
     }
-    Journal::Add("Server: closed");
+    journal_.Add("Server: closed");
     delete server_;  // its clients with it
     server_ = nullptr;
     emit ClientsChanged();
@@ -268,17 +269,17 @@ void RotctldServer::Accept() {
     while (server_ != nullptr && server_->hasPendingConnections()) {
         QTcpSocket* client = server_->nextPendingConnection();
         if (ClientCount() > kMostClients) {
-            Journal::Add("Server: " + ClientText(client) + " refused: already " + std::to_string(kMostClients) +
+            journal_.Add("Server: " + ClientText(client) + " refused: already " + std::to_string(kMostClients) +
                          " clients");
             client->abort();
             client->deleteLater();
             continue;
         }
-        Journal::Add("Server: " + ClientText(client) + " connected");
+        journal_.Add("Server: " + ClientText(client) + " connected");
         client->setProperty("client", QString::fromStdString(ClientText(client)));
         connect(client, &QTcpSocket::readyRead, this, [this, client] { Read(client); });
         connect(client, &QTcpSocket::disconnected, this, [this, client] {
-            Journal::Add("Server: " + client->property("client").toString().toStdString() + " disconnected");
+            journal_.Add("Server: " + client->property("client").toString().toStdString() + " disconnected");
             client->deleteLater();
             emit ClientsChanged();
         });
@@ -310,7 +311,7 @@ void RotctldServer::Read(QTcpSocket* client) {
         std::string shown(line);
         if (!shown.empty() && shown.back() == '\r') shown.pop_back();
         if (shown.find_first_not_of(" \t") == std::string::npos) continue;
-        Journal::Add("Server: " + address + " " + shown + (reply.text.empty() ? "" : " -> " + Summary(reply.text)));
+        journal_.Add("Server: " + address + " " + shown + (reply.text.empty() ? "" : " -> " + Summary(reply.text)));
         if (!reply.text.empty()) client->write(reply.text.data(), static_cast<qint64>(reply.text.size()));
         if (reply.close) {
             client->disconnectFromHost();
@@ -320,6 +321,6 @@ void RotctldServer::Read(QTcpSocket* client) {
 }
 
 void RotctldServer::Drop(QTcpSocket* client, const std::string& why) {
-    Journal::Add("Server: " + client->property("client").toString().toStdString() + " dropped: " + why);
+    journal_.Add("Server: " + client->property("client").toString().toStdString() + " dropped: " + why);
     client->abort();
 }

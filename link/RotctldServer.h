@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "Journal.h"
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -83,7 +85,8 @@ Reply Answer(std::string_view line, Station& station, const std::string& client)
 class RotctldServer : public QObject {
     Q_OBJECT
 public:
-    explicit RotctldServer(Rotctld::Station& station, QObject* parent = nullptr);
+    // journal: where listening, clients and their commands are told; it outlives the server.
+    RotctldServer(Rotctld::Station& station, Journal::Journal& journal, QObject* parent = nullptr);
     ~RotctldServer() override;
 
     // Listens on address:port, closing whatever listened before; false with Problem() saying why.
@@ -105,6 +108,7 @@ private:
     void Drop(QTcpSocket* client, const std::string& why);
 
     Rotctld::Station& station_;
+    Journal::Journal& journal_;
     QTcpServer* server_ = nullptr;
     std::string problem_;
 };

@@ -52,13 +52,14 @@ void SetClientDirection(std::optional<Targets::Target> direction) {
     clientDirection = direction;
 }
 
-void ForgetClientDirection() {
+void ForgetClientDirection(Journal::Journal& journal) {
     if (!clientDirection) return;
     clientDirection.reset();
-    Journal::Add("Server: the antenna follows its own target again");
+    journal.Add("Server: the antenna follows its own target again");
 }
 
-StationRotators::StationRotators(Program program) : program_(std::move(program)) {
+StationRotators::StationRotators(Program program, Journal::Journal& journal)
+    : program_(std::move(program)), journal_(journal) {
     InstallSource();
 }
 
@@ -78,10 +79,10 @@ Rotctld::Bearing StationRotators::Position() const {
 bool StationRotators::MayMove(const std::string& client, const char* what) {
     if (!program_.tracking || !program_.tracking()) return true;
     if (commands_ == LinkSettings::Commands::kRefuse) {
-        Journal::Add("Server: " + client + " " + what + " refused: Lunark is tracking (Commands=refuse)");
+        journal_.Add("Server: " + client + " " + what + " refused: Lunark is tracking (Commands=refuse)");
         return false;
     }
-    Journal::Add("Server: " + client + " " + what + " ends tracking: \"Cont. track\" unticked");
+    journal_.Add("Server: " + client + " " + what + " ends tracking: \"Cont. track\" unticked");
     if (program_.stopTracking) program_.stopTracking();
     return true;
 }

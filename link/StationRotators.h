@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "Journal.h"
 #include "LinkSettings.h"
 #include "RotctldServer.h"
 #include "Targets.h"
@@ -25,7 +26,8 @@ struct Program {
 
 class StationRotators : public Rotctld::Station {
 public:
-    explicit StationRotators(Program program);
+    // journal: where the commands refused and the ends of tracking are told; it outlives the object.
+    StationRotators(Program program, Journal::Journal& journal);
 
     // refuse: set, stop and park are rejected while Lunark tracks; follow: they end the tracking.
     void SetCommands(LinkSettings::Commands commands) { commands_ = commands; }
@@ -51,6 +53,7 @@ private:
     int PointAt(long double azimuth, long double elevation);
 
     Program program_;
+    Journal::Journal& journal_;
     LinkSettings::Commands commands_ = LinkSettings::Commands::kRefuse;
 };
 
@@ -59,6 +62,6 @@ std::optional<Targets::Target> ClientDirection();
 void SetClientDirection(std::optional<Targets::Target> direction);
 // The operator takes the antenna back: the [Pointing] target is followed again. Nothing happens
 // while no client has pointed it.
-void ForgetClientDirection();
+void ForgetClientDirection(Journal::Journal& journal);
 
 }  // namespace StationLink

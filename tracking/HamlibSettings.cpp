@@ -75,7 +75,7 @@ std::string Problem(Axis axis, const Address& rotator) {
     return {};
 }
 
-int Save(const std::string& settingsFile, Axis axis, const std::optional<Address>& rotator) {
+int Save(Journal::Journal& journal, const std::string& settingsFile, Axis axis, const std::optional<Address>& rotator) {
     if (rotator) {
         if (const std::string problem = Problem(axis, *rotator); !problem.empty()) throw std::invalid_argument(problem);
     }
@@ -100,13 +100,12 @@ int Save(const std::string& settingsFile, Axis axis, const std::optional<Address
             if (stored == key.value) continue;
             settings.WriteString(kSection, key.name, key.value);
             // A key the file did not hold reads "none", as on the other station pages.
-            Journal::Add(std::string("Settings: ") + key.name + " " + (stored.empty() ? "none" : stored) + " -> " +
-                         key.value);
+            journal.Add(std::string("Settings: ") + key.name + " " + (stored.empty() ? "none" : stored) + " -> " +
+                        key.value);
             ++changed;
         }
     } catch (const EIniWriteError& error) {
-        Journal::Add(std::string("Settings: the Hamlib rotator of the ") + keys.axisName +
-                     " not kept: " + error.what());
+        journal.Add(std::string("Settings: the Hamlib rotator of the ") + keys.axisName + " not kept: " + error.what());
         throw;
     }
     return changed;

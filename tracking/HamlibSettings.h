@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HamlibRotator.h"
+#include "Journal.h"
 #include "Protocols.h"
 
 // Which Hamlib rotator each axis drives, as the [Hamlib] section of the settings file keeps it:
@@ -32,6 +33,7 @@ std::string Problem(Protocols::Axis axis, const HamlibRotator::Address& rotator)
 // line of the file as it is (nullopt: no rotator, model 0). Each key changed goes into the journal
 // as "Settings: AzModel 0 -> 2"; a write that fails raises EIniWriteError, after a journal line
 // saying what was not kept. Gives the number of keys changed. The rotator must pass Problem.
-int Save(const std::string& settingsFile, Protocols::Axis axis, const std::optional<HamlibRotator::Address>& rotator);
+int Save(Journal::Journal& journal, const std::string& settingsFile, Protocols::Axis axis,
+         const std::optional<HamlibRotator::Address>& rotator);
 
 }  // namespace HamlibSettings

@@ -45,6 +45,11 @@ std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, u
 Event latestEvent;
 FollowWatch::Watch follow[2];
 std::optional<FollowWatch::Clock::time_point> lastFollowRead;
+Journal::Journal* journal = nullptr;
+
+void Tell(std::string text) {
+    if (journal != nullptr) journal->Add(std::move(text));
+}
 
 // Shared with the workers, which may still answer while the program exits: never destroyed.
 struct Shared {
@@ -131,12 +136,12 @@ void WeighFollowing(std::size_t axis, const AxisReading& kept) {
     const FollowWatch::Change change = watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
     if (change == FollowWatch::Change::kAlarm) {
         const std::string text = FollowWatch::AlarmText(AxisName(axis), watch);
-        Journal::Add(text + " (" + FollowWatch::ActionText(settings.action) + ")");
+        Tell(text + " (" + FollowWatch::ActionText(settings.action) + ")");
         Messages::ShowMessage(text);
         ActOnNotFollowing(azimuth ? Axis::kAzimuth : Axis::kElevation, settings.action);
     } else if (change == FollowWatch::Change::kCleared && wasAlarmed) {
-        Journal::Add(std::string(AxisName(axis)) + " rotator following again - commanded " + Decimals(commanded) +
-                     ", at " + Decimals(actual));
+        Tell(std::string(AxisName(axis)) + " rotator following again - commanded " + Decimals(commanded) + ", at " +
+             Decimals(actual));
     }
 }
 
@@ -182,7 +187,7 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
         latestEvent.number + 1,
         AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " + outcome,
         result.ok};
-    Journal::Add(latestEvent.text);
+    Tell(latestEvent.text);
     if (!result.ok) Messages::ShowMessage(CommsError(address));
     // Only to an axis still set to this rotator.
     const bool resendAzimuth = owed[0] && HamlibAxisRotator(Axis::kAzimuth) == address;
@@ -442,6 +447,10 @@ void ForgetResults() {
         readings[axis].reset();
         follow[axis].Reset();
     }
+}
+
+void SetJournal(Journal::Journal* toldTo) {
+    journal = toldTo;
 }
 
 void SetDelivery(Delivery delivery) {

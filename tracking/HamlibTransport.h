@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "HamlibRotator.h"
+#include "Journal.h"
 #include "Location.h"
 #include "Protocols.h"
 
@@ -139,6 +140,10 @@ void ForgetResults();
 // SetDelivery returns, the one it replaced is no longer called.
 using Delivery = std::function<void(std::function<void()> work)>;
 void SetDelivery(Delivery delivery);
+
+// Where results are told: the program's journal, made at start-up; none (lunark-position) keeps
+// them only for LastResult, Reading and LatestEvent.
+void SetJournal(Journal::Journal* journal);
 
 // Handles results that have arrived, waiting up to `wait` until no sent request is outstanding;
 // gives the number still outstanding.

@@ -4,55 +4,28 @@
 #include <cstdio>
 
 #include "Location.h"
-#include "StationLog.h"
 
 namespace Journal {
 
-namespace {
-
-struct State {
-    std::deque<Entry> entries;
-    std::uint64_t revision = 0;
-    bool logProblemReported = false;
-};
-
-State& Current() {
-    static State state;
-    return state;
+void Journal::Keep(Entry entry) {
+    entries_.push_front(std::move(entry));
+    if (entries_.size() > kKept) entries_.pop_back();
+    ++revision_;
 }
 
-void Keep(Entry entry) {
-    State& state = Current();
-    state.entries.push_front(std::move(entry));
-    if (state.entries.size() > kKept) state.entries.pop_back();
-    ++state.revision;
-}
-
-}  // namespace
-
-void Add(std::string text) {
+void Journal::Add(std::string text) {
     Entry entry{Location::Now(), std::move(text)};
-    const bool logged = StationLog::Append(Line(entry));
+    const bool logged = log_.Append(Line(entry));
     Keep(std::move(entry));
-    State& state = Current();
-    if (logged || state.logProblemReported) return;
-    state.logProblemReported = true;
-    Keep({Location::Now(), "The log cannot be written (" + StationLog::Problem() + "); tracking goes on without it"});
+    if (logged || logProblemReported_) return;
+    logProblemReported_ = true;
+    Keep({Location::Now(), "The log cannot be written (" + log_.Problem() + "); tracking goes on without it"});
 }
 
-const std::deque<Entry>& Entries() {
-    return Current().entries;
-}
-
-std::uint64_t Revision() {
-    return Current().revision;
-}
-
-void Clear() {
-    State& state = Current();
-    state.entries.clear();
-    state.logProblemReported = false;
-    ++state.revision;
+void Journal::Clear() {
+    entries_.clear();
+    logProblemReported_ = false;
+    ++revision_;
 }
 
 std::string UtcDateTime(Location::Instant at) {
@@ -81,9 +54,9 @@ std::string Line(const Entry& entry) {
     return UtcDateTime(entry.at) + "  " + entry.text;
 }
 
-std::string Text() {
+std::string Journal::Text() const {
     std::string text;
-    for (const Entry& entry : Entries()) text += Line(entry) + '\n';
+    for (const Entry& entry : entries_) text += Line(entry) + '\n';
     return text;
 }
 

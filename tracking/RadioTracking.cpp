@@ -44,7 +44,11 @@ struct Mailbox {
     std::optional<HamlibRig::Result> result;
 };
 
-struct Tracker {
+}  // namespace
+
+struct Tracker::State {
+    explicit State(Journal::Journal& journal) : journal(journal) {}
+    Journal::Journal& journal;
     Settings settings;
     pointing::Station home;
     std::optional<pointing::Station> dx;
@@ -60,10 +64,9 @@ struct Tracker {
     Location::Instant transmitFor{};  // the instant the transmit frequency under way was computed for
 };
 
-Tracker& State() {
-    static Tracker tracker;
-    return tracker;
-}
+namespace {
+
+using TrackerState = Tracker::State;
 
 double DayOf(Location::Instant at) {
     return Location::DayNumber(at);
@@ -75,16 +78,16 @@ Location::Instant PeriodStart(Location::Instant at, int periodSeconds) {
     return Location::Instant(seconds(since - since % periodSeconds));
 }
 
-RadioSettings::Doppler DopplerOf(const Tracker& t, Location::Instant at) {
+RadioSettings::Doppler DopplerOf(const TrackerState& t, Location::Instant at) {
     return DopplerAt(DayOf(at), t.home, t.dx, t.settings.skedHz);
 }
 
-std::optional<Tuning> TuningAt(const Tracker& t, Location::Instant at) {
+std::optional<Tuning> TuningAt(const TrackerState& t, Location::Instant at) {
     return RadioSettings::Tune(t.settings, DopplerOf(t, at));
 }
 
 // The receive frequency less the sked frequency, unrounded.
-long double Correction(const Tracker& t, const RadioSettings::Doppler& doppler) {
+long double Correction(const TrackerState& t, const RadioSettings::Doppler& doppler) {
     const RadioSettings::ModeRow& row = RadioSettings::RowOf(t.settings.mode);
     return row.receiveHome * doppler.home + row.receiveDx * doppler.dx;
 }
@@ -101,7 +104,7 @@ std::string CallText(const HamlibRig::Request& request) {
     return text.empty() ? "read" : text;
 }
 
-void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) {
+void Handle(TrackerState& t, const HamlibRig::Result& result, Location::Instant now) {
     t.inFlight = false;
     if (result.skipped) return;
     Status& s = t.status;
@@ -115,7 +118,7 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
         s.warning = "The rig's frequency moved to " + std::to_string(*dial) +
                     " Hz without Lunark setting it: another program tunes it too (its own split and "
                     "Doppler tracking must be off).";
-        Journal::Add("Radio: " + s.warning);
+        t.journal.Add("Radio: " + s.warning);
         t.dial = dial;
     };
     compare(result.dialBeforeHz);
@@ -144,20 +147,20 @@ void Handle(Tracker& t, const HamlibRig::Result& result, Location::Instant now) 
         s.state = result.reason;
         t.holdUntil = now + milliseconds(t.settings.intervalMs);
         if (t.answering) {
-            Journal::Add("Radio: " + CallText(result.request) + ": " + ErrorText(t.settings.rig) + ": " +
-                         result.reason);
+            t.journal.Add("Radio: " + CallText(result.request) + ": " + ErrorText(t.settings.rig) + ": " +
+                          result.reason);
             Messages::ShowMessage(ErrorText(t.settings.rig));
         }
         t.answering = false;
         return;
     }
     if (!t.answering)
-        Journal::Add("Radio: " + ErrorText(t.settings.rig).substr(sizeof kRadioError - 1) + " answers again");
+        t.journal.Add("Radio: " + ErrorText(t.settings.rig).substr(sizeof kRadioError - 1) + " answers again");
     t.answering = true;
     s.state = "answers";
 }
 
-void Collect(Tracker& t, Location::Instant now) {
+void Collect(TrackerState& t, Location::Instant now) {
     std::optional<HamlibRig::Result> result;
     {
         const std::lock_guard lock(t.mailbox->mutex);
@@ -166,7 +169,7 @@ void Collect(Tracker& t, Location::Instant now) {
     if (result) Handle(t, *result, now);
 }
 
-void Post(Tracker& t, const HamlibRig::Request& request, Location::Instant now) {
+void Post(TrackerState& t, const HamlibRig::Request& request, Location::Instant now) {
     t.inFlight = true;
     t.lastPost = now;
     t.rig->Post(request, [mailbox = t.mailbox](const HamlibRig::Result& result) {
@@ -212,8 +215,12 @@ std::string ErrorText(const HamlibRig::Address& address) {
     return kRadioError + std::string("Hamlib") + (address.model > 0 ? " model " + std::to_string(address.model) : "");
 }
 
-void Use(const Settings& settings, const pointing::Station& home, const std::string& dxLocator) {
-    Tracker& t = State();
+Tracker::Tracker(Journal::Journal& journal) : state_(std::make_unique<State>(journal)) {}
+
+Tracker::~Tracker() = default;
+
+void Tracker::Use(const Settings& settings, const pointing::Station& home, const std::string& dxLocator) {
+    State& t = *state_;
     Reset();
     t.settings = settings;
     t.home = home;
@@ -236,8 +243,8 @@ void Use(const Settings& settings, const pointing::Station& home, const std::str
     }
 }
 
-void Tick(Location::Instant now) {
-    Tracker& t = State();
+void Tracker::Tick(Location::Instant now) {
+    State& t = *state_;
     Collect(t, now);
     // The weak-signal program's DX locator leads while fresh; when it goes stale the given one returns.
     const std::string heard = WeakSignalDx::FreshGrid(now);
@@ -299,8 +306,8 @@ void Tick(Location::Instant now) {
     Post(t, request, now);
 }
 
-const Status& Current() {
-    return State().status;
+const Status& Tracker::Current() const {
+    return state_->status;
 }
 
 std::optional<HamlibRig::Result> TuneOnce(const HamlibRig::Address& address, bool split, const Tuning& tuning,
@@ -322,8 +329,8 @@ std::optional<HamlibRig::Result> TuneOnce(const HamlibRig::Address& address, boo
     }
 }
 
-void Reset() {
-    Tracker& t = State();
+void Tracker::Reset() {
+    State& t = *state_;
     t.rig.reset();
     t.mailbox = std::make_shared<Mailbox>();
     t.dx.reset();

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "HamlibRig.h"
+#include "Journal.h"
 #include "Location.h"
 #include "RadioSettings.h"
 #include "pointing.h"
@@ -49,23 +51,38 @@ struct Status {
     std::string warning;  // the rig's frequency moved without Lunark setting it
 };
 
-// Puts settings in force (start-up, the Radio page's Apply): the rig is let go and taken anew. The
-// home station is the [Pointing] place or the locator's, the DX station ConfiguredDx's, behind the
-// weak-signal program's while that is fresh (Tick follows it as it comes and goes).
-void Use(const RadioSettings::Settings& settings, const pointing::Station& home, const std::string& dxLocator);
+// The radio's Doppler tracking for one run: the rig, the settings in force and what the Radio page
+// shows. The program makes one at start-up; what it has to tell goes into the journal it is handed.
+class Tracker {
+public:
+    explicit Tracker(Journal::Journal& journal);
+    ~Tracker();
+    Tracker(const Tracker&) = delete;
+    Tracker& operator=(const Tracker&) = delete;
 
-// Keeps the rig on its frequencies at `now`; call every 200 ms or so. Handles the rig's answers that
-// have arrived.
-void Tick(Location::Instant now);
+    // Puts settings in force (start-up, the Radio page's Apply): the rig is let go and taken anew.
+    // The home station is the [Pointing] place or the locator's, the DX station ConfiguredDx's,
+    // behind the weak-signal program's while that is fresh (Tick follows it as it comes and goes).
+    void Use(const RadioSettings::Settings& settings, const pointing::Station& home, const std::string& dxLocator);
 
-const Status& Current();
+    // Keeps the rig on its frequencies at `now`; call every 200 ms or so. Handles the rig's answers
+    // that have arrived.
+    void Tick(Location::Instant now);
+
+    const Status& Current() const;
+
+    // Lets the rig go and forgets everything (the end of a run).
+    void Reset();
+
+    struct State;  // the rig, its settings and what it last did; in RadioTracking.cpp
+
+private:
+    std::unique_ptr<State> state_;
+};
 
 // Tunes the rig once to these frequencies (lunark-position --send), split where the rig has it and
 // `split` asks for it, and waits up to `wait` for the answer; nothing when none came in time.
 std::optional<HamlibRig::Result> TuneOnce(const HamlibRig::Address& address, bool split,
                                           const RadioSettings::Tuning& tuning, std::chrono::milliseconds wait);
-
-// Lets the rig go and forgets everything (the end of a run; tests).
-void Reset();
 
 }  // namespace RadioTracking

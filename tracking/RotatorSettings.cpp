@@ -122,7 +122,7 @@ std::vector<std::string> KeyNames() {
     return {kAzimuthRangeKey, kElevationRangeKey, kBelowHorizonKey, kDeadbandKey, kIntervalSecondsKey};
 }
 
-Settings Load(const std::string& settingsFile) {
+Settings Load(Journal::Journal& journal, const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     Settings settings;
     settings.azimuthRange = ParseAzimuthRange(ini.ReadString(kSection, kAzimuthRangeKey, "")).value_or(kStopAtNorth);
@@ -131,8 +131,8 @@ Settings Load(const std::string& settingsFile) {
     settings.belowHorizon =
         ParseBelowHorizon(ini.ReadString(kSection, kBelowHorizonKey, kFollow)).value_or(BelowHorizonPolicy{});
     if (const std::string problem = ParkProblem(settings); !problem.empty()) {
-        Journal::Add("Settings: [" + std::string(kSection) + "] " + kBelowHorizonKey + "=" +
-                     BelowHorizonText(settings.belowHorizon) + " not used: " + problem);
+        journal.Add("Settings: [" + std::string(kSection) + "] " + kBelowHorizonKey + "=" +
+                    BelowHorizonText(settings.belowHorizon) + " not used: " + problem);
         settings.belowHorizon = {};
     }
     const int32_t deadband = ini.ReadInteger(kSection, kDeadbandKey, 0);

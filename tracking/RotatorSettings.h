@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "Journal.h"
+
 // How the rotators are pointed beyond the plain position: the azimuth range of the rotator (with an
 // overlap past north), the elevation range, what happens while the target is below the horizon,
 // a deadband against needless moves, and a tracking interval in seconds. Kept in the [Rotator]
@@ -94,7 +96,7 @@ std::vector<std::string> KeyNames();
 // Deadband, IntervalSeconds); a missing or unusable value takes its default. A park position the
 // rotator cannot reach reads as not given, with a line in the journal. A missing file reads as
 // all defaults.
-Settings Load(const std::string& settingsFile);
+Settings Load(Journal::Journal& journal, const std::string& settingsFile);
 
 // Writes the five keys into the [Rotator] section under one lock, leaving every other line of the
 // file as it is. Raises EIniWriteError.

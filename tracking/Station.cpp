@@ -73,13 +73,11 @@ const char* AxisName(Axis axis) {
     return axis == Axis::kAzimuth ? "Azimuth" : "Elevation";
 }
 
-}  // namespace
-
-void RecordOutcome(const Rotators::SendOutcome& outcome) {
+void RecordOutcome(Journal::Journal& journal, const Rotators::SendOutcome& outcome) {
     const std::string axis = AxisName(outcome.axis);
     if (!outcome.send) {
-        Journal::Add(axis + ": " + Rotators::ReselectMessage(outcome.axis) + " (\"" +
-                     win1252::ToUtf8(outcome.protocol) + "\" is not a protocol of this axis)");
+        journal.Add(axis + ": " + Rotators::ReselectMessage(outcome.axis) + " (\"" + win1252::ToUtf8(outcome.protocol) +
+                    "\" is not a protocol of this axis)");
         return;
     }
     const Rotators::Send& send = *outcome.send;
@@ -90,11 +88,9 @@ void RecordOutcome(const Rotators::SendOutcome& outcome) {
                        " baud: " + last.result;
     if (outcome.result.error != 0) line += " [" + std::string(std::strerror(outcome.result.error)) + "]";
     if (!last.hint.empty()) line += "; " + last.hint;
-    Journal::Add(std::move(line));
+    journal.Add(std::move(line));
     Current().last[IndexOf(outcome.axis)] = std::move(last);
 }
-
-namespace {
 
 struct SettingName {
     const char* key;
@@ -118,6 +114,10 @@ long double Turn(long double degrees) {
 }
 
 }  // namespace
+
+Rotators::SendObserver Recorder(Journal::Journal& journal) {
+    return [&journal](const Rotators::SendOutcome& outcome) { RecordOutcome(journal, outcome); };
+}
 
 std::string ResultText(const Rotators::SendOutcome& outcome) {
     const SerialPort::SendResult& result = outcome.result;
@@ -158,12 +158,12 @@ bool LastSendFailed(Axis axis) {
     return protocol != nullptr && protocol->UsesComPort() && protocol->copies > 0 && last && !last->sent;
 }
 
-bool SendToRotators() {
-    NoteSettings();
-    return Rotators::SendToRotators(RecordOutcome);
+bool SendToRotators(Journal::Journal& journal) {
+    NoteSettings(journal);
+    return Rotators::SendToRotators(Recorder(journal));
 }
 
-void NoteSettings() {
+void NoteSettings(Journal::Journal& journal) {
     std::array<std::string, 8> now;
     for (std::size_t i = 0; i < now.size(); ++i) now[i] = kSettings[i].value();
     std::optional<std::array<std::string, 8>>& noted = Current().notedSettings;
@@ -172,23 +172,23 @@ void NoteSettings() {
         for (std::size_t i = 0; i < now.size(); ++i) {
             all += std::string(i == 0 ? " " : ", ") + kSettings[i].key + " " + now[i];
         }
-        Journal::Add(all);
+        journal.Add(all);
     } else {
         for (std::size_t i = 0; i < now.size(); ++i) {
             if (now[i] != (*noted)[i]) {
-                Journal::Add(std::string("Settings: ") + kSettings[i].key + " " + (*noted)[i] + " -> " + now[i]);
+                journal.Add(std::string("Settings: ") + kSettings[i].key + " " + (*noted)[i] + " -> " + now[i]);
             }
         }
     }
     noted = now;
 }
 
-void NoteChanges(const KeyTexts& before, const KeyTexts& after) {
+void NoteChanges(Journal::Journal& journal, const KeyTexts& before, const KeyTexts& after) {
     const auto shown = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
     for (const auto& [key, text] : after) {
         const auto old = std::find_if(before.begin(), before.end(), [&key](const auto& kt) { return kt.first == key; });
         const std::string oldText = old == before.end() ? std::string() : old->second;
-        if (oldText != text) Journal::Add("Settings: " + key + " " + shown(oldText) + " -> " + shown(text));
+        if (oldText != text) journal.Add("Settings: " + key + " " + shown(oldText) + " -> " + shown(text));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "Journal.h"
 #include "Location.h"
 #include "Rotators.h"
 #include "Targets.h"
@@ -54,9 +55,9 @@ struct AxisStatus {
 // Settings as they are now, the last command as it was recorded, worded by the axis's transport.
 AxisStatus StatusOf(Protocols::Axis axis);
 
-// Records what became of one command (a Rotators::SendObserver): the axis's last command and a
-// journal line.
-void RecordOutcome(const Rotators::SendOutcome& outcome);
+// Records what became of each command (a Rotators::SendObserver): the axis's last command and a
+// line in the journal.
+Rotators::SendObserver Recorder(Journal::Journal& journal);
 
 // Whether the last command this run sent on the axis's serial line failed, with the axis still
 // set to a protocol that sends on its line.
@@ -64,7 +65,7 @@ bool LastSendFailed(Protocols::Axis axis);
 
 // Sends the latest position to both rotators (Rotators::SendToRotators) and records every command
 // and its outcome, in the axis status and in the journal. True when every command went out whole.
-bool SendToRotators();
+bool SendToRotators(Journal::Journal& journal);
 
 inline constexpr char kSentText[] = "sent";
 
@@ -76,13 +77,13 @@ std::string HintFor(const SerialPort::SendResult& result);
 
 // Writes each of the eight settings that changed since the last call into the journal, one line
 // each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.
-void NoteSettings();
+void NoteSettings(Journal::Journal& journal);
 
 // Settings of a section of their own ([Pointing], [Rotator]) as key and text.
 using KeyTexts = std::vector<std::pair<std::string, std::string>>;
 // Writes each key whose text changed into the journal, one line each ("Settings: Deadband 0 -> 2");
 // an absent or empty text reads "none".
-void NoteChanges(const KeyTexts& before, const KeyTexts& after);
+void NoteChanges(Journal::Journal& journal, const KeyTexts& before, const KeyTexts& after);
 
 struct TargetStatus {
     bool known = false;      // false while the locator names no position

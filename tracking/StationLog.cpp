@@ -22,54 +22,7 @@ namespace fs = std::filesystem;
 
 constexpr char kStateFolder[] = "lunark";
 
-std::string& CurrentPath() {
-    static std::string path;
-    return path;
-}
-
-std::string& CurrentProblem() {
-    static std::string problem;
-    return problem;
-}
-
-// Lines that did not reach the file since the last one that did, and why; whether the last of
-// them was cut off in the middle, so that the file does not end with a line break.
-struct Gap {
-    std::size_t lines = 0;
-    std::string reason;
-    bool lineCut = false;
-};
-
-Gap& CurrentGap() {
-    static Gap gap;
-    return gap;
-}
-
 constexpr char kNotAFile[] = "not a regular file";
-
-bool Fail(const std::string& what, const std::string& why) {
-    if (CurrentProblem().empty()) CurrentProblem() = what + ": " + why;
-    return false;
-}
-
-bool Fail(const std::string& what, int error) {
-    return Fail(what, std::string(std::strerror(error)));
-}
-
-// A line that did not go in, or not whole: the next one that does says how many were lost.
-bool Lose(const std::string& what, const std::string& why, const std::string& gapReason, bool lineCut) {
-    Gap& gap = CurrentGap();
-    ++gap.lines;
-    gap.reason = gapReason;
-    gap.lineCut = gap.lineCut || lineCut;
-    return Fail(what, why);
-}
-
-bool Lose(const std::string& what, int error, bool lineCut = false) {
-    // A file size limit leaves the log without room as much as a full disk does.
-    const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
-    return Lose(what, std::strerror(error), full ? std::string("disk full") : std::strerror(error), lineCut);
-}
 
 // Writes all of bytes; the count written so far stays in `written` when it fails (errno says why).
 bool WriteWhole(int fd, std::string_view bytes, std::size_t& written) {
@@ -104,11 +57,51 @@ bool Lock(int fd) {
     return true;
 }
 
+}  // namespace
+
+std::string DefaultPath(const std::string& settingsExecutablePath, const std::string& realExecutablePath) {
+    if (!settingsExecutablePath.empty() && settingsExecutablePath == realExecutablePath) {
+        return (fs::path(realExecutablePath).parent_path() / kFileName).string();
+    }
+    fs::path stateHome;
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && *xdg == '/') {
+        stateHome = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        stateHome = fs::path(home) / ".local" / "state";
+    } else {
+        return {};
+    }
+    return (stateHome / kStateFolder / kFileName).string();
+}
+
+bool LogFile::Fail(const std::string& what, const std::string& why) {
+    if (problem_.empty()) problem_ = what + ": " + why;
+    return false;
+}
+
+bool LogFile::Fail(const std::string& what, int error) {
+    return Fail(what, std::string(std::strerror(error)));
+}
+
+// A line that did not go in, or not whole: the next one that does says how many were lost.
+bool LogFile::Lose(const std::string& what, const std::string& why, const std::string& gapReason, bool lineCut) {
+    ++gap_.lines;
+    gap_.reason = gapReason;
+    gap_.lineCut = gap_.lineCut || lineCut;
+    return Fail(what, why);
+}
+
+bool LogFile::Lose(const std::string& what, int error, bool lineCut) {
+    // A file size limit leaves the log without room as much as a full disk does.
+    const bool full = error == ENOSPC || error == EDQUOT || error == EFBIG;
+    return Lose(what, std::strerror(error), full ? std::string("disk full") : std::strerror(error), lineCut);
+}
+
 // The log opened for appending and, when it can be, locked (flock) against other processes
 // rotating it. Only a regular file is opened: a FIFO would block the open (and the program's
 // start) until something read it, and a device must not be written to. -1, with the problem
 // noted, when it cannot be opened.
-int OpenLocked(const std::string& path, bool& locked) {
+int LogFile::OpenLocked(const std::string& path, bool& locked) {
     // Another process may rotate the file while this one waits for the lock: then the path names
     // a new file, which is opened in turn.
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -131,49 +124,24 @@ int OpenLocked(const std::string& path, bool& locked) {
     return Lose(path, EAGAIN), -1;
 }
 
-}  // namespace
-
-std::string DefaultPath(const std::string& settingsExecutablePath, const std::string& realExecutablePath) {
-    if (!settingsExecutablePath.empty() && settingsExecutablePath == realExecutablePath) {
-        return (fs::path(realExecutablePath).parent_path() / kFileName).string();
-    }
-    fs::path stateHome;
-    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg != nullptr && *xdg == '/') {
-        stateHome = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        stateHome = fs::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-    return (stateHome / kStateFolder / kFileName).string();
-}
-
-void SetPath(std::string path) {
-    CurrentProblem().clear();
-    CurrentGap() = {};
-    CurrentPath() = std::move(path);
-    if (CurrentPath().empty()) return;
-    const fs::path folder = fs::path(CurrentPath()).parent_path();
+void LogFile::SetPath(std::string path) {
+    problem_.clear();
+    gap_ = {};
+    path_ = std::move(path);
+    if (path_.empty()) return;
+    const fs::path folder = fs::path(path_).parent_path();
     std::error_code error;
     if (!folder.empty()) fs::create_directories(folder, error);
     if (error) Fail(folder.string(), error.value());
 }
 
-const std::string& Path() {
-    return CurrentPath();
-}
-
-const std::string& Problem() {
-    return CurrentProblem();
-}
-
-bool Append(std::string_view line) {
-    const std::string& path = CurrentPath();
+bool LogFile::Append(std::string_view line) {
+    const std::string& path = path_;
     if (path.empty()) return true;
     std::string text(line);
     text += '\n';
 
-    Gap& gap = CurrentGap();
+    Gap& gap = gap_;
     bool locked = false;
     int fd = OpenLocked(path, locked);
     if (fd < 0) return false;

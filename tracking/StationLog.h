@@ -27,16 +27,40 @@ inline constexpr char kRotatedSuffix[] = ".1";
 // variable names a home.
 std::string DefaultPath(const std::string& settingsExecutablePath, const std::string& realExecutablePath);
 
-// Starts logging to path (its folder is created when missing); an empty path turns logging off.
-// Forgets an earlier failure.
-void SetPath(std::string path);
-const std::string& Path();
+// One log file: where it is, why it could not be written, and the lines lost since the last one
+// that went in. The program makes one at start-up (its journal's); lunark-position makes none.
+class LogFile {
+public:
+    // Starts logging to path (its folder is created when missing); an empty path turns logging off.
+    // Forgets an earlier failure.
+    void SetPath(std::string path);
+    const std::string& Path() const { return path_; }
 
-// Appends one line (a line end is added). False when it could not be written; then Problem() says
-// why, from the first failure on.
-bool Append(std::string_view line);
+    // Appends one line (a line end is added). False when it could not be written; then Problem()
+    // says why, from the first failure on.
+    bool Append(std::string_view line);
 
-// Why the log could not be written ("/path: Permission denied"), or empty while it works.
-const std::string& Problem();
+    // Why the log could not be written ("/path: Permission denied"), or empty while it works.
+    const std::string& Problem() const { return problem_; }
+
+private:
+    // Lines that did not reach the file since the last one that did, and why; whether the last of
+    // them was cut off in the middle, so that the file does not end with a line break.
+    struct Gap {
+        std::size_t lines = 0;
+        std::string reason;
+        bool lineCut = false;
+    };
+
+    bool Fail(const std::string& what, const std::string& why);
+    bool Fail(const std::string& what, int error);
+    bool Lose(const std::string& what, const std::string& why, const std::string& gapReason, bool lineCut);
+    bool Lose(const std::string& what, int error, bool lineCut = false);
+    int OpenLocked(const std::string& path, bool& locked);
+
+    std::string path_;
+    std::string problem_;
+    Gap gap_;
+};
 
 }  // namespace StationLog

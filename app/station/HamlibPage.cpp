@@ -80,7 +80,7 @@ void SetText(QLabel* label, const QString& text) {
 
 }  // namespace
 
-THamlibPage::THamlibPage(TStationWindow& window) : QWidget(nullptr) {
+THamlibPage::THamlibPage(TStationWindow& window, Journal::Journal& journal) : QWidget(nullptr), journal_(journal) {
     setObjectName(QStringLiteral("HamlibPage"));
     QVBoxLayout* layout = settings_page::ScrollingLayout(this);
     QWidget* content = layout->parentWidget();
@@ -291,8 +291,8 @@ void THamlibPage::Apply() {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     int changed = 0;
     try {
-        changed += HamlibSettings::Save(settingsFile, Axis::kAzimuth, chosen[0]);
-        changed += HamlibSettings::Save(settingsFile, Axis::kElevation, chosen[1]);
+        changed += HamlibSettings::Save(journal_, settingsFile, Axis::kAzimuth, chosen[0]);
+        changed += HamlibSettings::Save(journal_, settingsFile, Axis::kElevation, chosen[1]);
     } catch (const EIniWriteError& error) {
         settings_page::RefuseWrite(MessageLabel, error.what());
         return;

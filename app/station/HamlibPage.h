@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "HamlibRotator.h"
+#include "Journal.h"
 #include "Protocols.h"
 
 class QComboBox;
@@ -28,7 +29,8 @@ public:
     static constexpr int kReadBackEvery = 5;
 
     // Refreshes with the window, which takes the page as one of its sections.
-    explicit THamlibPage(TStationWindow& window);
+    // journal: where the settings changed are told; it outlives the page.
+    THamlibPage(TStationWindow& window, Journal::Journal& journal);
 
     // The controls of one axis.
     struct AxisControls {
@@ -75,4 +77,6 @@ private:
 
     int refreshes_ = 0;
     std::uint64_t toldEvent_ = 0;  // the number of the latest HamlibTransport::Event the line has taken in
+
+    Journal::Journal& journal_;
 };

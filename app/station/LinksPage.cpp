@@ -43,8 +43,8 @@ std::string SettingsFile() {
 }  // namespace
 
 TLinksPage::TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel,
-                       WsjtxListener& wsjtx, QWidget* parent)
-    : QWidget(parent), server_(server), rotators_(rotators), azel_(azel), wsjtx_(wsjtx) {
+                       WsjtxListener& wsjtx, Journal::Journal& journal, QWidget* parent)
+    : QWidget(parent), server_(server), rotators_(rotators), azel_(azel), wsjtx_(wsjtx), journal_(journal) {
     setObjectName(QStringLiteral("LinksPage"));
     auto* layout = new QVBoxLayout(this);
     sections_ = new QVBoxLayout;
@@ -163,8 +163,8 @@ bool TLinksPage::Apply() {
     }
     const LinkSettings::Settings after = LinkSettings::Load(file);
     const WsjtxSettings::Settings wsjtxAfter = WsjtxSettings::Load(file);
-    Station::NoteChanges(LinkSettings::Texts(before), LinkSettings::Texts(after));
-    Station::NoteChanges(WsjtxSettings::Texts(wsjtxBefore), WsjtxSettings::Texts(wsjtxAfter));
+    Station::NoteChanges(journal_, LinkSettings::Texts(before), LinkSettings::Texts(after));
+    Station::NoteChanges(journal_, WsjtxSettings::Texts(wsjtxBefore), WsjtxSettings::Texts(wsjtxAfter));
     Show(after);
     ShowWsjtx(wsjtxAfter);
     if (wsjtxAfter != wsjtxInForce_) UseWsjtx(wsjtxAfter);
@@ -185,7 +185,7 @@ void TLinksPage::Use(const LinkSettings::Settings& settings) {
             if (busy.empty()) {
                 server_.Listen(QString::fromStdString(settings.address), static_cast<quint16>(settings.port));
             } else {
-                Journal::Add("Server: not started: " + busy);
+                journal_.Add("Server: not started: " + busy);
             }
         }
     }
@@ -196,7 +196,7 @@ void TLinksPage::Use(const LinkSettings::Settings& settings) {
 
 void TLinksPage::UseWsjtx(const WsjtxSettings::Settings& settings) {
     wsjtxProblem_.clear();
-    if (!wsjtx_.Use(settings, wsjtxProblem_)) Journal::Add("WSJT: not listening: " + wsjtxProblem_.toStdString());
+    if (!wsjtx_.Use(settings, wsjtxProblem_)) journal_.Add("WSJT: not listening: " + wsjtxProblem_.toStdString());
     wsjtxInForce_ = settings;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "Journal.h"
 #include "LinkSettings.h"
 #include "WsjtxSettings.h"
 
@@ -27,8 +28,9 @@ class StationRotators;
 class TLinksPage : public QWidget {
     Q_OBJECT
 public:
+    // journal: where the settings changed and the links' troubles are told; it outlives the page.
     TLinksPage(RotctldServer& server, StationLink::StationRotators& rotators, AzelFile& azel, WsjtxListener& wsjtx,
-               QWidget* parent = nullptr);
+               Journal::Journal& journal, QWidget* parent = nullptr);
 
     // Adds a section below the others (another program's link).
     void AddSection(const QString& title, QWidget* content);
@@ -68,6 +70,7 @@ private:
     StationLink::StationRotators& rotators_;
     AzelFile& azel_;
     WsjtxListener& wsjtx_;
+    Journal::Journal& journal_;
     QVBoxLayout* sections_ = nullptr;
     LinkSettings::Settings inForce_;
     WsjtxSettings::Settings wsjtxInForce_;

@@ -164,7 +164,7 @@ constexpr const char* kColumnsOfValues[] = {"now", "at"};
 
 }  // namespace
 
-TPlanPage::TPlanPage(QWidget* parent) : QWidget(parent) {
+TPlanPage::TPlanPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
     setObjectName(QStringLiteral("planPage"));
     auto* layout = new QVBoxLayout(this);
 
@@ -300,7 +300,7 @@ bool TPlanPage::Apply() {
     }
     ShowMessage(QString(), false);
     if (wanted != settings_) {
-        Station::NoteChanges(PlanSettings::KeyTexts(settings_), PlanSettings::KeyTexts(wanted));
+        Station::NoteChanges(journal_, PlanSettings::KeyTexts(settings_), PlanSettings::KeyTexts(wanted));
         settings_ = wanted;
         try {
             PlanSettings::Write(Unit3::SettingsFileFor(Unit3::ExecutablePath), settings_);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Journal.h"
 #include "PlanSettings.h"
 #include "eme_plan.h"
 
@@ -40,7 +41,8 @@ public:
     // The list's columns.
     enum Column { kRunning, kDx, kStart, kEnd, kDuration, kStartElevation, kEndElevation, kHighest, kColumns };
 
-    explicit TPlanPage(QWidget* parent = nullptr);
+    // journal: where the settings changed are told; it outlives the page.
+    explicit TPlanPage(Journal::Journal& journal, QWidget* parent = nullptr);
     ~TPlanPage() override;
 
     // Puts the [Plan] section of the settings file into the fields and plans with it.
@@ -132,4 +134,6 @@ private:
     int shownRunning_ = -2;
     std::size_t shownCount_ = 0;
     std::map<QString, QLabel*> values_;
+
+    Journal::Journal& journal_;
 };

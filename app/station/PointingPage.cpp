@@ -19,7 +19,7 @@
 #include "Targets.h"
 #include "Unit3.h"
 
-TPointingPage::TPointingPage(QWidget* parent) : QWidget(parent) {
+TPointingPage::TPointingPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
     setObjectName(QStringLiteral("PointingPage"));
     auto* aim = new QGroupBox(QStringLiteral("Target"), this);
     auto* aimForm = new QFormLayout(aim);
@@ -115,7 +115,7 @@ bool TPointingPage::Apply() {
     }
     // Whatever reached the file is in force from the next update, so it is journalled either way.
     const PointingSettings::Texts after = PointingSettings::ReadTexts(file);
-    Station::NoteChanges(PointingSettings::KeyTexts(before), PointingSettings::KeyTexts(after));
+    Station::NoteChanges(journal_, PointingSettings::KeyTexts(before), PointingSettings::KeyTexts(after));
     if (!failure.empty()) return settings_page::RefuseWrite(MessageLabel, failure);
     Load();
     settings_page::Accept(MessageLabel, before != after);

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "Journal.h"
 #include "PointingSettings.h"
 
 class QCheckBox;
@@ -19,7 +20,8 @@ class QPushButton;
 class TPointingPage : public QWidget {
     Q_OBJECT
 public:
-    explicit TPointingPage(QWidget* parent = nullptr);
+    // journal: where the settings changed are told; it outlives the page.
+    explicit TPointingPage(Journal::Journal& journal, QWidget* parent = nullptr);
 
     // Shows what the settings file holds now.
     void Load();
@@ -50,4 +52,6 @@ private:
     PointingSettings::Texts Entered() const;
     // Says whether the exact place in force lies outside the locator's square.
     void ShowPlaceNote();
+
+    Journal::Journal& journal_;
 };

@@ -50,7 +50,7 @@ std::vector<std::pair<std::string, std::string>> PortsInUse() {
 
 }  // namespace
 
-TPortsPage::TPortsPage(QWidget* parent) : QWidget(parent) {
+TPortsPage::TPortsPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
     setObjectName(QStringLiteral("PortsPage"));
     auto* inUse = new QGroupBox(QStringLiteral("Ports in use"), this);
     portsForm_ = new QFormLayout(inUse);
@@ -144,7 +144,7 @@ bool TPortsPage::Apply() {
             const std::string before = SerialTransport::PortEntry(Ports[i]);
             if (chosen.empty() || chosen == before) continue;
             SerialTransport::WritePortEntry(Ports[i], chosen);
-            Journal::Add("Settings: " + Ports[i] + " " + (before.empty() ? std::string("none") : before) + " -> " +
+            journal_.Add("Settings: " + Ports[i] + " " + (before.empty() ? std::string("none") : before) + " -> " +
                          chosen);
             changed = true;
         }

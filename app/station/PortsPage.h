@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Journal.h"
 #include "SerialDevices.h"
 
 class QComboBox;
@@ -20,7 +21,8 @@ class QTableWidget;
 class TPortsPage : public QWidget {
     Q_OBJECT
 public:
-    explicit TPortsPage(QWidget* parent = nullptr);
+    // journal: where the settings changed are told; it outlives the page.
+    explicit TPortsPage(Journal::Journal& journal, QWidget* parent = nullptr);
 
     // Reads the ports in use and the devices present again; the station window calls it every
     // second. The choices are kept while neither changed.
@@ -45,4 +47,6 @@ private:
     QFormLayout* portsForm_ = nullptr;
     std::vector<SerialDevices::Device> shownDevices_;
     std::vector<std::string> shownEntries_;
+
+    Journal::Journal& journal_;
 };

@@ -82,7 +82,8 @@ std::string SettingsFile() {
 
 }  // namespace
 
-TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
+TRadioPage::TRadioPage(RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent)
+    : QWidget(parent), radio_(radio), journal_(journal) {
     setObjectName(QStringLiteral("RadioPage"));
     QVBoxLayout* layout = settings_page::ScrollingLayout(this);
     QWidget* content = layout->parentWidget();
@@ -154,12 +155,12 @@ TRadioPage::TRadioPage(QWidget* parent) : QWidget(parent) {
     // The rig is let go when the program ends; a call still inside Hamlib ends in its worker's own time.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         Ticker.stop();
-        RadioTracking::Reset();
+        radio_.Reset();
     });
     Ticker.setInterval(kTickMs);
     connect(&Ticker, &QTimer::timeout, this, [this] {
         Guarded([this] {
-            RadioTracking::Tick(Location::Now());
+            radio_.Tick(Location::Now());
             if (isVisible()) Refresh();
         });
     });
@@ -252,10 +253,10 @@ void TRadioPage::PutInForce() {
     const std::string file = SettingsFile();
     const RadioSettings::Settings settings = RadioSettings::Read(file);
     const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, PointingSettings::Read(file).station);
-    RadioTracking::Use(settings, home, settings.enabled ? RadioTracking::ConfiguredDx(settings, file) : std::string());
-    if (RadioTracking::Current().driving) {
+    radio_.Use(settings, home, settings.enabled ? RadioTracking::ConfiguredDx(settings, file) : std::string());
+    if (radio_.Current().driving) {
         Ticker.start();
-        RadioTracking::Tick(Location::Now());
+        radio_.Tick(Location::Now());
     } else {
         Ticker.stop();
     }
@@ -279,14 +280,14 @@ bool TRadioPage::Apply() {
         return settings_page::RefuseWrite(MessageLabel, error.what());
     }
     const RadioSettings::Texts after = RadioSettings::ReadTexts(file);
-    Station::NoteChanges(RadioSettings::KeyTexts(before), RadioSettings::KeyTexts(after));
+    Station::NoteChanges(journal_, RadioSettings::KeyTexts(before), RadioSettings::KeyTexts(after));
     settings_page::Accept(MessageLabel, before != after);
     PutInForce();
     return true;
 }
 
 void TRadioPage::Refresh() {
-    const RadioTracking::Status& status = RadioTracking::Current();
+    const RadioTracking::Status& status = radio_.Current();
     const auto line = [&](const std::optional<long long>& wanted, const std::optional<long long>& set,
                           const std::optional<long long>& read) {
         return QStringLiteral("wanted ") + Hz(wanted) + QStringLiteral(", set ") + Hz(set) + QStringLiteral(", read ") +

@@ -5,7 +5,9 @@
 #include <QWidget>
 #include <array>
 
+#include "Journal.h"
 #include "RadioSettings.h"
+#include "RadioTracking.h"
 
 class QComboBox;
 class QLabel;
@@ -24,7 +26,9 @@ class TRadioPage : public QWidget {
 public:
     static constexpr int kTickMs = 200;
 
-    explicit TRadioPage(QWidget* parent = nullptr);
+    // radio: the run's Doppler tracking, which the page puts settings in force in and ticks;
+    // journal: where the settings changed are told. Both outlive the page.
+    TRadioPage(RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent = nullptr);
 
     // Shows the [Radio] section and puts it in force.
     void Load();
@@ -60,4 +64,7 @@ private:
     void PutInForce();
 
     bool modelsLoaded_ = false;
+
+    RadioTracking::Tracker& radio_;
+    Journal::Journal& journal_;
 };

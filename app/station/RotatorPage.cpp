@@ -36,7 +36,7 @@ constexpr struct {
 
 }  // namespace
 
-TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
+TRotatorPage::TRotatorPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
     setObjectName(QStringLiteral("RotatorPage"));
     auto* where = new QGroupBox(QStringLiteral("Where"), this);
     auto* whereForm = new QFormLayout(where);
@@ -138,10 +138,11 @@ bool TRotatorPage::Apply() {
         }
     }
     HorizonSettings::Current = HorizonSettings::Read(file).mask;
-    Station::NoteChanges(HorizonSettings::KeyTexts(maskBefore), HorizonSettings::KeyTexts(HorizonSettings::Current));
+    Station::NoteChanges(journal_, HorizonSettings::KeyTexts(maskBefore),
+                         HorizonSettings::KeyTexts(HorizonSettings::Current));
     const RotatorSettings::Settings before = RotatorSettings::Current;
     // A file that already says so is left untouched (no section is added for the defaults).
-    if (*entered != RotatorSettings::Load(file)) {
+    if (*entered != RotatorSettings::Load(journal_, file)) {
         try {
             RotatorSettings::Save(file, *entered);
         } catch (const EIniWriteError& error) {
@@ -149,8 +150,8 @@ bool TRotatorPage::Apply() {
         }
     }
     // What the file now holds is what tracking uses, as it would after a restart.
-    const RotatorSettings::Settings after = RotatorSettings::Load(file);
-    Station::NoteChanges(RotatorSettings::KeyTexts(before), RotatorSettings::KeyTexts(after));
+    const RotatorSettings::Settings after = RotatorSettings::Load(journal_, file);
+    Station::NoteChanges(journal_, RotatorSettings::KeyTexts(before), RotatorSettings::KeyTexts(after));
     RotatorTracking::Use(after);
     Load();
     settings_page::Accept(MessageLabel, before != after || maskBefore != HorizonSettings::Current);

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "Journal.h"
 #include "RotatorSettings.h"
 
 class QComboBox;
@@ -19,7 +20,8 @@ class QPushButton;
 class TRotatorPage : public QWidget {
     Q_OBJECT
 public:
-    explicit TRotatorPage(QWidget* parent = nullptr);
+    // journal: where the settings changed are told; it outlives the page.
+    explicit TRotatorPage(Journal::Journal& journal, QWidget* parent = nullptr);
 
     // Shows the settings in force (RotatorSettings::Current).
     void Load();
@@ -46,4 +48,6 @@ signals:
 
 private:
     RotatorSettings::Entries Entered() const;
+
+    Journal::Journal& journal_;
 };

@@ -27,7 +27,6 @@
 #include "Journal.h"
 #include "Position.h"
 #include "Station.h"
-#include "StationLog.h"
 #include "StationSettings.h"
 #include "Unit3.h"
 
@@ -130,7 +129,8 @@ private:
 
 }  // namespace
 
-TStationWindow::TStationWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+TStationWindow::TStationWindow(const Journal::Journal& runJournal, QWidget* parent)
+    : QWidget(parent, Qt::Window), journal_(runJournal) {
     setObjectName(QStringLiteral("Station1"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowIcon(form_style::ProgramIcon());
@@ -280,7 +280,7 @@ void TStationWindow::SetCaption(const char* name, const QString& caption) {
 }
 
 QString TStationWindow::JournalText() const {
-    return FromCore(Journal::Text());
+    return FromCore(journal_.Text());
 }
 
 void TStationWindow::CopyJournal() {
@@ -376,17 +376,17 @@ void TStationWindow::RefreshAxes() {
 }
 
 void TStationWindow::RefreshJournal() {
-    if (Journal::Revision() != shownRevision_) {
-        shownRevision_ = Journal::Revision();
+    if (journal_.Revision() != shownRevision_) {
+        shownRevision_ = journal_.Revision();
         Journal1->setPlainText(JournalText());
     }
     QString log;
-    if (StationLog::Path().empty()) {
+    if (journal_.Log().Path().empty()) {
         log = QStringLiteral("Log: off");
-    } else if (!StationLog::Problem().empty()) {
-        log = QStringLiteral("Log cannot be written: ") + FromCore(StationLog::Problem());
+    } else if (!journal_.Log().Problem().empty()) {
+        log = QStringLiteral("Log cannot be written: ") + FromCore(journal_.Log().Problem());
     } else {
-        log = QStringLiteral("Log: ") + FromCore(StationLog::Path());
+        log = QStringLiteral("Log: ") + FromCore(journal_.Log().Path());
     }
     if (LogLabel->text() != log) LogLabel->setText(log);
 }

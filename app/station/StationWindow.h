@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "Journal.h"
 #include "Location.h"
 
 class QGroupBox;
@@ -28,7 +29,8 @@ public:
     static constexpr int kDefaultWidth = 900;
     static constexpr int kDefaultHeight = 640;
 
-    explicit TStationWindow(QWidget* parent = nullptr);
+    // journal: the run's, shown with its log file; it outlives the window.
+    explicit TStationWindow(const Journal::Journal& journal, QWidget* parent = nullptr);
 
     // When the next automatic send is due, or nullopt while none is (continuous tracking off).
     using NextSendFunction = std::function<std::optional<Location::Instant>()>;
@@ -77,6 +79,7 @@ private:
     void RefreshJournal();
     void StorePlace();
 
+    const Journal::Journal& journal_;
     std::map<QString, QLabel*> fields_;
     QGroupBox* targetGroup_ = nullptr;  // "Moon", or "Sun" while the Sun is the target
     QTimer* refreshTimer_ = nullptr;

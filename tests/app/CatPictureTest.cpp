@@ -7,6 +7,7 @@
 
 #include "GIFImage.h"
 #include "MessageBoxes.h"
+#include "StationState.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -16,6 +17,7 @@ namespace {
 
 class CatPicture : public ::testing::Test {
 protected:
+    StationState state_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         message_boxes::SetResponder([](message_boxes::Kind, const QString&, const QString&) {});
@@ -57,7 +59,7 @@ TEST_F(CatPicture, StoredBlockIsACountAndAnInterlacedGif89aWithTransparentIndex2
 }
 
 TEST_F(CatPicture, LoadsIntoThePictureControlWhileTheWindowIsBuilt) {
-    TForm1 form;
+    TForm1 form(state_);
     const TGIFImage* cat = form.GIFImage1;
     ASSERT_NE(cat, nullptr);
     EXPECT_EQ(cat->geometry(), QRect(128, -16, 105, 137));
@@ -79,7 +81,7 @@ TEST_F(CatPicture, LoadsIntoThePictureControlWhileTheWindowIsBuilt) {
 }
 
 TEST_F(CatPicture, SeeThroughPixelsShowTheWindowAndTheCatCoversItsMiddle) {
-    TForm1 form;
+    TForm1 form(state_);
     form.show();
     const QImage shot = form.centralWidget()->grab().toImage();
     const QColor background = form.centralWidget()->palette().color(QPalette::Window);
@@ -89,7 +91,7 @@ TEST_F(CatPicture, SeeThroughPixelsShowTheWindowAndTheCatCoversItsMiddle) {
 }
 
 TEST_F(CatPicture, HintIsATwoLineJokeShownQuicklyAndKeptAMinute) {
-    TForm1 form;
+    TForm1 form(state_);
     const QStringList lines = form.GIFImage1->toolTip().split(u'\n');
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].contains("Lunark"));
@@ -98,7 +100,7 @@ TEST_F(CatPicture, HintIsATwoLineJokeShownQuicklyAndKeptAMinute) {
 }
 
 TEST_F(CatPicture, ClickShowsMiauUntilTheNextTrackingTick) {
-    TForm1 form;  // first run: the tracking interval is 0
+    TForm1 form(state_);  // first run: the tracking interval is 0
     form.show();
     EXPECT_FALSE(form.Label3->isVisible());
     // A click is the primary button's, as everywhere in the window: the other buttons show nothing.

@@ -49,7 +49,6 @@ protected:
         previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2023y / March / 22} + 12h); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
         Station::Reset();
-        Journal::Clear();
         HamlibTransport::ForgetResults();
         startup::DeliverHamlibResults();
         windows_.emplace(startup::CreateWindows());
@@ -63,9 +62,7 @@ protected:
         HamlibTransport::ForgetResults();
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
-        StationLog::SetPath("");
         Station::Reset();
-        Journal::Clear();
     }
 
     std::string Settings() const { return dir_.File("lunark.ini"); }
@@ -96,7 +93,8 @@ protected:
             label->text().split(QRegularExpression(QStringLiteral("[^0-9.\\-]+")), Qt::SkipEmptyParts);
         return parts.size() >= 2 ? std::pair{parts[0].toDouble(), parts[1].toDouble()} : std::pair{-1000.0, -1000.0};
     }
-    static bool JournalHas(const std::string& text) { return Journal::Text().find(text) != std::string::npos; }
+    std::string JournalText() const { return windows_->state->journal.Text(); }
+    bool JournalHas(const std::string& text) const { return JournalText().find(text) != std::string::npos; }
 
     test_support::TempDir dir_;
     RotctlDaemon daemon_;
@@ -136,7 +134,7 @@ TEST_F(HamlibPageTest, ApplyWritesTheHamlibSectionAndLeavesTheRestOfTheFile) {
     ChooseDaemonForBothAxes();
     EXPECT_EQ(test_support::ReadFileBytes(Settings()), before + "[Hamlib]\nAzModel=2\nAzDevice=" + daemon_.Address() +
                                                            "\nElModel=2\nElDevice=" + daemon_.Address() + "\n");
-    EXPECT_TRUE(JournalHas("Settings: AzModel 0 -> 2")) << Journal::Text();
+    EXPECT_TRUE(JournalHas("Settings: AzModel 0 -> 2")) << JournalText();
     EXPECT_TRUE(JournalHas("Settings: ElDevice none -> " + daemon_.Address()));
 
     // In force at once: the station window names the rotator, and the read Apply asked for arrives.
@@ -188,7 +186,7 @@ TEST_F(HamlibPageTest, TrackMovesTheRotatorAndThePageShowsCommandedAgainstActual
                 0.011);
     EXPECT_TRUE(JournalHas("Azimuth and elevation: stop on Hamlib model 2 (Hamlib NET rotctl) at " + daemon_.Address() +
                            ": done"))
-        << Journal::Text();
+        << JournalText();
 
     page_->Elevation.park->click();
     EXPECT_TRUE(QTest::qWaitFor(
@@ -227,7 +225,7 @@ TEST_F(HamlibPageTest, AStoppedRotctldShowsTheFailureAndThePageGoesOn) {
                 result.endsWith(QStringLiteral(" (") + address + u')'))
         << result.toStdString();
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - " + daemon_.Address()});
-    EXPECT_TRUE(JournalHas("Azimuth and elevation: set position ")) << Journal::Text();
+    EXPECT_TRUE(JournalHas("Azimuth and elevation: set position ")) << JournalText();
     EXPECT_TRUE(JournalHas(" on Hamlib model 2 (Hamlib NET rotctl) at " + daemon_.Address() + ": Comms error - " +
                            daemon_.Address() + ": set position: "));
 

@@ -29,11 +29,8 @@ protected:
         page_ = windows_->station->findChild<TRadioPage*>();
         ASSERT_NE(page_, nullptr);
     }
-    void TearDown() override {
-        windows_.reset();
-        RadioTracking::Reset();
-        Journal::Clear();
-    }
+    void TearDown() override { windows_.reset(); }
+    const RadioTracking::Status& Radio() const { return windows_->state->radio.Current(); }
     std::string File() const { return dir_.File("lunark.ini"); }
     QLineEdit* Edit(const char* key) const { return page_->findChild<QLineEdit*>(QString::fromLatin1(key) + "Field"); }
 
@@ -44,7 +41,7 @@ protected:
 
 TEST_F(RadioPageTest, OffUntilAppliedThenKeepsTheSimulatedRigTuned) {
     EXPECT_FALSE(page_->Ticker.isActive());
-    EXPECT_EQ(RadioTracking::Current().state, "off");
+    EXPECT_EQ(Radio().state, "off");
     const std::string untouched = test_support::ReadFileBytes(File());
 
     // The page shown (its tab chosen) loads Hamlib's list of rigs.
@@ -70,10 +67,9 @@ TEST_F(RadioPageTest, OffUntilAppliedThenKeepsTheSimulatedRigTuned) {
     // The keys given, and none that says what its absence says.
     EXPECT_EQ(written, untouched + "[Radio]\nEnabled=1\nModel=1\nSked=10368.1\nMode=own echo\n");
     EXPECT_TRUE(page_->Ticker.isActive());
-    ASSERT_TRUE(QTest::qWaitFor(
-        [] { return RadioTracking::Current().state == "answers" && RadioTracking::Current().readReceive; }, 10000))
-        << RadioTracking::Current().state;
-    const long long set = *RadioTracking::Current().setReceive;
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Radio().state == "answers" && Radio().readReceive; }, 10000))
+        << Radio().state;
+    const long long set = *Radio().setReceive;
     EXPECT_NEAR(set, 10368100000, 25000);  // the echo Doppler at 10 GHz stays within 25 kHz
     EXPECT_TRUE(QTest::qWaitFor([&] { return page_->ReceiveLabel->text().contains(QString::number(set)); }, 2000))
         << page_->ReceiveLabel->text().toStdString();
@@ -83,7 +79,7 @@ TEST_F(RadioPageTest, OffUntilAppliedThenKeepsTheSimulatedRigTuned) {
     page_->findChild<QCheckBox*>("EnabledField")->setChecked(false);
     ASSERT_TRUE(page_->Apply());
     EXPECT_FALSE(page_->Ticker.isActive());
-    EXPECT_EQ(RadioTracking::Current().state, "off");
+    EXPECT_EQ(Radio().state, "off");
 }
 
 }  // namespace

@@ -51,15 +51,12 @@ protected:
         previousClock_ = Location::SetClock([this] { return now_; });
         RotatorSettings::Current = {};
         Station::Reset();
-        Journal::Clear();
     }
     void TearDown() override {
         windows_.reset();
         Location::SetClock(previousClock_);
         RotatorSettings::Current = {};
-        StationLog::SetPath("");
         Station::Reset();
-        Journal::Clear();
     }
 
     // GS-232A on both axes, no offsets: the azimuth line sends "Maaa", the elevation line "Waaa eee".
@@ -83,7 +80,7 @@ protected:
     std::string FileText() const { return test_support::ReadFileBytes(File()); }
     std::vector<std::string> SettingsJournal() const {
         std::vector<std::string> lines;
-        for (const Journal::Entry& entry : Journal::Entries()) {
+        for (const Journal::Entry& entry : windows_->state->journal.Entries()) {
             if (entry.text.starts_with("Settings: ") && entry.text.find(" -> ") != std::string::npos)
                 lines.insert(lines.begin(), entry.text);
         }
@@ -220,7 +217,7 @@ TEST_F(StationPagesTest, PointingApplyWritesWhatChangedAndRefusesWhatCannotBeUse
         SCOPED_TRACE(c.what);
         const std::string before = Lunark("JO22IC");
         Start(before);
-        Journal::Clear();
+        windows_->state->journal.Clear();
         pointing_->PreciseBox->setChecked(c.precise);
         pointing_->TargetBox->setCurrentText(c.sun ? "Sun" : "Moon");
         pointing_->RefractionBox->setChecked(c.refraction);
@@ -364,7 +361,7 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
         SCOPED_TRACE(c.what);
         const std::string before = Lunark("JO22IC");
         Start(before);
-        Journal::Clear();
+        windows_->state->journal.Clear();
         rotator_->AzimuthRangeEdit->setText(c.range);
         rotator_->ElevationMinimumEdit->setText(c.lowest);
         rotator_->ElevationMaximumEdit->setText(c.highest);

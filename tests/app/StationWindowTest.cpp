@@ -28,6 +28,7 @@
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
+#include "StationState.h"
 #include "StationWindow.h"
 #include "TempDir.h"
 #include "Unit1.h"
@@ -50,6 +51,7 @@ std::vector<QMessageBox*> OpenBoxes() {
 
 class StationWindowTest : public ::testing::Test {
 protected:
+    StationState state_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2023y / March / 22} + 12h); });
@@ -59,7 +61,6 @@ protected:
                                                    QString::fromStdString(Journal::UtcTime(Location::Now())));
         });
         Station::Reset();
-        Journal::Clear();
     }
     void TearDown() override {
         for (QMessageBox* box : OpenBoxes()) box->close();
@@ -68,9 +69,7 @@ protected:
         Location::SetClock(previousClock_);
         Unit4::Form4 = nullptr;
         Unit1::Form1 = nullptr;
-        StationLog::SetPath("");
         Station::Reset();
-        Journal::Clear();
     }
 
     // YAESU on both axes with offsets +10 and +5; COM1 the azimuth line, COM2 the elevation line.
@@ -100,7 +99,7 @@ protected:
 // controller gets its command in every tick, and one box counts the failures.
 TEST_F(StationWindowTest, AFailingAxisNeverStallsTheOtherNorTheTicks) {
     WriteSettings(dir_.File("unplugged"), elevationLine_.Path());
-    TForm1 form;
+    TForm1 form(state_);
     owner_ = &form;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
@@ -150,9 +149,9 @@ TEST_F(StationWindowTest, AFailingAxisNeverStallsTheOtherNorTheTicks) {
 
 TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     WriteSettings(azimuthLine_.Path(), dir_.File("unplugged"));
-    TForm1 form;
+    TForm1 form(state_);
     owner_ = &form;
-    TStationWindow station;
+    TStationWindow station(state_.journal);
     form.SetStationWindow(&station);
     station.SetNextSend([&form] { return form.NextSendTime(); });
     form.show();
@@ -225,7 +224,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     WriteSettings(azimuthLine_.Path(), elevationLine_.Path());
     const std::string before = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     {
-        TStationWindow station;
+        TStationWindow station(state_.journal);
         station.ShowBeside(nullptr);
         station.move(333, 222);
         station.resize(900, 720);
@@ -233,7 +232,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     }
     const std::string after = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     EXPECT_EQ(after, before + "[Station]\nLeft=333\nTop=222\nWidth=900\nHeight=720\n");
-    TStationWindow again;
+    TStationWindow again(state_.journal);
     again.ShowBeside(nullptr);
     EXPECT_EQ(again.pos(), QPoint(333, 222));
     EXPECT_EQ(again.size(), QSize(900, 720));

@@ -32,6 +32,7 @@
 #include "RotatorSettings.h"
 #include "RotatorTracking.h"
 #include "Startup.h"
+#include "StationState.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -45,6 +46,7 @@ using tracking_test::PseudoTerminal;
 
 class TrackingWindow : public ::testing::Test {
 protected:
+    StationState state_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         // One instant throughout, so that every update shows the same position.
@@ -101,7 +103,7 @@ protected:
 };
 
 TEST_F(TrackingWindow, TrackSendsWhatTheLabelsShow) {
-    TForm1 form;
+    TForm1 form(state_);
     ShowWindow(form);
     form.Button1->click();
     ExpectCommandsMatchLabels(form);
@@ -109,7 +111,7 @@ TEST_F(TrackingWindow, TrackSendsWhatTheLabelsShow) {
 }
 
 TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
-    TForm1 form;
+    TForm1 form(state_);
     ShowWindow(form);
     form.Timer1Timer();  // not ticked: nothing goes out
     form.CheckBox1->click();
@@ -123,7 +125,7 @@ TEST_F(TrackingWindow, ContinuousTrackingSendsAtTheTrackingTimersTickOnly) {
 // With [Station] RetrySeconds, a line whose command failed is sent the position again while
 // "Cont. track" is ticked, as soon as it takes it, and not waiting for the next tick.
 TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
-    TForm1 form;
+    TForm1 form(state_);
     ShowWindow(form, dir_.File("unplugged"));
     const std::string lunark = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     test_support::WriteFileBytes(dir_.File("lunark.ini"), lunark + "[Station]\nRetrySeconds=1\n");
@@ -155,14 +157,13 @@ TEST_F(TrackingWindow, AFailedLineIsRetriedUntilItTakesThePosition) {
 TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
     for (const bool resume : {true, false}) {
         SCOPED_TRACE(resume);
-        TForm1 settingsWriter;
+        TForm1 settingsWriter(state_);
         ShowWindow(settingsWriter);
         settingsWriter.hide();
         const std::string station =
             std::string("[Station]\nLog=0\nTracking=1\n") + (resume ? "ResumeTracking=1\n" : "");
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      test_support::ReadFileBytes(dir_.File("lunark.ini")) + station);
-        Journal::Clear();
         Position::AZvalue.clear();  // a new run: no position yet
         Position::ELvalue.clear();
         const startup::ProgramWindows windows = startup::CreateWindows();
@@ -172,10 +173,11 @@ TEST_F(TrackingWindow, TrackingThatWasOnResumesAtStartUpWhenAsked) {
         form.Timer2Timer();                         // the first position
         if (resume) {
             ExpectCommandsMatchLabels(form);
-            EXPECT_NE(Journal::Text().find("Tracking resumed"), std::string::npos) << Journal::Text();
+            EXPECT_NE(windows.state->journal.Text().find("Tracking resumed"), std::string::npos)
+                << windows.state->journal.Text();
         } else {
             EXPECT_EQ(azimuthLine_.ReceivedNow() + elevationLine_.ReceivedNow(), "");
-            EXPECT_EQ(Journal::Text().find("Tracking resumed"), std::string::npos);
+            EXPECT_EQ(windows.state->journal.Text().find("Tracking resumed"), std::string::npos);
         }
         form.CheckBox1->setChecked(!form.CheckBox1->isChecked());
         const std::string kept = test_support::ReadFileBytes(dir_.File("lunark.ini"));
@@ -240,7 +242,7 @@ TEST_F(TrackingWindow, AFailedLineShowsThePlainBoxAndTheOtherLineStillGetsItsCom
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         shown.clear();
-        TForm1 form;
+        TForm1 form(state_);
         const std::string unplugged = dir_.File("unplugged");
         ShowWindow(form, c.azimuthUnplugged ? unplugged : "", c.azimuthUnplugged ? "" : unplugged);
         Unit1::Form1 = &form;
@@ -268,7 +270,7 @@ TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
                                      "\n");
     Unit3::LoadSettings(Unit3::ExecutablePath);
     startup::DeliverHamlibResults();
-    TForm1 form;
+    TForm1 form(state_);
     form.show();
     // Clicks Track and lets the event loop run until the rotator's result has been handled.
     const auto track = [&] {
@@ -329,7 +331,7 @@ TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRo
                                          c.rotator);
         Unit3::LoadSettings(Unit3::ExecutablePath);
         HamlibTransport::ForgetResults();
-        TForm1 form;
+        TForm1 form(state_);
         form.show();
         form.Button1->click();
         const auto deadline = steady_clock::now() + 30s;
@@ -384,7 +386,7 @@ protected:
 };
 
 TEST_F(TrackingWindowInSeconds, EachTenSecondTickSendsThePositionOfItsOwnMoment) {
-    TForm1 form;
+    TForm1 form(state_);
     ShowWindow(form);
     RotatorSettings::Current.intervalSeconds = 10;
     form.OnActivate();
@@ -398,7 +400,7 @@ TEST_F(TrackingWindowInSeconds, EachTenSecondTickSendsThePositionOfItsOwnMoment)
 }
 
 TEST_F(TrackingWindowInSeconds, TheDeadbandSparesTicksButNotTrack) {
-    TForm1 form;
+    TForm1 form(state_);
     ShowWindow(form);
     RotatorSettings::Current.intervalSeconds = 10;
     RotatorSettings::Current.deadband = 2;

@@ -16,6 +16,7 @@
 
 #include "Location.h"
 #include "MessageBoxes.h"
+#include "StationState.h"
 #include "TempDir.h"
 #include "Unit1.h"
 #include "Unit3.h"
@@ -32,6 +33,7 @@ using std::chrono::March;
 
 class MainWindow : public ::testing::Test {
 protected:
+    StationState state_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         Unit3::Locator.clear();
@@ -58,7 +60,7 @@ protected:
 };
 
 TEST_F(MainWindow, IsLaidOutWithItsCaptionsAndControls) {
-    TForm1 form;
+    TForm1 form(state_);
     EXPECT_EQ(form.windowTitle(), "Lunark by Tarvo");
     EXPECT_EQ(form.centralWidget()->size(), QSize(244, 130));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -97,7 +99,7 @@ TEST_F(MainWindow, IsLaidOutWithItsCaptionsAndControls) {
 }
 
 TEST_F(MainWindow, FirstRunWritesTheDefaultFileAndOpensAtItsPlace) {
-    TForm1 form;
+    TForm1 form(state_);
     EXPECT_EQ(ReadFileBytes(SettingsFile()),
               "[Lunark]\nLocator=JO22IC\nTop=100\nLeft=100\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\n"
               "ELoffset=0\nAZtype=Hy-Gain DCU-1\nELtype=Prosistel-D\nTrackInterval=0\n");
@@ -109,7 +111,7 @@ TEST_F(MainWindow, FirstRunWritesTheDefaultFileAndOpensAtItsPlace) {
 
 TEST_F(MainWindow, FirstRunThatCannotWriteOpensAtTheDesignPlace) {
     Unit3::ExecutablePath = "/proc/lunark";
-    TForm1 form;
+    TForm1 form(state_);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].kind, message_boxes::Kind::Stop);
     EXPECT_EQ(boxes_[0].text, "Unable to write to /proc/lunark.ini.");
@@ -120,7 +122,7 @@ TEST_F(MainWindow, FirstRunThatCannotWriteOpensAtTheDesignPlace) {
 
 TEST_F(MainWindow, ReopensWhereItWasClosed) {
     {
-        TForm1 form;
+        TForm1 form(state_);
         form.show();
         form.move(321, 234);
         EXPECT_TRUE(form.close());
@@ -128,12 +130,12 @@ TEST_F(MainWindow, ReopensWhereItWasClosed) {
     const std::string stored = ReadFileBytes(SettingsFile());
     EXPECT_NE(stored.find("Top=234\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("Left=321\n"), std::string::npos) << stored;
-    TForm1 again;
+    TForm1 again(state_);
     EXPECT_EQ(again.pos(), QPoint(321, 234));
 }
 
 TEST_F(MainWindow, StaysOpenWhenTheSettingsCannotBeWrittenOnClose) {
-    TForm1 form;
+    TForm1 form(state_);
     form.show();
     std::filesystem::remove(SettingsFile());
     std::filesystem::create_directory(SettingsFile());  // a folder where the file should be
@@ -149,7 +151,7 @@ TEST_F(MainWindow, StaysOpenWhenTheSettingsCannotBeWrittenOnClose) {
 TEST_F(MainWindow, APlaceOffEveryScreenOpensOnThePrimaryScreen) {
     const std::string stored = "[Lunark]\nTop=-3000\nLeft=9000\n";
     WriteFileBytes(SettingsFile(), stored);
-    TForm1 form;
+    TForm1 form(state_);
     form.show();
     QTest::qWait(50);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -161,7 +163,7 @@ TEST_F(MainWindow, APlaceOffEveryScreenOpensOnThePrimaryScreen) {
 
 TEST_F(MainWindow, MissingPositionKeysPutTheWindowAt100) {
     WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=KO88AB\n");
-    TForm1 form;
+    TForm1 form(state_);
     EXPECT_EQ(form.pos(), QPoint(100, 100));
     EXPECT_EQ(Unit3::Locator, "KO88AB");
     EXPECT_EQ(Unit3::TrackInterval, 1);
@@ -178,7 +180,7 @@ TEST_F(MainWindow, TrackingIntervalIsClampedToWhatFitsThirtyTwoBits) {
 
 TEST_F(MainWindow, ActivationReArmsTheTrackingTimer) {
     WriteFileBytes(SettingsFile(), "[Lunark]\nTrackInterval=1\n");
-    TForm1 form;
+    TForm1 form(state_);
     EXPECT_EQ(form.Timer1->Interval(), 60000);
     ASSERT_TRUE(form.Timer1->IsRunning());
     QTest::qWait(30);
@@ -206,7 +208,7 @@ TEST_F(MainWindow, TitleNamesTheSunWhileItIsTheTarget) {
     const auto previousClock =
         Location::SetClock([] { return Location::Instant(std::chrono::sys_days{2023y / March / 22} + 12h); });
     WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=JO22IC\n[Pointing]\nTarget=Sun\n");
-    TForm1 form;
+    TForm1 form(state_);
     form.OnActivate();
     EXPECT_EQ(form.windowTitle(), "Lunark by Tarvo (Sun)");
     EXPECT_EQ(form.Label1->text(), "Azimuth:   184");
@@ -223,7 +225,7 @@ TEST_F(MainWindow, TitleNamesTheSunWhileItIsTheTarget) {
 // window: the labels show the position at once and the tracking interval is in force.
 TEST_F(MainWindow, ShowingTheWindowActivatesIt) {
     WriteFileBytes(SettingsFile(), "[Lunark]\nLocator=JO22IC\nTrackInterval=5\n");
-    TForm1 form;
+    TForm1 form(state_);
     form.show();
     EXPECT_EQ(form.Timer1->Interval(), 300000);
     EXPECT_TRUE(form.Label1->text().startsWith("Azimuth:   ")) << form.Label1->text().toStdString();
@@ -235,7 +237,7 @@ TEST_F(MainWindow, ShowingTheWindowActivatesIt) {
 }
 
 TEST_F(MainWindow, ReturningFromTheSetupWindowPutsANewIntervalInForce) {
-    TForm1 form;
+    TForm1 form(state_);
     TForm4 setup;
     Unit4::Form4 = &setup;
     form.show();
@@ -254,14 +256,14 @@ TEST_F(MainWindow, ReturningFromTheSetupWindowPutsANewIntervalInForce) {
 }
 
 TEST_F(MainWindow, TrackingTickHidesMiau) {
-    TForm1 form;
+    TForm1 form(state_);
     form.Label3->setVisible(true);
     form.Timer1Timer();
     EXPECT_FALSE(form.Label3->isVisibleTo(&form));
 }
 
 TEST_F(MainWindow, SetupOpensAtTheMainWindowsPlaceWithoutBlockingIt) {
-    TForm1 form;
+    TForm1 form(state_);
     TForm4 setup;
     Unit4::Form4 = &setup;
     form.show();

@@ -11,6 +11,7 @@
 
 #include "MessageBoxes.h"
 #include "Startup.h"
+#include "StationState.h"
 #include "StationWindow.h"
 #include "TempDir.h"
 #include "Unit1.h"
@@ -26,9 +27,10 @@ TEST(WindowPlace, TenCloseAndStartCyclesEndWhereTheyBegan) {
     Unit3::ExecutablePath = dir.File("lunark");
     message_boxes::SetResponder([](message_boxes::Kind, const QString&, const QString&) {});
     WriteFileBytes(dir.File("lunark.ini"), "[Lunark]\nLocator=JO22IC\nTop=100\nLeft=100\nTrackInterval=0\n");
+    StationState state;
     for (int cycle = 1; cycle <= 10; ++cycle) {
         SCOPED_TRACE(cycle);
-        TForm1 form;
+        TForm1 form(state);
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         // Give a window manager the time to frame the window and the window the time to settle.

@@ -79,8 +79,9 @@ TEST(AzelFileTest, AFolderThatCannotBeWrittenIsReportedOnce) {
     Unit3::Locator = "JO22IC";
     test_support::WriteFileBytes(dir.File("lunark.ini"), "[Plan]\nFrequency=432.065\n");
     const auto previous = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h + 30s; });
-    Journal::Clear();
-    AzelFile file;
+    Journal::Journal journal;
+    const RadioTracking::Tracker radio(journal);
+    AzelFile file(radio, journal);
     file.SetPath(dir.File("azel.dat"));
     const std::string text = test_support::ReadFileBytes(dir.File("azel.dat"));
     EXPECT_TRUE(text.starts_with("12:00:30,")) << text;
@@ -96,11 +97,10 @@ TEST(AzelFileTest, AFolderThatCannotBeWrittenIsReportedOnce) {
     file.SetPath(dir.File("missing/azel.dat"));
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(file.WriteNow());
     int reports = 0;
-    for (const Journal::Entry& entry : Journal::Entries()) reports += entry.text.starts_with("azel.dat not written: ");
+    for (const Journal::Entry& entry : journal.Entries()) reports += entry.text.starts_with("azel.dat not written: ");
     EXPECT_EQ(reports, 1);
     EXPECT_NE(file.Problem().find("missing"), std::string::npos);
     Location::SetClock(previous);
-    Journal::Clear();
 }
 
 }  // namespace

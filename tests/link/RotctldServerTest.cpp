@@ -105,8 +105,8 @@ ClientRun Finish(QProcess& process) {
             process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
 }
 
-bool JournalHas(const std::string& part) {
-    for (const Journal::Entry& entry : Journal::Entries()) {
+bool JournalHas(const Journal::Journal& journal, const std::string& part) {
+    for (const Journal::Entry& entry : journal.Entries()) {
         if (entry.text.find(part) != std::string::npos) return true;
     }
     return false;
@@ -119,16 +119,14 @@ protected:
         previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
         RotatorSettings::Current = {};
         Station::Reset();
-        Journal::Clear();
     }
     void TearDown() override {
         windows_.reset();
-        StationLink::ForgetClientDirection();
+        Journal::Journal unread;  // the windows' journal is gone with them
+        StationLink::ForgetClientDirection(unread);
         Location::SetClock(previousClock_);
         RotatorSettings::Current = {};
-        StationLog::SetPath("");
         Station::Reset();
-        Journal::Clear();
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
     // further sections.
@@ -240,7 +238,7 @@ TEST_F(RotctldServerTest, TheOperatorTakesTheAntennaBack) {
     EXPECT_FALSE(windows_->form1->windowTitle().endsWith("(fixed)"));
     EXPECT_NE(windows_->form1->Label1->text(), "Azimuth:   200");
     EXPECT_NE(azimuthLine_.Received(5), "M200\r");
-    EXPECT_TRUE(JournalHas("Server: the antenna follows its own target again"));
+    EXPECT_TRUE(JournalHas(windows_->state->journal, "Server: the antenna follows its own target again"));
 }
 
 // Two clients polling at once each get every answer, and the journal tells them apart by address.
@@ -262,12 +260,13 @@ TEST_F(RotctldServerTest, TwoClientsAtOnce) {
     // Three clients' ports in the journal: the setter's and the two pollers'.
     QSet<QString> clients;
     const QRegularExpression command(QStringLiteral("^Server: (127\\.0\\.0\\.1:\\d+) p -> 123\\.00 45\\.00$"));
-    for (const Journal::Entry& entry : Journal::Entries()) {
+    for (const Journal::Entry& entry : windows_->state->journal.Entries()) {
         const QRegularExpressionMatch match = command.match(QString::fromStdString(entry.text));
         if (match.hasMatch()) clients.insert(match.captured(1));
     }
     EXPECT_EQ(clients.size(), 2);
-    EXPECT_TRUE(JournalHas(" P 123.000000 45.000000 -> RPRT 0")) << Journal::Text();
+    EXPECT_TRUE(JournalHas(windows_->state->journal, " P 123.000000 45.000000 -> RPRT 0"))
+        << windows_->state->journal.Text();
 }
 
 // What the server answers, line for line, against Hamlib's rotctld with its simulated rotator:
@@ -347,11 +346,11 @@ TEST_F(RotctldServerTest, HostileClientsAreDisconnected) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Journal::Clear();
+        windows_->state->journal.Clear();
         RawClient hostile(port_);
         hostile.Send(c.bytes);
         EXPECT_TRUE(hostile.Closed());
-        EXPECT_TRUE(JournalHas(c.journalled));
+        EXPECT_TRUE(JournalHas(windows_->state->journal, c.journalled));
         bystander.Send("+p\n");
         EXPECT_TRUE(bystander.Receive(4).starts_with("get_pos:\nAzimuth: ")) << c.what;
     }

@@ -46,9 +46,10 @@ TEST(HamlibSettings, RefuseRotatorsThatCannotBeKeptOrReached) {
 
 class HamlibSettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override { Journal::Clear(); }
-    void TearDown() override { Journal::Clear(); }
-    std::string Journaled() const { return Journal::Text(); }
+    Journal::Journal journal_;
+    void SetUp() override { journal_.Clear(); }
+    void TearDown() override { journal_.Clear(); }
+    std::string Journaled() const { return journal_.Text(); }
 
     test_support::TempDir dir_;
     const std::string file_ = dir_.File("lunark.ini");
@@ -58,7 +59,7 @@ TEST_F(HamlibSettingsFile, SavingChangesOnlyTheKeysThatDifferAndJournalsEach) {
     const std::string lunark = "[Lunark]\r\nLocator=JO22IC\r\nAZtype=Hamlib\r\n";
     WriteFileBytes(file_, lunark + "[Hamlib]\r\nElModel=2\r\nElDevice=localhost:4533\r\n");
 
-    EXPECT_EQ(HamlibSettings::Save(file_, Axis::kAzimuth, Address{601, "/dev/ttyUSB0", 9600}), 3);
+    EXPECT_EQ(HamlibSettings::Save(journal_, file_, Axis::kAzimuth, Address{601, "/dev/ttyUSB0", 9600}), 3);
     EXPECT_EQ(ReadFileBytes(file_), lunark +
                                         "[Hamlib]\r\nElModel=2\r\nElDevice=localhost:4533\r\nAzModel=601\r\n"
                                         "AzDevice=/dev/ttyUSB0\r\nAzSpeed=9600\r\n");
@@ -69,22 +70,23 @@ TEST_F(HamlibSettingsFile, SavingChangesOnlyTheKeysThatDifferAndJournalsEach) {
 
     // The same again writes nothing; the elevation's device alone changes one line.
     const std::string before = ReadFileBytes(file_);
-    EXPECT_EQ(HamlibSettings::Save(file_, Axis::kAzimuth, Address{601, "/dev/ttyUSB0", 9600}), 0);
-    EXPECT_EQ(HamlibSettings::Save(file_, Axis::kElevation, Address{2, "localhost:4534", 0}), 1);
+    EXPECT_EQ(HamlibSettings::Save(journal_, file_, Axis::kAzimuth, Address{601, "/dev/ttyUSB0", 9600}), 0);
+    EXPECT_EQ(HamlibSettings::Save(journal_, file_, Axis::kElevation, Address{2, "localhost:4534", 0}), 1);
     EXPECT_EQ(ReadFileBytes(file_), lunark +
                                         "[Hamlib]\r\nElModel=2\r\nElDevice=localhost:4534\r\nAzModel=601\r\n"
                                         "AzDevice=/dev/ttyUSB0\r\nAzSpeed=9600\r\n");
     EXPECT_NE(Journaled().find("Settings: ElDevice localhost:4533 -> localhost:4534"), std::string::npos);
 
     // No rotator: the model goes to 0, the device and speed stay for the day it comes back.
-    EXPECT_EQ(HamlibSettings::Save(file_, Axis::kAzimuth, std::nullopt), 1);
+    EXPECT_EQ(HamlibSettings::Save(journal_, file_, Axis::kAzimuth, std::nullopt), 1);
     EXPECT_EQ(HamlibSettings::Load(file_, Axis::kAzimuth), std::nullopt);
     EXPECT_NE(ReadFileBytes(file_).find("AzModel=0\r\nAzDevice=/dev/ttyUSB0\r\n"), std::string::npos);
 }
 
 TEST_F(HamlibSettingsFile, AFileThatCannotBeWrittenIsReportedAndJournaled) {
     std::filesystem::create_directory(file_);  // a folder where the file should be
-    EXPECT_THROW(HamlibSettings::Save(file_, Axis::kAzimuth, Address{2, "localhost:4533", 0}), EIniWriteError);
+    EXPECT_THROW(HamlibSettings::Save(journal_, file_, Axis::kAzimuth, Address{2, "localhost:4533", 0}),
+                 EIniWriteError);
     EXPECT_TRUE(std::filesystem::is_directory(file_));
     EXPECT_NE(Journaled().find("Settings: the Hamlib rotator of the azimuth not kept: Unable to write to " + file_),
               std::string::npos)
@@ -93,7 +95,7 @@ TEST_F(HamlibSettingsFile, AFileThatCannotBeWrittenIsReportedAndJournaled) {
 
 TEST_F(HamlibSettingsFile, ARotatorThatCannotBeKeptIsNotWritten) {
     WriteFileBytes(file_, "[Lunark]\nLocator=JO22IC\n");
-    EXPECT_THROW(HamlibSettings::Save(file_, Axis::kAzimuth, Address{2, "", 0}), std::invalid_argument);
+    EXPECT_THROW(HamlibSettings::Save(journal_, file_, Axis::kAzimuth, Address{2, "", 0}), std::invalid_argument);
     EXPECT_EQ(ReadFileBytes(file_), "[Lunark]\nLocator=JO22IC\n");
     EXPECT_EQ(Journaled(), "");
 }

@@ -103,10 +103,12 @@ TEST(HamlibTransport, NamesTheRotatorByModelAndDevice) {
 // azimuth and elevation rotators; failures recorded.
 class HamlibAxes : public ::testing::Test {
 protected:
+    Journal::Journal journal_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         Unit3::AZoffset = 0;
         Unit3::ELoffset = 0;
+        HamlibTransport::SetJournal(&journal_);
         previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
     }
     void TearDown() override {
@@ -115,7 +117,7 @@ protected:
         Unit3::AZtype.clear();
         Unit3::ELtype.clear();
         HamlibTransport::ForgetResults();
-        Journal::Clear();
+        HamlibTransport::SetJournal(nullptr);
     }
     // Both axes' protocol "Hamlib", as the setup window sets it.
     static void BothAxesHamlib() {
@@ -126,9 +128,9 @@ protected:
         const auto reading = HamlibTransport::Reading(axis);
         return reading ? *reading : HamlibTransport::AxisReading{};
     }
-    static int JournalLinesWith(const std::string& text) {
+    int JournalLinesWith(const std::string& text) const {
         int count = 0;
-        for (const Journal::Entry& entry : Journal::Entries()) count += entry.text.find(text) != std::string::npos;
+        for (const Journal::Entry& entry : journal_.Entries()) count += entry.text.find(text) != std::string::npos;
         return count;
     }
     void UseRotators(const std::string& azimuth, const std::string& elevation) {
@@ -281,7 +283,7 @@ TEST_F(HamlibAxes, ReadingBackGivesCommandedAgainstActual) {
     EXPECT_EQ(JournalLinesWith("Azimuth: set position 3.00 0.00 on Hamlib model 2 (Hamlib NET rotctl) at " +
                                first_.Address() + ": done; read back "),
               1)
-        << Journal::Text();
+        << journal_.Text();
     EXPECT_EQ(JournalLinesWith("Elevation: set position 0.00 2.00 on Hamlib model 2 (Hamlib NET rotctl) at " +
                                second_.Address()),
               1);
@@ -307,12 +309,12 @@ TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers
     EXPECT_EQ(JournalLinesWith("Azimuth and elevation: get position on Hamlib model 2 (Hamlib NET rotctl) at " +
                                first_.Address() + ": Comms error - " + first_.Address() + ": "),
               1)
-        << Journal::Text();
+        << journal_.Text();
 
     HamlibTransport::ReadBack();
     ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
     EXPECT_EQ(ReadingOf(Axis::kAzimuth).failure, "");
-    EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << journal_.Text();
 }
 
 // A rotator that was sent a position while it was gone gets it as soon as a read-back finds it
@@ -342,7 +344,7 @@ TEST_F(HamlibAxes, ARotatorThatAnswersAgainIsSentThePositionAtOnce) {
         EXPECT_EQ(Last(axis).result.sent->azimuth, 4.0);
         EXPECT_EQ(Last(axis).result.sent->elevation, 3.0);
     }
-    EXPECT_EQ(JournalLinesWith(": answers again; read back"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith(": answers again; read back"), 1) << journal_.Text();
     EXPECT_TRUE(Reaches(first_, 4.0, 3.0));
 }
 
@@ -474,8 +476,8 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     const std::string alarm = HamlibTransport::NotFollowing(Axis::kAzimuth);
     // Once parking, the rotator is watched against the park position.
     EXPECT_EQ(alarm.rfind("Azimuth rotator not following - commanded 30.0, at ", 0), 0u) << alarm;
-    EXPECT_EQ(JournalLinesWith("Azimuth rotator not following - commanded 20.0"), 1) << Journal::Text();
-    EXPECT_EQ(JournalLinesWith("Elevation rotator not following - commanded 5.0"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Azimuth rotator not following - commanded 20.0"), 1) << journal_.Text();
+    EXPECT_EQ(JournalLinesWith("Elevation rotator not following - commanded 5.0"), 1) << journal_.Text();
     ASSERT_FALSE(messages_.empty());
     EXPECT_EQ(messages_.front().rfind("Azimuth rotator not following - commanded 20.0", 0), 0u) << messages_.front();
 
@@ -484,6 +486,6 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
         return HamlibTransport::NotFollowing(Axis::kAzimuth).empty() &&
                HamlibTransport::NotFollowing(Axis::kElevation).empty();
     }));
-    EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 20.00"), 1) << Journal::Text();
-    EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << Journal::Text();
+    EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 20.00"), 1) << journal_.Text();
+    EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << journal_.Text();
 }

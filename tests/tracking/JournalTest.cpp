@@ -17,14 +17,15 @@ using namespace std::chrono;
 
 class StationJournal : public ::testing::Test {
 protected:
+    Journal::Journal journal_;
     void SetUp() override {
-        Journal::Clear();
+        journal_.Clear();
         previousClock_ = Location::SetClock([this] { return now_; });
     }
     void TearDown() override {
         Location::SetClock(previousClock_);
-        StationLog::SetPath("");
-        Journal::Clear();
+        journal_.Log().SetPath("");
+        journal_.Clear();
     }
     Location::Instant now_ = sys_days{2026y / December / 7} + 6h + 22min;
     Location::ClockFunction previousClock_;
@@ -44,36 +45,36 @@ TEST_F(StationJournal, StampsEachEntryInUtcAndKeepsTheNewestThousandNewestFirst)
     for (const auto& stamp : stamps) EXPECT_EQ(Journal::UtcDateTime(stamp.at), stamp.text);
     EXPECT_EQ(Journal::UtcTime(stamps[0].at), "06:22:00 UTC");
 
-    const std::uint64_t revision = Journal::Revision();
+    const std::uint64_t revision = journal_.Revision();
     for (int i = 1; i <= 1005; ++i) {
-        Journal::Add("entry " + std::to_string(i));
+        journal_.Add("entry " + std::to_string(i));
         now_ += 1s;
     }
-    EXPECT_EQ(Journal::Revision(), revision + 1005);
-    ASSERT_EQ(Journal::Entries().size(), 1000u);
-    EXPECT_EQ(Journal::Entries().front().text, "entry 1005");
-    EXPECT_EQ(Journal::Entries().back().text, "entry 6");
-    EXPECT_EQ(Journal::Line(Journal::Entries().front()), "2026-12-07 06:38:44 UTC  entry 1005");
-    const std::string text = Journal::Text();
+    EXPECT_EQ(journal_.Revision(), revision + 1005);
+    ASSERT_EQ(journal_.Entries().size(), 1000u);
+    EXPECT_EQ(journal_.Entries().front().text, "entry 1005");
+    EXPECT_EQ(journal_.Entries().back().text, "entry 6");
+    EXPECT_EQ(Journal::Line(journal_.Entries().front()), "2026-12-07 06:38:44 UTC  entry 1005");
+    const std::string text = journal_.Text();
     EXPECT_EQ(text.substr(0, text.find('\n') + 1), "2026-12-07 06:38:44 UTC  entry 1005\n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1000);
 }
 
 TEST_F(StationJournal, EveryEntryGoesToTheLogAndAnUnwritableLogIsReportedOnce) {
-    StationLog::SetPath(dir_.File("lunark.log"));
-    Journal::Add("Azimuth: sent M142<CR>");
-    Journal::Add("Settings: AZoffset 0 -> 10");
+    journal_.Log().SetPath(dir_.File("lunark.log"));
+    journal_.Add("Azimuth: sent M142<CR>");
+    journal_.Add("Settings: AZoffset 0 -> 10");
     EXPECT_EQ(test_support::ReadFileBytes(dir_.File("lunark.log")),
               "2026-12-07 06:22:00 UTC  Azimuth: sent M142<CR>\n"
               "2026-12-07 06:22:00 UTC  Settings: AZoffset 0 -> 10\n");
 
     test_support::WriteFileBytes(dir_.File("file"), "");
-    StationLog::SetPath(dir_.File("file/lunark.log"));
-    Journal::Clear();
-    for (int i = 0; i < 3; ++i) Journal::Add("Elevation: sent W142 004<CR>");
-    ASSERT_EQ(Journal::Entries().size(), 4u);  // three sends and one report
+    journal_.Log().SetPath(dir_.File("file/lunark.log"));
+    journal_.Clear();
+    for (int i = 0; i < 3; ++i) journal_.Add("Elevation: sent W142 004<CR>");
+    ASSERT_EQ(journal_.Entries().size(), 4u);  // three sends and one report
     int reports = 0;
-    for (const Journal::Entry& entry : Journal::Entries()) {
+    for (const Journal::Entry& entry : journal_.Entries()) {
         if (entry.text.starts_with("The log cannot be written (" + dir_.File("file"))) ++reports;
     }
     EXPECT_EQ(reports, 1);

@@ -62,12 +62,14 @@ bool Key(const tracking_test::RigctlDaemon& daemon, bool on) {
 
 class RadioTrackingTest : public ::testing::Test {
 protected:
+    Journal::Journal journal_;
+    RadioTracking::Tracker radio_{journal_};
     void SetUp() override {
         previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        Journal::Clear();
+        journal_.Clear();
     }
     void TearDown() override {
-        RadioTracking::Reset();
+        radio_.Reset();
         Messages::SetMessageHandler(previous_);
     }
 
@@ -81,7 +83,7 @@ protected:
         settings.split = split;
         settings.noTxQsy = noTxQsy;
         settings.dx = "FN20XR";
-        RadioTracking::Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
+        radio_.Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
         start_ = steady_clock::now();
     }
 
@@ -90,8 +92,8 @@ protected:
     bool TickUntil(const std::function<bool(const RadioTracking::Status&)>& done) {
         const auto deadline = steady_clock::now() + seconds(20);
         while (steady_clock::now() < deadline) {
-            RadioTracking::Tick(kAt + duration_cast<microseconds>(steady_clock::now() - start_));
-            if (done(RadioTracking::Current())) return true;
+            radio_.Tick(kAt + duration_cast<microseconds>(steady_clock::now() - start_));
+            if (done(radio_.Current())) return true;
             std::this_thread::sleep_for(milliseconds(20));
         }
         return false;
@@ -120,8 +122,8 @@ TEST_F(RadioTrackingTest, SimulatedRigIsTunedToEachModesFrequencies) {
         Use(c.mode, c.loHz, c.split, {1, "", 0});
         ASSERT_TRUE(TickUntil([&](const RadioTracking::Status& s) {
             return s.setReceive && s.readReceive && (!c.split || (s.setTransmit && s.readTransmit));
-        })) << RadioTracking::Current().state;
-        const RadioTracking::Status& s = RadioTracking::Current();
+        })) << radio_.Current().state;
+        const RadioTracking::Status& s = radio_.Current();
         EXPECT_EQ(s.state, "answers");
         EXPECT_NEAR(*s.setReceive, Formula(c.mode, false, c.loHz, s.receiveSetFor), 1);
         EXPECT_EQ(s.readReceive, s.setReceive);
@@ -131,7 +133,7 @@ TEST_F(RadioTrackingTest, SimulatedRigIsTunedToEachModesFrequencies) {
         } else {
             EXPECT_FALSE(s.setTransmit.has_value());  // set only when a transmission starts
         }
-        RadioTracking::Reset();
+        radio_.Reset();
     }
 }
 
@@ -160,10 +162,9 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
         ASSERT_TRUE(Key(daemon, false));
         Use(c.mode, c.loHz, c.split, {2, daemon.Address(), 0}, c.noTxQsy);
         ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; }))
-            << RadioTracking::Current().state;
-        EXPECT_NEAR(*RadioTracking::Current().setReceive,
-                    Formula(c.mode, false, c.loHz, RadioTracking::Current().receiveSetFor), 1);
-        EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
+            << radio_.Current().state;
+        EXPECT_NEAR(*radio_.Current().setReceive, Formula(c.mode, false, c.loHz, radio_.Current().receiveSetFor), 1);
+        EXPECT_EQ(daemon.Frequency(), *radio_.Current().setReceive);
         if (c.ptt) {
             // rigctld turns the PTT off when a client leaves while it is on: the previous case's rig,
             // let go without waiting, must have left first.
@@ -171,12 +172,12 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
             ASSERT_TRUE(Key(daemon, true));
             ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) {
                 return s.transmitting == true && s.setTransmit;
-            })) << RadioTracking::Current().state
-                << ", PTT " << RadioTracking::Current().transmitting.value_or(-1) << ", dial " << daemon.Frequency();
+            })) << radio_.Current().state
+                << ", PTT " << radio_.Current().transmitting.value_or(-1) << ", dial " << daemon.Frequency();
         } else if (c.split) {
             ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setTransmit.has_value(); }));
         }
-        const RadioTracking::Status& s = RadioTracking::Current();
+        const RadioTracking::Status& s = radio_.Current();
         if (c.split || c.ptt) {
             if (c.noTxQsy) {
                 EXPECT_EQ(s.transmitSetFor, kAt + c.transmitFor);
@@ -193,12 +194,12 @@ TEST_F(RadioTrackingTest, RigctldIsTunedToEachModesFrequenciesWithAndWithoutSpli
             ASSERT_TRUE(Key(daemon, false));
             ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) {
                 return s.transmitting == false && s.setReceive;
-            })) << RadioTracking::Current().state
-                << ", PTT " << RadioTracking::Current().transmitting.value_or(-1) << ", rigctld's PTT "
-                << daemon.Ask("t") << ", dial " << daemon.Frequency();
-            EXPECT_EQ(daemon.Frequency(), *RadioTracking::Current().setReceive);
+            })) << radio_.Current().state
+                << ", PTT " << radio_.Current().transmitting.value_or(-1) << ", rigctld's PTT " << daemon.Ask("t")
+                << ", dial " << daemon.Frequency();
+            EXPECT_EQ(daemon.Frequency(), *radio_.Current().setReceive);
         }
-        RadioTracking::Reset();
+        radio_.Reset();
     }
 }
 
@@ -210,14 +211,14 @@ TEST_F(RadioTrackingTest, DialMovedByAnotherProgramIsWarnedOf) {
     tracking_test::RigctlDaemon daemon;
     Use(Mode::kOwnEcho, 0, true, {2, daemon.Address(), 0});
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.setReceive && s.readReceive; }))
-        << RadioTracking::Current().state;
-    EXPECT_EQ(RadioTracking::Current().warning, "");
+        << radio_.Current().state;
+    EXPECT_EQ(radio_.Current().warning, "");
     daemon.Ask("F 10368000000");
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return !s.warning.empty(); }))
-        << daemon.Frequency() << ' ' << RadioTracking::Current().readReceive.value_or(-1) << ' '
-        << RadioTracking::Current().transmitting.value_or(-1) << ' ' << RadioTracking::Current().state;
-    EXPECT_NE(RadioTracking::Current().warning.find("10368000000 Hz without Lunark setting it"), std::string::npos);
-    EXPECT_NE(Journal::Text().find("Radio: The rig's frequency moved to 10368000000 Hz"), std::string::npos);
+        << daemon.Frequency() << ' ' << radio_.Current().readReceive.value_or(-1) << ' '
+        << radio_.Current().transmitting.value_or(-1) << ' ' << radio_.Current().state;
+    EXPECT_NE(radio_.Current().warning.find("10368000000 Hz without Lunark setting it"), std::string::npos);
+    EXPECT_NE(journal_.Text().find("Radio: The rig's frequency moved to 10368000000 Hz"), std::string::npos);
 }
 
 TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
@@ -243,12 +244,12 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     // Told as the rotators' failures are (once per failure: a loaded machine may see a slow answer before).
     ASSERT_FALSE(messages_.empty());
     for (const std::string& message : messages_) EXPECT_EQ(message, "Radio error - " + rig.Address());
-    EXPECT_NE(Journal::Text().find(": Radio error - " + rig.Address() + ": "), std::string::npos) << Journal::Text();
+    EXPECT_NE(journal_.Text().find(": Radio error - " + rig.Address() + ": "), std::string::npos) << journal_.Text();
 
     rig.Resume();
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state == "answers"; }))
-        << RadioTracking::Current().state;
-    EXPECT_NE(Journal::Text().find("Radio: " + rig.Address() + " answers again"), std::string::npos);
+        << radio_.Current().state;
+    EXPECT_NE(journal_.Text().find("Radio: " + rig.Address() + " answers again"), std::string::npos);
     ASSERT_TRUE(TickUntil([&](const RadioTracking::Status& s) { return rig.Frequency() == s.setReceive; }));
     HamlibRotator::Rotators().KeepOnly({});
 }

@@ -67,6 +67,7 @@ TEST(RotatorSettingsText, ElevationRangesAndBelowHorizonPolicies) {
 
 class RotatorSettingsFile : public ::testing::Test {
 protected:
+    Journal::Journal journal_;
     void SetUp() override {
         path_ = (std::filesystem::temp_directory_path() /
                  ("rotator-settings-" + std::to_string(::getpid()) + "-" +
@@ -84,13 +85,13 @@ protected:
 };
 
 TEST_F(RotatorSettingsFile, AMissingSectionOrUnusableValuesReadAsThePlainBehaviour) {
-    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});  // no file at all
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});  // no file at all
     Write("[Lunark]\r\nLocator=JO22IC\r\n");
-    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});
     Write(
         "[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
         "IntervalSeconds=0x7FFFFFFF\n");
-    EXPECT_EQ(RotatorSettings::Load(path_), RotatorSettings::Settings{});
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});
 }
 
 // A hand-edited park the rotator cannot reach reads as not given, and the journal says why.
@@ -112,12 +113,12 @@ TEST_F(RotatorSettingsFile, AParkOutsideTheRangeReadsAsNotGiven) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.section);
-        Journal::Clear();
+        journal_.Clear();
         Write(std::string("[Rotator]\n") + c.section);
-        EXPECT_EQ(RotatorSettings::Load(path_).belowHorizon, c.policy);
-        EXPECT_EQ(Journal::Entries().empty() ? "" : Journal::Entries().front().text, c.journal);
+        EXPECT_EQ(RotatorSettings::Load(journal_, path_).belowHorizon, c.policy);
+        EXPECT_EQ(journal_.Entries().empty() ? "" : journal_.Entries().front().text, c.journal);
     }
-    Journal::Clear();
+    journal_.Clear();
 }
 
 TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
@@ -125,7 +126,7 @@ TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
     Write(lunark);
     const RotatorSettings::Settings settings{450, {5, 85}, {BelowHorizon::kPark, 180, 10}, 2, 10};
     RotatorSettings::Save(path_, settings);
-    EXPECT_EQ(RotatorSettings::Load(path_), settings);
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), settings);
     EXPECT_EQ(Read(), lunark +
                           "[Rotator]\r\nAzimuthRange=0-450\r\nElevationRange=5-85\r\nBelowHorizon=park:180,10\r\n"
                           "Deadband=2\r\nIntervalSeconds=10\r\n");

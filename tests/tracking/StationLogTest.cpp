@@ -52,7 +52,8 @@ private:
 
 class LogFile : public ::testing::Test {
 protected:
-    void TearDown() override { StationLog::SetPath(""); }
+    StationLog::LogFile log_;
+    void TearDown() override { log_.SetPath(""); }
     test_support::TempDir dir_;
 };
 
@@ -83,12 +84,12 @@ TEST_F(LogFile, LivesBesideTheSettingsOrInTheUsersStateFolder) {
 
 TEST_F(LogFile, AppendsLinesAndCreatesItsFolder) {
     const std::string path = dir_.File("state/lunark/lunark.log");
-    StationLog::SetPath(path);
+    log_.SetPath(path);
     const int descriptors = test_support::OpenDescriptorCount();
-    EXPECT_TRUE(StationLog::Append("first"));
-    EXPECT_TRUE(StationLog::Append("second, M\xC2\xB2 RC2800"));
+    EXPECT_TRUE(log_.Append("first"));
+    EXPECT_TRUE(log_.Append("second, M\xC2\xB2 RC2800"));
     EXPECT_EQ(ReadFileBytes(path), "first\nsecond, M\xC2\xB2 RC2800\n");
-    EXPECT_EQ(StationLog::Problem(), "");
+    EXPECT_EQ(log_.Problem(), "");
     EXPECT_EQ(test_support::OpenDescriptorCount(), descriptors);  // never held open
 }
 
@@ -110,8 +111,8 @@ TEST_F(LogFile, KeepsOneRotatedFileOnceAMegabyteIsReached) {
         SCOPED_TRACE(c.before);
         WriteFileBytes(path, std::string(c.before, 'a'));
         WriteFileBytes(path + ".1", "an older rotation\n");
-        StationLog::SetPath(path);
-        ASSERT_TRUE(StationLog::Append(c.line));
+        log_.SetPath(path);
+        ASSERT_TRUE(log_.Append(c.line));
         if (c.rotates) {
             EXPECT_EQ(ReadFileBytes(path), c.line + "\n");
             EXPECT_EQ(fs::file_size(path + ".1"), c.before);
@@ -125,15 +126,15 @@ TEST_F(LogFile, KeepsOneRotatedFileOnceAMegabyteIsReached) {
 TEST_F(LogFile, AFileThatCannotBeWrittenIsReportedAndNothingElseHappens) {
     WriteFileBytes(dir_.File("plain-file"), "");
     const std::string path = dir_.File("plain-file/lunark.log");  // its folder is a file
-    StationLog::SetPath(path);
-    EXPECT_FALSE(StationLog::Append("lost"));
-    EXPECT_FALSE(StationLog::Append("lost again"));
-    EXPECT_NE(StationLog::Problem().find(dir_.File("plain-file")), std::string::npos) << StationLog::Problem();
-    EXPECT_NE(StationLog::Problem().find("Not a directory"), std::string::npos) << StationLog::Problem();
+    log_.SetPath(path);
+    EXPECT_FALSE(log_.Append("lost"));
+    EXPECT_FALSE(log_.Append("lost again"));
+    EXPECT_NE(log_.Problem().find(dir_.File("plain-file")), std::string::npos) << log_.Problem();
+    EXPECT_NE(log_.Problem().find("Not a directory"), std::string::npos) << log_.Problem();
 
-    StationLog::SetPath("");  // off: every line is taken, nothing is written
-    EXPECT_TRUE(StationLog::Append("nowhere"));
-    EXPECT_EQ(StationLog::Problem(), "");
+    log_.SetPath("");  // off: every line is taken, nothing is written
+    EXPECT_TRUE(log_.Append("nowhere"));
+    EXPECT_EQ(log_.Problem(), "");
 }
 
 // A FIFO in the log's place, or a link to one, would block the open until something read it: it is
@@ -145,9 +146,9 @@ TEST_F(LogFile, AFifoInItsPlaceIsReportedWithoutBlocking) {
         SCOPED_TRACE(name);
         const auto end = test_support::RunInChildProcess(
             [&] {
-                StationLog::SetPath(dir_.File(name));
-                EXPECT_FALSE(StationLog::Append("lost"));
-                EXPECT_EQ(StationLog::Problem(), dir_.File(name) + ": not a regular file");
+                log_.SetPath(dir_.File(name));
+                EXPECT_FALSE(log_.Append("lost"));
+                EXPECT_EQ(log_.Problem(), dir_.File(name) + ": not a regular file");
             },
             test_support::RunAs::CurrentUser, 10);
         EXPECT_TRUE(end.Passed()) << end.Describe();
@@ -160,8 +161,8 @@ TEST_F(LogFile, ALinkKeepsNamingTheCurrentLogWhenItTurnsOver) {
     const std::string file = dir_.File("logs/lunark.log"), link = dir_.File("lunark.log");
     WriteFileBytes(file, std::string(StationLog::kCapBytes, 'a'));
     fs::create_symlink(file, link);
-    StationLog::SetPath(link);
-    ASSERT_TRUE(StationLog::Append("new"));
+    log_.SetPath(link);
+    ASSERT_TRUE(log_.Append("new"));
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), file);
     EXPECT_EQ(ReadFileBytes(file), "new\n");
@@ -175,19 +176,19 @@ TEST_F(LogFile, AfterAFullDiskTheNextLineSaysHowManyWereLost) {
     const auto end = test_support::RunInChildProcess(
         [&] {
             ::signal(SIGXFSZ, SIG_IGN);
-            StationLog::SetPath(path);
-            ASSERT_TRUE(StationLog::Append("first"));
+            log_.SetPath(path);
+            ASSERT_TRUE(log_.Append("first"));
             struct rlimit limit {};
             ::getrlimit(RLIMIT_FSIZE, &limit);
             const rlim_t unlimited = limit.rlim_cur;
             limit.rlim_cur = 10;
             ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-            EXPECT_FALSE(StationLog::Append("second line"));  // "seco" goes in
-            EXPECT_FALSE(StationLog::Append("third"));
+            EXPECT_FALSE(log_.Append("second line"));  // "seco" goes in
+            EXPECT_FALSE(log_.Append("third"));
             limit.rlim_cur = unlimited;
             ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-            EXPECT_TRUE(StationLog::Append("fourth"));
-            EXPECT_TRUE(StationLog::Append("fifth"));
+            EXPECT_TRUE(log_.Append("fourth"));
+            EXPECT_TRUE(log_.Append("fifth"));
         },
         test_support::RunAs::CurrentUser);
     ASSERT_TRUE(end.Passed()) << end.Describe();
@@ -203,8 +204,8 @@ TEST_F(LogFile, TwoProcessesSharingItTurnItOverOnce) {
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const pid_t child = test_support::StartChildProcess([&] {
         ::close(held);  // the lock is the other process's alone
-        StationLog::SetPath(path);
-        EXPECT_TRUE(StationLog::Append("from the child"));
+        log_.SetPath(path);
+        EXPECT_TRUE(log_.Append("from the child"));
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the child reaches the lock
     fs::rename(path, path + ".1");                                // the other process turns it over

@@ -75,6 +75,7 @@ TEST(StationResults, ALineThatMayNotBeOpenedSaysSoAndPointsToDialout) {
 // Both lines named in [Ports]: the azimuth on a pseudo-terminal, the elevation on a missing device.
 class StationSends : public ::testing::Test {
 protected:
+    Journal::Journal journal_;
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
@@ -95,19 +96,19 @@ protected:
             Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
         Station::Reset();
-        Journal::Clear();
+        journal_.Clear();
     }
     void TearDown() override {
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
         Unit3::ExecutablePath.clear();
         Station::Reset();
-        Journal::Clear();
+        journal_.Clear();
     }
 
     std::vector<std::string> JournalLines() const {
         std::vector<std::string> lines;
-        for (const Journal::Entry& entry : Journal::Entries()) lines.push_back(Journal::Line(entry));
+        for (const Journal::Entry& entry : journal_.Entries()) lines.push_back(Journal::Line(entry));
         return lines;
     }
 
@@ -119,7 +120,7 @@ protected:
 };
 
 TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
-    EXPECT_FALSE(Station::SendToRotators());
+    EXPECT_FALSE(Station::SendToRotators(journal_));
     EXPECT_EQ(azimuthLine_.Received(16), "\002AG142\r\r\002AG142\r\r");
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - COM2"});  // the box is as it was
 
@@ -157,37 +158,37 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
 // A retry sends the position again on the line whose command failed, and on no other; once the
 // line takes it, or the axis no longer sends on a line, a retry has nothing to send.
 TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
-    EXPECT_FALSE(Station::SendToRotators());
+    EXPECT_FALSE(Station::SendToRotators(journal_));
     ASSERT_EQ(azimuthLine_.Received(16).size(), 16u);
     EXPECT_FALSE(Station::LastSendFailed(Axis::kAzimuth));
     ASSERT_TRUE(Station::LastSendFailed(Axis::kElevation));
-    EXPECT_FALSE(RotatorTracking::RetryFailed(Station::RecordOutcome));  // still unplugged
+    EXPECT_FALSE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));  // still unplugged
     EXPECT_EQ(azimuthLine_.ReceivedNow(), "");
 
     tracking_test::PseudoTerminal elevationLine;  // plugged in again
     test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                  "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine.Path() + "\n");
-    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::RecordOutcome));
+    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));
     EXPECT_EQ(elevationLine.Received(5), "E004\r");
     EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
-    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::RecordOutcome));
+    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));
     EXPECT_EQ(elevationLine.ReceivedNow() + azimuthLine_.ReceivedNow(), "");
-    EXPECT_EQ(Journal::Entries().front().text, "Elevation: E004<CR> (45 30 30 34 0D) on COM2 at 9600 baud: sent");
+    EXPECT_EQ(journal_.Entries().front().text, "Elevation: E004<CR> (45 30 30 34 0D) on COM2 at 9600 baud: sent");
 
     test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM2=" + dir_.File("unplugged") + "\n");
-    EXPECT_FALSE(Station::SendToRotators());
+    EXPECT_FALSE(Station::SendToRotators(journal_));
     Unit3::ELtype = "none";  // the failed line is no longer the axis's
     EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
 }
 
 TEST_F(StationSends, NamesNotInTheListAndChangedSettingsAreJournalled) {
-    Station::NoteSettings();
-    Journal::Clear();
+    Station::NoteSettings(journal_);
+    journal_.Clear();
     Unit3::AZoffset = -3;
     Unit3::ELtype = "Hy-Gain DCU-1";  // an azimuth-only name
-    Station::NoteSettings();
-    Station::NoteSettings();  // nothing changed since: nothing more
-    EXPECT_FALSE(Station::SendToRotators());
+    Station::NoteSettings(journal_);
+    Station::NoteSettings(journal_);  // nothing changed since: nothing more
+    EXPECT_FALSE(Station::SendToRotators(journal_));
     const std::string time = "2026-12-07 06:22:00 UTC  ";
     const std::vector<std::string> lines = JournalLines();
     ASSERT_EQ(lines.size(), 5u);

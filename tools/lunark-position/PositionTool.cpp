@@ -15,6 +15,7 @@
 #include "HamlibModels.h"
 #include "HamlibTransport.h"
 #include "HorizonSettings.h"
+#include "Journal.h"
 #include "Location.h"
 #include "Messages.h"
 #include "PathText.h"
@@ -1077,7 +1078,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elType) Unit3::ELtype = *options.elType;
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
-    RotatorSettings::Current = RotatorSettings::Load(settingsFile);
+    Journal::Journal unshown;  // the program shows no journal: Load's note of a park position goes nowhere
+    RotatorSettings::Current = RotatorSettings::Load(unshown, settingsFile);
     if (options.azRange) RotatorSettings::Current.azimuthRange = *options.azRange;
     if (options.elRange) RotatorSettings::Current.elevation = *options.elRange;
     if (options.belowHorizon) RotatorSettings::Current.belowHorizon = *options.belowHorizon;

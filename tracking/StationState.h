@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Journal.h"
+#include "RadioTracking.h"
+
+// What the station's features keep while the program runs: the journal (with its log file) and the
+// radio's Doppler tracking. The program makes one at start-up, before its windows and outliving
+// them, and hands each part to the windows, pages and links that use it; a test makes its own.
+// The settings the main and setup windows share, and the latest position, stay where they are
+// (Unit3, Position).
+struct StationState {
+    Journal::Journal journal;
+    RadioTracking::Tracker radio{journal};
+};
