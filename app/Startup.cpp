@@ -43,14 +43,14 @@ std::string& RealExecutablePath() {
 }
 
 // The station's log: beside the settings or in the user's state folder, unless [Station] Log=0.
-void StartJournal(Journal::Journal& journal) {
+void StartJournal(StationState& state) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
-    journal.Log().SetPath(StationSettings::LogEnabled(settingsFile)
-                              ? StationLog::DefaultPath(Unit3::ExecutablePath, RealExecutablePath())
-                              : std::string());
-    journal.Add("Lunark started; settings in " + settingsFile);
-    Station::NoteSettings(journal);
-    HamlibTransport::SetJournal(&journal);
+    state.journal.Log().SetPath(StationSettings::LogEnabled(settingsFile)
+                                    ? StationLog::DefaultPath(Unit3::ExecutablePath, RealExecutablePath())
+                                    : std::string());
+    state.journal.Add("Lunark started; settings in " + settingsFile);
+    state.records.NoteSettings();
+    HamlibTransport::SetJournal(&state.journal);
 }
 
 }  // namespace
@@ -105,8 +105,8 @@ ProgramWindows CreateWindows() {
     [[maybe_unused]] TDataModule3 dataModule3;  // groups the settings routines; holds no state
     windows.form4 = std::make_unique<TForm4>();
     Unit4::Form4 = windows.form4.get();
-    StartJournal(state.journal);
-    windows.station = std::make_unique<TStationWindow>(state.journal);
+    StartJournal(state);
+    windows.station = std::make_unique<TStationWindow>(state.journal, state.records);
     TForm1* form1 = windows.form1.get();
     form1->SetStationWindow(windows.station.get());
     windows.station->SetFirstStart(form1->StartedWithoutSettings());
@@ -131,7 +131,7 @@ ProgramWindows CreateWindows() {
     windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage(state.radio, state.journal));
     auto* calendar = new TCalendarPage;
     windows.station->AddSection(QStringLiteral("Calendar"), calendar);
-    auto* sky = new TSkyPlot;
+    auto* sky = new TSkyPlot(state.records);
     windows.station->AddSection(QStringLiteral("Sky"), sky);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, sky, [sky] {
         Guarded([sky] {

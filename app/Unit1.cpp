@@ -150,7 +150,7 @@ void TForm1::CreateControls() {
     retryTimer_ = new QTimer(this);
     connect(retryTimer_, &QTimer::timeout, this, [this] {
         Guarded([this] {
-            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(Station::Recorder(station_.journal));
+            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(station_.records, station_.records.Recorder());
         });
     });
     rotatorWatch_ = new QTimer(this);
@@ -260,7 +260,7 @@ void TForm1::OnActivate() {
     Guarded([this] {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
         SetRetryInterval();
-        Station::NoteSettings(station_.journal);  // a return from the setup window brings its changes
+        station_.records.NoteSettings();  // a return from the setup window brings its changes
         RunPositionUpdate();
     });
 }
@@ -279,7 +279,7 @@ void TForm1::Timer1Timer() {
         if (CheckBox1->isChecked()) {
             // With an interval in seconds each tick sends the position of its own moment.
             if (RotatorTracking::FreshPositionEachTick()) RunPositionUpdate();
-            RotatorTracking::Send(true, Station::Recorder(station_.journal));
+            RotatorTracking::Send(true, station_.records.Recorder());
         }
         Label3->setVisible(false);
     });
@@ -326,8 +326,8 @@ bool TForm1::PointAndSend() {
     bool sent = false;
     Guarded([this, &sent] {
         RunPositionUpdate();
-        Station::NoteSettings(station_.journal);
-        sent = RotatorTracking::Send(false, Station::Recorder(station_.journal));
+        station_.records.NoteSettings();
+        sent = RotatorTracking::Send(false, station_.records.Recorder());
     });
     return sent;
 }
@@ -426,6 +426,6 @@ void TForm1::SendResumed() {
 }
 
 void TForm1::SendPositionCommands() {
-    Station::NoteSettings(station_.journal);
-    RotatorTracking::Send(false, Station::Recorder(station_.journal));
+    station_.records.NoteSettings();
+    RotatorTracking::Send(false, station_.records.Recorder());
 }

@@ -21,7 +21,9 @@ constexpr int kSide = 500;
 void BM_SkyPlotEverySecond(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
     HorizonSettings::Current = horizon_mask::Mask({{90, 12}, {180, 20}, {270, 5}});
-    TSkyPlot plot;
+    Journal::Journal journal;
+    const Station::Records nothingSent(journal);
+    TSkyPlot plot(nothingSent);
     plot.resize(kSide, kSide);
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
@@ -36,9 +38,11 @@ void BM_SkyPlotNewDay(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     int size = kSide;
+    Journal::Journal journal;
+    const Station::Records nothingSent(journal);
     for (auto _ : state) {
         // A new size throws the kept tracks' picture away; a new station the tracks as well.
-        TSkyPlot plot;
+        TSkyPlot plot(nothingSent);
         plot.resize(size, size);
         size = size == kSide ? kSide - 1 : kSide;
         plot.Refresh();

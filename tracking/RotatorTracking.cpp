@@ -89,9 +89,9 @@ bool Send(bool automatic, const Rotators::SendObserver& observer) {
     return SendAxesAndNote(azimuth, elevation, observer);
 }
 
-bool RetryFailed(const Rotators::SendObserver& observer) {
-    const bool azimuth = Station::LastSendFailed(Axis::kAzimuth);
-    const bool elevation = Station::LastSendFailed(Axis::kElevation);
+bool RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer) {
+    const bool azimuth = records.LastSendFailed(Axis::kAzimuth);
+    const bool elevation = records.LastSendFailed(Axis::kElevation);
     if (!azimuth && !elevation) return true;
     return SendAxesAndNote(azimuth, elevation, observer);
 }

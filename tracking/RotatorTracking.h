@@ -7,6 +7,7 @@
 #include "Location.h"
 #include "RotatorPlan.h"
 #include "Rotators.h"
+#include "Station.h"
 
 // The rotators' side of the program's tracking: the targets of the latest position update pointed
 // as the [Rotator] settings say (RotatorSettings::Current), and the sends of "Track" and of the
@@ -26,9 +27,9 @@ void PointTargets(Location::Instant now);
 bool Send(bool automatic, const Rotators::SendObserver& observer = {});
 
 // Sends the pointed targets again to the axes whose last command on their line failed
-// (Station::LastSendFailed), as a send of "Cont. track" would; nothing when none did. True when
+// (records.LastSendFailed), as a send of "Cont. track" would; nothing when none did. True when
 // every command sent went out.
-bool RetryFailed(const Rotators::SendObserver& observer = {});
+bool RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer = {});
 
 // Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
 // deadband forgets what was sent.

@@ -26,16 +26,6 @@ using Protocols::Axis;
 
 constexpr char kNoDevice[] = "no device";
 
-struct State {
-    std::array<std::optional<LastCommand>, 2> last;
-    std::optional<std::array<std::string, 8>> notedSettings;
-};
-
-State& Current() {
-    static State state;
-    return state;
-}
-
 constexpr char kDialoutHint[] =
     "serial lines belong to the group dialout: sudo usermod -aG dialout $USER, then log in again";
 
@@ -73,11 +63,13 @@ const char* AxisName(Axis axis) {
     return axis == Axis::kAzimuth ? "Azimuth" : "Elevation";
 }
 
-void RecordOutcome(Journal::Journal& journal, const Rotators::SendOutcome& outcome) {
+}  // namespace
+
+void Records::Record(const Rotators::SendOutcome& outcome) {
     const std::string axis = AxisName(outcome.axis);
     if (!outcome.send) {
-        journal.Add(axis + ": " + Rotators::ReselectMessage(outcome.axis) + " (\"" + win1252::ToUtf8(outcome.protocol) +
-                    "\" is not a protocol of this axis)");
+        journal_.Add(axis + ": " + Rotators::ReselectMessage(outcome.axis) + " (\"" +
+                     win1252::ToUtf8(outcome.protocol) + "\" is not a protocol of this axis)");
         return;
     }
     const Rotators::Send& send = *outcome.send;
@@ -88,9 +80,11 @@ void RecordOutcome(Journal::Journal& journal, const Rotators::SendOutcome& outco
                        " baud: " + last.result;
     if (outcome.result.error != 0) line += " [" + std::string(std::strerror(outcome.result.error)) + "]";
     if (!last.hint.empty()) line += "; " + last.hint;
-    journal.Add(std::move(line));
-    Current().last[IndexOf(outcome.axis)] = std::move(last);
+    journal_.Add(std::move(line));
+    last_[IndexOf(outcome.axis)] = std::move(last);
 }
+
+namespace {
 
 struct SettingName {
     const char* key;
@@ -115,8 +109,8 @@ long double Turn(long double degrees) {
 
 }  // namespace
 
-Rotators::SendObserver Recorder(Journal::Journal& journal) {
-    return [&journal](const Rotators::SendOutcome& outcome) { RecordOutcome(journal, outcome); };
+Rotators::SendObserver Records::Recorder() {
+    return [this](const Rotators::SendOutcome& outcome) { Record(outcome); };
 }
 
 std::string ResultText(const Rotators::SendOutcome& outcome) {
@@ -133,7 +127,7 @@ std::string HintFor(const SerialPort::SendResult& result) {
     return kDialoutHint;
 }
 
-AxisStatus StatusOf(Axis axis) {
+AxisStatus Records::StatusOf(Axis axis) const {
     AxisStatus status;
     const bool azimuth = axis == Axis::kAzimuth;
     status.protocol = win1252::ToUtf8(azimuth ? Unit3::AZtype : Unit3::ELtype);
@@ -146,37 +140,37 @@ AxisStatus StatusOf(Axis axis) {
     if (protocol != nullptr) status.lineSpeed = std::string(protocol->lineSpeed);
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
     status.fractionalDegrees = protocol != nullptr && protocol->fractionalDegrees;
-    status.last = Current().last[IndexOf(axis)];
+    status.last = last_[IndexOf(axis)];
     AxisTransports::For(protocol).Describe(axis, status);
     return status;
 }
 
-bool LastSendFailed(Axis axis) {
+bool Records::LastSendFailed(Axis axis) const {
     const Protocols::Protocol* protocol =
         Protocols::FindProtocol(axis, axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
-    const std::optional<LastCommand>& last = Current().last[IndexOf(axis)];
+    const std::optional<LastCommand>& last = last_[IndexOf(axis)];
     return protocol != nullptr && protocol->UsesComPort() && protocol->copies > 0 && last && !last->sent;
 }
 
-bool SendToRotators(Journal::Journal& journal) {
-    NoteSettings(journal);
-    return Rotators::SendToRotators(Recorder(journal));
+bool Records::SendToRotators() {
+    NoteSettings();
+    return Rotators::SendToRotators(Recorder());
 }
 
-void NoteSettings(Journal::Journal& journal) {
+void Records::NoteSettings() {
     std::array<std::string, 8> now;
     for (std::size_t i = 0; i < now.size(); ++i) now[i] = kSettings[i].value();
-    std::optional<std::array<std::string, 8>>& noted = Current().notedSettings;
+    std::optional<std::array<std::string, 8>>& noted = notedSettings_;
     if (!noted) {
         std::string all = "Settings:";
         for (std::size_t i = 0; i < now.size(); ++i) {
             all += std::string(i == 0 ? " " : ", ") + kSettings[i].key + " " + now[i];
         }
-        journal.Add(all);
+        journal_.Add(all);
     } else {
         for (std::size_t i = 0; i < now.size(); ++i) {
             if (now[i] != (*noted)[i]) {
-                journal.Add(std::string("Settings: ") + kSettings[i].key + " " + (*noted)[i] + " -> " + now[i]);
+                journal_.Add(std::string("Settings: ") + kSettings[i].key + " " + (*noted)[i] + " -> " + now[i]);
             }
         }
     }
@@ -249,10 +243,6 @@ TargetStatus TargetNow() {
     if (!mask.Empty()) crossMask();
     status.known = true;
     return status;
-}
-
-void Reset() {
-    Current() = State{};
 }
 
 }  // namespace Station

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -52,20 +53,40 @@ struct AxisStatus {
     } shown;
 };
 
-// Settings as they are now, the last command as it was recorded, worded by the axis's transport.
-AxisStatus StatusOf(Protocols::Axis axis);
+// One run's record of the station: each axis's last command and its outcome, and the eight
+// settings as last journaled. The program makes one at start-up (StationState) and hands it to the
+// windows that send and show; what it records also goes into the journal it is handed.
+class Records {
+public:
+    explicit Records(Journal::Journal& journal) : journal_(journal) {}
 
-// Records what became of each command (a Rotators::SendObserver): the axis's last command and a
-// line in the journal.
-Rotators::SendObserver Recorder(Journal::Journal& journal);
+    // Settings as they are now, the last command as it was recorded, worded by the axis's transport.
+    AxisStatus StatusOf(Protocols::Axis axis) const;
 
-// Whether the last command this run sent on the axis's serial line failed, with the axis still
-// set to a protocol that sends on its line.
-bool LastSendFailed(Protocols::Axis axis);
+    // Records what became of each command (a Rotators::SendObserver): the axis's last command and
+    // a line in the journal.
+    Rotators::SendObserver Recorder();
 
-// Sends the latest position to both rotators (Rotators::SendToRotators) and records every command
-// and its outcome, in the axis status and in the journal. True when every command went out whole.
-bool SendToRotators(Journal::Journal& journal);
+    // Whether the last command this run sent on the axis's serial line failed, with the axis still
+    // set to a protocol that sends on its line.
+    bool LastSendFailed(Protocols::Axis axis) const;
+
+    // Sends the latest position to both rotators (Rotators::SendToRotators) and records every
+    // command and its outcome, in the axis status and in the journal. True when every command went
+    // out whole.
+    bool SendToRotators();
+
+    // Writes each of the eight settings that changed since the last call into the journal, one
+    // line each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.
+    void NoteSettings();
+
+private:
+    void Record(const Rotators::SendOutcome& outcome);
+
+    Journal::Journal& journal_;
+    std::array<std::optional<LastCommand>, 2> last_;
+    std::optional<std::array<std::string, 8>> notedSettings_;
+};
 
 inline constexpr char kSentText[] = "sent";
 
@@ -74,10 +95,6 @@ inline constexpr char kSentText[] = "sent";
 std::string ResultText(const Rotators::SendOutcome& outcome);
 // What the operator can do about a failure, or empty: for permission denied, joining `dialout`.
 std::string HintFor(const SerialPort::SendResult& result);
-
-// Writes each of the eight settings that changed since the last call into the journal, one line
-// each ("Settings: AZoffset 0 -> 10"); the first call writes all of them on one line.
-void NoteSettings(Journal::Journal& journal);
 
 // Settings of a section of their own ([Pointing], [Rotator]) as key and text.
 using KeyTexts = std::vector<std::pair<std::string, std::string>>;
@@ -107,8 +124,5 @@ struct TargetStatus {
 // in precise mode or for another target, where the position update points (PointingSettings::Direction),
 // from the station's exact place when one is set, with the apparent place of date.
 TargetStatus TargetNow();
-
-// Forgets the recorded commands and the settings last noted (a new run; tests).
-void Reset();
 
 }  // namespace Station

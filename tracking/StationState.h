@@ -3,13 +3,15 @@
 
 #include "Journal.h"
 #include "RadioTracking.h"
+#include "Station.h"
 
-// What the station's features keep while the program runs: the journal (with its log file) and the
-// radio's Doppler tracking. The program makes one at start-up, before its windows and outliving
+// What the station's features keep while the program runs: the journal (with its log file), the
+// record of each axis's last command and the radio's Doppler tracking. The program makes one at start-up, before its windows and outliving
 // them, and hands each part to the windows, pages and links that use it; a test makes its own.
 // The settings the main and setup windows share, and the latest position, stay where they are
 // (Unit3, Position).
 struct StationState {
     Journal::Journal journal;
+    Station::Records records{journal};
     RadioTracking::Tracker radio{journal};
 };

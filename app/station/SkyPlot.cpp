@@ -48,7 +48,7 @@ bool TSkyPlot::Inputs::operator==(const Inputs& other) const {
            size == other.size;
 }
 
-TSkyPlot::TSkyPlot(QWidget* parent) : QWidget(parent) {
+TSkyPlot::TSkyPlot(const Station::Records& records, QWidget* parent) : QWidget(parent), records_(records) {
     setObjectName(QStringLiteral("skyPlot"));
     setMinimumSize(320, 320);
 }
@@ -91,8 +91,8 @@ void TSkyPlot::Refresh() {
     moon_ = {moon.azimuth, moon.elevation};
     sun_ = {sun.azimuth, sun.elevation};
     // The rotators as last commanded, the offsets taken off to give the direction in the sky.
-    const Station::AxisStatus azimuth = Station::StatusOf(Protocols::Axis::kAzimuth);
-    const Station::AxisStatus elevation = Station::StatusOf(Protocols::Axis::kElevation);
+    const Station::AxisStatus azimuth = records_.StatusOf(Protocols::Axis::kAzimuth);
+    const Station::AxisStatus elevation = records_.StatusOf(Protocols::Axis::kElevation);
     const auto commanded = [](const Station::AxisStatus& az, const Station::AxisStatus& el) -> std::optional<Sample> {
         if (!az.sends || !az.target) return std::nullopt;
         const long double pointedElevation = el.sends && el.target ? *el.target - Unit3::ELoffset : 0.0L;

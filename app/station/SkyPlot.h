@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "Station.h"
 #include "horizon_mask.h"
 #include "pointing.h"
 
@@ -23,7 +24,9 @@
 class TSkyPlot : public QWidget {
     Q_OBJECT
 public:
-    explicit TSkyPlot(QWidget* parent = nullptr);
+    // records: the run's record of each axis's last command, where the rotators were sent; it
+    // outlives the plot.
+    explicit TSkyPlot(const Station::Records& records, QWidget* parent = nullptr);
 
     // Takes the clock, the station, the mask, the rotators' settings and their last commands, and repaints.
     void Refresh();
@@ -68,4 +71,5 @@ private:
     std::optional<QPointF> moonNow_, sunNow_;
     Sample moon_{}, sun_{};
     std::optional<Sample> azimuthCommanded_, elevationCommanded_, readBack_;
+    const Station::Records& records_;
 };

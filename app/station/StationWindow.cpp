@@ -129,8 +129,8 @@ private:
 
 }  // namespace
 
-TStationWindow::TStationWindow(const Journal::Journal& runJournal, QWidget* parent)
-    : QWidget(parent, Qt::Window), journal_(runJournal) {
+TStationWindow::TStationWindow(const Journal::Journal& runJournal, const Station::Records& records, QWidget* parent)
+    : QWidget(parent, Qt::Window), journal_(runJournal), records_(records) {
     setObjectName(QStringLiteral("Station1"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowIcon(form_style::ProgramIcon());
@@ -338,7 +338,7 @@ void TStationWindow::RefreshStation() {
 void TStationWindow::RefreshAxes() {
     const std::optional<Location::Instant> next = nextSend_ ? nextSend_() : std::nullopt;
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
-        const Station::AxisStatus status = Station::StatusOf(axis);
+        const Station::AxisStatus status = records_.StatusOf(axis);
         const std::string a = axis == Axis::kAzimuth ? "azimuth" : "elevation";
         const auto set = [&](const char* field, const QString& text) { SetField((a + field).c_str(), text); };
         set("Protocol", u'"' + FromCore(status.protocol) + u'"' +

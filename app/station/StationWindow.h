@@ -9,6 +9,7 @@
 
 #include "Journal.h"
 #include "Location.h"
+#include "Station.h"
 
 class QGroupBox;
 class QLabel;
@@ -29,8 +30,9 @@ public:
     static constexpr int kDefaultWidth = 900;
     static constexpr int kDefaultHeight = 640;
 
-    // journal: the run's, shown with its log file; it outlives the window.
-    explicit TStationWindow(const Journal::Journal& journal, QWidget* parent = nullptr);
+    // journal: the run's, shown with its log file; records: each axis's last command. Both outlive
+    // the window.
+    TStationWindow(const Journal::Journal& journal, const Station::Records& records, QWidget* parent = nullptr);
 
     // When the next automatic send is due, or nullopt while none is (continuous tracking off).
     using NextSendFunction = std::function<std::optional<Location::Instant>()>;
@@ -80,6 +82,7 @@ private:
     void StorePlace();
 
     const Journal::Journal& journal_;
+    const Station::Records& records_;
     std::map<QString, QLabel*> fields_;
     QGroupBox* targetGroup_ = nullptr;  // "Moon", or "Sun" while the Sun is the target
     QTimer* refreshTimer_ = nullptr;

@@ -48,7 +48,6 @@ protected:
         test_support::WriteFileBytes(Settings(), kLunarkSection);
         previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2023y / March / 22} + 12h); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        Station::Reset();
         HamlibTransport::ForgetResults();
         startup::DeliverHamlibResults();
         windows_.emplace(startup::CreateWindows());
@@ -62,7 +61,6 @@ protected:
         HamlibTransport::ForgetResults();
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
-        Station::Reset();
     }
 
     std::string Settings() const { return dir_.File("lunark.ini"); }

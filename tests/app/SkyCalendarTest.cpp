@@ -54,7 +54,9 @@ int Distance(QColor a, QColor b) {
 
 TEST_F(SkyCalendarTest, SkyPlotDrawsTheBodiesWhereTheyStandAndTheMask) {
     HorizonSettings::Current = horizon_mask::Mask({{90, 40}, {180, 40}, {270, 0}, {0, 0}});
-    TSkyPlot plot;
+    Journal::Journal journal;
+    const Station::Records records(journal);
+    TSkyPlot plot(records);
     plot.resize(500, 500);
     plot.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));

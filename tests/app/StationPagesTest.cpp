@@ -50,13 +50,11 @@ protected:
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([this] { return now_; });
         RotatorSettings::Current = {};
-        Station::Reset();
     }
     void TearDown() override {
         windows_.reset();
         Location::SetClock(previousClock_);
         RotatorSettings::Current = {};
-        Station::Reset();
     }
 
     // GS-232A on both axes, no offsets: the azimuth line sends "Maaa", the elevation line "Waaa eee".

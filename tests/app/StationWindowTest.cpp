@@ -60,7 +60,6 @@ protected:
             message_boxes::ShowPlainWithoutWaiting(owner_, QString::fromStdString(text),
                                                    QString::fromStdString(Journal::UtcTime(Location::Now())));
         });
-        Station::Reset();
     }
     void TearDown() override {
         for (QMessageBox* box : OpenBoxes()) box->close();
@@ -69,7 +68,6 @@ protected:
         Location::SetClock(previousClock_);
         Unit4::Form4 = nullptr;
         Unit1::Form1 = nullptr;
-        Station::Reset();
     }
 
     // YAESU on both axes with offsets +10 and +5; COM1 the azimuth line, COM2 the elevation line.
@@ -151,7 +149,7 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     WriteSettings(azimuthLine_.Path(), dir_.File("unplugged"));
     TForm1 form(state_);
     owner_ = &form;
-    TStationWindow station(state_.journal);
+    TStationWindow station(state_.journal, state_.records);
     form.SetStationWindow(&station);
     station.SetNextSend([&form] { return form.NextSendTime(); });
     form.show();
@@ -224,7 +222,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     WriteSettings(azimuthLine_.Path(), elevationLine_.Path());
     const std::string before = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     {
-        TStationWindow station(state_.journal);
+        TStationWindow station(state_.journal, state_.records);
         station.ShowBeside(nullptr);
         station.move(333, 222);
         station.resize(900, 720);
@@ -232,7 +230,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     }
     const std::string after = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     EXPECT_EQ(after, before + "[Station]\nLeft=333\nTop=222\nWidth=900\nHeight=720\n");
-    TStationWindow again(state_.journal);
+    TStationWindow again(state_.journal, state_.records);
     again.ShowBeside(nullptr);
     EXPECT_EQ(again.pos(), QPoint(333, 222));
     EXPECT_EQ(again.size(), QSize(900, 720));
@@ -289,7 +287,6 @@ TEST_F(StationWindowTest, TheStartWritesTheLogUnlessItIsTurnedOff) {
             test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                          test_support::ReadFileBytes(dir_.File("lunark.ini")) + "[Station]\nLog=0\n");
         }
-        Station::Reset();
         {
             const startup::ProgramWindows windows = startup::CreateWindows();
             windows.form1->Button1->click();

@@ -118,7 +118,6 @@ protected:
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
         RotatorSettings::Current = {};
-        Station::Reset();
     }
     void TearDown() override {
         windows_.reset();
@@ -126,7 +125,6 @@ protected:
         StationLink::ForgetClientDirection(unread);
         Location::SetClock(previousClock_);
         RotatorSettings::Current = {};
-        Station::Reset();
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
     // further sections.

@@ -76,6 +76,7 @@ TEST(StationResults, ALineThatMayNotBeOpenedSaysSoAndPointsToDialout) {
 class StationSends : public ::testing::Test {
 protected:
     Journal::Journal journal_;
+    Station::Records records_{journal_};
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
@@ -95,14 +96,12 @@ protected:
         previousClock_ =
             Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        Station::Reset();
         journal_.Clear();
     }
     void TearDown() override {
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
         Unit3::ExecutablePath.clear();
-        Station::Reset();
         journal_.Clear();
     }
 
@@ -120,7 +119,7 @@ protected:
 };
 
 TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
-    EXPECT_FALSE(Station::SendToRotators(journal_));
+    EXPECT_FALSE(records_.SendToRotators());
     EXPECT_EQ(azimuthLine_.Received(16), "\002AG142\r\r\002AG142\r\r");
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - COM2"});  // the box is as it was
 
@@ -136,7 +135,7 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
                          "AZtype Prosistel-D, ELtype M\xC2\xB2 RC2800, TrackInterval 1",
               }));
 
-    const Station::AxisStatus azimuth = Station::StatusOf(Axis::kAzimuth);
+    const Station::AxisStatus azimuth = records_.StatusOf(Axis::kAzimuth);
     EXPECT_EQ(azimuth.protocol, "Prosistel-D");
     EXPECT_TRUE(azimuth.sends);
     EXPECT_EQ(azimuth.port, "COM1");
@@ -147,7 +146,7 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
     EXPECT_EQ(azimuth.last->bytes, "\002AG142\r\r");
     EXPECT_EQ(azimuth.last->at, sys_days{2026y / December / 7} + 6h + 22min);
     EXPECT_EQ(azimuth.last->result, "sent");
-    const Station::AxisStatus elevation = Station::StatusOf(Axis::kElevation);
+    const Station::AxisStatus elevation = records_.StatusOf(Axis::kElevation);
     EXPECT_EQ(elevation.protocol, "M\xC2\xB2 RC2800");
     EXPECT_EQ(elevation.target, 4);
     ASSERT_TRUE(elevation.last.has_value());
@@ -158,37 +157,37 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
 // A retry sends the position again on the line whose command failed, and on no other; once the
 // line takes it, or the axis no longer sends on a line, a retry has nothing to send.
 TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
-    EXPECT_FALSE(Station::SendToRotators(journal_));
+    EXPECT_FALSE(records_.SendToRotators());
     ASSERT_EQ(azimuthLine_.Received(16).size(), 16u);
-    EXPECT_FALSE(Station::LastSendFailed(Axis::kAzimuth));
-    ASSERT_TRUE(Station::LastSendFailed(Axis::kElevation));
-    EXPECT_FALSE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));  // still unplugged
+    EXPECT_FALSE(records_.LastSendFailed(Axis::kAzimuth));
+    ASSERT_TRUE(records_.LastSendFailed(Axis::kElevation));
+    EXPECT_FALSE(RotatorTracking::RetryFailed(records_, records_.Recorder()));  // still unplugged
     EXPECT_EQ(azimuthLine_.ReceivedNow(), "");
 
     tracking_test::PseudoTerminal elevationLine;  // plugged in again
     test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                  "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine.Path() + "\n");
-    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));
+    EXPECT_TRUE(RotatorTracking::RetryFailed(records_, records_.Recorder()));
     EXPECT_EQ(elevationLine.Received(5), "E004\r");
-    EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
-    EXPECT_TRUE(RotatorTracking::RetryFailed(Station::Recorder(journal_)));
+    EXPECT_FALSE(records_.LastSendFailed(Axis::kElevation));
+    EXPECT_TRUE(RotatorTracking::RetryFailed(records_, records_.Recorder()));
     EXPECT_EQ(elevationLine.ReceivedNow() + azimuthLine_.ReceivedNow(), "");
     EXPECT_EQ(journal_.Entries().front().text, "Elevation: E004<CR> (45 30 30 34 0D) on COM2 at 9600 baud: sent");
 
     test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM2=" + dir_.File("unplugged") + "\n");
-    EXPECT_FALSE(Station::SendToRotators(journal_));
+    EXPECT_FALSE(records_.SendToRotators());
     Unit3::ELtype = "none";  // the failed line is no longer the axis's
-    EXPECT_FALSE(Station::LastSendFailed(Axis::kElevation));
+    EXPECT_FALSE(records_.LastSendFailed(Axis::kElevation));
 }
 
 TEST_F(StationSends, NamesNotInTheListAndChangedSettingsAreJournalled) {
-    Station::NoteSettings(journal_);
+    records_.NoteSettings();
     journal_.Clear();
     Unit3::AZoffset = -3;
     Unit3::ELtype = "Hy-Gain DCU-1";  // an azimuth-only name
-    Station::NoteSettings(journal_);
-    Station::NoteSettings(journal_);  // nothing changed since: nothing more
-    EXPECT_FALSE(Station::SendToRotators(journal_));
+    records_.NoteSettings();
+    records_.NoteSettings();  // nothing changed since: nothing more
+    EXPECT_FALSE(records_.SendToRotators());
     const std::string time = "2026-12-07 06:22:00 UTC  ";
     const std::vector<std::string> lines = JournalLines();
     ASSERT_EQ(lines.size(), 5u);
@@ -197,7 +196,7 @@ TEST_F(StationSends, NamesNotInTheListAndChangedSettingsAreJournalled) {
                             "protocol of this axis)");
     EXPECT_EQ(lines[3], time + "Settings: ELtype M\xC2\xB2 RC2800 -> Hy-Gain DCU-1");
     EXPECT_EQ(lines[4], time + "Settings: AZoffset 10 -> -3");
-    const Station::AxisStatus elevation = Station::StatusOf(Axis::kElevation);
+    const Station::AxisStatus elevation = records_.StatusOf(Axis::kElevation);
     EXPECT_FALSE(elevation.protocolKnown);
     EXPECT_FALSE(elevation.sends);
     EXPECT_FALSE(elevation.last.has_value());
