@@ -47,8 +47,6 @@ TEST(HamlibSettings, RefuseRotatorsThatCannotBeKeptOrReached) {
 class HamlibSettingsFile : public ::testing::Test {
 protected:
     Journal::Journal journal_;
-    void SetUp() override { journal_.Clear(); }
-    void TearDown() override { journal_.Clear(); }
     std::string Journaled() const { return journal_.Text(); }
 
     test_support::TempDir dir_;

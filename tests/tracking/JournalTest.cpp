@@ -19,14 +19,9 @@ class StationJournal : public ::testing::Test {
 protected:
     Journal::Journal journal_;
     void SetUp() override {
-        journal_.Clear();
         previousClock_ = Location::SetClock([this] { return now_; });
     }
-    void TearDown() override {
-        Location::SetClock(previousClock_);
-        journal_.Log().SetPath("");
-        journal_.Clear();
-    }
+    void TearDown() override { Location::SetClock(previousClock_); }
     Location::Instant now_ = sys_days{2026y / December / 7} + 6h + 22min;
     Location::ClockFunction previousClock_;
     test_support::TempDir dir_;

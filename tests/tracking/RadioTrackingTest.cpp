@@ -66,7 +66,6 @@ protected:
     RadioTracking::Tracker radio_{journal_};
     void SetUp() override {
         previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        journal_.Clear();
     }
     void TearDown() override {
         radio_.Reset();

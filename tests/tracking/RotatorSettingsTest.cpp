@@ -118,7 +118,6 @@ TEST_F(RotatorSettingsFile, AParkOutsideTheRangeReadsAsNotGiven) {
         EXPECT_EQ(RotatorSettings::Load(journal_, path_).belowHorizon, c.policy);
         EXPECT_EQ(journal_.Entries().empty() ? "" : journal_.Entries().front().text, c.journal);
     }
-    journal_.Clear();
 }
 
 TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {

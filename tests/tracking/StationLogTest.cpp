@@ -53,7 +53,6 @@ private:
 class LogFile : public ::testing::Test {
 protected:
     StationLog::LogFile log_;
-    void TearDown() override { log_.SetPath(""); }
     test_support::TempDir dir_;
 };
 

@@ -96,13 +96,11 @@ protected:
         previousClock_ =
             Location::SetClock([] { return Location::Instant(sys_days{2026y / December / 7} + 6h + 22min); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        journal_.Clear();
     }
     void TearDown() override {
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
         Unit3::ExecutablePath.clear();
-        journal_.Clear();
     }
 
     std::vector<std::string> JournalLines() const {
