@@ -283,6 +283,7 @@ void TForm1::SettingsApplied() {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
         SetRetryInterval();
         RunPositionUpdate();
+        ArmMoveTimer();  // a send held back under the old timing goes as the new one says
     });
 }
 

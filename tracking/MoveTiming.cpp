@@ -98,8 +98,9 @@ std::string MoveTiming::Describe() const {
     }
     if (Owing()) {
         const When when = GoesAt(now);
-        text += when.untilReceiving ? "; a send waits for the end of transmitting, until " + Journal::UtcDateTime(when.at)
-                                    : "; a send waits until " + Journal::UtcDateTime(when.at);
+        text += when.untilReceiving
+                    ? "; a send waits for the end of transmitting, until " + Journal::UtcDateTime(when.at)
+                    : "; a send waits until " + Journal::UtcDateTime(when.at);
     }
     return text;
 }

@@ -384,11 +384,9 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
     }
     // The move keys, written only while set; a window that is not SS-SS or runs past [Station] Period is refused.
     const struct {
-        const char* period;  // appended to [Station]
-        const char* window;
-        int when;  // the MoveWhen list's row
-        const char* written;
-        const char* message;
+        const char *period, *window;  // the period appended to [Station]
+        int when;                     // the MoveWhen list's row
+        const char *written, *message;
     } moves[] = {
         {"", "50-59", 1,
          "[Rotator]\nAzimuthRange=0-360\nElevationRange=\nBelowHorizon=follow\nDeadband=0\nIntervalSeconds=0\n"
