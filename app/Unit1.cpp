@@ -124,7 +124,7 @@ void TForm1::CreateControls() {
             RotatorTracking::Restart();
         } else {
             moves_.ForgetTracking();
-            ArmMoveTimer();
+            Guarded([this] { ArmMoveTimer(); });
         }
         // Kept at once, so that a kill or a power cut leaves it as it was.
         Guarded([on] {

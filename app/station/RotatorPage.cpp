@@ -61,8 +61,9 @@ TRotatorPage::TRotatorPage(QWidget* parent) : QWidget(parent) {
     IntervalEdit = settings_page::AddEdit(whenForm, "IntervalEdit", "Interval (s)", "TrackInterval's minutes");
     MoveWindowEdit = settings_page::AddEdit(whenForm, "MoveWindowEdit", "Move window (s)", "any second, e.g. 50-59");
     MoveWindowEdit->setToolTip(
-        QStringLiteral("The seconds of each transmit/receive period in which the ticks of Cont. track may move the "
-                       "rotators; a tick outside them goes at the window's next start. Track always sends at once."));
+        QStringLiteral("The seconds of each transmit/receive period in which automatic sends (the ticks of Cont. "
+                       "track, resumed tracking, retries) may move the rotators; one outside them goes at the "
+                       "window's next start with the position of then. Track always sends at once."));
     MoveWhenBox = new QComboBox(when);
     MoveWhenBox->setObjectName(QStringLiteral("MoveWhenBox"));
     MoveWhenBox->addItem(QStringLiteral("any time"));
