@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Location.h"
+#include "MoveTiming.h"
 #include "RotatorPlan.h"
 #include "Rotators.h"
 
@@ -29,6 +30,15 @@ bool Send(bool automatic, const Rotators::SendObserver& observer = {});
 // (Station::LastSendFailed), as a send of "Cont. track" would; nothing when none did. True when
 // every command sent went out.
 bool RetryFailed(const Rotators::SendObserver& observer = {});
+
+// Whether an axis's last command on its line failed, so that RetryFailed has something to send.
+bool AnyFailed();
+
+// One send for what automatic sends want (MoveTiming): the axes a tick's deadband lets through, both
+// axes for `all`, the failed ones for `retry`, in one send of the pointed targets; then the position
+// owed to a Hamlib rotator that answers again (HamlibTransport::Send) for an axis that send left out.
+// Send and RetryFailed are its two plain cases. True when every command sent went out.
+bool SendOwed(const MoveTiming::Sends& sends, const Rotators::SendObserver& observer = {});
 
 // Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
 // deadband forgets what was sent.

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "Location.h"
+#include "MoveTiming.h"
 
 class QGroupBox;
 class QLabel;
@@ -30,8 +31,9 @@ public:
 
     explicit TStationWindow(QWidget* parent = nullptr);
 
-    // When the next automatic send is due, or nullopt while none is (continuous tracking off).
-    using NextSendFunction = std::function<std::optional<Location::Instant>()>;
+    // When the next automatic send is due (the move timing's wait included), or nullopt while none
+    // is (continuous tracking off).
+    using NextSendFunction = std::function<std::optional<MoveTiming::When>()>;
     void SetNextSend(NextSendFunction nextSend);
 
     // This run began without a settings file: until the locator is first changed, a line tells
