@@ -118,6 +118,7 @@ ProgramWindows CreateWindows() {
     QObject::connect(pointing, &TPointingPage::Applied, form1, &TForm1::SettingsApplied);
     windows.station->AddSection(QStringLiteral("Pointing"), pointing);
     auto* rotator = new TRotatorPage(state.journal);
+    rotator->SetMoveTiming(&form1->Moves());
     QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "CoreText.h"
@@ -76,7 +77,9 @@ TForm1::TForm1(StationState& station, QWidget* parent) : QMainWindow(parent), st
     Guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    HamlibTransport::SetResend({});
+}
 
 void TForm1::CreateControls() {
     auto* client = new QWidget(this);
@@ -120,6 +123,9 @@ void TForm1::CreateControls() {
         if (on) {
             StationLink::ForgetClientDirection(station_.journal);  // the operator takes the antenna back from a client
             RotatorTracking::Restart();
+        } else {
+            moves_.ForgetTracking();
+            Guarded([this] { ArmMoveTimer(); });
         }
         // Kept at once, so that a kill or a power cut leaves it as it was.
         Guarded([on] {
@@ -150,9 +156,16 @@ void TForm1::CreateControls() {
     retryTimer_ = new QTimer(this);
     connect(retryTimer_, &QTimer::timeout, this, [this] {
         Guarded([this] {
-            if (CheckBox1->isChecked()) RotatorTracking::RetryFailed(station_.records, station_.records.Recorder());
+            if (CheckBox1->isChecked() && RotatorTracking::AnyFailed(station_.records)) SendAutomatic({.retry = true});
         });
     });
+    HamlibTransport::SetResend([this](bool azimuth, bool elevation) {
+        Guarded([&] { SendAutomatic({.azimuth = azimuth, .elevation = elevation}); });
+    });
+    moveTimer_ = new QTimer(this);
+    moveTimer_->setSingleShot(true);
+    moveTimer_->setTimerType(Qt::PreciseTimer);  // the window's first second, not a few later
+    connect(moveTimer_, &QTimer::timeout, this, [this] { MoveTimerTimer(); });
     rotatorWatch_ = new QTimer(this);
     rotatorWatch_->setInterval(kRotatorWatchMs);
     connect(rotatorWatch_, &QTimer::timeout, this, [] {
@@ -271,16 +284,14 @@ void TForm1::SettingsApplied() {
         Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
         SetRetryInterval();
         RunPositionUpdate();
+        ArmMoveTimer();  // a send held back under the old timing goes as the new one says
     });
 }
 
 void TForm1::Timer1Timer() {
     Guarded([this] {
-        if (CheckBox1->isChecked()) {
-            // With an interval in seconds each tick sends the position of its own moment.
-            if (RotatorTracking::FreshPositionEachTick()) RunPositionUpdate();
-            RotatorTracking::Send(true, station_.records.Recorder());
-        }
+        // With an interval in seconds each tick sends the position of its own moment.
+        if (CheckBox1->isChecked()) SendAutomatic({.tick = true}, RotatorTracking::FreshPositionEachTick());
         Label3->setVisible(false);
     });
 }
@@ -293,7 +304,35 @@ void TForm1::Button1Click() {
     Guarded([this] {
         StationLink::ForgetClientDirection(station_.journal);
         RunPositionUpdate();
-        SendPositionCommands();
+        SendPositionCommands();  // at once, whatever the move timing: the operator asked
+    });
+}
+
+void TForm1::SendAutomatic(const MoveTiming::Sends& wanted, bool update) {
+    if (const std::optional<MoveTiming::Sends> due = moves_.Offer(wanted)) {
+        if (update) RunPositionUpdate();
+        RotatorTracking::SendOwed(station_.records, *due, station_.records.Recorder());
+    }
+    ArmMoveTimer();
+}
+
+void TForm1::ArmMoveTimer() {
+    const std::optional<Location::Instant> next = moves_.NextCheck();
+    if (!next) {
+        moveTimer_->stop();
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Location::Now()).count();
+    moveTimer_->start(static_cast<int>(std::clamp<long long>(wait, 0, INT_MAX)));
+}
+
+void TForm1::MoveTimerTimer() {
+    Guarded([this] {
+        if (const std::optional<MoveTiming::Sends> due = moves_.TakeDue()) {
+            RunPositionUpdate();  // the latest target, not the one of the send held back
+            RotatorTracking::SendOwed(station_.records, *due, station_.records.Recorder());
+        }
+        ArmMoveTimer();
     });
 }
 
@@ -327,7 +366,9 @@ bool TForm1::PointAndSend() {
     Guarded([this, &sent] {
         RunPositionUpdate();
         station_.records.NoteSettings();
-        sent = RotatorTracking::Send(false, station_.records.Recorder());
+        sent = RotatorTracking::Send(station_.records, false, station_.records.Recorder());
+        moves_.Forget();  // both axes went: nothing held back is owed any more
+        ArmMoveTimer();
     });
     return sent;
 }
@@ -340,9 +381,11 @@ TStationWindow* TForm1::StationWindow() const {
     return stationWindow_;
 }
 
-std::optional<Location::Instant> TForm1::NextSendTime() const {
+std::optional<MoveTiming::When> TForm1::NextSendTime() const {
+    const Location::Instant now = Location::Now();
+    if (moves_.Owing()) return moves_.GoesAt(now);
     if (!CheckBox1->isChecked() || !Timer1->IsRunning()) return std::nullopt;
-    return Location::Now() + std::chrono::milliseconds(std::max(Timer1->RemainingTime(), 0));
+    return moves_.GoesAt(now + std::chrono::milliseconds(std::max(Timer1->RemainingTime(), 0)));
 }
 
 void TForm1::GIFImage1Click() {
@@ -422,10 +465,14 @@ void TForm1::ResumeTrackingIfItWasOn() {
 
 void TForm1::SendResumed() {
     resumeSendPending_ = false;
-    if (CheckBox1->isChecked()) SendPositionCommands();
+    if (!CheckBox1->isChecked()) return;
+    station_.records.NoteSettings();
+    SendAutomatic({.all = true});
 }
 
 void TForm1::SendPositionCommands() {
     station_.records.NoteSettings();
-    RotatorTracking::Send(false, station_.records.Recorder());
+    RotatorTracking::Send(station_.records, false, station_.records.Recorder());
+    moves_.Forget();  // both axes went: nothing held back is owed any more
+    ArmMoveTimer();
 }

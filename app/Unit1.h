@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "Location.h"
+#include "MoveTiming.h"
 
 class QAction;
 class QCheckBox;
@@ -64,15 +65,22 @@ public:
     void Setup1Click();
     void Station1Click();
     void GIFImage1Click();
+    // The move timing's timer: what automatic sends held back owe goes, with the position of this
+    // moment, once the rotators may move ([Rotator] MoveWindow, MoveWhen).
+    void MoveTimerTimer();
     // Settings of the station window were applied: tracking starts its pass afresh, the timer takes
     // the interval in force, and the position is updated at once.
     void SettingsApplied();
     // Writes the settings file with the window's position; false when that failed.
     bool FormClose();
 
-    // When the tracking timer will next send (by the program's clock), or nullopt while it will
-    // not: "Cont. track" off or the timer stopped.
-    std::optional<Location::Instant> NextSendTime() const;
+    // When the next automatic send goes (by the program's clock): a send held back by the move
+    // timing, else the tracking timer's next tick, as the move timing lets it go; nullopt while
+    // nothing will go: "Cont. track" off or the timer stopped, and nothing held back.
+    std::optional<MoveTiming::When> NextSendTime() const;
+
+    // When automatic sends may move the rotators, and what they owe meanwhile.
+    const MoveTiming& Moves() const { return moves_; }
 
     // For the programs the rotctld server lets in: whether "Cont. track" is ticked; unticking it; a
     // position update and a send of both axes, as "Track" does (true when every command went out).
@@ -116,6 +124,11 @@ private:
     void SetRetryInterval();
     // The first send of resumed tracking.
     void SendResumed();
+    // An automatic send: at once when the move timing lets it (with what it owed before), else owed
+    // until it does; `update` computes the position first when it goes at once.
+    void SendAutomatic(const MoveTiming::Sends& wanted, bool update = false);
+    // The move timer at the move timing's next check (stopped while nothing is owed).
+    void ArmMoveTimer();
 
     bool activatedBefore_ = false;
     bool resumeSendPending_ = false;
@@ -123,6 +136,8 @@ private:
     QTimer* retryTimer_ = nullptr;         // resends to a serial rotator whose last command failed
     QTimer* rotatorWatch_ = nullptr;       // asks a silent Hamlib rotator every second whether it answers again
     QTimer* frameWatch_ = nullptr;         // waits for the window manager's frame after the first show
+    QTimer* moveTimer_ = nullptr;          // sends what automatic sends owe when the rotators may move
+    MoveTiming moves_;
     QPoint framePlace_;
     int frameChecks_ = 0;
     bool focusVisitedOwnWindow_ = false;

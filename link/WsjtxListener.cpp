@@ -189,7 +189,8 @@ void WsjtxListener::Take(const QByteArray& datagram) {
         programId_ = message->status.id;
         lastStatus_ = message->status;
         lastStatusAt_ = now;
-        WeakSignalDx::Set({message->status.dxGrid.trimmed().toStdString(), message->status.periodSeconds, now});
+        WeakSignalDx::Set({message->status.dxGrid.trimmed().toStdString(), message->status.periodSeconds, now,
+                           message->status.transmitting});
     }
     emit Changed();
 }

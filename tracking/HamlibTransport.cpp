@@ -45,6 +45,7 @@ std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, u
 Event latestEvent;
 FollowWatch::Watch follow[2];
 std::optional<FollowWatch::Clock::time_point> lastFollowRead;
+Resend resend;  // empty: Send
 Journal::Journal* journal = nullptr;
 
 void Tell(std::string text) {
@@ -192,7 +193,10 @@ void Report(bool azimuth, bool elevation, const Address& address, const Result& 
     // Only to an axis still set to this rotator.
     const bool resendAzimuth = owed[0] && HamlibAxisRotator(Axis::kAzimuth) == address;
     const bool resendElevation = owed[1] && HamlibAxisRotator(Axis::kElevation) == address;
-    if (resendAzimuth || resendElevation) Send(resendAzimuth, resendElevation);
+    if (resendAzimuth || resendElevation) {
+        if (resend) resend(resendAzimuth, resendElevation);
+        else Send(resendAzimuth, resendElevation);
+    }
 }
 
 void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation) {
@@ -370,6 +374,10 @@ void Send(bool azimuth, bool elevation) {
     }
     if (azimuthRotator) Post(*azimuthRotator, {Command::kSetAzimuth, target.azimuth, 0}, true, false);
     if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
+}
+
+void SetResend(Resend sendOwed) {
+    resend = std::move(sendOwed);
 }
 
 bool Stop(Axis axis) {

@@ -88,6 +88,11 @@ bool Silent();
 // calls it every second.
 void ProbeSilent();
 
+// Where that position goes: by default straight to Send; the program hands it to its move timing
+// ([Rotator] MoveWindow, MoveWhen). An empty function restores the default.
+using Resend = std::function<void(bool azimuth, bool elevation)>;
+void SetResend(Resend resend);
+
 // Watches whether each Hamlib axis follows what it is commanded (FollowWatch, with the [Station]
 // FollowLimit, FollowTime and FollowAction keys): while the check is on, reads back every
 // kFollowReadSeconds. Every read-back is weighed: an axis found not following is told in the

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RotatorSettings.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "IniFile.h"
 #include "Journal.h"
+#include "StationSettings.h"
 
 namespace RotatorSettings {
 
@@ -17,6 +19,8 @@ constexpr char kElevationRangeKey[] = "ElevationRange";
 constexpr char kBelowHorizonKey[] = "BelowHorizon";
 constexpr char kDeadbandKey[] = "Deadband";
 constexpr char kIntervalSecondsKey[] = "IntervalSeconds";
+constexpr char kMoveWindowKey[] = "MoveWindow";
+constexpr char kMoveWhenKey[] = "MoveWhen";
 
 constexpr char kFollow[] = "follow";
 constexpr char kPark[] = "park:";
@@ -81,6 +85,19 @@ std::optional<BelowHorizonPolicy> ParseBelowHorizon(std::string_view text) {
     return BelowHorizonPolicy{BelowHorizon::kPark, park->first, park->second};
 }
 
+std::optional<bool> ParseMoveWhen(std::string_view text) {
+    if (text.empty()) return false;
+    if (text == kNotTransmitting) return true;
+    return std::nullopt;
+}
+
+std::string MoveWindowProblem(const Settings& settings, int32_t periodSeconds) {
+    if (!settings.moveWindow || MoveWindow::Fits(*settings.moveWindow, periodSeconds)) return {};
+    return "Move window " + MoveWindow::Text(*settings.moveWindow) + " does not fit the " +
+           std::to_string(periodSeconds) + "-second period: its seconds run from 0 to " +
+           std::to_string(periodSeconds - 1) + ".";
+}
+
 std::string ParkProblem(const Settings& settings) {
     const BelowHorizonPolicy& park = settings.belowHorizon;
     if (park.policy != BelowHorizon::kPark) return {};
@@ -119,7 +136,8 @@ std::string BelowHorizonText(const BelowHorizonPolicy& policy) {
 }
 
 std::vector<std::string> KeyNames() {
-    return {kAzimuthRangeKey, kElevationRangeKey, kBelowHorizonKey, kDeadbandKey, kIntervalSecondsKey};
+    return {kAzimuthRangeKey,    kElevationRangeKey, kBelowHorizonKey, kDeadbandKey,
+            kIntervalSecondsKey, kMoveWindowKey,     kMoveWhenKey};
 }
 
 Settings Load(Journal::Journal& journal, const std::string& settingsFile) {
@@ -139,6 +157,24 @@ Settings Load(Journal::Journal& journal, const std::string& settingsFile) {
     settings.deadband = deadband >= 0 && deadband <= kLargestDeadband ? deadband : 0;
     const int32_t interval = ini.ReadInteger(kSection, kIntervalSecondsKey, 0);
     settings.intervalSeconds = interval > 0 && interval <= kLongestIntervalSeconds ? interval : 0;
+
+    // A hand-edited window that cannot be used moves at any time, as without one; the journal says so.
+    const auto notUsed = [&journal](const char* key, const std::string& text, const std::string& why) {
+        journal.Add("Settings: [" + std::string(kSection) + "] " + key + "=" + text + " not used: " + why);
+    };
+    if (const std::string window = ini.ReadString(kSection, kMoveWindowKey, ""); !window.empty()) {
+        settings.moveWindow = MoveWindow::Parse(window);
+        if (!settings.moveWindow) notUsed(kMoveWindowKey, window, "not SS-SS (seconds within the period, e.g. 50-59)");
+    }
+    if (const std::string problem = MoveWindowProblem(settings, StationSettings::PeriodSeconds(settingsFile));
+        !problem.empty()) {
+        notUsed(kMoveWindowKey, MoveWindow::Text(*settings.moveWindow), problem);
+        settings.moveWindow.reset();
+    }
+    const std::string when = ini.ReadString(kSection, kMoveWhenKey, "");
+    const std::optional<bool> notTransmitting = ParseMoveWhen(when);
+    if (!notTransmitting) notUsed(kMoveWhenKey, when, std::string("not ") + kNotTransmitting + " or empty");
+    settings.moveWhenNotTransmitting = notTransmitting.value_or(false);
     return settings;
 }
 
@@ -146,11 +182,16 @@ std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settin
     // "0-180" would read back as a limit at 180, which is not the plain behaviour.
     const std::string elevation =
         settings.elevation == ElevationRange{} ? std::string() : ElevationRangeText(settings.elevation);
-    return {{kAzimuthRangeKey, AzimuthRangeText(settings.azimuthRange)},
-            {kElevationRangeKey, elevation},
-            {kBelowHorizonKey, BelowHorizonText(settings.belowHorizon)},
-            {kDeadbandKey, std::to_string(settings.deadband)},
-            {kIntervalSecondsKey, std::to_string(settings.intervalSeconds)}};
+    std::vector<std::pair<std::string, std::string>> texts{
+        {kAzimuthRangeKey, AzimuthRangeText(settings.azimuthRange)},
+        {kElevationRangeKey, elevation},
+        {kBelowHorizonKey, BelowHorizonText(settings.belowHorizon)},
+        {kDeadbandKey, std::to_string(settings.deadband)},
+        {kIntervalSecondsKey, std::to_string(settings.intervalSeconds)}};
+    // Left out while off, so that a section written without them stays as it always was.
+    if (settings.moveWindow) texts.emplace_back(kMoveWindowKey, MoveWindow::Text(*settings.moveWindow));
+    if (settings.moveWhenNotTransmitting) texts.emplace_back(kMoveWhenKey, kNotTransmitting);
+    return texts;
 }
 
 Entries ToEntries(const Settings& settings) {
@@ -165,10 +206,12 @@ Entries ToEntries(const Settings& settings) {
     }
     entries.deadband = std::to_string(settings.deadband);
     if (settings.intervalSeconds > 0) entries.intervalSeconds = std::to_string(settings.intervalSeconds);
+    if (settings.moveWindow) entries.moveWindow = MoveWindow::Text(*settings.moveWindow);
+    entries.moveWhenNotTransmitting = settings.moveWhenNotTransmitting;
     return entries;
 }
 
-std::optional<Settings> FromEntries(const Entries& entries, std::string& problem) {
+std::optional<Settings> FromEntries(const Entries& entries, std::string& problem, int32_t periodSeconds) {
     problem.clear();
     const auto add = [&problem](const char* message) {
         if (!problem.empty()) problem += '\n';
@@ -212,7 +255,16 @@ std::optional<Settings> FromEntries(const Entries& entries, std::string& problem
         add("Interval: whole seconds from 1 to 86400, or empty for TrackInterval's minutes.");
     settings.intervalSeconds = interval.value_or(0);
 
+    if (const std::string_view window = Trimmed(entries.moveWindow); !window.empty()) {
+        settings.moveWindow = MoveWindow::Parse(window);
+        if (!settings.moveWindow)
+            add("Move window: SS-SS, the seconds of each period in which the rotators may move (e.g. 50-59), or "
+                "empty to move at any time.");
+    }
+    settings.moveWhenNotTransmitting = entries.moveWhenNotTransmitting;
+
     if (problem.empty()) problem = ParkProblem(settings);
+    if (problem.empty()) problem = MoveWindowProblem(settings, periodSeconds);
     if (!problem.empty()) return std::nullopt;
     return settings;
 }
@@ -220,7 +272,12 @@ std::optional<Settings> FromEntries(const Entries& entries, std::string& problem
 void Save(const std::string& settingsFile, const Settings& settings) {
     TIniFile ini(settingsFile);
     ini.LockForUpdate();
-    for (const auto& [key, text] : KeyTexts(settings)) ini.WriteString(kSection, key, text);
+    const auto texts = KeyTexts(settings);
+    for (const auto& [key, text] : texts) ini.WriteString(kSection, key, text);
+    for (const char* key : {kMoveWindowKey, kMoveWhenKey}) {
+        const bool written = std::any_of(texts.begin(), texts.end(), [key](const auto& kt) { return kt.first == key; });
+        if (!written && !ini.ReadString(kSection, key, "").empty()) ini.WriteString(kSection, key, "");
+    }
 }
 
 }  // namespace RotatorSettings

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "Journal.h"
+#include "MoveWindow.h"
 
 // How the rotators are pointed beyond the plain position: the azimuth range of the rotator (with an
 // overlap past north), the elevation range, what happens while the target is below the horizon,
-// a deadband against needless moves, and a tracking interval in seconds. Kept in the [Rotator]
-// section of the settings file; every default leaves the rotators driven exactly as without it.
+// a deadband against needless moves, a tracking interval in seconds, and when in each transmit/receive
+// period automatic sends may move the rotators. Kept in the [Rotator] section of the settings file;
+// every default leaves the rotators driven exactly as without it.
 namespace RotatorSettings {
 
 inline constexpr char kSection[] = "Rotator";
@@ -42,6 +44,9 @@ struct Settings {
     BelowHorizonPolicy belowHorizon;
     int32_t deadband = 0;         // whole degrees; 0 sends at every tick
     int32_t intervalSeconds = 0;  // seconds between ticks of "Cont. track"; 0: TrackInterval's minutes
+    // Automatic sends move the rotators only in these seconds of each period; none: at any time.
+    std::optional<MoveWindow::Window> moveWindow = std::nullopt;
+    bool moveWhenNotTransmitting = false;  // automatic sends wait while the weak-signal program transmits
     bool operator==(const Settings&) const = default;
 };
 
@@ -58,19 +63,26 @@ std::optional<int32_t> ParseAzimuthRange(std::string_view text);
 std::optional<ElevationRange> ParseElevationRange(std::string_view text);
 // "follow", "park:AZ,EL" (AZ 0-540, EL 0-180) or "wait"; nullopt for anything else.
 std::optional<BelowHorizonPolicy> ParseBelowHorizon(std::string_view text);
+// MoveWhen: "not-transmitting" (true) or empty (false); nullopt for anything else.
+inline constexpr char kNotTransmitting[] = "not-transmitting";
+std::optional<bool> ParseMoveWhen(std::string_view text);
 
 // What is wrong with a park position the rotator cannot reach, as a message for the operator
 // naming the field and the range ("Park azimuth 500 lies outside the azimuth range 0-450.");
 // empty when the policy is not to park or the rotator reaches it.
 std::string ParkProblem(const Settings& settings);
 
+// What is wrong with a move window that does not fit the [Station] Period ("Move window 50-59 does
+// not fit the 30-second period: its seconds run from 0 to 29."); empty when it fits or there is none.
+std::string MoveWindowProblem(const Settings& settings, int32_t periodSeconds);
+
 // The texts the parsers read, as the settings file keeps them.
 std::string AzimuthRangeText(int32_t range);
 std::string ElevationRangeText(const ElevationRange& range);
 std::string BelowHorizonText(const BelowHorizonPolicy& policy);
 
-// The five keys and their texts as Save writes them; the elevation range is empty while it is the
-// plain one (no limits beyond the horizon).
+// The keys and their texts as Save writes them; the elevation range is empty while it is the
+// plain one (no limits beyond the horizon); MoveWindow and MoveWhen only while they are set.
 std::vector<std::pair<std::string, std::string>> KeyTexts(const Settings& settings);
 
 // The settings as an operator enters them, one text a field; empty fields take their defaults
@@ -84,22 +96,28 @@ struct Entries {
     std::string parkElevation;
     std::string deadband;         // whole degrees
     std::string intervalSeconds;  // whole seconds
+    std::string moveWindow;       // "SS-SS" or empty
+    bool moveWhenNotTransmitting = false;
 };
 Entries ToEntries(const Settings& settings);
-// The settings the entries give; nullopt with `problem` saying, for the operator, what is wrong.
-std::optional<Settings> FromEntries(const Entries& entries, std::string& problem);
+// The settings the entries give, the move window checked against a period of `periodSeconds`
+// ([Station] Period); nullopt with `problem` saying, for the operator, what is wrong.
+std::optional<Settings> FromEntries(const Entries& entries, std::string& problem,
+                                    int32_t periodSeconds = MoveWindow::kLongestPeriod);
 
 // The section's keys, in the order Save writes them.
 std::vector<std::string> KeyNames();
 
 // Reads the [Rotator] section of a settings file (keys AzimuthRange, ElevationRange, BelowHorizon,
-// Deadband, IntervalSeconds); a missing or unusable value takes its default. A park position the
-// rotator cannot reach reads as not given, with a line in the journal. A missing file reads as
-// all defaults.
+// Deadband, IntervalSeconds, MoveWindow, MoveWhen); a missing or unusable value takes its default. A
+// park position the rotator cannot reach, and a move window or MoveWhen that cannot be used (not
+// "SS-SS", not within the file's [Station] Period), read as not given, with a line in the journal.
+// A missing file reads as all defaults.
 Settings Load(Journal::Journal& journal, const std::string& settingsFile);
 
-// Writes the five keys into the [Rotator] section under one lock, leaving every other line of the
-// file as it is. Raises EIniWriteError.
+// Writes the keys into the [Rotator] section under one lock (MoveWindow and MoveWhen emptied when
+// they are not set and the file has them), leaving every other line of the file as it is. Raises
+// EIniWriteError.
 void Save(const std::string& settingsFile, const Settings& settings);
 
 }  // namespace RotatorSettings

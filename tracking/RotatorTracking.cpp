@@ -78,22 +78,38 @@ bool SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver&
 
 }  // namespace
 
-bool Send(bool automatic, const Rotators::SendObserver& observer) {
-    const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
-    const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-    const int32_t deadband = automatic ? RotatorSettings::Current.deadband : 0;
-    RotatorPlan::Deadband& sparing = TheDeadband();
-    const bool azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
-    const bool elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
-    if (!azimuth && !elevation) return true;
-    return SendAxesAndNote(azimuth, elevation, observer);
+bool SendOwed(const Station::Records& records, const MoveTiming::Sends& sends, const Rotators::SendObserver& observer) {
+    bool azimuth = false;
+    bool elevation = false;
+    if (sends.tick || sends.all) {
+        const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
+        const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
+        const int32_t deadband = sends.all ? 0 : RotatorSettings::Current.deadband;
+        RotatorPlan::Deadband& sparing = TheDeadband();
+        azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
+        elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
+    }
+    if (sends.retry) {
+        azimuth = azimuth || records.LastSendFailed(Axis::kAzimuth);
+        elevation = elevation || records.LastSendFailed(Axis::kElevation);
+    }
+    const bool sent = !azimuth && !elevation ? true : SendAxesAndNote(azimuth, elevation, observer);
+    const bool hamlibAzimuth = sends.azimuth && !azimuth;
+    const bool hamlibElevation = sends.elevation && !elevation;
+    if (hamlibAzimuth || hamlibElevation) HamlibTransport::Send(hamlibAzimuth, hamlibElevation);
+    return sent;
+}
+
+bool Send(const Station::Records& records, bool automatic, const Rotators::SendObserver& observer) {
+    return SendOwed(records, {.tick = automatic, .all = !automatic}, observer);
 }
 
 bool RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer) {
-    const bool azimuth = records.LastSendFailed(Axis::kAzimuth);
-    const bool elevation = records.LastSendFailed(Axis::kElevation);
-    if (!azimuth && !elevation) return true;
-    return SendAxesAndNote(azimuth, elevation, observer);
+    return SendOwed(records, {.retry = true}, observer);
+}
+
+bool AnyFailed(const Station::Records& records) {
+    return records.LastSendFailed(Axis::kAzimuth) || records.LastSendFailed(Axis::kElevation);
 }
 
 void Restart() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Location.h"
+#include "MoveTiming.h"
 #include "RotatorPlan.h"
 #include "Rotators.h"
 #include "Station.h"
@@ -24,12 +25,22 @@ void PointTargets(Location::Instant now);
 // Sends the pointed targets: "Track" (automatic false) always sends both axes; a tick of
 // "Cont. track" only the axes the deadband lets through. True when every command sent went out.
 // observer hears of every serial command once it is done (Rotators::SendToRotators).
-bool Send(bool automatic, const Rotators::SendObserver& observer = {});
+bool Send(const Station::Records& records, bool automatic, const Rotators::SendObserver& observer = {});
 
 // Sends the pointed targets again to the axes whose last command on their line failed
 // (records.LastSendFailed), as a send of "Cont. track" would; nothing when none did. True when
 // every command sent went out.
 bool RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer = {});
+
+// Whether an axis's last command on its line failed, so that RetryFailed has something to send.
+bool AnyFailed(const Station::Records& records);
+
+// One send for what automatic sends want (MoveTiming): the axes a tick's deadband lets through, both
+// axes for `all`, the failed ones for `retry` (records.LastSendFailed), in one send of the pointed targets; then the position
+// owed to a Hamlib rotator that answers again (HamlibTransport::Send) for an axis that send left out.
+// Send and RetryFailed are its two plain cases. True when every command sent went out.
+bool SendOwed(const Station::Records& records, const MoveTiming::Sends& sends,
+              const Rotators::SendObserver& observer = {});
 
 // Tracking starts ("Cont. track" turned on): the pass to follow is chosen afresh and the
 // deadband forgets what was sent.

@@ -41,4 +41,10 @@ std::optional<int32_t> FreshPeriodSeconds(Location::Instant now) {
     return static_cast<int32_t>(*report->periodSeconds);
 }
 
+std::optional<Location::Instant> TransmittingUntil(Location::Instant now) {
+    const Report* report = Fresh(now);
+    if (!report || !report->transmitting) return std::nullopt;
+    return report->at + kFreshFor;
+}
+
 }  // namespace WeakSignalDx

@@ -18,6 +18,7 @@
 #include "RotatorTracking.h"
 #include "SettingsPage.h"
 #include "Station.h"
+#include "StationSettings.h"
 #include "Unit3.h"
 
 namespace {
@@ -58,6 +59,24 @@ TRotatorPage::TRotatorPage(Journal::Journal& journal, QWidget* parent) : QWidget
     auto* whenForm = new QFormLayout(when);
     DeadbandEdit = settings_page::AddEdit(whenForm, "DeadbandEdit", "Deadband (\u00B0)", "0: send at every tick");
     IntervalEdit = settings_page::AddEdit(whenForm, "IntervalEdit", "Interval (s)", "TrackInterval's minutes");
+    MoveWindowEdit = settings_page::AddEdit(whenForm, "MoveWindowEdit", "Move window (s)", "any second, e.g. 50-59");
+    MoveWindowEdit->setToolTip(
+        QStringLiteral("The seconds of each transmit/receive period in which automatic sends (the ticks of Cont. "
+                       "track, resumed tracking, retries) may move the rotators; one outside them goes at the "
+                       "window's next start with the position of then. Track always sends at once."));
+    MoveWhenBox = new QComboBox(when);
+    MoveWhenBox->setObjectName(QStringLiteral("MoveWhenBox"));
+    MoveWhenBox->addItem(QStringLiteral("any time"));
+    MoveWhenBox->addItem(QStringLiteral("not transmitting"));
+    MoveWhenBox->setToolTip(
+        QStringLiteral("not transmitting: automatic sends wait while the weak-signal program's status says it "
+                       "transmits (a status older than two minutes counts as not transmitting)"));
+    whenForm->addRow(QStringLiteral("Move"), MoveWhenBox);
+    MovesLabel = new QLabel(when);
+    MovesLabel->setObjectName(QStringLiteral("MovesLabel"));
+    MovesLabel->setWordWrap(true);
+    MovesLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    whenForm->addRow(QStringLiteral("Moves"), MovesLabel);
     PassLabel = new QLabel(when);
     PassLabel->setObjectName(QStringLiteral("PassLabel"));
     PassLabel->setWordWrap(true);
@@ -106,6 +125,8 @@ void TRotatorPage::Load() {
     ParkElevationEdit->setText(QString::fromStdString(entries.parkElevation));
     DeadbandEdit->setText(QString::fromStdString(entries.deadband));
     IntervalEdit->setText(QString::fromStdString(entries.intervalSeconds));
+    MoveWindowEdit->setText(QString::fromStdString(entries.moveWindow));
+    MoveWhenBox->setCurrentIndex(entries.moveWhenNotTransmitting ? 1 : 0);
     HorizonMaskEdit->setText(QString::fromStdString(horizon_mask::Text(HorizonSettings::Current)));
 }
 
@@ -119,16 +140,19 @@ RotatorSettings::Entries TRotatorPage::Entered() const {
     entries.parkElevation = core_text::ToCore(ParkElevationEdit->text());
     entries.deadband = core_text::ToCore(DeadbandEdit->text());
     entries.intervalSeconds = core_text::ToCore(IntervalEdit->text());
+    entries.moveWindow = core_text::ToCore(MoveWindowEdit->text());
+    entries.moveWhenNotTransmitting = MoveWhenBox->currentIndex() == 1;
     return entries;
 }
 
 bool TRotatorPage::Apply() {
+    const std::string file = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     std::string problem;
-    const std::optional<RotatorSettings::Settings> entered = RotatorSettings::FromEntries(Entered(), problem);
+    const std::optional<RotatorSettings::Settings> entered =
+        RotatorSettings::FromEntries(Entered(), problem, StationSettings::PeriodSeconds(file));
     if (!entered) return settings_page::Refuse(MessageLabel, problem);
     const horizon_mask::Parsed mask = horizon_mask::Parse(core_text::ToCore(HorizonMaskEdit->text()));
     if (!mask.problem.empty()) return settings_page::Refuse(MessageLabel, mask.problem);
-    const std::string file = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     const horizon_mask::Mask maskBefore = HorizonSettings::Current;
     if (mask.mask != HorizonSettings::Read(file).mask) {
         try {
@@ -171,4 +195,12 @@ void TRotatorPage::Refresh() {
         else text = QStringLiteral("no pass under way: the side is chosen when the target rises");
     }
     if (PassLabel->text() != text) PassLabel->setText(text);
+    static const MoveTiming nothingOwed;
+    const QString moves = QString::fromStdString((moves_ != nullptr ? *moves_ : nothingOwed).Describe());
+    if (MovesLabel->text() != moves) MovesLabel->setText(moves);
+}
+
+void TRotatorPage::SetMoveTiming(const MoveTiming* moves) {
+    moves_ = moves;
+    Refresh();
 }

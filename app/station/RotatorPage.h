@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "Journal.h"
+#include "MoveTiming.h"
 #include "RotatorSettings.h"
 
 class QComboBox;
@@ -12,10 +13,11 @@ class QLineEdit;
 class QPushButton;
 
 // The station window's Rotator page: the azimuth range (the stop at north, or an overlap past it),
-// the elevation range, what the rotators do while the target is below the horizon, the deadband
-// and the tracking interval in seconds. "Apply" checks the entries, writes the [Rotator] section,
+// the elevation range, what the rotators do while the target is below the horizon, the deadband,
+// the tracking interval in seconds and when in each period automatic sends may move the rotators. "Apply" checks the entries, writes the [Rotator] section,
 // journals what changed and puts it in force at once (Applied(): the main window sets its timer).
-// Below, the pass followed on an overlapping range and its side, or when the rotator will unwind. The
+// Below, the pass followed on an overlapping range and its side, or when the rotator will unwind, and
+// when automatic sends go (a send held back: when it will go). The
 // Horizon part edits the horizon mask ([Horizon] Mask), applied with the rest.
 class TRotatorPage : public QWidget {
     Q_OBJECT
@@ -27,8 +29,10 @@ public:
     void Load();
     // Checks, writes and puts in force the entries; false (with the reason shown) when refused.
     bool Apply();
-    // Brings the pass line up to date; the station window calls it every second.
+    // Brings the pass and move lines up to date; the station window calls it every second.
     void Refresh();
+    // The move timing whose sends the move line tells of (the main window's); none: nothing is owed.
+    void SetMoveTiming(const MoveTiming* moves);
 
     QLineEdit* AzimuthRangeEdit = nullptr;
     QLineEdit* ElevationMinimumEdit = nullptr;
@@ -38,6 +42,9 @@ public:
     QLineEdit* ParkElevationEdit = nullptr;
     QLineEdit* DeadbandEdit = nullptr;
     QLineEdit* IntervalEdit = nullptr;
+    QLineEdit* MoveWindowEdit = nullptr;
+    QComboBox* MoveWhenBox = nullptr;  // any time, not transmitting
+    QLabel* MovesLabel = nullptr;
     QPushButton* ApplyButton = nullptr;
     QLabel* MessageLabel = nullptr;
     QLabel* PassLabel = nullptr;
@@ -48,6 +55,6 @@ signals:
 
 private:
     RotatorSettings::Entries Entered() const;
-
+    const MoveTiming* moves_ = nullptr;
     Journal::Journal& journal_;
 };

@@ -336,7 +336,7 @@ void TStationWindow::RefreshStation() {
 }
 
 void TStationWindow::RefreshAxes() {
-    const std::optional<Location::Instant> next = nextSend_ ? nextSend_() : std::nullopt;
+    const std::optional<MoveTiming::When> next = nextSend_ ? nextSend_() : std::nullopt;
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         const Station::AxisStatus status = records_.StatusOf(axis);
         const std::string a = axis == Axis::kAzimuth ? "azimuth" : "elevation";
@@ -369,9 +369,11 @@ void TStationWindow::RefreshAxes() {
         set("Following", !notFollowing.empty()                        ? FromCore(notFollowing)
                          : status.sends && reading && reading->actual ? QStringLiteral("following")
                                                                       : none);
-        set("NextSend", !status.sends ? none
-                        : next        ? When(std::chrono::round<std::chrono::seconds>(*next))
-                                      : QStringLiteral("only on Track (Cont. track is off)"));
+        const QString nextWhen = next ? When(std::chrono::round<std::chrono::seconds>(next->at)) : QString();
+        set("NextSend", !status.sends          ? none
+                        : !next                ? QStringLiteral("only on Track (Cont. track is off)")
+                        : next->untilReceiving ? QStringLiteral("when transmitting stops, by ") + nextWhen
+                                               : nextWhen);
     }
 }
 

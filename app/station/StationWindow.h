@@ -9,6 +9,7 @@
 
 #include "Journal.h"
 #include "Location.h"
+#include "MoveTiming.h"
 #include "Station.h"
 
 class QGroupBox;
@@ -34,8 +35,9 @@ public:
     // the window.
     TStationWindow(const Journal::Journal& journal, const Station::Records& records, QWidget* parent = nullptr);
 
-    // When the next automatic send is due, or nullopt while none is (continuous tracking off).
-    using NextSendFunction = std::function<std::optional<Location::Instant>()>;
+    // When the next automatic send is due (the move timing's wait included), or nullopt while none
+    // is (continuous tracking off).
+    using NextSendFunction = std::function<std::optional<MoveTiming::When>()>;
     void SetNextSend(NextSendFunction nextSend);
 
     // This run began without a settings file: until the locator is first changed, a line tells

@@ -377,6 +377,32 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
             EXPECT_TRUE(SettingsJournal().empty());
         }
     }
+    // The move keys, written only while set; a window that is not SS-SS or runs past [Station] Period is refused.
+    const struct {
+        const char *period, *window;  // the period appended to [Station]
+        int when;                     // the MoveWhen list's row
+        const char *written, *message;
+    } moves[] = {
+        {"", "50-59", 1,
+         "[Rotator]\nAzimuthRange=0-360\nElevationRange=\nBelowHorizon=follow\nDeadband=0\nIntervalSeconds=0\n"
+         "MoveWindow=50-59\nMoveWhen=not-transmitting\n",
+         "Applied"},
+        {"", "70-10", 0, nullptr, "Move window: SS-SS"},
+        {"Period=30\n", "50-59", 0, nullptr, "Move window 50-59 does not fit the 30-second period"},
+    };
+    for (const auto& c : moves) {
+        SCOPED_TRACE(c.window);
+        const std::string before = Lunark("JO22IC") + c.period;
+        Start(before);
+        rotator_->MoveWindowEdit->setText(c.window);
+        rotator_->MoveWhenBox->setCurrentIndex(c.when);
+        rotator_->ApplyButton->click();
+        EXPECT_TRUE(rotator_->MessageLabel->text().startsWith(c.message))
+            << rotator_->MessageLabel->text().toStdString();
+        EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
+        EXPECT_EQ(RotatorSettings::Current.moveWindow.has_value(), c.written != nullptr);
+    }
+    RotatorSettings::Current = {};
 }
 
 // The Rotator page's Horizon part: a mask is written to [Horizon] and put in force, the rise and set line

@@ -27,6 +27,7 @@
 #include "Location.h"
 #include "MessageBoxes.h"
 #include "Messages.h"
+#include "MoveTiming.h"
 #include "Position.h"
 #include "PseudoTerminal.h"
 #include "RotatorSettings.h"
@@ -37,6 +38,7 @@
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "WeakSignalDx.h"
 #include "WindowTimer.h"
 
 namespace {
@@ -410,6 +412,51 @@ TEST_F(TrackingWindowInSeconds, TheDeadbandSparesTicksButNotTrack) {
     EXPECT_EQ(TickForAMinute(form), (std::vector<std::string>{"M101\r", "M103\r", "M105\r"}));
     form.Button1->click();  // "Track" sends though the target moved one degree only
     EXPECT_EQ(azimuthLine_.Received(5), "M106\r");
+}
+
+// [Rotator] MoveWindow: a tick outside the window sends nothing, and what it owes goes when the move
+// timer fires at the window's start, with the position of that moment, once; "Track" sends at once.
+// MoveWhen=not-transmitting holds ticks while the weak-signal program transmits, until its status
+// says it stopped or grows stale.
+TEST_F(TrackingWindowInSeconds, AutomaticSendsWaitForTheMoveWindowOrTheEndOfTransmittingButTrackDoesNot) {
+    TForm1 form(state_);
+    ShowWindow(form);
+    RotatorSettings::Current.intervalSeconds = 10;
+    RotatorSettings::Current.moveWindow = MoveWindow::Window{50, 59};
+    form.CheckBox1->click();
+    QCoreApplication::processEvents();
+    const Location::Instant noon = sys_days{2023y / March / 22} + 12h;
+    const auto tickAt = [&](seconds at) {
+        seconds_ = at;
+        form.Timer1Timer();
+        return azimuthLine_.ReceivedNow();
+    };
+    const auto moveTimerAt = [&](seconds at) {
+        seconds_ = at;
+        form.MoveTimerTimer();
+        return azimuthLine_.ReceivedNow();
+    };
+
+    EXPECT_EQ(tickAt(10s), "");
+    EXPECT_EQ(form.NextSendTime(), (MoveTiming::When{noon + 50s, false}));
+    seconds_ = 20s;
+    form.Button1->click();
+    EXPECT_EQ(azimuthLine_.Received(5), "M102\r");
+    EXPECT_EQ(tickAt(30s), "");
+    EXPECT_EQ(moveTimerAt(50s), "M105\r");  // 105.2 at 12:00:50, not what the ticks saw
+    EXPECT_EQ(moveTimerAt(51s), "");        // never twice
+    EXPECT_EQ(tickAt(55s), "M106\r");       // inside the window: at once
+
+    RotatorSettings::Current.moveWindow.reset();
+    RotatorSettings::Current.moveWhenNotTransmitting = true;
+    WeakSignalDx::Set({"", std::nullopt, noon + 70s, true});
+    EXPECT_EQ(tickAt(70s), "");
+    EXPECT_EQ(form.NextSendTime(), (MoveTiming::When{noon + 190s, true}));  // the status grows stale then
+    WeakSignalDx::Set({"", std::nullopt, noon + 75s, false});
+    EXPECT_EQ(moveTimerAt(75s), "M108\r");
+    WeakSignalDx::Set({"", std::nullopt, noon + 80s, true});
+    EXPECT_EQ(tickAt(80s + WeakSignalDx::kFreshFor + 1s), "M120\r");  // a stale status transmits nothing
+    WeakSignalDx::Clear();
 }
 
 }  // namespace

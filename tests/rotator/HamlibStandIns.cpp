@@ -215,18 +215,21 @@ void RigctlDaemon::Resume() {
 }
 
 std::string RigctlDaemon::Ask(const std::string& command) const {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port_));
+    // An answer ends with its last line: the value, or "RPRT n" for a set or an extended read.
+    const bool extended = command.starts_with('+') || command.starts_with('T');
+    const std::string line = command + "\n";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string line = command + "\n";
-        if (::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
-            // An answer ends with its last line: the value, or "RPRT n" for a set or an extended read.
-            const bool extended = command.starts_with('+') || command.starts_with('T');
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // On a loaded machine rigctld now and then closes a new connection before it reads the command:
+    // the command (a read, or a PTT set to a value) is asked again on a new connection.
+    while (answer.empty() && std::chrono::steady_clock::now() < deadline) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port_));
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
             while (std::chrono::steady_clock::now() < deadline) {
                 pollfd ready{fd, POLLIN, 0};
                 if (::poll(&ready, 1, 50) <= 0) continue;
@@ -237,8 +240,9 @@ std::string RigctlDaemon::Ask(const std::string& command) const {
                 if (answer.ends_with('\n') && (!extended || answer.find("RPRT") != std::string::npos)) break;
             }
         }
+        ::close(fd);
+        if (answer.empty()) ::usleep(20000);
     }
-    ::close(fd);
     return answer;
 }
 

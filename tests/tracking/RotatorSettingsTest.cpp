@@ -90,8 +90,15 @@ TEST_F(RotatorSettingsFile, AMissingSectionOrUnusableValuesReadAsThePlainBehavio
     EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});
     Write(
         "[rotator]\nAzimuthRange=0-600\nElevationRange=90-0\nBelowHorizon=sleep\nDeadband=-2\n"
-        "IntervalSeconds=0x7FFFFFFF\n");
+        "IntervalSeconds=0x7FFFFFFF\nMoveWindow=70-10\nMoveWhen=sometimes\n");
     EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});
+    // A window beyond the file's period moves at any time, as none would; the journal says why.
+    journal_.Clear();
+    Write("[Station]\nPeriod=30\n[Rotator]\nMoveWindow=50-59\n");
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), RotatorSettings::Settings{});
+    EXPECT_EQ(journal_.Entries().front().text,
+              "Settings: [Rotator] MoveWindow=50-59 not used: Move window 50-59 does not fit the 30-second period: "
+              "its seconds run from 0 to 29.");
 }
 
 // A hand-edited park the rotator cannot reach reads as not given, and the journal says why.
@@ -129,6 +136,15 @@ TEST_F(RotatorSettingsFile, WritesItsOwnSectionAndLeavesTheRestByteForByte) {
     EXPECT_EQ(Read(), lunark +
                           "[Rotator]\r\nAzimuthRange=0-450\r\nElevationRange=5-85\r\nBelowHorizon=park:180,10\r\n"
                           "Deadband=2\r\nIntervalSeconds=10\r\n");
+    // The move keys are written while set, and emptied when turned off again.
+    RotatorSettings::Settings moving = settings;
+    moving.moveWindow = MoveWindow::Window{50, 59};
+    moving.moveWhenNotTransmitting = true;
+    RotatorSettings::Save(path_, moving);
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), moving);
+    RotatorSettings::Save(path_, settings);
+    EXPECT_EQ(RotatorSettings::Load(journal_, path_), settings);
+    EXPECT_NE(Read().find("MoveWindow=\r\nMoveWhen=\r\n"), std::string::npos);
 }
 
 }  // namespace
