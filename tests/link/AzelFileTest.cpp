@@ -13,6 +13,8 @@
 #include "AzelFile.h"
 #include "Journal.h"
 #include "Location.h"
+#include "PlanSettings.h"
+#include "RadioTracking.h"
 #include "Station.h"
 #include "TempDir.h"
 #include "Unit3.h"
@@ -71,21 +73,32 @@ TEST(AzelFileTest, WrittenWholeOrNotAtAll) {
     EXPECT_NE(problem.find("no such folder"), std::string::npos) << problem;
 }
 
-// Written every second from the station's settings; a path that cannot be written goes into the
-// journal once, however often it fails, and again after it worked and failed anew.
+// Written every second from the settings in force: the plan's frequency until the radio settings
+// applied turn the radio on with a sked frequency, whatever the file says meanwhile. A path that
+// cannot be written goes into the journal once, however often it fails.
 TEST(AzelFileTest, AFolderThatCannotBeWrittenIsReportedOnce) {
     test_support::TempDir dir;
     Unit3::ExecutablePath = dir.File("lunark");
     Unit3::Locator = "JO22IC";
-    test_support::WriteFileBytes(dir.File("lunark.ini"), "[Plan]\nFrequency=432.065\n");
+    test_support::WriteFileBytes(dir.File("lunark.ini"), "[Plan]\nFrequency=50\n[Radio]\nEnabled=1\nSked=28\n");
     const auto previous = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h + 30s; });
     Journal::Clear();
     AzelFile file;
+    PlanSettings::Settings plan;
+    plan.frequencyMhz = 432.065L;
+    file.UsePlan(plan);
     file.SetPath(dir.File("azel.dat"));
     const std::string text = test_support::ReadFileBytes(dir.File("azel.dat"));
     EXPECT_TRUE(text.starts_with("12:00:30,")) << text;
     EXPECT_NE(text.find("\n432.065,0,0.00,"), std::string::npos) << text;  // no DX station: DxDop 0
     EXPECT_TRUE(text.ends_with(",0, R\n")) << text;
+    RadioSettings::Settings radio;
+    radio.enabled = true;
+    radio.skedHz = 10368100000;
+    RadioTracking::Use(radio, PlanSettings::StationOf("JO22IC"), "");  // no rig: on, not driven
+    ASSERT_TRUE(file.WriteNow());
+    EXPECT_NE(test_support::ReadFileBytes(dir.File("azel.dat")).find("\n10368.100,0,0.00,"), std::string::npos);
+    RadioTracking::Reset();
     // The Moon where the station window shows it, which is where Lunark points.
     const Station::TargetStatus moon = Station::TargetNow();
     char moonLine[64];

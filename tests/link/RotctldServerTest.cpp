@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "HamlibStandIns.h"
 #include "Journal.h"
@@ -26,6 +27,7 @@
 #include "Location.h"
 #include "PseudoTerminal.h"
 #include "RotatorSettings.h"
+#include "RotctldServer.h"
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -33,7 +35,7 @@
 #include "TempDir.h"
 #include "Unit3.h"
 #include "WeakSignalDx.h"
-#include "WsjtxListener.h"
+#include "WsjtxDatagram.h"
 
 namespace {
 
@@ -244,7 +246,8 @@ TEST_F(RotctldServerTest, TheOperatorTakesTheAntennaBack) {
 }
 
 // Two clients polling at once each get every answer, and the journal tells them apart by address.
-TEST_F(RotctldServerTest, TwoClientsAtOnce) {
+// Up to 32 clients are served at once: the 33rd is closed at once, and the others answer as before.
+TEST_F(RotctldServerTest, ClientsAtOnceUpToTheLimit) {
     Start();
     const std::unique_ptr<QProcess> setter = StartRotctl(port_, {"set_pos", "123", "45"});
     ASSERT_EQ(Finish(*setter).exitCode, 0);
@@ -268,6 +271,20 @@ TEST_F(RotctldServerTest, TwoClientsAtOnce) {
     }
     EXPECT_EQ(clients.size(), 2);
     EXPECT_TRUE(JournalHas(" P 123.000000 45.000000 -> RPRT 0")) << Journal::Text();
+
+    auto* server = windows_->station->findChild<RotctldServer*>();
+    ASSERT_NE(server, nullptr);
+    ASSERT_TRUE(WaitFor([server] { return server->ClientCount() == 0; }));
+    std::vector<std::unique_ptr<RawClient>> served;
+    for (int i = 0; i < 32; ++i) served.push_back(std::make_unique<RawClient>(port_));
+    ASSERT_TRUE(WaitFor([server] { return server->ClientCount() == 32; })) << server->ClientCount();
+    RawClient refused(port_);
+    EXPECT_TRUE(refused.Closed());
+    EXPECT_TRUE(JournalHas(" refused: already 32 clients")) << Journal::Text();
+    for (const auto& client : served) {
+        client->Send("p\n");
+        EXPECT_EQ(client->Receive(2), "123.00\n45.00\n");
+    }
 }
 
 // What the server answers, line for line, against Hamlib's rotctld with its simulated rotator:
@@ -358,9 +375,10 @@ TEST_F(RotctldServerTest, HostileClientsAreDisconnected) {
     EXPECT_TRUE(ContTrack()->isChecked());
 }
 
-// The page: listening, its clients, why it does not listen, and the warning for an address that
-// other computers reach.
-TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
+// The Links page: listening, why the server does not listen, the warning for an address that other
+// computers reach; and what the weak-signal program said, heard as the settings file says.
+TEST_F(RotctldServerTest, LinksPageTellsWhatTheLinksDo) {
+    const auto page = [this] { return windows_->station->findChild<TLinksPage*>(); };
     const struct {
         const char* what;
         std::string settings;  // after [Server] Enabled=1 and its port
@@ -385,33 +403,22 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      test_support::ReadFileBytes(dir_.File("lunark.ini")) + settings);
         windows_.emplace(startup::CreateWindows());
-        auto* page = windows_->station->findChild<TLinksPage*>();
-        ASSERT_NE(page, nullptr);
-        page->Refresh();
-        EXPECT_TRUE(page->ServerStatusLabel->text().startsWith(QString::fromLatin1(c.status)))
-            << page->ServerStatusLabel->text().toStdString() << " port " << port;
-        EXPECT_EQ(!page->ServerWarningLabel->isHidden(), c.warning);
+        ASSERT_NE(page(), nullptr);
+        page()->Refresh();
+        EXPECT_TRUE(page()->ServerStatusLabel->text().startsWith(QString::fromLatin1(c.status)))
+            << page()->ServerStatusLabel->text().toStdString() << " port " << port;
+        EXPECT_EQ(!page()->ServerWarningLabel->isHidden(), c.warning);
     }
-}
 
-// The Links page hears the weak-signal program as the settings file says and tells what it heard.
-TEST_F(RotctldServerTest, LinksPageTellsWhatTheWeakSignalProgramSaid) {
     const quint16 udpPort = FreePort();
     Start("[WSJT]\nEnabled=1\nPort=" + std::to_string(udpPort) + "\n");
-    QByteArray status;
-    QDataStream out(&status, QIODevice::WriteOnly);
-    out << quint32(WsjtxListener::kMagic) << quint32(2) << quint32(1) << QByteArray("WSJT-X") << quint64(1296065000)
-        << QByteArray("Q65") << QByteArray("DL7APA") << QByteArray("-20") << QByteArray("Q65") << quint8(1) << quint8(0)
-        << quint8(1) << quint32(1500) << quint32(1500) << QByteArray("PA3FWM") << QByteArray("JO22IC")
-        << QByteArray("JO62QM");
+    const wsjtx_test::TestSender status = wsjtx_test::FullStatus(2);  // an older sender's: no period
     QUdpSocket sender;
     sender.writeDatagram(QByteArray("not a message"), QHostAddress::LocalHost, udpPort);
-    sender.writeDatagram(status, QHostAddress::LocalHost, udpPort);
-    auto* page = windows_->station->findChild<TLinksPage*>();
-    ASSERT_NE(page, nullptr);
-    const auto shown = [page] {
-        page->Refresh();
-        return page->WsjtxStatusLabel->text();
+    sender.writeDatagram(status.Bytes().left(status.FieldEnds()[13]), QHostAddress::LocalHost, udpPort);
+    const auto shown = [&page] {
+        page()->Refresh();
+        return page()->WsjtxStatusLabel->text();
     };
     EXPECT_TRUE(
         WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }, 5000))
