@@ -29,32 +29,20 @@ TEST(AzelFileTest, FourLines) {
         Azel::Snapshot snapshot;
         const char* text;
     } cases[] = {
+        // clang-format off
+        // The instant, the Moon's and the Sun's azimuth and elevation, the radio, the DX Doppler and its
+        // rate, the echo's Doppler and its rate.
         {"receiving, no correction",
-         {sys_days{2026y / December / 7} + 6h + 2min + 3s + 900ms,
-          123.456,
-          45.04,
-          359.96,
-          -12.26,
-          {1296.1, 0, false},
-          -1234.4,
-          12.346,
-          2468.6,
-          -0.5},
+         {sys_days{2026y / December / 7} + 6h + 2min + 3s + 900ms, 123.456, 45.04, 359.96, -12.26, {1296.1, 0, false},
+          -1234.4, 12.346, 2468.6, -0.5},
          "06:02:03,123.5,45.0,Moon\n06:02:03,0.0,-12.3,Sun\n06:02:03,0.0,0.0,Source\n"
          "1296.100,-1234,12.35,2469,-0.50,0, R\n"},
         {"transmitting with a correction",
-         {sys_days{2026y / December / 7} + 23h + 59min + 59s,
-          360.0,
-          -0.04,
-          7.5,
-          89.96,
-          {10368.1, -20345.6, true},
-          0,
-          0,
-          -30123,
-          3},
-         "23:59:59,0.0,0.0,Moon\n23:59:59,7.5,90.0,Sun\n23:59:59,0.0,0.0,Source\n10368.100,0,0.00,-30123,3.00,-20346, "
-         "T\n"},
+         {sys_days{2026y / December / 7} + 23h + 59min + 59s, 360.0, -0.04, 7.5, 89.96, {10368.1, -20345.6, true},
+          0, 0, -30123, 3},
+         "23:59:59,0.0,0.0,Moon\n23:59:59,7.5,90.0,Sun\n23:59:59,0.0,0.0,Source\n"
+         "10368.100,0,0.00,-30123,3.00,-20346, T\n"},
+        // clang-format on
     };
     for (const auto& c : cases) EXPECT_EQ(Azel::Text(c.snapshot), c.text) << c.what;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The [Server], [Link] and [WSJT] sections: what the file gives, what an operator may enter, what is
-// written, the port a Hamlib rotator already uses, and the reference naming every key.
+// written, and the port a Hamlib rotator already uses (DocsTest checks the reference names every key).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -116,21 +116,6 @@ TEST(LinkSettingsTest, APortAHamlibRotatorUsesIsRefused) {
         LinkSettings::PortProblem(file, 4533).starts_with("Port 4533 is the port of the azimuth Hamlib rotator"));
     EXPECT_TRUE(
         LinkSettings::PortProblem(file, 4600).starts_with("Port 4600 is the port of the elevation Hamlib rotator"));
-}
-
-// The operator's reference names every key of both sections.
-TEST(LinkSettingsTest, TheReferenceNamesEveryKey) {
-    const std::string reference = test_support::ReadFileBytes(LUNARK_SOURCE_DIR "/docs/settings.md");
-    for (const LinkSettings::Key& key : LinkSettings::kKeys) {
-        std::string heading = "\n### [";
-        heading.append(key.section).append("]\n");
-        std::string name = "`";
-        name.append(key.key).append("`");
-        const std::size_t start = reference.find(heading);
-        ASSERT_NE(start, std::string::npos) << key.section;
-        const std::string section = reference.substr(start, reference.find("\n### ", start + 1) - start);
-        EXPECT_NE(section.find(name), std::string::npos) << key.section << ' ' << key.key;
-    }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 // hearing a sender over unicast and a multicast group on the loopback.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <QUdpSocket>
 #include <QVariant>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "Location.h"
+#include "QtWait.h"
 #include "RadioSettings.h"
 #include "RadioTracking.h"
 #include "WeakSignalDx.h"
@@ -22,13 +21,6 @@
 namespace {
 
 using namespace wsjtx_test;
-
-bool Pump(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 TEST(WsjtxListenerTest, EachTypeInBothSchemas) {
     for (const uint32_t schema : {2u, 3u}) {
@@ -160,7 +152,7 @@ TEST(WsjtxListenerTest, HearsASenderByUnicastAndMulticastOnTheLoopback) {
         heartbeat.Text("JTDX");
         sender.writeDatagram(heartbeat.Bytes(), QHostAddress(address), port);
         sender.writeDatagram(FullStatus(2).Bytes(), QHostAddress(address), port);
-        EXPECT_TRUE(Pump([&] { return listener.LastStatus().has_value(); })) << address;
+        EXPECT_TRUE(test_support::WaitFor([&] { return listener.LastStatus().has_value(); })) << address;
         EXPECT_EQ(listener.Malformed(), 0) << address;
         listener.Stop();
     }
