@@ -124,9 +124,10 @@ protected:
         Journal::Clear();
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
-    // further sections.
-    void Start(const std::string& more = "") {
+    // further sections, with %PORT% standing for the server's port.
+    void Start(std::string more = "") {
         port_ = FreePort();
+        if (const auto at = more.find("%PORT%"); at != std::string::npos) more.replace(at, 6, std::to_string(port_));
         test_support::WriteFileBytes(
             dir_.File("lunark.ini"),
             "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\nELoffset=0\nAZtype=YAESU GS-232A 9600bd\n"
@@ -358,20 +359,11 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheLinksDo) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string settings = c.settings;
-        // The Hamlib rotator's port is the server's, known only once Start has chosen it: a second start.
-        Start();
-        if (const auto at = settings.find("%PORT%"); at != std::string::npos)
-            settings.replace(at, 6, std::to_string(port_));
-        const quint16 port = port_;
-        windows_.reset();
-        test_support::WriteFileBytes(dir_.File("lunark.ini"),
-                                     test_support::ReadFileBytes(dir_.File("lunark.ini")) + settings);
-        windows_.emplace(startup::CreateWindows());
+        Start(c.settings);
         ASSERT_NE(page(), nullptr);
         page()->Refresh();
         EXPECT_TRUE(page()->ServerStatusLabel->text().startsWith(QString::fromLatin1(c.status)))
-            << page()->ServerStatusLabel->text().toStdString() << " port " << port;
+            << page()->ServerStatusLabel->text().toStdString() << " port " << port_;
         EXPECT_EQ(!page()->ServerWarningLabel->isHidden(), c.warning);
     }
 

@@ -338,7 +338,9 @@ TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
     EXPECT_TRUE(rows[18].ends_with("excellent  perigee full")) << rows[18];
     EXPECT_TRUE(rows[31].starts_with("2027-01-06")) << rows[31];
 
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
+    const std::vector<std::string> oneDay{"--settings", settings, "--calendar", "--from",
+                                          "2026-12-08", "--days", "1",          "--json"};
+    ASSERT_EQ(Run(oneDay), 0);
     const std::string plain = out_.str();
     EXPECT_TRUE(
         plain.starts_with("[\n  {\"date\": \"2026-12-08\", \"highest_el\": 10.300, \"highest_at\": "
@@ -346,20 +348,35 @@ TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
         << plain;
     EXPECT_NE(plain.find("\"mutual_hours\": [{\"dx\": \"FN20XR\", \"hours\": 0.5"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\"sun_close\": true"), std::string::npos) << plain;
-    ASSERT_EQ(
-        Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json", "--mask", ""}), 0);
-    EXPECT_EQ(out_.str(), plain);
-    test_support::WriteFileBytes(settings,
-                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:30\n");
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
-    EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
-    test_support::WriteFileBytes(settings,
-                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:300\n");
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
-    EXPECT_EQ(out_.str(), plain);
-    EXPECT_EQ(err_.str(),
-              "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 "
-              "to 90 degrees; no mask is used\n");
+    const struct {
+        const char* horizon;            // the file's [Horizon] lines
+        std::vector<std::string> mask;  // on the command line
+        bool hidden;                    // the mask hides the Moon all day; otherwise the output is the plain one
+        const char* error;
+    } masks[] = {
+        {"", {"--mask", ""}, false, ""},
+        {"", {"--mask", "0:30"}, true, ""},
+        {"Mask=0:30\n", {}, true, ""},
+        {"Mask=0:300\n",
+         {},
+         false,
+         "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 to 90 degrees; no "
+         "mask is used\n"},
+    };
+    for (const auto& m : masks) {
+        SCOPED_TRACE(std::string(m.horizon) + (m.mask.empty() ? "" : m.mask[1]));
+        test_support::WriteFileBytes(
+            settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\n" + std::string(m.horizon));
+        std::vector<std::string> arguments = oneDay;
+        arguments.insert(arguments.end(), m.mask.begin(), m.mask.end());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        if (m.hidden) {
+            EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
+        } else {
+            EXPECT_EQ(out_.str(), plain);
+        }
+        EXPECT_EQ(err_.str(), m.error);
+    }
 }
 
 // Without a window the plan says why, after the Settings line. astropy (airless, every 20 s) for the
