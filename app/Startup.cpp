@@ -140,6 +140,8 @@ ProgramWindows CreateWindows() {
                              [form1] { return form1->PointAndSend(); }});
     auto* server = new RotctldServer(*windows.linkedRotators, windows.station.get());
     auto* azel = new AzelFile(windows.station.get());
+    azel->UsePlan(plan->InForce());
+    QObject::connect(plan, &TPlanPage::Applied, azel, [azel, plan] { azel->UsePlan(plan->InForce()); });
     auto* wsjtx = new WsjtxListener(windows.station.get());
     auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel, *wsjtx);
     windows.station->AddSection(QStringLiteral("Links"), links);

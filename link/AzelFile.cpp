@@ -13,7 +13,6 @@
 #include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "Position.h"
-#include "RadioSettings.h"
 #include "RadioTracking.h"
 #include "Unit3.h"
 #include "eme_plan.h"
@@ -59,21 +58,20 @@ std::string BodyLine(Location::Instant at, long double azimuth, long double elev
 
 }  // namespace
 
-Radio RadioNow(const std::string& settingsFile) {
+Radio RadioNow(long double planFrequencyMhz) {
     Radio radio;
-    const RadioSettings::Settings settings = RadioSettings::Read(settingsFile);
-    if (!settings.enabled || settings.skedHz <= 0) {
-        radio.frequencyMhz = PlanSettings::Read(settingsFile).frequencyMhz;
+    const RadioTracking::Status& status = RadioTracking::Current();
+    if (status.skedHz <= 0) {
+        radio.frequencyMhz = planFrequencyMhz;
         return radio;
     }
-    radio.frequencyMhz = settings.skedHz / 1e6L;
-    const RadioTracking::Status& status = RadioTracking::Current();
+    radio.frequencyMhz = status.skedHz / 1e6L;
     if (status.driving) radio.correctionHz = status.correctionHz;
     radio.transmitting = status.transmitting.value_or(false);
     return radio;
 }
 
-std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFile) {
+std::optional<Snapshot> Take(Location::Instant at, const PlanSettings::Settings& plan) {
     if (Location::LocatorFault(Unit3::Locator) != std::string::npos) return std::nullopt;
     Location::LocatorToLonLat(Unit3::Locator);
     Snapshot snapshot;
@@ -82,7 +80,7 @@ std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFi
     Position::PositionOfAt(pointing::Target::Moon, day, snapshot.moonElevation, snapshot.moonAzimuth);
     Position::PositionOfAt(pointing::Target::Sun, day, snapshot.sunElevation, snapshot.sunAzimuth);
     const PointingSettings::Settings pointing = Position::Pointing();
-    snapshot.radio = RadioNow(settingsFile);
+    snapshot.radio = RadioNow(plan.frequencyMhz);
 
     // The shifts now, and their rates from half a minute before to half a minute after.
     const long double hertz = snapshot.radio.frequencyMhz * 1e6L;
@@ -91,9 +89,8 @@ std::optional<Snapshot> Take(Location::Instant at, const std::string& settingsFi
     snapshot.selfDoppler = eme_plan::EchoDoppler(day, home, hertz);
     snapshot.selfRate =
         eme_plan::EchoDoppler(day + halfMinute, home, hertz) - eme_plan::EchoDoppler(day - halfMinute, home, hertz);
-    const std::vector<std::string> dx = PlanSettings::Read(settingsFile).dxLocators;
-    if (!dx.empty()) {
-        const pointing::Station far = PlanSettings::StationOf(dx.front());
+    if (!plan.dxLocators.empty()) {
+        const pointing::Station far = PlanSettings::StationOf(plan.dxLocators.front());
         snapshot.dxDoppler = eme_plan::DxDoppler(day, home, far, hertz);
         snapshot.dxRate = eme_plan::DxDoppler(day + halfMinute, home, far, hertz) -
                           eme_plan::DxDoppler(day - halfMinute, home, far, hertz);
@@ -146,6 +143,10 @@ AzelFile::AzelFile(QObject* parent) : QObject(parent), timer_(new QTimer(this)) 
     connect(timer_, &QTimer::timeout, this, [this] { WriteNow(); });
 }
 
+void AzelFile::UsePlan(const PlanSettings::Settings& plan) {
+    plan_ = plan;
+}
+
 void AzelFile::SetPath(const std::string& path) {
     if (path == path_) return;
     path_ = path;
@@ -161,8 +162,7 @@ void AzelFile::SetPath(const std::string& path) {
 
 bool AzelFile::WriteNow() {
     if (path_.empty()) return false;
-    const std::optional<Azel::Snapshot> snapshot =
-        Azel::Take(Location::Now(), Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    const std::optional<Azel::Snapshot> snapshot = Azel::Take(Location::Now(), plan_);
     std::string problem;
     if (!snapshot) {
         problem = "the locator names no place";

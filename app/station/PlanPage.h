@@ -70,7 +70,8 @@ public:
     // a station's own figure reads "here / DX").
     QString Value(const QString& column, const QString& name) const;
 
-    // The frequency the values are worked out at, Hz: [Plan] Frequency.
+    // The frequency the values are worked out at, Hz: the radio's sked frequency in force while the radio
+    // is on (RadioTracking), else [Plan] Frequency as last applied.
     long double FrequencyHz() const;
 
     QLineEdit* DxEdit = nullptr;
@@ -103,6 +104,10 @@ public:
         std::optional<Result> finished;  // set by the worker, taken by the window's thread
         std::atomic<bool> cancelled{false};
     };
+
+signals:
+    // New [Plan] values are in force: loaded, or applied by the operator.
+    void Applied();
 
 private:
     void StartPlan();
