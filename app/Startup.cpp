@@ -124,7 +124,7 @@ ProgramWindows CreateWindows() {
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
     windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station, state.journal));
-    auto* plan = new TPlanPage(state.journal);
+    auto* plan = new TPlanPage(state.radio, state.journal);
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan,
@@ -146,6 +146,8 @@ ProgramWindows CreateWindows() {
         state.journal);
     auto* server = new RotctldServer(*windows.linkedRotators, state.journal, windows.station.get());
     auto* azel = new AzelFile(state.radio, state.journal, windows.station.get());
+    azel->UsePlan(plan->InForce());
+    QObject::connect(plan, &TPlanPage::Applied, azel, [azel, plan] { azel->UsePlan(plan->InForce()); });
     auto* wsjtx = new WsjtxListener(windows.station.get());
     auto* links = new TLinksPage(*server, *windows.linkedRotators, *azel, *wsjtx, state.journal);
     windows.station->AddSection(QStringLiteral("Links"), links);

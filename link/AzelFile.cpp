@@ -13,7 +13,6 @@
 #include "PlanSettings.h"
 #include "PointingSettings.h"
 #include "Position.h"
-#include "RadioSettings.h"
 #include "RadioTracking.h"
 #include "Unit3.h"
 #include "eme_plan.h"
@@ -59,22 +58,21 @@ std::string BodyLine(Location::Instant at, long double azimuth, long double elev
 
 }  // namespace
 
-Radio RadioNow(const RadioTracking::Tracker& tracker, const std::string& settingsFile) {
+Radio RadioNow(const RadioTracking::Tracker& tracker, long double planFrequencyMhz) {
     Radio radio;
-    const RadioSettings::Settings settings = RadioSettings::Read(settingsFile);
-    if (!settings.enabled || settings.skedHz <= 0) {
-        radio.frequencyMhz = PlanSettings::Read(settingsFile).frequencyMhz;
+    const RadioTracking::Status& status = tracker.Current();
+    if (status.skedHz <= 0) {
+        radio.frequencyMhz = planFrequencyMhz;
         return radio;
     }
-    radio.frequencyMhz = settings.skedHz / 1e6L;
-    const RadioTracking::Status& status = tracker.Current();
+    radio.frequencyMhz = status.skedHz / 1e6L;
     if (status.driving) radio.correctionHz = status.correctionHz;
     radio.transmitting = status.transmitting.value_or(false);
     return radio;
 }
 
 std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker& radio,
-                             const std::string& settingsFile) {
+                             const PlanSettings::Settings& plan) {
     if (Location::LocatorFault(Unit3::Locator) != std::string::npos) return std::nullopt;
     Location::LocatorToLonLat(Unit3::Locator);
     Snapshot snapshot;
@@ -83,7 +81,7 @@ std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker&
     Position::PositionOfAt(pointing::Target::Moon, day, snapshot.moonElevation, snapshot.moonAzimuth);
     Position::PositionOfAt(pointing::Target::Sun, day, snapshot.sunElevation, snapshot.sunAzimuth);
     const PointingSettings::Settings pointing = Position::Pointing();
-    snapshot.radio = RadioNow(radio, settingsFile);
+    snapshot.radio = RadioNow(radio, plan.frequencyMhz);
 
     // The shifts now, and their rates from half a minute before to half a minute after.
     const long double hertz = snapshot.radio.frequencyMhz * 1e6L;
@@ -92,9 +90,8 @@ std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker&
     snapshot.selfDoppler = eme_plan::EchoDoppler(day, home, hertz);
     snapshot.selfRate =
         eme_plan::EchoDoppler(day + halfMinute, home, hertz) - eme_plan::EchoDoppler(day - halfMinute, home, hertz);
-    const std::vector<std::string> dx = PlanSettings::Read(settingsFile).dxLocators;
-    if (!dx.empty()) {
-        const pointing::Station far = PlanSettings::StationOf(dx.front());
+    if (!plan.dxLocators.empty()) {
+        const pointing::Station far = PlanSettings::StationOf(plan.dxLocators.front());
         snapshot.dxDoppler = eme_plan::DxDoppler(day, home, far, hertz);
         snapshot.dxRate = eme_plan::DxDoppler(day + halfMinute, home, far, hertz) -
                           eme_plan::DxDoppler(day - halfMinute, home, far, hertz);
@@ -148,6 +145,10 @@ AzelFile::AzelFile(const RadioTracking::Tracker& radio, Journal::Journal& journa
     connect(timer_, &QTimer::timeout, this, [this] { WriteNow(); });
 }
 
+void AzelFile::UsePlan(const PlanSettings::Settings& plan) {
+    plan_ = plan;
+}
+
 void AzelFile::SetPath(const std::string& path) {
     if (path == path_) return;
     path_ = path;
@@ -163,8 +164,7 @@ void AzelFile::SetPath(const std::string& path) {
 
 bool AzelFile::WriteNow() {
     if (path_.empty()) return false;
-    const std::optional<Azel::Snapshot> snapshot =
-        Azel::Take(Location::Now(), radio_, Unit3::SettingsFileFor(Unit3::ExecutablePath));
+    const std::optional<Azel::Snapshot> snapshot = Azel::Take(Location::Now(), radio_, plan_);
     std::string problem;
     if (!snapshot) {
         problem = "the locator names no place";

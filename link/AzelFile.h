@@ -6,6 +6,7 @@
 
 #include "Journal.h"
 #include "Location.h"
+#include "PlanSettings.h"
 #include "RadioTracking.h"
 
 class QTimer;
@@ -25,13 +26,15 @@ class QTimer;
 namespace Azel {
 
 // What the radio contributes: the frequency (MHz), the correction it applies now (Hz) and whether
-// it transmits. Until Lunark drives a radio: [Plan] Frequency, no correction, receiving.
+// it transmits. While the radio settings in force (RadioTracking) turn the radio on with a sked
+// frequency: that frequency, the correction while it is driven, its PTT; otherwise the plan's
+// frequency, no correction, receiving.
 struct Radio {
     long double frequencyMhz = 1296;
     long double correctionHz = 0;
     bool transmitting = false;
 };
-Radio RadioNow(const RadioTracking::Tracker& radio, const std::string& settingsFile);
+Radio RadioNow(const RadioTracking::Tracker& radio, long double planFrequencyMhz);
 
 struct Snapshot {
     Location::Instant at;
@@ -42,10 +45,11 @@ struct Snapshot {
     long double selfDoppler = 0, selfRate = 0;  // Hz, Hz per minute
 };
 
-// Everything the file says, for the station of the settings (its locator, [Pointing] and [Plan]
-// sections) at `at`; nullopt while the locator names no place.
+// Everything the file says, for the station in force (its locator and [Pointing] place), the radio's
+// Doppler tracking and the plan's frequency and first DX station at `at`; nullopt while the locator
+// names no place.
 std::optional<Snapshot> Take(Location::Instant at, const RadioTracking::Tracker& radio,
-                             const std::string& settingsFile);
+                             const PlanSettings::Settings& plan);
 
 // The file's four lines.
 std::string Text(const Snapshot& snapshot);
@@ -65,6 +69,9 @@ public:
     // that cannot be written is told. Both outlive the object.
     AzelFile(const RadioTracking::Tracker& radio, Journal::Journal& journal, QObject* parent = nullptr);
 
+    // The [Plan] values in force (the Plan page's): the frequency and the DX station written from
+    // the next write on. The defaults until then.
+    void UsePlan(const PlanSettings::Settings& plan);
     // An empty path stops the writing. A new path is written at once.
     void SetPath(const std::string& path);
     const std::string& Path() const { return path_; }
@@ -79,6 +86,7 @@ private:
     const RadioTracking::Tracker& radio_;
     Journal::Journal& journal_;
     QTimer* timer_ = nullptr;
+    PlanSettings::Settings plan_;
     std::string path_;
     std::string problem_;
     bool reported_ = false;

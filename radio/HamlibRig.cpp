@@ -2,20 +2,16 @@
 #include "HamlibRig.h"
 
 #include <hamlib/rig.h>
-#include <netdb.h>
-#include <poll.h>
 #include <pthread.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
-#include <cstring>
 #include <mutex>
 #include <thread>
+
+#include "HamlibLink.h"
 
 namespace HamlibRig {
 
@@ -25,54 +21,12 @@ constexpr char kNotSent[] = "not sent: the rig was let go";
 constexpr char kReplaced[] = "not sent: replaced by a newer request";
 constexpr char kDefaultNetworkPort[] = "4532";  // rigctld's own
 
-// Hamlib's text for an error code, first line only (a static buffer: read at the gate).
-std::string ErrorText(int code) {
-    const char* text = rigerror2(code);
-    std::string line = text ? text : "";
-    if (const auto end = line.find_first_of("\r\n"); end != std::string::npos) line.resize(end);
-    return line.empty() ? "Hamlib error " + std::to_string(code) : line;
-}
-
-// The soft codes (not implemented, not available, rejected) leave the link to the rig sound.
-bool LinkIsSound(int code) {
-    return RIG_IS_SOFT_ERRCODE(code < 0 ? -code : code);
-}
-
 int CollectModel(const rig_caps* caps, rig_ptr_t data) {
     auto* models = static_cast<std::vector<Model>*>(data);
     models->push_back({static_cast<int>(caps->rig_model), caps->mfg_name ? caps->mfg_name : "",
                        caps->model_name ? caps->model_name : "", caps->port_type == RIG_PORT_SERIAL,
                        caps->port_type != RIG_PORT_NONE});
     return 1;  // go on
-}
-
-// Why no connection to host:port can be made within kLongestWaitMs, or empty. Hamlib connects to a
-// rigctld without a time limit of its own, which a host that is down stretches to minutes.
-std::string Unreachable(const std::string& device) {
-    std::string host = device, port = kDefaultNetworkPort;
-    if (const auto colon = device.rfind(':'); colon != std::string::npos) {
-        host = device.substr(0, colon);
-        port = device.substr(colon + 1);
-    }
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr)
-        return "IO error: no address for " + device;
-    const int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    int error = fd < 0 ? errno : ::connect(fd, found->ai_addr, found->ai_addrlen) == 0 ? 0 : errno;
-    ::freeaddrinfo(found);
-    if (error == EINPROGRESS) {
-        pollfd connected{fd, POLLOUT, 0};
-        if (::poll(&connected, 1, kLongestWaitMs) <= 0) {
-            error = ETIMEDOUT;
-        } else {
-            socklen_t size = sizeof error;
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-        }
-    }
-    if (fd >= 0) ::close(fd);
-    return error == 0 ? std::string() : std::string("IO error: ") + std::strerror(error);
 }
 
 Result Skipped(const Request& request, const char* why) {
@@ -199,7 +153,9 @@ void Rig::Worker::Run() {
 bool Rig::Worker::Open(Result& result) {
     if (open) return true;
     if (overNetwork) {
-        if (const std::string why = Unreachable(address.device); !why.empty()) {
+        // Hamlib connects to a rigctld without a time limit of its own, which a host that is down
+        // stretches to minutes.
+        if (std::string why; !HamlibLink::Reach(address.device, kDefaultNetworkPort, kLongestWaitMs, why)) {
             result.reason = "open: " + why;
             return false;
         }
@@ -228,13 +184,13 @@ bool Rig::Worker::Open(Result& result) {
     if (code == RIG_OK) {
         // A rigctld that accepts no connection (stopped, its queue of pending connections full) would
         // hold Hamlib's connect, and the turn with it, for minutes.
-        const std::shared_ptr<void> limit =
-            overNetwork ? gate.CutShortAfter(std::chrono::milliseconds(kLongestWaitMs)) : nullptr;
+        std::optional<HamlibLink::CutShortAfter> limit;
+        if (overNetwork) limit.emplace(std::chrono::milliseconds(kLongestWaitMs));
         code = rig_open(rig);
         step = "open";
     }
     if (code != RIG_OK) {
-        result.reason = std::string(step) + ": " + ErrorText(code);
+        result.reason = std::string(step) + ": " + HamlibLink::ErrorText(code);
         Close();
         return false;
     }
@@ -267,8 +223,8 @@ Result Rig::Worker::Execute(const Request& request) {
         const std::lock_guard turn(gate);
         const int code = hamlibCall();
         if (code == RIG_OK) return true;
-        if (result.reason.empty()) result.reason = std::string(step) + ": " + ErrorText(code);
-        if (!LinkIsSound(code)) {
+        if (result.reason.empty()) result.reason = std::string(step) + ": " + HamlibLink::ErrorText(code);
+        if (!HamlibLink::IsSound(code)) {
             Close();
             linkLost = true;
         }

@@ -31,13 +31,6 @@ public:
     virtual ~Gate() = default;
     virtual void lock() = 0;
     virtual void unlock() = 0;
-    // Held around a call that may block in the system with no limit of its own (Hamlib's blocking
-    // connect when a network rig is opened): while what it gives lives, the calling thread's blocking
-    // calls are cut short once `limit` has passed. Nothing by default.
-    virtual std::shared_ptr<void> CutShortAfter(std::chrono::milliseconds limit) {
-        (void)limit;
-        return nullptr;
-    }
 };
 
 // What the rig is to do; every request also reads the rig back. Frequencies are on the rig's dial, Hz.

@@ -2,26 +2,19 @@
 #include "HamlibRotator.h"
 
 #include <hamlib/rotator.h>
-#include <netdb.h>
-#include <poll.h>
 #include <pthread.h>
-#include <sys/socket.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <mutex>
 #include <thread>
 
+#include "HamlibLink.h"
 #include "HamlibModels.h"
 
 namespace HamlibRotator {
@@ -32,22 +25,6 @@ constexpr char kNotSent[] = "not sent: the rotator was closed";
 constexpr char kReplaced[] = "not sent: replaced by a newer request";
 constexpr char kDefaultNetworkPort[] = "4533";  // rotctld's own
 constexpr auto kResolvedKeptFor = std::chrono::minutes(1);
-
-// Hamlib's text for an error code, first line only (it comes from a static buffer: called with
-// HamlibInUse held, as every Hamlib call).
-std::string HamlibErrorText(int code) {
-    const char* text = rigerror2(code);
-    std::string line = text ? text : "";
-    if (const auto end = line.find_first_of("\r\n"); end != std::string::npos) line.resize(end);
-    return line.empty() ? "Hamlib error " + std::to_string(code) : line;
-}
-
-// Hamlib gives negative codes; the soft ones (not implemented, out of range, rejected) leave the
-// link to the controller sound.
-bool LinkIsSound(int code) {
-    const int error = code < 0 ? -code : code;
-    return RIG_IS_SOFT_ERRCODE(error);
-}
 
 bool IsSetPosition(Command command) {
     return command == Command::kSetPosition || command == Command::kSetAzimuth || command == Command::kSetElevation;
@@ -66,80 +43,6 @@ std::string Trimmed(const std::string& text) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-// A network rotator's address as the system resolved it.
-struct NetworkAddress {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    std::string text;  // "127.0.0.1:4533", "[::1]:4533"
-};
-
-// "host:port", "[v6 address]:port" or "host" (rotctld's port) resolved, to an IPv4 address where
-// the host has one; nullopt when it does not resolve.
-std::optional<NetworkAddress> Resolve(const std::string& device) {
-    std::string host = device;
-    std::string port = kDefaultNetworkPort;
-    if (const auto colon = device.rfind(':'); colon != std::string::npos && device.find(':') == colon) {
-        host = device.substr(0, colon);
-        port = device.substr(colon + 1);
-    } else if (device.starts_with('[')) {
-        const auto close = device.find(']');
-        if (close != std::string::npos) {
-            host = device.substr(1, close - 1);
-            if (device.compare(close + 1, 1, ":") == 0) port = device.substr(close + 2);
-        }
-    }
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return std::nullopt;
-    std::optional<NetworkAddress> best;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        char address[NI_MAXHOST];
-        char service[NI_MAXSERV];
-        if (entry->ai_addrlen > sizeof(sockaddr_storage) ||
-            ::getnameinfo(entry->ai_addr, entry->ai_addrlen, address, sizeof address, service, sizeof service,
-                          NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
-            continue;
-        }
-        const bool v6 = entry->ai_family == AF_INET6;
-        std::string text = v6 ? '[' + std::string(address) + "]:" + service : std::string(address) + ':' + service;
-        // IPv4 first ('[' sorts after the digits), then the lowest, so that every name of one
-        // machine gives the same text whatever order the resolver lists its addresses in.
-        if (best && best->text <= text) continue;
-        best.emplace();
-        std::memcpy(&best->address, entry->ai_addr, entry->ai_addrlen);
-        best->length = entry->ai_addrlen;
-        best->text = std::move(text);
-    }
-    ::freeaddrinfo(found);
-    return best;
-}
-
-std::string ResolvedHost(const std::string& device) {
-    const std::optional<NetworkAddress> resolved = Resolve(device);
-    return resolved ? resolved->text : device;
-}
-
-// Why a connection to the address cannot be made within kLongestWaitMs; nullopt when it can.
-// The connection is closed again at once.
-std::optional<std::string> Unreachable(const NetworkAddress& to) {
-    const int fd = ::socket(to.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return std::string("IO error: ") + std::strerror(errno);
-    int error = ::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0 ? 0 : errno;
-    if (error == EINPROGRESS) {
-        pollfd connected{fd, POLLOUT, 0};
-        if (::poll(&connected, 1, kLongestWaitMs) <= 0) {
-            ::close(fd);
-            return std::string("Communication timed out");
-        }
-        socklen_t size = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-    }
-    ::close(fd);
-    if (error == 0) return std::nullopt;
-    return std::string("IO error: ") + std::strerror(error);
-}
-
 // A rotator reached over the network rather than a device file: a model not on a serial line
 // whose device is not a path.
 bool OverNetwork(const Address& address, const std::string& device) {
@@ -148,22 +51,8 @@ bool OverNetwork(const Address& address, const std::string& device) {
     return model && !model->serial;
 }
 
-// The signal that cuts a blocking system call of a worker short: its handler does nothing and is
-// installed without SA_RESTART, so the call gives up with EINTR.
-int CutShortSignal() {
-    static const int signal = [] {
-        const int number = SIGRTMIN + 2;
-        struct sigaction action {};
-        action.sa_handler = [](int) {};
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;
-        ::sigaction(number, &action, nullptr);
-        return number;
-    }();
-    return signal;
-}
-
-// ResolvedHost, kept for a while: the sending thread asks at every send.
+// A network rotator's numeric address (HamlibLink::NumericAddress), kept for a while: the sending
+// thread asks at every send.
 std::string CachedResolvedHost(const std::string& device) {
     struct Entry {
         std::string resolved;
@@ -174,30 +63,12 @@ std::string CachedResolvedHost(const std::string& device) {
     const auto now = std::chrono::steady_clock::now();
     const std::lock_guard lock(mutex);
     Entry& entry = cache[device];
-    if (entry.resolved.empty() || now - entry.at > kResolvedKeptFor) entry = {ResolvedHost(device), now};
+    if (entry.resolved.empty() || now - entry.at > kResolvedKeptFor)
+        entry = {HamlibLink::NumericAddress(device, kDefaultNetworkPort).value_or(device), now};
     return entry.resolved;
 }
 
 }  // namespace
-
-CutShortAfter::CutShortAfter(std::chrono::milliseconds limit) {
-    sigevent event{};
-    event.sigev_notify = SIGEV_THREAD_ID;
-    event.sigev_signo = CutShortSignal();
-    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
-    if (::timer_create(CLOCK_MONOTONIC, &event, &timer_) != 0) return;
-    armed_ = true;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
-    itimerspec when{};
-    when.it_value = {static_cast<time_t>(seconds.count()),
-                     static_cast<long>(std::chrono::nanoseconds(limit - seconds).count())};
-    when.it_interval = {0, 100'000'000};
-    ::timer_settime(timer_, 0, &when, nullptr);
-}
-
-CutShortAfter::~CutShortAfter() {
-    if (armed_) ::timer_delete(timer_);
-}
 
 double TwoDecimals(double degrees) {
     return std::nearbyint(degrees * 100.0) / 100.0;
@@ -370,13 +241,13 @@ void Rotator::Worker::Run() {
 bool Rotator::Worker::Reach(Result& result) {
     pathname = Trimmed(address.device);
     if (!overNetwork) return true;
-    const std::optional<NetworkAddress> to = Resolve(pathname);
-    const std::optional<std::string> why = to ? Unreachable(*to) : "IO error: no address for " + pathname;
-    if (why) {
-        result.reason = "open: " + *why;
+    std::string why;
+    const std::optional<std::string> numeric = HamlibLink::Reach(pathname, kDefaultNetworkPort, kLongestWaitMs, why);
+    if (!numeric) {
+        result.reason = "open: " + why;
         return false;
     }
-    pathname = to->text;
+    pathname = *numeric;
     return true;
 }
 
@@ -405,13 +276,13 @@ bool Rotator::Worker::Open(Result& result) {
         step = "line speed";
     }
     if (code == RIG_OK) {
-        std::optional<CutShortAfter> limit;
+        std::optional<HamlibLink::CutShortAfter> limit;
         if (overNetwork) limit.emplace(std::chrono::milliseconds(kLongestWaitMs));
         code = rot_open(rot);
         step = "open";
     }
     if (code != RIG_OK) {
-        result.reason = std::string(step) + ": " + HamlibErrorText(code);
+        result.reason = std::string(step) + ": " + HamlibLink::ErrorText(code);
         Close();
         return false;
     }
@@ -434,8 +305,8 @@ Result Rotator::Worker::Execute(const Request& request) {
     // Runs one Hamlib call; on failure records why and, when the link itself failed, closes.
     const auto call = [&](const char* step, int code) {
         if (code == RIG_OK) return true;
-        result.reason = std::string(step) + ": " + HamlibErrorText(code);
-        if (!LinkIsSound(code)) Close();
+        result.reason = std::string(step) + ": " + HamlibLink::ErrorText(code);
+        if (!HamlibLink::IsSound(code)) Close();
         return false;
     };
     const auto read = [&](Bearing& bearing) {
@@ -466,7 +337,7 @@ Result Rotator::Worker::Execute(const Request& request) {
             const int code = read(actual);
             if (code == RIG_OK) {
                 result.readBack = actual;
-            } else if (!LinkIsSound(code)) {
+            } else if (!HamlibLink::IsSound(code)) {
                 call("get position", code);  // moved, perhaps, but no longer answering
                 return result;
             }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <chrono>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -128,22 +127,5 @@ private:
 
 // The program's own registry.
 Registry& Rotators();
-
-// While it lives, the calling thread's blocking system calls are cut short once `limit` has
-// passed (and every tenth of a second after, for a call started later). Hamlib connects to a
-// network rotator with a blocking connect and no limit of its own: when the rotctld does not
-// accept (stopped, its queue of pending connections full) the connect waits on the system's SYN
-// retries, for minutes, holding every other rotator.
-class CutShortAfter {
-public:
-    explicit CutShortAfter(std::chrono::milliseconds limit);
-    ~CutShortAfter();
-    CutShortAfter(const CutShortAfter&) = delete;
-    CutShortAfter& operator=(const CutShortAfter&) = delete;
-
-private:
-    timer_t timer_{};
-    bool armed_ = false;
-};
 
 }  // namespace HamlibRotator

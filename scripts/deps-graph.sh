@@ -5,8 +5,8 @@
 # target to what it uses). First checks that every link follows the direction of the folders:
 #   app -> app/station, link, ui, gif, tracking, settings;  app/station -> link, ui, tracking, settings;
 #   link -> tracking, settings;  tools -> ui, tracking and what tracking uses;  ui -> settings;
-#   tracking -> rotator, radio, settings, astro;  gif, settings, astro, rotator and radio use nothing
-#   of ours; nothing uses tools.
+#   tracking -> rotator, radio, settings, astro;  radio -> rotator (the Hamlib link both drive);
+#   gif, settings, astro and rotator use nothing of ours; nothing uses tools.
 # With --check only the check runs (CI). Tests, benchmarks, the picture generators and outside
 # libraries are left out of the picture.
 set -euo pipefail
@@ -50,6 +50,7 @@ allowed() {  # allowed USER_FOLDER USED_FOLDER
     app/station:link | app/station:ui | app/station:tracking | app/station:settings) return 0 ;;
     link:tracking | link:settings) return 0 ;;
     tools:ui | tools:tracking | ui:settings | tracking:rotator | tracking:radio | tracking:settings | tracking:astro) return 0 ;;
+    radio:rotator) return 0 ;;
     tools:*) allowed tracking "$2" && return 0 ;;
   esac
   return 1

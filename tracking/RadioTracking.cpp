@@ -7,7 +7,6 @@
 #include <mutex>
 
 #include "HamlibModels.h"
-#include "HamlibRotator.h"
 #include "Journal.h"
 #include "Messages.h"
 #include "PlanSettings.h"
@@ -32,9 +31,6 @@ class RotatorTurns : public HamlibRig::Gate {
 public:
     void lock() override { HamlibModels::HamlibInUse().lock(); }
     void unlock() override { HamlibModels::HamlibInUse().unlock(); }
-    std::shared_ptr<void> CutShortAfter(std::chrono::milliseconds limit) override {
-        return std::make_shared<HamlibRotator::CutShortAfter>(limit);
-    }
 };
 
 // Answers from the rig's worker, picked up by Tick.
@@ -229,6 +225,7 @@ void Tracker::Use(const Settings& settings, const pointing::Station& home, const
     t.status.dx = heard.empty() ? dxLocator : heard;
     if (!t.status.dx.empty()) t.dx = PlanSettings::StationOf(t.status.dx);
     const bool needsDx = RadioSettings::RowOf(settings.mode).needsDx;
+    t.status.skedHz = settings.enabled ? settings.skedHz : 0;
     t.status.driving = settings.enabled && settings.mode != RadioSettings::Mode::kNone && settings.skedHz > 0 &&
                        settings.rig.model > 0 && (t.dx || !needsDx);
     t.status.state = !settings.enabled                             ? "off"

@@ -38,6 +38,7 @@ std::string ErrorText(const HamlibRig::Address& address);
 // What the Radio page shows.
 struct Status {
     bool driving = false;                                 // enabled, with a mode and a sked frequency
+    long long skedHz = 0;                                 // the sked frequency in force while enabled, else 0
     std::string state;                                    // "off", "waiting for the rig", "answers", or why it does not
     std::string dx;                                       // the DX locator in use, or empty
     std::optional<RadioSettings::Tuning> wanted;          // now

@@ -25,7 +25,7 @@
 #include "Location.h"
 #include "PathText.h"
 #include "Position.h"
-#include "RadioSettings.h"
+#include "RadioTracking.h"
 #include "Station.h"
 #include "Unit3.h"
 #include "WeakSignalDx.h"
@@ -164,7 +164,8 @@ constexpr const char* kColumnsOfValues[] = {"now", "at"};
 
 }  // namespace
 
-TPlanPage::TPlanPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
+TPlanPage::TPlanPage(const RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent)
+    : QWidget(parent), radio_(radio), journal_(journal) {
     setObjectName(QStringLiteral("planPage"));
     auto* layout = new QVBoxLayout(this);
 
@@ -279,6 +280,7 @@ void TPlanPage::Load() {
     AtEdit->setDateTime(DateTimeOf(HourStart(Location::UtcNow())));
     if (settings_.dxLocators.empty())
         ShowMessage(QStringLiteral("Enter one or more DX locators and press Plan."), false);
+    emit Applied();
 }
 
 bool TPlanPage::Apply() {
@@ -309,6 +311,7 @@ bool TPlanPage::Apply() {
                             QStringLiteral(": the plan uses these values until Lunark closes, but they are not kept."),
                         true);
         }
+        emit Applied();
     }
     StartPlan();
     return true;
@@ -530,10 +533,9 @@ void TPlanPage::ShowValues(const QString& column, double dayNumber) {
     }
 }
 
-// The radio's sked frequency while the radio is driven, else the page's own.
+// The sked frequency of the radio settings in force while the radio is on, else the page's own.
 long double TPlanPage::FrequencyHz() const {
-    const RadioSettings::Settings radio = RadioSettings::Read(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-    if (radio.enabled && radio.skedHz > 0) return static_cast<long double>(radio.skedHz);
+    if (const long long sked = radio_.Current().skedHz; sked > 0) return static_cast<long double>(sked);
     return settings_.frequencyMhz * 1e6L;
 }
 

@@ -13,6 +13,7 @@
 
 #include "Journal.h"
 #include "PlanSettings.h"
+#include "RadioTracking.h"
 #include "eme_plan.h"
 
 class QComboBox;
@@ -41,8 +42,9 @@ public:
     // The list's columns.
     enum Column { kRunning, kDx, kStart, kEnd, kDuration, kStartElevation, kEndElevation, kHighest, kColumns };
 
-    // journal: where the settings changed are told; it outlives the page.
-    explicit TPlanPage(Journal::Journal& journal, QWidget* parent = nullptr);
+    // radio: the run's Doppler tracking, whose sked frequency leads while the radio is on;
+    // journal: where the settings changed are told. Both outlive the page.
+    TPlanPage(const RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent = nullptr);
     ~TPlanPage() override;
 
     // Puts the [Plan] section of the settings file into the fields and plans with it.
@@ -72,7 +74,8 @@ public:
     // a station's own figure reads "here / DX").
     QString Value(const QString& column, const QString& name) const;
 
-    // The frequency the values are worked out at, Hz: [Plan] Frequency.
+    // The frequency the values are worked out at, Hz: the radio's sked frequency in force while the radio
+    // is on (RadioTracking), else [Plan] Frequency as last applied.
     long double FrequencyHz() const;
 
     QLineEdit* DxEdit = nullptr;
@@ -106,6 +109,10 @@ public:
         std::atomic<bool> cancelled{false};
     };
 
+signals:
+    // New [Plan] values are in force: loaded, or applied by the operator.
+    void Applied();
+
 private:
     void StartPlan();
     void CollectPlan();
@@ -135,5 +142,6 @@ private:
     std::size_t shownCount_ = 0;
     std::map<QString, QLabel*> values_;
 
+    const RadioTracking::Tracker& radio_;
     Journal::Journal& journal_;
 };

@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLabel>
 #include <QProcess>
@@ -19,13 +18,16 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "HamlibStandIns.h"
 #include "Journal.h"
 #include "LinksPage.h"
 #include "Location.h"
 #include "PseudoTerminal.h"
+#include "QtWait.h"
 #include "RotatorSettings.h"
+#include "RotctldServer.h"
 #include "Startup.h"
 #include "Station.h"
 #include "StationLog.h"
@@ -33,23 +35,14 @@
 #include "TempDir.h"
 #include "Unit3.h"
 #include "WeakSignalDx.h"
-#include "WsjtxListener.h"
+#include "WsjtxDatagram.h"
 
 namespace {
 
 using namespace std::chrono;
 using tracking_test::PseudoTerminal;
 
-// Runs the event loop (the server answers there) until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test_support::WaitFor;
 
 quint16 FreePort() {
     QTcpServer probe;
@@ -100,7 +93,7 @@ std::unique_ptr<QProcess> StartRotctl(quint16 port, const QStringList& commands)
     return process;
 }
 ClientRun Finish(QProcess& process) {
-    WaitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    WaitFor([&] { return process.state() == QProcess::NotRunning; }, 30s);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
 }
@@ -127,9 +120,10 @@ protected:
         RotatorSettings::Current = {};
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
-    // further sections.
-    void Start(const std::string& more = "") {
+    // further sections, with %PORT% standing for the server's port.
+    void Start(std::string more = "") {
         port_ = FreePort();
+        if (const auto at = more.find("%PORT%"); at != std::string::npos) more.replace(at, 6, std::to_string(port_));
         test_support::WriteFileBytes(
             dir_.File("lunark.ini"),
             "[Lunark]\nLocator=JO22IC\nAZ_COM_NR=1\nEL_COM_NR=2\nAZoffset=0\nELoffset=0\nAZtype=YAESU GS-232A 9600bd\n"
@@ -157,55 +151,29 @@ TEST_F(RotctldServerTest, HamlibsClientGivesEachCommand) {
     const struct {
         const char* what;
         const char* settings;
-        bool tracking;
+        bool tracking;  // before; a command that works while tracking ends it, a refused one leaves it
         QStringList commands;
         bool succeeds;
-        const char* printed;  // the start of the client's output
-        const char *azimuthBytes, *elevationBytes;
-        bool trackingAfter;
+        const char* printed;                        // the start of the client's output
+        const char *azimuthBytes, *elevationBytes;  // what the GS-232A lines receive
     } cases[] = {
-        {"set, then get what was set",
-         "",
-         false,
-         {"set_pos", "100", "20", "get_pos"},
-         true,
-         "100.00\n20.00\n",
-         "M100\r",
-         "W100 020\r",
-         false},
-        {"a set while tracking is refused", "", true, {"set_pos", "100", "20"}, false, "", "", "", true},
-        {"follow: a set ends the tracking",
-         "Commands=follow\n",
-         true,
-         {"set_pos", "250.4", "5"},
-         true,
-         "",
-         "M250\r",
-         "W250 005\r",
-         false},
-        {"stop: the serial line has no stop command", "", false, {"stop"}, true, "", "", "", false},
-        {"a stop while tracking is refused", "", true, {"stop"}, false, "", "", "", true},
-        {"park at the [Rotator] park position",
-         "[Rotator]\nBelowHorizon=park:180,10\n",
-         false,
-         {"park"},
-         true,
-         "",
-         "M180\r",
-         "W180 010\r",
-         false},
-        {"park without a park position", "", false, {"park"}, false, "", "", "", false},
-        {"the ranges of the [Rotator] settings",
-         "[Rotator]\nAzimuthRange=0-450\nElevationRange=5-80\n",
-         false,
-         {"dump_state"},
-         true,
-         "1\n2\nmin_az=0.000000\nmax_az=450.000000\nmin_el=5.000000\nmax_el=80.000000\nsouth_zero=0\nrot_type="
-         "AzEl\ndone\n",
-         "",
-         "",
-         false},
-        {"what the server is", "", false, {"get_info"}, true, "Lunark " LUNARK_VERSION "\n", "", "", false},
+        // clang-format off
+        {"set, then get what was set", "", false, {"set_pos", "100", "20", "get_pos"}, true, "100.00\n20.00\n",
+         "M100\r", "W100 020\r"},
+        {"a set while tracking is refused", "", true, {"set_pos", "100", "20"}, false, "", "", ""},
+        {"follow: a set ends the tracking", "Commands=follow\n", true, {"set_pos", "250.4", "5"}, true, "", "M250\r",
+         "W250 005\r"},
+        {"stop: the serial line has no stop command", "", false, {"stop"}, true, "", "", ""},
+        {"a stop while tracking is refused", "", true, {"stop"}, false, "", "", ""},
+        {"park at the [Rotator] park position", "[Rotator]\nBelowHorizon=park:180,10\n", false, {"park"}, true, "",
+         "M180\r", "W180 010\r"},
+        {"park without a park position", "", false, {"park"}, false, "", "", ""},
+        {"the ranges of the [Rotator] settings", "[Rotator]\nAzimuthRange=0-450\nElevationRange=5-80\n", false,
+         {"dump_state"}, true,
+         "1\n2\nmin_az=0.000000\nmax_az=450.000000\nmin_el=5.000000\nmax_el=80.000000\nsouth_zero=0\n"
+         "rot_type=AzEl\ndone\n", "", ""},
+        {"what the server is", "", false, {"get_info"}, true, "Lunark " LUNARK_VERSION "\n", "", ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -217,7 +185,7 @@ TEST_F(RotctldServerTest, HamlibsClientGivesEachCommand) {
         EXPECT_TRUE(run.out.starts_with(c.printed)) << run.out;
         EXPECT_EQ(azimuthLine_.Received(std::strlen(c.azimuthBytes)), c.azimuthBytes);
         EXPECT_EQ(elevationLine_.Received(std::strlen(c.elevationBytes)), c.elevationBytes);
-        EXPECT_EQ(ContTrack()->isChecked(), c.trackingAfter);
+        EXPECT_EQ(ContTrack()->isChecked(), c.tracking && !c.succeeds);
     }
 }
 
@@ -240,7 +208,8 @@ TEST_F(RotctldServerTest, TheOperatorTakesTheAntennaBack) {
 }
 
 // Two clients polling at once each get every answer, and the journal tells them apart by address.
-TEST_F(RotctldServerTest, TwoClientsAtOnce) {
+// Up to 32 clients are served at once: the 33rd is closed at once, and the others answer as before.
+TEST_F(RotctldServerTest, ClientsAtOnceUpToTheLimit) {
     Start();
     const std::unique_ptr<QProcess> setter = StartRotctl(port_, {"set_pos", "123", "45"});
     ASSERT_EQ(Finish(*setter).exitCode, 0);
@@ -265,6 +234,21 @@ TEST_F(RotctldServerTest, TwoClientsAtOnce) {
     EXPECT_EQ(clients.size(), 2);
     EXPECT_TRUE(JournalHas(windows_->state->journal, " P 123.000000 45.000000 -> RPRT 0"))
         << windows_->state->journal.Text();
+
+    auto* server = windows_->station->findChild<RotctldServer*>();
+    ASSERT_NE(server, nullptr);
+    ASSERT_TRUE(WaitFor([server] { return server->ClientCount() == 0; }));
+    std::vector<std::unique_ptr<RawClient>> served;
+    for (int i = 0; i < 32; ++i) served.push_back(std::make_unique<RawClient>(port_));
+    ASSERT_TRUE(WaitFor([server] { return server->ClientCount() == 32; })) << server->ClientCount();
+    RawClient refused(port_);
+    EXPECT_TRUE(refused.Closed());
+    EXPECT_TRUE(JournalHas(windows_->state->journal, " refused: already 32 clients"))
+        << windows_->state->journal.Text();
+    for (const auto& client : served) {
+        client->Send("p\n");
+        EXPECT_EQ(client->Receive(2), "123.00\n45.00\n");
+    }
 }
 
 // What the server answers, line for line, against Hamlib's rotctld with its simulated rotator:
@@ -355,9 +339,10 @@ TEST_F(RotctldServerTest, HostileClientsAreDisconnected) {
     EXPECT_TRUE(ContTrack()->isChecked());
 }
 
-// The page: listening, its clients, why it does not listen, and the warning for an address that
-// other computers reach.
-TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
+// The Links page: listening, why the server does not listen, the warning for an address that other
+// computers reach; and what the weak-signal program said, heard as the settings file says.
+TEST_F(RotctldServerTest, LinksPageTellsWhatTheLinksDo) {
+    const auto page = [this] { return windows_->station->findChild<TLinksPage*>(); };
     const struct {
         const char* what;
         std::string settings;  // after [Server] Enabled=1 and its port
@@ -372,46 +357,25 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheServerDoes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string settings = c.settings;
-        // The Hamlib rotator's port is the server's, known only once Start has chosen it: a second start.
-        Start();
-        if (const auto at = settings.find("%PORT%"); at != std::string::npos)
-            settings.replace(at, 6, std::to_string(port_));
-        const quint16 port = port_;
-        windows_.reset();
-        test_support::WriteFileBytes(dir_.File("lunark.ini"),
-                                     test_support::ReadFileBytes(dir_.File("lunark.ini")) + settings);
-        windows_.emplace(startup::CreateWindows());
-        auto* page = windows_->station->findChild<TLinksPage*>();
-        ASSERT_NE(page, nullptr);
-        page->Refresh();
-        EXPECT_TRUE(page->ServerStatusLabel->text().startsWith(QString::fromLatin1(c.status)))
-            << page->ServerStatusLabel->text().toStdString() << " port " << port;
-        EXPECT_EQ(!page->ServerWarningLabel->isHidden(), c.warning);
+        Start(c.settings);
+        ASSERT_NE(page(), nullptr);
+        page()->Refresh();
+        EXPECT_TRUE(page()->ServerStatusLabel->text().startsWith(QString::fromLatin1(c.status)))
+            << page()->ServerStatusLabel->text().toStdString() << " port " << port_;
+        EXPECT_EQ(!page()->ServerWarningLabel->isHidden(), c.warning);
     }
-}
 
-// The Links page hears the weak-signal program as the settings file says and tells what it heard.
-TEST_F(RotctldServerTest, LinksPageTellsWhatTheWeakSignalProgramSaid) {
     const quint16 udpPort = FreePort();
     Start("[WSJT]\nEnabled=1\nPort=" + std::to_string(udpPort) + "\n");
-    QByteArray status;
-    QDataStream out(&status, QIODevice::WriteOnly);
-    out << quint32(WsjtxListener::kMagic) << quint32(2) << quint32(1) << QByteArray("WSJT-X") << quint64(1296065000)
-        << QByteArray("Q65") << QByteArray("DL7APA") << QByteArray("-20") << QByteArray("Q65") << quint8(1) << quint8(0)
-        << quint8(1) << quint32(1500) << quint32(1500) << QByteArray("PA3FWM") << QByteArray("JO22IC")
-        << QByteArray("JO62QM");
+    const wsjtx_test::TestSender status = wsjtx_test::FullStatus(2);  // an older sender's: no period
     QUdpSocket sender;
     sender.writeDatagram(QByteArray("not a message"), QHostAddress::LocalHost, udpPort);
-    sender.writeDatagram(status, QHostAddress::LocalHost, udpPort);
-    auto* page = windows_->station->findChild<TLinksPage*>();
-    ASSERT_NE(page, nullptr);
-    const auto shown = [page] {
-        page->Refresh();
-        return page->WsjtxStatusLabel->text();
+    sender.writeDatagram(status.Bytes().left(status.FieldEnds()[13]), QHostAddress::LocalHost, udpPort);
+    const auto shown = [&page] {
+        page()->Refresh();
+        return page()->WsjtxStatusLabel->text();
     };
-    EXPECT_TRUE(
-        WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }, 5000))
+    EXPECT_TRUE(WaitFor([&] { return shown().contains(QStringLiteral("1 malformed")) && shown().contains("JO62QM"); }))
         << shown().toStdString();
     EXPECT_TRUE(shown().contains(QStringLiteral("program: WSJT-X"))) << shown().toStdString();
     EXPECT_TRUE(shown().contains(QStringLiteral("T/R period not given"))) << shown().toStdString();

@@ -15,6 +15,8 @@
 #include "CommandText.h"
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
+#include "Location.h"
+#include "PlanSettings.h"
 #include "Position.h"
 #include "PositionTool.h"
 #include "PseudoTerminal.h"
@@ -22,6 +24,7 @@
 #include "RotatorTracking.h"
 #include "TempDir.h"
 #include "Unit3.h"
+#include "eme_plan.h"
 
 namespace {
 
@@ -335,7 +338,9 @@ TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
     EXPECT_TRUE(rows[18].ends_with("excellent  perigee full")) << rows[18];
     EXPECT_TRUE(rows[31].starts_with("2027-01-06")) << rows[31];
 
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
+    const std::vector<std::string> oneDay{"--settings", settings, "--calendar", "--from",
+                                          "2026-12-08", "--days", "1",          "--json"};
+    ASSERT_EQ(Run(oneDay), 0);
     const std::string plain = out_.str();
     EXPECT_TRUE(
         plain.starts_with("[\n  {\"date\": \"2026-12-08\", \"highest_el\": 10.300, \"highest_at\": "
@@ -343,20 +348,35 @@ TEST_F(PositionToolRun, CalendarListsTheDaysAsColumnsOrJsonAndFollowsTheMask) {
         << plain;
     EXPECT_NE(plain.find("\"mutual_hours\": [{\"dx\": \"FN20XR\", \"hours\": 0.5"), std::string::npos) << plain;
     EXPECT_NE(plain.find("\"sun_close\": true"), std::string::npos) << plain;
-    ASSERT_EQ(
-        Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json", "--mask", ""}), 0);
-    EXPECT_EQ(out_.str(), plain);
-    test_support::WriteFileBytes(settings,
-                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:30\n");
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
-    EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
-    test_support::WriteFileBytes(settings,
-                                 "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\nMask=0:300\n");
-    ASSERT_EQ(Run({"--settings", settings, "--calendar", "--from", "2026-12-08", "--days", "1", "--json"}), 0);
-    EXPECT_EQ(out_.str(), plain);
-    EXPECT_EQ(err_.str(),
-              "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 "
-              "to 90 degrees; no mask is used\n");
+    const struct {
+        const char* horizon;            // the file's [Horizon] lines
+        std::vector<std::string> mask;  // on the command line
+        bool hidden;                    // the mask hides the Moon all day; otherwise the output is the plain one
+        const char* error;
+    } masks[] = {
+        {"", {"--mask", ""}, false, ""},
+        {"", {"--mask", "0:30"}, true, ""},
+        {"Mask=0:30\n", {}, true, ""},
+        {"Mask=0:300\n",
+         {},
+         false,
+         "lunark-position: [Horizon] The horizon mask's point \"0:300\" has an elevation outside 0 to 90 degrees; no "
+         "mask is used\n"},
+    };
+    for (const auto& m : masks) {
+        SCOPED_TRACE(std::string(m.horizon) + (m.mask.empty() ? "" : m.mask[1]));
+        test_support::WriteFileBytes(
+            settings, "[Lunark]\nLocator=JO22IC\n[Plan]\nDX=FN20XR PM95VR\n[Horizon]\n" + std::string(m.horizon));
+        std::vector<std::string> arguments = oneDay;
+        arguments.insert(arguments.end(), m.mask.begin(), m.mask.end());
+        ASSERT_EQ(Run(arguments), 0) << err_.str();
+        if (m.hidden) {
+            EXPECT_NE(out_.str().find("\"hours_up\": 0.0000"), std::string::npos) << out_.str();
+        } else {
+            EXPECT_EQ(out_.str(), plain);
+        }
+        EXPECT_EQ(err_.str(), m.error);
+    }
 }
 
 // Without a window the plan says why, after the Settings line. astropy (airless, every 20 s) for the
@@ -414,26 +434,18 @@ TEST_F(PositionToolRun, APlanWithAFrequencyGivesEachWindowsDoppler) {
     }
 }
 
-TEST_F(PositionToolRun, AddsDopplerPathLossAndDelayAtAFrequency) {
-    ASSERT_EQ(Run({"--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-07T12:00:00Z", "--frequency", "10368"}), 0)
-        << err_.str();
-    const std::regex lines(
-        "[^]*\nEcho Doppler: [+-]\\d+ Hz\nDX Doppler: [+-]\\d+ Hz\n"
-        "Path loss: \\d\\.\\d dB \\(relative to perigee\\)\nEcho delay: 2\\.\\d{3} s\nAzimuth rotator:[^]*");
-    EXPECT_TRUE(std::regex_match(out_.str(), lines)) << out_.str();
-    ASSERT_EQ(Run({"--locator", "JO22IC", "--at", "2026-12-07T12:00:00Z", "--frequency", "1296"}), 0) << err_.str();
-    EXPECT_NE(out_.str().find("\nEcho Doppler: "), std::string::npos);
-    EXPECT_EQ(out_.str().find("DX Doppler"), std::string::npos);
-}
-
-// With a DX station, the path's figures follow the rotators, in the worked example's numbers (JO22IC and
-// FN20XR at 3 cm: spreads 55.9 and 97.9 Hz within 2 %); --json gives the same figures as one object.
-TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
+// At a frequency: the Doppler shifts, the path loss and the echo delay before the rotators; with a DX
+// station its Doppler, and the path's figures after the rotators in the worked example's numbers
+// (JO22IC and FN20XR at 3 cm: spreads 55.9 and 97.9 Hz within 2 %); --json gives the same figures as
+// one object.
+TEST_F(PositionToolRun, AddsThePathsFiguresAtAFrequencyAsLinesAndJson) {
     const std::vector<std::string> arguments = {
         "--locator", "JO22IC", "--dx", "FN20XR", "--at", "2026-12-21T00:00:00Z", "--frequency", "10368"};
     ASSERT_EQ(Run(arguments), 0) << err_.str();
     const std::regex lines(
-        "[^]*\nElevation rotator:[^]*\nSpread: (\\d+\\.\\d) Hz\nDX spread: (\\d+\\.\\d) Hz\n"
+        "[^]*\nEcho Doppler: [+-]\\d+ Hz\nDX Doppler: [+-]\\d+ Hz\n"
+        "Path loss: \\d\\.\\d dB \\(relative to perigee\\)\nEcho delay: 2\\.\\d{3} s\nAzimuth rotator:[^]*"
+        "\nElevation rotator:[^]*\nSpread: (\\d+\\.\\d) Hz\nDX spread: (\\d+\\.\\d) Hz\n"
         "Polarisation offset: ([+-]\\d+\\.\\d)\xC2\xB0\nNon-reciprocity: (\\d+\\.\\d) dB\n"
         "Sun\xE2\x80\x93Moon angle: (\\d+\\.\\d\\d)\xC2\xB0\nDoppler rate: ([+-]\\d+\\.\\d\\d) Hz/s\n"
         "Semi-diameter: (0\\.\\d{3})\xC2\xB0\nSky temperature: (\\d+) K\nDegradation: (-?\\d+\\.\\d) dB\n");
@@ -457,6 +469,9 @@ TEST_F(PositionToolRun, AddsThePathsFiguresAfterTheRotatorsAndAsJson) {
         // The polarisation offset has two decimals in JSON, one on its line.
         EXPECT_NEAR(std::stod(value[1]), std::stod(text[1 + i]), i == 2 ? 0.051 : 1e-9) << keys[i];
     }
+    ASSERT_EQ(Run({"--locator", "JO22IC", "--at", "2026-12-07T12:00:00Z", "--frequency", "1296"}), 0) << err_.str();
+    EXPECT_NE(out_.str().find("\nEcho Doppler: "), std::string::npos);
+    EXPECT_EQ(out_.str().find("DX Doppler"), std::string::npos);
 }
 
 // With exact station coordinates, from the settings file or the command line, the Doppler is the one of
@@ -772,6 +787,44 @@ TEST_F(PositionToolRun, TakesWhatTheCommandLineOnceLeftOut) {
               (HamlibRotator::Address{2, "localhost:4533", 0}));
     EXPECT_EQ(Run({"--settings", settings, "--el-hamlib", "2,localhost:4533,9600"}), 0);
     EXPECT_NE(err_.str().find("line speed 9600 is ignored"), std::string::npos) << err_.str();
+}
+
+// The number printed after "LABEL: " on a line of its own; -1 when there is none.
+long long Printed(const std::string& out, const std::string& label) {
+    std::smatch match;
+    if (!std::regex_search(out, match, std::regex("\n" + label + ": (-?[0-9]+)\n"))) return -1;
+    return std::stoll(match[1].str());
+}
+
+// Full correction for the DX on 10368.1 MHz behind a high-side 10512 MHz oscillator: the receive
+// frequency is the sked plus the home-to-DX Doppler of the Plan page, the transmit frequency the sked
+// less it, the dial at LO - air; --send tunes Hamlib's simulated rig there and reads it back. Without a
+// DX station anywhere the mode cannot be worked out, and nothing is sent.
+TEST_F(PositionToolRun, PrintsTheRadiosFrequenciesAndTunesTheRig) {
+    const std::string settings = dir_.File("station.ini");
+    test_support::WriteFileBytes(settings, "[Lunark]\nLocator=JO22IC\nAZtype=none\nELtype=none\n");
+    ASSERT_EQ(Run({"--settings", settings, "--at", "2026-12-07T12:00:00Z", "--sked", "10368.1", "--doppler-mode",
+                   "Full for the DX", "--dx", "FN20XR", "--lo", "-10512", "--rig", "1,", "--send"}),
+              0)
+        << err_.str();
+    const std::string text = out_.str();
+    const double day = Location::DayNumber(sys_days{December / 7 / 2026} + 12h);
+    const long double shift =
+        eme_plan::DxDoppler(day, PlanSettings::StationOf("JO22IC"), PlanSettings::StationOf("FN20XR"), 10368.1e6L);
+    EXPECT_NEAR(Printed(text, "Receive"), 10368100000 + shift, 1) << text;
+    EXPECT_NEAR(Printed(text, "Transmit"), 10368100000 - shift, 1) << text;
+    EXPECT_EQ(Printed(text, "Rig receive"), 10512000000 - Printed(text, "Receive"));
+    EXPECT_EQ(Printed(text, "Rig transmit"), 10512000000 - Printed(text, "Transmit"));
+    EXPECT_NE(text.find("\nRadio result: set\nRadio read back: " + std::to_string(Printed(text, "Rig receive")) + ' ' +
+                        std::to_string(Printed(text, "Rig transmit")) + '\n'),
+              std::string::npos)
+        << text;
+
+    EXPECT_EQ(Run({"--settings", settings, "--sked", "10368.1", "--doppler-mode", "full for the DX", "--rig", "1,",
+                   "--send"}),
+              1);
+    EXPECT_EQ(out_.str().find("Radio result"), std::string::npos);
+    EXPECT_NE(err_.str().find("needs a DX station"), std::string::npos) << err_.str();
 }
 
 }  // namespace
