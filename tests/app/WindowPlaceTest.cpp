@@ -4,6 +4,7 @@
 // cycles leave the window where it was; the station window keeps its width.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -31,10 +32,11 @@ TEST(WindowPlace, TenCloseAndStartCyclesEndWhereTheyBegan) {
         TForm1 form;
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        // Give a window manager the time to frame the window and the window the time to settle.
+        // Give a window manager the time to frame the window, then take in what the X server has
+        // told since.
         const bool settled =
             QTest::qWaitFor([&form] { return form.frameGeometry().topLeft() == QPoint(100, 100); }, 3000);
-        QTest::qWait(100);
+        QGuiApplication::sync();
         EXPECT_TRUE(settled) << "frame at " << form.frameGeometry().x() << "," << form.frameGeometry().y();
         ASSERT_TRUE(form.close());
         const std::string stored = ReadFileBytes(dir.File("lunark.ini"));
@@ -63,7 +65,7 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
         windows.form1->Button1->click();
         station.ShowBeside(windows.form1.get());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
-        QTest::qWait(200);
+        QGuiApplication::sync();
         EXPECT_EQ(station.width(), TStationWindow::kDefaultWidth);
         for (const int width : {station.minimumSizeHint().width(), TStationWindow::kDefaultWidth}) {
             SCOPED_TRACE(width);
@@ -73,7 +75,8 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
             for (int page = 1; page < station.Pages->count(); ++page) {
                 station.Pages->setCurrentIndex(page);
                 station.Refresh();
-                QTest::qWait(200);
+                // The page's layout, and any resize it asks of the X server, done and answered.
+                QGuiApplication::sync();
                 EXPECT_EQ(station.width(), width) << station.Pages->tabText(page).toStdString();
                 // The window is as tall as the page needs: nothing of it is cut off below.
                 const auto* scroll = qobject_cast<const QScrollArea*>(station.Pages->currentWidget());

@@ -81,9 +81,10 @@ TEST(HamlibRotator, DrivesARotatorServedByRotctld) {
         double azimuth, elevation;  // where the rotator comes to rest
     };
     const Step steps[] = {
-        {{Command::kSetPosition, 5.346, 2.671}, 5.35, 2.67},
-        {{Command::kSetAzimuth, 8.004, 80.0}, 8.0, 2.67},    // elevation stays
-        {{Command::kSetElevation, 99.0, 4.126}, 8.0, 4.13},  // azimuth stays
+        // Short turns: the simulator takes a second for every 6 degrees.
+        {{Command::kSetPosition, 1.346, 0.671}, 1.35, 0.67},
+        {{Command::kSetAzimuth, 2.004, 80.0}, 2.0, 0.67},    // elevation stays
+        {{Command::kSetElevation, 99.0, 1.126}, 2.0, 1.13},  // azimuth stays
         {{Command::kPark}, 0.0, 0.0},                        // the simulator parks at 0/0
     };
     for (const Step& step : steps) {
