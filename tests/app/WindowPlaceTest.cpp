@@ -14,6 +14,7 @@
 #include "Startup.h"
 #include "StationWindow.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 #include "Unit1.h"
 #include "Unit3.h"
 
@@ -34,8 +35,8 @@ TEST(WindowPlace, TenCloseAndStartCyclesEndWhereTheyBegan) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         // Give a window manager the time to frame the window, then take in what the X server has
         // told since.
-        const bool settled =
-            QTest::qWaitFor([&form] { return form.frameGeometry().topLeft() == QPoint(100, 100); }, 3000);
+        const bool settled = QTest::qWaitFor([&form] { return form.frameGeometry().topLeft() == QPoint(100, 100); },
+                                             test_support::ScaledMilliseconds(3000));
         QGuiApplication::sync();
         EXPECT_TRUE(settled) << "frame at " << form.frameGeometry().x() << "," << form.frameGeometry().y();
         ASSERT_TRUE(form.close());
@@ -71,7 +72,8 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
             SCOPED_TRACE(width);
             station.Pages->setCurrentIndex(0);
             station.resize(width, station.height());
-            ASSERT_TRUE(QTest::qWaitFor([&] { return station.width() == width; }, 3000));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return station.width() == width; }, test_support::ScaledMilliseconds(3000)));
             for (int page = 1; page < station.Pages->count(); ++page) {
                 station.Pages->setCurrentIndex(page);
                 station.Refresh();
