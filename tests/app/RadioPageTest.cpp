@@ -16,6 +16,7 @@
 #include "RadioTracking.h"
 #include "Startup.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 #include "Unit3.h"
 
 namespace {
@@ -67,11 +68,13 @@ TEST_F(RadioPageTest, OffUntilAppliedThenKeepsTheSimulatedRigTuned) {
     // The keys given, and none that says what its absence says.
     EXPECT_EQ(written, untouched + "[Radio]\nEnabled=1\nModel=1\nSked=10368.1\nMode=own echo\n");
     EXPECT_TRUE(page_->Ticker.isActive());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return Radio().state == "answers" && Radio().readReceive; }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Radio().state == "answers" && Radio().readReceive; },
+                                test_support::ScaledMilliseconds(10000)))
         << Radio().state;
     const long long set = *Radio().setReceive;
     EXPECT_NEAR(set, 10368100000, 25000);  // the echo Doppler at 10 GHz stays within 25 kHz
-    EXPECT_TRUE(QTest::qWaitFor([&] { return page_->ReceiveLabel->text().contains(QString::number(set)); }, 2000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return page_->ReceiveLabel->text().contains(QString::number(set)); },
+                                test_support::ScaledMilliseconds(10000)))
         << page_->ReceiveLabel->text().toStdString();
     EXPECT_EQ(page_->StateLabel->text(), "answers");
 

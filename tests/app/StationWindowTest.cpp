@@ -31,6 +31,7 @@
 #include "StationState.h"
 #include "StationWindow.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 #include "Unit1.h"
 #include "Unit3.h"
 #include "Unit4.h"
@@ -118,7 +119,8 @@ TEST_F(StationWindowTest, AFailingAxisNeverStallsTheOtherNorTheTicks) {
     });
     const auto start = steady_clock::now();
     form.Timer1->SetInterval(kIntervalMs);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return receivedInTick.size() == kTicks; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return receivedInTick.size() == kTicks; }, test_support::ScaledMilliseconds(10000)));
     const auto elapsed = duration_cast<milliseconds>(steady_clock::now() - start);
 
     for (std::size_t tick = 0; tick < receivedInTick.size(); ++tick) {
@@ -137,7 +139,8 @@ TEST_F(StationWindowTest, AFailingAxisNeverStallsTheOtherNorTheTicks) {
     // Closing it returns to the main window, which updates its position; the count starts again.
     form.Label1->setText("Label1");
     boxes[0]->buttons().front()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Label1->text() != "Label1"; }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form.Label1->text() != "Label1"; }, test_support::ScaledMilliseconds(5000)));
     EXPECT_TRUE(OpenBoxes().empty());
     form.Timer1Timer();
     ASSERT_EQ(OpenBoxes().size(), 1u);

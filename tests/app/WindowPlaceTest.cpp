@@ -4,6 +4,7 @@
 // cycles leave the window where it was; the station window keeps its width.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -14,6 +15,7 @@
 #include "StationState.h"
 #include "StationWindow.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 #include "Unit1.h"
 #include "Unit3.h"
 
@@ -33,10 +35,11 @@ TEST(WindowPlace, TenCloseAndStartCyclesEndWhereTheyBegan) {
         TForm1 form(state);
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        // Give a window manager the time to frame the window and the window the time to settle.
-        const bool settled =
-            QTest::qWaitFor([&form] { return form.frameGeometry().topLeft() == QPoint(100, 100); }, 3000);
-        QTest::qWait(100);
+        // Give a window manager the time to frame the window, then take in what the X server has
+        // told since.
+        const bool settled = QTest::qWaitFor([&form] { return form.frameGeometry().topLeft() == QPoint(100, 100); },
+                                             test_support::ScaledMilliseconds(3000));
+        QGuiApplication::sync();
         EXPECT_TRUE(settled) << "frame at " << form.frameGeometry().x() << "," << form.frameGeometry().y();
         ASSERT_TRUE(form.close());
         const std::string stored = ReadFileBytes(dir.File("lunark.ini"));
@@ -65,17 +68,19 @@ TEST(WindowPlace, TheStationWindowKeepsItsWidthWhicheverPageIsShown) {
         windows.form1->Button1->click();
         station.ShowBeside(windows.form1.get());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&station));
-        QTest::qWait(200);
+        QGuiApplication::sync();
         EXPECT_EQ(station.width(), TStationWindow::kDefaultWidth);
         for (const int width : {station.minimumSizeHint().width(), TStationWindow::kDefaultWidth}) {
             SCOPED_TRACE(width);
             station.Pages->setCurrentIndex(0);
             station.resize(width, station.height());
-            ASSERT_TRUE(QTest::qWaitFor([&] { return station.width() == width; }, 3000));
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return station.width() == width; }, test_support::ScaledMilliseconds(3000)));
             for (int page = 1; page < station.Pages->count(); ++page) {
                 station.Pages->setCurrentIndex(page);
                 station.Refresh();
-                QTest::qWait(200);
+                // The page's layout, and any resize it asks of the X server, done and answered.
+                QGuiApplication::sync();
                 EXPECT_EQ(station.width(), width) << station.Pages->tabText(page).toStdString();
                 // The window is as tall as the page needs: nothing of it is cut off below.
                 const auto* scroll = qobject_cast<const QScrollArea*>(station.Pages->currentWidget());

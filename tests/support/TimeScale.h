@@ -27,4 +27,9 @@ std::chrono::duration<Rep, Period> Scaled(std::chrono::duration<Rep, Period> bou
     return bound * TimeScale();
 }
 
+// The same for Qt's waits (QTest::qWaitFor), which take whole milliseconds.
+inline int ScaledMilliseconds(int bound) {
+    return bound * TimeScale();
+}
+
 }  // namespace test_support
