@@ -41,7 +41,8 @@ std::optional<AxisResult> lastResults[2];
 std::optional<AxisReading> readings[2];
 bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
 int outstanding = 0;
-std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
+std::optional<Bearing> pointed;             // where the [Rotator] settings last pointed, unrounded
+RotatorSettings::Settings rotatorSettings;  // as the tracker last handed them
 Event latestEvent;
 FollowWatch::Watch follow[2];
 std::optional<FollowWatch::Clock::time_point> lastFollowRead;
@@ -108,7 +109,7 @@ void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
         return;
     }
     if (action != FollowWatch::Action::kPark) return;
-    const RotatorSettings::BelowHorizonPolicy& below = RotatorSettings::Current.belowHorizon;
+    const RotatorSettings::BelowHorizonPolicy& below = rotatorSettings.belowHorizon;
     if (below.policy != RotatorSettings::BelowHorizon::kPark) {
         CommandAxisRotator(axis, Command::kPark);
         return;
@@ -342,10 +343,14 @@ const Event& LatestEvent() {
     return latestEvent;
 }
 
+void UseRotatorSettings(const RotatorSettings::Settings& settings) {
+    rotatorSettings = settings;
+}
+
 Bearing CurrentTarget() {
     // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
     // than the plain position: it goes where they point, as finely as they pointed it.
-    if (!RotatorSettings::PointsPlainly(RotatorSettings::Current)) {
+    if (!RotatorSettings::PointsPlainly(rotatorSettings)) {
         if (pointed) return *pointed;
         return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
     }

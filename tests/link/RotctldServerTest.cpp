@@ -110,14 +110,10 @@ protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
-        RotatorSettings::Current = {};
     }
     void TearDown() override {
-        windows_.reset();
-        Journal::Journal unread;  // the windows' journal is gone with them
-        StationLink::ForgetClientDirection(unread);
+        windows_.reset();  // a client's direction goes with them
         Location::SetClock(previousClock_);
-        RotatorSettings::Current = {};
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
     // further sections, with %PORT% standing for the server's port.
