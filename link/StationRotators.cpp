@@ -29,22 +29,22 @@ double AxisPosition(Protocols::Axis axis) {
 
 StationRotators::StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal)
     : program_(std::move(program)), rotators_(rotators), journal_(journal) {
-    // The position update reads its [Pointing] settings through this source: the file's, with a
-    // client's direction in place of the target while one is set.
-    previousSource_ = Position::SetPointingSource([this] {
-        PointingSettings::Settings settings = previousSource_ ? previousSource_() : PointingSettings::Settings{};
-        if (clientDirection_) settings.target = *clientDirection_;
-        return settings;
-    });
-}
-
-StationRotators::~StationRotators() {
-    Position::SetPointingSource(std::move(previousSource_));
+    // The position update reads its [Pointing] settings through this source: the source before it
+    // (the file's), with a client's direction in place of the target while one is set and the
+    // object lives. Objects may come and go in any order (a new program's windows are made before
+    // the old ones go), so the source is never taken back, only emptied.
+    auto previous = std::make_shared<Position::PointingSource>();
+    *previous = Position::SetPointingSource(
+        [previous, direction = std::weak_ptr<std::optional<Targets::Target>>(clientDirection_)] {
+            PointingSettings::Settings settings = (*previous) ? (*previous)() : PointingSettings::Settings{};
+            if (const auto client = direction.lock(); client && *client) settings.target = **client;
+            return settings;
+        });
 }
 
 void StationRotators::ForgetClientDirection() {
-    if (!clientDirection_) return;
-    clientDirection_.reset();
+    if (!*clientDirection_) return;
+    clientDirection_->reset();
     journal_.Add("Server: the antenna follows its own target again");
 }
 
@@ -75,7 +75,7 @@ bool StationRotators::MayMove(const std::string& client, const char* what) {
 int StationRotators::PointAt(long double azimuth, long double elevation) {
     long double within = std::fmod(azimuth, 360.0L);
     if (within < 0) within += 360.0L;
-    clientDirection_ = Targets::Fixed(within, elevation);
+    *clientDirection_ = Targets::Fixed(within, elevation);
     const bool sent = program_.pointAndSend ? program_.pointAndSend() : false;
     return sent ? Rotctld::kOk : Rotctld::kIoError;
 }

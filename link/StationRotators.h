@@ -2,12 +2,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "Journal.h"
 #include "LinkSettings.h"
-#include "Position.h"
 #include "RotatorTracking.h"
 #include "RotctldServer.h"
 #include "Targets.h"
@@ -32,7 +32,6 @@ public:
     // journal: where the commands refused and the ends of tracking are told. Both outlive the object.
     // While it lives, the position update follows a client's direction in place of the [Pointing] target.
     StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal);
-    ~StationRotators() override;
     StationRotators(const StationRotators&) = delete;
     StationRotators& operator=(const StationRotators&) = delete;
 
@@ -54,7 +53,7 @@ public:
     std::string Info() const override;
 
     // The direction a client asked for, which the position update follows while it is set.
-    const std::optional<Targets::Target>& ClientDirection() const { return clientDirection_; }
+    const std::optional<Targets::Target>& ClientDirection() const { return *clientDirection_; }
     // The operator takes the antenna back ("Track", "Cont. track" ticked): the [Pointing] target is
     // followed again, and the journal says so. Nothing happens while no client has pointed it.
     void ForgetClientDirection();
@@ -68,8 +67,9 @@ private:
     Program program_;
     const RotatorTracking::Tracker& rotators_;
     Journal::Journal& journal_;
-    std::optional<Targets::Target> clientDirection_;
-    Position::PointingSource previousSource_;  // put back when the object goes
+    // Shared with the position update's source, which outlives the object and then reads no direction.
+    std::shared_ptr<std::optional<Targets::Target>> clientDirection_ =
+        std::make_shared<std::optional<Targets::Target>>();
     LinkSettings::Commands commands_ = LinkSettings::Commands::kRefuse;
 };
 
