@@ -331,12 +331,14 @@ void TurnsWithTheStation(double day, long double longitudeWest, long double, lon
 
 // The program's tracking follows the station: a new locator plans its pass anew. At 00:06 the
 // target stands at 9.7 east of Greenwich and 10.3 west of it: a Hamlib rotator gets that, on the
-// turn the whole degrees take.
+// turn the whole degrees take. The pass planned is the tracker's own.
 TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     const Location::ClockFunction previous = Location::SetClock([] { return December2026(7, 0, 6); });
     const Position::MoonPositionFunction previousMoon = Position::SetMoonPosition(TurnsWithTheStation);
     RotatorTracking::Tracker rotators;
     rotators.Use(WithRange(450));
+    RotatorTracking::Tracker another;  // another run's tracking: it shares no pass with this one
+    another.Use(WithRange(450));
     Unit3::AZoffset = Unit3::ELoffset = 0;
     const struct {
         const char* locator;
@@ -349,7 +351,9 @@ TEST(RotatorTracking, ANewLocatorPlansAfresh) {
         rotators.PointTargets(Location::Now());
         EXPECT_EQ(Position::AZtarget, c.azimuth) << c.locator;
         EXPECT_DOUBLE_EQ(HamlibTransport::CurrentTarget().azimuth, c.hamlibAzimuth) << c.locator;
+        EXPECT_TRUE(rotators.CurrentPass().has_value()) << c.locator;
     }
+    EXPECT_FALSE(another.CurrentPass().has_value());
     Position::SetMoonPosition(previousMoon);
     Location::SetClock(previous);
 }
