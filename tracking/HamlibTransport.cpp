@@ -41,13 +41,15 @@ std::optional<AxisResult> lastResults[2];
 std::optional<AxisReading> readings[2];
 bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
 int outstanding = 0;
-std::optional<Bearing> pointed;             // where the [Rotator] settings last pointed, unrounded
-RotatorSettings::Settings rotatorSettings;  // as the tracker last handed them
+std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
 Event latestEvent;
 FollowWatch::Watch follow[2];
 std::optional<FollowWatch::Clock::time_point> lastFollowRead;
 Resend resend;  // empty: Send
 Journal::Journal* journal = nullptr;
+
+// The [Rotator] settings in force, as the tracker last handed them.
+RotatorSettings::Settings rotatorSettings;
 
 void Tell(std::string text) {
     if (journal != nullptr) journal->Add(std::move(text));

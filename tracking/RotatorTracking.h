@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "HorizonSettings.h"
 #include "Location.h"
