@@ -91,6 +91,7 @@ void DeliverHamlibResults() {
 }
 
 ProgramWindows::~ProgramWindows() {
+    if (form1) form1->SetLinkedRotators(nullptr);  // the links go first
     if (state) HamlibTransport::SetJournal(nullptr);
     if (form4 && Unit4::Form4 == form4.get()) Unit4::Form4 = nullptr;
     if (form1 && Unit1::Form1 == form1.get()) Unit1::Form1 = nullptr;
@@ -106,7 +107,7 @@ ProgramWindows CreateWindows() {
     windows.form4 = std::make_unique<TForm4>();
     Unit4::Form4 = windows.form4.get();
     StartJournal(state);
-    windows.station = std::make_unique<TStationWindow>(state.journal, state.records);
+    windows.station = std::make_unique<TStationWindow>(state.journal, state.records, state.rotators);
     TForm1* form1 = windows.form1.get();
     form1->SetStationWindow(windows.station.get());
     windows.station->SetFirstStart(form1->StartedWithoutSettings());
@@ -117,22 +118,22 @@ ProgramWindows CreateWindows() {
     auto* pointing = new TPointingPage(state.journal);
     QObject::connect(pointing, &TPointingPage::Applied, form1, &TForm1::SettingsApplied);
     windows.station->AddSection(QStringLiteral("Pointing"), pointing);
-    auto* rotator = new TRotatorPage(state.journal);
+    auto* rotator = new TRotatorPage(state.rotators, state.journal);
     rotator->SetMoveTiming(&form1->Moves());
     QObject::connect(rotator, &TRotatorPage::Applied, form1, &TForm1::SettingsApplied);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
     windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station, state.journal));
-    auto* plan = new TPlanPage(state.radio, state.journal);
+    auto* plan = new TPlanPage(state.radio, state.rotators, state.journal);
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, plan,
                      [plan] { Guarded([plan] { plan->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Radio"), new TRadioPage(state.radio, state.journal));
-    auto* calendar = new TCalendarPage;
+    auto* calendar = new TCalendarPage(state.rotators);
     windows.station->AddSection(QStringLiteral("Calendar"), calendar);
-    auto* sky = new TSkyPlot(state.records);
+    auto* sky = new TSkyPlot(state.records, state.rotators);
     windows.station->AddSection(QStringLiteral("Sky"), sky);
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, sky, [sky] {
         Guarded([sky] {
@@ -143,7 +144,8 @@ ProgramWindows CreateWindows() {
     windows.linkedRotators = std::make_unique<StationLink::StationRotators>(
         StationLink::Program{[form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); },
                              [form1] { return form1->PointAndSend(); }},
-        state.journal);
+        state.rotators, state.journal);
+    form1->SetLinkedRotators(windows.linkedRotators.get());
     auto* server = new RotctldServer(*windows.linkedRotators, state.journal, windows.station.get());
     auto* azel = new AzelFile(state.radio, state.journal, windows.station.get());
     azel->UsePlan(plan->InForce());

@@ -69,7 +69,8 @@ int TrackIntervalMilliseconds(int32_t minutes) {
     return RotatorPlan::TickMilliseconds(minutes, 0);
 }
 
-TForm1::TForm1(StationState& station, QWidget* parent) : QMainWindow(parent), station_(station) {
+TForm1::TForm1(StationState& station, QWidget* parent)
+    : QMainWindow(parent), station_(station), moves_(station.rotators.Settings()) {
     setWindowTitle(QString::fromLatin1(kTitle));
     CreateControls();
     move(kDesignLeft, kDesignTop);
@@ -121,8 +122,8 @@ void TForm1::CreateControls() {
     // Turning "Cont. track" on starts tracking afresh: a new pass is chosen on an overlapping range.
     connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
         if (on) {
-            StationLink::ForgetClientDirection(station_.journal);  // the operator takes the antenna back from a client
-            RotatorTracking::Restart();
+            ForgetClientDirection();  // the operator takes the antenna back from a client
+            station_.rotators.Restart();
         } else {
             moves_.ForgetTracking();
             Guarded([this] { ArmMoveTimer(); });
@@ -206,8 +207,8 @@ void TForm1::FormCreate() {
     }
     const Unit3::StoredPosition position = Unit3::LoadSettings(executable);
     PlaceWindow(QPoint(position.Left, position.Top));
-    RotatorSettings::Current = RotatorSettings::Load(station_.journal, Unit3::SettingsFileFor(executable));
-    HorizonSettings::Current = HorizonSettings::Read(Unit3::SettingsFileFor(executable)).mask;
+    station_.rotators.Use(RotatorSettings::Load(station_.journal, Unit3::SettingsFileFor(executable)));
+    station_.rotators.UseMask(HorizonSettings::Read(Unit3::SettingsFileFor(executable)).mask);
     SetRetryInterval();
 }
 
@@ -271,7 +272,7 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::OnActivate() {
     Guarded([this] {
-        Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        Timer1->SetInterval(station_.rotators.TimerMilliseconds());
         SetRetryInterval();
         station_.records.NoteSettings();  // a return from the setup window brings its changes
         RunPositionUpdate();
@@ -280,8 +281,8 @@ void TForm1::OnActivate() {
 
 void TForm1::SettingsApplied() {
     Guarded([this] {
-        RotatorTracking::Restart();
-        Timer1->SetInterval(RotatorTracking::TimerMilliseconds());
+        station_.rotators.Restart();
+        Timer1->SetInterval(station_.rotators.TimerMilliseconds());
         SetRetryInterval();
         RunPositionUpdate();
         ArmMoveTimer();  // a send held back under the old timing goes as the new one says
@@ -291,7 +292,7 @@ void TForm1::SettingsApplied() {
 void TForm1::Timer1Timer() {
     Guarded([this] {
         // With an interval in seconds each tick sends the position of its own moment.
-        if (CheckBox1->isChecked()) SendAutomatic({.tick = true}, RotatorTracking::FreshPositionEachTick());
+        if (CheckBox1->isChecked()) SendAutomatic({.tick = true}, station_.rotators.FreshPositionEachTick());
         Label3->setVisible(false);
     });
 }
@@ -302,7 +303,7 @@ void TForm1::Timer2Timer() {
 
 void TForm1::Button1Click() {
     Guarded([this] {
-        StationLink::ForgetClientDirection(station_.journal);
+        ForgetClientDirection();
         RunPositionUpdate();
         SendPositionCommands();  // at once, whatever the move timing: the operator asked
     });
@@ -311,7 +312,7 @@ void TForm1::Button1Click() {
 void TForm1::SendAutomatic(const MoveTiming::Sends& wanted, bool update) {
     if (const std::optional<MoveTiming::Sends> due = moves_.Offer(wanted)) {
         if (update) RunPositionUpdate();
-        RotatorTracking::SendOwed(station_.records, *due, station_.records.Recorder());
+        station_.rotators.SendOwed(station_.records, *due, station_.records.Recorder());
     }
     ArmMoveTimer();
 }
@@ -330,7 +331,7 @@ void TForm1::MoveTimerTimer() {
     Guarded([this] {
         if (const std::optional<MoveTiming::Sends> due = moves_.TakeDue()) {
             RunPositionUpdate();  // the latest target, not the one of the send held back
-            RotatorTracking::SendOwed(station_.records, *due, station_.records.Recorder());
+            station_.rotators.SendOwed(station_.records, *due, station_.records.Recorder());
         }
         ArmMoveTimer();
     });
@@ -366,11 +367,19 @@ bool TForm1::PointAndSend() {
     Guarded([this, &sent] {
         RunPositionUpdate();
         station_.records.NoteSettings();
-        sent = RotatorTracking::Send(station_.records, false, station_.records.Recorder());
+        sent = station_.rotators.Send(station_.records, false, station_.records.Recorder());
         moves_.Forget();  // both axes went: nothing held back is owed any more
         ArmMoveTimer();
     });
     return sent;
+}
+
+void TForm1::SetLinkedRotators(StationLink::StationRotators* rotators) {
+    linkedRotators_ = rotators;
+}
+
+void TForm1::ForgetClientDirection() {
+    if (linkedRotators_ != nullptr) linkedRotators_->ForgetClientDirection();
 }
 
 void TForm1::SetStationWindow(TStationWindow* station) {
@@ -444,7 +453,7 @@ void TForm1::RunPositionUpdate() {
                        ? QString::fromLatin1(kTitle)
                        : QString::fromLatin1(kTitle) + QStringLiteral(" (") +
                              QString::fromStdString(Targets::Name(target)) + QStringLiteral(")"));
-    RotatorTracking::PointTargets(Location::Now());
+    station_.rotators.PointTargets(Location::Now());
     Label1->setText(core_text::ToQt(Position::AzimuthLine));
     Label1->adjustSize();
     Label2->setText(core_text::ToQt(Position::ElevationLine));
@@ -472,7 +481,7 @@ void TForm1::SendResumed() {
 
 void TForm1::SendPositionCommands() {
     station_.records.NoteSettings();
-    RotatorTracking::Send(station_.records, false, station_.records.Recorder());
+    station_.rotators.Send(station_.records, false, station_.records.Recorder());
     moves_.Forget();  // both axes went: nothing held back is owed any more
     ArmMoveTimer();
 }

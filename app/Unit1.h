@@ -21,6 +21,9 @@ struct StationState;
 class TGIFImage;
 class TStationWindow;
 class TTimer;
+namespace StationLink {
+class StationRotators;
+}
 
 // The main window: the Moon's azimuth and elevation on two lines, "Track", "Cont. track", the
 // "Setup" menu item and two timers (tracking and 30-second refresh).
@@ -96,6 +99,10 @@ public:
     // Whether this run began without a settings file (the first-run settings were written).
     bool StartedWithoutSettings() const { return startedWithoutSettings_; }
 
+    // The rotctld server's way to the rotators, made at start-up: "Track" and "Cont. track" take the
+    // antenna back from its clients (none: there is no client to take it from).
+    void SetLinkedRotators(StationLink::StationRotators* rotators);
+
     // The station window that "Station" opens, made at start-up (none: the item does nothing).
     void SetStationWindow(TStationWindow* station);
     TStationWindow* StationWindow() const;
@@ -109,6 +116,7 @@ protected:
 private:
     StationState& station_;
     QPointer<TStationWindow> stationWindow_;
+    StationLink::StationRotators* linkedRotators_ = nullptr;
     void CreateControls();
     void LoadCatPicture();
     void FocusWindowChanged(QWindow* window);
@@ -120,6 +128,8 @@ private:
     // Puts the window at a stored place: Top and Left are the frame's top-left corner.
     void PlaceWindow(QPoint frameTopLeft);
     void PlaceFrameOnceFramed();
+    // The operator takes the antenna back from a rotctld client (SetLinkedRotators).
+    void ForgetClientDirection();
     // The retry timer at [Station] RetrySeconds (stopped at 0).
     void SetRetryInterval();
     // The first send of resumed tracking.

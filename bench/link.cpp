@@ -66,7 +66,8 @@ private:
     QThread thread_;
     Anchor anchor_;
     Journal::Journal journal_;
-    StationLink::StationRotators rotators_{StationLink::Program{}, journal_};
+    RotatorTracking::Tracker tracking_;
+    StationLink::StationRotators rotators_{StationLink::Program{}, tracking_, journal_};
     RotctldServer* server_ = nullptr;
     std::atomic<bool> ready_ = false;
     std::atomic<int> port_ = 0;

@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <cstdlib>
 
-#include "HorizonSettings.h"
+#include "RotatorTracking.h"
 #include "SkyPlot.h"
 #include "Unit3.h"
 #include "eme_calendar.h"
@@ -18,12 +18,18 @@ namespace {
 
 constexpr int kSide = 500;
 
+// The tracking both plots show: default [Rotator] settings and a horizon mask with three points.
+void UseBenchMask(RotatorTracking::Tracker& rotators) {
+    rotators.UseMask(horizon_mask::Mask({{90, 12}, {180, 20}, {270, 5}}));
+}
+
 void BM_SkyPlotEverySecond(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
-    HorizonSettings::Current = horizon_mask::Mask({{90, 12}, {180, 20}, {270, 5}});
+    RotatorTracking::Tracker rotators;
+    UseBenchMask(rotators);
     Journal::Journal journal;
     const Station::Records nothingSent(journal);
-    TSkyPlot plot(nothingSent);
+    TSkyPlot plot(nothingSent, rotators);
     plot.resize(kSide, kSide);
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
@@ -38,11 +44,13 @@ void BM_SkyPlotNewDay(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     int size = kSide;
+    RotatorTracking::Tracker rotators;
+    UseBenchMask(rotators);
     Journal::Journal journal;
     const Station::Records nothingSent(journal);
     for (auto _ : state) {
         // A new size throws the kept tracks' picture away; a new station the tracks as well.
-        TSkyPlot plot(nothingSent);
+        TSkyPlot plot(nothingSent, rotators);
         plot.resize(size, size);
         size = size == kSide ? kSide - 1 : kSide;
         plot.Refresh();

@@ -13,22 +13,6 @@ namespace StationLink {
 
 namespace {
 
-std::optional<Targets::Target> clientDirection;
-bool sourceInstalled = false;
-
-// The position update reads its [Pointing] settings through this source: the file's, with a
-// client's direction in place of the target while one is set.
-void InstallSource() {
-    if (sourceInstalled) return;
-    sourceInstalled = true;
-    auto previous = std::make_shared<Position::PointingSource>();
-    *previous = Position::SetPointingSource([previous] {
-        PointingSettings::Settings settings = (*previous) ? (*previous)() : PointingSettings::Settings{};
-        if (clientDirection) settings.target = *clientDirection;
-        return settings;
-    });
-}
-
 double AxisPosition(Protocols::Axis axis) {
     const bool azimuth = axis == Protocols::Axis::kAzimuth;
     const int32_t offset = azimuth ? Unit3::AZoffset : Unit3::ELoffset;
@@ -43,28 +27,29 @@ double AxisPosition(Protocols::Axis axis) {
 
 }  // namespace
 
-std::optional<Targets::Target> ClientDirection() {
-    return clientDirection;
+StationRotators::StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal)
+    : program_(std::move(program)), rotators_(rotators), journal_(journal) {
+    // The position update reads its [Pointing] settings through this source: the source before it
+    // (the file's), with a client's direction in place of the target while one is set and the
+    // object lives. Objects may come and go in any order (a new program's windows are made before
+    // the old ones go), so the source is never taken back, only emptied.
+    auto previous = std::make_shared<Position::PointingSource>();
+    *previous = Position::SetPointingSource(
+        [previous, direction = std::weak_ptr<std::optional<Targets::Target>>(clientDirection_)] {
+            PointingSettings::Settings settings = (*previous) ? (*previous)() : PointingSettings::Settings{};
+            if (const auto client = direction.lock(); client && *client) settings.target = **client;
+            return settings;
+        });
 }
 
-void SetClientDirection(std::optional<Targets::Target> direction) {
-    InstallSource();
-    clientDirection = direction;
-}
-
-void ForgetClientDirection(Journal::Journal& journal) {
-    if (!clientDirection) return;
-    clientDirection.reset();
-    journal.Add("Server: the antenna follows its own target again");
-}
-
-StationRotators::StationRotators(Program program, Journal::Journal& journal)
-    : program_(std::move(program)), journal_(journal) {
-    InstallSource();
+void StationRotators::ForgetClientDirection() {
+    if (!*clientDirection_) return;
+    clientDirection_->reset();
+    journal_.Add("Server: the antenna follows its own target again");
 }
 
 Rotctld::Ranges StationRotators::Limits() const {
-    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+    const RotatorSettings::Settings& settings = rotators_.Settings();
     Rotctld::Ranges ranges;
     ranges.maximumAzimuth = settings.azimuthRange;
     ranges.minimumElevation = settings.elevation.minimum;
@@ -90,7 +75,7 @@ bool StationRotators::MayMove(const std::string& client, const char* what) {
 int StationRotators::PointAt(long double azimuth, long double elevation) {
     long double within = std::fmod(azimuth, 360.0L);
     if (within < 0) within += 360.0L;
-    SetClientDirection(Targets::Fixed(within, elevation));
+    *clientDirection_ = Targets::Fixed(within, elevation);
     const bool sent = program_.pointAndSend ? program_.pointAndSend() : false;
     return sent ? Rotctld::kOk : Rotctld::kIoError;
 }
@@ -112,7 +97,7 @@ int StationRotators::Park(const std::string& client) {
     const bool azimuthParked = HamlibTransport::Park(Protocols::Axis::kAzimuth);
     const bool elevationParked = HamlibTransport::Park(Protocols::Axis::kElevation);
     if (azimuthParked || elevationParked) return Rotctld::kOk;
-    const RotatorSettings::BelowHorizonPolicy& park = RotatorSettings::Current.belowHorizon;
+    const RotatorSettings::BelowHorizonPolicy& park = rotators_.Settings().belowHorizon;
     if (park.policy != RotatorSettings::BelowHorizon::kPark) return Rotctld::kNotAvailable;
     // The park position is the rotator's own reading: the offsets the send adds are taken off first.
     return PointAt(park.parkAzimuth - Unit3::AZoffset, park.parkElevation - Unit3::ELoffset);

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "Journal.h"
 #include "LinkSettings.h"
+#include "RotatorTracking.h"
 #include "RotctldServer.h"
 #include "Targets.h"
 
@@ -26,8 +28,12 @@ struct Program {
 
 class StationRotators : public Rotctld::Station {
 public:
-    // journal: where the commands refused and the ends of tracking are told; it outlives the object.
-    StationRotators(Program program, Journal::Journal& journal);
+    // rotators: the tracking whose [Rotator] settings are in force (the limits, the park position);
+    // journal: where the commands refused and the ends of tracking are told. Both outlive the object.
+    // While it lives, the position update follows a client's direction in place of the [Pointing] target.
+    StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal);
+    StationRotators(const StationRotators&) = delete;
+    StationRotators& operator=(const StationRotators&) = delete;
 
     // refuse: set, stop and park are rejected while Lunark tracks; follow: they end the tracking.
     void SetCommands(LinkSettings::Commands commands) { commands_ = commands; }
@@ -46,6 +52,12 @@ public:
     int Park(const std::string& client) override;
     std::string Info() const override;
 
+    // The direction a client asked for, which the position update follows while it is set.
+    const std::optional<Targets::Target>& ClientDirection() const { return *clientDirection_; }
+    // The operator takes the antenna back ("Track", "Cont. track" ticked): the [Pointing] target is
+    // followed again, and the journal says so. Nothing happens while no client has pointed it.
+    void ForgetClientDirection();
+
 private:
     // Whether a command that moves the rotators may go on now; a rejection or the end of the
     // tracking goes into the journal.
@@ -53,15 +65,12 @@ private:
     int PointAt(long double azimuth, long double elevation);
 
     Program program_;
+    const RotatorTracking::Tracker& rotators_;
     Journal::Journal& journal_;
+    // Shared with the position update's source, which outlives the object and then reads no direction.
+    std::shared_ptr<std::optional<Targets::Target>> clientDirection_ =
+        std::make_shared<std::optional<Targets::Target>>();
     LinkSettings::Commands commands_ = LinkSettings::Commands::kRefuse;
 };
-
-// The direction a client asked for, which the position update follows while it is set.
-std::optional<Targets::Target> ClientDirection();
-void SetClientDirection(std::optional<Targets::Target> direction);
-// The operator takes the antenna back: the [Pointing] target is followed again. Nothing happens
-// while no client has pointed it.
-void ForgetClientDirection(Journal::Journal& journal);
 
 }  // namespace StationLink

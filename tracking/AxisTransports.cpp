@@ -37,9 +37,11 @@ public:
         return allWritten;
     }
 
-    std::string PlanText(Axis axis, const Protocols::Protocol& protocol, int32_t comNr) const override {
-        const auto sends = Rotators::CommandsFor(axis, protocol.name, comNr, {Position::AZtarget, Position::ELtarget})
-                               .value_or(std::vector<Rotators::Send>{});
+    std::string PlanText(Axis axis, const Protocols::Protocol& protocol, int32_t comNr,
+                         int32_t azimuthRange) const override {
+        const auto sends =
+            Rotators::CommandsFor(axis, protocol.name, comNr, {Position::AZtarget, Position::ELtarget}, azimuthRange)
+                .value_or(std::vector<Rotators::Send>{});
         if (sends.empty()) return ": nothing is sent\n";
         const Rotators::Send& first = sends.front();
         const std::optional<std::string> device = SerialTransport::DevicePathFor(first.port);
@@ -62,7 +64,9 @@ public:
                   const Rotators::SendObserver&) override {
         return true;
     }
-    std::string PlanText(Axis, const Protocols::Protocol&, int32_t) const override { return ": nothing is sent\n"; }
+    std::string PlanText(Axis, const Protocols::Protocol&, int32_t, int32_t) const override {
+        return ": nothing is sent\n";
+    }
     const char* Name() const override { return "no"; }
 };
 
@@ -114,7 +118,7 @@ public:
 
     // The rotator and the call that moves it; the other coordinate of a rotator that only this
     // axis uses is the rotator's own, read before the call.
-    std::string PlanText(Axis axis, const Protocols::Protocol&, int32_t) const override {
+    std::string PlanText(Axis axis, const Protocols::Protocol&, int32_t, int32_t) const override {
         const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
         if (!rotator) {
             return std::string(": no rotator chosen (") +

@@ -44,8 +44,10 @@ public:
     virtual void Describe(Protocols::Axis axis, Station::AxisStatus& status) const;
 
     // What lunark-position prints of the axis after its quoted protocol name: where the commands go
-    // and, a line each, what is sent (UTF-8, each line ending in '\n').
-    virtual std::string PlanText(Protocols::Axis axis, const Protocols::Protocol& protocol, int32_t comNr) const = 0;
+    // and, a line each, what is sent on a rotator turning through azimuthRange degrees (UTF-8, each
+    // line ending in '\n').
+    virtual std::string PlanText(Protocols::Axis axis, const Protocols::Protocol& protocol, int32_t comNr,
+                                 int32_t azimuthRange) const = 0;
 
     // Results that arrive after the step: forgotten before a send of lunark-position, waited for
     // (up to `wait`; the number still outstanding is returned) and read per axis.

@@ -48,6 +48,9 @@ std::optional<FollowWatch::Clock::time_point> lastFollowRead;
 Resend resend;  // empty: Send
 Journal::Journal* journal = nullptr;
 
+// The [Rotator] settings in force, as the tracker last handed them.
+RotatorSettings::Settings rotatorSettings;
+
 void Tell(std::string text) {
     if (journal != nullptr) journal->Add(std::move(text));
 }
@@ -108,7 +111,7 @@ void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
         return;
     }
     if (action != FollowWatch::Action::kPark) return;
-    const RotatorSettings::BelowHorizonPolicy& below = RotatorSettings::Current.belowHorizon;
+    const RotatorSettings::BelowHorizonPolicy& below = rotatorSettings.belowHorizon;
     if (below.policy != RotatorSettings::BelowHorizon::kPark) {
         CommandAxisRotator(axis, Command::kPark);
         return;
@@ -342,10 +345,14 @@ const Event& LatestEvent() {
     return latestEvent;
 }
 
+void UseRotatorSettings(const RotatorSettings::Settings& settings) {
+    rotatorSettings = settings;
+}
+
 Bearing CurrentTarget() {
     // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
     // than the plain position: it goes where they point, as finely as they pointed it.
-    if (!RotatorSettings::PointsPlainly(RotatorSettings::Current)) {
+    if (!RotatorSettings::PointsPlainly(rotatorSettings)) {
         if (pointed) return *pointed;
         return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
     }

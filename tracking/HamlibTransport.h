@@ -12,6 +12,7 @@
 #include "Journal.h"
 #include "Location.h"
 #include "Protocols.h"
+#include "RotatorSettings.h"
 
 // The axes whose protocol is "Hamlib": which rotator each one drives (the [Hamlib] section of the
 // settings file), the values they are sent, and their results, which reach the thread that sent
@@ -41,6 +42,10 @@ HamlibRotator::Bearing Target(long double azimuth, long double elevation, int32_
 // Where the [Rotator] settings point the rotators, unrounded (degrees, offsets added, on the turn
 // the whole-degree targets take); RotatorTracking sets it with each pointing.
 void SetPointedTarget(long double azimuth, long double elevation);
+
+// The [Rotator] settings in force, as RotatorTracking::Tracker::Use hands them: whether the targets
+// point elsewhere than plainly (CurrentTarget) and the park position of FollowAction=park.
+void UseRotatorSettings(const RotatorSettings::Settings& settings);
 
 // Where the Hamlib rotators go for Position's latest target position with Unit3's offsets: Target's
 // values, or where the [Rotator] settings point when they point elsewhere than plainly (the

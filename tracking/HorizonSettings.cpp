@@ -9,8 +9,6 @@ const Key kKeys[1] = {
     {"Mask", ""},
 };
 
-horizon_mask::Mask Current;
-
 Settings Read(const std::string& settingsFile) {
     const TIniFile ini(settingsFile);
     horizon_mask::Parsed parsed = horizon_mask::Parse(ini.ReadString(kSection, kKeys[0].name, kKeys[0].absent));

@@ -41,7 +41,4 @@ std::vector<std::pair<std::string, std::string>> KeyTexts(const horizon_mask::Ma
 // Writes the mask, leaving every other line of the file as it is. Raises EIniWriteError.
 void Write(const std::string& settingsFile, const horizon_mask::Mask& mask);
 
-// The mask the program runs with (read at start-up and when the Rotator page applies a new one).
-extern horizon_mask::Mask Current;
-
 }  // namespace HorizonSettings

@@ -14,11 +14,11 @@ namespace {
 // comes every few seconds and says when transmitting stops.
 constexpr auto kReceiveCheck = std::chrono::seconds(1);
 
-bool Transmitting(Location::Instant at) {
-    return RotatorSettings::Current.moveWhenNotTransmitting && WeakSignalDx::TransmittingUntil(at).has_value();
-}
-
 }  // namespace
+
+bool MoveTiming::Transmitting(Location::Instant at) const {
+    return settings_.moveWhenNotTransmitting && WeakSignalDx::TransmittingUntil(at).has_value();
+}
 
 MoveTiming::Sends& MoveTiming::Sends::operator|=(const Sends& other) {
     tick = tick || other.tick;
@@ -34,10 +34,9 @@ int32_t MoveTiming::PeriodSeconds(Location::Instant at) {
     return StationSettings::PeriodSeconds(Unit3::SettingsFileFor(Unit3::ExecutablePath));
 }
 
-bool MoveTiming::MayMove(Location::Instant at) {
-    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+bool MoveTiming::MayMove(Location::Instant at) const {
     if (Transmitting(at)) return false;
-    return !settings.moveWindow || MoveWindow::Inside(at, PeriodSeconds(at), *settings.moveWindow);
+    return !settings_.moveWindow || MoveWindow::Inside(at, PeriodSeconds(at), *settings_.moveWindow);
 }
 
 std::optional<MoveTiming::Sends> MoveTiming::Offer(const Sends& wanted) {
@@ -57,11 +56,11 @@ std::optional<Location::Instant> MoveTiming::NextCheck() const {
     const Location::Instant now = Location::Now();
     if (MayMove(now)) return now;
     if (Transmitting(now)) return now + kReceiveCheck;
-    return MoveWindow::NextOpening(now, PeriodSeconds(now), *RotatorSettings::Current.moveWindow);
+    return MoveWindow::NextOpening(now, PeriodSeconds(now), *settings_.moveWindow);
 }
 
 MoveTiming::When MoveTiming::GoesAt(Location::Instant at) const {
-    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+    const RotatorSettings::Settings& settings = settings_;
     When when{at, false};
     if (settings.moveWhenNotTransmitting) {
         // A status that says "transmitting" holds the send until the next status or until it grows stale.
@@ -77,7 +76,7 @@ MoveTiming::When MoveTiming::GoesAt(Location::Instant at) const {
 }
 
 std::string MoveTiming::Describe() const {
-    const RotatorSettings::Settings& settings = RotatorSettings::Current;
+    const RotatorSettings::Settings& settings = settings_;
     if (!settings.moveWindow && !settings.moveWhenNotTransmitting) return "at once (no move window)";
     const Location::Instant now = Location::Now();
     std::string text;

@@ -6,18 +6,22 @@
 #include <string>
 
 #include "Location.h"
+#include "RotatorSettings.h"
 
 // When the automatic sends may move the rotators: the ticks of "Cont. track", the first send of
 // resumed tracking, the retries of a failed line and the position owed to a Hamlib rotator that
 // answers again. [Rotator] MoveWindow keeps them to some seconds of each transmit/receive period
-// and MoveWhen=not-transmitting holds them while the weak-signal program transmits
-// (RotatorSettings::Current). A send held back leaves what it wanted owed, merged with what is owed
+// and MoveWhen=not-transmitting holds them while the weak-signal program transmits (the settings
+// in force, which the timing is handed and reads as they change). A send held back leaves what it wanted owed, merged with what is owed
 // already, never queued: when the rotators may move, one send goes, with the position of that
 // moment. A send by hand ("Track") never asks. With both settings off every automatic send goes at
 // once, as without them. The time is the program's clock (Location::Now); the period is the
 // weak-signal program's T/R period while its status is fresh, else [Station] Period.
 class MoveTiming {
 public:
+    // settings: the [Rotator] settings in force (RotatorTracking::Tracker::Settings); they outlive the timing.
+    explicit MoveTiming(const RotatorSettings::Settings& settings) : settings_(settings) {}
+
     // What automatic sends want sent; several merge into one send.
     struct Sends {
         bool tick = false;       // a tick of "Cont. track": the axes the deadband lets through
@@ -42,7 +46,7 @@ public:
     static int32_t PeriodSeconds(Location::Instant at);
 
     // Whether an automatic send may move the rotators at `at`.
-    static bool MayMove(Location::Instant at);
+    bool MayMove(Location::Instant at) const;
 
     // An automatic send wanted now. When the rotators may move now, gives what to send (the wanted
     // send with whatever was owed) and nothing stays owed; otherwise keeps it owed and gives nullopt.
@@ -72,5 +76,9 @@ public:
     std::string Describe() const;
 
 private:
+    // Whether the weak-signal program transmits at `at` while MoveWhen=not-transmitting holds the sends.
+    bool Transmitting(Location::Instant at) const;
+
+    const RotatorSettings::Settings& settings_;
     Sends owed_;
 };

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "HorizonSettings.h"
 #include "Position.h"
+#include "horizon_mask.h"
 
 namespace RotatorPlan {
 
@@ -156,7 +156,7 @@ const Pass& Aim::PassFrom(Location::Instant start, int32_t azimuthOffset, int32_
 }
 
 Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset, int32_t elevationOffset,
-                     const RotatorSettings::Settings& settings) {
+                     const RotatorSettings::Settings& settings, const horizon_mask::Mask& mask) {
     const int32_t range = settings.azimuthRange;
     const bool overlap = range > RotatorSettings::kStopAtNorth;
     const int32_t azimuth = Position::RoundDegrees(target.azimuth);
@@ -198,7 +198,7 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
                     const std::optional<Location::Instant> rise = NextRise(sky_, now);
                     if (!rise) break;  // the target stays down for a month: follow it
                     PassFrom(*rise, azimuthOffset, overlap ? range : kTurn);
-                    risingIndex_ = ClearsTheMask(*pass_);
+                    risingIndex_ = ClearsTheMask(*pass_, mask);
                 }
                 // Where it rises (above the horizon mask, when there is one), as the rotator reads it at
                 // north (offset added), whatever the side.
@@ -219,8 +219,7 @@ Aimed Aim::TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOf
     return {targets, {OnTheSameTurn(targets.azimuth, azimuthFraction, followsOverlap, range), elevation}};
 }
 
-std::size_t Aim::ClearsTheMask(const Pass& pass) const {
-    const horizon_mask::Mask& mask = HorizonSettings::Current;
+std::size_t Aim::ClearsTheMask(const Pass& pass, const horizon_mask::Mask& mask) const {
     if (mask.Empty()) return 0;
     for (std::size_t i = 0; i < pass.track.size(); ++i) {
         const Horizontal seen = sky_(pass.start + static_cast<int>(i) * kPassStep);

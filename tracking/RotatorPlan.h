@@ -11,6 +11,7 @@
 #include "Location.h"
 #include "Protocols.h"
 #include "RotatorSettings.h"
+#include "horizon_mask.h"
 
 // Where the rotators point, given where the target stands: the side of an overlapping azimuth
 // range chosen for a whole pass, the elevation range, the policy below the horizon, and the
@@ -84,11 +85,11 @@ public:
     explicit Aim(Sky sky) : sky_(std::move(sky)) {}
 
     // The targets for the target at `now` standing at `target` (unrounded degrees), with the
-    // offsets and settings. With every setting at its default this is the plain rounded
+    // offsets, settings and the horizon mask (where the "wait" policy waits for the rise). With every setting at its default this is the plain rounded
     // position plus offsets: the azimuth lifted by 360 once when negative, the elevation held
     // at 0.
     Aimed TargetsAt(Location::Instant now, Horizontal target, int32_t azimuthOffset, int32_t elevationOffset,
-                    const RotatorSettings::Settings& settings);
+                    const RotatorSettings::Settings& settings, const horizon_mask::Mask& mask);
 
     // Tracking (re)starts: the next targets plan their pass afresh.
     void Restart();
@@ -98,7 +99,7 @@ public:
 
 private:
     const Pass& PassFrom(Location::Instant start, int32_t azimuthOffset, int32_t range);
-    std::size_t ClearsTheMask(const Pass& pass) const;
+    std::size_t ClearsTheMask(const Pass& pass, const horizon_mask::Mask& mask) const;
 
     Sky sky_;
     std::optional<Pass> pass_;

@@ -10,8 +10,6 @@
 
 namespace RotatorSettings {
 
-Settings Current;
-
 namespace {
 
 constexpr char kAzimuthRangeKey[] = "AzimuthRange";

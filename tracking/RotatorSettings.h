@@ -54,9 +54,6 @@ struct Settings {
 // beyond the plain one, the rotators following the target below the horizon.
 bool PointsPlainly(const Settings& settings);
 
-// The settings in force; Load puts the file's into it.
-extern Settings Current;
-
 // "0-360" or "0-N" with N from 361 to 540: N; nullopt for anything else.
 std::optional<int32_t> ParseAzimuthRange(std::string_view text);
 // "MIN-MAX", whole degrees, 0 <= MIN <= MAX <= 180; nullopt for anything else.

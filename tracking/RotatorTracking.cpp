@@ -26,33 +26,35 @@ RotatorPlan::Horizontal TargetAt(Location::Instant at) {
     return {azimuth, elevation};
 }
 
-RotatorPlan::Aim& TheAim() {
-    static RotatorPlan::Aim aim(TargetAt);
-    return aim;
-}
-
-RotatorPlan::Deadband& TheDeadband() {
-    static RotatorPlan::Deadband deadband;
-    return deadband;
-}
-
 bool CarriesAzimuth(const Protocols::Protocol* protocol) {
     return protocol != nullptr && protocol->carriesAzimuth;
 }
 
 }  // namespace
 
-void PointTargets(Location::Instant now) {
+bool AnyFailed(const Station::Records& records) {
+    return records.LastSendFailed(Axis::kAzimuth) || records.LastSendFailed(Axis::kElevation);
+}
+
+Tracker::Tracker() : aim_(TargetAt) {}
+
+Tracker::~Tracker() {
+    HamlibTransport::UseRotatorSettings({});
+}
+
+void Tracker::Use(const RotatorSettings::Settings& settings) {
+    settings_ = settings;
+    HamlibTransport::UseRotatorSettings(settings_);
+    Restart();
+}
+
+void Tracker::PointTargets(Location::Instant now) {
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return;
-    // A pass planned for another place (the locator changed in Setup) is planned afresh.
-    static long double plannedLongitude = Location::Longitude, plannedLatitude = Location::Latitude;
-    if (plannedLongitude != Location::Longitude || plannedLatitude != Location::Latitude) {
-        TheAim().Restart();
-        plannedLongitude = Location::Longitude;
-        plannedLatitude = Location::Latitude;
-    }
-    const RotatorPlan::Aimed aimed = TheAim().TargetsAt(now, {Position::TargetAzimuth, Position::TargetElevation},
-                                                        Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
+    const std::pair<long double, long double> here{Location::Longitude, Location::Latitude};
+    if (plannedAt_ && *plannedAt_ != here) aim_.Restart();
+    plannedAt_ = here;
+    const RotatorPlan::Aimed aimed = aim_.TargetsAt(now, {Position::TargetAzimuth, Position::TargetElevation},
+                                                    Unit3::AZoffset, Unit3::ELoffset, settings_, mask_);
     Position::AZtarget = aimed.whole.azimuth;
     Position::ELtarget = aimed.whole.elevation;
     Position::AZvalue = Protocols::CommandValue(aimed.whole.azimuth);
@@ -60,34 +62,28 @@ void PointTargets(Location::Instant now) {
     HamlibTransport::SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
 }
 
-namespace {
-
-// Sends the pointed targets to the axes asked for; the deadband notes what went out.
-bool SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver& observer) {
+bool Tracker::SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver& observer) {
     const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
     const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
     const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-    RotatorPlan::Deadband& sparing = TheDeadband();
-    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation, observer);
+    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation, settings_.azimuthRange, observer);
     // An unknown protocol sent nothing, so it moved nothing either.
-    if (sent.azimuth && azimuthProtocol != nullptr) sparing.Sent(Axis::kAzimuth, targets, false);
+    if (sent.azimuth && azimuthProtocol != nullptr) deadband_.Sent(Axis::kAzimuth, targets, false);
     if (sent.elevation && elevationProtocol != nullptr)
-        sparing.Sent(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol));
+        deadband_.Sent(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol));
     return (sent.azimuth || !azimuth) && (sent.elevation || !elevation);
 }
 
-}  // namespace
-
-bool SendOwed(const Station::Records& records, const MoveTiming::Sends& sends, const Rotators::SendObserver& observer) {
+bool Tracker::SendOwed(const Station::Records& records, const MoveTiming::Sends& sends,
+                       const Rotators::SendObserver& observer) {
     bool azimuth = false;
     bool elevation = false;
     if (sends.tick || sends.all) {
         const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
         const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-        const int32_t deadband = sends.all ? 0 : RotatorSettings::Current.deadband;
-        RotatorPlan::Deadband& sparing = TheDeadband();
-        azimuth = sparing.Due(Axis::kAzimuth, targets, false, deadband);
-        elevation = sparing.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
+        const int32_t deadband = sends.all ? 0 : settings_.deadband;
+        azimuth = deadband_.Due(Axis::kAzimuth, targets, false, deadband);
+        elevation = deadband_.Due(Axis::kElevation, targets, CarriesAzimuth(elevationProtocol), deadband);
     }
     if (sends.retry) {
         azimuth = azimuth || records.LastSendFailed(Axis::kAzimuth);
@@ -100,40 +96,27 @@ bool SendOwed(const Station::Records& records, const MoveTiming::Sends& sends, c
     return sent;
 }
 
-bool Send(const Station::Records& records, bool automatic, const Rotators::SendObserver& observer) {
+bool Tracker::Send(const Station::Records& records, bool automatic, const Rotators::SendObserver& observer) {
     return SendOwed(records, {.tick = automatic, .all = !automatic}, observer);
 }
 
-bool RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer) {
+bool Tracker::RetryFailed(const Station::Records& records, const Rotators::SendObserver& observer) {
     return SendOwed(records, {.retry = true}, observer);
 }
 
-bool AnyFailed(const Station::Records& records) {
-    return records.LastSendFailed(Axis::kAzimuth) || records.LastSendFailed(Axis::kElevation);
+void Tracker::Restart() {
+    aim_.Restart();
+    deadband_.Forget();
 }
 
-void Restart() {
-    TheAim().Restart();
-    TheDeadband().Forget();
-}
-
-void Use(const RotatorSettings::Settings& settings) {
-    RotatorSettings::Current = settings;
-    Restart();
-}
-
-void FollowPassFrom(Location::Instant start) {
-    TheAim().Restart();
+void Tracker::FollowPassFrom(Location::Instant start) {
+    aim_.Restart();
     const RotatorPlan::Horizontal atStart = TargetAt(start);
-    TheAim().TargetsAt(start, atStart, Unit3::AZoffset, Unit3::ELoffset, RotatorSettings::Current);
+    aim_.TargetsAt(start, atStart, Unit3::AZoffset, Unit3::ELoffset, settings_, mask_);
 }
 
-const std::optional<RotatorPlan::Pass>& CurrentPass() {
-    return TheAim().CurrentPass();
-}
-
-std::string PassNotice() {
-    const int32_t range = RotatorSettings::Current.azimuthRange;
+std::string Tracker::PassNotice() const {
+    const int32_t range = settings_.azimuthRange;
     const auto& pass = CurrentPass();
     if (range <= RotatorSettings::kStopAtNorth || !pass || Position::AZvalue.empty()) return {};
     std::string notice = "Pass on 0-" + std::to_string(range) + ": " + Journal::UtcMinute(pass->start) + " to " +
@@ -148,12 +131,8 @@ std::string PassNotice() {
     return notice + "held whole on the " + (pass->shift == 0 ? "lower" : "upper") + " turn";
 }
 
-int TimerMilliseconds() {
-    return RotatorPlan::TickMilliseconds(Unit3::TrackInterval, RotatorSettings::Current.intervalSeconds);
-}
-
-bool FreshPositionEachTick() {
-    return RotatorSettings::Current.intervalSeconds > 0;
+int Tracker::TimerMilliseconds() const {
+    return RotatorPlan::TickMilliseconds(Unit3::TrackInterval, settings_.intervalSeconds);
 }
 
 Location::Instant PassStartBefore(Location::Instant at) {

@@ -20,22 +20,22 @@ constexpr char kReselectElevation[] = "Please reselect Elevation protocol in Set
 
 // The targets as a protocol's controller takes them: with an overlapping azimuth range, only some
 // take azimuths above 359.
-Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protocols::Targets& targets) {
-    return {RotatorPlan::AzimuthForProtocol(targets.azimuth, protocol, RotatorSettings::Current.azimuthRange),
-            targets.elevation};
+Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protocols::Targets& targets,
+                              int32_t azimuthRange) {
+    return {RotatorPlan::AzimuthForProtocol(targets.azimuth, protocol, azimuthRange), targets.elevation};
 }
 
 // Sends one axis through the transport of its protocol row; false when its name is unknown or a
 // send failed.
-bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, const SendObserver& observer,
-              const AxisTransports::AxisTransport*& via) {
+bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, int32_t azimuthRange,
+              const SendObserver& observer, const AxisTransports::AxisTransport*& via) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) {
         Messages::ShowMessage(ReselectMessage(axis));
         if (observer) observer(SendOutcome{axis, protocolName, std::nullopt, {}});
         return false;
     }
-    const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget});
+    const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget}, azimuthRange);
     AxisTransports::AxisTransport& transport = AxisTransports::For(protocol);
     via = &transport;
     return transport.SendAxis(axis, *protocol, comNr, targets, observer);
@@ -48,11 +48,11 @@ std::string PortText(int32_t comNr) {
 }
 
 std::optional<std::vector<Send>> CommandsFor(Axis axis, std::string_view protocolName, int32_t comNr,
-                                             const Protocols::Targets& targets) {
+                                             const Protocols::Targets& targets, int32_t azimuthRange) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) return std::nullopt;
     const Send send{PortText(comNr), std::string(protocol->lineSpeed),
-                    protocol->Command(TargetsFor(*protocol, targets))};
+                    protocol->Command(TargetsFor(*protocol, targets, azimuthRange))};
     return std::vector<Send>(static_cast<std::size_t>(protocol->copies), send);
 }
 
@@ -60,21 +60,24 @@ const char* ReselectMessage(Axis axis) {
     return axis == Axis::kAzimuth ? kReselectAzimuth : kReselectElevation;
 }
 
-AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer) {
+AxesSent SendAxes(bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer) {
     AxesSent sent;
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
     const AxisTransports::AxisTransport* azimuthVia = nullptr;
     const AxisTransports::AxisTransport* elevationVia = nullptr;
-    if (azimuth) sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, observer, azimuthVia);
-    if (elevation) sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, observer, elevationVia);
+    if (azimuth)
+        sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, azimuthRange, observer, azimuthVia);
+    if (elevation)
+        sent.elevation =
+            SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, azimuthRange, observer, elevationVia);
     for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
         transport->FinishStep(azimuthVia == transport, elevationVia == transport);
     }
     return sent;
 }
 
-bool SendToRotators(const SendObserver& observer) {
-    const AxesSent sent = SendAxes(true, true, observer);
+bool SendToRotators(const SendObserver& observer, int32_t azimuthRange) {
+    const AxesSent sent = SendAxes(true, true, azimuthRange, observer);
     return sent.azimuth && sent.elevation;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Protocols.h"
+#include "RotatorSettings.h"
 #include "SerialPort.h"
 
 // Pointing the rotators: each axis's protocol and port from the settings, the targets from the
@@ -25,10 +26,11 @@ struct Send {
     std::string command;    // bytes as they go on the line
 };
 
-// The sends of one axis for a protocol name, port number and the targets, copies included; empty
-// for "none" and "Hamlib"; nullopt when the name is not a protocol of that axis.
+// The sends of one axis for a protocol name, port number and the targets, copies included, on a
+// rotator turning through `azimuthRange` degrees ([Rotator] AzimuthRange); empty for "none" and
+// "Hamlib"; nullopt when the name is not a protocol of that axis.
 std::optional<std::vector<Send>> CommandsFor(Protocols::Axis axis, std::string_view protocolName, int32_t comNr,
-                                             const Protocols::Targets& targets);
+                                             const Protocols::Targets& targets, int32_t azimuthRange);
 
 // The message shown when an axis's protocol name is not in the list.
 const char* ReselectMessage(Protocols::Axis axis);
@@ -49,7 +51,7 @@ struct AxesSent {
 };
 
 // As SendToRotators, for the axes marked true only.
-AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer = {});
+AxesSent SendAxes(bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer = {});
 
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
@@ -58,7 +60,8 @@ AxesSent SendAxes(bool azimuth, bool elevation, const SendObserver& observer = {
 // Hamlib rotator's results come later.
 // Nothing is sent while no position is known (Position::AZvalue empty). True when every serial
 // command went out whole. observer, when given, hears of every serial command once it is done,
-// and of each name not in the list.
-bool SendToRotators(const SendObserver& observer = {});
+// and of each name not in the list. azimuthRange: the [Rotator] AzimuthRange in force (with an
+// overlap, the controllers that take no azimuth above 359 are sent it within 0-359).
+bool SendToRotators(const SendObserver& observer = {}, int32_t azimuthRange = RotatorSettings::kStopAtNorth);
 
 }  // namespace Rotators

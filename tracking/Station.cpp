@@ -8,7 +8,6 @@
 
 #include "AxisTransports.h"
 #include "CommandText.h"
-#include "HorizonSettings.h"
 #include "Journal.h"
 #include "Location.h"
 #include "Position.h"
@@ -186,7 +185,7 @@ void NoteChanges(Journal::Journal& journal, const KeyTexts& before, const KeyTex
     }
 }
 
-TargetStatus TargetNow() {
+TargetStatus TargetNow(const horizon_mask::Mask& mask) {
     TargetStatus status;
     status.at = Location::Now();
     if (!Location::LocatorToLonLat(Unit3::Locator)) return status;
@@ -196,7 +195,6 @@ TargetStatus TargetNow() {
     status.latitude = Location::Latitude;
     status.eastLongitude = -Location::Longitude;
     // Behind a horizon mask the target rises and sets where it crosses the mask.
-    const horizon_mask::Mask& mask = HorizonSettings::Current;
     const auto crossMask = [&] {
         const auto aboveMask = [&](double at) {
             const pointing::Direction seen =

@@ -13,6 +13,7 @@
 #include "Location.h"
 #include "Rotators.h"
 #include "Targets.h"
+#include "horizon_mask.h"
 #include "moon_rise_set.h"
 
 // The station as the operator watches it: for each axis what it is set to and what it was last
@@ -122,7 +123,8 @@ struct TargetStatus {
 
 // The target for the station at the clock's present reading: the Moon for the locator by default;
 // in precise mode or for another target, where the position update points (PointingSettings::Direction),
-// from the station's exact place when one is set, with the apparent place of date.
-TargetStatus TargetNow();
+// from the station's exact place when one is set, with the apparent place of date. The rise and set
+// are where the target crosses `mask` (the horizon mask in force) when it is not empty.
+TargetStatus TargetNow(const horizon_mask::Mask& mask);
 
 }  // namespace Station

@@ -3,15 +3,18 @@
 
 #include "Journal.h"
 #include "RadioTracking.h"
+#include "RotatorTracking.h"
 #include "Station.h"
 
 // What the station's features keep while the program runs: the journal (with its log file), the
-// record of each axis's last command and the radio's Doppler tracking. The program makes one at start-up, before its windows and outliving
+// record of each axis's last command, the rotators' tracking (the [Rotator] settings and horizon
+// mask in force, the pass followed, the deadband) and the radio's Doppler tracking. The program makes one at start-up, before its windows and outliving
 // them, and hands each part to the windows, pages and links that use it; a test makes its own.
 // The settings the main and setup windows share, and the latest position, stay where they are
 // (Unit3, Position).
 struct StationState {
     Journal::Journal journal;
     Station::Records records{journal};
+    RotatorTracking::Tracker rotators;
     RadioTracking::Tracker radio{journal};
 };

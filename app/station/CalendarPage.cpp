@@ -14,7 +14,6 @@
 
 #include "CalendarText.h"
 #include "EventGuard.h"
-#include "HorizonSettings.h"
 #include "Location.h"
 #include "PlanSettings.h"
 #include "Position.h"
@@ -51,7 +50,8 @@ QColor TCalendarPage::RatingColour(eme_calendar::Rating rating) {
     return QColor(0xEE, 0x96, 0x96);
 }
 
-TCalendarPage::TCalendarPage(QWidget* parent) : QWidget(parent) {
+TCalendarPage::TCalendarPage(const RotatorTracking::Tracker& rotators, QWidget* parent)
+    : QWidget(parent), rotators_(rotators) {
     auto* layout = new QVBoxLayout(this);
     auto* inputs = new QHBoxLayout;
     inputs->addWidget(new QLabel(QStringLiteral("From (UTC):"), this));
@@ -135,7 +135,7 @@ void TCalendarPage::Start() {
                                   plan.minElevation,
                                   plan.dxMinElevation,
                                   plan.frequencyMhz * 1e6L,
-                                  HorizonSettings::Current};
+                                  rotators_.Mask()};
     for (const std::string& locator : plan.dxLocators) request.dx.push_back(PlanSettings::StationOf(locator));
     dxLocators_ = plan.dxLocators;
     handover_ = std::make_shared<Handover>();

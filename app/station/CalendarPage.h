@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "RotatorTracking.h"
 #include "eme_calendar.h"
 
 class QDateEdit;
@@ -29,7 +30,8 @@ class QTimer;
 class TCalendarPage : public QWidget {
     Q_OBJECT
 public:
-    explicit TCalendarPage(QWidget* parent = nullptr);
+    // rotators: whose horizon mask the calendar sees; it outlives the page.
+    explicit TCalendarPage(const RotatorTracking::Tracker& rotators, QWidget* parent = nullptr);
     ~TCalendarPage() override;
 
     // Computes the calendar from the date and over the days in the fields.
@@ -62,6 +64,7 @@ private:
     void Collect();
     void Show();
 
+    const RotatorTracking::Tracker& rotators_;
     std::vector<eme_calendar::Day> days_;
     std::vector<std::string> dxLocators_;
     std::shared_ptr<Handover> handover_;

@@ -20,7 +20,6 @@
 #include "CoreText.h"
 #include "ElevationPlot.h"
 #include "EventGuard.h"
-#include "HorizonSettings.h"
 #include "IniFile.h"
 #include "Location.h"
 #include "PathText.h"
@@ -164,8 +163,9 @@ constexpr const char* kColumnsOfValues[] = {"now", "at"};
 
 }  // namespace
 
-TPlanPage::TPlanPage(const RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent)
-    : QWidget(parent), radio_(radio), journal_(journal) {
+TPlanPage::TPlanPage(const RadioTracking::Tracker& radio, const RotatorTracking::Tracker& rotators,
+                     Journal::Journal& journal, QWidget* parent)
+    : QWidget(parent), radio_(radio), rotators_(rotators), journal_(journal) {
     setObjectName(QStringLiteral("planPage"));
     auto* layout = new QVBoxLayout(this);
 
@@ -343,7 +343,7 @@ void TPlanPage::StartPlan() {
     // The search also covers the plot, which may reach past the days listed.
     const double days = std::min(kLongestSearch, std::max<double>(settings_.days, kPlotSpan) + kLookBack);
     const PlanInput input{home_, dxStations_, settings_.dxLocators, settings_.minElevation, settings_.dxMinElevation,
-                          from,  days,        plannedHour_,         settings_.days,         HorizonSettings::Current};
+                          from,  days,        plannedHour_,         settings_.days,         rotators_.Mask()};
     if (worker_.joinable()) worker_.join();
     handover_ = std::make_shared<Handover>();
     computing_ = true;

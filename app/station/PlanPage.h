@@ -14,6 +14,7 @@
 #include "Journal.h"
 #include "PlanSettings.h"
 #include "RadioTracking.h"
+#include "RotatorTracking.h"
 #include "eme_plan.h"
 
 class QComboBox;
@@ -43,8 +44,10 @@ public:
     enum Column { kRunning, kDx, kStart, kEnd, kDuration, kStartElevation, kEndElevation, kHighest, kColumns };
 
     // radio: the run's Doppler tracking, whose sked frequency leads while the radio is on;
-    // journal: where the settings changed are told. Both outlive the page.
-    TPlanPage(const RadioTracking::Tracker& radio, Journal::Journal& journal, QWidget* parent = nullptr);
+    // rotators: the tracking whose horizon mask the windows see; journal: where the settings
+    // changed are told. All outlive the page.
+    TPlanPage(const RadioTracking::Tracker& radio, const RotatorTracking::Tracker& rotators, Journal::Journal& journal,
+              QWidget* parent = nullptr);
     ~TPlanPage() override;
 
     // Puts the [Plan] section of the settings file into the fields and plans with it.
@@ -143,5 +146,6 @@ private:
     std::map<QString, QLabel*> values_;
 
     const RadioTracking::Tracker& radio_;
+    const RotatorTracking::Tracker& rotators_;  // the horizon mask in force
     Journal::Journal& journal_;
 };

@@ -37,7 +37,8 @@ constexpr struct {
 
 }  // namespace
 
-TRotatorPage::TRotatorPage(Journal::Journal& journal, QWidget* parent) : QWidget(parent), journal_(journal) {
+TRotatorPage::TRotatorPage(RotatorTracking::Tracker& rotators, Journal::Journal& journal, QWidget* parent)
+    : QWidget(parent), rotators_(rotators), journal_(journal) {
     setObjectName(QStringLiteral("RotatorPage"));
     auto* where = new QGroupBox(QStringLiteral("Where"), this);
     auto* whereForm = new QFormLayout(where);
@@ -111,7 +112,7 @@ TRotatorPage::TRotatorPage(Journal::Journal& journal, QWidget* parent) : QWidget
 }
 
 void TRotatorPage::Load() {
-    const RotatorSettings::Entries entries = RotatorSettings::ToEntries(RotatorSettings::Current);
+    const RotatorSettings::Entries entries = RotatorSettings::ToEntries(rotators_.Settings());
     AzimuthRangeEdit->setText(QString::fromStdString(entries.azimuthRange));
     ElevationMinimumEdit->setText(QString::fromStdString(entries.elevationMinimum));
     ElevationMaximumEdit->setText(QString::fromStdString(entries.elevationMaximum));
@@ -127,7 +128,7 @@ void TRotatorPage::Load() {
     IntervalEdit->setText(QString::fromStdString(entries.intervalSeconds));
     MoveWindowEdit->setText(QString::fromStdString(entries.moveWindow));
     MoveWhenBox->setCurrentIndex(entries.moveWhenNotTransmitting ? 1 : 0);
-    HorizonMaskEdit->setText(QString::fromStdString(horizon_mask::Text(HorizonSettings::Current)));
+    HorizonMaskEdit->setText(QString::fromStdString(horizon_mask::Text(rotators_.Mask())));
 }
 
 RotatorSettings::Entries TRotatorPage::Entered() const {
@@ -153,7 +154,7 @@ bool TRotatorPage::Apply() {
     if (!entered) return settings_page::Refuse(MessageLabel, problem);
     const horizon_mask::Parsed mask = horizon_mask::Parse(core_text::ToCore(HorizonMaskEdit->text()));
     if (!mask.problem.empty()) return settings_page::Refuse(MessageLabel, mask.problem);
-    const horizon_mask::Mask maskBefore = HorizonSettings::Current;
+    const horizon_mask::Mask maskBefore = rotators_.Mask();
     if (mask.mask != HorizonSettings::Read(file).mask) {
         try {
             HorizonSettings::Write(file, mask.mask);
@@ -161,10 +162,9 @@ bool TRotatorPage::Apply() {
             return settings_page::RefuseWrite(MessageLabel, error.what());
         }
     }
-    HorizonSettings::Current = HorizonSettings::Read(file).mask;
-    Station::NoteChanges(journal_, HorizonSettings::KeyTexts(maskBefore),
-                         HorizonSettings::KeyTexts(HorizonSettings::Current));
-    const RotatorSettings::Settings before = RotatorSettings::Current;
+    rotators_.UseMask(HorizonSettings::Read(file).mask);
+    Station::NoteChanges(journal_, HorizonSettings::KeyTexts(maskBefore), HorizonSettings::KeyTexts(rotators_.Mask()));
+    const RotatorSettings::Settings before = rotators_.Settings();
     // A file that already says so is left untouched (no section is added for the defaults).
     if (*entered != RotatorSettings::Load(journal_, file)) {
         try {
@@ -176,9 +176,9 @@ bool TRotatorPage::Apply() {
     // What the file now holds is what tracking uses, as it would after a restart.
     const RotatorSettings::Settings after = RotatorSettings::Load(journal_, file);
     Station::NoteChanges(journal_, RotatorSettings::KeyTexts(before), RotatorSettings::KeyTexts(after));
-    RotatorTracking::Use(after);
+    rotators_.Use(after);
     Load();
-    settings_page::Accept(MessageLabel, before != after || maskBefore != HorizonSettings::Current);
+    settings_page::Accept(MessageLabel, before != after || maskBefore != rotators_.Mask());
     emit Applied();
     Refresh();
     return true;
@@ -186,17 +186,16 @@ bool TRotatorPage::Apply() {
 
 void TRotatorPage::Refresh() {
     QString text;
-    if (RotatorSettings::Current.azimuthRange <= RotatorSettings::kStopAtNorth) {
+    if (rotators_.Settings().azimuthRange <= RotatorSettings::kStopAtNorth) {
         text = QStringLiteral("stop at north: the azimuth stays within 0-360");
     } else {
-        const std::string notice = RotatorTracking::PassNotice();
+        const std::string notice = rotators_.PassNotice();
         if (!notice.empty()) text = QString::fromStdString(notice);
         else if (Position::AZvalue.empty()) text = QStringLiteral("no position: give a locator in Setup");
         else text = QStringLiteral("no pass under way: the side is chosen when the target rises");
     }
     if (PassLabel->text() != text) PassLabel->setText(text);
-    static const MoveTiming nothingOwed;
-    const QString moves = QString::fromStdString((moves_ != nullptr ? *moves_ : nothingOwed).Describe());
+    const QString moves = QString::fromStdString((moves_ != nullptr ? *moves_ : nothingOwed_).Describe());
     if (MovesLabel->text() != moves) MovesLabel->setText(moves);
 }
 

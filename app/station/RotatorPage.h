@@ -6,6 +6,7 @@
 #include "Journal.h"
 #include "MoveTiming.h"
 #include "RotatorSettings.h"
+#include "RotatorTracking.h"
 
 class QComboBox;
 class QLabel;
@@ -22,10 +23,11 @@ class QPushButton;
 class TRotatorPage : public QWidget {
     Q_OBJECT
 public:
-    // journal: where the settings changed are told; it outlives the page.
-    explicit TRotatorPage(Journal::Journal& journal, QWidget* parent = nullptr);
+    // rotators: the tracking whose settings and mask are in force, which Apply changes; journal:
+    // where the settings changed are told. Both outlive the page.
+    TRotatorPage(RotatorTracking::Tracker& rotators, Journal::Journal& journal, QWidget* parent = nullptr);
 
-    // Shows the settings in force (RotatorSettings::Current).
+    // Shows the settings in force (the tracker's).
     void Load();
     // Checks, writes and puts in force the entries; false (with the reason shown) when refused.
     bool Apply();
@@ -55,6 +57,8 @@ signals:
 
 private:
     RotatorSettings::Entries Entered() const;
+    RotatorTracking::Tracker& rotators_;
+    const MoveTiming nothingOwed_{rotators_.Settings()};  // told while no move timing is set
     const MoveTiming* moves_ = nullptr;
     Journal::Journal& journal_;
 };

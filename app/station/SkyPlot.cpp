@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "HamlibTransport.h"
-#include "HorizonSettings.h"
 #include "Location.h"
 #include "PlanSettings.h"
 #include "Position.h"
@@ -48,7 +47,8 @@ bool TSkyPlot::Inputs::operator==(const Inputs& other) const {
            size == other.size;
 }
 
-TSkyPlot::TSkyPlot(const Station::Records& records, QWidget* parent) : QWidget(parent), records_(records) {
+TSkyPlot::TSkyPlot(const Station::Records& records, const RotatorTracking::Tracker& rotators, QWidget* parent)
+    : QWidget(parent), records_(records), rotators_(rotators) {
     setObjectName(QStringLiteral("skyPlot"));
     setMinimumSize(320, 320);
 }
@@ -67,10 +67,10 @@ QPointF TSkyPlot::Place(const QRectF& disc, long double azimuth, long double ele
 void TSkyPlot::Refresh() {
     const double now = Location::UtcNow();
     const pointing::Station home = PlanSettings::HomeStation(Unit3::Locator, Position::Pointing().station);
-    const RotatorSettings::Settings& rotator = RotatorSettings::Current;
+    const RotatorSettings::Settings& rotator = rotators_.Settings();
     Inputs inputs{std::floor(now),
                   home,
-                  HorizonSettings::Current,
+                  rotators_.Mask(),
                   rotator.azimuthRange,
                   rotator.elevation.minimum,
                   rotator.elevation.maximum.value_or(90),

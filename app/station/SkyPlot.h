@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "RotatorTracking.h"
 #include "Station.h"
 #include "horizon_mask.h"
 #include "pointing.h"
@@ -24,9 +25,9 @@
 class TSkyPlot : public QWidget {
     Q_OBJECT
 public:
-    // records: the run's record of each axis's last command, where the rotators were sent; it
-    // outlives the plot.
-    explicit TSkyPlot(const Station::Records& records, QWidget* parent = nullptr);
+    // records: the run's record of each axis's last command, where the rotators were sent;
+    // rotators: the tracking whose settings and horizon mask are in force. Both outlive the plot.
+    TSkyPlot(const Station::Records& records, const RotatorTracking::Tracker& rotators, QWidget* parent = nullptr);
 
     // Takes the clock, the station, the mask, the rotators' settings and their last commands, and repaints.
     void Refresh();
@@ -72,4 +73,5 @@ private:
     Sample moon_{}, sun_{};
     std::optional<Sample> azimuthCommanded_, elevationCommanded_, readBack_;
     const Station::Records& records_;
+    const RotatorTracking::Tracker& rotators_;
 };

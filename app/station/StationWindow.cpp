@@ -129,8 +129,9 @@ private:
 
 }  // namespace
 
-TStationWindow::TStationWindow(const Journal::Journal& runJournal, const Station::Records& records, QWidget* parent)
-    : QWidget(parent, Qt::Window), journal_(runJournal), records_(records) {
+TStationWindow::TStationWindow(const Journal::Journal& runJournal, const Station::Records& records,
+                               const RotatorTracking::Tracker& rotators, QWidget* parent)
+    : QWidget(parent, Qt::Window), journal_(runJournal), records_(records), rotators_(rotators) {
     setObjectName(QStringLiteral("Station1"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowIcon(form_style::ProgramIcon());
@@ -295,7 +296,7 @@ void TStationWindow::Refresh() {
 }
 
 void TStationWindow::RefreshStation() {
-    const Station::TargetStatus moon = Station::TargetNow();
+    const Station::TargetStatus moon = Station::TargetNow(rotators_.Mask());
     SetField("stationLocator", core_text::ToQt(Unit3::Locator));
     if (firstStart_ && Unit3::Locator != Unit3::kDefaultLocator) firstStart_ = false;  // changed once: for good
     FirstRunLabel->setVisible(firstStart_);

@@ -10,6 +10,7 @@
 #include "Journal.h"
 #include "Location.h"
 #include "MoveTiming.h"
+#include "RotatorTracking.h"
 #include "Station.h"
 
 class QGroupBox;
@@ -31,9 +32,10 @@ public:
     static constexpr int kDefaultWidth = 900;
     static constexpr int kDefaultHeight = 640;
 
-    // journal: the run's, shown with its log file; records: each axis's last command. Both outlive
-    // the window.
-    TStationWindow(const Journal::Journal& journal, const Station::Records& records, QWidget* parent = nullptr);
+    // journal: the run's, shown with its log file; records: each axis's last command; rotators: the
+    // tracking whose horizon mask the rise and set see. All outlive the window.
+    TStationWindow(const Journal::Journal& journal, const Station::Records& records,
+                   const RotatorTracking::Tracker& rotators, QWidget* parent = nullptr);
 
     // When the next automatic send is due (the move timing's wait included), or nullopt while none
     // is (continuous tracking off).
@@ -85,6 +87,7 @@ private:
 
     const Journal::Journal& journal_;
     const Station::Records& records_;
+    const RotatorTracking::Tracker& rotators_;
     std::map<QString, QLabel*> fields_;
     QGroupBox* targetGroup_ = nullptr;  // "Moon", or "Sun" while the Sun is the target
     QTimer* refreshTimer_ = nullptr;

@@ -62,6 +62,7 @@ class PlanPageTest : public ::testing::Test {
 protected:
     Journal::Journal journal_;
     RadioTracking::Tracker radio_{journal_};
+    RotatorTracking::Tracker rotators_;  // no horizon mask
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousLocator_ = Unit3::Locator;
@@ -123,7 +124,7 @@ TEST_F(PlanPageTest, WritesItsSectionAndLeavesEveryOtherLineAsItWas) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(SettingsFile());
         if (!c.before.empty()) test_support::WriteFileBytes(SettingsFile(), c.before);
-        TPlanPage page(radio_, journal_);
+        TPlanPage page(radio_, rotators_, journal_);
         page.Load();
         ASSERT_TRUE(Enter(page, QStringLiteral(" fn20xr, PM95VR "), QStringLiteral("10368"), QStringLiteral("7.5"),
                           QStringLiteral("0"), QStringLiteral("2")));
@@ -139,7 +140,7 @@ TEST_F(PlanPageTest, WritesItsSectionAndLeavesEveryOtherLineAsItWas) {
              {"DX=fn20xr PM95VR", "Frequency=10368", "MinElevation=7.5", "DxMinElevation=0", "Days=2"}) {
             EXPECT_NE(after.find(line + eol), std::string::npos) << line << " in\n" << after;
         }
-        TPlanPage again(radio_, journal_);
+        TPlanPage again(radio_, rotators_, journal_);
         again.Load();
         EXPECT_EQ(again.DxEdit->text(), QStringLiteral("fn20xr PM95VR"));
         EXPECT_EQ(again.FrequencyEdit->text(), QStringLiteral("10368"));
@@ -171,7 +172,7 @@ TEST_F(PlanPageTest, ListsAstropysWindowsAndMarksTheRunningOne) {
         SCOPED_TRACE(c.clock);
         SetClock(c.clock);
         std::filesystem::remove(SettingsFile());
-        TPlanPage page(radio_, journal_);
+        TPlanPage page(radio_, rotators_, journal_);
         page.Load();
         ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"),
                           QStringLiteral("5"), QString::number(c.days)));
@@ -210,7 +211,7 @@ TEST_F(PlanPageTest, DurationsAreTheCommandLinesWholeMinutes) {
         0);
     Unit3::ExecutablePath = dir_.File("lunark");  // the command line leaves its own settings and clock behind
     SetClock(46363.0);
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("7")));
@@ -229,7 +230,7 @@ TEST_F(PlanPageTest, DurationsAreTheCommandLinesWholeMinutes) {
 // The list follows the clock: a window that ended leaves it, and a new hour brings a new plan with the
 // windows it reaches.
 TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
@@ -266,7 +267,7 @@ TEST_F(PlanPageTest, PlansAgainWhenTheHourMovesOnOrTheHomeLocatorChanges) {
 // most 9.33° at JO22IC and 10.36° at RE78IR from 2026-12-20 over two days).
 TEST_F(PlanPageTest, ADxStationWithoutAWindowGetsAGreyRowSayingWhy) {
     SetClock(46376.0 + 30 * kSecond);  // 2026-12-20 00:00:30 UTC
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("RE78IR FN20XR"), QStringLiteral("1296"), QStringLiteral("5"),
                       QStringLiteral("5"), QStringLiteral("2")));
@@ -287,7 +288,7 @@ TEST_F(PlanPageTest, ADxStationWithoutAWindowGetsAGreyRowSayingWhy) {
 
 // Without anyone waiting for it, the worker's plan reaches the page through the window's own event loop.
 TEST_F(PlanPageTest, APlanReachesThePageByItself) {
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     page.DxEdit->setText(QStringLiteral("FN20XR"));
     ASSERT_TRUE(page.Apply());
@@ -297,7 +298,7 @@ TEST_F(PlanPageTest, APlanReachesThePageByItself) {
 
 // Choosing a window puts its start into the instant field, and the values of that instant are shown.
 TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("3")));
@@ -319,7 +320,7 @@ TEST_F(PlanPageTest, ChoosingAWindowShowsItsStart) {
 // "here / DX", those between the stations once.
 TEST_F(PlanPageTest, ShowsThePathsFiguresForHomeAndTheDxStation) {
     SetClock(46377.0);
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("10368"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
@@ -361,7 +362,7 @@ TEST_F(PlanPageTest, RefusesBadInputWithAMessageAndKeepsThePlan) {
         {"AA00 BB00 CC00 DD00 EE00 FF00 GG00 HH00 II00", "1296", "5", "5", "1", "at most 8 DX locators"},
     };
     // clang-format on
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
@@ -388,7 +389,7 @@ TEST_F(PlanPageTest, RefusesBadInputWithAMessageAndKeepsThePlan) {
 // A settings file that cannot be written is said so on the page; the plan goes on with the new values.
 TEST_F(PlanPageTest, SaysWhenTheSettingsCannotBeWritten) {
     std::filesystem::create_directory(SettingsFile());  // a folder where the file should be
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.Load();
     EXPECT_TRUE(Enter(page, QStringLiteral("FN20XR"), QStringLiteral("1296"), QStringLiteral("5"), QStringLiteral("5"),
                       QStringLiteral("1")));
@@ -400,7 +401,7 @@ TEST_F(PlanPageTest, SaysWhenTheSettingsCannotBeWritten) {
 // The plot shades the mutual windows of the chosen DX station and nothing else: columns inside a window
 // hold the shade, columns outside every window hold none.
 TEST_F(PlanPageTest, PlotShadesTheWindows) {
-    TPlanPage page(radio_, journal_);
+    TPlanPage page(radio_, rotators_, journal_);
     page.resize(900, 420);
     page.Load();
     ASSERT_TRUE(Enter(page, QStringLiteral("FN20XR PM95VR"), QStringLiteral("1296"), QStringLiteral("5"),

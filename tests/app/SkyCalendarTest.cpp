@@ -15,8 +15,8 @@
 #include <set>
 
 #include "CalendarPage.h"
-#include "HorizonSettings.h"
 #include "Location.h"
+#include "RotatorTracking.h"
 #include "SkyPlot.h"
 #include "TempDir.h"
 #include "Unit3.h"
@@ -41,9 +41,9 @@ protected:
     void TearDown() override {
         Location::SetClock(nullptr);
         Unit3::Locator = previousLocator_;
-        HorizonSettings::Current = {};
     }
     test_support::TempDir dir_;
+    RotatorTracking::Tracker rotators_;
     std::string previousLocator_;
 };
 
@@ -53,10 +53,10 @@ int Distance(QColor a, QColor b) {
 }
 
 TEST_F(SkyCalendarTest, SkyPlotDrawsTheBodiesWhereTheyStandAndTheMask) {
-    HorizonSettings::Current = horizon_mask::Mask({{90, 40}, {180, 40}, {270, 0}, {0, 0}});
+    rotators_.UseMask(horizon_mask::Mask({{90, 40}, {180, 40}, {270, 0}, {0, 0}}));
     Journal::Journal journal;
     const Station::Records records(journal);
-    TSkyPlot plot(records);
+    TSkyPlot plot(records, rotators_);
     plot.resize(500, 500);
     plot.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
@@ -91,7 +91,7 @@ TEST_F(SkyCalendarTest, SkyPlotDrawsTheBodiesWhereTheyStandAndTheMask) {
 }
 
 TEST_F(SkyCalendarTest, CalendarPageColoursEachDayByItsRating) {
-    TCalendarPage page;
+    TCalendarPage page(rotators_);
     page.FromEdit->setDate(QDate(2026, 12, 8));
     page.DaysEdit->setValue(30);
     page.Start();

@@ -49,12 +49,10 @@ protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([this] { return now_; });
-        RotatorSettings::Current = {};
     }
     void TearDown() override {
         windows_.reset();
         Location::SetClock(previousClock_);
-        RotatorSettings::Current = {};
     }
 
     // GS-232A on both axes, no offsets: the azimuth line sends "Maaa", the elevation line "Waaa eee".
@@ -75,6 +73,8 @@ protected:
         ASSERT_NE(rotator_, nullptr);
     }
     std::string File() const { return dir_.File("lunark.ini"); }
+    // The tracking whose settings and mask the windows put in force.
+    const RotatorTracking::Tracker& Rotators() const { return windows_->state->rotators; }
     std::string FileText() const { return test_support::ReadFileBytes(File()); }
     std::vector<std::string> SettingsJournal() const {
         std::vector<std::string> lines;
@@ -387,13 +387,12 @@ TEST_F(StationPagesTest, RotatorApplyWritesTheSectionAndRefusesWhatCannotBeUsed)
             << rotator_->MessageLabel->text().toStdString();
         EXPECT_EQ(FileText(), before + (c.written != nullptr ? c.written : ""));
         if (c.written == nullptr) {
-            EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
+            EXPECT_EQ(Rotators().Settings(), RotatorSettings::Settings{});
             EXPECT_TRUE(SettingsJournal().empty());
         } else {
-            EXPECT_EQ(RotatorSettings::Current.moveWindow.has_value(), *c.moveWindow != '\0');
+            EXPECT_EQ(Rotators().Settings().moveWindow.has_value(), *c.moveWindow != '\0');
         }
     }
-    RotatorSettings::Current = {};
 }
 
 // The Rotator page's Horizon part: a mask is written to [Horizon] and put in force, the rise and set line
@@ -422,8 +421,7 @@ TEST_F(StationPagesTest, HorizonMaskIsAppliedOrRefusedOnTheRotatorPage) {
         windows_->station->Refresh();
         const QString next = windows_->station->Field("moonNext");
         EXPECT_EQ(next.contains(QStringLiteral("the mask at ")), *c.next != '\0') << next.toStdString();
-        EXPECT_EQ(HorizonSettings::Current.Empty(), c.written == nullptr || *c.written == '\0');
-        HorizonSettings::Current = {};
+        EXPECT_EQ(Rotators().Mask().Empty(), c.written == nullptr || *c.written == '\0');
     }
 }
 
@@ -441,7 +439,7 @@ TEST_F(StationPagesTest, ASettingsFileThatCannotBeWrittenIsReportedAndNothingCha
         EXPECT_FALSE(apply());
         EXPECT_EQ(message->text(), QString::fromStdString("Not applied: Unable to write to " + File()));
     }
-    EXPECT_EQ(RotatorSettings::Current, RotatorSettings::Settings{});
+    EXPECT_EQ(Rotators().Settings(), RotatorSettings::Settings{});
     EXPECT_TRUE(SettingsJournal().empty());
     EXPECT_TRUE(std::filesystem::is_directory(File()));
 }

@@ -152,7 +152,7 @@ TEST_F(StationWindowTest, ShowsTheStationTheMoonAndWhatEachAxisWasToldLive) {
     WriteSettings(azimuthLine_.Path(), dir_.File("unplugged"));
     TForm1 form(state_);
     owner_ = &form;
-    TStationWindow station(state_.journal, state_.records);
+    TStationWindow station(state_.journal, state_.records, state_.rotators);
     form.SetStationWindow(&station);
     station.SetNextSend([&form] { return form.NextSendTime(); });
     form.show();
@@ -225,7 +225,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     WriteSettings(azimuthLine_.Path(), elevationLine_.Path());
     const std::string before = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     {
-        TStationWindow station(state_.journal, state_.records);
+        TStationWindow station(state_.journal, state_.records, state_.rotators);
         station.ShowBeside(nullptr);
         station.move(333, 222);
         station.resize(900, 720);
@@ -233,7 +233,7 @@ TEST_F(StationWindowTest, KeepsItsPlaceAndSizeInItsOwnSection) {
     }
     const std::string after = test_support::ReadFileBytes(dir_.File("lunark.ini"));
     EXPECT_EQ(after, before + "[Station]\nLeft=333\nTop=222\nWidth=900\nHeight=720\n");
-    TStationWindow again(state_.journal, state_.records);
+    TStationWindow again(state_.journal, state_.records, state_.rotators);
     again.ShowBeside(nullptr);
     EXPECT_EQ(again.pos(), QPoint(333, 222));
     EXPECT_EQ(again.size(), QSize(900, 720));

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -346,8 +347,6 @@ TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRo
         EXPECT_NEAR(last->result.sent->elevation, c.elevation, 0.005);
         form.hide();
     }
-    RotatorSettings::Current = {};
-    RotatorTracking::Restart();
 }
 
 // A target that turns 0.1 degrees a second in azimuth from 100.2 at 2023-03-22 12:00 UTC, at a
@@ -367,9 +366,13 @@ protected:
     }
     void TearDown() override {
         Position::SetMoonPosition(previousMoon_);
-        RotatorSettings::Current = {};
-        RotatorTracking::Restart();
         TrackingWindow::TearDown();
+    }
+    // Puts [Rotator] settings changed by `change` in force, as the Rotator page's "Apply" does.
+    void ChangeRotatorSettings(const std::function<void(RotatorSettings::Settings&)>& change) {
+        RotatorSettings::Settings settings = state_.rotators.Settings();
+        change(settings);
+        state_.rotators.Use(settings);
     }
     // Ticks "Cont. track" every 10 seconds for a minute; the azimuth commands received. A tick's
     // serial send is done when the tick returns, so what it sent is there at once.
@@ -390,7 +393,7 @@ protected:
 TEST_F(TrackingWindowInSeconds, EachTenSecondTickSendsThePositionOfItsOwnMoment) {
     TForm1 form(state_);
     ShowWindow(form);
-    RotatorSettings::Current.intervalSeconds = 10;
+    ChangeRotatorSettings([](RotatorSettings::Settings& settings) { settings.intervalSeconds = 10; });
     form.OnActivate();
     EXPECT_EQ(form.Timer1->Interval(), 10000);
     form.CheckBox1->click();
@@ -404,8 +407,10 @@ TEST_F(TrackingWindowInSeconds, EachTenSecondTickSendsThePositionOfItsOwnMoment)
 TEST_F(TrackingWindowInSeconds, TheDeadbandSparesTicksButNotTrack) {
     TForm1 form(state_);
     ShowWindow(form);
-    RotatorSettings::Current.intervalSeconds = 10;
-    RotatorSettings::Current.deadband = 2;
+    ChangeRotatorSettings([](RotatorSettings::Settings& settings) {
+        settings.intervalSeconds = 10;
+        settings.deadband = 2;
+    });
     form.CheckBox1->click();
     QCoreApplication::processEvents();
     // 101 goes (nothing sent yet), 102 is one degree on, 103 two, and so on.
@@ -421,8 +426,10 @@ TEST_F(TrackingWindowInSeconds, TheDeadbandSparesTicksButNotTrack) {
 TEST_F(TrackingWindowInSeconds, AutomaticSendsWaitForTheMoveWindowOrTheEndOfTransmittingButTrackDoesNot) {
     TForm1 form(state_);
     ShowWindow(form);
-    RotatorSettings::Current.intervalSeconds = 10;
-    RotatorSettings::Current.moveWindow = MoveWindow::Window{50, 59};
+    ChangeRotatorSettings([](RotatorSettings::Settings& settings) {
+        settings.intervalSeconds = 10;
+        settings.moveWindow = MoveWindow::Window{50, 59};
+    });
     form.CheckBox1->click();
     QCoreApplication::processEvents();
     const Location::Instant noon = sys_days{2023y / March / 22} + 12h;
@@ -447,8 +454,10 @@ TEST_F(TrackingWindowInSeconds, AutomaticSendsWaitForTheMoveWindowOrTheEndOfTran
     EXPECT_EQ(moveTimerAt(51s), "");        // never twice
     EXPECT_EQ(tickAt(55s), "M106\r");       // inside the window: at once
 
-    RotatorSettings::Current.moveWindow.reset();
-    RotatorSettings::Current.moveWhenNotTransmitting = true;
+    ChangeRotatorSettings([](RotatorSettings::Settings& settings) {
+        settings.moveWindow.reset();
+        settings.moveWhenNotTransmitting = true;
+    });
     WeakSignalDx::Set({"", std::nullopt, noon + 70s, true});
     EXPECT_EQ(tickAt(70s), "");
     EXPECT_EQ(form.NextSendTime(), (MoveTiming::When{noon + 190s, true}));  // the status grows stale then

@@ -88,7 +88,7 @@ TEST(AzelFileTest, AFolderThatCannotBeWrittenIsReportedOnce) {
     EXPECT_TRUE(file.WriteNow());
     EXPECT_NE(test_support::ReadFileBytes(dir.File("azel.dat")).find("\n10368.100,0,0.00,"), std::string::npos);
     // The Moon where the station window shows it, which is where Lunark points.
-    const Station::TargetStatus moon = Station::TargetNow();
+    const Station::TargetStatus moon = Station::TargetNow({});
     char moonLine[64];
     std::snprintf(moonLine, sizeof moonLine, "12:00:30,%.1f,%.1f,Moon\n", static_cast<double>(moon.azimuth),
                   static_cast<double>(moon.elevation));

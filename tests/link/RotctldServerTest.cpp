@@ -16,6 +16,7 @@
 #include <QUdpSocket>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "Journal.h"
 #include "LinksPage.h"
 #include "Location.h"
+#include "Position.h"
 #include "PseudoTerminal.h"
 #include "QtWait.h"
 #include "RotatorSettings.h"
@@ -110,14 +112,10 @@ protected:
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousClock_ = Location::SetClock([] { return sys_days{2023y / March / 22} + 12h; });
-        RotatorSettings::Current = {};
     }
     void TearDown() override {
-        windows_.reset();
-        Journal::Journal unread;  // the windows' journal is gone with them
-        StationLink::ForgetClientDirection(unread);
+        windows_.reset();  // a client's direction goes with them
         Location::SetClock(previousClock_);
-        RotatorSettings::Current = {};
     }
     // GS-232A on both axes, no offsets, the server on a free port; `more` adds lines to [Server] and
     // further sections, with %PORT% standing for the server's port.
@@ -382,6 +380,32 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheLinksDo) {
     EXPECT_EQ(WeakSignalDx::FreshGrid(Location::Now()), "JO62QM");
     windows_.reset();
     WeakSignalDx::Clear();
+}
+
+// The position update follows a client's direction while that client's link lives, whatever order
+// the links of one program's windows and the next come and go in (the next are made before the old
+// go); taken back, or with no link left, it follows the [Pointing] target again.
+TEST(StationLinkDirection, FollowedWhileItsLinkLivesWhateverOrderLinksGo) {
+    test_support::TempDir dir;
+    Unit3::ExecutablePath = dir.File("lunark");  // no settings file: the Moon
+    RotatorTracking::Tracker rotators;
+    Journal::Journal journal;
+    auto older = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, journal);
+    auto newer = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, journal);
+    const Targets::Target moon = Position::Pointing().target;
+    older->SetPosition(10, 20, "a");  // nothing to send with: the direction is taken all the same
+    EXPECT_EQ(Position::Pointing().target, Targets::Fixed(10, 20));
+    newer->SetPosition(-30, 40, "b");
+    EXPECT_EQ(Position::Pointing().target, Targets::Fixed(330, 40));
+    older.reset();
+    EXPECT_EQ(Position::Pointing().target, Targets::Fixed(330, 40));
+    newer->ForgetClientDirection();
+    EXPECT_EQ(Position::Pointing().target, moon);
+    EXPECT_EQ(journal.Entries().front().text, "Server: the antenna follows its own target again");
+    newer->SetPosition(50, 5, "b");
+    newer.reset();
+    EXPECT_EQ(Position::Pointing().target, moon);
+    Unit3::ExecutablePath.clear();
 }
 
 }  // namespace

@@ -150,8 +150,6 @@ protected:
     void SetUp() override { previousMoon_ = Position::SetMoonPosition(FixedMoon); }
     void TearDown() override {
         Position::SetMoonPosition(previousMoon_);
-        RotatorSettings::Current = {};
-        RotatorTracking::Restart();
         Unit3::ExecutablePath.clear();
     }
     int Run(const std::vector<std::string>& arguments) {

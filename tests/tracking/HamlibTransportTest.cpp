@@ -467,7 +467,9 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     // Targets a few degrees off: the simulator, let go, reaches them within a second.
     MoonAt(6.0L, 5.0L);
     SendAndWait(true, true);
-    RotatorSettings::Current.belowHorizon = {RotatorSettings::BelowHorizon::kPark, 12, 9};
+    RotatorSettings::Settings parking;
+    parking.belowHorizon = {RotatorSettings::BelowHorizon::kPark, 12, 9};
+    HamlibTransport::UseRotatorSettings(parking);
     // read: the program's watch (every second, reading every kFollowReadSeconds) or the Hamlib
     // page's read-backs, which are weighed as well.
     const auto waitFor = [](void (*read)(), const auto& done) {
@@ -481,7 +483,7 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     EXPECT_TRUE(waitFor(HamlibTransport::WatchFollowing,
                         [] { return !HamlibTransport::NotFollowing(Axis::kAzimuth).empty(); }));
     HandleResultsFor(500ms);
-    RotatorSettings::Current = {};
+    HamlibTransport::UseRotatorSettings({});
     ASSERT_FALSE(first_.SetPositions().empty());
     EXPECT_EQ(first_.SetPositions().back(), std::make_pair(12.0, 9.0));
     holding = false;

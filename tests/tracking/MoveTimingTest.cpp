@@ -77,7 +77,6 @@ protected:
     }
     void TearDown() override {
         Location::SetClock(previousClock_);
-        RotatorSettings::Current = {};
         WeakSignalDx::Clear();
         Unit3::ExecutablePath.clear();
     }
@@ -106,8 +105,9 @@ TEST_F(MoveTimingSchedule, EveryTickGoesAtTheFirstWindowStartAfterItAndNoneTwice
                      " of " + std::to_string(c.period) + " s");
         test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                      *c.station ? std::string("[Station]\nPeriod=") + c.station + "\n" : "");
-        RotatorSettings::Current.moveWindow = c.window;
-        MoveTiming timing;
+        RotatorSettings::Settings settings;
+        settings.moveWindow = c.window;
+        MoveTiming timing{settings};
         const Location::Instant start = kNoon + seconds(c.startSecond), end = start + 1h;
 
         std::vector<Location::Instant> sends;

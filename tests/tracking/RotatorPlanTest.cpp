@@ -59,7 +59,7 @@ TrackedRun TrackEachMinute(Instant from, Instant to, const Settings& settings) {
     TrackedRun run;
     for (Instant at = from; at < to; at += 1min) {
         const Horizontal moon = MoonFromQF56OD(at);
-        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings).whole;
+        const Protocols::Targets targets = aim.TargetsAt(at, moon, 0, 0, settings, {}).whole;
         if (moon.elevation < 0.0L) continue;
         if (!run.azimuths.empty()) {
             const int32_t step = std::abs(targets.azimuth - run.azimuths.back());
@@ -177,7 +177,7 @@ TEST(RotatorPass, BelowTheHorizonEachPolicy) {
         if (c.elevation) settings.elevation = *c.elevation;
         RotatorPlan::Aim aim(MoonFromQF56OD);
         const Instant noon = December2026(7, 12, 0);
-        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings).whole;
+        const Protocols::Targets targets = aim.TargetsAt(noon, MoonFromQF56OD(noon), 0, 0, settings, {}).whole;
         EXPECT_NEAR(targets.azimuth, c.azimuth, 1);
         EXPECT_EQ(targets.elevation, c.elevationSent);
     }
@@ -189,7 +189,7 @@ TEST(RotatorPass, WaitingAtTheRiseHandsOverToThePassWithoutASwing) {
     RotatorPlan::Aim aim(MoonFromQF56OD);
     std::optional<int32_t> previous;
     for (Instant at = December2026(7, 16, 0); at < December2026(7, 19, 0); at += 1min) {
-        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings).whole.azimuth;
+        const int32_t azimuth = aim.TargetsAt(at, MoonFromQF56OD(at), 0, 0, settings, {}).whole.azimuth;
         if (previous) {
             EXPECT_LE(std::abs(azimuth - *previous), 2) << Location::DayNumber(at);
         }
@@ -220,9 +220,9 @@ TEST(RotatorTargets, PlainBehaviourByDefaultAndTheElevationRange) {
         Settings settings;
         if (c.elevationRange) settings.elevation = *c.elevationRange;
         RotatorPlan::Aim aim([](Instant) { return Horizontal{0.0L, 10.0L}; });
-        const Protocols::Targets targets =
-            aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation}, c.azimuthOffset, c.elevationOffset, settings)
-                .whole;
+        const Protocols::Targets targets = aim.TargetsAt(December2026(7, 0, 0), {c.azimuth, c.elevation},
+                                                         c.azimuthOffset, c.elevationOffset, settings, {})
+                                               .whole;
         EXPECT_EQ(targets.azimuth, c.azimuthSent) << static_cast<double>(c.azimuth);
         EXPECT_EQ(targets.elevation, c.elevationSent) << static_cast<double>(c.elevation);
     }
@@ -278,7 +278,7 @@ TEST(RotatorDeadband, CountsTheSendsOfAnHourOfTicks) {
         for (int minute = 0; minute < 60; ++minute) {
             const Horizontal target{100.1L + 0.5L * minute, 10.2L + 0.2L * minute};
             const Protocols::Targets targets =
-                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{}).whole;
+                aim.TargetsAt(December2026(7, 0, minute), target, 0, 0, Settings{}, {}).whole;
             if (!deadband.Due(c.axis, targets, c.carriesAzimuth, c.deadband)) continue;
             ++sends;
             deadband.Sent(c.axis, targets, c.carriesAzimuth);
@@ -331,13 +331,15 @@ void TurnsWithTheStation(double day, long double longitudeWest, long double, lon
 
 // The program's tracking follows the station: a new locator plans its pass anew. At 00:06 the
 // target stands at 9.7 east of Greenwich and 10.3 west of it: a Hamlib rotator gets that, on the
-// turn the whole degrees take.
+// turn the whole degrees take. The pass planned is the tracker's own.
 TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     const Location::ClockFunction previous = Location::SetClock([] { return December2026(7, 0, 6); });
     const Position::MoonPositionFunction previousMoon = Position::SetMoonPosition(TurnsWithTheStation);
-    RotatorSettings::Current.azimuthRange = 450;
+    RotatorTracking::Tracker rotators;
+    rotators.Use(WithRange(450));
+    RotatorTracking::Tracker another;  // another run's tracking: it shares no pass with this one
+    another.Use(WithRange(450));
     Unit3::AZoffset = Unit3::ELoffset = 0;
-    RotatorTracking::Restart();
     const struct {
         const char* locator;
         int32_t azimuth;
@@ -346,12 +348,12 @@ TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     for (const auto& c : cases) {
         Unit3::Locator = c.locator;
         Position::UpdatePosition();
-        RotatorTracking::PointTargets(Location::Now());
+        rotators.PointTargets(Location::Now());
         EXPECT_EQ(Position::AZtarget, c.azimuth) << c.locator;
         EXPECT_DOUBLE_EQ(HamlibTransport::CurrentTarget().azimuth, c.hamlibAzimuth) << c.locator;
+        EXPECT_TRUE(rotators.CurrentPass().has_value()) << c.locator;
     }
-    RotatorSettings::Current = {};
-    RotatorTracking::Restart();
+    EXPECT_FALSE(another.CurrentPass().has_value());
     Position::SetMoonPosition(previousMoon);
     Location::SetClock(previous);
 }
@@ -364,14 +366,12 @@ TEST(RotatorPass, WaitingPointsWhereTheMoonClearsTheHorizonMask) {
     Settings settings = WithRange(360);
     settings.belowHorizon.policy = BelowHorizon::kWait;
     const Instant waiting = December2026(7, 16, 0);
-    const auto waitsAt = [&] {
+    const auto waitsAt = [&](const horizon_mask::Mask& mask) {
         RotatorPlan::Aim aim(MoonFromQF56OD);
-        return aim.TargetsAt(waiting, MoonFromQF56OD(waiting), 0, 0, settings).whole.azimuth;
+        return aim.TargetsAt(waiting, MoonFromQF56OD(waiting), 0, 0, settings, mask).whole.azimuth;
     };
-    const int32_t unmasked = waitsAt();
-    HorizonSettings::Current = horizon_mask::Mask({{0, 20}});  // 20 degrees all round
-    const int32_t masked = waitsAt();
-    HorizonSettings::Current = {};
+    const int32_t unmasked = waitsAt({});
+    const int32_t masked = waitsAt(horizon_mask::Mask({{0, 20}}));  // 20 degrees all round
     // Where the Moon stands when it first reaches 20 degrees after rising.
     const std::optional<Instant> rise = RotatorPlan::NextRise(MoonFromQF56OD, waiting);
     ASSERT_TRUE(rise);

@@ -155,20 +155,21 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
 // A retry sends the position again on the line whose command failed, and on no other; once the
 // line takes it, or the axis no longer sends on a line, a retry has nothing to send.
 TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
+    RotatorTracking::Tracker rotators;
     EXPECT_FALSE(records_.SendToRotators());
     ASSERT_EQ(azimuthLine_.Received(16).size(), 16u);
     EXPECT_FALSE(records_.LastSendFailed(Axis::kAzimuth));
     ASSERT_TRUE(records_.LastSendFailed(Axis::kElevation));
-    EXPECT_FALSE(RotatorTracking::RetryFailed(records_, records_.Recorder()));  // still unplugged
+    EXPECT_FALSE(rotators.RetryFailed(records_, records_.Recorder()));  // still unplugged
     EXPECT_EQ(azimuthLine_.ReceivedNow(), "");
 
     tracking_test::PseudoTerminal elevationLine;  // plugged in again
     test_support::WriteFileBytes(dir_.File("lunark.ini"),
                                  "[Ports]\nCOM1=" + azimuthLine_.Path() + "\nCOM2=" + elevationLine.Path() + "\n");
-    EXPECT_TRUE(RotatorTracking::RetryFailed(records_, records_.Recorder()));
+    EXPECT_TRUE(rotators.RetryFailed(records_, records_.Recorder()));
     EXPECT_EQ(elevationLine.Received(5), "E004\r");
     EXPECT_FALSE(records_.LastSendFailed(Axis::kElevation));
-    EXPECT_TRUE(RotatorTracking::RetryFailed(records_, records_.Recorder()));
+    EXPECT_TRUE(rotators.RetryFailed(records_, records_.Recorder()));
     EXPECT_EQ(elevationLine.ReceivedNow() + azimuthLine_.ReceivedNow(), "");
     EXPECT_EQ(journal_.Entries().front().text, "Elevation: E004<CR> (45 30 30 34 0D) on COM2 at 9600 baud: sent");
 

@@ -523,7 +523,7 @@ void PrintFiguresJson(std::ostream& out, const Options& options, const pointing:
     out << (several ? "]}\n" : "}\n");
 }
 
-void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr) {
+void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr, int32_t azimuthRange) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, type);
@@ -531,24 +531,26 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
         return;
     }
-    out << AxisTransports::For(protocol).PlanText(axis, *protocol, comNr);
+    out << AxisTransports::For(protocol).PlanText(axis, *protocol, comNr, azimuthRange);
 }
 
 // Sends once; waits for the results that come after the send (a Hamlib rotator's); then prints
 // what became of each axis ("sent", or the first failure's reason and device) and where a rotator
 // that says so stands. False when a command failed or a rotator did not answer (a failure has
 // shown its message).
-bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
+bool SendAndPrintResults(std::ostream& out, std::ostream& err, int32_t azimuthRange) {
     for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->ForgetResults();
     std::optional<std::string> results[2];
-    bool allSent = Rotators::SendToRotators([&results](const Rotators::SendOutcome& outcome) {
-        std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
-        if (!outcome.send) {
-            result = kNotSent;
-        } else if (!result || (*result == Station::kSentText && !outcome.result.Sent())) {
-            result = Station::ResultText(outcome);
-        }
-    });
+    bool allSent = Rotators::SendToRotators(
+        [&results](const Rotators::SendOutcome& outcome) {
+            std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
+            if (!outcome.send) {
+                result = kNotSent;
+            } else if (!result || (*result == Station::kSentText && !outcome.result.Sent())) {
+                result = Station::ResultText(outcome);
+            }
+        },
+        azimuthRange);
     for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
         if (transport->AwaitResults(kLateResultWait) > 0) {
             err << kProgram << ": a " << transport->Name() << " rotator gave no result within "
@@ -578,17 +580,17 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err) {
 
 // The targets at `at` as the [Rotator] settings point them; on an overlapping range, on the side
 // chosen for the pass that `at` belongs to.
-void PointForThePass(Location::Instant at) {
+void PointForThePass(RotatorTracking::Tracker& rotators, Location::Instant at) {
     if (Position::AZvalue.empty()) return;
-    RotatorTracking::Restart();
-    if (RotatorSettings::Current.azimuthRange > RotatorSettings::kStopAtNorth)
-        RotatorTracking::FollowPassFrom(RotatorTracking::PassStartBefore(at));
-    RotatorTracking::PointTargets(at);
+    rotators.Restart();
+    if (rotators.Settings().azimuthRange > RotatorSettings::kStopAtNorth)
+        rotators.FollowPassFrom(RotatorTracking::PassStartBefore(at));
+    rotators.PointTargets(at);
 }
 
 // With an overlapping range: the pass the targets belong to and whether the rotator swings.
-void PrintPass(std::ostream& out) {
-    const std::string notice = RotatorTracking::PassNotice();
+void PrintPass(std::ostream& out, const RotatorTracking::Tracker& rotators) {
+    const std::string notice = rotators.PassNotice();
     if (!notice.empty()) out << notice << '\n';
 }
 
@@ -1079,15 +1081,17 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
     Journal::Journal unshown;  // the program shows no journal: Load's note of a park position goes nowhere
-    RotatorSettings::Current = RotatorSettings::Load(unshown, settingsFile);
-    if (options.azRange) RotatorSettings::Current.azimuthRange = *options.azRange;
-    if (options.elRange) RotatorSettings::Current.elevation = *options.elRange;
-    if (options.belowHorizon) RotatorSettings::Current.belowHorizon = *options.belowHorizon;
-    if (const std::string problem = RotatorSettings::ParkProblem(RotatorSettings::Current); !problem.empty()) {
-        err << kProgram << ": --below-horizon: \""
-            << RotatorSettings::BelowHorizonText(RotatorSettings::Current.belowHorizon) << "\": " << problem << '\n';
+    RotatorSettings::Settings rotatorSettings = RotatorSettings::Load(unshown, settingsFile);
+    if (options.azRange) rotatorSettings.azimuthRange = *options.azRange;
+    if (options.elRange) rotatorSettings.elevation = *options.elRange;
+    if (options.belowHorizon) rotatorSettings.belowHorizon = *options.belowHorizon;
+    if (const std::string problem = RotatorSettings::ParkProblem(rotatorSettings); !problem.empty()) {
+        err << kProgram << ": --below-horizon: \"" << RotatorSettings::BelowHorizonText(rotatorSettings.belowHorizon)
+            << "\": " << problem << '\n';
         return 2;
     }
+    RotatorTracking::Tracker rotators;
+    rotators.Use(rotatorSettings);
     if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
             << settingsFile << ' ' << problem << "; give one with --locator\n";
@@ -1114,7 +1118,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     const HorizonSettings::Settings horizon = HorizonSettings::Read(settingsFile);
     if (!options.mask && !horizon.problem.empty())
         err << kProgram << ": [" << HorizonSettings::kSection << "] " << horizon.problem << "; no mask is used\n";
-    HorizonSettings::Current = options.mask.value_or(horizon.mask);
+    rotators.UseMask(options.mask.value_or(horizon.mask));
 
     int status = 0;
     RadioSettings::Settings radio;
@@ -1126,16 +1130,16 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             if (!options.json)
                 out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             if (options.plan) {
-                PrintPlan(out, options, home, HorizonSettings::Current);
+                PrintPlan(out, options, home, rotators.Mask());
             } else {
-                PrintCalendar(out, options, home, HorizonSettings::Current, settingsFile);
+                PrintCalendar(out, options, home, rotators.Mask(), settingsFile);
             }
         } else if (options.json) {
             PrintFiguresJson(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         } else {
             out << "Settings: " << (settingsRead ? settingsFile : std::string("none, defaults used")) << '\n';
             Position::UpdatePosition();
-            PointForThePass(Location::Now());
+            PointForThePass(rotators, Location::Now());
             out << win1252::ToUtf8(Position::AzimuthLine) << '\n' << win1252::ToUtf8(Position::ElevationLine) << '\n';
             const std::string body = Targets::Name(pointing.target);
             out << body << " azimuth:   " << Degrees(Position::TargetAzimuth) << '\n';
@@ -1148,14 +1152,14 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
                                     settingsFile);
                 if (!tuning && radio.mode != RadioSettings::Mode::kNone) status = 1;
             }
-            PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR);
-            PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR);
-            PrintPass(out);
+            PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, rotatorSettings.azimuthRange);
+            PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, rotatorSettings.azimuthRange);
+            PrintPass(out, rotators);
             if (options.frequencyMhz && !options.dxLocators.empty())
                 PrintPathFigures(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         }
         out.flush();
-        if (options.send && !SendAndPrintResults(out, err)) status = 1;
+        if (options.send && !SendAndPrintResults(out, err, rotatorSettings.azimuthRange)) status = 1;
         if (options.send && tuning && radio.rig.model > 0 && !SendToRadio(out, radio, *tuning)) status = 1;
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
@@ -1166,7 +1170,6 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
     HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
     Position::SetPointingSource(nullptr);
-    HorizonSettings::Current = {};
     return status;
 }
 
