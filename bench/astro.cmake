@@ -15,7 +15,7 @@ target_link_libraries(bench_astro PRIVATE ${LIBNOVA_LIBRARY})
 
 add_executable(astro_accuracy astro_accuracy.cpp ${PROJECT_SOURCE_DIR}/tests/astro/moon_reference.cpp
   ${PROJECT_SOURCE_DIR}/tests/astro/pointing_reference.cpp)
-target_compile_definitions(astro_accuracy PRIVATE
-  LUNARK_POINTING_REFERENCE="${PROJECT_SOURCE_DIR}/tests/astro/data/pointing_reference.csv")
+lunark_build_paths(astro_accuracy
+  LUNARK_POINTING_REFERENCE ${PROJECT_SOURCE_DIR}/tests/astro/data/pointing_reference.csv)
 target_include_directories(astro_accuracy PRIVATE ${PROJECT_SOURCE_DIR}/tests/astro ${LIBNOVA_INCLUDE_DIR})
 target_link_libraries(astro_accuracy PRIVATE astro ${LIBNOVA_LIBRARY})

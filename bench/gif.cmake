@@ -13,7 +13,7 @@ add_executable(bench_gif gif.cpp ${PROJECT_SOURCE_DIR}/tests/gif/GifTestEncoder.
 target_include_directories(bench_gif PRIVATE ${PROJECT_SOURCE_DIR}/tests/gif ${PROJECT_SOURCE_DIR}/tests/support
   ${GIFLIB_INCLUDE_DIR})
 target_link_libraries(bench_gif PRIVATE gif ${GIFLIB_LIBRARY})
-target_compile_definitions(bench_gif PRIVATE LUNARK_CAT_GIF="${PROJECT_SOURCE_DIR}/app/resources/cat.gif")
+lunark_build_paths(bench_gif LUNARK_CAT_GIF ${PROJECT_SOURCE_DIR}/app/resources/cat.gif)
 # The one optional peer: without it the benchmark runs, and says so, without its column.
 if(EXISTS "${LUNARK_PEERS_DIR}/wuffs-v0.4.c")
   enable_language(C)

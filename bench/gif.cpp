@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "GIFImage.h"
 #include "GifParser.h"
 #include "GifTestEncoder.h"

@@ -407,14 +407,14 @@ void ProbeSilent() {
     if (Silent()) ReadBack();
 }
 
-void WatchFollowing() {
+void WatchFollowing(std::chrono::seconds readEvery) {
     if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
         for (FollowWatch::Watch& watch : follow) watch.Reset();
         lastFollowRead.reset();
         return;
     }
     const auto now = FollowWatch::Clock::now();
-    if (lastFollowRead && now - *lastFollowRead < std::chrono::seconds(kFollowReadSeconds)) return;
+    if (lastFollowRead && now - *lastFollowRead < readEvery) return;
     lastFollowRead = now;
     ReadBack();
 }

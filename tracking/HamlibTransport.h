@@ -100,12 +100,12 @@ void SetResend(Resend resend);
 
 // Watches whether each Hamlib axis follows what it is commanded (FollowWatch, with the [Station]
 // FollowLimit, FollowTime and FollowAction keys): while the check is on, reads back every
-// kFollowReadSeconds. Every read-back is weighed: an axis found not following is told in the
+// readEvery (kFollowReadSeconds unless given). Every read-back is weighed: an axis found not following is told in the
 // journal and the log and shown in a message box, then stopped or parked as FollowAction says
 // (park: [Rotator] BelowHorizon's park position when one is set, else the rotator's own); one
 // that closes the gap again is journaled. The program calls it every second.
 inline constexpr int kFollowReadSeconds = 5;
-void WatchFollowing();
+void WatchFollowing(std::chrono::seconds readEvery = std::chrono::seconds(kFollowReadSeconds));
 
 // While the axis does not follow: "Azimuth rotator not following - commanded 212.4, at 180.0
 // for 75 s"; empty otherwise.

@@ -248,6 +248,10 @@ void TStationWindow::AddSection(const QString& title, QWidget* content) {
     Pages->addTab(new SidewaysScroll(content), title);
 }
 
+void TStationWindow::SetRefreshPeriod(std::chrono::milliseconds period) {
+    refreshTimer_->setInterval(period);
+}
+
 void TStationWindow::ShowBeside(const QWidget* anchor) {
     const std::string settingsFile = Unit3::SettingsFileFor(Unit3::ExecutablePath);
     if (const auto place = StationSettings::ReadWindowPlace(settingsFile)) {

@@ -56,6 +56,8 @@ public:
 
     // Brings every field up to date; runs every second while the window is open.
     void Refresh();
+    // How often the open window refreshes: kRefreshMs unless set here.
+    void SetRefreshPeriod(std::chrono::milliseconds period);
 
     // The value shown in a field, by its name ("moonAzimuth", "azimuthResult"; see the source).
     QString Field(const QString& name) const;

@@ -53,7 +53,10 @@ protected:
         windows_.emplace(startup::CreateWindows());
         page_ = windows_->station->findChild<THamlibPage*>();
         ASSERT_NE(page_, nullptr);
-        windows_->station->ShowBeside(nullptr);  // refreshed every second from here on, as when open
+        // Refreshed from here on, as when open; every 100 ms rather than every second, so that a
+        // label is not waited for up to a second after each step.
+        windows_->station->SetRefreshPeriod(100ms);
+        windows_->station->ShowBeside(nullptr);
     }
     void TearDown() override {
         windows_.reset();
@@ -78,7 +81,7 @@ protected:
         Choose(page_->Elevation, QStringLiteral("net rotctl"), address);
         page_->ApplyButton->click();
     }
-    // The station window's refreshes, one second each while it is open: enough for one read-back.
+    // The station window's refreshes, as many as make one read-back.
     void RefreshUntilReadBack() {
         for (int refresh = 0; refresh < THamlibPage::kReadBackEvery; ++refresh) windows_->station->Refresh();
     }

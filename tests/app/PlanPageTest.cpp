@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "ElevationPlot.h"
 #include "Journal.h"
 #include "Location.h"

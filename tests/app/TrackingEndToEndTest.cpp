@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
 #include "Journal.h"

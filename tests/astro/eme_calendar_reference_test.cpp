@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "BuildPaths.h"
 #include "csv_table.h"
 #include "eme_calendar.h"
 

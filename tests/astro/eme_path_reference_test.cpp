@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BuildPaths.h"
 #include "csv_table.h"
 #include "eme_path.h"
 #include "sky_temperature.h"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "eme_plan.h"
+#include "BuildPaths.h"
 
 #include "csv_table.h"
 

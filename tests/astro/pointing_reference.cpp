@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "BuildPaths.h"
+
 namespace pointing_reference {
 
 std::string Path() {

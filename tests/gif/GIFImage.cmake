@@ -11,6 +11,5 @@ gtest_discover_tests(test_gif_core DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "unit"
 add_executable(test_gif_image ${CMAKE_CURRENT_LIST_DIR}/GIFImageTest.cpp ${CMAKE_CURRENT_LIST_DIR}/GIFAnimationTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GifCorpusTest.cpp)
 target_link_libraries(test_gif_image PRIVATE gif gif_test_encoder test_main_qt)
-target_compile_definitions(test_gif_image PRIVATE
-  GIF_CORPUS_DIR="${CMAKE_SOURCE_DIR}/fuzz/corpus/gif_load")
+lunark_build_paths(test_gif_image GIF_CORPUS_DIR ${PROJECT_SOURCE_DIR}/fuzz/corpus/gif_load)
 lunark_discover_tests(test_gif_image unit slow "GifCorpus.*")

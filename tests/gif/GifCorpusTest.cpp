@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "GIFImage.h"
 
 TEST(GifCorpus, EveryCorpusFileLoadsOrFailsCleanly) {

@@ -57,7 +57,12 @@ class RawClient {
 public:
     explicit RawClient(quint16 port) {
         socket_.connectToHost(QHostAddress::LocalHost, port);
-        WaitFor([this] { return socket_.state() == QAbstractSocket::ConnectedState; });
+        // Until the attempt has an outcome: a client the server refuses is connected and closed
+        // again within one turn of the event loop, so it may never be seen connected.
+        WaitFor([this] {
+            return socket_.state() != QAbstractSocket::HostLookupState &&
+                   socket_.state() != QAbstractSocket::ConnectingState;
+        });
     }
     void Send(const QByteArray& bytes) { socket_.write(bytes); }
     // What arrived once `lines` line ends have (or the connection ended, or 10 s passed).

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "HamlibSettings.h"
 #include "HorizonSettings.h"
 #include "LinkSettings.h"

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "BuildPaths.h"
 #include "PositionTool.h"
 
 namespace {
@@ -46,7 +47,7 @@ std::set<std::string> Matches(const std::string& text, const std::regex& pattern
 TEST(Packaging, ManPageNamesTheOptionsHelpNames) {
     // --help starts each option's line with two blanks; continuation lines are indented further.
     const std::set<std::string> helpOptions = Matches(RunTool("--help"), std::regex(R"(\n  (--[a-z][a-z-]*))"));
-    const std::string page = ReadFile(LUNARK_SOURCE_DIR "/packaging/man/lunark-position.1.scd");
+    const std::string page = ReadFile(std::string(LUNARK_SOURCE_DIR) + "/packaging/man/lunark-position.1.scd");
     const std::size_t start = page.find("\n# OPTIONS");
     ASSERT_NE(start, std::string::npos);
     const std::string options = page.substr(start, page.find("\n# ", start + 1) - start);
@@ -59,7 +60,7 @@ TEST(Packaging, ManPageNamesTheOptionsHelpNames) {
 // The man page's entry of each option the table lists: its first line sets the names in bold, each
 // with its value in italics when it takes one ("*--az-offset* _N_, *--el-offset* _N_").
 TEST(Packaging, ManPageGivesAValueToTheOptionsTheTableGivesOne) {
-    const std::string page = ReadFile(LUNARK_SOURCE_DIR "/packaging/man/lunark-position.1.scd");
+    const std::string page = ReadFile(std::string(LUNARK_SOURCE_DIR) + "/packaging/man/lunark-position.1.scd");
     const std::size_t start = page.find("\n# OPTIONS");
     ASSERT_NE(start, std::string::npos);
     std::istringstream options(page.substr(start, page.find("\n# ", start + 1) - start));
@@ -87,10 +88,10 @@ TEST(Packaging, OneVersionEverywhere) {
     const std::string version = LUNARK_VERSION;
     EXPECT_EQ(RunTool("--version"), "lunark-position " + version + "\n");
     std::smatch match;
-    const std::string changelog = ReadFile(LUNARK_SOURCE_DIR "/CHANGELOG.md");
+    const std::string changelog = ReadFile(std::string(LUNARK_SOURCE_DIR) + "/CHANGELOG.md");
     ASSERT_TRUE(std::regex_search(changelog, match, std::regex(R"(\n## ([0-9][^ ]*) - \d{4}-\d{2}-\d{2}\n)")));
     EXPECT_EQ(match[1].str(), version) << "the newest entry of CHANGELOG.md";
-    const std::string metainfo = ReadFile(LUNARK_SOURCE_DIR "/packaging/org.lunark.Lunark.metainfo.xml");
+    const std::string metainfo = ReadFile(std::string(LUNARK_SOURCE_DIR) + "/packaging/org.lunark.Lunark.metainfo.xml");
     ASSERT_TRUE(std::regex_search(metainfo, match, std::regex(R"re(<release version="([^"]+)")re")));
     EXPECT_EQ(match[1].str(), version) << "the newest release of the AppStream data";
 }

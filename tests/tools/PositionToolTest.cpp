@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "BuildPaths.h"
 #include "CommandText.h"
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"

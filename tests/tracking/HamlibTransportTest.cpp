@@ -470,8 +470,9 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     RotatorSettings::Settings parking;
     parking.belowHorizon = {RotatorSettings::BelowHorizon::kPark, 12, 9};
     HamlibTransport::UseRotatorSettings(parking);
-    // read: the program's watch (every second, reading every kFollowReadSeconds) or the Hamlib
-    // page's read-backs, which are weighed as well.
+    // read: the program's watch (called every second; here reading every second rather than every
+    // kFollowReadSeconds, so the 2 s of FollowTime are not waited out twice) or the Hamlib page's
+    // read-backs, which are weighed as well.
     const auto waitFor = [](void (*read)(), const auto& done) {
         for (auto deadline = std::chrono::steady_clock::now() + 40s; std::chrono::steady_clock::now() < deadline;) {
             read();
@@ -480,7 +481,7 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
         }
         return false;
     };
-    EXPECT_TRUE(waitFor(HamlibTransport::WatchFollowing,
+    EXPECT_TRUE(waitFor([] { HamlibTransport::WatchFollowing(1s); },
                         [] { return !HamlibTransport::NotFollowing(Axis::kAzimuth).empty(); }));
     HandleResultsFor(500ms);
     HamlibTransport::UseRotatorSettings({});

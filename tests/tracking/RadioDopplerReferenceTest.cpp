@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "BuildPaths.h"
 #include "PlanSettings.h"
 #include "RadioTracking.h"
 #include "eme_plan.h"
