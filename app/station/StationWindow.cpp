@@ -334,6 +334,12 @@ void TStationWindow::RefreshStation() {
                                                           : QStringLiteral("sets below the mask at "))
                                      : (moon.next->rising ? QStringLiteral("rises at ") : QStringLiteral("sets at "));
         SetField("moonNext", crossing + When(FromDayNumber(moon.next->dayNumber)));
+    } else if (moon.nextAgainstMask) {
+        // No crossing of the mask for two days: the target stays on the side of the mask it is on now,
+        // whatever its elevation above the true horizon.
+        SetField("moonNext", moon.elevation > rotators_.Mask().ElevationAt(moon.azimuth)
+                                 ? QStringLiteral("stays above the mask for two days")
+                                 : QStringLiteral("stays below the mask for two days"));
     } else {
         SetField("moonNext", moon.elevation > 0 ? QStringLiteral("stays up for two days")
                                                 : QStringLiteral("stays down for two days"));
