@@ -56,10 +56,13 @@ struct Planner {
     const pointing::Station& dx;
     long double minElevation, dxMinElevation;
     const horizon_mask::Mask& mask;
+    // A station paired with itself (its own hours above the minimum) has one Moon to compute, not two.
+    bool oneStation =
+        home.latitude == dx.latitude && home.longitudeEast == dx.longitudeEast && home.heightMetres == dx.heightMetres;
 
     Sample At(double dayNumber) const {
         const pointing::Direction moon = MoonAt(dayNumber, home);
-        return {dayNumber, moon.elevation, Elevation(dayNumber, dx), moon.azimuth};
+        return {dayNumber, moon.elevation, oneStation ? moon.elevation : Elevation(dayNumber, dx), moon.azimuth};
     }
 
     // The home station's lowest usable elevation where the Moon stands.
@@ -145,7 +148,8 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
         window.end = end;
         window.endCut = cut;
         window.highest = planner.Highest(home, bestHome, window.start, end);
-        window.dxHighest = planner.Highest(dx, bestDx, window.start, end);
+        window.dxHighest =
+            planner.oneStation && bestDx == bestHome ? window.highest : planner.Highest(dx, bestDx, window.start, end);
         windows.push_back(window);
         window = Window{};
     };
