@@ -14,6 +14,12 @@ namespace {
 
 constexpr double kSecond = 1.0 / 86400;
 constexpr double kCoarseStep = 120 * kSecond;
+// Without a horizon mask the search first looks at blocks of this many samples and opens a block only
+// where something may happen in it: a change of state, or a sample higher than the best one of the open
+// window. Skipped samples could have changed nothing, so the windows are those of the sample-by-sample
+// search to the last bit. (Under a mask the home minimum follows the azimuth, whose swing over a block is
+// not bounded by the mask's span between its ends, so the mask is searched sample by sample.)
+constexpr long kBlockSamples = 16;
 // The Moon's elevation changes by less than a quarter of a degree a minute: the Earth turns it through its
 // hour angle by at most 0.242 degrees a minute, its declination and parallax change by hundredths of that.
 // Between two samples the margin of one station can therefore not gain or lose more than this rate times
@@ -50,10 +56,13 @@ struct Planner {
     const pointing::Station& dx;
     long double minElevation, dxMinElevation;
     const horizon_mask::Mask& mask;
+    // A station paired with itself (its own hours above the minimum) has one Moon to compute, not two.
+    bool oneStation =
+        home.latitude == dx.latitude && home.longitudeEast == dx.longitudeEast && home.heightMetres == dx.heightMetres;
 
     Sample At(double dayNumber) const {
         const pointing::Direction moon = MoonAt(dayNumber, home);
-        return {dayNumber, moon.elevation, Elevation(dayNumber, dx), moon.azimuth};
+        return {dayNumber, moon.elevation, oneStation ? moon.elevation : Elevation(dayNumber, dx), moon.azimuth};
     }
 
     // The home station's lowest usable elevation where the Moon stands.
@@ -139,7 +148,8 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
         window.end = end;
         window.endCut = cut;
         window.highest = planner.Highest(home, bestHome, window.start, end);
-        window.dxHighest = planner.Highest(dx, bestDx, window.start, end);
+        window.dxHighest =
+            planner.oneStation && bestDx == bestHome ? window.highest : planner.Highest(dx, bestDx, window.start, end);
         windows.push_back(window);
         window = Window{};
     };
@@ -168,12 +178,37 @@ std::vector<Window> MutualWindows(double from, double days, const pointing::Stat
             if (b.dxElevation > bestDxElevation) bestDx = b.at, bestDxElevation = b.dxElevation;
         }
     };
-    for (long step = 1;; ++step) {
-        const double at = std::min(until, from + static_cast<double>(step) * kCoarseStep);
-        const Sample sample = planner.At(at);
-        advance(previous, sample, advance);
+    // The samples lie every kCoarseStep from `from`, the last one at `until`.
+    const auto sampleTime = [&](long step) { return std::min(until, from + static_cast<double>(step) * kCoarseStep); };
+    long lastStep = 1;
+    while (sampleTime(lastStep) < until) ++lastStep;
+    // Whether a sample between a and b might stand higher than the best one so far of the open window: the
+    // elevation between them lies under both lines climbing from a and from b at the most rate.
+    const auto mayTopBest = [&](const Sample& a, const Sample& b) {
+        const long double reach = kMostDegreesPerDay * (b.at - a.at);
+        return (a.elevation + b.elevation + reach) / 2 > bestHomeElevation ||
+               (a.dxElevation + b.dxElevation + reach) / 2 > bestDxElevation;
+    };
+    // Takes the search across the samples from step `first` (a) to step `last` (b), looking only into
+    // those parts of the block where something may happen.
+    const auto cross = [&](long first, const Sample& a, long last, const Sample& b, const auto& self) -> void {
+        if (last - first == 1) {
+            advance(a, b, advance);
+            return;
+        }
+        if (planner.Both(a) == planner.Both(b) && !planner.MayHideChange(a, b) && !(open && mayTopBest(a, b))) return;
+        const long middleStep = first + (last - first) / 2;
+        const Sample middle = planner.At(sampleTime(middleStep));
+        self(first, a, middleStep, middle, self);
+        self(middleStep, middle, last, b, self);
+    };
+    const long block = homeMask.Empty() ? kBlockSamples : 1;
+    for (long step = 0; step < lastStep;) {
+        const long next = std::min(lastStep, step + block);
+        const Sample sample = planner.At(sampleTime(next));
+        cross(step, previous, next, sample, cross);
         previous = sample;
-        if (at >= until) break;
+        step = next;
     }
     if (open) close(until, true);
     return windows;

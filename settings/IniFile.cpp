@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -186,8 +187,8 @@ struct ReadFile {
 // File times are stamped from a clock that moves in steps (a few milliseconds; seconds on some file
 // systems), so a write just after a read can leave every one of them as it was. A file whose
 // times lie that close to its read is read again and compared byte for byte; once its last
-// change is kSettled older than the read, its times alone tell.
-constexpr std::chrono::seconds kSettled{2};
+// change is settled (two seconds unless handed in) older than the read, its times alone tell.
+std::atomic<std::chrono::milliseconds::rep> settledMilliseconds{2000};
 
 std::chrono::system_clock::time_point TimeOf(const struct timespec& stamp) {
     return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -196,7 +197,7 @@ std::chrono::system_clock::time_point TimeOf(const struct timespec& stamp) {
 
 bool Settled(const ReadFile& file) {
     const auto changed = std::max(TimeOf(file.identity.st_mtim), TimeOf(file.identity.st_ctim));
-    return changed + kSettled < file.readAt;
+    return changed + std::chrono::milliseconds(settledMilliseconds.load()) < file.readAt;
 }
 
 bool SameContent(const struct stat& a, const struct stat& b) {
@@ -244,6 +245,10 @@ constexpr std::size_t kFilesKept = 4;
 }  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
+
+void TIniFile::SetSettleTime(std::chrono::milliseconds settle) {
+    settledMilliseconds.store(settle.count());
+}
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const {
     // The file's identity and the time are taken before it is read: should it change in between,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -38,6 +39,11 @@ public:
     explicit TIniFile(std::string fileName);
 
     const std::string& FileName() const { return fileName_; }
+
+    // How old a file's last change must be before its times alone tell the next one, for every file
+    // of the process: two seconds, more than the time stamp step of any file system. A test that
+    // checks the caching hands in a shorter one.
+    static void SetSettleTime(std::chrono::milliseconds settle);
 
     // The key's value, or defaultValue when the file, the section or the key is missing.
     std::string ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,7 @@
 
 #include "ChildProcess.h"
 #include "TempDir.h"
+#include "TimeScale.h"
 
 namespace {
 
@@ -165,6 +167,12 @@ std::uint64_t BytesRead() {
 // Dozens of keys are read per update: a large file is read once for all of them, and read again
 // once anything changes it, whoever writes it and however, however soon after.
 TEST(IniFileRead, ReadsAFileOnceUntilItChanges) {
+    // The file's times tell a change once it is this old (the program waits two seconds).
+    constexpr std::chrono::milliseconds kSettle{150};
+    TIniFile::SetSettleTime(kSettle);
+    struct Restore {
+        ~Restore() { TIniFile::SetSettleTime(std::chrono::seconds(2)); }
+    } restore;
     TempDir dir;
     const std::string path = dir.File("a.ini");
     const std::string filler = "; " + std::string(1 << 20, 'x') + "\n";
@@ -175,8 +183,16 @@ TEST(IniFileRead, ReadsAFileOnceUntilItChanges) {
     EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 9), 1);
 
     WriteFileBytes(path, filler + "[Lunark]\nTop=1\n");
-    // Times that close to the change cannot tell another change; two seconds later they can.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    // Times that close to the change cannot tell another change; once it has settled they can.
+    const struct stat written = StatOf(path);
+    const auto timeOf = [](const struct timespec& stamp) {
+        return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+    };
+    const auto changed = std::max(timeOf(written.st_mtim), timeOf(written.st_ctim));
+    const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(std::chrono::seconds(5));
+    while (std::chrono::system_clock::now() <= changed + kSettle && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::uint64_t before = BytesRead();
     for (int i = 0; i < 10; ++i) EXPECT_EQ(ini.ReadInteger("Lunark", "Top", 0), 1);
     EXPECT_LT(BytesRead() - before, 2 * filler.size());

@@ -82,6 +82,7 @@ protected:
         settings.split = split;
         settings.noTxQsy = noTxQsy;
         settings.dx = "FN20XR";
+        settings.intervalMs = 100;  // the shortest the operator may set: the rig is asked ten times a second
         radio_.Use(settings, PlanSettings::StationOf("JO22IC"), settings.dx);
         start_ = steady_clock::now();
     }
