@@ -80,9 +80,7 @@ void DeliverHamlibResults() {
         QMetaObject::invokeMethod(
             qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
     });
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
-        HamlibTransport::SetDelivery({});
-    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { HamlibTransport::SetDelivery({}); });
 }
 
 ProgramWindows::~ProgramWindows() {
@@ -122,7 +120,8 @@ ProgramWindows CreateWindows() {
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
-    windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station, state.hamlib, state.journal));
+    windows.station->AddSection(QStringLiteral("Hamlib"),
+                                new THamlibPage(*windows.station, state.hamlib, state.journal));
     auto* plan = new TPlanPage(state.radio, state.rotators, state.journal);
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();

@@ -94,8 +94,6 @@ bool SameRotator(const std::optional<Address>& first, const std::optional<Addres
            HamlibRotator::Destination(*first) == HamlibRotator::Destination(*second);
 }
 
-
-
 std::optional<Address> ParseRotator(std::string_view text) {
     const auto firstComma = text.find(',');
     if (firstComma == std::string_view::npos) return std::nullopt;
@@ -164,23 +162,6 @@ std::string CommsError(const Address& address) {
     return kCommsError + std::string("Hamlib") + (address.model > 0 ? " model " + std::to_string(address.model) : "");
 }
 
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
-
 // The axes' state, on the sending thread; the results on their way back hold it weakly.
 struct Axes::State : std::enable_shared_from_this<State> {
     std::optional<Address> rotatorsForRun[2];
@@ -192,9 +173,9 @@ struct Axes::State : std::enable_shared_from_this<State> {
     Event latestEvent;
     FollowWatch::Watch follow[2];
     std::optional<FollowWatch::Clock::time_point> lastFollowRead;
-    Resend resend;  // empty: Send
+    Resend resend;                        // empty: Send
     Journal::Journal* journal = nullptr;  // none: results are only kept
-    HamlibRotator::Registry rotators;  // open for the axes, one worker each
+    HamlibRotator::Registry rotators;     // open for the axes, one worker each
 
     // The [Rotator] settings in force, as the tracker last handed them.
     RotatorSettings::Settings rotatorSettings;
@@ -236,7 +217,8 @@ struct Axes::State : std::enable_shared_from_this<State> {
         const double actual = azimuth ? kept.actual->azimuth : kept.actual->elevation;
         FollowWatch::Watch& watch = follow[axis];
         const bool wasAlarmed = watch.Alarmed();
-        const FollowWatch::Change change = watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
+        const FollowWatch::Change change =
+            watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
         if (change == FollowWatch::Change::kAlarm) {
             const std::string text = FollowWatch::AlarmText(AxisName(axis), watch);
             Tell(text + " (" + FollowWatch::ActionText(settings.action) + ")");
@@ -286,10 +268,10 @@ struct Axes::State : std::enable_shared_from_this<State> {
         if (readBack && !answeringChanged) return;
         std::string outcome = OutcomeText(address, result);
         if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
-        latestEvent = Event{
-            latestEvent.number + 1,
-            AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " + outcome,
-            result.ok};
+        latestEvent = Event{latestEvent.number + 1,
+                            AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " +
+                                RotatorText(address) + ": " + outcome,
+                            result.ok};
         Tell(latestEvent.text);
         if (!result.ok) Messages::ShowMessage(CommsError(address));
         // Only to an axis still set to this rotator.
@@ -348,7 +330,6 @@ struct Axes::State : std::enable_shared_from_this<State> {
         return true;
     }
 
-
     std::optional<Address> AxisRotator(Axis axis) const {
         if (const auto& forRun = rotatorsForRun[Index(axis)]) return forRun;
         return HamlibSettings::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath), axis);
@@ -363,13 +344,9 @@ struct Axes::State : std::enable_shared_from_this<State> {
                           HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
     }
 
-    const Event& LatestEvent() const {
-        return latestEvent;
-    }
+    const Event& LatestEvent() const { return latestEvent; }
 
-    void UseRotatorSettings(const RotatorSettings::Settings& settings) {
-        rotatorSettings = settings;
-    }
+    void UseRotatorSettings(const RotatorSettings::Settings& settings) { rotatorSettings = settings; }
 
     Bearing CurrentTarget() const {
         // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
@@ -405,17 +382,11 @@ struct Axes::State : std::enable_shared_from_this<State> {
         if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
     }
 
-    void SetResend(Resend sendOwed) {
-        resend = std::move(sendOwed);
-    }
+    void SetResend(Resend sendOwed) { resend = std::move(sendOwed); }
 
-    bool Stop(Axis axis) {
-        return CommandAxisRotator(axis, Command::kStop);
-    }
+    bool Stop(Axis axis) { return CommandAxisRotator(axis, Command::kStop); }
 
-    bool Park(Axis axis) {
-        return CommandAxisRotator(axis, Command::kPark);
-    }
+    bool Park(Axis axis) { return CommandAxisRotator(axis, Command::kPark); }
 
     bool Silent() const {
         for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
@@ -470,13 +441,9 @@ struct Axes::State : std::enable_shared_from_this<State> {
         }
     }
 
-    std::optional<AxisResult> LastResult(Axis axis) const {
-        return lastResults[Index(axis)];
-    }
+    std::optional<AxisResult> LastResult(Axis axis) const { return lastResults[Index(axis)]; }
 
-    std::optional<AxisReading> Reading(Axis axis) const {
-        return readings[Index(axis)];
-    }
+    std::optional<AxisReading> Reading(Axis axis) const { return readings[Index(axis)]; }
 
     void ForgetResults() {
         for (std::size_t axis : {0, 1}) {
@@ -485,7 +452,6 @@ struct Axes::State : std::enable_shared_from_this<State> {
             follow[axis].Reset();
         }
     }
-
 
     int RunDelivered(std::chrono::milliseconds wait) {
         Shared& shared = Workers();
@@ -499,7 +465,8 @@ struct Axes::State : std::enable_shared_from_this<State> {
             for (auto& work : arrived) work();
             if (outstanding == 0) return 0;
             std::unique_lock lock(shared.inboxMutex);
-            if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); })) return outstanding;
+            if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); }))
+                return outstanding;
         }
     }
 };
@@ -576,6 +543,5 @@ void SetDelivery(Delivery delivery) {
     const std::lock_guard lock(shared.deliveryMutex);
     shared.installedDelivery = std::move(delivery);
 }
-
 
 }  // namespace HamlibTransport

@@ -67,7 +67,8 @@ bool Tracker::SendAxesAndNote(bool azimuth, bool elevation, const Rotators::Send
     const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
     const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
     const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-    const Rotators::AxesSent sent = Rotators::SendAxes(transports_, azimuth, elevation, settings_.azimuthRange, observer);
+    const Rotators::AxesSent sent =
+        Rotators::SendAxes(transports_, azimuth, elevation, settings_.azimuthRange, observer);
     // An unknown protocol sent nothing, so it moved nothing either.
     if (sent.azimuth && azimuthProtocol != nullptr) deadband_.Sent(Axis::kAzimuth, targets, false);
     if (sent.elevation && elevationProtocol != nullptr)

@@ -61,17 +61,18 @@ const char* ReselectMessage(Axis axis) {
     return axis == Axis::kAzimuth ? kReselectAzimuth : kReselectElevation;
 }
 
-AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer) {
+AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange,
+                  const SendObserver& observer) {
     AxesSent sent;
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
     const AxisTransports::AxisTransport* azimuthVia = nullptr;
     const AxisTransports::AxisTransport* elevationVia = nullptr;
     if (azimuth)
-        sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, azimuthRange, observer, transports,
-                                 azimuthVia);
+        sent.azimuth =
+            SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, azimuthRange, observer, transports, azimuthVia);
     if (elevation)
-        sent.elevation =
-            SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, azimuthRange, observer, transports, elevationVia);
+        sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, azimuthRange, observer, transports,
+                                  elevationVia);
     for (AxisTransports::AxisTransport* transport : transports.All()) {
         transport->FinishStep(azimuthVia == transport, elevationVia == transport);
     }

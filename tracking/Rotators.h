@@ -55,7 +55,8 @@ struct AxesSent {
 };
 
 // As SendToRotators, for the axes marked true only.
-AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer = {});
+AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange,
+                  const SendObserver& observer = {});
 
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name

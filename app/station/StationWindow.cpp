@@ -19,11 +19,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "AxisTransports.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
 #include "FormStyle.h"
-#include "AxisTransports.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "Position.h"

@@ -496,10 +496,11 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     EXPECT_EQ(messages_.front().rfind("Azimuth rotator not following - commanded 6.0", 0), 0u) << messages_.front();
 
     SendAndWait(true, true);  // the next tick, with the rotator free again
-    EXPECT_TRUE(waitFor([this] { hamlib_.ReadBack(); }, [this] {
-        return hamlib_.NotFollowing(Axis::kAzimuth).empty() &&
-               hamlib_.NotFollowing(Axis::kElevation).empty();
-    }));
+    EXPECT_TRUE(waitFor([this] { hamlib_.ReadBack(); },
+                        [this] {
+                            return hamlib_.NotFollowing(Axis::kAzimuth).empty() &&
+                                   hamlib_.NotFollowing(Axis::kElevation).empty();
+                        }));
     EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 6.00"), 1) << journal_.Text();
     EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << journal_.Text();
 }

@@ -230,8 +230,7 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state != "answers"; }));
     std::promise<HamlibRotator::Result> moved;
     HamlibRotator::Registry rotators;  // the rotator, on a worker of its own
-    rotators
-        .For({2, rotator.Address(), 0})
+    rotators.For({2, rotator.Address(), 0})
         ->Post({HamlibRotator::Command::kSetPosition, 12, 34},
                [&moved](const HamlibRotator::Result& result) { moved.set_value(result); });
     std::future<HamlibRotator::Result> answer = moved.get_future();

@@ -523,7 +523,8 @@ void PrintFiguresJson(std::ostream& out, const Options& options, const pointing:
     out << (several ? "]}\n" : "}\n");
 }
 
-void PrintAxis(std::ostream& out, const AxisTransports::Transports& transports, Axis axis, const std::string& type, int32_t comNr, int32_t azimuthRange) {
+void PrintAxis(std::ostream& out, const AxisTransports::Transports& transports, Axis axis, const std::string& type,
+               int32_t comNr, int32_t azimuthRange) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, type);
@@ -1043,6 +1044,12 @@ std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
 
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
         std::ostream& err) {
+    HamlibTransport::Axes hamlib;  // results kept for the run, told to no journal
+    return Run(arguments, executablePath, out, err, hamlib);
+}
+
+int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
+        std::ostream& err, HamlibTransport::Axes& hamlib) {
     Options options;
     try {
         options = ParseArguments(arguments);
@@ -1080,8 +1087,6 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elOffset) Unit3::ELoffset = *options.elOffset;
     if (options.azType) Unit3::AZtype = *options.azType;
     if (options.elType) Unit3::ELtype = *options.elType;
-    // This run's Hamlib axes: the rotators the options name, results kept but told to no journal.
-    HamlibTransport::Axes hamlib;
     hamlib.SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
     hamlib.SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
     AxisTransports::Transports transports(hamlib);
