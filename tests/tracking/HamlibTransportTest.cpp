@@ -504,3 +504,18 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 6.00"), 1) << journal_.Text();
     EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << journal_.Text();
 }
+
+// Axes destroyed with a request in flight (the program exiting, a window's state gone): the result
+// that comes back later is dropped, never handled against the state that is gone.
+TEST_F(HamlibAxes, AResultArrivingAfterItsAxesAreGoneIsDropped) {
+    UseRotators(first_.Address(), first_.Address());
+    BothAxesHamlib();
+    MoonAt(3.0L, 4.0L);
+    {
+        HamlibTransport::Axes gone(&journal_);
+        gone.Send(true, true);
+    }
+    SendAndWait(true, true);  // this test's own axes, to the same rotator, after it
+    EXPECT_EQ(JournalLinesWith(" on Hamlib "), 1) << journal_.Text();
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
+}
