@@ -79,7 +79,7 @@ TForm1::TForm1(StationState& station, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    station_.hamlib.SetResend({});
+    HamlibTransport::SetResend({});
 }
 
 void TForm1::CreateControls() {
@@ -160,7 +160,7 @@ void TForm1::CreateControls() {
             if (CheckBox1->isChecked() && RotatorTracking::AnyFailed(station_.records)) SendAutomatic({.retry = true});
         });
     });
-    station_.hamlib.SetResend([this](bool azimuth, bool elevation) {
+    HamlibTransport::SetResend([this](bool azimuth, bool elevation) {
         Guarded([&] { SendAutomatic({.azimuth = azimuth, .elevation = elevation}); });
     });
     moveTimer_ = new QTimer(this);
@@ -169,10 +169,10 @@ void TForm1::CreateControls() {
     connect(moveTimer_, &QTimer::timeout, this, [this] { MoveTimerTimer(); });
     rotatorWatch_ = new QTimer(this);
     rotatorWatch_->setInterval(kRotatorWatchMs);
-    connect(rotatorWatch_, &QTimer::timeout, this, [this] {
-        Guarded([this] {
-            station_.hamlib.ProbeSilent();
-            station_.hamlib.WatchFollowing();
+    connect(rotatorWatch_, &QTimer::timeout, this, [] {
+        Guarded([] {
+            HamlibTransport::ProbeSilent();
+            HamlibTransport::WatchFollowing();
         });
     });
     rotatorWatch_->start();

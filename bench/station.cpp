@@ -9,8 +9,6 @@
 #include <QPainter>
 #include <cstdlib>
 
-#include "AxisTransports.h"
-#include "HamlibTransport.h"
 #include "RotatorTracking.h"
 #include "SkyPlot.h"
 #include "Unit3.h"
@@ -27,12 +25,10 @@ void UseBenchMask(RotatorTracking::Tracker& rotators) {
 
 void BM_SkyPlotEverySecond(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
-    HamlibTransport::Axes hamlib;
-    AxisTransports::Transports transports(hamlib);
-    RotatorTracking::Tracker rotators(transports);
+    RotatorTracking::Tracker rotators;
     UseBenchMask(rotators);
     Journal::Journal journal;
-    const Station::Records nothingSent(journal, transports);
+    const Station::Records nothingSent(journal);
     TSkyPlot plot(nothingSent, rotators);
     plot.resize(kSide, kSide);
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
@@ -48,12 +44,10 @@ void BM_SkyPlotNewDay(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     int size = kSide;
-    HamlibTransport::Axes hamlib;
-    AxisTransports::Transports transports(hamlib);
-    RotatorTracking::Tracker rotators(transports);
+    RotatorTracking::Tracker rotators;
     UseBenchMask(rotators);
     Journal::Journal journal;
-    const Station::Records nothingSent(journal, transports);
+    const Station::Records nothingSent(journal);
     for (auto _ : state) {
         // A new size throws the kept tracks' picture away; a new station the tracks as well.
         TSkyPlot plot(nothingSent, rotators);

@@ -2,13 +2,10 @@
 #pragma once
 
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "HamlibRotator.h"
-#include "HamlibTransport.h"
 #include "Protocols.h"
 #include "Rotators.h"
 #include "Station.h"
@@ -61,30 +58,11 @@ public:
     virtual const char* Name() const = 0;
 };
 
-// The transports of the program, one of each: the serial line, Hamlib's rotators (driving the
-// Hamlib axes it is handed, which outlive it) and the one that sends nothing. The program makes
-// them at start-up (StationState); lunark-position and each test make their own.
-class Transports {
-public:
-    explicit Transports(HamlibTransport::Axes& hamlib);
-    ~Transports();
-    Transports(const Transports&) = delete;
-    Transports& operator=(const Transports&) = delete;
+// The transport of a row; an axis whose name is no protocol of it (nullptr) gets the one that sends
+// nothing.
+AxisTransport& For(const Protocols::Protocol* protocol);
 
-    // The transport of a row; an axis whose name is no protocol of it (nullptr) gets the one that
-    // sends nothing.
-    AxisTransport& For(const Protocols::Protocol* protocol) const;
-
-    // Every transport, in the order a send step finishes them.
-    const std::vector<AxisTransport*>& All() const { return all_; }
-
-    // The Hamlib axes the Hamlib transport drives.
-    HamlibTransport::Axes& Hamlib() const { return hamlib_; }
-
-private:
-    HamlibTransport::Axes& hamlib_;
-    std::unique_ptr<AxisTransport> serialLine_, hamlibRotators_, none_;
-    std::vector<AxisTransport*> all_;
-};
+// Every transport, in the order a send step finishes them.
+const std::vector<AxisTransport*>& All();
 
 }  // namespace AxisTransports

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "AxisTransports.h"
-#include "HamlibTransport.h"
 #include "Journal.h"
 #include "RadioTracking.h"
 #include "RotatorTracking.h"
@@ -16,9 +14,7 @@
 // (Unit3, Position).
 struct StationState {
     Journal::Journal journal;
-    HamlibTransport::Axes hamlib{&journal};  // the Hamlib axes' rotators, results and follow watches
-    AxisTransports::Transports transports{hamlib};
-    Station::Records records{journal, transports};
-    RotatorTracking::Tracker rotators{transports};
+    Station::Records records{journal};
+    RotatorTracking::Tracker rotators;
     RadioTracking::Tracker radio{journal};
 };

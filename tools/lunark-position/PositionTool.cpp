@@ -523,8 +523,7 @@ void PrintFiguresJson(std::ostream& out, const Options& options, const pointing:
     out << (several ? "]}\n" : "}\n");
 }
 
-void PrintAxis(std::ostream& out, const AxisTransports::Transports& transports, Axis axis, const std::string& type,
-               int32_t comNr, int32_t azimuthRange) {
+void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr, int32_t azimuthRange) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, type);
@@ -532,19 +531,17 @@ void PrintAxis(std::ostream& out, const AxisTransports::Transports& transports, 
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
         return;
     }
-    out << transports.For(protocol).PlanText(axis, *protocol, comNr, azimuthRange);
+    out << AxisTransports::For(protocol).PlanText(axis, *protocol, comNr, azimuthRange);
 }
 
 // Sends once; waits for the results that come after the send (a Hamlib rotator's); then prints
 // what became of each axis ("sent", or the first failure's reason and device) and where a rotator
 // that says so stands. False when a command failed or a rotator did not answer (a failure has
 // shown its message).
-bool SendAndPrintResults(std::ostream& out, std::ostream& err, const AxisTransports::Transports& transports,
-                         int32_t azimuthRange) {
-    for (AxisTransports::AxisTransport* transport : transports.All()) transport->ForgetResults();
+bool SendAndPrintResults(std::ostream& out, std::ostream& err, int32_t azimuthRange) {
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->ForgetResults();
     std::optional<std::string> results[2];
     bool allSent = Rotators::SendToRotators(
-        transports,
         [&results](const Rotators::SendOutcome& outcome) {
             std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
             if (!outcome.send) {
@@ -554,7 +551,7 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err, const AxisTranspo
             }
         },
         azimuthRange);
-    for (AxisTransports::AxisTransport* transport : transports.All()) {
+    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
         if (transport->AwaitResults(kLateResultWait) > 0) {
             err << kProgram << ": a " << transport->Name() << " rotator gave no result within "
                 << kLateResultWait.count() << " s\n";
@@ -567,7 +564,7 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err, const AxisTranspo
         const Protocols::Protocol* protocol =
             Protocols::FindProtocol(axis, axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
         const std::optional<AxisTransports::LateResult> late =
-            protocol != nullptr ? transports.For(protocol).LateResultOf(axis) : std::nullopt;
+            protocol != nullptr ? AxisTransports::For(protocol).LateResultOf(axis) : std::nullopt;
         if (late) {
             allSent = allSent && late->ok;
             result = late->text;
@@ -1044,12 +1041,6 @@ std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
 
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
         std::ostream& err) {
-    HamlibTransport::Axes hamlib;  // results kept for the run, told to no journal
-    return Run(arguments, executablePath, out, err, hamlib);
-}
-
-int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
-        std::ostream& err, HamlibTransport::Axes& hamlib) {
     Options options;
     try {
         options = ParseArguments(arguments);
@@ -1087,9 +1078,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elOffset) Unit3::ELoffset = *options.elOffset;
     if (options.azType) Unit3::AZtype = *options.azType;
     if (options.elType) Unit3::ELtype = *options.elType;
-    hamlib.SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
-    hamlib.SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
-    AxisTransports::Transports transports(hamlib);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
     Journal::Journal unshown;  // the program shows no journal: Load's note of a park position goes nowhere
     RotatorSettings::Settings rotatorSettings = RotatorSettings::Load(unshown, settingsFile);
     if (options.azRange) rotatorSettings.azimuthRange = *options.azRange;
@@ -1100,7 +1090,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             << "\": " << problem << '\n';
         return 2;
     }
-    RotatorTracking::Tracker rotators(transports);
+    RotatorTracking::Tracker rotators;
     rotators.Use(rotatorSettings);
     if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
@@ -1162,14 +1152,14 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
                                     settingsFile);
                 if (!tuning && radio.mode != RadioSettings::Mode::kNone) status = 1;
             }
-            PrintAxis(out, transports, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, rotatorSettings.azimuthRange);
-            PrintAxis(out, transports, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, rotatorSettings.azimuthRange);
+            PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, rotatorSettings.azimuthRange);
+            PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, rotatorSettings.azimuthRange);
             PrintPass(out, rotators);
             if (options.frequencyMhz && !options.dxLocators.empty())
                 PrintPathFigures(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         }
         out.flush();
-        if (options.send && !SendAndPrintResults(out, err, transports, rotatorSettings.azimuthRange)) status = 1;
+        if (options.send && !SendAndPrintResults(out, err, rotatorSettings.azimuthRange)) status = 1;
         if (options.send && tuning && radio.rig.model > 0 && !SendToRadio(out, radio, *tuning)) status = 1;
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
@@ -1177,6 +1167,8 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     }
     Messages::SetMessageHandler(previousHandler);
     Location::SetClock(nullptr);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
+    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
     Position::SetPointingSource(nullptr);
     return status;
 }
