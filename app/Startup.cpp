@@ -10,7 +10,6 @@
 #include "Fonts.h"
 #include "FormStyle.h"
 #include "HamlibPage.h"
-#include "HamlibRotator.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "LinksPage.h"
@@ -50,7 +49,6 @@ void StartJournal(StationState& state) {
                                     : std::string());
     state.journal.Add("Lunark started; settings in " + settingsFile);
     state.records.NoteSettings();
-    HamlibTransport::SetJournal(&state.journal);
 }
 
 }  // namespace
@@ -82,17 +80,11 @@ void DeliverHamlibResults() {
         QMetaObject::invokeMethod(
             qApp, [work = std::move(work)] { Guarded(work); }, Qt::QueuedConnection);
     });
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] {
-        HamlibTransport::SetDelivery({});
-        // The links close; a request still inside Hamlib ends in its worker's own time, and the
-        // program does not wait for it.
-        HamlibRotator::Rotators().KeepOnly({});
-    });
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { HamlibTransport::SetDelivery({}); });
 }
 
 ProgramWindows::~ProgramWindows() {
     if (form1) form1->SetLinkedRotators(nullptr);  // the links go first
-    if (state) HamlibTransport::SetJournal(nullptr);
     if (form4 && Unit4::Form4 == form4.get()) Unit4::Form4 = nullptr;
     if (form1 && Unit1::Form1 == form1.get()) Unit1::Form1 = nullptr;
 }
@@ -107,6 +99,10 @@ ProgramWindows CreateWindows() {
     windows.form4 = std::make_unique<TForm4>();
     Unit4::Form4 = windows.form4.get();
     StartJournal(state);
+    // The links close as the program quits; a request still inside Hamlib ends in its worker's own
+    // time, and the program does not wait for it.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, windows.form1.get(),
+                     [&hamlib = state.hamlib] { hamlib.LetGoOfRotators(); });
     windows.station = std::make_unique<TStationWindow>(state.journal, state.records, state.rotators);
     TForm1* form1 = windows.form1.get();
     form1->SetStationWindow(windows.station.get());
@@ -124,7 +120,8 @@ ProgramWindows CreateWindows() {
     QObject::connect(windows.station.get(), &TStationWindow::Refreshed, rotator,
                      [rotator] { Guarded([rotator] { rotator->Refresh(); }); });
     windows.station->AddSection(QStringLiteral("Rotator"), rotator);
-    windows.station->AddSection(QStringLiteral("Hamlib"), new THamlibPage(*windows.station, state.journal));
+    windows.station->AddSection(QStringLiteral("Hamlib"),
+                                new THamlibPage(*windows.station, state.hamlib, state.journal));
     auto* plan = new TPlanPage(state.radio, state.rotators, state.journal);
     windows.station->AddSection(QStringLiteral("Plan"), plan);
     plan->Load();
@@ -144,7 +141,7 @@ ProgramWindows CreateWindows() {
     windows.linkedRotators = std::make_unique<StationLink::StationRotators>(
         StationLink::Program{[form1] { return form1->Tracking(); }, [form1] { form1->StopTracking(); },
                              [form1] { return form1->PointAndSend(); }},
-        state.rotators, state.journal);
+        state.rotators, state.hamlib, state.journal);
     form1->SetLinkedRotators(windows.linkedRotators.get());
     auto* server = new RotctldServer(*windows.linkedRotators, state.journal, windows.station.get());
     auto* azel = new AzelFile(state.radio, state.journal, windows.station.get());

@@ -79,7 +79,7 @@ TForm1::TForm1(StationState& station, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    HamlibTransport::SetResend({});
+    station_.hamlib.SetResend({});
 }
 
 void TForm1::CreateControls() {
@@ -160,7 +160,7 @@ void TForm1::CreateControls() {
             if (CheckBox1->isChecked() && RotatorTracking::AnyFailed(station_.records)) SendAutomatic({.retry = true});
         });
     });
-    HamlibTransport::SetResend([this](bool azimuth, bool elevation) {
+    station_.hamlib.SetResend([this](bool azimuth, bool elevation) {
         Guarded([&] { SendAutomatic({.azimuth = azimuth, .elevation = elevation}); });
     });
     moveTimer_ = new QTimer(this);
@@ -169,10 +169,10 @@ void TForm1::CreateControls() {
     connect(moveTimer_, &QTimer::timeout, this, [this] { MoveTimerTimer(); });
     rotatorWatch_ = new QTimer(this);
     rotatorWatch_->setInterval(kRotatorWatchMs);
-    connect(rotatorWatch_, &QTimer::timeout, this, [] {
-        Guarded([] {
-            HamlibTransport::ProbeSilent();
-            HamlibTransport::WatchFollowing();
+    connect(rotatorWatch_, &QTimer::timeout, this, [this] {
+        Guarded([this] {
+            station_.hamlib.ProbeSilent();
+            station_.hamlib.WatchFollowing();
         });
     });
     rotatorWatch_->start();

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "AxisTransports.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "RotctldServer.h"
 #include "StationRotators.h"
@@ -66,8 +68,10 @@ private:
     QThread thread_;
     Anchor anchor_;
     Journal::Journal journal_;
-    RotatorTracking::Tracker tracking_;
-    StationLink::StationRotators rotators_{StationLink::Program{}, tracking_, journal_};
+    HamlibTransport::Axes hamlib_;
+    AxisTransports::Transports transports_{hamlib_};
+    RotatorTracking::Tracker tracking_{transports_};
+    StationLink::StationRotators rotators_{StationLink::Program{}, tracking_, hamlib_, journal_};
     RotctldServer* server_ = nullptr;
     std::atomic<bool> ready_ = false;
     std::atomic<int> port_ = 0;

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <cstdlib>
 
+#include "AxisTransports.h"
+#include "HamlibTransport.h"
 #include "RotatorTracking.h"
 #include "SkyPlot.h"
 #include "Unit3.h"
@@ -25,10 +27,12 @@ void UseBenchMask(RotatorTracking::Tracker& rotators) {
 
 void BM_SkyPlotEverySecond(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
-    RotatorTracking::Tracker rotators;
+    HamlibTransport::Axes hamlib;
+    AxisTransports::Transports transports(hamlib);
+    RotatorTracking::Tracker rotators(transports);
     UseBenchMask(rotators);
     Journal::Journal journal;
-    const Station::Records nothingSent(journal);
+    const Station::Records nothingSent(journal, transports);
     TSkyPlot plot(nothingSent, rotators);
     plot.resize(kSide, kSide);
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
@@ -44,10 +48,12 @@ void BM_SkyPlotNewDay(benchmark::State& state) {
     Unit3::Locator = "JO22IC";
     QImage image(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
     int size = kSide;
-    RotatorTracking::Tracker rotators;
+    HamlibTransport::Axes hamlib;
+    AxisTransports::Transports transports(hamlib);
+    RotatorTracking::Tracker rotators(transports);
     UseBenchMask(rotators);
     Journal::Journal journal;
-    const Station::Records nothingSent(journal);
+    const Station::Records nothingSent(journal, transports);
     for (auto _ : state) {
         // A new size throws the kept tracks' picture away; a new station the tracks as well.
         TSkyPlot plot(nothingSent, rotators);

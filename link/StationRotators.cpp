@@ -13,10 +13,10 @@ namespace StationLink {
 
 namespace {
 
-double AxisPosition(Protocols::Axis axis) {
+double AxisPosition(const HamlibTransport::Axes& hamlib, Protocols::Axis axis) {
     const bool azimuth = axis == Protocols::Axis::kAzimuth;
     const int32_t offset = azimuth ? Unit3::AZoffset : Unit3::ELoffset;
-    if (const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis)) {
+    if (const std::optional<HamlibTransport::AxisReading> reading = hamlib.Reading(axis)) {
         const std::optional<HamlibRotator::Bearing> bearing = reading->actual ? reading->actual : reading->commanded;
         if (bearing) return (azimuth ? bearing->azimuth : bearing->elevation) - offset;
     }
@@ -27,8 +27,9 @@ double AxisPosition(Protocols::Axis axis) {
 
 }  // namespace
 
-StationRotators::StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal)
-    : program_(std::move(program)), rotators_(rotators), journal_(journal) {
+StationRotators::StationRotators(Program program, const RotatorTracking::Tracker& rotators,
+                                 HamlibTransport::Axes& hamlib, Journal::Journal& journal)
+    : program_(std::move(program)), rotators_(rotators), hamlib_(hamlib), journal_(journal) {
     // The position update reads its [Pointing] settings through this source: the source before it
     // (the file's), with a client's direction in place of the target while one is set and the
     // object lives. Objects may come and go in any order (a new program's windows are made before
@@ -58,7 +59,7 @@ Rotctld::Ranges StationRotators::Limits() const {
 }
 
 Rotctld::Bearing StationRotators::Position() const {
-    return {AxisPosition(Protocols::Axis::kAzimuth), AxisPosition(Protocols::Axis::kElevation)};
+    return {AxisPosition(hamlib_, Protocols::Axis::kAzimuth), AxisPosition(hamlib_, Protocols::Axis::kElevation)};
 }
 
 bool StationRotators::MayMove(const std::string& client, const char* what) {
@@ -87,15 +88,15 @@ int StationRotators::SetPosition(double azimuth, double elevation, const std::st
 
 int StationRotators::Stop(const std::string& client) {
     if (!MayMove(client, "stop")) return Rotctld::kRejected;
-    HamlibTransport::Stop(Protocols::Axis::kAzimuth);
-    HamlibTransport::Stop(Protocols::Axis::kElevation);
+    hamlib_.Stop(Protocols::Axis::kAzimuth);
+    hamlib_.Stop(Protocols::Axis::kElevation);
     return Rotctld::kOk;
 }
 
 int StationRotators::Park(const std::string& client) {
     if (!MayMove(client, "park")) return Rotctld::kRejected;
-    const bool azimuthParked = HamlibTransport::Park(Protocols::Axis::kAzimuth);
-    const bool elevationParked = HamlibTransport::Park(Protocols::Axis::kElevation);
+    const bool azimuthParked = hamlib_.Park(Protocols::Axis::kAzimuth);
+    const bool elevationParked = hamlib_.Park(Protocols::Axis::kElevation);
     if (azimuthParked || elevationParked) return Rotctld::kOk;
     const RotatorSettings::BelowHorizonPolicy& park = rotators_.Settings().belowHorizon;
     if (park.policy != RotatorSettings::BelowHorizon::kPark) return Rotctld::kNotAvailable;

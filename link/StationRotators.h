@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "LinkSettings.h"
 #include "RotatorTracking.h"
@@ -29,9 +30,11 @@ struct Program {
 class StationRotators : public Rotctld::Station {
 public:
     // rotators: the tracking whose [Rotator] settings are in force (the limits, the park position);
-    // journal: where the commands refused and the ends of tracking are told. Both outlive the object.
+    // hamlib: the Hamlib axes, read back, stopped and parked; journal: where the commands refused
+    // and the ends of tracking are told. All outlive the object.
     // While it lives, the position update follows a client's direction in place of the [Pointing] target.
-    StationRotators(Program program, const RotatorTracking::Tracker& rotators, Journal::Journal& journal);
+    StationRotators(Program program, const RotatorTracking::Tracker& rotators, HamlibTransport::Axes& hamlib,
+                    Journal::Journal& journal);
     StationRotators(const StationRotators&) = delete;
     StationRotators& operator=(const StationRotators&) = delete;
 
@@ -66,6 +69,7 @@ private:
 
     Program program_;
     const RotatorTracking::Tracker& rotators_;
+    HamlibTransport::Axes& hamlib_;
     Journal::Journal& journal_;
     // Shared with the position update's source, which outlives the object and then reads no direction.
     std::shared_ptr<std::optional<Targets::Target>> clientDirection_ =

@@ -392,10 +392,4 @@ void Registry::SweepRetired() {
     std::erase_if(retired_, [](const std::shared_ptr<Rotator>& rotator) { return rotator->Ended(); });
 }
 
-Registry& Rotators() {
-    // Never destroyed: the program ends without waiting for a rotator that is still inside Hamlib.
-    static Registry* const registry = new Registry;
-    return *registry;
-}
-
 }  // namespace HamlibRotator

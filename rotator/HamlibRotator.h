@@ -101,7 +101,8 @@ private:
 };
 
 // The rotators in use, one worker per model and Destination: two axes naming the same rotator
-// share it. For the thread that owns the rotators (the UI thread); never waits on Hamlib.
+// share it. For the thread that owns the rotators (the UI thread); never waits on Hamlib. The
+// program's Hamlib axes own one (HamlibTransport::Axes).
 class Registry {
 public:
     Registry() = default;
@@ -124,8 +125,5 @@ private:
     std::map<Key, std::shared_ptr<Rotator>> rotators_;
     std::vector<std::shared_ptr<Rotator>> retired_;
 };
-
-// The program's own registry.
-Registry& Rotators();
 
 }  // namespace HamlibRotator

@@ -74,18 +74,20 @@ public:
 // both axes of a step go together, in one call when they lead to the same rotator.
 class HamlibRotators final : public AxisTransport {
 public:
+    HamlibRotators(HamlibTransport::Axes& axes, const Transports& transports) : axes_(axes), transports_(transports) {}
+
     bool SendAxis(Axis, const Protocols::Protocol&, int32_t, const Protocols::Targets&,
                   const Rotators::SendObserver&) override {
         return true;  // sent at the end of the step, both axes together; the results come later
     }
 
-    void FinishStep(bool azimuth, bool elevation) override { HamlibTransport::Send(azimuth, elevation); }
+    void FinishStep(bool azimuth, bool elevation) override { axes_.Send(azimuth, elevation); }
 
     // The rotator of the [Hamlib] section in place of the port, the value Hamlib is sent to two
     // decimals, and the last command's call and outcome.
     void Describe(Axis axis, Station::AxisStatus& status) const override {
         status.last.reset();
-        const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
+        const std::optional<HamlibRotator::Address> rotator = axes_.AxisRotator(axis);
         status.sends = rotator.has_value();
         if (rotator) {
             status.port = HamlibTransport::ModelText(*rotator);
@@ -93,10 +95,10 @@ public:
             if (rotator->lineSpeed > 0) status.lineSpeed = std::to_string(rotator->lineSpeed);
         }
         if (!Position::AZvalue.empty()) {
-            const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
+            const HamlibRotator::Bearing target = axes_.CurrentTarget();
             status.target = axis == Axis::kAzimuth ? target.azimuth : target.elevation;
         }
-        if (const auto last = HamlibTransport::LastResult(axis)) {
+        if (const auto last = axes_.LastResult(axis)) {
             // A failure reads as a serial line's does: the reason, then the device.
             const HamlibRotator::Result& result = last->result;
             status.last = Station::LastCommand{{},
@@ -119,19 +121,19 @@ public:
     // The rotator and the call that moves it; the other coordinate of a rotator that only this
     // axis uses is the rotator's own, read before the call.
     std::string PlanText(Axis axis, const Protocols::Protocol&, int32_t, int32_t) const override {
-        const std::optional<HamlibRotator::Address> rotator = HamlibTransport::AxisRotator(axis);
+        const std::optional<HamlibRotator::Address> rotator = axes_.AxisRotator(axis);
         if (!rotator) {
             return std::string(": no rotator chosen (") +
                    (axis == Axis::kAzimuth ? "--az-hamlib or [Hamlib] AzModel" : "--el-hamlib or [Hamlib] ElModel") +
                    ")\n";
         }
         std::string text = ' ' + HamlibTransport::RotatorText(*rotator) + '\n';
-        const HamlibRotator::Bearing target = HamlibTransport::CurrentTarget();
+        const HamlibRotator::Bearing target = axes_.CurrentTarget();
         const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
         const Protocols::Protocol* otherRow =
             Protocols::FindProtocol(other, other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
         const std::optional<HamlibRotator::Address> otherRotator =
-            otherRow != nullptr && &For(otherRow) == this ? HamlibTransport::AxisRotator(other) : std::nullopt;
+            otherRow != nullptr && &transports_.For(otherRow) == this ? axes_.AxisRotator(other) : std::nullopt;
         const bool shared = HamlibTransport::SameRotator(rotator, otherRotator);
         const std::string kept = "as it stands";
         text += "  rot_set_position(" + (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept) + ", " +
@@ -140,11 +142,11 @@ public:
         return text;
     }
 
-    void ForgetResults() override { HamlibTransport::ForgetResults(); }
-    int AwaitResults(std::chrono::milliseconds wait) override { return HamlibTransport::RunDelivered(wait); }
+    void ForgetResults() override { axes_.ForgetResults(); }
+    int AwaitResults(std::chrono::milliseconds wait) override { return axes_.RunDelivered(wait); }
 
     std::optional<LateResult> LateResultOf(Axis axis) const override {
-        const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
+        const std::optional<HamlibTransport::AxisResult> last = axes_.LastResult(axis);
         if (!last) return std::nullopt;
         const HamlibRotator::Result& result = last->result;
         return LateResult{
@@ -153,20 +155,11 @@ public:
     }
 
     const char* Name() const override { return "Hamlib"; }
-};
 
-// The transports hold no state of their own: one of each serves the program.
-struct Transports {
-    SerialLine serialLine;
-    HamlibRotators hamlib;
-    NoRotator none;
-    std::vector<AxisTransport*> all{&serialLine, &hamlib, &none};
+private:
+    HamlibTransport::Axes& axes_;
+    const Transports& transports_;  // to tell whether the other axis goes this way
 };
-
-Transports& TheTransports() {
-    static Transports transports;
-    return transports;
-}
 
 }  // namespace
 
@@ -186,22 +179,26 @@ void AxisTransport::Describe(Axis, Station::AxisStatus& status) const {
                                 : std::string();
 }
 
-AxisTransport& For(const Protocols::Protocol* protocol) {
-    Transports& transports = TheTransports();
-    if (protocol == nullptr) return transports.none;
+Transports::Transports(HamlibTransport::Axes& hamlib)
+    : hamlib_(hamlib),
+      serialLine_(std::make_unique<SerialLine>()),
+      hamlibRotators_(std::make_unique<HamlibRotators>(hamlib, *this)),
+      none_(std::make_unique<NoRotator>()),
+      all_{serialLine_.get(), hamlibRotators_.get(), none_.get()} {}
+
+Transports::~Transports() = default;
+
+AxisTransport& Transports::For(const Protocols::Protocol* protocol) const {
+    if (protocol == nullptr) return *none_;
     switch (protocol->transport) {
         case Protocols::TransportKind::kSerialLine:
-            return transports.serialLine;
+            return *serialLine_;
         case Protocols::TransportKind::kHamlib:
-            return transports.hamlib;
+            return *hamlibRotators_;
         case Protocols::TransportKind::kNone:
-            return transports.none;
+            return *none_;
     }
-    return transports.none;
-}
-
-const std::vector<AxisTransport*>& All() {
-    return TheTransports().all;
+    return *none_;
 }
 
 }  // namespace AxisTransports

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "HamlibRotator.h"
+#include "HamlibTransport.h"
 #include "Protocols.h"
 #include "Rotators.h"
 #include "Station.h"
@@ -58,11 +61,30 @@ public:
     virtual const char* Name() const = 0;
 };
 
-// The transport of a row; an axis whose name is no protocol of it (nullptr) gets the one that sends
-// nothing.
-AxisTransport& For(const Protocols::Protocol* protocol);
+// The transports of the program, one of each: the serial line, Hamlib's rotators (driving the
+// Hamlib axes it is handed, which outlive it) and the one that sends nothing. The program makes
+// them at start-up (StationState); lunark-position and each test make their own.
+class Transports {
+public:
+    explicit Transports(HamlibTransport::Axes& hamlib);
+    ~Transports();
+    Transports(const Transports&) = delete;
+    Transports& operator=(const Transports&) = delete;
 
-// Every transport, in the order a send step finishes them.
-const std::vector<AxisTransport*>& All();
+    // The transport of a row; an axis whose name is no protocol of it (nullptr) gets the one that
+    // sends nothing.
+    AxisTransport& For(const Protocols::Protocol* protocol) const;
+
+    // Every transport, in the order a send step finishes them.
+    const std::vector<AxisTransport*>& All() const { return all_; }
+
+    // The Hamlib axes the Hamlib transport drives.
+    HamlibTransport::Axes& Hamlib() const { return hamlib_; }
+
+private:
+    HamlibTransport::Axes& hamlib_;
+    std::unique_ptr<AxisTransport> serialLine_, hamlibRotators_, none_;
+    std::vector<AxisTransport*> all_;
+};
 
 }  // namespace AxisTransports

@@ -35,26 +35,6 @@ std::size_t Index(Axis axis) {
     return axis == Axis::kAzimuth ? 0 : 1;
 }
 
-// State of the sending thread.
-std::optional<Address> rotatorsForRun[2];
-std::optional<AxisResult> lastResults[2];
-std::optional<AxisReading> readings[2];
-bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
-int outstanding = 0;
-std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
-Event latestEvent;
-FollowWatch::Watch follow[2];
-std::optional<FollowWatch::Clock::time_point> lastFollowRead;
-Resend resend;  // empty: Send
-Journal::Journal* journal = nullptr;
-
-// The [Rotator] settings in force, as the tracker last handed them.
-RotatorSettings::Settings rotatorSettings;
-
-void Tell(std::string text) {
-    if (journal != nullptr) journal->Add(std::move(text));
-}
-
 // Shared with the workers, which may still answer while the program exits: never destroyed.
 struct Shared {
     std::mutex deliveryMutex;
@@ -96,153 +76,8 @@ std::string AxesText(bool azimuth, bool elevation) {
     return azimuth && elevation ? "Azimuth and elevation" : azimuth ? "Azimuth" : "Elevation";
 }
 
-std::optional<Address> HamlibAxisRotator(Axis axis);
-void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation);
-bool CommandAxisRotator(Axis axis, Command command);
-
 const char* AxisName(std::size_t axis) {
     return axis == 0 ? "Azimuth" : "Elevation";
-}
-
-// What FollowAction asks of an axis found not following.
-void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
-    if (action == FollowWatch::Action::kStop) {
-        CommandAxisRotator(axis, Command::kStop);
-        return;
-    }
-    if (action != FollowWatch::Action::kPark) return;
-    const RotatorSettings::BelowHorizonPolicy& below = rotatorSettings.belowHorizon;
-    if (below.policy != RotatorSettings::BelowHorizon::kPark) {
-        CommandAxisRotator(axis, Command::kPark);
-        return;
-    }
-    const std::optional<Address> rotator = HamlibAxisRotator(axis);
-    if (!rotator) return;
-    const double azimuth = below.parkAzimuth, elevation = below.parkElevation;
-    if (SameRotator(HamlibAxisRotator(Axis::kAzimuth), HamlibAxisRotator(Axis::kElevation))) {
-        Post(*rotator, {Command::kSetPosition, azimuth, elevation}, true, true);
-    } else if (axis == Axis::kAzimuth) {
-        Post(*rotator, {Command::kSetAzimuth, azimuth, 0}, true, false);
-    } else {
-        Post(*rotator, {Command::kSetElevation, 0, elevation}, false, true);
-    }
-}
-
-// Weighs a fresh read-back of an axis against what it was commanded.
-void WeighFollowing(std::size_t axis, const AxisReading& kept) {
-    const FollowWatch::Settings settings = FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath));
-    if (!kept.commanded || !kept.actual) return;
-    const bool azimuth = axis == 0;
-    const double commanded = azimuth ? kept.commanded->azimuth : kept.commanded->elevation;
-    const double actual = azimuth ? kept.actual->azimuth : kept.actual->elevation;
-    FollowWatch::Watch& watch = follow[axis];
-    const bool wasAlarmed = watch.Alarmed();
-    const FollowWatch::Change change = watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
-    if (change == FollowWatch::Change::kAlarm) {
-        const std::string text = FollowWatch::AlarmText(AxisName(axis), watch);
-        Tell(text + " (" + FollowWatch::ActionText(settings.action) + ")");
-        Messages::ShowMessage(text);
-        ActOnNotFollowing(azimuth ? Axis::kAzimuth : Axis::kElevation, settings.action);
-    } else if (change == FollowWatch::Change::kCleared && wasAlarmed) {
-        Tell(std::string(AxisName(axis)) + " rotator following again - commanded " + Decimals(commanded) + ", at " +
-             Decimals(actual));
-    }
-}
-
-// Whether the axis's last command was a position it never reached the rotator with.
-bool OwesPosition(std::size_t axis) {
-    const std::optional<AxisResult>& last = lastResults[axis];
-    return last && !last->result.ok && last->result.request.command != Command::kStop &&
-           last->result.request.command != Command::kPark;
-}
-
-// On the sending thread: one result for one or both axes. A command's result is kept and
-// journaled, its failure shown; a read-back's only when the rotator stops or starts answering.
-// A rotator that answers a read-back again after a failed position is sent the position at once.
-void Report(bool azimuth, bool elevation, const Address& address, const Result& result) {
-    const bool readBack = result.request.command == Command::kGetPosition;
-    const Location::Instant now = Location::Now();
-    bool answeringChanged = false;
-    bool owed[2] = {false, false};
-    for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
-        if (!(axis == 0 ? azimuth : elevation)) continue;
-        if (!readBack) lastResults[axis] = AxisResult{address, result, now};
-        std::optional<AxisReading>& kept = readings[axis];
-        if (!kept || !(kept->address == address)) {
-            kept = AxisReading{address, {}, {}, {}, {}};
-            follow[axis].Reset();  // another rotator
-        }
-        answeringChanged = answeringChanged || kept->failure.empty() != result.ok;
-        owed[axis] = readBack && result.ok && !kept->failure.empty() && OwesPosition(axis);
-        if (result.sent) kept->commanded = result.sent;
-        if (result.readBack) {
-            kept->actual = result.readBack;
-            kept->actualAt = now;
-        }
-        kept->failure = result.reason;
-    }
-    for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
-        if ((axis == 0 ? azimuth : elevation) && result.readBack) WeighFollowing(axis, *readings[axis]);
-    }
-    if (readBack && !answeringChanged) return;
-    std::string outcome = OutcomeText(address, result);
-    if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
-    latestEvent = Event{
-        latestEvent.number + 1,
-        AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " + RotatorText(address) + ": " + outcome,
-        result.ok};
-    Tell(latestEvent.text);
-    if (!result.ok) Messages::ShowMessage(CommsError(address));
-    // Only to an axis still set to this rotator.
-    const bool resendAzimuth = owed[0] && HamlibAxisRotator(Axis::kAzimuth) == address;
-    const bool resendElevation = owed[1] && HamlibAxisRotator(Axis::kElevation) == address;
-    if (resendAzimuth || resendElevation) {
-        if (resend) resend(resendAzimuth, resendElevation);
-        else Send(resendAzimuth, resendElevation);
-    }
-}
-
-void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation) {
-    ++outstanding;
-    HamlibRotator::Rotators().For(address)->Post(request, [=](const Result& result) {
-        Deliver([=] {
-            --outstanding;
-            if (request.command == Command::kGetPosition) {
-                if (azimuth) reading[0] = false;
-                if (elevation) reading[1] = false;
-            }
-            // A request replaced by a newer one, or dropped with a rotator no longer used, was
-            // never tried: nothing to tell.
-            if (!result.skipped) Report(azimuth, elevation, address, result);
-        });
-    });
-}
-
-// The rotators of the axes set to "Hamlib".
-std::optional<Address> HamlibAxisRotator(Axis axis) {
-    const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
-    return Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib) ? AxisRotator(axis) : std::nullopt;
-}
-
-// Lets go of every rotator but the two in use: each axis's, or the one this request sends it to.
-void LetGoOfOthers(const std::optional<Address>& azimuth, const std::optional<Address>& elevation) {
-    std::vector<Address> inUse;
-    for (const std::optional<Address>& address : {azimuth, elevation}) {
-        if (address) inUse.push_back(*address);
-    }
-    HamlibRotator::Rotators().KeepOnly(inUse);
-}
-
-// Stops or parks the rotator of an axis, for every Hamlib axis it drives.
-bool CommandAxisRotator(Axis axis, Command command) {
-    const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
-    const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
-    LetGoOfOthers(azimuth, elevation);
-    const std::optional<Address>& rotator = axis == Axis::kAzimuth ? azimuth : elevation;
-    if (!rotator) return false;
-    const bool shared = SameRotator(azimuth, elevation);
-    Post(*rotator, {command}, axis == Axis::kAzimuth || shared, axis == Axis::kElevation || shared);
-    return true;
 }
 
 std::optional<int> PositiveNumber(std::string_view text) {
@@ -257,15 +92,6 @@ std::optional<int> PositiveNumber(std::string_view text) {
 bool SameRotator(const std::optional<Address>& first, const std::optional<Address>& second) {
     return first && second && first->model == second->model &&
            HamlibRotator::Destination(*first) == HamlibRotator::Destination(*second);
-}
-
-std::optional<Address> AxisRotator(Axis axis) {
-    if (const auto& forRun = rotatorsForRun[Index(axis)]) return forRun;
-    return HamlibSettings::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath), axis);
-}
-
-void SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
-    rotatorsForRun[Index(axis)] = std::move(address);
 }
 
 std::optional<Address> ParseRotator(std::string_view text) {
@@ -336,158 +162,386 @@ std::string CommsError(const Address& address) {
     return kCommsError + std::string("Hamlib") + (address.model > 0 ? " model " + std::to_string(address.model) : "");
 }
 
-void SetPointedTarget(long double azimuth, long double elevation) {
-    pointed = Bearing{HamlibRotator::TwoDecimals(static_cast<double>(azimuth)),
-                      HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
-}
+// The axes' state, on the sending thread; the results on their way back hold it weakly.
+struct Axes::State : std::enable_shared_from_this<State> {
+    std::optional<Address> rotatorsForRun[2];
+    std::optional<AxisResult> lastResults[2];
+    std::optional<AxisReading> readings[2];
+    bool reading[2] = {false, false};  // a read-back of the axis's rotator is under way
+    int outstanding = 0;
+    std::optional<Bearing> pointed;  // where the [Rotator] settings last pointed, unrounded
+    Event latestEvent;
+    FollowWatch::Watch follow[2];
+    std::optional<FollowWatch::Clock::time_point> lastFollowRead;
+    Resend resend;                        // empty: Send
+    Journal::Journal* journal = nullptr;  // none: results are only kept
+    HamlibRotator::Registry rotators;     // open for the axes, one worker each
 
-const Event& LatestEvent() {
-    return latestEvent;
-}
+    // The [Rotator] settings in force, as the tracker last handed them.
+    RotatorSettings::Settings rotatorSettings;
 
-void UseRotatorSettings(const RotatorSettings::Settings& settings) {
-    rotatorSettings = settings;
-}
-
-Bearing CurrentTarget() {
-    // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
-    // than the plain position: it goes where they point, as finely as they pointed it.
-    if (!RotatorSettings::PointsPlainly(rotatorSettings)) {
-        if (pointed) return *pointed;
-        return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
+    void Tell(std::string text) {
+        if (journal != nullptr) journal->Add(std::move(text));
     }
-    return Target(Position::TargetAzimuth, Position::TargetElevation, Unit3::AZoffset, Unit3::ELoffset);
-}
 
-void Send(bool azimuth, bool elevation) {
-    const Bearing target = CurrentTarget();
-    const std::optional<Address> azimuthRotator = azimuth ? AxisRotator(Axis::kAzimuth) : std::nullopt;
-    const std::optional<Address> elevationRotator = elevation ? AxisRotator(Axis::kElevation) : std::nullopt;
-    // An axis set to Hamlib with no rotator chosen fails at once, as an unplugged line does.
-    const Address unset{};
-    if (azimuth && !azimuthRotator) {
-        Report(true, false, unset, {{Command::kSetAzimuth}, false, "no Hamlib rotator chosen", {}, {}});
+    // What FollowAction asks of an axis found not following.
+    void ActOnNotFollowing(Axis axis, FollowWatch::Action action) {
+        if (action == FollowWatch::Action::kStop) {
+            CommandAxisRotator(axis, Command::kStop);
+            return;
+        }
+        if (action != FollowWatch::Action::kPark) return;
+        const RotatorSettings::BelowHorizonPolicy& below = rotatorSettings.belowHorizon;
+        if (below.policy != RotatorSettings::BelowHorizon::kPark) {
+            CommandAxisRotator(axis, Command::kPark);
+            return;
+        }
+        const std::optional<Address> rotator = HamlibAxisRotator(axis);
+        if (!rotator) return;
+        const double azimuth = below.parkAzimuth, elevation = below.parkElevation;
+        if (SameRotator(HamlibAxisRotator(Axis::kAzimuth), HamlibAxisRotator(Axis::kElevation))) {
+            Post(*rotator, {Command::kSetPosition, azimuth, elevation}, true, true);
+        } else if (axis == Axis::kAzimuth) {
+            Post(*rotator, {Command::kSetAzimuth, azimuth, 0}, true, false);
+        } else {
+            Post(*rotator, {Command::kSetElevation, 0, elevation}, false, true);
+        }
     }
-    if (elevation && !elevationRotator) {
-        Report(false, true, unset, {{Command::kSetElevation}, false, "no Hamlib rotator chosen", {}, {}});
+
+    // Weighs a fresh read-back of an axis against what it was commanded.
+    void WeighFollowing(std::size_t axis, const AxisReading& kept) {
+        const FollowWatch::Settings settings = FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath));
+        if (!kept.commanded || !kept.actual) return;
+        const bool azimuth = axis == 0;
+        const double commanded = azimuth ? kept.commanded->azimuth : kept.commanded->elevation;
+        const double actual = azimuth ? kept.actual->azimuth : kept.actual->elevation;
+        FollowWatch::Watch& watch = follow[axis];
+        const bool wasAlarmed = watch.Alarmed();
+        const FollowWatch::Change change =
+            watch.Observe(settings, commanded, actual, azimuth, FollowWatch::Clock::now());
+        if (change == FollowWatch::Change::kAlarm) {
+            const std::string text = FollowWatch::AlarmText(AxisName(axis), watch);
+            Tell(text + " (" + FollowWatch::ActionText(settings.action) + ")");
+            Messages::ShowMessage(text);
+            ActOnNotFollowing(azimuth ? Axis::kAzimuth : Axis::kElevation, settings.action);
+        } else if (change == FollowWatch::Change::kCleared && wasAlarmed) {
+            Tell(std::string(AxisName(axis)) + " rotator following again - commanded " + Decimals(commanded) + ", at " +
+                 Decimals(actual));
+        }
     }
-    // The axis not sent keeps its rotator, read only then: the settings are read once per axis.
-    LetGoOfOthers(azimuth ? azimuthRotator : HamlibAxisRotator(Axis::kAzimuth),
-                  elevation ? elevationRotator : HamlibAxisRotator(Axis::kElevation));
 
-    if (SameRotator(azimuthRotator, elevationRotator)) {
-        Post(*azimuthRotator, {Command::kSetPosition, target.azimuth, target.elevation}, true, true);
-        return;
+    // Whether the axis's last command was a position it never reached the rotator with.
+    bool OwesPosition(std::size_t axis) {
+        const std::optional<AxisResult>& last = lastResults[axis];
+        return last && !last->result.ok && last->result.request.command != Command::kStop &&
+               last->result.request.command != Command::kPark;
     }
-    if (azimuthRotator) Post(*azimuthRotator, {Command::kSetAzimuth, target.azimuth, 0}, true, false);
-    if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
-}
 
-void SetResend(Resend sendOwed) {
-    resend = std::move(sendOwed);
-}
-
-bool Stop(Axis axis) {
-    return CommandAxisRotator(axis, Command::kStop);
-}
-
-bool Park(Axis axis) {
-    return CommandAxisRotator(axis, Command::kPark);
-}
-
-bool Silent() {
-    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
-        const std::optional<AxisReading>& kept = readings[Index(axis)];
-        if (kept && !kept->failure.empty() && HamlibAxisRotator(axis) == kept->address) return true;
+    // On the sending thread: one result for one or both axes. A command's result is kept and
+    // journaled, its failure shown; a read-back's only when the rotator stops or starts answering.
+    // A rotator that answers a read-back again after a failed position is sent the position at once.
+    void Report(bool azimuth, bool elevation, const Address& address, const Result& result) {
+        const bool readBack = result.request.command == Command::kGetPosition;
+        const Location::Instant now = Location::Now();
+        bool answeringChanged = false;
+        bool owed[2] = {false, false};
+        for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
+            if (!(axis == 0 ? azimuth : elevation)) continue;
+            if (!readBack) lastResults[axis] = AxisResult{address, result, now};
+            std::optional<AxisReading>& kept = readings[axis];
+            if (!kept || !(kept->address == address)) {
+                kept = AxisReading{address, {}, {}, {}, {}};
+                follow[axis].Reset();  // another rotator
+            }
+            answeringChanged = answeringChanged || kept->failure.empty() != result.ok;
+            owed[axis] = readBack && result.ok && !kept->failure.empty() && OwesPosition(axis);
+            if (result.sent) kept->commanded = result.sent;
+            if (result.readBack) {
+                kept->actual = result.readBack;
+                kept->actualAt = now;
+            }
+            kept->failure = result.reason;
+        }
+        for (const std::size_t axis : {std::size_t{0}, std::size_t{1}}) {
+            if ((axis == 0 ? azimuth : elevation) && result.readBack) WeighFollowing(axis, *readings[axis]);
+        }
+        if (readBack && !answeringChanged) return;
+        std::string outcome = OutcomeText(address, result);
+        if (readBack && result.ok) outcome.replace(0, outcome.find(';'), "answers again");  // in place of "done"
+        latestEvent = Event{latestEvent.number + 1,
+                            AxesText(azimuth, elevation) + ": " + CallText(result) + " on Hamlib " +
+                                RotatorText(address) + ": " + outcome,
+                            result.ok};
+        Tell(latestEvent.text);
+        if (!result.ok) Messages::ShowMessage(CommsError(address));
+        // Only to an axis still set to this rotator.
+        const bool resendAzimuth = owed[0] && HamlibAxisRotator(Axis::kAzimuth) == address;
+        const bool resendElevation = owed[1] && HamlibAxisRotator(Axis::kElevation) == address;
+        if (resendAzimuth || resendElevation) {
+            if (resend) resend(resendAzimuth, resendElevation);
+            else Send(resendAzimuth, resendElevation);
+        }
     }
-    return false;
-}
 
-void ProbeSilent() {
-    if (Silent()) ReadBack();
-}
-
-void WatchFollowing(std::chrono::seconds readEvery) {
-    if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
-        for (FollowWatch::Watch& watch : follow) watch.Reset();
-        lastFollowRead.reset();
-        return;
+    void Post(const Address& address, HamlibRotator::Request request, bool azimuth, bool elevation) {
+        ++outstanding;
+        const std::weak_ptr<State> alive = weak_from_this();
+        rotators.For(address)->Post(request, [=](const Result& result) {
+            Deliver([=] {
+                // The axes may be gone by now (the program exiting, a test's axes destroyed).
+                const std::shared_ptr<State> state = alive.lock();
+                if (!state) return;
+                --state->outstanding;
+                if (request.command == Command::kGetPosition) {
+                    if (azimuth) state->reading[0] = false;
+                    if (elevation) state->reading[1] = false;
+                }
+                // A request replaced by a newer one, or dropped with a rotator no longer used, was
+                // never tried: nothing to tell.
+                if (!result.skipped) state->Report(azimuth, elevation, address, result);
+            });
+        });
     }
-    const auto now = FollowWatch::Clock::now();
-    if (lastFollowRead && now - *lastFollowRead < readEvery) return;
-    lastFollowRead = now;
-    ReadBack();
-}
 
-std::string NotFollowing(Axis axis) {
-    const FollowWatch::Watch& watch = follow[Index(axis)];
-    if (!watch.Alarmed() || !HamlibAxisRotator(axis)) return {};
-    return FollowWatch::AlarmText(AxisName(Index(axis)), watch);
-}
-
-void ReadBack() {
-    // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
-    // timeouts.
-    const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
-    const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
-    const HamlibRotator::Request read{Command::kGetPosition};
-    LetGoOfOthers(azimuth, elevation);
-    if (SameRotator(azimuth, elevation)) {
-        if (reading[0] || reading[1]) return;
-        reading[0] = reading[1] = true;
-        Post(*azimuth, read, true, true);
-        return;
+    // The rotators of the axes set to "Hamlib".
+    std::optional<Address> HamlibAxisRotator(Axis axis) const {
+        const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
+        return Protocols::GoesOver(axis, type, Protocols::TransportKind::kHamlib) ? AxisRotator(axis) : std::nullopt;
     }
-    if (azimuth && !reading[0]) {
-        reading[0] = true;
-        Post(*azimuth, read, true, false);
+
+    // Lets go of every rotator but the two in use: each axis's, or the one this request sends it to.
+    void LetGoOfOthers(const std::optional<Address>& azimuth, const std::optional<Address>& elevation) {
+        std::vector<Address> inUse;
+        for (const std::optional<Address>& address : {azimuth, elevation}) {
+            if (address) inUse.push_back(*address);
+        }
+        rotators.KeepOnly(inUse);
     }
-    if (elevation && !reading[1]) {
-        reading[1] = true;
-        Post(*elevation, read, false, true);
+
+    // Stops or parks the rotator of an axis, for every Hamlib axis it drives.
+    bool CommandAxisRotator(Axis axis, Command command) {
+        const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
+        const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
+        LetGoOfOthers(azimuth, elevation);
+        const std::optional<Address>& rotator = axis == Axis::kAzimuth ? azimuth : elevation;
+        if (!rotator) return false;
+        const bool shared = SameRotator(azimuth, elevation);
+        Post(*rotator, {command}, axis == Axis::kAzimuth || shared, axis == Axis::kElevation || shared);
+        return true;
     }
-}
 
-std::optional<AxisResult> LastResult(Axis axis) {
-    return lastResults[Index(axis)];
-}
-
-std::optional<AxisReading> Reading(Axis axis) {
-    return readings[Index(axis)];
-}
-
-void ForgetResults() {
-    for (std::size_t axis : {0, 1}) {
-        lastResults[axis].reset();
-        readings[axis].reset();
-        follow[axis].Reset();
+    std::optional<Address> AxisRotator(Axis axis) const {
+        if (const auto& forRun = rotatorsForRun[Index(axis)]) return forRun;
+        return HamlibSettings::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath), axis);
     }
+
+    void SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
+        rotatorsForRun[Index(axis)] = std::move(address);
+    }
+
+    void SetPointedTarget(long double azimuth, long double elevation) {
+        pointed = Bearing{HamlibRotator::TwoDecimals(static_cast<double>(azimuth)),
+                          HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
+    }
+
+    const Event& LatestEvent() const { return latestEvent; }
+
+    void UseRotatorSettings(const RotatorSettings::Settings& settings) { rotatorSettings = settings; }
+
+    Bearing CurrentTarget() const {
+        // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
+        // than the plain position: it goes where they point, as finely as they pointed it.
+        if (!RotatorSettings::PointsPlainly(rotatorSettings)) {
+            if (pointed) return *pointed;
+            return {static_cast<double>(Position::AZtarget), static_cast<double>(Position::ELtarget)};
+        }
+        return Target(Position::TargetAzimuth, Position::TargetElevation, Unit3::AZoffset, Unit3::ELoffset);
+    }
+
+    void Send(bool azimuth, bool elevation) {
+        const Bearing target = CurrentTarget();
+        const std::optional<Address> azimuthRotator = azimuth ? AxisRotator(Axis::kAzimuth) : std::nullopt;
+        const std::optional<Address> elevationRotator = elevation ? AxisRotator(Axis::kElevation) : std::nullopt;
+        // An axis set to Hamlib with no rotator chosen fails at once, as an unplugged line does.
+        const Address unset{};
+        if (azimuth && !azimuthRotator) {
+            Report(true, false, unset, {{Command::kSetAzimuth}, false, "no Hamlib rotator chosen", {}, {}});
+        }
+        if (elevation && !elevationRotator) {
+            Report(false, true, unset, {{Command::kSetElevation}, false, "no Hamlib rotator chosen", {}, {}});
+        }
+        // The axis not sent keeps its rotator, read only then: the settings are read once per axis.
+        LetGoOfOthers(azimuth ? azimuthRotator : HamlibAxisRotator(Axis::kAzimuth),
+                      elevation ? elevationRotator : HamlibAxisRotator(Axis::kElevation));
+
+        if (SameRotator(azimuthRotator, elevationRotator)) {
+            Post(*azimuthRotator, {Command::kSetPosition, target.azimuth, target.elevation}, true, true);
+            return;
+        }
+        if (azimuthRotator) Post(*azimuthRotator, {Command::kSetAzimuth, target.azimuth, 0}, true, false);
+        if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
+    }
+
+    void SetResend(Resend sendOwed) { resend = std::move(sendOwed); }
+
+    bool Stop(Axis axis) { return CommandAxisRotator(axis, Command::kStop); }
+
+    bool Park(Axis axis) { return CommandAxisRotator(axis, Command::kPark); }
+
+    bool Silent() const {
+        for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+            const std::optional<AxisReading>& kept = readings[Index(axis)];
+            if (kept && !kept->failure.empty() && HamlibAxisRotator(axis) == kept->address) return true;
+        }
+        return false;
+    }
+
+    void ProbeSilent() {
+        if (Silent()) ReadBack();
+    }
+
+    void WatchFollowing(std::chrono::seconds readEvery) {
+        if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
+            for (FollowWatch::Watch& watch : follow) watch.Reset();
+            lastFollowRead.reset();
+            return;
+        }
+        const auto now = FollowWatch::Clock::now();
+        if (lastFollowRead && now - *lastFollowRead < readEvery) return;
+        lastFollowRead = now;
+        ReadBack();
+    }
+
+    std::string NotFollowing(Axis axis) const {
+        const FollowWatch::Watch& watch = follow[Index(axis)];
+        if (!watch.Alarmed() || !HamlibAxisRotator(axis)) return {};
+        return FollowWatch::AlarmText(AxisName(Index(axis)), watch);
+    }
+
+    void ReadBack() {
+        // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
+        // timeouts.
+        const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
+        const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
+        const HamlibRotator::Request read{Command::kGetPosition};
+        LetGoOfOthers(azimuth, elevation);
+        if (SameRotator(azimuth, elevation)) {
+            if (reading[0] || reading[1]) return;
+            reading[0] = reading[1] = true;
+            Post(*azimuth, read, true, true);
+            return;
+        }
+        if (azimuth && !reading[0]) {
+            reading[0] = true;
+            Post(*azimuth, read, true, false);
+        }
+        if (elevation && !reading[1]) {
+            reading[1] = true;
+            Post(*elevation, read, false, true);
+        }
+    }
+
+    std::optional<AxisResult> LastResult(Axis axis) const { return lastResults[Index(axis)]; }
+
+    std::optional<AxisReading> Reading(Axis axis) const { return readings[Index(axis)]; }
+
+    void ForgetResults() {
+        for (std::size_t axis : {0, 1}) {
+            lastResults[axis].reset();
+            readings[axis].reset();
+            follow[axis].Reset();
+        }
+    }
+
+    int RunDelivered(std::chrono::milliseconds wait) {
+        Shared& shared = Workers();
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (;;) {
+            std::deque<std::function<void()>> arrived;
+            {
+                const std::lock_guard lock(shared.inboxMutex);
+                arrived.swap(shared.inbox);
+            }
+            for (auto& work : arrived) work();
+            if (outstanding == 0) return 0;
+            std::unique_lock lock(shared.inboxMutex);
+            if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); }))
+                return outstanding;
+        }
+    }
+};
+
+Axes::Axes(Journal::Journal* journal) : state_(std::make_shared<State>()) {
+    state_->journal = journal;
 }
 
-void SetJournal(Journal::Journal* toldTo) {
-    journal = toldTo;
+Axes::~Axes() = default;
+
+std::optional<Address> Axes::AxisRotator(Axis axis) const {
+    return state_->AxisRotator(axis);
+}
+void Axes::SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
+    state_->SetAxisRotatorForRun(axis, std::move(address));
+}
+void Axes::SetPointedTarget(long double azimuth, long double elevation) {
+    state_->SetPointedTarget(azimuth, elevation);
+}
+void Axes::UseRotatorSettings(const RotatorSettings::Settings& settings) {
+    state_->UseRotatorSettings(settings);
+}
+Bearing Axes::CurrentTarget() const {
+    return state_->CurrentTarget();
+}
+void Axes::Send(bool azimuth, bool elevation) {
+    state_->Send(azimuth, elevation);
+}
+bool Axes::Stop(Axis axis) {
+    return state_->Stop(axis);
+}
+bool Axes::Park(Axis axis) {
+    return state_->Park(axis);
+}
+void Axes::ReadBack() {
+    state_->ReadBack();
+}
+bool Axes::Silent() const {
+    return state_->Silent();
+}
+void Axes::ProbeSilent() {
+    state_->ProbeSilent();
+}
+void Axes::WatchFollowing(std::chrono::seconds readEvery) {
+    state_->WatchFollowing(readEvery);
+}
+std::string Axes::NotFollowing(Axis axis) const {
+    return state_->NotFollowing(axis);
+}
+std::optional<AxisResult> Axes::LastResult(Axis axis) const {
+    return state_->LastResult(axis);
+}
+std::optional<AxisReading> Axes::Reading(Axis axis) const {
+    return state_->Reading(axis);
+}
+const Event& Axes::LatestEvent() const {
+    return state_->LatestEvent();
+}
+void Axes::SetResend(Resend resend) {
+    state_->SetResend(std::move(resend));
+}
+void Axes::LetGoOfRotators() {
+    state_->rotators.KeepOnly({});
+}
+void Axes::ForgetResults() {
+    state_->ForgetResults();
+}
+int Axes::RunDelivered(std::chrono::milliseconds wait) {
+    return state_->RunDelivered(wait);
 }
 
 void SetDelivery(Delivery delivery) {
     Shared& shared = Workers();
     const std::lock_guard lock(shared.deliveryMutex);
     shared.installedDelivery = std::move(delivery);
-}
-
-int RunDelivered(std::chrono::milliseconds wait) {
-    Shared& shared = Workers();
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (;;) {
-        std::deque<std::function<void()>> arrived;
-        {
-            const std::lock_guard lock(shared.inboxMutex);
-            arrived.swap(shared.inbox);
-        }
-        for (auto& work : arrived) work();
-        if (outstanding == 0) return 0;
-        std::unique_lock lock(shared.inboxMutex);
-        if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); })) return outstanding;
-    }
 }
 
 }  // namespace HamlibTransport

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "AxisTransports.h"
 #include "HamlibTransport.h"
 #include "Journal.h"
 #include "Position.h"
@@ -36,15 +37,15 @@ bool AnyFailed(const Station::Records& records) {
     return records.LastSendFailed(Axis::kAzimuth) || records.LastSendFailed(Axis::kElevation);
 }
 
-Tracker::Tracker() : aim_(TargetAt) {}
+Tracker::Tracker(AxisTransports::Transports& transports) : transports_(transports), aim_(TargetAt) {}
 
 Tracker::~Tracker() {
-    HamlibTransport::UseRotatorSettings({});
+    transports_.Hamlib().UseRotatorSettings({});
 }
 
 void Tracker::Use(const RotatorSettings::Settings& settings) {
     settings_ = settings;
-    HamlibTransport::UseRotatorSettings(settings_);
+    transports_.Hamlib().UseRotatorSettings(settings_);
     Restart();
 }
 
@@ -59,14 +60,15 @@ void Tracker::PointTargets(Location::Instant now) {
     Position::ELtarget = aimed.whole.elevation;
     Position::AZvalue = Protocols::CommandValue(aimed.whole.azimuth);
     Position::ELvalue = Protocols::CommandValue(aimed.whole.elevation);
-    HamlibTransport::SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
+    transports_.Hamlib().SetPointedTarget(aimed.unrounded.azimuth, aimed.unrounded.elevation);
 }
 
 bool Tracker::SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver& observer) {
     const Protocols::Targets targets{Position::AZtarget, Position::ELtarget};
     const Protocols::Protocol* azimuthProtocol = Protocols::FindProtocol(Axis::kAzimuth, Unit3::AZtype);
     const Protocols::Protocol* elevationProtocol = Protocols::FindProtocol(Axis::kElevation, Unit3::ELtype);
-    const Rotators::AxesSent sent = Rotators::SendAxes(azimuth, elevation, settings_.azimuthRange, observer);
+    const Rotators::AxesSent sent =
+        Rotators::SendAxes(transports_, azimuth, elevation, settings_.azimuthRange, observer);
     // An unknown protocol sent nothing, so it moved nothing either.
     if (sent.azimuth && azimuthProtocol != nullptr) deadband_.Sent(Axis::kAzimuth, targets, false);
     if (sent.elevation && elevationProtocol != nullptr)
@@ -92,7 +94,7 @@ bool Tracker::SendOwed(const Station::Records& records, const MoveTiming::Sends&
     const bool sent = !azimuth && !elevation ? true : SendAxesAndNote(azimuth, elevation, observer);
     const bool hamlibAzimuth = sends.azimuth && !azimuth;
     const bool hamlibElevation = sends.elevation && !elevation;
-    if (hamlibAzimuth || hamlibElevation) HamlibTransport::Send(hamlibAzimuth, hamlibElevation);
+    if (hamlibAzimuth || hamlibElevation) transports_.Hamlib().Send(hamlibAzimuth, hamlibElevation);
     return sent;
 }
 

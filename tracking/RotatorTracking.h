@@ -31,7 +31,8 @@ Location::Instant PassStartBefore(Location::Instant at);
 // show the settings; lunark-position and each test make their own.
 class Tracker {
 public:
-    Tracker();
+    // Sends through the transports it is handed, which outlive it.
+    explicit Tracker(AxisTransports::Transports& transports);
     // The Hamlib rotators are pointed plainly again once the tracking that set them is gone.
     ~Tracker();
     Tracker(const Tracker&) = delete;  // the move timing and the pages hold on to its settings
@@ -43,14 +44,14 @@ public:
 
     // Puts new [Rotator] settings in force at once (start-up, the station window's Rotator page,
     // lunark-position): the pass is planned afresh and the deadband forgets what was sent. The
-    // Hamlib rotators are told them (HamlibTransport::UseRotatorSettings).
+    // Hamlib rotators are told them (HamlibTransport::Axes::UseRotatorSettings).
     void Use(const RotatorSettings::Settings& settings);
     // Puts a new horizon mask in force; the pass followed stays (a "wait" for the rise planned from now on sees it).
     void UseMask(const horizon_mask::Mask& mask) { mask_ = mask; }
 
     // Puts Position::AZtarget, ELtarget, AZvalue and ELvalue where the rotators are to point at
     // `now` for the target's position of the latest update (Position::TargetAzimuth, TargetElevation), and
-    // the same direction unrounded for the Hamlib rotators (HamlibTransport::SetPointedTarget).
+    // the same direction unrounded for the Hamlib rotators (HamlibTransport::Axes::SetPointedTarget).
     // Nothing changes while no position is known.
     void PointTargets(Location::Instant now);
 
@@ -66,7 +67,7 @@ public:
 
     // One send for what automatic sends want (MoveTiming): the axes a tick's deadband lets through, both
     // axes for `all`, the failed ones for `retry` (records.LastSendFailed), in one send of the pointed targets; then the position
-    // owed to a Hamlib rotator that answers again (HamlibTransport::Send) for an axis that send left out.
+    // owed to a Hamlib rotator that answers again (HamlibTransport::Axes::Send) for an axis that send left out.
     // Send and RetryFailed are its two plain cases. True when every command sent went out.
     bool SendOwed(const Station::Records& records, const MoveTiming::Sends& sends,
                   const Rotators::SendObserver& observer = {});
@@ -99,6 +100,7 @@ private:
     // Sends the pointed targets to the axes asked for; the deadband notes what went out.
     bool SendAxesAndNote(bool azimuth, bool elevation, const Rotators::SendObserver& observer);
 
+    AxisTransports::Transports& transports_;
     RotatorSettings::Settings settings_;
     horizon_mask::Mask mask_;
     RotatorPlan::Aim aim_;

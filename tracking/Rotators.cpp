@@ -28,7 +28,8 @@ Protocols::Targets TargetsFor(const Protocols::Protocol& protocol, const Protoco
 // Sends one axis through the transport of its protocol row; false when its name is unknown or a
 // send failed.
 bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, int32_t azimuthRange,
-              const SendObserver& observer, const AxisTransports::AxisTransport*& via) {
+              const SendObserver& observer, const AxisTransports::Transports& transports,
+              const AxisTransports::AxisTransport*& via) {
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, protocolName);
     if (protocol == nullptr) {
         Messages::ShowMessage(ReselectMessage(axis));
@@ -36,7 +37,7 @@ bool SendAxis(Axis axis, const std::string& protocolName, int32_t comNr, int32_t
         return false;
     }
     const Protocols::Targets targets = TargetsFor(*protocol, {Position::AZtarget, Position::ELtarget}, azimuthRange);
-    AxisTransports::AxisTransport& transport = AxisTransports::For(protocol);
+    AxisTransports::AxisTransport& transport = transports.For(protocol);
     via = &transport;
     return transport.SendAxis(axis, *protocol, comNr, targets, observer);
 }
@@ -60,24 +61,26 @@ const char* ReselectMessage(Axis axis) {
     return axis == Axis::kAzimuth ? kReselectAzimuth : kReselectElevation;
 }
 
-AxesSent SendAxes(bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer) {
+AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange,
+                  const SendObserver& observer) {
     AxesSent sent;
     if (Position::AZvalue.empty() || Position::ELvalue.empty()) return sent;
     const AxisTransports::AxisTransport* azimuthVia = nullptr;
     const AxisTransports::AxisTransport* elevationVia = nullptr;
     if (azimuth)
-        sent.azimuth = SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, azimuthRange, observer, azimuthVia);
+        sent.azimuth =
+            SendAxis(Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, azimuthRange, observer, transports, azimuthVia);
     if (elevation)
-        sent.elevation =
-            SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, azimuthRange, observer, elevationVia);
-    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
+        sent.elevation = SendAxis(Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, azimuthRange, observer, transports,
+                                  elevationVia);
+    for (AxisTransports::AxisTransport* transport : transports.All()) {
         transport->FinishStep(azimuthVia == transport, elevationVia == transport);
     }
     return sent;
 }
 
-bool SendToRotators(const SendObserver& observer, int32_t azimuthRange) {
-    const AxesSent sent = SendAxes(true, true, azimuthRange, observer);
+bool SendToRotators(const AxisTransports::Transports& transports, const SendObserver& observer, int32_t azimuthRange) {
+    const AxesSent sent = SendAxes(transports, true, true, azimuthRange, observer);
     return sent.azimuth && sent.elevation;
 }
 

@@ -14,6 +14,10 @@
 
 // Pointing the rotators: each axis's protocol and port from the settings, the targets from the
 // latest position update, handed to the transport that reaches the controller.
+namespace AxisTransports {
+class Transports;
+}
+
 namespace Rotators {
 
 // The port text of a port number: "COM" and the number in decimal.
@@ -51,7 +55,8 @@ struct AxesSent {
 };
 
 // As SendToRotators, for the axes marked true only.
-AxesSent SendAxes(bool azimuth, bool elevation, int32_t azimuthRange, const SendObserver& observer = {});
+AxesSent SendAxes(const AxisTransports::Transports& transports, bool azimuth, bool elevation, int32_t azimuthRange,
+                  const SendObserver& observer = {});
 
 // Sends Position::AZtarget and ELtarget to the azimuth rotator (Unit3::AZtype on COM
 // Unit3::AZ_COM_NR), then to the elevation rotator (Unit3::ELtype on EL_COM_NR). A protocol name
@@ -62,6 +67,7 @@ AxesSent SendAxes(bool azimuth, bool elevation, int32_t azimuthRange, const Send
 // command went out whole. observer, when given, hears of every serial command once it is done,
 // and of each name not in the list. azimuthRange: the [Rotator] AzimuthRange in force (with an
 // overlap, the controllers that take no azimuth above 359 are sent it within 0-359).
-bool SendToRotators(const SendObserver& observer = {}, int32_t azimuthRange = RotatorSettings::kStopAtNorth);
+bool SendToRotators(const AxisTransports::Transports& transports, const SendObserver& observer = {},
+                    int32_t azimuthRange = RotatorSettings::kStopAtNorth);
 
 }  // namespace Rotators

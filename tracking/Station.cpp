@@ -140,7 +140,7 @@ AxisStatus Records::StatusOf(Axis axis) const {
     if (!Position::AZvalue.empty()) status.target = azimuth ? Position::AZtarget : Position::ELtarget;
     status.fractionalDegrees = protocol != nullptr && protocol->fractionalDegrees;
     status.last = last_[IndexOf(axis)];
-    AxisTransports::For(protocol).Describe(axis, status);
+    transports_.For(protocol).Describe(axis, status);
     return status;
 }
 
@@ -153,7 +153,7 @@ bool Records::LastSendFailed(Axis axis) const {
 
 bool Records::SendToRotators() {
     NoteSettings();
-    return Rotators::SendToRotators(Recorder());
+    return Rotators::SendToRotators(transports_, Recorder());
 }
 
 void Records::NoteSettings() {

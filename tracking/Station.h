@@ -59,10 +59,14 @@ struct AxisStatus {
 // windows that send and show; what it records also goes into the journal it is handed.
 class Records {
 public:
-    explicit Records(Journal::Journal& journal) : journal_(journal) {}
+    Records(Journal::Journal& journal, const AxisTransports::Transports& transports)
+        : journal_(journal), transports_(transports) {}
 
     // Settings as they are now, the last command as it was recorded, worded by the axis's transport.
     AxisStatus StatusOf(Protocols::Axis axis) const;
+
+    // The transports that send and word each axis, handed at construction.
+    const AxisTransports::Transports& Transports() const { return transports_; }
 
     // Records what became of each command (a Rotators::SendObserver): the axis's last command and
     // a line in the journal.
@@ -85,6 +89,7 @@ private:
     void Record(const Rotators::SendOutcome& outcome);
 
     Journal::Journal& journal_;
+    const AxisTransports::Transports& transports_;  // how each axis is sent and worded
     std::array<std::optional<LastCommand>, 2> last_;
     std::optional<std::array<std::string, 8>> notedSettings_;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AxisTransports.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "RadioTracking.h"
 #include "RotatorTracking.h"
@@ -14,7 +16,9 @@
 // (Unit3, Position).
 struct StationState {
     Journal::Journal journal;
-    Station::Records records{journal};
-    RotatorTracking::Tracker rotators;
+    HamlibTransport::Axes hamlib{&journal};  // the Hamlib axes' rotators, results and follow watches
+    AxisTransports::Transports transports{hamlib};
+    Station::Records records{journal, transports};
+    RotatorTracking::Tracker rotators{transports};
     RadioTracking::Tracker radio{journal};
 };

@@ -80,7 +80,8 @@ void SetText(QLabel* label, const QString& text) {
 
 }  // namespace
 
-THamlibPage::THamlibPage(TStationWindow& window, Journal::Journal& journal) : QWidget(nullptr), journal_(journal) {
+THamlibPage::THamlibPage(TStationWindow& window, HamlibTransport::Axes& hamlib, Journal::Journal& journal)
+    : QWidget(nullptr), hamlib_(hamlib), journal_(journal) {
     setObjectName(QStringLiteral("HamlibPage"));
     QVBoxLayout* layout = settings_page::ScrollingLayout(this);
     QWidget* content = layout->parentWidget();
@@ -97,7 +98,7 @@ THamlibPage::THamlibPage(TStationWindow& window, Journal::Journal& journal) : QW
     LoadSettings();
     connect(&window, &TStationWindow::Refreshed, this, [this] {
         Guarded([this] {
-            if (refreshes_++ % kReadBackEvery == 0) HamlibTransport::ReadBack();
+            if (refreshes_++ % kReadBackEvery == 0) hamlib_.ReadBack();
             Refresh();
         });
     });
@@ -167,10 +168,10 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
             [this, &controls] { Guarded([&] { FilterModels(controls); }); });
     connect(controls.model, &QComboBox::currentIndexChanged, this,
             [this, &controls] { Guarded([&] { EnableLineSpeed(controls); }); });
-    const auto command = [this, axis](bool (*send)(Axis), const QString& what) {
+    const auto command = [this, axis](bool (HamlibTransport::Axes::*send)(Axis), const QString& what) {
         Guarded([&] {
             TellFromHere();
-            if (send(axis)) {
+            if ((hamlib_.*send)(axis)) {
                 MessageLabel->setStyleSheet(QString());
                 MessageLabel->setText(
                     what + QStringLiteral(" asked of the ") +
@@ -184,9 +185,9 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
         });
     };
     connect(controls.stop, &QPushButton::clicked, this,
-            [command] { command(&HamlibTransport::Stop, QStringLiteral("Stop")); });
+            [command] { command(&HamlibTransport::Axes::Stop, QStringLiteral("Stop")); });
     connect(controls.park, &QPushButton::clicked, this,
-            [command] { command(&HamlibTransport::Park, QStringLiteral("Park")); });
+            [command] { command(&HamlibTransport::Axes::Park, QStringLiteral("Park")); });
     return group;
 }
 
@@ -298,17 +299,17 @@ void THamlibPage::Apply() {
         return;
     }
     settings_page::Accept(MessageLabel, changed > 0);
-    HamlibTransport::ReadBack();  // whether the rotator answers shows at once
+    hamlib_.ReadBack();  // whether the rotator answers shows at once
     Refresh();
 }
 
 void THamlibPage::TellFromHere() {
-    toldEvent_ = HamlibTransport::LatestEvent().number;
+    toldEvent_ = hamlib_.LatestEvent().number;
 }
 
 void THamlibPage::Refresh() {
     // A result that arrived since the line was last written is the latest event: it takes the line.
-    if (const HamlibTransport::Event& event = HamlibTransport::LatestEvent(); event.number != toldEvent_) {
+    if (const HamlibTransport::Event& event = hamlib_.LatestEvent(); event.number != toldEvent_) {
         toldEvent_ = event.number;
         if (event.ok) {
             MessageLabel->setStyleSheet(QString());
@@ -326,7 +327,7 @@ void THamlibPage::RefreshAxis(Axis axis) {
     const QString none = QString::fromUtf8(kNone);
     const std::string& type = axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype;
     const bool hamlib = type == Protocols::kHamlib;
-    const std::optional<Address> rotator = HamlibTransport::AxisRotator(axis);
+    const std::optional<Address> rotator = hamlib_.AxisRotator(axis);
     const bool drives = hamlib && rotator;
 
     // Short texts: the model and device stand in the fields above.
@@ -339,14 +340,14 @@ void THamlibPage::RefreshAxis(Axis axis) {
     controls.stop->setEnabled(drives);
     controls.park->setEnabled(drives);
 
-    const std::optional<HamlibTransport::AxisResult> last = HamlibTransport::LastResult(axis);
+    const std::optional<HamlibTransport::AxisResult> last = hamlib_.LastResult(axis);
     SetText(controls.lastCommand, drives && last && last->address == *rotator
                                       ? FromCore(HamlibTransport::CallText(last->result) + " at " +
                                                  Journal::UtcTime(last->at) + (last->result.ok ? "" : ": failed"))
                                       : none);
 
     // Values of another rotator (before the last Apply) are not this one's.
-    std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+    std::optional<HamlibTransport::AxisReading> reading = hamlib_.Reading(axis);
     if (!drives || !reading || !(reading->address == *rotator)) reading.reset();
     SetText(controls.commanded, reading && reading->commanded ? AzimuthElevation(*reading->commanded) : none);
     SetText(controls.actual, reading && reading->actual ? AzimuthElevation(*reading->actual) + QStringLiteral("  at ") +

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "HamlibRotator.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "Protocols.h"
 
@@ -30,7 +31,7 @@ public:
 
     // Refreshes with the window, which takes the page as one of its sections.
     // journal: where the settings changed are told; it outlives the page.
-    THamlibPage(TStationWindow& window, Journal::Journal& journal);
+    THamlibPage(TStationWindow& window, HamlibTransport::Axes& hamlib, Journal::Journal& journal);
 
     // The controls of one axis.
     struct AxisControls {
@@ -78,5 +79,6 @@ private:
     int refreshes_ = 0;
     std::uint64_t toldEvent_ = 0;  // the number of the latest HamlibTransport::Event the line has taken in
 
+    HamlibTransport::Axes& hamlib_;  // the axes it shows, reads back, stops and parks
     Journal::Journal& journal_;
 };

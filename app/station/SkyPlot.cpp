@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "AxisTransports.h"
 #include "HamlibTransport.h"
 #include "Location.h"
 #include "PlanSettings.h"
@@ -102,8 +103,9 @@ void TSkyPlot::Refresh() {
     elevationCommanded_ = azimuth.sends ? std::nullopt : commanded(elevation, elevation);
     // Where the rotators say they stand, where they are read back (Hamlib): an axis that is not read
     // back takes its coordinate from the command.
-    const auto actual = [](Protocols::Axis axis) -> std::optional<HamlibRotator::Bearing> {
-        const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+    const HamlibTransport::Axes& hamlib = records_.Transports().Hamlib();
+    const auto actual = [&hamlib](Protocols::Axis axis) -> std::optional<HamlibRotator::Bearing> {
+        const std::optional<HamlibTransport::AxisReading> reading = hamlib.Reading(axis);
         return reading ? reading->actual : std::nullopt;
     };
     const std::optional<HamlibRotator::Bearing> azimuthActual = actual(Protocols::Axis::kAzimuth);

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "AxisTransports.h"
 #include "CoreText.h"
 #include "EventGuard.h"
 #include "Fonts.h"
@@ -375,8 +376,8 @@ void TStationWindow::RefreshAxes() {
             for (const char* field : {"Command", "SentAt"}) set(field, none);
             set("Result", status.sends ? QStringLiteral("nothing sent yet") : QStringLiteral("nothing is sent"));
         }
-        const std::string notFollowing = HamlibTransport::NotFollowing(axis);
-        const std::optional<HamlibTransport::AxisReading> reading = HamlibTransport::Reading(axis);
+        const std::string notFollowing = records_.Transports().Hamlib().NotFollowing(axis);
+        const std::optional<HamlibTransport::AxisReading> reading = records_.Transports().Hamlib().Reading(axis);
         set("Following", !notFollowing.empty()                        ? FromCore(notFollowing)
                          : status.sends && reading && reading->actual ? QStringLiteral("following")
                                                                       : none);

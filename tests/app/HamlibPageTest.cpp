@@ -48,7 +48,6 @@ protected:
         test_support::WriteFileBytes(Settings(), kLunarkSection);
         previousClock_ = Location::SetClock([] { return Location::Instant(sys_days{2023y / March / 22} + 12h); });
         previousHandler_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
-        HamlibTransport::ForgetResults();
         startup::DeliverHamlibResults();
         windows_.emplace(startup::CreateWindows());
         page_ = windows_->station->findChild<THamlibPage*>();
@@ -61,7 +60,6 @@ protected:
     void TearDown() override {
         windows_.reset();
         HamlibTransport::SetDelivery({});
-        HamlibTransport::ForgetResults();
         Messages::SetMessageHandler(previousHandler_);
         Location::SetClock(previousClock_);
     }

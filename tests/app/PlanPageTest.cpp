@@ -19,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "AxisTransports.h"
 #include "BuildPaths.h"
 #include "ElevationPlot.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "Location.h"
 #include "PlanPage.h"
@@ -63,7 +65,9 @@ class PlanPageTest : public ::testing::Test {
 protected:
     Journal::Journal journal_;
     RadioTracking::Tracker radio_{journal_};
-    RotatorTracking::Tracker rotators_;  // no horizon mask
+    HamlibTransport::Axes hamlib_;  // the test's own
+    AxisTransports::Transports transports_{hamlib_};
+    RotatorTracking::Tracker rotators_{transports_};  // no horizon mask
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         previousLocator_ = Unit3::Locator;

@@ -14,7 +14,9 @@
 #include <cstdlib>
 #include <set>
 
+#include "AxisTransports.h"
 #include "CalendarPage.h"
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "RotatorTracking.h"
 #include "SkyPlot.h"
@@ -43,7 +45,9 @@ protected:
         Unit3::Locator = previousLocator_;
     }
     test_support::TempDir dir_;
-    RotatorTracking::Tracker rotators_;
+    HamlibTransport::Axes hamlib_;  // the test's own
+    AxisTransports::Transports transports_{hamlib_};
+    RotatorTracking::Tracker rotators_{transports_};
     std::string previousLocator_;
 };
 
@@ -55,7 +59,7 @@ int Distance(QColor a, QColor b) {
 TEST_F(SkyCalendarTest, SkyPlotDrawsTheBodiesWhereTheyStandAndTheMask) {
     rotators_.UseMask(horizon_mask::Mask({{90, 40}, {180, 40}, {270, 0}, {0, 0}}));
     Journal::Journal journal;
-    const Station::Records records(journal);
+    const Station::Records records(journal, transports_);
     TSkyPlot plot(records, rotators_);
     plot.resize(500, 500);
     plot.show();

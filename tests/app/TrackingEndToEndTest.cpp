@@ -278,13 +278,13 @@ TEST_F(TrackingWindow, TrackDrivesAHamlibRotatorWhoseFailureStopsNothing) {
     form.show();
     // Clicks Track and lets the event loop run until the rotator's result has been handled.
     const auto track = [&] {
-        HamlibTransport::ForgetResults();
+        state_.hamlib.ForgetResults();
         form.Button1->click();
         const auto deadline = steady_clock::now() + 30s;
-        while (!HamlibTransport::LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline) {
+        while (!state_.hamlib.LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
-        const auto last = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        const auto last = state_.hamlib.LastResult(Protocols::Axis::kAzimuth);
         return last ? last->result : HamlibRotator::Result{};
     };
 
@@ -334,15 +334,15 @@ TEST_F(TrackingWindow, TrackSendsAHamlibRotatorTheUnroundedPositionWhateverTheRo
                                          daemon.Address() + "\nElModel=2\nElDevice=" + daemon.Address() + "\n" +
                                          c.rotator);
         Unit3::LoadSettings(Unit3::ExecutablePath);
-        HamlibTransport::ForgetResults();
+        state_.hamlib.ForgetResults();
         TForm1 form(state_);
         form.show();
         form.Button1->click();
         const auto deadline = steady_clock::now() + 30s;
-        while (!HamlibTransport::LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline)
+        while (!state_.hamlib.LastResult(Protocols::Axis::kAzimuth) && steady_clock::now() < deadline)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         // What rotctld took (its simulated rotator then turns there at its own pace).
-        const auto last = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        const auto last = state_.hamlib.LastResult(Protocols::Axis::kAzimuth);
         ASSERT_TRUE(last && last->result.ok && last->result.sent);
         EXPECT_NEAR(last->result.sent->azimuth, c.azimuth, 0.005);
         EXPECT_NEAR(last->result.sent->elevation, c.elevation, 0.005);

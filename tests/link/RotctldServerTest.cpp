@@ -21,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "AxisTransports.h"
 #include "HamlibStandIns.h"
+#include "HamlibTransport.h"
 #include "Journal.h"
 #include "LinksPage.h"
 #include "Location.h"
@@ -393,10 +395,12 @@ TEST_F(RotctldServerTest, LinksPageTellsWhatTheLinksDo) {
 TEST(StationLinkDirection, FollowedWhileItsLinkLivesWhateverOrderLinksGo) {
     test_support::TempDir dir;
     Unit3::ExecutablePath = dir.File("lunark");  // no settings file: the Moon
-    RotatorTracking::Tracker rotators;
+    HamlibTransport::Axes hamlib;
+    AxisTransports::Transports transports(hamlib);
+    RotatorTracking::Tracker rotators(transports);
     Journal::Journal journal;
-    auto older = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, journal);
-    auto newer = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, journal);
+    auto older = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, hamlib, journal);
+    auto newer = std::make_unique<StationLink::StationRotators>(StationLink::Program{}, rotators, hamlib, journal);
     const Targets::Target moon = Position::Pointing().target;
     older->SetPosition(10, 20, "a");  // nothing to send with: the direction is taken all the same
     EXPECT_EQ(Position::Pointing().target, Targets::Fixed(10, 20));

@@ -156,10 +156,11 @@ protected:
     int Run(const std::vector<std::string>& arguments) {
         out_.str("");
         err_.str("");
-        return PositionTool::Run(arguments, dir_.File("bin/lunark-position"), out_, err_);
+        return PositionTool::Run(arguments, dir_.File("bin/lunark-position"), out_, err_, hamlib_);
     }
 
     test_support::TempDir dir_;
+    HamlibTransport::Axes hamlib_;  // the runs' Hamlib axes, read after each run
     std::ostringstream out_, err_;
     Position::MoonPositionFunction previousMoon_ = nullptr;
 };
@@ -730,8 +731,7 @@ TEST_F(PositionToolRun, PrintsTheHamlibCallItSends) {
         std::vector<std::string> arguments{"--settings", settings, "--az-hamlib", "1,", "--el-hamlib", "1,", "--send"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         ASSERT_EQ(Run(arguments), 0) << err_.str();
-        const std::optional<HamlibTransport::AxisResult> result =
-            HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+        const std::optional<HamlibTransport::AxisResult> result = hamlib_.LastResult(Protocols::Axis::kAzimuth);
         ASSERT_TRUE(result && result->result.sent) << out_.str();
         char sent[96];
         std::snprintf(sent, sizeof sent, "rot_set_position(%.2f, %.2f)", result->result.sent->azimuth,

@@ -104,11 +104,11 @@ TEST(HamlibTransport, NamesTheRotatorByModelAndDevice) {
 class HamlibAxes : public ::testing::Test {
 protected:
     Journal::Journal journal_;
+    HamlibTransport::Axes hamlib_{&journal_};  // each test's own, told to its journal
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         Unit3::AZoffset = 0;
         Unit3::ELoffset = 0;
-        HamlibTransport::SetJournal(&journal_);
         previous_ = Messages::SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
     }
     void TearDown() override {
@@ -116,16 +116,14 @@ protected:
         Unit3::ExecutablePath.clear();
         Unit3::AZtype.clear();
         Unit3::ELtype.clear();
-        HamlibTransport::ForgetResults();
-        HamlibTransport::SetJournal(nullptr);
     }
     // Both axes' protocol "Hamlib", as the setup window sets it.
     static void BothAxesHamlib() {
         Unit3::AZtype = Protocols::kHamlib;
         Unit3::ELtype = Protocols::kHamlib;
     }
-    static HamlibTransport::AxisReading ReadingOf(Axis axis) {
-        const auto reading = HamlibTransport::Reading(axis);
+    HamlibTransport::AxisReading ReadingOf(Axis axis) {
+        const auto reading = hamlib_.Reading(axis);
         return reading ? *reading : HamlibTransport::AxisReading{};
     }
     int JournalLinesWith(const std::string& text) const {
@@ -142,9 +140,9 @@ protected:
         Position::TargetElevation = elevation;
     }
     // Sends and handles the results as the UI thread does.
-    static void SendAndWait(bool azimuth, bool elevation) {
-        HamlibTransport::Send(azimuth, elevation);
-        ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    void SendAndWait(bool azimuth, bool elevation) {
+        hamlib_.Send(azimuth, elevation);
+        ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
     }
     // Sends until the azimuth rotator answers, within a bound: on a loaded machine a rotctld just
     // started or resumed may still be catching up when the first send opens the connection anew, and
@@ -156,8 +154,8 @@ protected:
             SendAndWait(true, true);
         } while (!Last(Axis::kAzimuth).result.ok && std::chrono::steady_clock::now() < deadline);
     }
-    static HamlibTransport::AxisResult Last(Axis axis) {
-        const auto last = HamlibTransport::LastResult(axis);
+    HamlibTransport::AxisResult Last(Axis axis) {
+        const auto last = hamlib_.LastResult(axis);
         return last ? *last : HamlibTransport::AxisResult{};
     }
     // Waits until rotctl reads the position (the simulator turns 6 degrees a second).
@@ -174,11 +172,11 @@ protected:
     }
 
     // Handles results as the UI thread does for this long, whether or not some are outstanding.
-    static void HandleResultsFor(std::chrono::milliseconds span) {
+    void HandleResultsFor(std::chrono::milliseconds span) {
         for (const auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (HamlibTransport::RunDelivered(left) == 0) std::this_thread::sleep_for(10ms);
+            if (hamlib_.RunDelivered(left) == 0) std::this_thread::sleep_for(10ms);
         }
     }
 
@@ -252,10 +250,10 @@ TEST_F(HamlibAxes, AnAxisWithoutARotatorFailsAtOnce) {
     EXPECT_EQ(messages_, std::vector<std::string>{"Comms error - Hamlib"});
     EXPECT_TRUE(Last(Axis::kElevation).result.ok);
 
-    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, Address{2, first_.Address(), 0});
+    hamlib_.SetAxisRotatorForRun(Axis::kAzimuth, Address{2, first_.Address(), 0});
     messages_.clear();
     SendAndWait(true, false);
-    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
+    hamlib_.SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
     EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
     EXPECT_EQ(Last(Axis::kAzimuth).address.device, first_.Address());
     EXPECT_TRUE(messages_.empty());
@@ -268,9 +266,9 @@ TEST_F(HamlibAxes, ReadingBackGivesCommandedAgainstActual) {
     SendAndWait(true, true);
     ASSERT_TRUE(Reaches(first_, 3.0, 0.0));
     ASSERT_TRUE(Reaches(second_, 0.0, 2.0));
-    HamlibTransport::ReadBack();
-    HamlibTransport::ReadBack();  // while the first read is under way, no second one queues up
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    hamlib_.ReadBack();
+    hamlib_.ReadBack();  // while the first read is under way, no second one queues up
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
 
     struct Case {
         Axis axis;
@@ -303,14 +301,14 @@ TEST_F(HamlibAxes, ReadingBackGivesCommandedAgainstActual) {
 TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers) {
     BothAxesHamlib();
     UseRotators(first_.Address(), first_.Address());
-    HamlibTransport::ReadBack();
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    hamlib_.ReadBack();
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
     ASSERT_TRUE(ReadingOf(Axis::kAzimuth).actual);
 
     first_.Pause();
     for (int read = 0; read < 2; ++read) {
-        HamlibTransport::ReadBack();
-        ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+        hamlib_.ReadBack();
+        ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
         for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) EXPECT_NE(ReadingOf(axis).failure, "");
     }
     first_.Resume();
@@ -320,8 +318,8 @@ TEST_F(HamlibAxes, ARotatorThatStopsAnsweringIsReportedOnceAndAgainWhenItAnswers
               1)
         << journal_.Text();
 
-    HamlibTransport::ReadBack();
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    hamlib_.ReadBack();
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
     EXPECT_EQ(ReadingOf(Axis::kAzimuth).failure, "");
     EXPECT_EQ(JournalLinesWith(": answers again; read back 0.00 0.00"), 1) << journal_.Text();
 }
@@ -333,20 +331,20 @@ TEST_F(HamlibAxes, ARotatorThatAnswersAgainIsSentThePositionAtOnce) {
     UseRotators(first_.Address(), first_.Address());
     MoonAt(2.0L, 1.0L);
     SendAndWait(true, true);
-    EXPECT_FALSE(HamlibTransport::Silent());
+    EXPECT_FALSE(hamlib_.Silent());
     first_.Kill();
     MoonAt(4.0L, 3.0L);
     SendAndWait(true, true);
     ASSERT_FALSE(Last(Axis::kAzimuth).result.ok);
-    ASSERT_TRUE(HamlibTransport::Silent());
-    HamlibTransport::ProbeSilent();
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    ASSERT_TRUE(hamlib_.Silent());
+    hamlib_.ProbeSilent();
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
     EXPECT_FALSE(Last(Axis::kAzimuth).result.ok);
 
     first_.Start();
-    HamlibTransport::ProbeSilent();                    // the program's watch, within a second of its return
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);  // the read-back, then the position it was owed
-    EXPECT_FALSE(HamlibTransport::Silent());
+    hamlib_.ProbeSilent();                    // the program's watch, within a second of its return
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);  // the read-back, then the position it was owed
+    EXPECT_FALSE(hamlib_.Silent());
     for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
         ASSERT_TRUE(Last(axis).result.ok) << Last(axis).result.reason;
         ASSERT_TRUE(Last(axis).result.sent);
@@ -385,7 +383,7 @@ TEST_F(HamlibAxes, ASilentRotatorHoldsNoOtherUpAndGetsOnlyTheNewestTarget) {
     constexpr int kSends = 3;  // each waits for the stopped one's time-out under Hamlib's lock
     for (int send = 1; send <= kSends; ++send) {
         MoonAt(1.0L + send, 1.0L + send);
-        HamlibTransport::Send(true, true);
+        hamlib_.Send(true, true);
         // The working rotator takes each target while the other's rotctld stays stopped.
         bool taken = false;
         for (const auto deadline = std::chrono::steady_clock::now() + test_support::Scaled(10s);
@@ -397,7 +395,7 @@ TEST_F(HamlibAxes, ASilentRotatorHoldsNoOtherUpAndGetsOnlyTheNewestTarget) {
         ASSERT_TRUE(taken) << "send " << send;
     }
     first_.Resume();
-    ASSERT_EQ(HamlibTransport::RunDelivered(30s), 0);
+    ASSERT_EQ(hamlib_.RunDelivered(30s), 0);
 
     const auto healthy = second_.SetPositions();
     ASSERT_EQ(healthy.size(), 1u + kSends);
@@ -469,11 +467,11 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     SendAndWait(true, true);
     RotatorSettings::Settings parking;
     parking.belowHorizon = {RotatorSettings::BelowHorizon::kPark, 12, 9};
-    HamlibTransport::UseRotatorSettings(parking);
+    hamlib_.UseRotatorSettings(parking);
     // read: the program's watch (called every second; here reading every second rather than every
     // kFollowReadSeconds, so the 2 s of FollowTime are not waited out twice) or the Hamlib page's
     // read-backs, which are weighed as well.
-    const auto waitFor = [](void (*read)(), const auto& done) {
+    const auto waitFor = [this](const auto& read, const auto& done) {
         for (auto deadline = std::chrono::steady_clock::now() + 40s; std::chrono::steady_clock::now() < deadline;) {
             read();
             HandleResultsFor(200ms);
@@ -481,15 +479,15 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
         }
         return false;
     };
-    EXPECT_TRUE(waitFor([] { HamlibTransport::WatchFollowing(1s); },
-                        [] { return !HamlibTransport::NotFollowing(Axis::kAzimuth).empty(); }));
+    EXPECT_TRUE(waitFor([this] { hamlib_.WatchFollowing(1s); },
+                        [this] { return !hamlib_.NotFollowing(Axis::kAzimuth).empty(); }));
     HandleResultsFor(500ms);
-    HamlibTransport::UseRotatorSettings({});
+    hamlib_.UseRotatorSettings({});
     ASSERT_FALSE(first_.SetPositions().empty());
     EXPECT_EQ(first_.SetPositions().back(), std::make_pair(12.0, 9.0));
     holding = false;
     holder.join();
-    const std::string alarm = HamlibTransport::NotFollowing(Axis::kAzimuth);
+    const std::string alarm = hamlib_.NotFollowing(Axis::kAzimuth);
     // Once parking, the rotator is watched against the park position.
     EXPECT_EQ(alarm.rfind("Azimuth rotator not following - commanded 12.0, at ", 0), 0u) << alarm;
     EXPECT_EQ(JournalLinesWith("Azimuth rotator not following - commanded 6.0"), 1) << journal_.Text();
@@ -498,10 +496,26 @@ TEST_F(HamlibAxes, ARotatorHeldFromItsTargetIsFoundNotFollowingThenCleared) {
     EXPECT_EQ(messages_.front().rfind("Azimuth rotator not following - commanded 6.0", 0), 0u) << messages_.front();
 
     SendAndWait(true, true);  // the next tick, with the rotator free again
-    EXPECT_TRUE(waitFor(HamlibTransport::ReadBack, [] {
-        return HamlibTransport::NotFollowing(Axis::kAzimuth).empty() &&
-               HamlibTransport::NotFollowing(Axis::kElevation).empty();
-    }));
+    EXPECT_TRUE(waitFor([this] { hamlib_.ReadBack(); },
+                        [this] {
+                            return hamlib_.NotFollowing(Axis::kAzimuth).empty() &&
+                                   hamlib_.NotFollowing(Axis::kElevation).empty();
+                        }));
     EXPECT_EQ(JournalLinesWith("Azimuth rotator following again - commanded 6.00"), 1) << journal_.Text();
     EXPECT_EQ(JournalLinesWith("Elevation rotator following again - commanded 5.00"), 1) << journal_.Text();
+}
+
+// Axes destroyed with a request in flight (the program exiting, a window's state gone): the result
+// that comes back later is dropped, never handled against the state that is gone.
+TEST_F(HamlibAxes, AResultArrivingAfterItsAxesAreGoneIsDropped) {
+    UseRotators(first_.Address(), first_.Address());
+    BothAxesHamlib();
+    MoonAt(3.0L, 4.0L);
+    {
+        HamlibTransport::Axes gone(&journal_);
+        gone.Send(true, true);
+    }
+    SendAndWait(true, true);  // this test's own axes, to the same rotator, after it
+    EXPECT_EQ(JournalLinesWith(" on Hamlib "), 1) << journal_.Text();
+    EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
 }

@@ -230,8 +230,8 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
     rig.Pause();
     ASSERT_TRUE(TickUntil([](const RadioTracking::Status& s) { return s.state != "answers"; }));
     std::promise<HamlibRotator::Result> moved;
-    HamlibRotator::Rotators()
-        .For({2, rotator.Address(), 0})
+    HamlibRotator::Registry rotators;  // the rotator, on a worker of its own
+    rotators.For({2, rotator.Address(), 0})
         ->Post({HamlibRotator::Command::kSetPosition, 12, 34},
                [&moved](const HamlibRotator::Result& result) { moved.set_value(result); });
     std::future<HamlibRotator::Result> answer = moved.get_future();
@@ -251,7 +251,7 @@ TEST_F(RadioTrackingTest, StalledRigctldHoldsUpNothingAndIsTakenUpAgain) {
         << radio_.Current().state;
     EXPECT_NE(journal_.Text().find("Radio: " + rig.Address() + " answers again"), std::string::npos);
     ASSERT_TRUE(TickUntil([&](const RadioTracking::Status& s) { return rig.Frequency() == s.setReceive; }));
-    HamlibRotator::Rotators().KeepOnly({});
+    rotators.KeepOnly({});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "AxisTransports.h"
 #include "HamlibTransport.h"
 #include "HorizonSettings.h"
 #include "Location.h"
@@ -335,9 +336,11 @@ void TurnsWithTheStation(double day, long double longitudeWest, long double, lon
 TEST(RotatorTracking, ANewLocatorPlansAfresh) {
     const Location::ClockFunction previous = Location::SetClock([] { return December2026(7, 0, 6); });
     const Position::MoonPositionFunction previousMoon = Position::SetMoonPosition(TurnsWithTheStation);
-    RotatorTracking::Tracker rotators;
+    HamlibTransport::Axes hamlib, anotherHamlib;
+    AxisTransports::Transports transports(hamlib), anotherTransports(anotherHamlib);
+    RotatorTracking::Tracker rotators(transports);
     rotators.Use(WithRange(450));
-    RotatorTracking::Tracker another;  // another run's tracking: it shares no pass with this one
+    RotatorTracking::Tracker another(anotherTransports);  // another run's tracking: it shares no pass with this one
     another.Use(WithRange(450));
     Unit3::AZoffset = Unit3::ELoffset = 0;
     const struct {
@@ -350,7 +353,7 @@ TEST(RotatorTracking, ANewLocatorPlansAfresh) {
         Position::UpdatePosition();
         rotators.PointTargets(Location::Now());
         EXPECT_EQ(Position::AZtarget, c.azimuth) << c.locator;
-        EXPECT_DOUBLE_EQ(HamlibTransport::CurrentTarget().azimuth, c.hamlibAzimuth) << c.locator;
+        EXPECT_DOUBLE_EQ(hamlib.CurrentTarget().azimuth, c.hamlibAzimuth) << c.locator;
         EXPECT_TRUE(rotators.CurrentPass().has_value()) << c.locator;
     }
     EXPECT_FALSE(another.CurrentPass().has_value());

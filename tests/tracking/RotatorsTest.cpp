@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AxisTransports.h"
 #include "HamlibStandIns.h"
 #include "HamlibTransport.h"
 #include "Messages.h"
@@ -41,6 +42,8 @@ protected:
     }
 
     test_support::TempDir dir_;
+    HamlibTransport::Axes hamlib_;  // the test's own
+    AxisTransports::Transports transports_{hamlib_};
     PseudoTerminal azimuthLine_, elevationLine_;
     std::vector<std::string> messages_;
     Messages::MessageHandler previous_;
@@ -73,7 +76,7 @@ TEST_F(RotatorLines, EveryProtocolSendsItsCommandInCompleteOpenWriteCloseCycles)
         OpenCloseWatch opens(line.Path());
         const int descriptors = test_support::OpenDescriptorCount();
 
-        EXPECT_TRUE(Rotators::SendToRotators());
+        EXPECT_TRUE(Rotators::SendToRotators(transports_));
 
         std::string expected, cycles;
         for (int copy = 0; copy < c.copies; ++copy) expected += c.bytes, cycles += "OC";
@@ -115,7 +118,7 @@ TEST_F(RotatorLines, NamesAreMatchedByteForByteAndEachAxisStandsAlone) {
         messages_.clear();
         Unit3::AZtype = c.azType;
         Unit3::ELtype = c.elType;
-        EXPECT_EQ(Rotators::SendToRotators(), c.messages.empty());
+        EXPECT_EQ(Rotators::SendToRotators(transports_), c.messages.empty());
         EXPECT_EQ(messages_, c.messages);
         EXPECT_EQ(azimuthLine_.Received(std::string(c.azimuthBytes).size()), c.azimuthBytes);
         EXPECT_EQ(elevationLine_.Received(std::string(c.elevationBytes).size()), c.elevationBytes);
@@ -128,7 +131,7 @@ TEST_F(RotatorLines, AFailedFirstCopyDoesNotStopTheSecondNorTheOtherAxis) {
     Unit3::AZ_COM_NR = 3;
     Unit3::AZtype = "Prosistel-D";
     Unit3::ELtype = "Prosistel-D combined";
-    EXPECT_FALSE(Rotators::SendToRotators());
+    EXPECT_FALSE(Rotators::SendToRotators(transports_));
     EXPECT_EQ(messages_, (std::vector<std::string>{"Comms error - COM3", "Comms error - COM3"}));
     EXPECT_EQ(elevationLine_.Received(16), "\002EG045\r\r\002EG045\r\r");
 }
@@ -144,18 +147,17 @@ TEST_F(RotatorLines, HamlibAxesLeaveTheirLinesToHamlib) {
     Unit3::AZoffset = Unit3::ELoffset = 0;
     Unit3::AZtype = "Hamlib";
     Unit3::ELtype = "YAESU GS-232A 9600bd";
-    HamlibTransport::ForgetResults();
-    EXPECT_TRUE(Rotators::SendToRotators());
+    EXPECT_TRUE(Rotators::SendToRotators(transports_));
     EXPECT_EQ(elevationLine_.Received(9), "W123 045\r");
-    EXPECT_EQ(HamlibTransport::RunDelivered(std::chrono::seconds(30)), 0);
-    const auto azimuth = HamlibTransport::LastResult(Protocols::Axis::kAzimuth);
+    EXPECT_EQ(hamlib_.RunDelivered(std::chrono::seconds(30)), 0);
+    const auto azimuth = hamlib_.LastResult(Protocols::Axis::kAzimuth);
     ASSERT_TRUE(azimuth && azimuth->result.ok);
     EXPECT_EQ(azimuth->result.sent->azimuth, 1.5);
     EXPECT_EQ(azimuthLine_.Received(0), "");
     EXPECT_TRUE(messages_.empty());
 
     Unit3::AZtype = "hamlib";  // letter case counts, as for every name
-    EXPECT_FALSE(Rotators::SendToRotators());
+    EXPECT_FALSE(Rotators::SendToRotators(transports_));
     EXPECT_EQ(messages_, std::vector<std::string>{"Please reselect Azimuth protocol in Setup"});
 }
 
@@ -164,7 +166,7 @@ TEST_F(RotatorLines, NothingIsSentBeforeThereIsAPosition) {
     Position::AZvalue.clear();
     Position::ELvalue.clear();
     OpenCloseWatch opens(azimuthLine_.Path());
-    EXPECT_FALSE(Rotators::SendToRotators());
+    EXPECT_FALSE(Rotators::SendToRotators(transports_));
     EXPECT_EQ(opens.Events(), "");
 }
 

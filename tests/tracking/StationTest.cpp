@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AxisTransports.h"
+#include "HamlibTransport.h"
 #include "Station.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +78,9 @@ TEST(StationResults, ALineThatMayNotBeOpenedSaysSoAndPointsToDialout) {
 class StationSends : public ::testing::Test {
 protected:
     Journal::Journal journal_;
-    Station::Records records_{journal_};
+    HamlibTransport::Axes hamlib_;  // the test's own
+    AxisTransports::Transports transports_{hamlib_};
+    Station::Records records_{journal_, transports_};
     void SetUp() override {
         Unit3::ExecutablePath = dir_.File("lunark");
         test_support::WriteFileBytes(dir_.File("lunark.ini"), "[Ports]\nCOM1=" + azimuthLine_.Path() +
@@ -155,7 +159,7 @@ TEST_F(StationSends, EveryCommandAndItsOutcomeIsRecordedNewestFirst) {
 // A retry sends the position again on the line whose command failed, and on no other; once the
 // line takes it, or the axis no longer sends on a line, a retry has nothing to send.
 TEST_F(StationSends, ARetryResendsOnlyTheLineThatFailedUntilItGoesOut) {
-    RotatorTracking::Tracker rotators;
+    RotatorTracking::Tracker rotators(transports_);
     EXPECT_FALSE(records_.SendToRotators());
     ASSERT_EQ(azimuthLine_.Received(16).size(), 16u);
     EXPECT_FALSE(records_.LastSendFailed(Axis::kAzimuth));

@@ -523,7 +523,8 @@ void PrintFiguresJson(std::ostream& out, const Options& options, const pointing:
     out << (several ? "]}\n" : "}\n");
 }
 
-void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t comNr, int32_t azimuthRange) {
+void PrintAxis(std::ostream& out, const AxisTransports::Transports& transports, Axis axis, const std::string& type,
+               int32_t comNr, int32_t azimuthRange) {
     const char* title = axis == Axis::kAzimuth ? "Azimuth rotator:   " : "Elevation rotator: ";
     out << title << '"' << win1252::ToUtf8(type) << '"';
     const Protocols::Protocol* protocol = Protocols::FindProtocol(axis, type);
@@ -531,17 +532,19 @@ void PrintAxis(std::ostream& out, Axis axis, const std::string& type, int32_t co
         out << ": " << Rotators::ReselectMessage(axis) << '\n';
         return;
     }
-    out << AxisTransports::For(protocol).PlanText(axis, *protocol, comNr, azimuthRange);
+    out << transports.For(protocol).PlanText(axis, *protocol, comNr, azimuthRange);
 }
 
 // Sends once; waits for the results that come after the send (a Hamlib rotator's); then prints
 // what became of each axis ("sent", or the first failure's reason and device) and where a rotator
 // that says so stands. False when a command failed or a rotator did not answer (a failure has
 // shown its message).
-bool SendAndPrintResults(std::ostream& out, std::ostream& err, int32_t azimuthRange) {
-    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) transport->ForgetResults();
+bool SendAndPrintResults(std::ostream& out, std::ostream& err, const AxisTransports::Transports& transports,
+                         int32_t azimuthRange) {
+    for (AxisTransports::AxisTransport* transport : transports.All()) transport->ForgetResults();
     std::optional<std::string> results[2];
     bool allSent = Rotators::SendToRotators(
+        transports,
         [&results](const Rotators::SendOutcome& outcome) {
             std::optional<std::string>& result = results[outcome.axis == Axis::kAzimuth ? 0 : 1];
             if (!outcome.send) {
@@ -551,7 +554,7 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err, int32_t azimuthRa
             }
         },
         azimuthRange);
-    for (AxisTransports::AxisTransport* transport : AxisTransports::All()) {
+    for (AxisTransports::AxisTransport* transport : transports.All()) {
         if (transport->AwaitResults(kLateResultWait) > 0) {
             err << kProgram << ": a " << transport->Name() << " rotator gave no result within "
                 << kLateResultWait.count() << " s\n";
@@ -564,7 +567,7 @@ bool SendAndPrintResults(std::ostream& out, std::ostream& err, int32_t azimuthRa
         const Protocols::Protocol* protocol =
             Protocols::FindProtocol(axis, axis == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
         const std::optional<AxisTransports::LateResult> late =
-            protocol != nullptr ? AxisTransports::For(protocol).LateResultOf(axis) : std::nullopt;
+            protocol != nullptr ? transports.For(protocol).LateResultOf(axis) : std::nullopt;
         if (late) {
             allSent = allSent && late->ok;
             result = late->text;
@@ -1041,6 +1044,12 @@ std::optional<Location::Instant> ParseUtcInstant(std::string_view text) {
 
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
         std::ostream& err) {
+    HamlibTransport::Axes hamlib;  // results kept for the run, told to no journal
+    return Run(arguments, executablePath, out, err, hamlib);
+}
+
+int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
+        std::ostream& err, HamlibTransport::Axes& hamlib) {
     Options options;
     try {
         options = ParseArguments(arguments);
@@ -1078,8 +1087,9 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     if (options.elOffset) Unit3::ELoffset = *options.elOffset;
     if (options.azType) Unit3::AZtype = *options.azType;
     if (options.elType) Unit3::ELtype = *options.elType;
-    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
-    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
+    hamlib.SetAxisRotatorForRun(Axis::kAzimuth, options.azHamlib);
+    hamlib.SetAxisRotatorForRun(Axis::kElevation, options.elHamlib);
+    AxisTransports::Transports transports(hamlib);
     Journal::Journal unshown;  // the program shows no journal: Load's note of a park position goes nowhere
     RotatorSettings::Settings rotatorSettings = RotatorSettings::Load(unshown, settingsFile);
     if (options.azRange) rotatorSettings.azimuthRange = *options.azRange;
@@ -1090,7 +1100,7 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
             << "\": " << problem << '\n';
         return 2;
     }
-    RotatorTracking::Tracker rotators;
+    RotatorTracking::Tracker rotators(transports);
     rotators.Use(rotatorSettings);
     if (const std::string problem = PlanSettings::LocatorProblem(Unit3::Locator); !problem.empty()) {
         err << kProgram << ": the locator \"" << win1252::ToUtf8(Unit3::Locator) << "\" of the settings file "
@@ -1152,14 +1162,14 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
                                     settingsFile);
                 if (!tuning && radio.mode != RadioSettings::Mode::kNone) status = 1;
             }
-            PrintAxis(out, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, rotatorSettings.azimuthRange);
-            PrintAxis(out, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, rotatorSettings.azimuthRange);
+            PrintAxis(out, transports, Axis::kAzimuth, Unit3::AZtype, Unit3::AZ_COM_NR, rotatorSettings.azimuthRange);
+            PrintAxis(out, transports, Axis::kElevation, Unit3::ELtype, Unit3::EL_COM_NR, rotatorSettings.azimuthRange);
             PrintPass(out, rotators);
             if (options.frequencyMhz && !options.dxLocators.empty())
                 PrintPathFigures(out, options, PlanSettings::HomeStation(Unit3::Locator, pointing.station));
         }
         out.flush();
-        if (options.send && !SendAndPrintResults(out, err, rotatorSettings.azimuthRange)) status = 1;
+        if (options.send && !SendAndPrintResults(out, err, transports, rotatorSettings.azimuthRange)) status = 1;
         if (options.send && tuning && radio.rig.model > 0 && !SendToRadio(out, radio, *tuning)) status = 1;
     } catch (const std::exception& error) {
         err << kProgram << ": " << error.what() << '\n';
@@ -1167,8 +1177,6 @@ int Run(const std::vector<std::string>& arguments, const std::string& executable
     }
     Messages::SetMessageHandler(previousHandler);
     Location::SetClock(nullptr);
-    HamlibTransport::SetAxisRotatorForRun(Axis::kAzimuth, std::nullopt);
-    HamlibTransport::SetAxisRotatorForRun(Axis::kElevation, std::nullopt);
     Position::SetPointingSource(nullptr);
     return status;
 }

@@ -14,6 +14,7 @@
 
 #include "HamlibRig.h"
 #include "HamlibRotator.h"
+#include "HamlibTransport.h"
 #include "Location.h"
 #include "Protocols.h"
 #include "RadioSettings.h"
@@ -113,5 +114,9 @@ std::optional<Location::Instant> ParseUtcDateOrInstant(std::string_view text);
 // send failed, 2 bad arguments). executablePath locates the program's own settings file.
 int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
         std::ostream& err);
+// As Run, driving the Hamlib axes handed (a caller that reads their results after the run; the
+// plain Run makes its own); the rotators the options name are theirs for the run.
+int Run(const std::vector<std::string>& arguments, const std::string& executablePath, std::ostream& out,
+        std::ostream& err, HamlibTransport::Axes& hamlib);
 
 }  // namespace PositionTool
