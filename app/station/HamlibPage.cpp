@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "CoreText.h"
@@ -171,7 +172,9 @@ QGroupBox* THamlibPage::BuildAxis(QWidget* parent, Axis axis, AxisControls& cont
     const auto command = [this, axis](bool (HamlibTransport::Axes::*send)(Axis), const QString& what) {
         Guarded([&] {
             TellFromHere();
-            if ((hamlib_.*send)(axis)) {
+            // Through std::invoke: GCC 12 reaches a wrong object for `(hamlib_.*send)` written in
+            // this lambda, which ASan and UBSan catch.
+            if (std::invoke(send, hamlib_, axis)) {
                 MessageLabel->setStyleSheet(QString());
                 MessageLabel->setText(
                     what + QStringLiteral(" asked of the ") +
