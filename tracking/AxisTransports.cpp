@@ -74,7 +74,7 @@ public:
 // both axes of a step go together, in one call when they lead to the same rotator.
 class HamlibRotators final : public AxisTransport {
 public:
-    HamlibRotators(HamlibTransport::Axes& axes, const Transports& transports) : axes_(axes), transports_(transports) {}
+    explicit HamlibRotators(HamlibTransport::Axes& axes) : axes_(axes) {}
 
     bool SendAxis(Axis, const Protocols::Protocol&, int32_t, const Protocols::Targets&,
                   const Rotators::SendObserver&) override {
@@ -130,10 +130,11 @@ public:
         std::string text = ' ' + HamlibTransport::RotatorText(*rotator) + '\n';
         const HamlibRotator::Bearing target = axes_.CurrentTarget();
         const Axis other = axis == Axis::kAzimuth ? Axis::kElevation : Axis::kAzimuth;
-        const Protocols::Protocol* otherRow =
-            Protocols::FindProtocol(other, other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype);
         const std::optional<HamlibRotator::Address> otherRotator =
-            otherRow != nullptr && &transports_.For(otherRow) == this ? axes_.AxisRotator(other) : std::nullopt;
+            Protocols::GoesOver(other, other == Axis::kAzimuth ? Unit3::AZtype : Unit3::ELtype,
+                                Protocols::TransportKind::kHamlib)
+                ? axes_.AxisRotator(other)
+                : std::nullopt;
         const bool shared = HamlibTransport::SameRotator(rotator, otherRotator);
         const std::string kept = "as it stands";
         text += "  rot_set_position(" + (shared || axis == Axis::kAzimuth ? TwoDecimals(target.azimuth) : kept) + ", " +
@@ -158,7 +159,6 @@ public:
 
 private:
     HamlibTransport::Axes& axes_;
-    const Transports& transports_;  // to tell whether the other axis goes this way
 };
 
 }  // namespace
@@ -182,7 +182,7 @@ void AxisTransport::Describe(Axis, Station::AxisStatus& status) const {
 Transports::Transports(HamlibTransport::Axes& hamlib)
     : hamlib_(hamlib),
       serialLine_(std::make_unique<SerialLine>()),
-      hamlibRotators_(std::make_unique<HamlibRotators>(hamlib, *this)),
+      hamlibRotators_(std::make_unique<HamlibRotators>(hamlib)),
       none_(std::make_unique<NoRotator>()),
       all_{serialLine_.get(), hamlibRotators_.get(), none_.get()} {}
 

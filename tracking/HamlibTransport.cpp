@@ -210,8 +210,8 @@ struct Axes::State : std::enable_shared_from_this<State> {
 
     // Weighs a fresh read-back of an axis against what it was commanded.
     void WeighFollowing(std::size_t axis, const AxisReading& kept) {
-        const FollowWatch::Settings settings = FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath));
         if (!kept.commanded || !kept.actual) return;
+        const FollowWatch::Settings settings = FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath));
         const bool azimuth = axis == 0;
         const double commanded = azimuth ? kept.commanded->azimuth : kept.commanded->elevation;
         const double actual = azimuth ? kept.actual->azimuth : kept.actual->elevation;
@@ -335,19 +335,6 @@ struct Axes::State : std::enable_shared_from_this<State> {
         return HamlibSettings::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath), axis);
     }
 
-    void SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
-        rotatorsForRun[Index(axis)] = std::move(address);
-    }
-
-    void SetPointedTarget(long double azimuth, long double elevation) {
-        pointed = Bearing{HamlibRotator::TwoDecimals(static_cast<double>(azimuth)),
-                          HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
-    }
-
-    const Event& LatestEvent() const { return latestEvent; }
-
-    void UseRotatorSettings(const RotatorSettings::Settings& settings) { rotatorSettings = settings; }
-
     Bearing CurrentTarget() const {
         // An overlap, an elevation range or a policy below the horizon point the rotator elsewhere
         // than the plain position: it goes where they point, as finely as they pointed it.
@@ -381,94 +368,6 @@ struct Axes::State : std::enable_shared_from_this<State> {
         if (azimuthRotator) Post(*azimuthRotator, {Command::kSetAzimuth, target.azimuth, 0}, true, false);
         if (elevationRotator) Post(*elevationRotator, {Command::kSetElevation, 0, target.elevation}, false, true);
     }
-
-    void SetResend(Resend sendOwed) { resend = std::move(sendOwed); }
-
-    bool Stop(Axis axis) { return CommandAxisRotator(axis, Command::kStop); }
-
-    bool Park(Axis axis) { return CommandAxisRotator(axis, Command::kPark); }
-
-    bool Silent() const {
-        for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
-            const std::optional<AxisReading>& kept = readings[Index(axis)];
-            if (kept && !kept->failure.empty() && HamlibAxisRotator(axis) == kept->address) return true;
-        }
-        return false;
-    }
-
-    void ProbeSilent() {
-        if (Silent()) ReadBack();
-    }
-
-    void WatchFollowing(std::chrono::seconds readEvery) {
-        if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
-            for (FollowWatch::Watch& watch : follow) watch.Reset();
-            lastFollowRead.reset();
-            return;
-        }
-        const auto now = FollowWatch::Clock::now();
-        if (lastFollowRead && now - *lastFollowRead < readEvery) return;
-        lastFollowRead = now;
-        ReadBack();
-    }
-
-    std::string NotFollowing(Axis axis) const {
-        const FollowWatch::Watch& watch = follow[Index(axis)];
-        if (!watch.Alarmed() || !HamlibAxisRotator(axis)) return {};
-        return FollowWatch::AlarmText(AxisName(Index(axis)), watch);
-    }
-
-    void ReadBack() {
-        // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
-        // timeouts.
-        const std::optional<Address> azimuth = HamlibAxisRotator(Axis::kAzimuth);
-        const std::optional<Address> elevation = HamlibAxisRotator(Axis::kElevation);
-        const HamlibRotator::Request read{Command::kGetPosition};
-        LetGoOfOthers(azimuth, elevation);
-        if (SameRotator(azimuth, elevation)) {
-            if (reading[0] || reading[1]) return;
-            reading[0] = reading[1] = true;
-            Post(*azimuth, read, true, true);
-            return;
-        }
-        if (azimuth && !reading[0]) {
-            reading[0] = true;
-            Post(*azimuth, read, true, false);
-        }
-        if (elevation && !reading[1]) {
-            reading[1] = true;
-            Post(*elevation, read, false, true);
-        }
-    }
-
-    std::optional<AxisResult> LastResult(Axis axis) const { return lastResults[Index(axis)]; }
-
-    std::optional<AxisReading> Reading(Axis axis) const { return readings[Index(axis)]; }
-
-    void ForgetResults() {
-        for (std::size_t axis : {0, 1}) {
-            lastResults[axis].reset();
-            readings[axis].reset();
-            follow[axis].Reset();
-        }
-    }
-
-    int RunDelivered(std::chrono::milliseconds wait) {
-        Shared& shared = Workers();
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        for (;;) {
-            std::deque<std::function<void()>> arrived;
-            {
-                const std::lock_guard lock(shared.inboxMutex);
-                arrived.swap(shared.inbox);
-            }
-            for (auto& work : arrived) work();
-            if (outstanding == 0) return 0;
-            std::unique_lock lock(shared.inboxMutex);
-            if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); }))
-                return outstanding;
-        }
-    }
 };
 
 Axes::Axes(Journal::Journal* journal) : state_(std::make_shared<State>()) {
@@ -480,62 +379,134 @@ Axes::~Axes() = default;
 std::optional<Address> Axes::AxisRotator(Axis axis) const {
     return state_->AxisRotator(axis);
 }
+
 void Axes::SetAxisRotatorForRun(Axis axis, std::optional<Address> address) {
-    state_->SetAxisRotatorForRun(axis, std::move(address));
+    state_->rotatorsForRun[Index(axis)] = std::move(address);
 }
+
 void Axes::SetPointedTarget(long double azimuth, long double elevation) {
-    state_->SetPointedTarget(azimuth, elevation);
+    state_->pointed = Bearing{HamlibRotator::TwoDecimals(static_cast<double>(azimuth)),
+                              HamlibRotator::TwoDecimals(static_cast<double>(elevation))};
 }
+
 void Axes::UseRotatorSettings(const RotatorSettings::Settings& settings) {
-    state_->UseRotatorSettings(settings);
+    state_->rotatorSettings = settings;
 }
+
 Bearing Axes::CurrentTarget() const {
     return state_->CurrentTarget();
 }
+
 void Axes::Send(bool azimuth, bool elevation) {
     state_->Send(azimuth, elevation);
 }
+
 bool Axes::Stop(Axis axis) {
-    return state_->Stop(axis);
+    return state_->CommandAxisRotator(axis, Command::kStop);
 }
+
 bool Axes::Park(Axis axis) {
-    return state_->Park(axis);
+    return state_->CommandAxisRotator(axis, Command::kPark);
 }
+
 void Axes::ReadBack() {
-    state_->ReadBack();
+    // One read at a time per axis: a silent rotator's reads would otherwise queue up behind its
+    // timeouts.
+    State& state = *state_;
+    const std::optional<Address> azimuth = state.HamlibAxisRotator(Axis::kAzimuth);
+    const std::optional<Address> elevation = state.HamlibAxisRotator(Axis::kElevation);
+    const HamlibRotator::Request read{Command::kGetPosition};
+    state.LetGoOfOthers(azimuth, elevation);
+    if (SameRotator(azimuth, elevation)) {
+        if (state.reading[0] || state.reading[1]) return;
+        state.reading[0] = state.reading[1] = true;
+        state.Post(*azimuth, read, true, true);
+        return;
+    }
+    if (azimuth && !state.reading[0]) {
+        state.reading[0] = true;
+        state.Post(*azimuth, read, true, false);
+    }
+    if (elevation && !state.reading[1]) {
+        state.reading[1] = true;
+        state.Post(*elevation, read, false, true);
+    }
 }
+
 bool Axes::Silent() const {
-    return state_->Silent();
+    for (const Axis axis : {Axis::kAzimuth, Axis::kElevation}) {
+        const std::optional<AxisReading>& kept = state_->readings[Index(axis)];
+        if (kept && !kept->failure.empty() && state_->HamlibAxisRotator(axis) == kept->address) return true;
+    }
+    return false;
 }
+
 void Axes::ProbeSilent() {
-    state_->ProbeSilent();
+    if (Silent()) ReadBack();
 }
+
 void Axes::WatchFollowing(std::chrono::seconds readEvery) {
-    state_->WatchFollowing(readEvery);
+    State& state = *state_;
+    if (FollowWatch::Load(Unit3::SettingsFileFor(Unit3::ExecutablePath)).limitDegrees <= 0.0) {
+        for (FollowWatch::Watch& watch : state.follow) watch.Reset();
+        state.lastFollowRead.reset();
+        return;
+    }
+    const auto now = FollowWatch::Clock::now();
+    if (state.lastFollowRead && now - *state.lastFollowRead < readEvery) return;
+    state.lastFollowRead = now;
+    ReadBack();
 }
+
 std::string Axes::NotFollowing(Axis axis) const {
-    return state_->NotFollowing(axis);
+    const FollowWatch::Watch& watch = state_->follow[Index(axis)];
+    if (!watch.Alarmed() || !state_->HamlibAxisRotator(axis)) return {};
+    return FollowWatch::AlarmText(AxisName(Index(axis)), watch);
 }
+
 std::optional<AxisResult> Axes::LastResult(Axis axis) const {
-    return state_->LastResult(axis);
+    return state_->lastResults[Index(axis)];
 }
+
 std::optional<AxisReading> Axes::Reading(Axis axis) const {
-    return state_->Reading(axis);
+    return state_->readings[Index(axis)];
 }
+
 const Event& Axes::LatestEvent() const {
-    return state_->LatestEvent();
+    return state_->latestEvent;
 }
+
 void Axes::SetResend(Resend resend) {
-    state_->SetResend(std::move(resend));
+    state_->resend = std::move(resend);
 }
+
 void Axes::LetGoOfRotators() {
     state_->rotators.KeepOnly({});
 }
+
 void Axes::ForgetResults() {
-    state_->ForgetResults();
+    for (std::size_t axis : {0, 1}) {
+        state_->lastResults[axis].reset();
+        state_->readings[axis].reset();
+        state_->follow[axis].Reset();
+    }
 }
+
 int Axes::RunDelivered(std::chrono::milliseconds wait) {
-    return state_->RunDelivered(wait);
+    Shared& shared = Workers();
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        std::deque<std::function<void()>> arrived;
+        {
+            const std::lock_guard lock(shared.inboxMutex);
+            arrived.swap(shared.inbox);
+        }
+        for (auto& work : arrived) work();
+        if (state_->outstanding == 0) return 0;
+        std::unique_lock lock(shared.inboxMutex);
+        if (!shared.inboxFilled.wait_until(lock, deadline, [&] { return !shared.inbox.empty(); }))
+            return state_->outstanding;
+    }
 }
 
 void SetDelivery(Delivery delivery) {

@@ -376,8 +376,9 @@ void TStationWindow::RefreshAxes() {
             for (const char* field : {"Command", "SentAt"}) set(field, none);
             set("Result", status.sends ? QStringLiteral("nothing sent yet") : QStringLiteral("nothing is sent"));
         }
-        const std::string notFollowing = records_.Transports().Hamlib().NotFollowing(axis);
-        const std::optional<HamlibTransport::AxisReading> reading = records_.Transports().Hamlib().Reading(axis);
+        const HamlibTransport::Axes& hamlib = records_.Transports().Hamlib();
+        const std::string notFollowing = hamlib.NotFollowing(axis);
+        const std::optional<HamlibTransport::AxisReading> reading = hamlib.Reading(axis);
         set("Following", !notFollowing.empty()                        ? FromCore(notFollowing)
                          : status.sends && reading && reading->actual ? QStringLiteral("following")
                                                                       : none);
