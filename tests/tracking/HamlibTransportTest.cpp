@@ -519,3 +519,25 @@ TEST_F(HamlibAxes, AResultArrivingAfterItsAxesAreGoneIsDropped) {
     EXPECT_EQ(JournalLinesWith(" on Hamlib "), 1) << journal_.Text();
     EXPECT_TRUE(Last(Axis::kAzimuth).result.ok);
 }
+
+// Two sets of axes in one process (the program's and lunark-position's, or two tests') keep their
+// own rotators, results and journals.
+TEST_F(HamlibAxes, TwoSetsOfAxesKeepTheirOwnRotatorsAndResults) {
+    UseRotators(first_.Address(), first_.Address());
+    BothAxesHamlib();
+    MoonAt(3.0L, 4.0L);
+    Journal::Journal otherJournal;
+    HamlibTransport::Axes other(&otherJournal);
+    const HamlibRotator::Address secondRotator{2, second_.Address(), 0};
+    other.SetAxisRotatorForRun(Axis::kAzimuth, secondRotator);
+    other.SetAxisRotatorForRun(Axis::kElevation, secondRotator);
+    other.Send(true, true);
+    SendAndWait(true, true);
+    ASSERT_EQ(other.RunDelivered(30s), 0);
+    EXPECT_EQ(Last(Axis::kElevation).address.device, first_.Address());
+    ASSERT_TRUE(other.LastResult(Axis::kElevation));
+    EXPECT_EQ(other.LastResult(Axis::kElevation)->address.device, second_.Address());
+    EXPECT_EQ(JournalLinesWith(second_.Address()), 0) << journal_.Text();
+    EXPECT_NE(otherJournal.Text().find(" at " + second_.Address() + ": done"), std::string::npos)
+        << otherJournal.Text();
+}
